@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace tarvik {
+
+// The application (or system family) a process belongs to.
+struct AppOwner {
+    std::string name;                       // display name
+    std::optional<std::string> bundlePath;  // the owning bundle: an ".app", or on Linux the desktop entry
+    bool isSystem = false;                  // part of the operating system
+
+    bool operator==(const AppOwner&) const = default;
+
+    // Process base name -> family name; every member is a system owner.
+    [[nodiscard]] static const std::unordered_map<std::string_view, std::string_view>& families();
+
+    // Family first, then the responsible process's bundle or name, then the process's own path.
+    [[nodiscard]] static AppOwner resolve(std::string_view path, const std::optional<std::string>& responsiblePath);
+
+    // The owner of every kernel thread.
+    [[nodiscard]] static AppOwner kernel();
+};
+
+// A desktop application that started a process, as its systemd unit names it.
+struct DesktopApp {
+    std::string name;       // the desktop entry's Name
+    std::string entryPath;  // the .desktop file
+    bool operator==(const DesktopApp&) const = default;
+};
+
+namespace AppOwnerResolution {
+// The Linux rule: a family still wins; else the desktop application of the process's unit; else
+// the process's own path as `AppOwner::resolve` reads it without a responsible path.
+[[nodiscard]] AppOwner resolve(std::string_view path, const std::optional<DesktopApp>& app);
+}  // namespace AppOwnerResolution
+
+}  // namespace tarvik

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The one subprocess runner: an absolute path (no PATH search), the caller's environment, standard
+// output captured, standard error discarded, standard input inherited.
+namespace tarvik::Spawn {
+
+struct Result {
+    std::string output;       // decoded as UTF-8, invalid sequences replaced by U+FFFD
+    std::int32_t status = -1; // exit code 0-255; -1 when it could not run or died by a signal
+    bool timedOut = false;    // the watchdog ended it
+    bool operator==(const Result&) const = default;
+};
+
+// Runs to completion with no time limit.
+[[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments);
+
+// Runs with a watchdog: past `limit` the child is killed (SIGKILL), the output so far is kept,
+// status is -1 and `timedOut` is set.
+[[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments,
+                         std::chrono::milliseconds limit);
+
+}  // namespace tarvik::Spawn

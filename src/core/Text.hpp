@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Small text helpers shared by the lenient parsers. None of them throws.
+namespace tarvik::Text {
+
+// The lines of `text` split on '\n', empty lines dropped.
+[[nodiscard]] std::vector<std::string_view> lines(std::string_view text);
+
+// Pieces of `text` separated by runs of `separator`; empty pieces dropped.
+[[nodiscard]] std::vector<std::string_view> split(std::string_view text, char separator);
+
+// `text` without leading and trailing spaces and tabs.
+[[nodiscard]] std::string_view trim(std::string_view text);
+
+// Takes one token: skips leading U+0020 spaces, then returns the characters up to the next space
+// or the end and advances `rest` to what follows (its leading space included). nullopt when the
+// text holds nothing but spaces.
+[[nodiscard]] std::optional<std::string_view> nextToken(std::string_view& rest);
+
+// Decimal integers with an optional leading '+' or '-'; the whole text must be the number and fit
+// the type (an unsigned type rejects '-').
+[[nodiscard]] std::optional<std::int32_t> parseInt32(std::string_view text);
+[[nodiscard]] std::optional<std::int64_t> parseInt64(std::string_view text);
+[[nodiscard]] std::optional<std::uint64_t> parseUInt64(std::string_view text);
+
+// A finite decimal floating-point number ("1.5", "-2", "1e3"); the whole text must be the number.
+[[nodiscard]] std::optional<double> parseDouble(std::string_view text);
+
+// The part after the last '/', or the whole text when there is none.
+[[nodiscard]] std::string_view lastPathComponent(std::string_view path);
+
+[[nodiscard]] std::string lowercased(std::string_view text);
+
+// Rounds half away from zero, as every user-facing number is rounded.
+[[nodiscard]] double roundHalfAwayFromZero(double value);
+
+// Rounds to `decimals` places, halves away from zero.
+[[nodiscard]] double roundTo(double value, int decimals);
+
+// Replaces every invalid UTF-8 sequence with U+FFFD.
+[[nodiscard]] std::string repairUtf8(std::string_view bytes);
+
+}  // namespace tarvik::Text

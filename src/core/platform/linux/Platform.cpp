@@ -1,0 +1,9 @@
+#include "core/Words.hpp"
+
+namespace tarvik::Words {
+
+Platform current() {
+    return Platform::Linux;
+}
+
+}  // namespace tarvik::Words
