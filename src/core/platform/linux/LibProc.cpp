@@ -1,0 +1,160 @@
+#include "core/LibProc.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "core/Text.hpp"
+#include "core/platform/linux/ProcFs.hpp"
+#include "core/platform/linux/SocketOwners.hpp"
+#include "core/platform/linux/SocketTable.hpp"
+
+namespace tarvik::LibProc {
+
+namespace {
+
+const ProcRoot& live() {
+    static const ProcRoot root;
+    return root;
+}
+
+std::vector<Socket> toSockets(const std::vector<ListeningSocket>& sockets) {
+    std::vector<Socket> result;
+    result.reserve(sockets.size());
+    for (const auto& socket : sockets) result.push_back({socket.port, socket.address});
+    return result;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> allPids() {
+    return live().pids();
+}
+
+std::optional<std::string> path(std::int32_t pid) {
+    auto stat = live().stat(pid);
+    if (!stat) return std::nullopt;
+    return live().executablePath(pid, *stat);
+}
+
+std::optional<std::int32_t> parentPid(std::int32_t pid) {
+    auto stat = live().stat(pid);
+    if (!stat) return std::nullopt;
+    return stat->ppid;
+}
+
+std::optional<Usage> usage(std::int32_t pid) {
+    auto stat = live().stat(pid);
+    if (!stat) return std::nullopt;
+    Usage usage;
+    usage.cpuSeconds = static_cast<double>(stat->userTicks + stat->systemTicks) /
+                       static_cast<double>(ProcRoot::clockTicksPerSecond());
+    if (auto text = live().read(pid, "statm")) {
+        if (auto statm = ProcFs::parseStatm(*text); statm && statm->resident >= statm->shared)
+            usage.footprintBytes = (statm->resident - statm->shared) * static_cast<std::uint64_t>(ProcRoot::pageSize());
+    }
+    if (auto text = live().read(pid, "io")) {
+        if (auto io = ProcFs::parseIo(*text)) {
+            usage.diskReadBytes = io->first;
+            usage.diskWrittenBytes = io->second;
+        }
+    }
+    return usage;
+}
+
+std::optional<std::int32_t> responsiblePid(std::int32_t) {
+    return std::nullopt;  // Linux keeps no responsible process; the systemd unit names the app instead
+}
+
+std::optional<std::string> workingDirectory(std::int32_t pid) {
+    auto target = live().readLink(pid, "cwd");
+    if (!target || target->empty()) return std::nullopt;
+    return std::string(ProcFs::withoutDeletedMark(*target));
+}
+
+std::vector<Socket> listeningSockets(std::int32_t pid) {
+    auto table = SocketTable::read(live());
+    std::unordered_map<std::uint64_t, const ListeningSocket*> byInode;
+    for (const auto& socket : table) byInode.emplace(socket.inode, &socket);
+    std::vector<Socket> result;
+    for (auto [fd, inode] : live().socketDescriptors(pid)) {
+        if (auto it = byInode.find(inode); it != byInode.end()) result.push_back({it->second->port, it->second->address});
+    }
+    return result;
+}
+
+std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(const std::vector<ProcessRef>& processes) {
+    auto table = SocketTable::read(live());
+    auto owners = SocketOwners::shared().resolve(live(), table, processes);
+    std::unordered_map<std::int32_t, std::vector<Socket>> result;
+    for (const auto& [pid, sockets] : owners) result.emplace(pid, toSockets(sockets));
+    return result;
+}
+
+namespace {
+
+// The listening processes are asked about on every scan; their files stay open and their command
+// line is read again only after an exec (a new comm).
+class InfoCache {
+public:
+    std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> read(const ProcRoot& root,
+                                                                      const std::vector<std::int32_t>& pids) {
+        std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> result;
+        auto uptimeText = root.read("uptime");
+        auto uptime = uptimeText ? ProcFs::parseUptime(*uptimeText) : std::nullopt;
+        const double ticks = static_cast<double>(ProcRoot::clockTicksPerSecond());
+        const auto page = static_cast<std::uint64_t>(ProcRoot::pageSize());
+
+        std::lock_guard lock(m_mutex);
+        std::unordered_map<std::int32_t, Entry> next;
+        for (std::int32_t pid : pids) {
+            Entry entry;
+            if (auto it = m_entries.find(pid); it != m_entries.end()) entry = std::move(it->second);
+            auto stat = entry.handle.stat(root);
+            if (!stat || stat->startTicks != entry.startTicks) {
+                entry = Entry{ProcHandle(root, pid, true), 0, {}, {}};
+                stat = entry.handle.stat(root);
+                if (!stat) continue;  // gone
+                entry.startTicks = stat->startTicks;
+            }
+            if (stat->comm != entry.comm || entry.args.empty()) {
+                auto cmdline = root.read(pid, "cmdline");
+                entry.args = cmdline && !cmdline->empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
+                entry.comm = stat->comm;
+            }
+            EnrichmentParser::ProcInfo info;
+            if (auto statm = entry.handle.statm(root)) info.rssKB = static_cast<int>(statm->resident * page / 1024);
+            if (uptime) {
+                double elapsed = std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks);
+                double cpu = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;
+                // ps's pcpu: CPU time over the whole life of the process.
+                info.cpuPercent = elapsed > 0 ? Text::roundTo(cpu / elapsed * 100.0, 1) : 0.0;
+                info.uptimeSeconds = static_cast<int>(elapsed);
+            }
+            info.args = entry.args;
+            result.emplace(pid, std::move(info));
+            next.emplace(pid, std::move(entry));
+        }
+        m_entries = std::move(next);
+        return result;
+    }
+
+private:
+    struct Entry {
+        ProcHandle handle;
+        std::uint64_t startTicks = 0;
+        std::string comm;
+        std::string args;
+    };
+    std::mutex m_mutex;  // guards m_entries
+    std::unordered_map<std::int32_t, Entry> m_entries;
+};
+
+}  // namespace
+
+std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> processInfo(const std::vector<std::int32_t>& pids) {
+    static InfoCache cache;
+    return cache.read(live(), pids);
+}
+
+}  // namespace tarvik::LibProc

@@ -1,0 +1,393 @@
+#include "core/platform/linux/ProcFs.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <utility>
+
+#include "core/Text.hpp"
+
+namespace tarvik::ProcFs {
+
+std::optional<Stat> parseStat(std::string_view text) {
+    std::size_t open = text.find('(');
+    std::size_t close = text.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
+    Stat stat;
+    stat.comm = std::string(text.substr(open + 1, close - open - 1));
+    // Fields 3 (state) to 22 (starttime) after comm, numbered as in proc(5). Read into a fixed
+    // array: this runs for every process on every refresh.
+    std::array<std::string_view, 20> fields;
+    std::string_view rest = text.substr(close + 1);
+    for (auto& field : fields) {
+        auto token = Text::nextToken(rest);
+        if (!token) return std::nullopt;  // truncated
+        field = *token;
+    }
+    auto field = [&](int number) { return fields[static_cast<std::size_t>(number - 3)]; };
+    if (field(3).size() != 1) return std::nullopt;
+    stat.state = field(3).front();
+    auto ppid = Text::parseInt32(field(4));
+    auto flags = Text::parseUInt64(field(9));
+    auto utime = Text::parseUInt64(field(14));
+    auto stime = Text::parseUInt64(field(15));
+    auto start = Text::parseUInt64(field(22));
+    if (!ppid || !flags || !utime || !stime || !start) return std::nullopt;
+    stat.ppid = *ppid;
+    stat.flags = *flags;
+    stat.userTicks = *utime;
+    stat.systemTicks = *stime;
+    stat.startTicks = *start;
+    return stat;
+}
+
+std::optional<Statm> parseStatm(std::string_view text) {
+    auto fields = Text::split(Text::trim(text.substr(0, text.find('\n'))), ' ');
+    if (fields.size() < 3) return std::nullopt;
+    auto size = Text::parseUInt64(fields[0]);
+    auto resident = Text::parseUInt64(fields[1]);
+    auto shared = Text::parseUInt64(fields[2]);
+    if (!size || !resident || !shared) return std::nullopt;
+    return Statm{*size, *resident, *shared};
+}
+
+std::optional<std::uint32_t> parseUid(std::string_view status) {
+    for (auto line : Text::lines(status)) {
+        if (!line.starts_with("Uid:")) continue;
+        auto fields = Text::split(line.substr(4), '\t');
+        if (fields.empty()) return std::nullopt;
+        auto uid = Text::parseUInt64(Text::trim(fields[0]));
+        if (!uid || *uid > 0xFFFFFFFFu) return std::nullopt;
+        return static_cast<std::uint32_t>(*uid);
+    }
+    return std::nullopt;
+}
+
+std::optional<double> parseUptime(std::string_view text) {
+    std::string_view rest = text.substr(0, text.find('\n'));
+    auto first = Text::nextToken(rest);
+    if (!first) return std::nullopt;
+    auto value = Text::parseDouble(*first);
+    if (!value || *value < 0) return std::nullopt;
+    return value;
+}
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> parseIo(std::string_view text) {
+    std::optional<std::uint64_t> readBytes, writeBytes;
+    for (auto line : Text::lines(text)) {
+        auto colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        auto key = line.substr(0, colon);
+        auto value = Text::parseUInt64(Text::trim(line.substr(colon + 1)));
+        if (key == "read_bytes") readBytes = value;
+        if (key == "write_bytes") writeBytes = value;
+    }
+    if (!readBytes || !writeBytes) return std::nullopt;
+    return std::pair{*readBytes, *writeBytes};
+}
+
+std::optional<std::uint64_t> socketInode(std::string_view linkTarget) {
+    constexpr std::string_view prefix = "socket:[";
+    if (!linkTarget.starts_with(prefix) || !linkTarget.ends_with(']')) return std::nullopt;
+    return Text::parseUInt64(linkTarget.substr(prefix.size(), linkTarget.size() - prefix.size() - 1));
+}
+
+std::string shellQuote(std::string_view argument) {
+    if (argument.empty()) return "''";
+    auto isPlain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("@%+=:,./-_").find(c) != std::string_view::npos ||
+               static_cast<unsigned char>(c) >= 0x80;  // UTF-8 letters need no quoting
+    };
+    if (std::all_of(argument.begin(), argument.end(), isPlain)) return std::string(argument);
+    std::string quoted = "'";
+    for (char c : argument) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+std::vector<std::string> arguments(std::string_view rawCmdline) {
+    std::vector<std::string> result;
+    if (rawCmdline.empty()) return result;
+    if (rawCmdline.back() == '\0') rawCmdline.remove_suffix(1);
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = rawCmdline.find('\0', start);
+        result.emplace_back(rawCmdline.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return result;
+}
+
+std::string commandLine(std::string_view rawCmdline) {
+    auto argv = arguments(rawCmdline);
+    // Processes that rewrite their title pad the old argv with NULs; those are not arguments.
+    while (argv.size() > 1 && argv.back().empty()) argv.pop_back();
+    std::string line;
+    for (const auto& argument : argv) {
+        if (!line.empty()) line += ' ';
+        line += shellQuote(argument);
+    }
+    return line;
+}
+
+std::string_view withoutDeletedMark(std::string_view target) {
+    constexpr std::string_view mark = " (deleted)";
+    if (target.ends_with(mark)) target.remove_suffix(mark.size());
+    return target;
+}
+
+}  // namespace tarvik::ProcFs
+
+namespace tarvik {
+
+namespace {
+
+std::optional<std::string> readAt(int directory, const std::string& relative) {
+    int fd = openat(directory, relative.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            content.append(buffer, static_cast<std::size_t>(count));
+            continue;
+        }
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) {
+            close(fd);
+            return std::nullopt;
+        }
+        break;
+    }
+    close(fd);
+    return content;
+}
+
+std::optional<std::string> preadAll(int fd) {
+    std::string content;
+    char buffer[4096];
+    off_t offset = 0;
+    for (;;) {
+        ssize_t count = pread(fd, buffer, sizeof buffer, offset);
+        if (count > 0) {
+            content.append(buffer, static_cast<std::size_t>(count));
+            offset += count;
+            continue;
+        }
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return std::nullopt;  // ESRCH: the process has exited
+        break;
+    }
+    return content;
+}
+
+std::optional<std::string> readLinkAt(int directory, const std::string& relative) {
+    char buffer[4096];
+    ssize_t length = readlinkat(directory, relative.c_str(), buffer, sizeof buffer);
+    if (length < 0) return std::nullopt;
+    return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+std::string processFile(std::int32_t pid, std::string_view name) {
+    std::string relative = std::to_string(pid);
+    relative += '/';
+    relative += name;
+    return relative;
+}
+
+}  // namespace
+
+ProcRoot::ProcRoot(std::string root) : m_root(std::move(root)) {
+    m_fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+ProcRoot::~ProcRoot() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+ProcRoot::ProcRoot(ProcRoot&& other) noexcept : m_root(std::move(other.m_root)), m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+ProcRoot& ProcRoot::operator=(ProcRoot&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) close(m_fd);
+        m_root = std::move(other.m_root);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+std::vector<std::int32_t> ProcRoot::pids() const {
+    std::vector<std::int32_t> result;
+    if (m_fd < 0) return result;
+    int fd = openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return result;
+    DIR* directory = fdopendir(fd);
+    if (!directory) {
+        close(fd);
+        return result;
+    }
+    while (dirent* entry = readdir(directory)) {
+        auto pid = Text::parseInt32(entry->d_name);
+        if (pid && *pid > 0 && entry->d_name[0] != '+' && entry->d_name[0] != '-') result.push_back(*pid);
+    }
+    closedir(directory);
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+std::optional<std::string> ProcRoot::read(std::string_view relative) const {
+    if (m_fd < 0) return std::nullopt;
+    return readAt(m_fd, std::string(relative));
+}
+
+std::optional<std::string> ProcRoot::read(std::int32_t pid, std::string_view name) const {
+    if (m_fd < 0) return std::nullopt;
+    return readAt(m_fd, processFile(pid, name));
+}
+
+int ProcRoot::open(std::int32_t pid, std::string_view name) const {
+    if (m_fd < 0) return -1;
+    return openat(m_fd, processFile(pid, name).c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+std::optional<std::string> ProcRoot::readAgain(int fd) {
+    if (fd < 0) return std::nullopt;
+    return preadAll(fd);
+}
+
+std::optional<std::string> ProcRoot::readLink(std::int32_t pid, std::string_view name) const {
+    if (m_fd < 0) return std::nullopt;
+    return readLinkAt(m_fd, processFile(pid, name));
+}
+
+std::optional<ProcFs::Stat> ProcRoot::stat(std::int32_t pid) const {
+    auto text = read(pid, "stat");
+    if (!text) return std::nullopt;
+    return ProcFs::parseStat(*text);
+}
+
+std::vector<std::pair<int, std::uint64_t>> ProcRoot::socketDescriptors(std::int32_t pid) const {
+    std::vector<std::pair<int, std::uint64_t>> result;
+    if (m_fd < 0) return result;
+    std::string folder = processFile(pid, "fd");
+    int fd = openat(m_fd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return result;  // gone, or another user's process
+    DIR* directory = fdopendir(fd);
+    if (!directory) {
+        close(fd);
+        return result;
+    }
+    char target[64];
+    while (dirent* entry = readdir(directory)) {
+        auto number = Text::parseInt32(entry->d_name);
+        if (!number) continue;  // "." and ".."
+        ssize_t length = readlinkat(fd, entry->d_name, target, sizeof target);
+        if (length <= 0) continue;
+        auto inode = ProcFs::socketInode(std::string_view(target, static_cast<std::size_t>(length)));
+        if (inode) result.emplace_back(*number, *inode);
+    }
+    closedir(directory);
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+std::string ProcRoot::executablePath(std::int32_t pid, const ProcFs::Stat& stat) const {
+    std::string bracketed = "[" + stat.comm + "]";
+    if (stat.isKernelThread()) return bracketed;
+    if (auto target = readLink(pid, "exe"); target && !target->empty())
+        return std::string(ProcFs::withoutDeletedMark(*target));
+    // Another user's process: the exe link is closed to us, the command line is not.
+    auto cmdline = read(pid, "cmdline");
+    if (!cmdline || cmdline->empty()) return bracketed;
+    std::string_view argv0(cmdline->data(), std::min(cmdline->find('\0'), cmdline->size()));
+    if (argv0.starts_with('/')) return std::string(argv0);
+    return stat.comm;
+}
+
+ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen) : m_pid(pid) {
+    if (!keepOpen) return;
+    m_statFd = root.open(pid, "stat");
+    m_statmFd = root.open(pid, "statm");
+}
+
+ProcHandle::~ProcHandle() {
+    closeAll();
+}
+
+ProcHandle::ProcHandle(ProcHandle&& other) noexcept
+    : m_pid(other.m_pid), m_statFd(std::exchange(other.m_statFd, -1)), m_statmFd(std::exchange(other.m_statmFd, -1)) {}
+
+ProcHandle& ProcHandle::operator=(ProcHandle&& other) noexcept {
+    if (this != &other) {
+        closeAll();
+        m_pid = other.m_pid;
+        m_statFd = std::exchange(other.m_statFd, -1);
+        m_statmFd = std::exchange(other.m_statmFd, -1);
+    }
+    return *this;
+}
+
+void ProcHandle::closeAll() {
+    if (m_statFd >= 0) close(m_statFd);
+    if (m_statmFd >= 0) close(m_statmFd);
+    m_statFd = m_statmFd = -1;
+}
+
+std::optional<ProcFs::Stat> ProcHandle::stat(const ProcRoot& root) const {
+    auto text = m_statFd >= 0 ? ProcRoot::readAgain(m_statFd) : root.read(m_pid, "stat");
+    if (!text) return std::nullopt;
+    return ProcFs::parseStat(*text);
+}
+
+std::optional<ProcFs::Statm> ProcHandle::statm(const ProcRoot& root) const {
+    auto text = m_statmFd >= 0 ? ProcRoot::readAgain(m_statmFd) : root.read(m_pid, "statm");
+    if (!text) return std::nullopt;
+    return ProcFs::parseStatm(*text);
+}
+
+long ProcRoot::clockTicksPerSecond() {
+    static const long ticks = [] {
+        long value = sysconf(_SC_CLK_TCK);
+        return value > 0 ? value : 100;
+    }();
+    return ticks;
+}
+
+std::size_t ProcRoot::descriptorBudget() {
+    static const std::size_t budget = [] {
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return std::size_t{256};
+        rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 65536);
+        if (limit.rlim_cur < wanted) {
+            rlimit raised = limit;
+            raised.rlim_cur = wanted;
+            if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+        }
+        return static_cast<std::size_t>(limit.rlim_cur / 2);
+    }();
+    return budget;
+}
+
+long ProcRoot::pageSize() {
+    static const long size = [] {
+        long value = sysconf(_SC_PAGESIZE);
+        return value > 0 ? value : 4096;
+    }();
+    return size;
+}
+
+}  // namespace tarvik

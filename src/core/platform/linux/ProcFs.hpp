@@ -1,0 +1,143 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Pure parsers of the kernel's /proc text formats (see proc(5)).
+namespace tarvik::ProcFs {
+
+// /proc/PID/stat. comm may hold spaces and parentheses, so the fields are read after the last ')'.
+struct Stat {
+    std::string comm;
+    char state = '?';
+    std::int32_t ppid = 0;
+    std::uint64_t flags = 0;
+    std::uint64_t userTicks = 0;
+    std::uint64_t systemTicks = 0;
+    std::uint64_t startTicks = 0;  // since boot
+
+    // PF_KTHREAD: a kernel thread has no executable and no memory of its own.
+    [[nodiscard]] bool isKernelThread() const { return (flags & 0x00200000u) != 0; }
+    bool operator==(const Stat&) const = default;
+};
+[[nodiscard]] std::optional<Stat> parseStat(std::string_view text);
+
+// /proc/PID/statm, in pages.
+struct Statm {
+    std::uint64_t size = 0;
+    std::uint64_t resident = 0;
+    std::uint64_t shared = 0;
+    bool operator==(const Statm&) const = default;
+};
+[[nodiscard]] std::optional<Statm> parseStatm(std::string_view text);
+
+// The real uid from the "Uid:" line of /proc/PID/status.
+[[nodiscard]] std::optional<std::uint32_t> parseUid(std::string_view status);
+
+// Seconds since boot, the first field of /proc/uptime.
+[[nodiscard]] std::optional<double> parseUptime(std::string_view text);
+
+// read_bytes and write_bytes of /proc/PID/io.
+[[nodiscard]] std::optional<std::pair<std::uint64_t, std::uint64_t>> parseIo(std::string_view text);
+
+// The inode of an fd link target "socket:[INODE]"; nullopt for anything else.
+[[nodiscard]] std::optional<std::uint64_t> socketInode(std::string_view linkTarget);
+
+// One argument quoted for a POSIX shell only when it needs it: "server.js" stays, "a b" reads 'a b',
+// and a single quote becomes '\''.
+[[nodiscard]] std::string shellQuote(std::string_view argument);
+
+// The NUL-separated argv of /proc/PID/cmdline joined with spaces, each argument shell-quoted, so
+// that a shell runs it again as the same argv. Empty for an empty cmdline.
+[[nodiscard]] std::string commandLine(std::string_view rawCmdline);
+
+// The NUL-separated arguments of a cmdline (a trailing NUL ends the last one).
+[[nodiscard]] std::vector<std::string> arguments(std::string_view rawCmdline);
+
+// A readlink target of /proc/PID/exe without the kernel's " (deleted)" mark.
+[[nodiscard]] std::string_view withoutDeletedMark(std::string_view target);
+
+}  // namespace tarvik::ProcFs
+
+namespace tarvik {
+
+// Reads a /proc tree: the live one by default, or a fixture tree a test builds. Every read of a
+// vanished process or missing file gives nullopt. Movable, not copyable; safe to share between
+// threads for reading.
+class ProcRoot {
+public:
+    explicit ProcRoot(std::string root = "/proc");
+    ~ProcRoot();
+    ProcRoot(ProcRoot&& other) noexcept;
+    ProcRoot& operator=(ProcRoot&& other) noexcept;
+    ProcRoot(const ProcRoot&) = delete;
+    ProcRoot& operator=(const ProcRoot&) = delete;
+
+    [[nodiscard]] const std::string& path() const { return m_root; }
+    [[nodiscard]] bool isLive() const { return m_root == "/proc"; }
+
+    // Numeric entries, ascending.
+    [[nodiscard]] std::vector<std::int32_t> pids() const;
+
+    // A file below the root ("uptime", "net/tcp") or below the process's folder.
+    [[nodiscard]] std::optional<std::string> read(std::string_view relative) const;
+    [[nodiscard]] std::optional<std::string> read(std::int32_t pid, std::string_view name) const;
+    [[nodiscard]] std::optional<std::string> readLink(std::int32_t pid, std::string_view name) const;
+
+    [[nodiscard]] std::optional<ProcFs::Stat> stat(std::int32_t pid) const;
+
+    // An open descriptor of the process's file (-1 on failure) for `readAgain`; the caller closes it.
+    // Opening is most of the cost of a /proc read, so a steady reader keeps its descriptors.
+    [[nodiscard]] int open(std::int32_t pid, std::string_view name) const;
+    // The whole file from its start; nullopt once the process is gone.
+    [[nodiscard]] static std::optional<std::string> readAgain(int fd);
+
+    // The descriptors of the process that are sockets, as (fd, inode), ascending by fd.
+    [[nodiscard]] std::vector<std::pair<int, std::uint64_t>> socketDescriptors(std::int32_t pid) const;
+
+    // Executable path: the exe link; else argv[0] when absolute; "[comm]" for kernel threads and
+    // processes without a command line; else the bare comm.
+    [[nodiscard]] std::string executablePath(std::int32_t pid, const ProcFs::Stat& stat) const;
+
+    [[nodiscard]] static long clockTicksPerSecond();
+    // How many descriptors a reader may keep open: half the soft limit, after raising it toward
+    // the hard limit once, so that the rest of the program never runs short.
+    [[nodiscard]] static std::size_t descriptorBudget();
+    [[nodiscard]] static long pageSize();
+
+private:
+    std::string m_root;
+    int m_fd = -1;  // the root folder, so that per-process reads need no path walk from "/"
+};
+
+// The stat and statm files of one process, kept open between reads: opening a /proc file costs
+// several times what reading it again does. Without descriptors (`keepOpen` false, or opening
+// failed) each read opens the file afresh. A descriptor outlives a reused pid harmlessly: it reads
+// nothing once its process is gone.
+class ProcHandle {
+public:
+    ProcHandle() = default;
+    ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen);
+    ~ProcHandle();
+    ProcHandle(ProcHandle&& other) noexcept;
+    ProcHandle& operator=(ProcHandle&& other) noexcept;
+    ProcHandle(const ProcHandle&) = delete;
+    ProcHandle& operator=(const ProcHandle&) = delete;
+
+    [[nodiscard]] std::optional<ProcFs::Stat> stat(const ProcRoot& root) const;
+    [[nodiscard]] std::optional<ProcFs::Statm> statm(const ProcRoot& root) const;
+    // Descriptors held (0 to 2).
+    [[nodiscard]] int descriptors() const { return (m_statFd >= 0) + (m_statmFd >= 0); }
+
+private:
+    void closeAll();
+    std::int32_t m_pid = 0;
+    int m_statFd = -1;
+    int m_statmFd = -1;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,154 @@
+#include "core/platform/linux/SocketTable.hpp"
+
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "core/Text.hpp"
+#include "core/platform/linux/ProcFs.hpp"
+
+namespace tarvik::SocketTable {
+
+namespace {
+
+constexpr int tcpListen = 10;  // TCP_LISTEN in the kernel's state numbering ("0A" in the files)
+
+std::optional<std::uint32_t> parseHex32(std::string_view text) {
+    if (text.size() != 8) return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else return std::nullopt;
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string addressText(const std::uint8_t* bytes, bool ipv6) {
+    std::size_t length = ipv6 ? 16 : 4;
+    if (std::all_of(bytes, bytes + length, [](std::uint8_t b) { return b == 0; })) return "*";
+    static constexpr std::uint8_t mappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    if (ipv6 && std::memcmp(bytes, mappedPrefix, sizeof mappedPrefix) == 0) {
+        bytes += 12;
+        ipv6 = false;
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    if (!inet_ntop(ipv6 ? AF_INET6 : AF_INET, bytes, text, sizeof text)) return "*";
+    return text;
+}
+
+std::vector<ListeningSocket> parseProcNet(std::string_view text) {
+    std::vector<ListeningSocket> result;
+    for (auto line : Text::lines(text)) {
+        auto fields = Text::split(line, ' ');
+        if (fields.size() < 10) continue;                        // header or truncated row
+        if (fields[3] != "0A") continue;                         // not listening
+        auto local = fields[1];
+        auto colon = local.find(':');
+        if (colon == std::string_view::npos) continue;
+        auto hexAddress = local.substr(0, colon);
+        if (hexAddress.size() != 8 && hexAddress.size() != 32) continue;
+        std::uint8_t bytes[16] = {};
+        bool good = true;
+        for (std::size_t word = 0; good && word < hexAddress.size() / 8; ++word) {
+            auto value = parseHex32(hexAddress.substr(word * 8, 8));
+            if (!value) good = false;
+            else std::memcpy(bytes + word * 4, &*value, 4);  // the kernel printed host-order words
+        }
+        auto hexPort = local.substr(colon + 1);
+        auto port = hexPort.size() == 4 ? parseHex32("0000" + std::string(hexPort)) : std::nullopt;
+        auto uid = Text::parseUInt64(fields[7]);
+        auto inode = Text::parseUInt64(fields[9]);
+        if (!good || !port || !uid || *uid > 0xFFFFFFFFu || !inode) continue;  // garbled row
+        result.push_back({*inode, static_cast<int>(*port), addressText(bytes, hexAddress.size() == 32),
+                          static_cast<std::uint32_t>(*uid)});
+    }
+    return result;
+}
+
+namespace {
+
+bool dumpFamily(int fd, std::uint8_t family, std::vector<ListeningSocket>& out) {
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message.request.sdiag_family = family;
+    message.request.sdiag_protocol = IPPROTO_TCP;
+    message.request.idiag_states = 1u << tcpListen;
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+        return false;
+
+    alignas(nlmsghdr) char buffer[32768];
+    for (;;) {
+        ssize_t length = recv(fd, buffer, sizeof buffer, 0);
+        if (length < 0 && errno == EINTR) continue;
+        if (length <= 0) return false;
+        // NLMSG_NEXT is written with C casts; the same walk by hand keeps the build warning-free.
+        for (std::size_t offset = 0; offset + sizeof(nlmsghdr) <= static_cast<std::size_t>(length);) {
+            auto* header = reinterpret_cast<nlmsghdr*>(buffer + offset);
+            if (header->nlmsg_len < sizeof(nlmsghdr) || offset + header->nlmsg_len > static_cast<std::size_t>(length))
+                break;
+            offset += NLMSG_ALIGN(header->nlmsg_len);
+            if (header->nlmsg_type == NLMSG_DONE) return true;
+            if (header->nlmsg_type == NLMSG_ERROR) return false;
+            if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY) continue;
+            if (header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) continue;
+            const auto* diag = reinterpret_cast<const inet_diag_msg*>(reinterpret_cast<const char*>(header) + NLMSG_HDRLEN);
+            if (diag->idiag_state != tcpListen) continue;
+            bool ipv6 = diag->idiag_family == AF_INET6;
+            std::uint8_t bytes[16];
+            std::memcpy(bytes, diag->id.idiag_src, sizeof bytes);
+            out.push_back({diag->idiag_inode, ntohs(diag->id.idiag_sport), addressText(bytes, ipv6),
+                           diag->idiag_uid});
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::vector<ListeningSocket>> queryNetlink() {
+    int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (fd < 0) return std::nullopt;
+    std::vector<ListeningSocket> sockets;
+    bool good = dumpFamily(fd, AF_INET, sockets) && dumpFamily(fd, AF_INET6, sockets);
+    close(fd);
+    if (!good) return std::nullopt;
+    return sockets;
+}
+
+std::vector<ListeningSocket> read(const ProcRoot& root) {
+    if (root.isLive()) {
+        if (auto sockets = queryNetlink()) return *sockets;
+    }
+    std::vector<ListeningSocket> sockets;
+    for (std::string_view file : {"net/tcp", "net/tcp6"}) {
+        if (auto text = root.read(file)) {
+            auto rows = parseProcNet(*text);
+            sockets.insert(sockets.end(), rows.begin(), rows.end());
+        }
+    }
+    return sockets;
+}
+
+}  // namespace tarvik::SocketTable

@@ -1,0 +1,53 @@
+#include "core/platform/linux/DesktopApps.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.hpp"
+
+namespace tarvik {
+namespace {
+
+TEST(DesktopAppsUnit, FindsTheInnermostApplicationUnit) {
+    struct Case {
+        const char* cgroup;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Terminal.slice/"
+         "vte-spawn-5f1c.scope\n",
+         "org.gnome.Terminal"},
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-firefox\\x2desr-4242.scope\n",
+         "gnome-firefox-esr"},
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-code@a1b2.service\n", "code"},
+        {"0::/system.slice/ssh.service\n", std::nullopt},
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/dbus.service\n", std::nullopt},
+        {"12:pids:/\n1:name=systemd:/user.slice/app-kde-org.kde.konsole-77.scope\n", "kde-org.kde.konsole"},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cgroup);
+        EXPECT_EQ(DesktopApps::unitApplication(c.cgroup), c.expected);
+    }
+}
+
+TEST(DesktopAppsEntries, ReadsTheNameOfTheDesktopEntryGroupOnly) {
+    EXPECT_EQ(DesktopApps::entryName("[Desktop Entry]\nGenericName=Terminal emulator\nName[de]=Terminal DE\n"
+                                     "Name=Terminal\n[Desktop Action new]\nName=New Window\n"),
+              "Terminal");
+    EXPECT_EQ(DesktopApps::entryName("[Desktop Action new]\nName=New Window\n"), std::nullopt);
+}
+
+TEST(DesktopAppsDirectory, LooksUpWithAndWithoutTheLauncherPrefix) {
+    test::TempDir dir;
+    dir.write("user/firefox-esr.desktop", "[Desktop Entry]\nName=Firefox ESR\n");
+    dir.write("system/firefox-esr.desktop", "[Desktop Entry]\nName=Shadowed\n");
+    DesktopApps::Directory directory({dir / "user", dir / "system"});
+    auto app = directory.lookup("gnome-firefox-esr");
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->name, "Firefox ESR");
+    EXPECT_EQ(app->entryPath, dir / "user/firefox-esr.desktop");
+    EXPECT_FALSE(directory.lookup("gnome-unknown"));
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,104 @@
+#include "core/platform/linux/ProcFs.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/FakeProc.hpp"
+
+namespace tarvik {
+namespace {
+
+std::string fixture(const std::string& name) {
+    std::ifstream file(std::string(TARVIK_FIXTURES) + "/proc/" + name);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+TEST(ProcFsStat, ReadsFieldsAfterTheLastParenthesis) {
+    auto stat = ProcFs::parseStat(fixture("stat_comm_with_parens"));
+    ASSERT_TRUE(stat);
+    EXPECT_EQ(stat->comm, "a) b (c");
+    EXPECT_EQ(stat->state, 'S');
+    EXPECT_EQ(stat->ppid, 1);
+    EXPECT_EQ(stat->userTicks, 250u);
+    EXPECT_EQ(stat->systemTicks, 50u);
+    EXPECT_EQ(stat->startTicks, 123456u);
+    EXPECT_FALSE(stat->isKernelThread());
+}
+
+TEST(ProcFsStat, KnowsKernelThreadsAndRejectsTruncatedOrGarbledLines) {
+    auto kernel = ProcFs::parseStat(fixture("stat_kernel_thread"));
+    ASSERT_TRUE(kernel);
+    EXPECT_TRUE(kernel->isKernelThread());
+    EXPECT_EQ(kernel->ppid, 0);
+    EXPECT_FALSE(ProcFs::parseStat(fixture("stat_truncated")));
+    EXPECT_FALSE(ProcFs::parseStat(""));
+    EXPECT_FALSE(ProcFs::parseStat("12 node S 1"));
+}
+
+TEST(ProcFsSmallFiles, ParseOrGiveNothing) {
+    EXPECT_EQ(ProcFs::parseStatm("2000 512 128 10 0 300 0\n"), (ProcFs::Statm{2000, 512, 128}));
+    EXPECT_FALSE(ProcFs::parseStatm("2000 x 128"));
+    EXPECT_EQ(ProcFs::parseUid("Name:\tnode\nUid:\t1000\t1000\t1000\t1000\nGid:\t1000\n"), 1000u);
+    EXPECT_FALSE(ProcFs::parseUid("Name:\tnode\n"));
+    EXPECT_EQ(ProcFs::parseUptime("12345.67 23456.78\n"), 12345.67);
+    EXPECT_FALSE(ProcFs::parseUptime("garbage"));
+    auto io = ProcFs::parseIo("rchar: 10\nwchar: 20\nread_bytes: 4096\nwrite_bytes: 8192\n");
+    ASSERT_TRUE(io);
+    EXPECT_EQ(io->first, 4096u);
+    EXPECT_EQ(io->second, 8192u);
+    EXPECT_EQ(ProcFs::socketInode("socket:[19112]"), 19112u);
+    EXPECT_FALSE(ProcFs::socketInode("pipe:[19112]"));
+    EXPECT_FALSE(ProcFs::socketInode("socket:[]"));
+}
+
+TEST(ProcFsCommandLine, QuotesOnlyArgumentsThatNeedIt) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string raw;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/usr/bin/node\0server.js\0--port=3000\0"s, "/usr/bin/node server.js --port=3000"},
+        {"python3\0-m\0http.server\0"s, "python3 -m http.server"},
+        {"app\0--title\0a b $(touch x)\0"s, "app --title 'a b $(touch x)'"},
+        {"echo\0it's\0"s, "echo 'it'\\''s'"},
+        {"run\0\0last\0"s, "run '' last"},
+        {"nginx: master process /usr/sbin/nginx\0\0\0\0"s, "'nginx: master process /usr/sbin/nginx'"},
+        {"/opt/Grün/bin/tool\0"s, "/opt/Grün/bin/tool"},
+        {""s, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(ProcFs::commandLine(c.raw), c.expected);
+    }
+}
+
+TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {
+    using namespace std::string_literals;
+    test::FakeProc proc;
+    proc.add({.pid = 10, .comm = "node", .exe = "/usr/bin/node", .cmdline = "node\0a.js\0"s});
+    proc.add({.pid = 11, .comm = "sleep", .exe = "/tmp/x/sleep (deleted)", .cmdline = "sleep\0"s});
+    // Another user's process: no exe link to read.
+    proc.add({.pid = 12, .comm = "sshd", .cmdline = "/usr/sbin/sshd\0-D\0"s});
+    proc.add({.pid = 13, .comm = "postgres", .cmdline = "postgres: checkpointer\0"s});
+    proc.add({.pid = 14, .ppid = 2, .comm = "kworker/0:1", .kernelThread = true});
+    proc.add({.pid = 15, .comm = "defunct"});
+
+    ProcRoot root(proc.root());
+    EXPECT_EQ(root.pids(), (std::vector<std::int32_t>{10, 11, 12, 13, 14, 15}));
+    auto pathOf = [&](std::int32_t pid) { return root.executablePath(pid, *root.stat(pid)); };
+    EXPECT_EQ(pathOf(10), "/usr/bin/node");
+    EXPECT_EQ(pathOf(11), "/tmp/x/sleep");
+    EXPECT_EQ(pathOf(12), "/usr/sbin/sshd");
+    EXPECT_EQ(pathOf(13), "postgres");
+    EXPECT_EQ(pathOf(14), "[kworker/0:1]");
+    EXPECT_EQ(pathOf(15), "[defunct]");
+    EXPECT_FALSE(root.stat(99));
+}
+
+}  // namespace
+}  // namespace tarvik

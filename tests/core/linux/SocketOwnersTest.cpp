@@ -1,0 +1,83 @@
+#include "core/platform/linux/SocketOwners.hpp"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/platform/linux/ProcFs.hpp"
+
+namespace tarvik {
+namespace {
+
+struct Listener {
+    int fd = -1;
+    int port = 0;
+    Listener() {
+        fd = socket(AF_INET, SOCK_STREAM, 0);  // inherited by forked children on purpose
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(fd, 4);
+        socklen_t length = sizeof address;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~Listener() { close(fd); }
+};
+
+std::vector<int> portsOf(const std::unordered_map<std::int32_t, std::vector<ListeningSocket>>& owners,
+                         std::int32_t pid) {
+    std::vector<int> ports;
+    if (auto it = owners.find(pid); it != owners.end())
+        for (const auto& socket : it->second) ports.push_back(socket.port);
+    return ports;
+}
+
+// The test walks only its own processes, so every other process on the machine stays untouched.
+TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
+    ProcRoot root;
+    SocketOwners owners;
+    Listener first;
+    const std::int32_t self = getpid();
+    std::vector<LibProc::ProcessRef> processes{{self, getppid()}};
+
+    auto result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port});
+    EXPECT_EQ(owners.lastWalkCount(), 1u);
+
+    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port});
+    EXPECT_EQ(owners.lastWalkCount(), 0u) << "a known holder is checked, not walked";
+
+    // A forked worker shares the socket: found because its parent holds one.
+    pid_t child = fork();
+    if (child == 0) {
+        for (;;) pause();
+    }
+    ASSERT_GT(child, 0);
+    processes.push_back({child, self});
+    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    EXPECT_EQ(portsOf(result, child), std::vector<int>{first.port});
+    EXPECT_EQ(owners.lastWalkCount(), 1u);
+
+    // A socket nobody is known to hold yet makes one full walk.
+    Listener second;
+    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port, second.port}));
+    EXPECT_EQ(owners.lastWalkCount(), 2u);
+
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    processes.pop_back();
+    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    EXPECT_FALSE(result.contains(child));
+    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port, second.port}));
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,65 @@
+#include "core/platform/linux/SocketTable.hpp"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "core/platform/linux/ProcFs.hpp"
+#include "support/TempDir.hpp"
+
+namespace tarvik {
+namespace {
+
+std::string fixture(const std::string& name) {
+    std::ifstream file(std::string(TARVIK_FIXTURES) + "/proc/" + name);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+TEST(SocketTableFiles, KeepsListeningRowsAndSkipsGarbledOnes) {
+    auto v4 = SocketTable::parseProcNet(fixture("net_tcp_listen_established_garbled"));
+    EXPECT_EQ(v4, (std::vector<ListeningSocket>{{19112, 3000, "127.0.0.1", 1000}, {1346, 2024, "*", 0}}));
+
+    auto v6 = SocketTable::parseProcNet(fixture("net_tcp6_wildcard_loopback_mapped"));
+    EXPECT_EQ(v6, (std::vector<ListeningSocket>{
+                      {19113, 8080, "*", 0}, {19114, 5432, "::1", 999}, {19117, 3000, "127.0.0.1", 0}}));
+}
+
+TEST(SocketTableFiles, FixtureTreeIsReadFromItsNetFiles) {
+    test::TempDir dir;
+    dir.write("net/tcp", fixture("net_tcp_listen_established_garbled"));
+    dir.write("net/tcp6", fixture("net_tcp6_wildcard_loopback_mapped"));
+    EXPECT_EQ(SocketTable::read(ProcRoot(dir.path().string())).size(), 5u);
+}
+
+// A socket the test opens must appear in the kernel's own table with its port and address.
+TEST(SocketTableNetlink, SeesTheTestsOwnListener) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(fd, 4), 0);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    int port = ntohs(address.sin_port);
+
+    auto table = SocketTable::queryNetlink();
+    close(fd);
+    ASSERT_TRUE(table) << "sock_diag refused the query";
+    auto found = std::find_if(table->begin(), table->end(), [&](const auto& s) { return s.port == port; });
+    ASSERT_NE(found, table->end());
+    EXPECT_EQ(found->address, "127.0.0.1");
+    EXPECT_EQ(found->uid, geteuid());
+}
+
+}  // namespace
+}  // namespace tarvik
