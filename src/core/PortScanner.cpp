@@ -1,0 +1,104 @@
+#include "core/PortScanner.hpp"
+
+#include <algorithm>
+#include <set>
+#include <unordered_set>
+
+#include "core/Paths.hpp"
+#include "core/ProcessTree.hpp"
+#include "core/ServerClassifier.hpp"
+#include "core/Text.hpp"
+
+namespace tarvik::PortScanner {
+
+Sources Sources::live() {
+    return Sources{
+        [](const std::vector<LibProc::ProcessRef>& processes) { return LibProc::listeningSockets(processes); },
+        [](const std::vector<std::int32_t>& pids) { return LibProc::processInfo(pids); },
+        [](std::int32_t pid) { return LibProc::workingDirectory(pid); },
+        Paths::homeDirectory(),
+    };
+}
+
+void sort(std::vector<Server>& servers) {
+    std::stable_sort(servers.begin(), servers.end(), [](const Server& a, const Server& b) {
+        if (a.category != b.category) return a.category == ServerCategory::dev;
+        if (a.port != b.port) return a.port < b.port;
+        return a.pid < b.pid;
+    });
+}
+
+std::vector<Server> scan(const ProcessSnapshot& snapshot) {
+    static const Sources sources = Sources::live();
+    return scan(snapshot, sources);
+}
+
+std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources) {
+    std::vector<LibProc::ProcessRef> processes;
+    processes.reserve(snapshot.records.size());
+    for (const auto& record : snapshot.records) processes.push_back({record.pid, record.ppid});
+    auto socketsByPid = sources.listeningSockets(processes);
+
+    std::vector<ListeningPort> found;
+    for (const auto& record : snapshot.records) {
+        auto it = socketsByPid.find(record.pid);
+        if (it == socketsByPid.end()) continue;
+        for (const auto& socket : it->second)
+            found.push_back({record.pid, std::string(record.name()), "", socket.port, socket.address});
+    }
+    auto ports = ListeningPort::deduplicated(found);
+    if (ports.empty()) return {};
+
+    std::set<std::int32_t> distinct;
+    for (const auto& port : ports) distinct.insert(port.pid);
+    std::vector<std::int32_t> pids(distinct.begin(), distinct.end());
+    auto info = sources.processInfo(pids);
+
+    std::unordered_map<std::int32_t, std::optional<std::string>> directories;
+    for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
+
+    auto totals = ProcessTree::rollUp(snapshot.rows(), std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
+    auto records = snapshot.byPid();
+
+    std::vector<Server> servers;
+    servers.reserve(ports.size());
+    for (const auto& port : ports) {
+        auto infoIt = info.find(port.pid);
+        const EnrichmentParser::ProcInfo* procInfo = infoIt == info.end() ? nullptr : &infoIt->second;
+        auto recordIt = records.find(port.pid);
+        const ProcessRecord* record = recordIt == records.end() ? nullptr : recordIt->second;
+        const auto& cwd = directories[port.pid];
+
+        std::optional<std::uint64_t> memory;
+        std::optional<double> cpu;
+        if (record) {
+            memory = record->memoryBytes;
+            cpu = record->cpuPercent;
+        } else if (procInfo) {
+            memory = static_cast<std::uint64_t>(procInfo->rssKB) * 1024;
+            cpu = procInfo->cpuPercent;
+        }
+        std::optional<int> uptime = procInfo ? procInfo->uptimeSeconds : std::nullopt;
+        std::optional<std::string> args = procInfo ? std::optional(procInfo->args) : std::nullopt;
+
+        Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, std::nullopt, std::nullopt,
+                                                   sources.home);
+        auto tree = totals.find(port.pid);
+        if (server.category == ServerCategory::dev && tree != totals.end() &&
+            Text::lowercased(server.processName).find("docker") == std::string::npos) {
+            server.memoryBytes = static_cast<std::uint64_t>(tree->second.rssKB) * 1024;
+            server.cpuPercent = tree->second.cpuPercent;
+            server.processCount = tree->second.processCount;
+        }
+        servers.push_back(std::move(server));
+    }
+    sort(servers);
+    return servers;
+}
+
+std::vector<Server> scan() {
+    ProcessSampler sampler;
+    return scan(sampler.sample());
+}
+
+}  // namespace tarvik::PortScanner
