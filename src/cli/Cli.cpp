@@ -1,0 +1,67 @@
+#include "cli/Cli.hpp"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "cli/ListCommand.hpp"
+
+namespace tarvik::cli {
+
+namespace {
+
+// With a display and the tray application beside this executable, a bare `tarvik` opens it.
+void handOverToTrayApp(char** argv) {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!(display && *display) && !(wayland && *wayland)) return;
+    std::error_code error;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return;
+    auto app = self.parent_path() / "tarvik-app";
+    if (access(app.c_str(), X_OK) != 0) return;
+    std::string path = app.string();
+    argv[0] = path.data();
+    execv(path.c_str(), argv);  // returns only on failure; the list is shown instead
+}
+
+}  // namespace
+
+int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Tarvik shows what runs on this machine and what it costs.", "tarvik"};
+    app.set_version_flag("--version", "tarvik 0.1.0");
+    app.require_subcommand(0, 1);
+    ListOptions list;
+    addListCommand(app, list);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::CallForAllHelp&) {
+        out << app.help("", CLI::AppFormatMode::All);
+        return 0;
+    } catch (const CLI::CallForVersion&) {
+        out << app.version() << '\n';
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        // Subcommand help arrives as CallForHelp from the subcommand; anything else is a usage error.
+        err << "tarvik: " << error.what() << " (see tarvik --help)\n";
+        return 2;
+    }
+
+    try {
+        if (app.got_subcommand("list")) return runList(list, out);
+        handOverToTrayApp(argv);
+        return runList(list, out);
+    } catch (const std::exception& error) {
+        err << "tarvik: " << error.what() << '\n';
+        return 1;
+    }
+}
+
+}  // namespace tarvik::cli

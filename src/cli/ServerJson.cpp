@@ -1,0 +1,47 @@
+#include "cli/ServerJson.hpp"
+
+namespace tarvik::cli {
+
+namespace {
+
+template <typename T>
+nlohmann::ordered_json orNull(const std::optional<T>& value) {
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
+}  // namespace
+
+nlohmann::ordered_json toJson(const Server& server) {
+    nlohmann::ordered_json json;
+    json["pid"] = server.pid;
+    json["port"] = server.port;
+    json["address"] = server.address;
+    json["processName"] = server.processName;
+    json["args"] = orNull(server.args);
+    json["cwd"] = orNull(server.cwd);
+    json["kind"] = {{"name", server.kind.name},
+                    {"symbol", server.kind.symbol},
+                    {"tint", std::string(rawValue(server.kind.tint))}};
+    json["category"] = std::string(rawValue(server.category));
+    json["memoryBytes"] = orNull(server.memoryBytes);
+    json["cpuPercent"] = orNull(server.cpuPercent);
+    json["uptimeSeconds"] = orNull(server.uptimeSeconds);
+    json["branch"] = orNull(server.branch);
+    json["project"] = orNull(server.project);
+    json["appBundlePath"] = orNull(server.appBundlePath);
+    json["containerImage"] = orNull(server.containerImage);
+    json["containerName"] = orNull(server.containerName);
+    json["processCount"] = orNull(server.processCount);
+    json["id"] = server.id();
+    json["url"] = server.url();
+    json["isExposedToNetwork"] = server.isExposedToNetwork();
+    return json;
+}
+
+nlohmann::ordered_json toJson(const std::vector<Server>& servers) {
+    auto array = nlohmann::ordered_json::array();
+    for (const auto& server : servers) array.push_back(toJson(server));
+    return array;
+}
+
+}  // namespace tarvik::cli

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/Cli.hpp"
+#include "core/Paths.hpp"
+#include "core/Spawn.hpp"
+#include "support/TempDir.hpp"
+#include "support/TestProcess.hpp"
+
+namespace tarvik {
+namespace {
+
+using nlohmann::json;
+
+// The servers of `tarvik list --json` that belong to the test's own processes.
+std::vector<json> listed(const std::vector<int>& pids, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"list", "--json", "--interval", "0.2"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    auto result = Spawn::run(TARVIK_BINARY, arguments);
+    EXPECT_EQ(result.status, 0);
+    auto all = json::parse(result.output, nullptr, false);
+    EXPECT_TRUE(all.is_array()) << result.output;
+    std::vector<json> mine;
+    for (const auto& server : all)
+        if (std::find(pids.begin(), pids.end(), server["pid"].get<int>()) != pids.end()) mine.push_back(server);
+    return mine;
+}
+
+TEST(ListCommand, ShowsAPythonServerStartedInTheHome) {
+    test::TempDir project(Paths::homeDirectory());
+    test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"},
+                             project.path().string());
+    // "Serving HTTP on 127.0.0.1 port 41234 (http://127.0.0.1:41234/) ..."
+    std::string banner = server.firstLine();
+    auto at = banner.find(" port ");
+    ASSERT_NE(at, std::string::npos) << banner;
+    int port = std::stoi(banner.substr(at + 6));
+
+    auto servers = listed({server.pid()});
+    ASSERT_EQ(servers.size(), 1u);
+    const auto& s = servers[0];
+    EXPECT_EQ(s["port"], port);
+    EXPECT_EQ(s["address"], "127.0.0.1");
+    EXPECT_TRUE(s["processName"].get<std::string>().starts_with("python3"));
+    EXPECT_EQ(s["args"], "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1");
+    EXPECT_EQ(s["cwd"], project.path().string());
+    EXPECT_EQ(s["kind"]["name"], "Python");
+    EXPECT_EQ(s["kind"]["tint"], "blue");
+    EXPECT_EQ(s["category"], "dev");
+    EXPECT_GT(s["memoryBytes"].get<std::uint64_t>(), 1'000'000u);
+    EXPECT_TRUE(s["cpuPercent"].is_number());
+    EXPECT_TRUE(s["uptimeSeconds"].is_number());
+    EXPECT_EQ(s["processCount"], 1);
+    EXPECT_EQ(s["id"], std::to_string(server.pid()) + ":" + std::to_string(port));
+    EXPECT_EQ(s["url"], "http://localhost:" + std::to_string(port));
+    EXPECT_EQ(s["isExposedToNetwork"], false);
+    EXPECT_TRUE(s["branch"].is_null());
+}
+
+TEST(ListCommand, AWildcardAndALoopbackBindOfOnePortAreOneServer) {
+    test::TestProcess server(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
+    int port = server.numbers().at(0);
+    auto servers = listed({server.pid()});
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0]["port"], port);
+    EXPECT_EQ(servers[0]["address"], "127.0.0.1");
+}
+
+TEST(ListCommand, ADevServerWithChildrenShowsItsTreeAndQuotedArguments) {
+    test::TempDir project(Paths::homeDirectory());
+    test::TestProcess server(test::listener({"--children", "2", "--title", "a b $(x)"}), project.path().string());
+    ASSERT_EQ(server.numbers().size(), 3u);
+    auto servers = listed({server.pid()});
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0]["processCount"], 3);
+    EXPECT_TRUE(servers[0]["args"].get<std::string>().ends_with("--children 2 --title 'a b $(x)'"));
+}
+
+TEST(ListCommand, TwoProcessesOnOnePortAreTwoServers) {
+    test::TestProcess server(test::listener({"--share", "1"}));
+    auto numbers = server.numbers();
+    ASSERT_EQ(numbers.size(), 2u);
+    auto servers = listed({server.pid(), numbers[1]});
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[0]["port"], servers[1]["port"]);
+    EXPECT_NE(servers[0]["id"], servers[1]["id"]);
+    EXPECT_LT(servers[0]["pid"].get<int>(), servers[1]["pid"].get<int>());
+}
+
+int runCli(std::vector<std::string> arguments, std::string& out, std::string& err) {
+    arguments.insert(arguments.begin(), "tarvik");
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::ostringstream outStream, errStream;
+    int status = cli::run(static_cast<int>(arguments.size()), argv.data(), outStream, errStream);
+    out = outStream.str();
+    err = errStream.str();
+    return status;
+}
+
+TEST(ListCommand, BadOptionsGiveOneLineAndStatusTwo) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"list", "--bogus"}, {"list", "--interval", "-1"},
+                                         {"list", "--interval", "soon"}, {"nonsense"}}) {
+        std::string out, err;
+        EXPECT_EQ(runCli(bad, out, err), 2) << bad.back();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_TRUE(out.empty());
+    }
+    std::string out, err;
+    EXPECT_EQ(runCli({"--help"}, out, err), 0);
+    EXPECT_NE(out.find("list"), std::string::npos);
+    EXPECT_EQ(runCli({"list", "--help"}, out, err), 0);
+    EXPECT_NE(out.find("--interval"), std::string::npos);
+    EXPECT_NE(out.find("--json"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvik

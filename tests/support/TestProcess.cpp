@@ -1,0 +1,98 @@
+#include "support/TestProcess.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace tarvik::test {
+
+TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string& cwd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    std::vector<std::string> storage = argv;
+    std::vector<char*> pointers;
+    for (auto& argument : storage) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    int error = posix_spawn(&m_pid, storage[0].c_str(), &actions, &attributes, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(fds[1]);
+    if (error != 0) {
+        close(fds[0]);
+        throw std::runtime_error("could not start " + storage[0]);
+    }
+    m_output = fds[0];
+}
+
+TestProcess::~TestProcess() {
+    if (!m_reaped) {
+        kill(-m_pid, SIGKILL);  // the group: the process and everything it started
+        waitpid(m_pid, nullptr, 0);
+    }
+    if (m_output >= 0) close(m_output);
+}
+
+std::string TestProcess::firstLine(int seconds) {
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd entry{m_output, POLLIN, 0};
+        if (poll(&entry, 1, 100) <= 0) continue;
+        char c;
+        if (read(m_output, &c, 1) != 1) break;
+        if (c == '\n') return line;
+        line += c;
+    }
+    return line;
+}
+
+std::vector<int> TestProcess::numbers(int seconds) {
+    std::istringstream stream(firstLine(seconds));
+    std::vector<int> values;
+    for (int value; stream >> value;) values.push_back(value);
+    return values;
+}
+
+void TestProcess::signal(int number) const {
+    kill(m_pid, number);
+}
+
+bool TestProcess::exited() {
+    if (m_reaped) return true;
+    if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_reaped = true;
+    return m_reaped;
+}
+
+bool TestProcess::waitForExit(double seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!exited()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<std::string> listener(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"/usr/bin/python3", std::string(TARVIK_FIXTURES) + "/servers/listen.py"});
+    return arguments;
+}
+
+}  // namespace tarvik::test

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace tarvik::test {
+
+// A process the test starts in a process group of its own. Its first output line is read on
+// request; the whole group is killed when the object goes, so nothing outlives the test.
+class TestProcess {
+public:
+    // `argv[0]` is an absolute path; `cwd` empty keeps the test's folder.
+    explicit TestProcess(const std::vector<std::string>& argv, const std::string& cwd = {});
+    ~TestProcess();
+    TestProcess(const TestProcess&) = delete;
+    TestProcess& operator=(const TestProcess&) = delete;
+
+    [[nodiscard]] pid_t pid() const { return m_pid; }
+    // The first line the process prints (waits at most `seconds`); empty when none came.
+    std::string firstLine(int seconds = 10);
+    // The whitespace-separated numbers of the first line.
+    std::vector<int> numbers(int seconds = 10);
+    // Sends `signal` to the process itself.
+    void signal(int number) const;
+    // True once the process has exited (reaps it).
+    bool exited();
+    // Waits up to `seconds` for the exit.
+    bool waitForExit(double seconds);
+
+private:
+    pid_t m_pid = -1;
+    int m_output = -1;
+    bool m_reaped = false;
+};
+
+// The python listener of the fixtures with its arguments.
+[[nodiscard]] std::vector<std::string> listener(std::vector<std::string> arguments);
+
+}  // namespace tarvik::test
