@@ -42,7 +42,7 @@ std::string cpuText(const std::optional<double>& cpu) {
 }  // namespace
 
 std::vector<Server> collectServers(double interval) {
-    ProcessSampler sampler;
+    ProcessSampler sampler(ProcessSource::live(/*applications=*/false));  // the list shows no owners
     auto snapshot = sampler.sample();
     if (interval > 0) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));

@@ -32,6 +32,7 @@ struct Socket {
 struct ProcessRef {
     std::int32_t pid = 0;
     std::int32_t ppid = 0;
+    std::uint64_t memoryBytes = 0;  // orders the search: servers are rarely the smallest processes
 };
 
 [[nodiscard]] std::vector<std::int32_t> allPids();

@@ -33,8 +33,9 @@ public:
     // Every readable process, ascending by pid. Processes that vanish while being read are left out.
     virtual std::vector<ProcessReading> read() = 0;
 
-    // The platform's reader over its live process table.
-    static std::unique_ptr<ProcessSource> live();
+    // The platform's reader over its live process table. Without `applications` the desktop
+    // application of each process is not looked up (a one-shot listing needs no owners).
+    static std::unique_ptr<ProcessSource> live(bool applications = true);
     // The platform's reader over a process table at `root` (a fixture tree) with desktop entries
     // looked up in `applicationDirs`.
     static std::unique_ptr<ProcessSource> at(const std::string& root, std::vector<std::string> applicationDirs);

@@ -110,10 +110,10 @@ public:
         for (std::int32_t pid : pids) {
             Entry entry;
             if (auto it = m_entries.find(pid); it != m_entries.end()) entry = std::move(it->second);
-            auto stat = entry.handle.stat(root);
+            auto stat = entry.handle.stat(root, m_buffer);
             if (!stat || stat->startTicks != entry.startTicks) {
                 entry = Entry{ProcHandle(root, pid, true), 0, {}, {}};
-                stat = entry.handle.stat(root);
+                stat = entry.handle.stat(root, m_buffer);
                 if (!stat) continue;  // gone
                 entry.startTicks = stat->startTicks;
             }
@@ -123,7 +123,7 @@ public:
                 entry.comm = stat->comm;
             }
             EnrichmentParser::ProcInfo info;
-            if (auto statm = entry.handle.statm(root)) info.rssKB = static_cast<int>(statm->resident * page / 1024);
+            if (auto statm = entry.handle.statm(root, m_buffer)) info.rssKB = static_cast<int>(statm->resident * page / 1024);
             if (uptime) {
                 double elapsed = std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks);
                 double cpu = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;
@@ -146,8 +146,9 @@ private:
         std::string comm;
         std::string args;
     };
-    std::mutex m_mutex;  // guards m_entries
+    std::mutex m_mutex;  // guards m_entries and m_buffer
     std::unordered_map<std::int32_t, Entry> m_entries;
+    std::string m_buffer;
 };
 
 }  // namespace

@@ -47,13 +47,16 @@ std::optional<Stat> parseStat(std::string_view text) {
 }
 
 std::optional<Statm> parseStatm(std::string_view text) {
-    auto fields = Text::split(Text::trim(text.substr(0, text.find('\n'))), ' ');
-    if (fields.size() < 3) return std::nullopt;
-    auto size = Text::parseUInt64(fields[0]);
-    auto resident = Text::parseUInt64(fields[1]);
-    auto shared = Text::parseUInt64(fields[2]);
-    if (!size || !resident || !shared) return std::nullopt;
-    return Statm{*size, *resident, *shared};
+    std::string_view rest = text.substr(0, text.find('\n'));
+    auto size = Text::nextToken(rest);
+    auto resident = Text::nextToken(rest);
+    auto shared = Text::nextToken(rest);
+    if (!shared) return std::nullopt;
+    auto sizeValue = Text::parseUInt64(*size);
+    auto residentValue = Text::parseUInt64(*resident);
+    auto sharedValue = Text::parseUInt64(*shared);
+    if (!sizeValue || !residentValue || !sharedValue) return std::nullopt;
+    return Statm{*sizeValue, *residentValue, *sharedValue};
 }
 
 std::optional<std::uint32_t> parseUid(std::string_view status) {
@@ -174,9 +177,9 @@ std::optional<std::string> readAt(int directory, const std::string& relative) {
     return content;
 }
 
-std::optional<std::string> preadAll(int fd) {
-    std::string content;
-    char buffer[4096];
+bool preadAll(int fd, std::string& content) {
+    content.clear();
+    char buffer[2048];
     off_t offset = 0;
     for (;;) {
         ssize_t count = pread(fd, buffer, sizeof buffer, offset);
@@ -186,10 +189,8 @@ std::optional<std::string> preadAll(int fd) {
             continue;
         }
         if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return std::nullopt;  // ESRCH: the process has exited
-        break;
+        return count == 0;  // ESRCH once the process has exited
     }
-    return content;
 }
 
 std::optional<std::string> readLinkAt(int directory, const std::string& relative) {
@@ -264,9 +265,8 @@ int ProcRoot::open(std::int32_t pid, std::string_view name) const {
     return openat(m_fd, processFile(pid, name).c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-std::optional<std::string> ProcRoot::readAgain(int fd) {
-    if (fd < 0) return std::nullopt;
-    return preadAll(fd);
+bool ProcRoot::readAgain(int fd, std::string& out) {
+    return fd >= 0 && preadAll(fd, out);
 }
 
 std::optional<std::string> ProcRoot::readLink(std::int32_t pid, std::string_view name) const {
@@ -347,16 +347,26 @@ void ProcHandle::closeAll() {
     m_statFd = m_statmFd = -1;
 }
 
-std::optional<ProcFs::Stat> ProcHandle::stat(const ProcRoot& root) const {
-    auto text = m_statFd >= 0 ? ProcRoot::readAgain(m_statFd) : root.read(m_pid, "stat");
-    if (!text) return std::nullopt;
-    return ProcFs::parseStat(*text);
+namespace {
+
+bool readInto(const ProcRoot& root, std::int32_t pid, int fd, std::string_view name, std::string& buffer) {
+    if (fd >= 0) return ProcRoot::readAgain(fd, buffer);
+    auto text = root.read(pid, name);
+    if (!text) return false;
+    buffer = std::move(*text);
+    return true;
 }
 
-std::optional<ProcFs::Statm> ProcHandle::statm(const ProcRoot& root) const {
-    auto text = m_statmFd >= 0 ? ProcRoot::readAgain(m_statmFd) : root.read(m_pid, "statm");
-    if (!text) return std::nullopt;
-    return ProcFs::parseStatm(*text);
+}  // namespace
+
+std::optional<ProcFs::Stat> ProcHandle::stat(const ProcRoot& root, std::string& buffer) const {
+    if (!readInto(root, m_pid, m_statFd, "stat", buffer)) return std::nullopt;
+    return ProcFs::parseStat(buffer);
+}
+
+std::optional<ProcFs::Statm> ProcHandle::statm(const ProcRoot& root, std::string& buffer) const {
+    if (!readInto(root, m_pid, m_statmFd, "statm", buffer)) return std::nullopt;
+    return ProcFs::parseStatm(buffer);
 }
 
 long ProcRoot::clockTicksPerSecond() {

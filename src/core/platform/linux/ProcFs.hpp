@@ -93,8 +93,8 @@ public:
     // An open descriptor of the process's file (-1 on failure) for `readAgain`; the caller closes it.
     // Opening is most of the cost of a /proc read, so a steady reader keeps its descriptors.
     [[nodiscard]] int open(std::int32_t pid, std::string_view name) const;
-    // The whole file from its start; nullopt once the process is gone.
-    [[nodiscard]] static std::optional<std::string> readAgain(int fd);
+    // The whole file from its start into `out` (reusing its capacity); false once the process is gone.
+    [[nodiscard]] static bool readAgain(int fd, std::string& out);
 
     // The descriptors of the process that are sockets, as (fd, inode), ascending by fd.
     [[nodiscard]] std::vector<std::pair<int, std::uint64_t>> socketDescriptors(std::int32_t pid) const;
@@ -128,8 +128,9 @@ public:
     ProcHandle(const ProcHandle&) = delete;
     ProcHandle& operator=(const ProcHandle&) = delete;
 
-    [[nodiscard]] std::optional<ProcFs::Stat> stat(const ProcRoot& root) const;
-    [[nodiscard]] std::optional<ProcFs::Statm> statm(const ProcRoot& root) const;
+    // `buffer` is scratch space a steady caller keeps to spare an allocation per read.
+    [[nodiscard]] std::optional<ProcFs::Stat> stat(const ProcRoot& root, std::string& buffer) const;
+    [[nodiscard]] std::optional<ProcFs::Statm> statm(const ProcRoot& root, std::string& buffer) const;
     // Descriptors held (0 to 2).
     [[nodiscard]] int descriptors() const { return (m_statFd >= 0) + (m_statmFd >= 0); }
 

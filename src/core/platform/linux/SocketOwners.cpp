@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "core/platform/linux/ProcFs.hpp"
 
@@ -14,6 +16,43 @@ namespace {
 bool stillHolds(const ProcRoot& root, const SocketOwners::Holder& holder, std::uint64_t inode) {
     auto target = root.readLink(holder.pid, "fd/" + std::to_string(holder.fd));
     return target && ProcFs::socketInode(*target) == inode;
+}
+
+struct Found {
+    std::int32_t pid;
+    int fd;
+    std::uint64_t inode;
+};
+
+// The listening descriptors of every given process. Reading thousands of descriptor links is
+// the dearest part of a first scan and the kernel serves different processes in parallel, so a
+// long walk is shared among the cores.
+std::vector<Found> walkDescriptors(const ProcRoot& root, const std::vector<std::int32_t>& pids,
+                                   const std::unordered_map<std::uint64_t, const ListeningSocket*>& listening) {
+    constexpr std::size_t pidsPerThread = 64;
+    std::size_t threads = std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 4,
+                                                 pids.size() / pidsPerThread + 1});
+    // Processes differ a hundredfold in descriptors, so they are handed out one at a time.
+    std::atomic<std::size_t> next{0};
+    std::vector<std::vector<std::pair<std::size_t, Found>>> parts(threads);
+    auto work = [&](std::vector<std::pair<std::size_t, Found>>& out) {
+        for (std::size_t i = next++; i < pids.size(); i = next++) {
+            for (auto [fd, inode] : root.socketDescriptors(pids[i]))
+                if (listening.contains(inode)) out.push_back({i, {pids[i], fd, inode}});
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t t = 1; t < threads; ++t) workers.emplace_back(work, std::ref(parts[t]));
+    work(parts[0]);
+    for (auto& worker : workers) worker.join();
+    // Back in the order of `pids`, so that holders are listed the same way whoever found them.
+    std::vector<std::pair<std::size_t, Found>> merged;
+    for (auto& part : parts) merged.insert(merged.end(), part.begin(), part.end());
+    std::stable_sort(merged.begin(), merged.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Found> found;
+    found.reserve(merged.size());
+    for (const auto& entry : merged) found.push_back(entry.second);
+    return found;
 }
 
 }  // namespace
@@ -49,22 +88,27 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
     bool someUnfound = std::any_of(m_unfound.begin(), m_unfound.end(), searchable);
 
     std::unordered_set<std::int32_t> walked;
-    auto walk = [&](std::int32_t pid) {
-        if (!walked.insert(pid).second) return;
-        for (auto [fd, inode] : root.socketDescriptors(pid)) {
-            if (!listening.contains(inode)) continue;
-            auto& list = holders[inode];
-            Holder holder{pid, fd};
+    auto walk = [&](const std::vector<std::int32_t>& pids) {
+        std::vector<std::int32_t> fresh;
+        for (std::int32_t pid : pids)
+            if (walked.insert(pid).second) fresh.push_back(pid);
+        for (const auto& found : walkDescriptors(root, fresh, listening)) {
+            auto& list = holders[found.inode];
+            Holder holder{found.pid, found.fd};
             if (std::find(list.begin(), list.end(), holder) == list.end()) list.push_back(holder);
-            holdingPids.insert(pid);
+            holdingPids.insert(found.pid);
         }
     };
 
-    if (m_primed) {
+    // Rounds, so that a worker forked by a worker that is new as well is found in the same call.
+    while (m_primed) {
+        std::vector<std::int32_t> newcomers;
         for (const auto& process : processes) {
-            if (m_knownPids.contains(process.pid)) continue;
-            if (someUnfound || holdingPids.contains(process.ppid)) walk(process.pid);
+            if (m_knownPids.contains(process.pid) || walked.contains(process.pid)) continue;
+            if (someUnfound || holdingPids.contains(process.ppid)) newcomers.push_back(process.pid);
         }
+        if (newcomers.empty()) break;
+        walk(newcomers);
     }
     bool unknown = false;
     for (const auto& socket : table) {
@@ -72,7 +116,34 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
             unknown = true;
     }
     if (unknown || !m_primed) {
-        for (const auto& process : processes) walk(process.pid);
+        // Servers hold memory and idle helpers do not, so the largest processes are walked first
+        // and the walk stops once every socket has a holder. The other holders of a shared socket
+        // are its holders' children (forked workers inherit it), walked in the rounds below.
+        std::vector<const LibProc::ProcessRef*> order;
+        order.reserve(processes.size());
+        for (const auto& process : processes)
+            if (!walked.contains(process.pid)) order.push_back(&process);
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto* a, const auto* b) { return a->memoryBytes > b->memoryBytes; });
+        auto missing = [&] {
+            return std::any_of(table.begin(), table.end(), [&](const ListeningSocket& socket) {
+                return !holders.contains(socket.inode) && !m_unfound.contains(socket.inode) &&
+                       searchable(socket.inode);
+            });
+        };
+        constexpr std::size_t batch = 64;
+        for (std::size_t start = 0; start < order.size() && missing(); start += batch) {
+            std::vector<std::int32_t> pids;
+            for (std::size_t i = start; i < std::min(order.size(), start + batch); ++i) pids.push_back(order[i]->pid);
+            walk(pids);
+        }
+        for (;;) {
+            std::vector<std::int32_t> children;
+            for (const auto& process : processes)
+                if (!walked.contains(process.pid) && holdingPids.contains(process.ppid)) children.push_back(process.pid);
+            if (children.empty()) break;
+            walk(children);
+        }
     }
     for (const auto& socket : table) {
         if (!holders.contains(socket.inode)) m_unfound.insert(socket.inode);
