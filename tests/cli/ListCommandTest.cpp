@@ -59,34 +59,27 @@ TEST(ListCommand, ShowsAPythonServerStartedInTheHome) {
     EXPECT_TRUE(s["branch"].is_null());
 }
 
-TEST(ListCommand, AWildcardAndALoopbackBindOfOnePortAreOneServer) {
-    test::TestProcess server(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
-    int port = server.numbers().at(0);
-    auto servers = listed({server.pid()});
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0]["port"], port);
-    EXPECT_EQ(servers[0]["address"], "127.0.0.1");
-}
-
-TEST(ListCommand, ADevServerWithChildrenShowsItsTreeAndQuotedArguments) {
+TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
     test::TempDir project(Paths::homeDirectory());
-    test::TestProcess server(test::listener({"--children", "2", "--title", "a b $(x)"}), project.path().string());
-    ASSERT_EQ(server.numbers().size(), 3u);
-    auto servers = listed({server.pid()});
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0]["processCount"], 3);
-    EXPECT_TRUE(servers[0]["args"].get<std::string>().ends_with("--children 2 --title 'a b $(x)'"));
-}
+    // One process bound to one port twice; a tree of three; a socket shared with a forked worker.
+    test::TestProcess dual(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
+    test::TestProcess tree(test::listener({"--children", "2", "--title", "a b $(x)"}), project.path().string());
+    test::TestProcess shared(test::listener({"--share", "1"}));
+    int dualPort = dual.numbers().at(0);
+    ASSERT_EQ(tree.numbers().size(), 3u);
+    auto worker = shared.numbers().at(1);
 
-TEST(ListCommand, TwoProcessesOnOnePortAreTwoServers) {
-    test::TestProcess server(test::listener({"--share", "1"}));
-    auto numbers = server.numbers();
-    ASSERT_EQ(numbers.size(), 2u);
-    auto servers = listed({server.pid(), numbers[1]});
-    ASSERT_EQ(servers.size(), 2u);
-    EXPECT_EQ(servers[0]["port"], servers[1]["port"]);
-    EXPECT_NE(servers[0]["id"], servers[1]["id"]);
-    EXPECT_LT(servers[0]["pid"].get<int>(), servers[1]["pid"].get<int>());
+    auto servers = listed({dual.pid(), tree.pid(), shared.pid(), worker});
+    ASSERT_EQ(servers.size(), 4u);
+    auto of = [&](int pid) {
+        return *std::find_if(servers.begin(), servers.end(), [&](const json& s) { return s["pid"] == pid; });
+    };
+    EXPECT_EQ(of(dual.pid())["port"], dualPort);
+    EXPECT_EQ(of(dual.pid())["address"], "127.0.0.1");
+    EXPECT_EQ(of(tree.pid())["processCount"], 3);
+    EXPECT_TRUE(of(tree.pid())["args"].get<std::string>().ends_with("--children 2 --title 'a b $(x)'"));
+    EXPECT_EQ(of(shared.pid())["port"], of(worker)["port"]);
+    EXPECT_NE(of(shared.pid())["id"], of(worker)["id"]);
 }
 
 int runCli(std::vector<std::string> arguments, std::string& out, std::string& err) {

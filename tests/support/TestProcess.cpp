@@ -10,7 +10,6 @@
 #include <chrono>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 extern char** environ;
 
@@ -43,10 +42,8 @@ TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string
 }
 
 TestProcess::~TestProcess() {
-    if (!m_reaped) {
-        kill(-m_pid, SIGKILL);  // the group: the process and everything it started
-        waitpid(m_pid, nullptr, 0);
-    }
+    kill(-m_pid, SIGKILL);  // the group: the process and everything it started
+    waitpid(m_pid, nullptr, 0);
     if (m_output >= 0) close(m_output);
 }
 
@@ -69,25 +66,6 @@ std::vector<int> TestProcess::numbers(int seconds) {
     std::vector<int> values;
     for (int value; stream >> value;) values.push_back(value);
     return values;
-}
-
-void TestProcess::signal(int number) const {
-    kill(m_pid, number);
-}
-
-bool TestProcess::exited() {
-    if (m_reaped) return true;
-    if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_reaped = true;
-    return m_reaped;
-}
-
-bool TestProcess::waitForExit(double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!exited()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 std::vector<std::string> listener(std::vector<std::string> arguments) {

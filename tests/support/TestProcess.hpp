@@ -22,17 +22,10 @@ public:
     std::string firstLine(int seconds = 10);
     // The whitespace-separated numbers of the first line.
     std::vector<int> numbers(int seconds = 10);
-    // Sends `signal` to the process itself.
-    void signal(int number) const;
-    // True once the process has exited (reaps it).
-    bool exited();
-    // Waits up to `seconds` for the exit.
-    bool waitForExit(double seconds);
 
 private:
     pid_t m_pid = -1;
     int m_output = -1;
-    bool m_reaped = false;
 };
 
 // The python listener of the fixtures with its arguments.
