@@ -10,6 +10,7 @@
 #include "cli/ServerJson.hpp"
 #include "core/PortScanner.hpp"
 #include "core/ProcessSampler.hpp"
+#include "core/Text.hpp"
 #include "core/Words.hpp"
 
 namespace tarvik::cli {
@@ -106,7 +107,12 @@ void addListCommand(CLI::App& app, ListOptions& options) {
     auto* list = app.add_subcommand("list", "Show the servers listening on TCP ports");
     list->add_option("--interval", options.interval,
                      "Seconds between the two samples that make CPU a rate (0 takes a single sample)")
-        ->check(CLI::Range(0.0, 60.0))
+        ->check(CLI::Validator(
+            [](const std::string& text) -> std::string {
+                auto seconds = Text::parseDouble(text);
+                return seconds && *seconds >= 0 && *seconds <= 60 ? "" : "takes seconds from 0 to 60, not " + text;
+            },
+            "SECONDS"))
         ->capture_default_str();
     list->add_flag("--all", options.all, "Include the operating system's own listeners");
     list->add_flag("--json", options.json, "Print the servers as a JSON array");
