@@ -2,23 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
+#include "support/Fixtures.hpp"
 #include "support/FakeProc.hpp"
 
 namespace tarvik {
 namespace {
 
-std::string fixture(const std::string& name) {
-    std::ifstream file(std::string(TARVIK_FIXTURES) + "/proc/" + name);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 TEST(ProcFsStat, ReadsFieldsAfterTheLastParenthesis) {
-    auto stat = ProcFs::parseStat(fixture("stat_comm_with_parens"));
+    auto stat = ProcFs::parseStat(test::fixture("proc/stat_comm_with_parens"));
     ASSERT_TRUE(stat);
     EXPECT_EQ(stat->comm, "a) b (c");
     EXPECT_EQ(stat->state, 'S');
@@ -30,11 +22,11 @@ TEST(ProcFsStat, ReadsFieldsAfterTheLastParenthesis) {
 }
 
 TEST(ProcFsStat, KnowsKernelThreadsAndRejectsTruncatedOrGarbledLines) {
-    auto kernel = ProcFs::parseStat(fixture("stat_kernel_thread"));
+    auto kernel = ProcFs::parseStat(test::fixture("proc/stat_kernel_thread"));
     ASSERT_TRUE(kernel);
     EXPECT_TRUE(kernel->isKernelThread());
     EXPECT_EQ(kernel->ppid, 0);
-    EXPECT_FALSE(ProcFs::parseStat(fixture("stat_truncated")));
+    EXPECT_FALSE(ProcFs::parseStat(test::fixture("proc/stat_truncated")));
     EXPECT_FALSE(ProcFs::parseStat(""));
     EXPECT_FALSE(ProcFs::parseStat("12 node S 1"));
 }

@@ -7,35 +7,27 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "core/platform/linux/ProcFs.hpp"
+#include "support/Fixtures.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik {
 namespace {
 
-std::string fixture(const std::string& name) {
-    std::ifstream file(std::string(TARVIK_FIXTURES) + "/proc/" + name);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 TEST(SocketTableFiles, KeepsListeningRowsAndSkipsGarbledOnes) {
-    auto v4 = SocketTable::parseProcNet(fixture("net_tcp_listen_established_garbled"));
+    auto v4 = SocketTable::parseProcNet(test::fixture("proc/net_tcp_listen_established_garbled"));
     EXPECT_EQ(v4, (std::vector<ListeningSocket>{{19112, 3000, "127.0.0.1", 1000}, {1346, 2024, "*", 0}}));
 
-    auto v6 = SocketTable::parseProcNet(fixture("net_tcp6_wildcard_loopback_mapped"));
+    auto v6 = SocketTable::parseProcNet(test::fixture("proc/net_tcp6_wildcard_loopback_mapped"));
     EXPECT_EQ(v6, (std::vector<ListeningSocket>{
                       {19113, 8080, "*", 0}, {19114, 5432, "::1", 999}, {19117, 3000, "127.0.0.1", 0}}));
 }
 
 TEST(SocketTableFiles, FixtureTreeIsReadFromItsNetFiles) {
     test::TempDir dir;
-    dir.write("net/tcp", fixture("net_tcp_listen_established_garbled"));
-    dir.write("net/tcp6", fixture("net_tcp6_wildcard_loopback_mapped"));
+    dir.write("net/tcp", test::fixture("proc/net_tcp_listen_established_garbled"));
+    dir.write("net/tcp6", test::fixture("proc/net_tcp6_wildcard_loopback_mapped"));
     EXPECT_EQ(SocketTable::read(ProcRoot(dir.path().string())).size(), 5u);
 }
 
