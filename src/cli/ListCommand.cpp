@@ -57,7 +57,7 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     for (const auto& server : servers)
         if (all || server.category == ServerCategory::dev) shown.push_back(&server);
     if (shown.empty()) {
-        return all ? Words::text("No process is listening on a TCP port.\n")
+        return all ? Words::text("No listening servers found among the processes this user can read.\n")
                    : Words::text("No dev servers are running. Use --all to include the system's listeners.\n");
     }
     std::vector<std::vector<std::string>> rows;
