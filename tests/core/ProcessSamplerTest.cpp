@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "support/FakeProc.hpp"
+#include "support/TestProcess.hpp"
 
 extern char** environ;
 
@@ -136,6 +138,23 @@ TEST(ProcessSamplerLive, HandlesAProcessWhoseExecutableWasDeleted) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->name(), "tarvik-deleted-sleep");
     EXPECT_EQ(record->ppid, getpid());
+}
+
+// Idle single-threaded processes are not read again; a busy one must still show its CPU.
+TEST(ProcessSamplerLive, ABusyProcessShowsItsCpuAndAnIdleOneNone) {
+    test::TestProcess busy({"/bin/sh", "-c", "echo ready; while :; do :; done"});
+    test::TestProcess idle({"/bin/sh", "-c", "echo ready; exec sleep 30"});
+    busy.firstLine();
+    idle.firstLine();
+    ProcessSampler sampler;
+    (void)sampler.sample();
+    std::this_thread::sleep_for(300ms);
+    (void)sampler.sample();
+    std::this_thread::sleep_for(300ms);
+    auto snapshot = sampler.sample();
+    EXPECT_GT(find(snapshot, busy.pid())->cpuPercent, 50.0);
+    EXPECT_EQ(find(snapshot, idle.pid())->cpuPercent, 0.0);
+    EXPECT_EQ(find(snapshot, idle.pid())->name(), "sleep");
 }
 
 }  // namespace

@@ -36,8 +36,10 @@ std::optional<Stat> parseStat(std::string_view text) {
     auto flags = Text::parseUInt64(field(9));
     auto utime = Text::parseUInt64(field(14));
     auto stime = Text::parseUInt64(field(15));
+    auto threads = Text::parseInt64(field(20));
     auto start = Text::parseUInt64(field(22));
-    if (!ppid || !flags || !utime || !stime || !start) return std::nullopt;
+    if (!ppid || !flags || !utime || !stime || !threads || !start) return std::nullopt;
+    stat.threads = *threads;
     stat.ppid = *ppid;
     stat.flags = *flags;
     stat.userTicks = *utime;
@@ -57,6 +59,13 @@ std::optional<Statm> parseStatm(std::string_view text) {
     auto sharedValue = Text::parseUInt64(*shared);
     if (!sizeValue || !residentValue || !sharedValue) return std::nullopt;
     return Statm{*sizeValue, *residentValue, *sharedValue};
+}
+
+std::optional<std::uint64_t> parseSchedRuntime(std::string_view text) {
+    std::string_view rest = text.substr(0, text.find('\n'));
+    auto first = Text::nextToken(rest);
+    if (!first) return std::nullopt;
+    return Text::parseUInt64(*first);
 }
 
 std::optional<std::uint32_t> parseUid(std::string_view status) {
@@ -318,7 +327,7 @@ std::string ProcRoot::executablePath(std::int32_t pid, const ProcFs::Stat& stat)
     return stat.comm;
 }
 
-ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen) : m_pid(pid) {
+ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen) : m_pid(pid), m_keepOpen(keepOpen) {
     if (!keepOpen) return;
     m_statFd = root.open(pid, "stat");
     m_statmFd = root.open(pid, "statm");
@@ -329,14 +338,20 @@ ProcHandle::~ProcHandle() {
 }
 
 ProcHandle::ProcHandle(ProcHandle&& other) noexcept
-    : m_pid(other.m_pid), m_statFd(std::exchange(other.m_statFd, -1)), m_statmFd(std::exchange(other.m_statmFd, -1)) {}
+    : m_pid(other.m_pid),
+      m_keepOpen(other.m_keepOpen),
+      m_statFd(std::exchange(other.m_statFd, -1)),
+      m_statmFd(std::exchange(other.m_statmFd, -1)),
+      m_schedstatFd(std::exchange(other.m_schedstatFd, -1)) {}
 
 ProcHandle& ProcHandle::operator=(ProcHandle&& other) noexcept {
     if (this != &other) {
         closeAll();
         m_pid = other.m_pid;
+        m_keepOpen = other.m_keepOpen;
         m_statFd = std::exchange(other.m_statFd, -1);
         m_statmFd = std::exchange(other.m_statmFd, -1);
+        m_schedstatFd = std::exchange(other.m_schedstatFd, -1);
     }
     return *this;
 }
@@ -344,7 +359,8 @@ ProcHandle& ProcHandle::operator=(ProcHandle&& other) noexcept {
 void ProcHandle::closeAll() {
     if (m_statFd >= 0) close(m_statFd);
     if (m_statmFd >= 0) close(m_statmFd);
-    m_statFd = m_statmFd = -1;
+    if (m_schedstatFd >= 0) close(m_schedstatFd);
+    m_statFd = m_statmFd = m_schedstatFd = -1;
 }
 
 namespace {
@@ -367,6 +383,12 @@ std::optional<ProcFs::Stat> ProcHandle::stat(const ProcRoot& root, std::string& 
 std::optional<ProcFs::Statm> ProcHandle::statm(const ProcRoot& root, std::string& buffer) const {
     if (!readInto(root, m_pid, m_statmFd, "statm", buffer)) return std::nullopt;
     return ProcFs::parseStatm(buffer);
+}
+
+std::optional<std::uint64_t> ProcHandle::runtime(const ProcRoot& root, std::string& buffer) {
+    if (m_keepOpen && m_schedstatFd < 0) m_schedstatFd = root.open(m_pid, "schedstat");
+    if (m_schedstatFd < 0 || !ProcRoot::readAgain(m_schedstatFd, buffer)) return std::nullopt;
+    return ProcFs::parseSchedRuntime(buffer);
 }
 
 long ProcRoot::clockTicksPerSecond() {

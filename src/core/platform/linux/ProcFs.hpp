@@ -18,6 +18,7 @@ struct Stat {
     std::uint64_t flags = 0;
     std::uint64_t userTicks = 0;
     std::uint64_t systemTicks = 0;
+    std::int64_t threads = 0;
     std::uint64_t startTicks = 0;  // since boot
 
     // PF_KTHREAD: a kernel thread has no executable and no memory of its own.
@@ -34,6 +35,10 @@ struct Statm {
     bool operator==(const Statm&) const = default;
 };
 [[nodiscard]] std::optional<Statm> parseStatm(std::string_view text);
+
+// The time the task has run, in nanoseconds: the first field of /proc/PID/schedstat. It counts
+// the main thread only, but for a single-threaded process it moves exactly when the process runs.
+[[nodiscard]] std::optional<std::uint64_t> parseSchedRuntime(std::string_view text);
 
 // The real uid from the "Uid:" line of /proc/PID/status.
 [[nodiscard]] std::optional<std::uint32_t> parseUid(std::string_view status);
@@ -131,14 +136,21 @@ public:
     // `buffer` is scratch space a steady caller keeps to spare an allocation per read.
     [[nodiscard]] std::optional<ProcFs::Stat> stat(const ProcRoot& root, std::string& buffer) const;
     [[nodiscard]] std::optional<ProcFs::Statm> statm(const ProcRoot& root, std::string& buffer) const;
-    // Descriptors held (0 to 2).
-    [[nodiscard]] int descriptors() const { return (m_statFd >= 0) + (m_statmFd >= 0); }
+    // The main thread's run time; nullopt when descriptors are not kept (it is only worth asking
+    // when it is cheaper than stat) or once the process is gone. Its file is opened on the first
+    // call, so that a one-shot reader never pays for it.
+    [[nodiscard]] std::optional<std::uint64_t> runtime(const ProcRoot& root, std::string& buffer);
+    // Descriptors held (0 to 3).
+    [[nodiscard]] int descriptors() const { return (m_statFd >= 0) + (m_statmFd >= 0) + (m_schedstatFd >= 0); }
+    static constexpr int maxDescriptors = 3;
 
 private:
     void closeAll();
     std::int32_t m_pid = 0;
+    bool m_keepOpen = false;
     int m_statFd = -1;
     int m_statmFd = -1;
+    int m_schedstatFd = -1;
 };
 
 }  // namespace tarvik

@@ -1,5 +1,6 @@
 #include "core/ProcessSource.hpp"
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
@@ -15,6 +16,10 @@ namespace {
 struct Tracked {
     ProcHandle handle;
     std::uint64_t startTicks = 0;
+    std::int32_t ppid = 0;
+    bool kernelThread = false;
+    std::int64_t threads = 0;
+    std::optional<std::uint64_t> runtime;  // the main thread's, nanoseconds
     std::string comm;
     std::string path;
     std::optional<DesktopApp> app;
@@ -33,7 +38,6 @@ public:
 
     std::vector<ProcessReading> read() override {
         const double ticks = static_cast<double>(ProcRoot::clockTicksPerSecond());
-        const auto page = static_cast<std::uint64_t>(ProcRoot::pageSize());
         const std::size_t budget = ProcRoot::descriptorBudget();
         std::lock_guard lock(m_mutex);
         ++m_generation;
@@ -46,57 +50,34 @@ public:
         for (std::int32_t pid : pids) {
             auto [it, fresh] = m_tracked.try_emplace(pid);
             Tracked& tracked = it->second;
-            std::optional<ProcFs::Stat> stat;
+            bool quiet = false;
+            std::optional<std::uint64_t> runtime;
             if (!fresh) {
-                stat = tracked.handle.stat(m_root, m_buffer);
-                if (!stat || stat->startTicks != tracked.startTicks) {
-                    tracked = Tracked{};  // gone, or the pid now names another process
-                    fresh = true;
-                }
+                // A single-threaded process whose thread has not run since the last read has
+                // nothing new to read: no CPU time, no exec, no memory it touched. Only its parent
+                // can change without it running, by exiting.
+                runtime = tracked.handle.runtime(m_root, m_buffer);
+                bool parentAlive = tracked.ppid <= 0 || std::binary_search(pids.begin(), pids.end(), tracked.ppid);
+                quiet = tracked.threads == 1 && runtime && runtime == tracked.runtime && parentAlive;
             }
-            if (fresh) {
-                // Files of a fixture tree are replaced, not rewritten, so only /proc's are kept open.
-                tracked.handle = ProcHandle(m_root, pid, m_root.isLive() && descriptors + 2 <= budget);
-                stat = tracked.handle.stat(m_root, m_buffer);
-                if (!stat) {  // exited since the listing
-                    m_tracked.erase(it);
-                    continue;
-                }
-                tracked.startTicks = stat->startTicks;
+            if (quiet) {
+                if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory) readMemory(tracked);
+            } else if (!update(pid, tracked, fresh, runtime, descriptors + ProcHandle::maxDescriptors <= budget)) {
+                m_tracked.erase(it);  // exited since the listing
+                continue;
             }
             tracked.generation = m_generation;
             descriptors += static_cast<std::size_t>(tracked.handle.descriptors());
 
             ProcessReading& reading = readings.emplace_back();
             reading.pid = pid;
-            reading.ppid = stat->ppid;
-            reading.kernelThread = stat->isKernelThread();
-            reading.startTime = stat->startTicks;
-            reading.cpuSeconds = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;
-            if (fresh || stat->comm != tracked.comm) {
-                tracked.path = m_root.executablePath(pid, *stat);
-                tracked.comm = std::move(stat->comm);
-            }
+            reading.ppid = tracked.ppid;
+            reading.kernelThread = tracked.kernelThread;
+            reading.startTime = tracked.startTicks;
+            reading.cpuSeconds = static_cast<double>(tracked.cpuTicks) / ticks;
             reading.path = tracked.path;
-            if (!reading.kernelThread) {
-                // Private memory grows only by the process touching pages, which costs CPU time, so
-                // the memory of a process that used none is still what was read, but for the kernel
-                // swapping it out; every few reads take it afresh regardless.
-                std::uint64_t cpuTicks = stat->userTicks + stat->systemTicks;
-                if (fresh || cpuTicks != tracked.cpuTicks || ++tracked.idleReads >= idleReadsBeforeMemory) {
-                    // Resident minus shared is the process's private memory, the closest match to
-                    // a physical footprint that /proc gives without walking smaps.
-                    auto statm = tracked.handle.statm(m_root, m_buffer);
-                    tracked.memoryBytes = statm && statm->resident >= statm->shared
-                                              ? (statm->resident - statm->shared) * page
-                                              : 0;
-                    tracked.idleReads = 0;
-                }
-                tracked.cpuTicks = cpuTicks;
-                reading.memoryBytes = tracked.memoryBytes;
-                if (fresh && m_applications) tracked.app = application(pid);
-                reading.app = tracked.app;
-            }
+            reading.memoryBytes = tracked.memoryBytes;
+            reading.app = tracked.app;
         }
         // Closes the descriptors of processes that are gone.
         std::erase_if(m_tracked, [&](const auto& entry) { return entry.second.generation != m_generation; });
@@ -104,6 +85,56 @@ public:
     }
 
 private:
+    // Reads the process afresh into `tracked`; false when it is gone. `runtime` was read before
+    // stat, so that running in between shows as a change next time rather than going unseen.
+    bool update(std::int32_t pid, Tracked& tracked, bool& fresh, std::optional<std::uint64_t> runtime,
+                bool keepOpen) {
+        std::optional<ProcFs::Stat> stat;
+        if (!fresh) {
+            stat = tracked.handle.stat(m_root, m_buffer);
+            if (!stat || stat->startTicks != tracked.startTicks) {
+                tracked = Tracked{};  // gone, or the pid now names another process
+                fresh = true;
+            }
+        }
+        if (fresh) {
+            // Files of a fixture tree are replaced, not rewritten, so only /proc's are kept open.
+            tracked.handle = ProcHandle(m_root, pid, m_root.isLive() && keepOpen);
+            runtime.reset();  // asked from the next read on: a one-shot reader never needs it
+            stat = tracked.handle.stat(m_root, m_buffer);
+            if (!stat) return false;
+            tracked.startTicks = stat->startTicks;
+        }
+        tracked.runtime = runtime;
+        tracked.threads = stat->threads;
+        tracked.ppid = stat->ppid;
+        tracked.kernelThread = stat->isKernelThread();
+        std::uint64_t cpuTicks = stat->userTicks + stat->systemTicks;
+        if (fresh || stat->comm != tracked.comm) {
+            tracked.path = m_root.executablePath(pid, *stat);
+            tracked.comm = std::move(stat->comm);
+        }
+        if (!tracked.kernelThread) {
+            // Private memory grows only by the process touching pages, which costs CPU time, so the
+            // memory of a process that used none is still what was read, but for the kernel
+            // swapping it out; every few reads take it afresh regardless.
+            if (fresh || cpuTicks != tracked.cpuTicks || ++tracked.idleReads >= idleReadsBeforeMemory)
+                readMemory(tracked);
+            if (fresh && m_applications) tracked.app = application(pid);
+        }
+        tracked.cpuTicks = cpuTicks;
+        return true;
+    }
+
+    // Resident minus shared is the process's private memory, the closest match to a physical
+    // footprint that /proc gives without walking smaps.
+    void readMemory(Tracked& tracked) {
+        auto statm = tracked.handle.statm(m_root, m_buffer);
+        const auto page = static_cast<std::uint64_t>(ProcRoot::pageSize());
+        tracked.memoryBytes = statm && statm->resident >= statm->shared ? (statm->resident - statm->shared) * page : 0;
+        tracked.idleReads = 0;
+    }
+
     std::optional<DesktopApp> application(std::int32_t pid) {
         auto cgroup = m_root.read(pid, "cgroup");
         if (!cgroup) return std::nullopt;
