@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/ServerJson.hpp"
+#include "core/LibProc.hpp"
 #include "core/PortScanner.hpp"
 #include "core/ProcessSampler.hpp"
 #include "core/Text.hpp"
@@ -44,11 +45,15 @@ std::string cpuText(const std::optional<double>& cpu) {
 
 std::vector<Server> collectServers(double interval) {
     ProcessSampler sampler(ProcessSource::live(/*applications=*/false));  // the list shows no owners
+    // The socket owners are searched beside the first sample (or during the wait), so that the
+    // scan finds them known and only checks them.
+    std::thread owners(LibProc::prepareListeningSockets);
     auto snapshot = sampler.sample();
     if (interval > 0) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));
         snapshot = sampler.sample();
     }
+    owners.join();
     return PortScanner::scan(snapshot);
 }
 

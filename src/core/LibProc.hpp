@@ -50,6 +50,10 @@ struct ProcessRef {
 [[nodiscard]] std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(
     const std::vector<ProcessRef>& processes);
 
+// Finds the holders of the listening sockets ahead of a scan (a one-shot caller runs it beside its
+// process sample), so that the scan's `listeningSockets` finds them known.
+void prepareListeningSockets();
+
 // The facts `ps -o pid=,rss=,pcpu=,etime=,args=` gives, for each pid that can be read: resident
 // size, lifetime CPU percent, elapsed seconds and the shell-quoted command line.
 [[nodiscard]] std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> processInfo(

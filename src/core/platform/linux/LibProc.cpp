@@ -83,6 +83,12 @@ std::vector<Socket> listeningSockets(std::int32_t pid) {
     return result;
 }
 
+void prepareListeningSockets() {
+    std::vector<ProcessRef> processes;
+    for (std::int32_t pid : live().pids()) processes.push_back({pid, 0, 0});
+    (void)SocketOwners::shared().resolve(live(), SocketTable::read(live()), processes);
+}
+
 std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(const std::vector<ProcessRef>& processes) {
     auto table = SocketTable::read(live());
     auto owners = SocketOwners::shared().resolve(live(), table, processes);

@@ -30,11 +30,15 @@ struct Tracked {
 };
 
 constexpr int idleReadsBeforeMemory = 10;
+// Room for the descriptors kept for a machine of about a thousand processes.
+constexpr std::size_t expectedDescriptors = 4096;
 
 class LinuxProcessSource final : public ProcessSource {
 public:
     LinuxProcessSource(std::string root, std::vector<std::string> applicationDirs, bool applications)
-        : m_root(std::move(root)), m_directory(std::move(applicationDirs)), m_applications(applications) {}
+        : m_root(std::move(root)), m_directory(std::move(applicationDirs)), m_applications(applications) {
+        if (m_root.isLive()) ProcRoot::reserveDescriptors(expectedDescriptors);
+    }
 
     std::vector<ProcessReading> read() override {
         const double ticks = static_cast<double>(ProcRoot::clockTicksPerSecond());

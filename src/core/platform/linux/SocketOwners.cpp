@@ -3,10 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <string>
-#include <thread>
 
+#include "core/Parallel.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik {
@@ -25,33 +24,17 @@ struct Found {
 };
 
 // The listening descriptors of every given process. Reading thousands of descriptor links is
-// the dearest part of a first scan and the kernel serves different processes in parallel, so a
-// long walk is shared among the cores.
+// the dearest part of a first scan and the kernel serves different processes in parallel.
 std::vector<Found> walkDescriptors(const ProcRoot& root, const std::vector<std::int32_t>& pids,
                                    const std::unordered_map<std::uint64_t, const ListeningSocket*>& listening) {
-    constexpr std::size_t pidsPerThread = 64;
-    std::size_t threads = std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 4,
-                                                 pids.size() / pidsPerThread + 1});
-    // Processes differ a hundredfold in descriptors, so they are handed out one at a time.
-    std::atomic<std::size_t> next{0};
-    std::vector<std::vector<std::pair<std::size_t, Found>>> parts(threads);
-    auto work = [&](std::vector<std::pair<std::size_t, Found>>& out) {
-        for (std::size_t i = next++; i < pids.size(); i = next++) {
-            for (auto [fd, inode] : root.socketDescriptors(pids[i]))
-                if (listening.contains(inode)) out.push_back({i, {pids[i], fd, inode}});
-        }
-    };
-    std::vector<std::thread> workers;
-    for (std::size_t t = 1; t < threads; ++t) workers.emplace_back(work, std::ref(parts[t]));
-    work(parts[0]);
-    for (auto& worker : workers) worker.join();
-    // Back in the order of `pids`, so that holders are listed the same way whoever found them.
-    std::vector<std::pair<std::size_t, Found>> merged;
-    for (auto& part : parts) merged.insert(merged.end(), part.begin(), part.end());
-    std::stable_sort(merged.begin(), merged.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::vector<Found>> perProcess(pids.size());
+    parallelFor(pids.size(), 64, [&](std::size_t i, std::size_t) {
+        for (auto [fd, inode] : root.socketDescriptors(pids[i]))
+            if (listening.contains(inode)) perProcess[i].push_back({pids[i], fd, inode});
+    });
+    // In the order of `pids`, so that holders are listed the same way whoever found them.
     std::vector<Found> found;
-    found.reserve(merged.size());
-    for (const auto& entry : merged) found.push_back(entry.second);
+    for (const auto& list : perProcess) found.insert(found.end(), list.begin(), list.end());
     return found;
 }
 
