@@ -10,6 +10,7 @@
 #include "cli/ServerJson.hpp"
 #include "core/LibProc.hpp"
 #include "core/PortScanner.hpp"
+#include "core/ServerGroup.hpp"
 #include "core/ProcessSampler.hpp"
 #include "core/Text.hpp"
 #include "core/Words.hpp"
@@ -45,66 +46,118 @@ std::string cpuText(const std::optional<double>& cpu) {
 
 std::vector<Server> collectServers(double interval) {
     ProcessSampler sampler(ProcessSource::live(/*applications=*/false));  // the list shows no owners
-    // The socket owners are searched beside the first sample (or during the wait), so that the
-    // scan finds them known and only checks them.
+    // The socket owners are searched beside the first sample, and the containers asked for
+    // during the wait, so that the scan finds both known.
     std::thread owners(LibProc::prepareListeningSockets);
     auto snapshot = sampler.sample();
+    DockerCache::shared().refreshIfStale(PortScanner::containerEngineRunning(snapshot));
     if (interval > 0) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));
         snapshot = sampler.sample();
     }
     owners.join();
+    DockerCache::shared().waitForRefresh();  // one answer, so it waits for the containers
     return PortScanner::scan(snapshot);
 }
 
+std::vector<ServerGroup> shownGroups(const std::vector<Server>& servers, bool all) {
+    auto groups = ServerGrouper::groups(servers);
+    if (!all) std::erase_if(groups, [](const ServerGroup& group) { return group.isSystem(); });
+    return groups;
+}
+
+namespace {
+
+std::string portsText(const std::vector<int>& ports) {
+    std::string text;
+    for (int port : ports) text += (text.empty() ? "" : ",") + std::to_string(port);
+    return text;
+}
+
+// A container row names its container and image; any other row its command line.
+std::string commandText(const Server& server) {
+    if (server.containerName)
+        return *server.containerName + (server.containerImage ? " (" + *server.containerImage + ")" : "");
+    return server.args.value_or(server.processName);
+}
+
+std::string heading(const ServerGroup& group) {
+    return group.branch ? group.title + " · " + *group.branch : group.title;
+}
+
+}  // namespace
+
 std::string renderServerTable(const std::vector<Server>& servers, bool all, const Terminal& terminal) {
-    std::vector<const Server*> shown;
-    for (const auto& server : servers)
-        if (all || server.category == ServerCategory::dev) shown.push_back(&server);
-    if (shown.empty()) {
+    auto groups = shownGroups(servers, all);
+    if (groups.empty()) {
         return all ? Words::text("No listening servers found among the processes this user can read.\n")
                    : Words::text("No dev servers are running. Use --all to include the system's listeners.\n");
     }
-    std::vector<std::vector<std::string>> rows;
-    rows.push_back({"KIND", "PORT", "ADDRESS", "PID", "MEMORY", "CPU", "UPTIME", "DIRECTORY", "COMMAND"});
-    for (const Server* server : shown) {
-        rows.push_back({server->kind.name, std::to_string(server->port), server->address, std::to_string(server->pid),
-                        server->memoryLabel().value_or("-"), cpuText(server->cpuPercent),
-                        server->uptimeLabel().value_or("-"), server->displayDirectory().value_or("-"),
-                        server->args.value_or(server->processName)});
-    }
-    std::string table = alignedTable(rows, {false, true, false, true, true, true, true, false, false}, terminal.width);
-    if (!terminal.colour) return table;
+    std::vector<std::vector<MergedServer>> merged;
+    for (const auto& group : groups) merged.push_back(PortMerger::merge(group.servers));
+    // A worktree on another branch than its project's heading shows its own in a column.
+    bool branches = false;
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        for (const auto& row : merged[g]) branches = branches || (row.primary.branch && row.primary.branch != groups[g].branch);
 
-    // Colour is laid over the aligned text so that escape codes never count as columns.
-    std::string coloured;
-    std::size_t lineStart = 0;
-    for (std::size_t row = 0; row < rows.size() && lineStart < table.size(); ++row) {
-        std::size_t lineEnd = table.find('\n', lineStart);
-        std::string line = table.substr(lineStart, lineEnd - lineStart);
-        if (row == 0) {
-            coloured += "\x1b[1m" + line + "\x1b[0m\n";
-        } else {
-            const Server* server = shown[row - 1];
-            std::size_t nameLength = server->kind.name.size();
-            coloured += std::string(ansiColour(server->kind.tint)) + line.substr(0, nameLength) + "\x1b[0m" +
-                        line.substr(nameLength) + "\n";
+    // One table for every group, so that the columns line up across the headings.
+    std::vector<std::vector<std::string>> rows;
+    std::vector<const MergedServer*> rowServers{nullptr};
+    rows.push_back({"  KIND", "PORTS", "ADDRESS", "PID", "MEMORY", "CPU", "UPTIME", "DIRECTORY", "COMMAND"});
+    if (branches) rows.back().insert(rows.back().end() - 1, "BRANCH");
+    for (const auto& groupRows : merged) {
+        for (const auto& row : groupRows) {
+            const Server& server = row.primary;
+            rows.push_back({"  " + server.kind.name, portsText(row.ports), server.address, std::to_string(server.pid),
+                            server.memoryLabel().value_or("-"), cpuText(server.cpuPercent),
+                            server.uptimeLabel().value_or("-"), server.displayDirectory().value_or("-"),
+                            commandText(server)});
+            if (branches) rows.back().insert(rows.back().end() - 1, server.branch.value_or(""));
+            rowServers.push_back(&row);
         }
-        lineStart = lineEnd + 1;
     }
-    return coloured;
+    std::vector<bool> rightAligned{false, false, false, true, true, true, true, false, false};
+    if (branches) rightAligned.push_back(false);
+    std::string table = alignedTable(rows, rightAligned, terminal.width);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < table.size();) {
+        std::size_t end = table.find('\n', at);
+        lines.push_back(table.substr(at, end - at));
+        at = end + 1;
+    }
+
+    auto bold = [&](const std::string& text) { return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text; };
+    std::string out = bold(lines[0]) + "\n";
+    std::size_t line = 1;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        out += bold(heading(groups[g])) + "\n";
+        for (std::size_t r = 0; r < merged[g].size(); ++r, ++line) {
+            const Server& server = rowServers[line]->primary;
+            if (!terminal.colour) {
+                out += lines[line] + "\n";
+                continue;
+            }
+            // Colour is laid over the aligned text so that escape codes never count as columns.
+            std::size_t nameEnd = 2 + server.kind.name.size();
+            out += lines[line].substr(0, 2) + std::string(ansiColour(server.kind.tint)) +
+                   lines[line].substr(2, nameEnd - 2) + "\x1b[0m" + lines[line].substr(nameEnd) + "\n";
+        }
+    }
+    return out;
 }
 
 int runList(const ListOptions& options, std::ostream& out) {
     auto servers = collectServers(options.interval);
-    if (options.json) {
+    if (options.json && options.groups) {
+        out << toJson(shownGroups(servers, options.all)).dump(2) << '\n';
+    } else if (options.json) {
         std::vector<Server> shown;
         for (const auto& server : servers)
             if (options.all || server.category == ServerCategory::dev) shown.push_back(server);
         out << toJson(shown).dump(2) << '\n';
-        return 0;
+    } else {
+        out << renderServerTable(servers, options.all, Terminal::of(stdout));
     }
-    out << renderServerTable(servers, options.all, Terminal::of(stdout));
     return 0;
 }
 
@@ -120,7 +173,9 @@ void addListCommand(CLI::App& app, ListOptions& options) {
             "SECONDS"))
         ->capture_default_str();
     list->add_flag("--all", options.all, "Include the operating system's own listeners");
-    list->add_flag("--json", options.json, "Print the servers as a JSON array");
+    auto* json = list->add_flag("--json", options.json, "Print the servers as a JSON array");
+    list->add_flag("--groups", options.groups, "With --json, print the groups the panel shows, rows merged per process")
+        ->needs(json);
 }
 
 }  // namespace tarvik::cli

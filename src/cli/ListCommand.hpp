@@ -5,6 +5,7 @@
 
 #include "cli/Terminal.hpp"
 #include "core/Server.hpp"
+#include "core/ServerGroup.hpp"
 
 namespace CLI {
 class App;
@@ -16,6 +17,7 @@ struct ListOptions {
     double interval = 1.0;  // seconds between the two samples; 0 takes one
     bool all = false;       // include the operating system's listeners
     bool json = false;
+    bool groups = false;    // with json: the grouped form
 };
 
 // Registers `list` on the app; the callback runs it into `out`.
@@ -24,7 +26,11 @@ void addListCommand(CLI::App& app, ListOptions& options);
 // Samples, waits `interval`, samples again and scans.
 [[nodiscard]] std::vector<Server> collectServers(double interval);
 
-// The table of `servers` (dev ones, and the system ones with `all`), or a sentence when none.
+// The groups shown: every group, or all but "System" without `all`.
+[[nodiscard]] std::vector<ServerGroup> shownGroups(const std::vector<Server>& servers, bool all);
+
+// One block per group (heading with its branch, then a row per process and kind with all its
+// ports), or a sentence when there is nothing to show.
 [[nodiscard]] std::string renderServerTable(const std::vector<Server>& servers, bool all, const Terminal& terminal);
 
 int runList(const ListOptions& options, std::ostream& out);

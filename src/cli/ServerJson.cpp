@@ -44,4 +44,25 @@ nlohmann::ordered_json toJson(const std::vector<Server>& servers) {
     return array;
 }
 
+nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups) {
+    auto array = nlohmann::ordered_json::array();
+    for (const auto& group : groups) {
+        nlohmann::ordered_json json;
+        json["title"] = group.title;
+        json["kind"] = std::holds_alternative<ServerGroup::Project>(group.kind)    ? "project"
+                       : std::holds_alternative<ServerGroup::Services>(group.kind) ? "services"
+                                                                                   : "system";
+        json["branch"] = orNull(group.branch);
+        auto rows = nlohmann::ordered_json::array();
+        for (const auto& row : PortMerger::merge(group.servers)) {
+            auto server = toJson(row.primary);
+            server["ports"] = row.ports;
+            rows.push_back(std::move(server));
+        }
+        json["servers"] = std::move(rows);
+        array.push_back(std::move(json));
+    }
+    return array;
+}
+
 }  // namespace tarvik::cli

@@ -17,6 +17,8 @@ Sources Sources::live() {
         [](const std::vector<std::int32_t>& pids) { return LibProc::processInfo(pids); },
         [](std::int32_t pid) { return LibProc::workingDirectory(pid); },
         Paths::homeDirectory(),
+        &GitCache::shared(),
+        &DockerCache::shared(),
     };
 }
 
@@ -66,6 +68,12 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
     auto totals = ProcessTree::rollUp(rows, std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
     auto records = snapshot.byPid();
 
+    DockerCache::Contents containers;
+    if (sources.docker) {
+        sources.docker->refreshIfStale(containerEngineRunning(snapshot));
+        containers = sources.docker->current();
+    }
+
     std::vector<Server> servers;
     servers.reserve(ports.size());
     for (const auto& port : ports) {
@@ -87,7 +95,8 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
         std::optional<int> uptime = procInfo ? procInfo->uptimeSeconds : std::nullopt;
         std::optional<std::string> args = procInfo ? std::optional(procInfo->args) : std::nullopt;
 
-        Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, std::nullopt, std::nullopt,
+        ProjectAndBranch place = sources.git ? sources.git->project(cwd) : ProjectAndBranch{};
+        Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, place.branch, place.project,
                                                    sources.home);
         auto tree = totals.find(port.pid);
         if (server.category == ServerCategory::dev && tree != totals.end() &&
@@ -96,10 +105,31 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
             server.cpuPercent = tree->second.cpuPercent;
             server.processCount = tree->second.processCount;
         }
-        servers.push_back(std::move(server));
+        servers.push_back(attributeDocker(server, containers.ports, containers.memory));
     }
     sort(servers);
     return servers;
+}
+
+bool containerEngineRunning(const ProcessSnapshot& snapshot) {
+    return std::any_of(snapshot.records.begin(), snapshot.records.end(),
+                       [](const ProcessRecord& record) { return DockerEngine::isEngineProcess(record.name()); });
+}
+
+Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory) {
+    if (Text::lowercased(server.processName).find("docker") == std::string::npos) return server;
+    auto found = ports.find(server.port);
+    if (found == ports.end()) return server;
+    const DockerContainer& container = found->second;
+    Server attributed = server;
+    if (auto kind = ServerClassifier::devKind(container.service.value_or("") + " " + container.image))
+        attributed.kind = *kind;
+    attributed.category = ServerCategory::dev;
+    attributed.project = container.appLabel();
+    attributed.containerImage = container.image;
+    attributed.containerName = container.name;
+    if (auto used = memory.find(container.name); used != memory.end()) attributed.memoryBytes = used->second;
+    return attributed;
 }
 
 std::vector<Server> scan() {

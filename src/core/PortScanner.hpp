@@ -7,7 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/Docker.hpp"
 #include "core/EnrichmentParser.hpp"
+#include "core/GitProject.hpp"
 #include "core/LibProc.hpp"
 #include "core/ProcessSampler.hpp"
 #include "core/Server.hpp"
@@ -25,6 +27,8 @@ struct Sources {
         processInfo;
     std::function<std::optional<std::string>(std::int32_t)> workingDirectory;
     std::string home;  // the user's home folder
+    GitCache* git = nullptr;        // project and branch per folder; none leaves them empty
+    DockerCache* docker = nullptr;  // containers per host port; none leaves servers unattributed
 
     [[nodiscard]] static Sources live();
 };
@@ -37,7 +41,18 @@ struct Sources {
 // A fresh sampler's single sample, scanned.
 [[nodiscard]] std::vector<Server> scan();
 
+// True when the snapshot holds a process of the container engine.
+[[nodiscard]] bool containerEngineRunning(const ProcessSnapshot& snapshot);
+
+// The server as the container publishing its port shows it, for a process of the container
+// engine; any other server unchanged.
+[[nodiscard]] Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory);
+
 // Stable sort by category (dev first), port, pid.
 void sort(std::vector<Server>& servers);
+
+// The project and branch of a working folder, uncached: runs git (twice inside a repository).
+[[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd);
+[[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home);
 
 }  // namespace tarvik::PortScanner
