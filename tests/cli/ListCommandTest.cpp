@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/Cli.hpp"
@@ -80,6 +81,41 @@ TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
     EXPECT_TRUE(of(tree.pid())["args"].get<std::string>().ends_with("--children 2 --title 'a b $(x)'"));
     EXPECT_EQ(of(shared.pid())["port"], of(worker)["port"]);
     EXPECT_NE(of(shared.pid())["id"], of(worker)["id"]);
+}
+
+TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
+    test::TempDir home(Paths::homeDirectory());
+    auto repo = home.path() / "shop";
+    std::filesystem::create_directories(repo);
+    std::string git = "cd '" + repo.string() + "' && git -c user.name=t -c user.email=t@t.invalid ";
+    ASSERT_EQ(std::system((git + "init -q -b main && " + git + "commit -q --allow-empty -m one && " + git +
+                           "worktree add -q ../shop-login -b feature/login >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    test::TempDir outside("/tmp");
+    test::TestProcess main(test::listener({}), repo.string());
+    test::TestProcess login(test::listener({}), (home.path() / "shop-login").string());
+    test::TestProcess service(test::listener({}), outside.path().string());
+    std::vector<int> pids{main.pid(), login.pid(), service.pid()};
+    for (auto* process : {&main, &login, &service}) ASSERT_FALSE(process->numbers().empty());
+
+    auto result = Spawn::run(TARVIK_BINARY, {"list", "--json", "--groups", "--interval", "0"});
+    ASSERT_EQ(result.status, 0);
+    std::vector<std::string> seen;  // "title@branch: branches of our rows"
+    for (const auto& group : json::parse(result.output)) {
+        std::string rows;
+        for (const auto& row : group["servers"])
+            if (std::find(pids.begin(), pids.end(), row["pid"].get<int>()) != pids.end())
+                rows += (rows.empty() ? "" : ",") + (row["branch"].is_null() ? "-" : row["branch"].get<std::string>());
+        if (!rows.empty())
+            seen.push_back(group["title"].get<std::string>() + "@" +
+                           (group["branch"].is_null() ? "-" : group["branch"].get<std::string>()) + ": " + rows);
+    }
+    // Ports are random, so either worktree may come first; the heading shows the first one's branch.
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0] == "shop@main: main,feature/login" || seen[0] == "shop@feature/login: feature/login,main")
+        << seen[0];
+    EXPECT_EQ(seen[1], "Services@-: -");
 }
 
 int runCli(std::vector<std::string> arguments, std::string& out, std::string& err) {

@@ -7,8 +7,8 @@
 
 namespace tarvik::test {
 
-TempDir::TempDir(const std::filesystem::path& base) {
-    std::string pattern = (base / "tarvik-test-XXXXXX").string();
+TempDir::TempDir(const std::filesystem::path& base, std::string_view prefix) {
+    std::string pattern = (base / (std::string(prefix) + "XXXXXX")).string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed under " + base.string());
     m_path = pattern;
 }

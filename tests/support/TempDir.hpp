@@ -10,7 +10,8 @@ namespace tarvik::test {
 // temporary folder.
 class TempDir {
 public:
-    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path(),
+                     std::string_view prefix = "tarvik-test-");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
