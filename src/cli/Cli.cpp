@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/ListCommand.hpp"
+#include "cli/StopCommand.hpp"
 
 namespace tarvik::cli {
 
@@ -36,6 +37,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     app.require_subcommand(0, 1);
     ListOptions list;
     addListCommand(app, list);
+    StopOptions stop;
+    addStopCommand(app, stop);
 
     try {
         app.parse(argc, argv);
@@ -56,6 +59,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     try {
         if (app.got_subcommand("list")) return runList(list, out);
+        if (app.got_subcommand("stop")) return runStop(stop, out, err);
         handOverToTrayApp(argv);
         return runList(list, out);
     } catch (const std::exception& error) {

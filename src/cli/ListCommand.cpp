@@ -10,6 +10,7 @@
 #include "cli/ServerJson.hpp"
 #include "core/LibProc.hpp"
 #include "core/PortScanner.hpp"
+#include "core/Probe.hpp"
 #include "core/ServerGroup.hpp"
 #include "core/ProcessSampler.hpp"
 #include "core/Text.hpp"
@@ -87,7 +88,23 @@ std::string heading(const ServerGroup& group) {
 
 }  // namespace
 
-std::string renderServerTable(const std::vector<Server>& servers, bool all, const Terminal& terminal) {
+HealthLabels probeHealth(const std::vector<Server>& servers) {
+    std::vector<const Server*> http;
+    std::vector<int> ports;
+    for (const auto& server : servers) {
+        if (!std::holds_alternative<ServiceProtocols::Http>(ServiceProtocols::of(server))) continue;
+        http.push_back(&server);
+        ports.push_back(server.port);
+    }
+    auto outcomes = PortProber::probeAll(ports, 1.0);
+    HealthLabels labels;
+    for (std::size_t i = 0; i < http.size(); ++i)
+        if (auto label = HTTPProbe::label(outcomes[i])) labels.emplace(http[i]->id(), *label);
+    return labels;
+}
+
+std::string renderServerTable(const std::vector<Server>& servers, bool all, const Terminal& terminal,
+                              const HealthLabels* health) {
     auto groups = shownGroups(servers, all);
     if (groups.empty()) {
         return all ? Words::text("No listening servers found among the processes this user can read.\n")
@@ -105,19 +122,33 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     std::vector<const MergedServer*> rowServers{nullptr};
     rows.push_back({"  KIND", "PORTS", "ADDRESS", "PID", "MEMORY", "CPU", "UPTIME", "DIRECTORY", "COMMAND"});
     if (branches) rows.back().insert(rows.back().end() - 1, "BRANCH");
-    for (const auto& groupRows : merged) {
-        for (const auto& row : groupRows) {
+    if (health) rows.back().insert(rows.back().begin() + 2, "HEALTH");
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (const auto& row : merged[g]) {
             const Server& server = row.primary;
             rows.push_back({"  " + server.kind.name, portsText(row.ports), server.address, std::to_string(server.pid),
                             server.memoryLabel().value_or("-"), cpuText(server.cpuPercent),
                             server.uptimeLabel().value_or("-"), server.displayDirectory().value_or("-"),
                             commandText(server)});
             if (branches) rows.back().insert(rows.back().end() - 1, server.branch.value_or(""));
+            if (health) {
+                // A row shows the health of the first of its ports that answered.
+                std::string label = "-";
+                for (const auto& s : groups[g].servers) {
+                    auto found = s.pid == server.pid && s.kind == server.kind ? health->find(s.id()) : health->end();
+                    if (found != health->end()) {
+                        label = found->second;
+                        break;
+                    }
+                }
+                rows.back().insert(rows.back().begin() + 2, label);
+            }
             rowServers.push_back(&row);
         }
     }
     std::vector<bool> rightAligned{false, false, false, true, true, true, true, false, false};
     if (branches) rightAligned.push_back(false);
+    if (health) rightAligned.insert(rightAligned.begin() + 2, false);
     std::string table = alignedTable(rows, rightAligned, terminal.width);
     std::vector<std::string> lines;
     for (std::size_t at = 0; at < table.size();) {
@@ -148,15 +179,18 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
 
 int runList(const ListOptions& options, std::ostream& out) {
     auto servers = collectServers(options.interval);
+    std::optional<HealthLabels> labels;
+    if (options.probe) labels = probeHealth(servers);
+    const HealthLabels* health = labels ? &*labels : nullptr;
     if (options.json && options.groups) {
-        out << toJson(shownGroups(servers, options.all)).dump(2) << '\n';
+        out << toJson(shownGroups(servers, options.all), health).dump(2) << '\n';
     } else if (options.json) {
         std::vector<Server> shown;
         for (const auto& server : servers)
             if (options.all || server.category == ServerCategory::dev) shown.push_back(server);
-        out << toJson(shown).dump(2) << '\n';
+        out << toJson(shown, health).dump(2) << '\n';
     } else {
-        out << renderServerTable(servers, options.all, Terminal::of(stdout));
+        out << renderServerTable(servers, options.all, Terminal::of(stdout), health);
     }
     return 0;
 }
@@ -174,6 +208,7 @@ void addListCommand(CLI::App& app, ListOptions& options) {
         ->capture_default_str();
     list->add_flag("--all", options.all, "Include the operating system's own listeners");
     auto* json = list->add_flag("--json", options.json, "Print the servers as a JSON array");
+    list->add_flag("--probe", options.probe, "Ask every HTTP server for its status and latency (one second at most)");
     list->add_flag("--groups", options.groups, "With --json, print the groups the panel shows, rows merged per process")
         ->needs(json);
 }

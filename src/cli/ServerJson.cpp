@@ -11,7 +11,7 @@ nlohmann::ordered_json orNull(const std::optional<T>& value) {
 
 }  // namespace
 
-nlohmann::ordered_json toJson(const Server& server) {
+nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health) {
     nlohmann::ordered_json json;
     json["pid"] = server.pid;
     json["port"] = server.port;
@@ -35,16 +35,20 @@ nlohmann::ordered_json toJson(const Server& server) {
     json["id"] = server.id();
     json["url"] = server.url();
     json["isExposedToNetwork"] = server.isExposedToNetwork();
+    if (health) {
+        auto label = health->find(server.id());
+        json["health"] = label == health->end() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(label->second);
+    }
     return json;
 }
 
-nlohmann::ordered_json toJson(const std::vector<Server>& servers) {
+nlohmann::ordered_json toJson(const std::vector<Server>& servers, const HealthLabels* health) {
     auto array = nlohmann::ordered_json::array();
-    for (const auto& server : servers) array.push_back(toJson(server));
+    for (const auto& server : servers) array.push_back(toJson(server, health));
     return array;
 }
 
-nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups) {
+nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups, const HealthLabels* health) {
     auto array = nlohmann::ordered_json::array();
     for (const auto& group : groups) {
         nlohmann::ordered_json json;
@@ -55,7 +59,7 @@ nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups) {
         json["branch"] = orNull(group.branch);
         auto rows = nlohmann::ordered_json::array();
         for (const auto& row : PortMerger::merge(group.servers)) {
-            auto server = toJson(row.primary);
+            auto server = toJson(row.primary, health);
             server["ports"] = row.ports;
             rows.push_back(std::move(server));
         }

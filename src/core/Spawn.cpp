@@ -23,7 +23,8 @@ struct Child {
     int readEnd = -1;
 };
 
-std::optional<Child> start(const std::string& path, const std::vector<std::string>& arguments) {
+std::optional<Child> start(const std::string& path, const std::vector<std::string>& arguments,
+                           const std::string& cwd, bool newSession) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
 
@@ -31,6 +32,7 @@ std::optional<Child> start(const std::string& path, const std::vector<std::strin
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
 
     std::vector<std::string> argvStorage;
     argvStorage.reserve(arguments.size() + 1);
@@ -40,8 +42,12 @@ std::optional<Child> start(const std::string& path, const std::vector<std::strin
     for (auto& argument : argvStorage) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (newSession) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = -1;
-    int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (error != 0) {
@@ -76,21 +82,25 @@ bool readChunk(int fd, std::string& bytes) {
 }  // namespace
 
 Result run(const std::string& path, const std::vector<std::string>& arguments) {
-    auto child = start(path, arguments);
-    if (!child) return {};
-    std::string bytes;
-    while (readChunk(child->readEnd, bytes)) {
-    }
-    close(child->readEnd);
-    return {Text::repairUtf8(bytes), reap(child->pid), false};
+    return run(path, arguments, Options{});
 }
 
 Result run(const std::string& path, const std::vector<std::string>& arguments, std::chrono::milliseconds limit) {
-    auto child = start(path, arguments);
+    return run(path, arguments, Options{limit, {}, false});
+}
+
+Result run(const std::string& path, const std::vector<std::string>& arguments, const Options& options) {
+    auto child = start(path, arguments, options.cwd, options.newSession);
     if (!child) return {};
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + limit;
     std::string bytes;
+    if (!options.limit) {
+        while (readChunk(child->readEnd, bytes)) {
+        }
+        close(child->readEnd);
+        return {Text::repairUtf8(bytes), reap(child->pid), false};
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + *options.limit;
     bool timedOut = false;
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());

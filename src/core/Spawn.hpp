@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,5 +24,13 @@ struct Result {
 // status is -1 and `timedOut` is set.
 [[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds limit);
+
+struct Options {
+    std::optional<std::chrono::milliseconds> limit;  // none: no watchdog
+    std::string cwd;                                 // empty: the caller's folder
+    bool newSession = false;                         // detach from the caller's terminal and signals
+};
+// Runs with the given options; a folder that cannot be entered is a launch failure.
+[[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments, const Options& options);
 
 }  // namespace tarvik::Spawn

@@ -118,6 +118,19 @@ TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
     EXPECT_EQ(seen[1], "Services@-: -");
 }
 
+TEST(ListCommand, ProbeLabelsHttpServersWithStatusAndLatency) {
+    test::TempDir site;
+    std::filesystem::create_directories(site.path() / "flask-app");  // the name makes it a Flask server
+    test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
+                              (site.path() / "flask-app").string()});
+    ASSERT_NE(server.firstLine().find(" port "), std::string::npos);
+    auto servers = listed({server.pid()}, {"--probe"});
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0]["kind"]["name"], "Flask");
+    std::string health = servers[0]["health"].is_string() ? servers[0]["health"].get<std::string>() : "";
+    EXPECT_TRUE(health.starts_with("200 \u00B7 ") && health.ends_with("ms")) << health;
+}
+
 int runCli(std::vector<std::string> arguments, std::string& out, std::string& err) {
     arguments.insert(arguments.begin(), "tarvik");
     std::vector<char*> argv;

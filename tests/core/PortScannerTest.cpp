@@ -47,17 +47,6 @@ TEST(PortScanner, SortsDevBeforeSystemThenPortThenPid) {
     EXPECT_NE(servers[0].id(), servers[1].id()) << "two processes on one port are two rows";
 }
 
-TEST(PortScanner, OneServerPerProcessAndPortPreferringASpecificAddress) {
-    Population p;
-    p.snapshot.records = {record(7, 1, "/usr/bin/node", 0, 0), record(8, 1, "/usr/bin/node", 0, 0)};
-    p.sockets = {{7, {{3000, "*"}, {3000, "127.0.0.1"}, {3001, "*"}}}, {8, {{4000, "*"}, {4000, "*"}}}};
-    auto servers = PortScanner::scan(p.snapshot, p.sources());
-    ASSERT_EQ(servers.size(), 3u);
-    EXPECT_EQ(servers[0].address, "127.0.0.1");
-    EXPECT_EQ(servers[1].address, "*");
-    EXPECT_EQ(servers[2].port, 4000);
-}
-
 TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
     Population p;
     p.snapshot.records = {
@@ -96,19 +85,6 @@ TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
     EXPECT_EQ(servers[3].category, ServerCategory::system);
     EXPECT_EQ(servers[3].memoryBytes, 7u * 1024);
     EXPECT_FALSE(servers[3].processCount);
-}
-
-TEST(PortScanner, NoListenersGiveNoServersAndAskNothingMore) {
-    Population p;
-    p.snapshot.records = {record(3, 1, "/usr/bin/node", 0, 0)};
-    auto sources = p.sources();
-    bool asked = false;
-    sources.processInfo = [&](const std::vector<std::int32_t>&) {
-        asked = true;
-        return std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>{};
-    };
-    EXPECT_TRUE(PortScanner::scan(p.snapshot, sources).empty());
-    EXPECT_FALSE(asked);
 }
 
 }  // namespace

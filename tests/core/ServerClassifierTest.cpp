@@ -86,22 +86,13 @@ TEST(ServerClassifierTest, ServerCarriesPortFactsAndClassification) {
 }
 
 TEST(ServerClassifierTest, ProtectsOnlyOperatingSystemDaemons) {
-    const std::pair<const char*, bool> cases[] = {
-        {"rapportd", true},       {"ControlCenter", true}, {"systemd-resolved", true},
-        {"NetworkManager", true}, {"postgres", false},     {"nginx", false},
-        {"node", false},          {"sshd-wrapper", false},
-    };
+    const std::pair<const char*, bool> cases[] = {{"rapportd", true}, {"ControlCenter", true}, {"systemd-resolved", true},
+                                                  {"NetworkManager", true}, {"postgres", false}, {"nginx", false},
+                                                  {"node", false}, {"sshd-wrapper", false}};
     for (const auto& [name, expected] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(ServerClassifier::isProtectedSystemProcess(name), expected);
     }
-}
-
-TEST(ServerKindTest, TintTokensRoundTripThroughTheirNames) {
-    for (TintToken token : allTintTokens) EXPECT_EQ(tintToken(rawValue(token)), token);
-    EXPECT_EQ(rawValue(TintToken::emerald), "emerald");
-    EXPECT_EQ(tintToken("Emerald"), nullopt);
-    EXPECT_EQ(rawValue(ServerCategory::dev), "dev");
 }
 
 TEST(PathsTest, UserAreaIsUnderHomeFoldersOrTheGivenHome) {

@@ -34,8 +34,6 @@ TEST(ProcFsStat, KnowsKernelThreadsAndRejectsTruncatedOrGarbledLines) {
 TEST(ProcFsSmallFiles, ParseOrGiveNothing) {
     EXPECT_EQ(ProcFs::parseStatm("2000 512 128 10 0 300 0\n"), (ProcFs::Statm{2000, 512, 128}));
     EXPECT_FALSE(ProcFs::parseStatm("2000 x 128"));
-    EXPECT_EQ(ProcFs::parseUid("Name:\tnode\nUid:\t1000\t1000\t1000\t1000\nGid:\t1000\n"), 1000u);
-    EXPECT_FALSE(ProcFs::parseUid("Name:\tnode\n"));
     EXPECT_EQ(ProcFs::parseUptime("12345.67 23456.78\n"), 12345.67);
     EXPECT_FALSE(ProcFs::parseUptime("garbage"));
     auto io = ProcFs::parseIo("rchar: 10\nwchar: 20\nread_bytes: 4096\nwrite_bytes: 8192\n");

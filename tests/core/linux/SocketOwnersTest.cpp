@@ -1,34 +1,17 @@
 #include "core/platform/linux/SocketOwners.hpp"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/platform/linux/ProcFs.hpp"
+#include "support/Listener.hpp"
 
 namespace tarvik {
 namespace {
 
-struct Listener {
-    int fd = -1;
-    int port = 0;
-    Listener() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);  // inherited by forked children on purpose
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd, 4);
-        socklen_t length = sizeof address;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
-    ~Listener() { close(fd); }
-};
+using test::Listener;
 
 std::vector<int> portsOf(const std::unordered_map<std::int32_t, std::vector<ListeningSocket>>& owners,
                          std::int32_t pid) {
@@ -47,11 +30,11 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     std::vector<LibProc::ProcessRef> processes{{self, getppid()}};
 
     auto result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
-    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port});
+    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
     EXPECT_EQ(owners.lastWalkCount(), 1u);
 
     result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
-    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port});
+    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
     EXPECT_EQ(owners.lastWalkCount(), 0u) << "a known holder is checked, not walked";
 
     // A forked worker shares the socket: found because its parent holds one.
@@ -62,13 +45,13 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     ASSERT_GT(child, 0);
     processes.push_back({child, self});
     result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
-    EXPECT_EQ(portsOf(result, child), std::vector<int>{first.port});
+    EXPECT_EQ(portsOf(result, child), std::vector<int>{first.port()});
     EXPECT_EQ(owners.lastWalkCount(), 1u);
 
     // A socket nobody is known to hold yet makes one full walk.
     Listener second;
     result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
-    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port, second.port}));
+    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
     EXPECT_EQ(owners.lastWalkCount(), 2u);
 
     kill(child, SIGKILL);
@@ -76,7 +59,7 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     processes.pop_back();
     result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
     EXPECT_FALSE(result.contains(child));
-    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port, second.port}));
+    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 #include "core/platform/linux/SocketTable.hpp"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "support/Fixtures.hpp"
+#include "support/Listener.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik {
@@ -33,19 +31,10 @@ TEST(SocketTableFiles, FixtureTreeIsReadFromItsNetFiles) {
 
 // A socket the test opens must appear in the kernel's own table with its port and address.
 TEST(SocketTableNetlink, SeesTheTestsOwnListener) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(fd, 4), 0);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    int port = ntohs(address.sin_port);
+    test::Listener listener;
+    int port = listener.port();
 
     auto table = SocketTable::queryNetlink();
-    close(fd);
     ASSERT_TRUE(table) << "sock_diag refused the query";
     auto found = std::find_if(table->begin(), table->end(), [&](const auto& s) { return s.port == port; });
     ASSERT_NE(found, table->end());

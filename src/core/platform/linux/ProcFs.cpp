@@ -68,18 +68,6 @@ std::optional<std::uint64_t> parseSchedRuntime(std::string_view text) {
     return Text::parseUInt64(*first);
 }
 
-std::optional<std::uint32_t> parseUid(std::string_view status) {
-    for (auto line : Text::lines(status)) {
-        if (!line.starts_with("Uid:")) continue;
-        auto fields = Text::split(line.substr(4), '\t');
-        if (fields.empty()) return std::nullopt;
-        auto uid = Text::parseUInt64(Text::trim(fields[0]));
-        if (!uid || *uid > 0xFFFFFFFFu) return std::nullopt;
-        return static_cast<std::uint32_t>(*uid);
-    }
-    return std::nullopt;
-}
-
 std::optional<double> parseUptime(std::string_view text) {
     std::string_view rest = text.substr(0, text.find('\n'));
     auto first = Text::nextToken(rest);

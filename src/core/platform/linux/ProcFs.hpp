@@ -40,9 +40,6 @@ struct Statm {
 // the main thread only, but for a single-threaded process it moves exactly when the process runs.
 [[nodiscard]] std::optional<std::uint64_t> parseSchedRuntime(std::string_view text);
 
-// The real uid from the "Uid:" line of /proc/PID/status.
-[[nodiscard]] std::optional<std::uint32_t> parseUid(std::string_view status);
-
 // Seconds since boot, the first field of /proc/uptime.
 [[nodiscard]] std::optional<double> parseUptime(std::string_view text);
 

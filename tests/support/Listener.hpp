@@ -1,0 +1,38 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace tarvik::test {
+
+// A listener on 127.0.0.1 and an ephemeral port that treats every connection one way until the
+// test ends it. Its accept loop wakes every 50 ms to notice the end, so it never outlives the test.
+class Listener {
+public:
+    enum class Mode {
+        answer,  // read the request, send `reply`, close
+        silent,  // accept and never answer
+        hangUp,  // close at once
+        banner,  // send `reply` first and then nothing, as a database does
+    };
+
+    explicit Listener(Mode mode = Mode::silent, std::string reply = {});
+    ~Listener();
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    [[nodiscard]] int port() const { return m_port; }
+
+private:
+    void serve();
+
+    Mode m_mode;
+    std::string m_reply;
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+}  // namespace tarvik::test
