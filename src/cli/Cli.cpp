@@ -9,6 +9,7 @@
 
 #include "cli/ListCommand.hpp"
 #include "cli/StopCommand.hpp"
+#include "cli/VitalsCommand.hpp"
 
 namespace tarvik::cli {
 
@@ -39,6 +40,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     addListCommand(app, list);
     StopOptions stop;
     addStopCommand(app, stop);
+    VitalsOptions vitals;
+    addVitalsCommand(app, vitals);
 
     try {
         app.parse(argc, argv);
@@ -60,6 +63,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         if (app.got_subcommand("list")) return runList(list, out);
         if (app.got_subcommand("stop")) return runStop(stop, out, err);
+        if (app.got_subcommand("vitals")) return runVitals(vitals, out);
         handOverToTrayApp(argv);
         return runList(list, out);
     } catch (const std::exception& error) {

@@ -9,7 +9,10 @@
 
 #include "cli/ServerJson.hpp"
 #include "core/LibProc.hpp"
+#include "core/ByteFormat.hpp"
+#include "core/DevFootprint.hpp"
 #include "core/PortScanner.hpp"
+#include "core/SystemVitals.hpp"
 #include "core/Probe.hpp"
 #include "core/ServerGroup.hpp"
 #include "core/ProcessSampler.hpp"
@@ -177,6 +180,14 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     return out;
 }
 
+std::string footprintLine(const DevFootprint& footprint) {
+    return Words::text("Servers and containers use " + ByteFormat::short_(footprint.devBytes()) + " (servers " +
+                       ByteFormat::short_(footprint.serversBytes) + ", containers " +
+                       ByteFormat::short_(footprint.containersBytes) + "); everything else " +
+                       ByteFormat::short_(footprint.otherBytes) + " of the " + ByteFormat::short_(footprint.usedBytes) +
+                       " in use.");
+}
+
 int runList(const ListOptions& options, std::ostream& out) {
     auto servers = collectServers(options.interval);
     std::optional<HealthLabels> labels;
@@ -191,6 +202,8 @@ int runList(const ListOptions& options, std::ostream& out) {
         out << toJson(shown, health).dump(2) << '\n';
     } else {
         out << renderServerTable(servers, options.all, Terminal::of(stdout), health);
+        auto memory = SystemStats::memory();
+        out << footprintLine(DevFootprint::from(servers, memory.usedBytes, memory.totalBytes)) << '\n';
     }
     return 0;
 }

@@ -77,9 +77,10 @@ TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {
     proc.add({.pid = 13, .comm = "postgres", .cmdline = "postgres: checkpointer\0"s});
     proc.add({.pid = 14, .ppid = 2, .comm = "kworker/0:1", .kernelThread = true});
     proc.add({.pid = 15, .comm = "defunct"});
+    proc.add({.pid = 16, .comm = "runc", .exe = "/memfd:runc (deleted)", .cmdline = "/usr/bin/runc\0init\0"s});
 
     ProcRoot root(proc.root());
-    EXPECT_EQ(root.pids(), (std::vector<std::int32_t>{10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(root.pids(), (std::vector<std::int32_t>{10, 11, 12, 13, 14, 15, 16}));
     auto pathOf = [&](std::int32_t pid) { return root.executablePath(pid, *root.stat(pid)); };
     EXPECT_EQ(pathOf(10), "/usr/bin/node");
     EXPECT_EQ(pathOf(11), "/tmp/x/sleep");
@@ -87,6 +88,7 @@ TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {
     EXPECT_EQ(pathOf(13), "postgres");
     EXPECT_EQ(pathOf(14), "[kworker/0:1]");
     EXPECT_EQ(pathOf(15), "[defunct]");
+    EXPECT_EQ(pathOf(16), "/usr/bin/runc");
     EXPECT_FALSE(root.stat(99));
 }
 

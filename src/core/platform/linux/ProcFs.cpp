@@ -311,13 +311,15 @@ std::vector<std::pair<int, std::uint64_t>> ProcRoot::socketDescriptors(std::int3
 std::string ProcRoot::executablePath(std::int32_t pid, const ProcFs::Stat& stat) const {
     std::string bracketed = "[" + stat.comm + "]";
     if (stat.isKernelThread()) return bracketed;
-    if (auto target = readLink(pid, "exe"); target && !target->empty())
+    // A program run from an anonymous memory file names no real path; its argv does better.
+    if (auto target = readLink(pid, "exe"); target && !target->empty() && !target->starts_with("/memfd:"))
         return std::string(ProcFs::withoutDeletedMark(*target));
     // Another user's process: the exe link is closed to us, the command line is not.
     auto cmdline = read(pid, "cmdline");
     if (!cmdline || cmdline->empty()) return bracketed;
     std::string_view argv0(cmdline->data(), std::min(cmdline->find('\0'), cmdline->size()));
-    if (argv0.starts_with('/')) return std::string(argv0);
+    // A relative argv[0] still names the program, unless the process wrote a title over it.
+    if (!argv0.empty() && argv0.find(' ') == std::string_view::npos) return std::string(argv0);
     return stat.comm;
 }
 

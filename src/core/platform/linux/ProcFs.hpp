@@ -101,8 +101,9 @@ public:
     // The descriptors of the process that are sockets, as (fd, inode), ascending by fd.
     [[nodiscard]] std::vector<std::pair<int, std::uint64_t>> socketDescriptors(std::int32_t pid) const;
 
-    // Executable path: the exe link; else argv[0] when absolute; "[comm]" for kernel threads and
-    // processes without a command line; else the bare comm.
+    // Executable path: the exe link (but for an anonymous memory file); else argv[0] unless it
+    // holds a title with spaces; "[comm]" for kernel threads and processes without a command
+    // line; else the bare comm.
     [[nodiscard]] std::string executablePath(std::int32_t pid, const ProcFs::Stat& stat) const;
 
     [[nodiscard]] static long clockTicksPerSecond();

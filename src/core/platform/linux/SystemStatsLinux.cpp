@@ -1,0 +1,132 @@
+#include "core/platform/linux/SystemStatsLinux.hpp"
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "core/SystemMonitor.hpp"
+#include "core/platform/linux/ProcFs.hpp"
+
+namespace tarvik {
+
+namespace LinuxMemory {
+
+namespace {
+std::uint64_t value(const std::unordered_map<std::string, std::uint64_t>& meminfo, const std::string& key) {
+    auto it = meminfo.find(key);
+    return it == meminfo.end() ? 0 : it->second;
+}
+}  // namespace
+
+std::optional<MemoryBreakdown> breakdown(const std::unordered_map<std::string, std::uint64_t>& meminfo,
+                                         std::uint64_t zramUsed) {
+    if (!meminfo.contains("MemTotal")) return std::nullopt;
+    MemoryBreakdown memory;
+    memory.total = value(meminfo, "MemTotal");
+    memory.app = value(meminfo, "AnonPages");
+    memory.wired = value(meminfo, "SUnreclaim") + value(meminfo, "KernelStack") + value(meminfo, "PageTables");
+    memory.compressed = meminfo.contains("Zswap") && value(meminfo, "Zswap") > 0 ? value(meminfo, "Zswap") : zramUsed;
+    memory.cached = value(meminfo, "Cached") + value(meminfo, "Buffers") + value(meminfo, "SReclaimable");
+    memory.free = value(meminfo, "MemFree");
+    memory.swapTotal = value(meminfo, "SwapTotal");
+    std::uint64_t swapFree = value(meminfo, "SwapFree");
+    memory.swapUsed = memory.swapTotal > swapFree ? memory.swapTotal - swapFree : 0;
+    return memory;
+}
+
+MemoryUsage usage(const std::unordered_map<std::string, std::uint64_t>& meminfo) {
+    std::uint64_t total = value(meminfo, "MemTotal");
+    if (!meminfo.contains("MemAvailable")) return {0, total};
+    std::uint64_t available = value(meminfo, "MemAvailable");
+    return {total > available ? total - available : 0, total};
+}
+
+MemoryPressure pressure(const std::optional<MachineStats::Pressure>& psi) {
+    if (!psi) return MemoryPressure::normal;
+    if (psi->full > 10 || psi->some > 40) return MemoryPressure::critical;
+    if (psi->some > 10) return MemoryPressure::warning;
+    return MemoryPressure::normal;
+}
+
+std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots) {
+    auto meminfo = MachineStats::readMeminfo(roots);
+    if (!meminfo) return std::nullopt;
+    auto memory = breakdown(*meminfo, MachineStats::readZramUsed(roots));
+    if (!memory) return std::nullopt;
+    auto pages = MachineStats::readSwapOutPages(roots).value_or(0);
+    return MemoryBreakdown::Reading{*memory, pages * static_cast<std::uint64_t>(ProcRoot::pageSize())};
+}
+
+}  // namespace LinuxMemory
+
+std::optional<MemoryBreakdown::Reading> MemoryBreakdown::current() {
+    return LinuxMemory::current({});
+}
+
+int CoreLoad::efficiencyCount() {
+    static const int count = static_cast<int>(MachineStats::readEfficiencyCores().size());
+    return count;
+}
+
+namespace MemoryPressures {
+MemoryPressure current() {
+    return LinuxMemory::pressure(MachineStats::readPressure());
+}
+}  // namespace MemoryPressures
+
+namespace SystemStats {
+MemoryUsage memory() {
+    auto meminfo = MachineStats::readMeminfo();
+    if (!meminfo) return {};
+    return LinuxMemory::usage(*meminfo);
+}
+}  // namespace SystemStats
+
+namespace SystemSensors {
+
+Totals networkTotals() {
+    auto totals = MachineStats::readNetwork();
+    return {totals.in, totals.out};
+}
+
+Totals diskTotals() {
+    auto totals = MachineStats::readDisks();
+    return {totals.in, totals.out};
+}
+
+std::optional<DiskSpace> diskSpace() {
+    struct statvfs volume {};
+    if (statvfs("/", &volume) != 0) return std::nullopt;
+    // f_bavail: what an unprivileged user may still write, the figure that matters to them.
+    return DiskSpace{static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize,
+                     static_cast<std::uint64_t>(volume.f_blocks) * volume.f_frsize};
+}
+
+}  // namespace SystemSensors
+
+SystemMonitor::Sources SystemMonitor::Sources::live() {
+    Sources sources;
+    sources.clock = [] { return std::chrono::system_clock::now(); };
+    sources.cpu = []() -> std::optional<CpuTicks> {
+        auto stat = MachineStats::readCpu();
+        if (!stat) return std::nullopt;
+        return stat->total;
+    };
+    sources.cores = []() -> std::optional<std::vector<CpuTicks>> {
+        auto stat = MachineStats::readCpu();
+        if (!stat) return std::nullopt;
+        return stat->cores;
+    };
+    sources.memory = [] { return MemoryBreakdown::current(); };
+    sources.gpu = [] { return SystemSensors::gpuUtilization(); };
+    sources.network = [] { return SystemSensors::networkTotals(); };
+    sources.disks = [] { return SystemSensors::diskTotals(); };
+    sources.diskSpace = [] { return SystemSensors::diskSpace(); };
+    sources.batteryAndPower = [] { return SystemSensors::batteryAndPower(); };
+    sources.chipTemperature = [] { return ChipTemperature::current(); };
+    sources.thermal = [] { return SystemSensors::thermal(); };
+    sources.gpuTimes = [] { return GPUUsage::accumulatedTime(); };
+    sources.efficiencyCores = MachineStats::readEfficiencyCores();
+    return sources;
+}
+
+}  // namespace tarvik

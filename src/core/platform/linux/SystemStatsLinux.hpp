@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "core/SystemVitals.hpp"
+#include "core/platform/linux/MachineStats.hpp"
+
+// How the Linux counters become the machine's records.
+namespace tarvik::LinuxMemory {
+
+// From /proc/meminfo (bytes): app = AnonPages; wired = SUnreclaim + KernelStack + PageTables;
+// compressed = Zswap, or what zram swap holds; cached = Cached + Buffers + SReclaimable;
+// free = MemFree; swap from SwapTotal and SwapFree.
+[[nodiscard]] std::optional<MemoryBreakdown> breakdown(const std::unordered_map<std::string, std::uint64_t>& meminfo,
+                                                       std::uint64_t zramUsed);
+
+// Used memory as the footer shows it: MemTotal - MemAvailable.
+[[nodiscard]] MemoryUsage usage(const std::unordered_map<std::string, std::uint64_t>& meminfo);
+
+// Stall information: warning when some task waited on memory over 10 % of the last ten seconds,
+// critical when all did (or some did over 40 %).
+[[nodiscard]] MemoryPressure pressure(const std::optional<MachineStats::Pressure>& psi);
+
+// The readings over a root, for fixture trees.
+[[nodiscard]] std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots);
+
+}  // namespace tarvik::LinuxMemory

@@ -1,0 +1,87 @@
+#include "core/platform/linux/MachineStats.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/platform/linux/SystemStatsLinux.hpp"
+#include "support/TempDir.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace MachineStats;
+
+TEST(MachineStats, FoldsCpuTicksAndSkipsGarbledLines) {
+    auto stat = parseCpuStat(
+        "cpu  100 5 40 800 20 3 2 1 7 0\n"
+        "cpu1 50 0 20 400 10 1 1 0 0 0\n"
+        "cpu0 50 5 20 400 10 2 1 1 0 0\n"
+        "cpu2 garbled\n"
+        "intr 1716108 0 0\n"
+        "ctxt 12\n");
+    ASSERT_TRUE(stat);
+    EXPECT_EQ(stat->total, (CpuTicks{105, 46, 820}));
+    EXPECT_EQ(stat->cores, (std::vector<CpuTicks>{{55, 24, 410}, {50, 22, 410}}));
+    EXPECT_FALSE(parseCpuStat("intr 1 2 3\n"));
+}
+
+TEST(MachineStats, ReadsMemoryPressureAndSwap) {
+    auto meminfo = parseMeminfo(
+        "MemTotal:       16000000 kB\nMemFree:         1000000 kB\nMemAvailable:    9000000 kB\n"
+        "Buffers:           50000 kB\nCached:          4000000 kB\nSwapTotal:       2000000 kB\n"
+        "SwapFree:        1500000 kB\nZswap:             30000 kB\nAnonPages:       5000000 kB\n"
+        "SReclaimable:     200000 kB\nSUnreclaim:       100000 kB\nKernelStack:       20000 kB\n"
+        "PageTables:        80000 kB\nHugePages_Total:       4\ngarbage line\n");
+    auto memory = LinuxMemory::breakdown(meminfo, 0);
+    ASSERT_TRUE(memory);
+    const std::uint64_t k = 1024;
+    EXPECT_EQ(*memory, (MemoryBreakdown{16000000 * k, 5000000 * k, 200000 * k, 30000 * k, 4250000 * k, 1000000 * k,
+                                        500000 * k, 2000000 * k}));
+    EXPECT_EQ(meminfo.at("HugePages_Total"), 4u) << "counts are not kilobytes";
+    EXPECT_EQ(LinuxMemory::usage(meminfo), (MemoryUsage{7000000 * k, 16000000 * k}));
+    meminfo["Zswap"] = 0;
+    EXPECT_EQ(LinuxMemory::breakdown(meminfo, 777)->compressed, 777u) << "zram holds what zswap does not";
+
+    EXPECT_EQ(parseVmstat("pgpgin 10\npswpout 42\n", "pswpout"), 42u);
+    const std::pair<const char*, MemoryPressure> psi[] = {
+        {"some avg10=0.00 avg60=0.00 avg300=0.00 total=0\nfull avg10=0.00 avg60=0.00 avg300=0.00 total=0\n",
+         MemoryPressure::normal},
+        {"some avg10=12.50 avg60=1 avg300=0 total=9\nfull avg10=2.00 avg60=0 avg300=0 total=1\n",
+         MemoryPressure::warning},
+        {"some avg10=41.00 avg60=1 avg300=0 total=9\nfull avg10=2.00 avg60=0 avg300=0 total=1\n",
+         MemoryPressure::critical},
+        {"some avg10=20.00 avg60=1 avg300=0 total=9\nfull avg10=10.01 avg60=0 avg300=0 total=1\n",
+         MemoryPressure::critical},
+    };
+    for (const auto& [text, level] : psi) EXPECT_EQ(LinuxMemory::pressure(parsePressure(text)), level) << text;
+    EXPECT_EQ(LinuxMemory::pressure(std::nullopt), MemoryPressure::normal);
+}
+
+TEST(MachineStats, CountsPhysicalInterfacesAndWholeDisksOnly) {
+    auto network = parseNetDev(
+        "Inter-|   Receive                                                |  Transmit\n"
+        " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls "
+        "carrier compressed\n"
+        "    lo: 9000 10 0 0 0 0 0 0 9000 10 0 0 0 0 0 0\n"
+        "  eth0: 1000 10 0 0 0 0 0 0 2000 10 0 0 0 0 0 0\n"
+        "wlp2s0: 300 1 0 0 0 0 0 0 400 1 0 0 0 0 0 0\n"
+        "docker0: 5000 1 0 0 0 0 0 0 5000 1 0 0 0 0 0 0\n"
+        "vethab12: 5000 1 0 0 0 0 0 0 5000 1 0 0 0 0 0 0\n"
+        "enp3s0: x 1 0 0 0 0 0 0 400 1 0 0 0 0 0 0\n");
+    EXPECT_EQ(network, (ByteTotals{1300, 2400}));
+
+    test::TempDir sys;
+    sys.write("block/nvme0n1/device/model", "disk\n");
+    sys.write("block/loop0/size", "0\n");
+    test::TempDir proc;
+    proc.write("diskstats",
+               " 259 0 nvme0n1 100 0 2000 50 30 0 400 20 0 60 70\n"
+               " 259 1 nvme0n1p1 90 0 1900 50 30 0 400 20 0 60 70\n"
+               "   7 0 loop0 5 0 10 0 0 0 0 0 0 0 0\n");
+    EXPECT_EQ(readDisks({proc.path().string(), sys.path().string()}), (ByteTotals{2000 * 512, 400 * 512}));
+
+    EXPECT_EQ(parseCpuList("0-3,8,10-11\n"), (std::vector<int>{0, 1, 2, 3, 8, 10, 11}));
+    EXPECT_FALSE(parseCpuList("3-1"));
+}
+
+}  // namespace
+}  // namespace tarvik
