@@ -83,5 +83,26 @@ TEST(MachineStats, CountsPhysicalInterfacesAndWholeDisksOnly) {
     EXPECT_FALSE(parseCpuList("3-1"));
 }
 
+TEST(MachineStats, ReadersFollowTheirRoot) {
+    test::TempDir proc;
+    proc.write("stat", "cpu  10 0 5 85 0 0 0 0 0 0\ncpu0 10 0 5 85 0 0 0 0 0 0\n");
+    proc.write("meminfo", "MemTotal: 1000 kB\nMemFree: 400 kB\nMemAvailable: 600 kB\nAnonPages: 300 kB\n");
+    proc.write("vmstat", "pswpin 1\npswpout 3\n");
+    proc.write("pressure/memory", "some avg10=11.00 avg60=0 avg300=0 total=1\n");
+    proc.write("net/dev", "h\nh\n  eth0: 10 1 0 0 0 0 0 0 20 1 0 0 0 0 0 0\n");
+    Roots roots{proc.path().string(), (proc.path() / "none").string()};
+    EXPECT_EQ(readCpu(roots)->cores.size(), 1u);
+    auto memory = LinuxMemory::current(roots);
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory->breakdown.app, 300u * 1024);
+    EXPECT_EQ(memory->swapOuts % 3, 0u);
+    EXPECT_GT(memory->swapOuts, 0u);
+    EXPECT_EQ(LinuxMemory::pressure(readPressure(roots)), MemoryPressure::warning);
+    EXPECT_EQ(readNetwork(roots), (ByteTotals{10, 20}));
+    EXPECT_TRUE(readEfficiencyCores(roots).empty());
+    test::TempDir empty;
+    EXPECT_FALSE(LinuxMemory::current({empty.path().string(), empty.path().string()}));
+}
+
 }  // namespace
 }  // namespace tarvik
