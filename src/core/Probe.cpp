@@ -1,10 +1,12 @@
 #include "core/Probe.hpp"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -50,9 +52,37 @@ namespace PortProber {
 
 namespace {
 
-void initialiseOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// libcurl and the TLS stack it brings are loaded on the first probe rather than at start: linking
+// them made every run of the command line several milliseconds slower, probing or not.
+struct Curl {
+    decltype(&curl_global_init) globalInit = nullptr;
+    decltype(&curl_easy_init) init = nullptr;
+    CURLcode (*setopt)(CURL*, CURLoption, ...) = nullptr;
+    decltype(&curl_easy_perform) perform = nullptr;
+    CURLcode (*getinfo)(CURL*, CURLINFO, ...) = nullptr;
+    decltype(&curl_easy_cleanup) cleanup = nullptr;
+
+    [[nodiscard]] bool loaded() const { return globalInit && init && setopt && perform && getinfo && cleanup; }
+};
+
+const Curl& curl() {
+    static const Curl library = [] {
+        Curl loaded;
+        void* handle = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return loaded;
+        auto symbol = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
+        };
+        symbol(loaded.globalInit, "curl_global_init");
+        symbol(loaded.init, "curl_easy_init");
+        symbol(loaded.setopt, "curl_easy_setopt");
+        symbol(loaded.perform, "curl_easy_perform");
+        symbol(loaded.getinfo, "curl_easy_getinfo");
+        symbol(loaded.cleanup, "curl_easy_cleanup");
+        if (loaded.loaded()) loaded.globalInit(CURL_GLOBAL_DEFAULT);
+        return loaded;
+    }();
+    return library;
 }
 
 std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
@@ -62,29 +92,30 @@ std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
 }  // namespace
 
 HTTPProbe::Outcome probe(int port, double timeout) {
-    initialiseOnce();
-    CURL* handle = curl_easy_init();
+    const Curl& lib = curl();
+    if (!lib.loaded()) return HTTPProbe::NotHTTP{};  // no libcurl on this machine: nothing to ask with
+    CURL* handle = lib.init();
     if (!handle) return HTTPProbe::NotHTTP{};
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
     const long limit = std::max(1L, static_cast<long>(timeout * 1000));
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);  // HEAD
+    lib.setopt(handle, CURLOPT_URL, url.c_str());
+    lib.setopt(handle, CURLOPT_NOBODY, 1L);  // HEAD
     // A proxy from the environment must never see a local probe.
-    curl_easy_setopt(handle, CURLOPT_PROXY, "");
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, limit);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, limit);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);  // probes run on many threads
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, discard);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, discard);
+    lib.setopt(handle, CURLOPT_PROXY, "");
+    lib.setopt(handle, CURLOPT_NOPROXY, "*");
+    lib.setopt(handle, CURLOPT_TIMEOUT_MS, limit);
+    lib.setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, limit);
+    lib.setopt(handle, CURLOPT_NOSIGNAL, 1L);  // probes run on many threads
+    lib.setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+    lib.setopt(handle, CURLOPT_WRITEFUNCTION, discard);
+    lib.setopt(handle, CURLOPT_HEADERFUNCTION, discard);
 
     auto started = std::chrono::steady_clock::now();
-    CURLcode code = curl_easy_perform(handle);
+    CURLcode code = lib.perform(handle);
     auto elapsed = std::chrono::steady_clock::now() - started;
     long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(handle);
+    lib.getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    lib.cleanup(handle);
 
     if (code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT) return HTTPProbe::Unreachable{};
     if (code != CURLE_OK || status == 0) return HTTPProbe::NotHTTP{};  // closed, reset, or another protocol
@@ -93,7 +124,7 @@ HTTPProbe::Outcome probe(int port, double timeout) {
 }
 
 std::vector<HTTPProbe::Outcome> probeAll(const std::vector<int>& ports, double timeout) {
-    initialiseOnce();
+    (void)curl();  // loaded once, before the threads race for it
     std::vector<HTTPProbe::Outcome> outcomes(ports.size(), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
     std::vector<std::thread> probes;
     probes.reserve(ports.size());
