@@ -31,13 +31,14 @@ const std::vector<Rule>& rules() {
     static const std::vector<Rule> table = {
         {{"tarvik"},
          "Tarvik",
-         Words::text("This is Tarvik measuring your Mac. It does more while this panel is open and almost nothing "
-                     "once it's closed."),
+         Words::text(
+             "This is Tarvik measuring your Mac. It does more while this panel is open and almost nothing "
+             "once it's closed."),
          "",
          false},
-        {{"google chrome", "safari", "firefox", "arc", "microsoft edge", "brave browser", "opera", "vivaldi", "dia",
-          "comet", "zen", "firefox-esr", "firefox esr", "chromium", "chromium-browser", "chrome", "brave",
-          "microsoft-edge", "msedge"},
+        {{"google chrome", "safari", "firefox", "arc", "microsoft edge", "brave browser", "opera", "vivaldi",
+          "dia", "comet", "zen", "firefox-esr", "firefox esr", "chromium", "chromium-browser", "chrome",
+          "brave", "microsoft-edge", "msedge"},
          std::nullopt,
          Words::text("A tab playing video, a busy web app, or a page full of ads usually causes this."),
          Words::text("Close tabs you aren't using, or quit the browser and open it again."),
@@ -48,26 +49,29 @@ const std::vector<Rule>& rules() {
          Words::text("Close tabs you aren't using."),
          false},
         // "tracker" and "baloo" are the families the indexers' processes are grouped under.
-        {{"spotlight", "mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport", "tracker",
-          "baloo", "tracker-miner-fs-3", "tracker-extract-3", "localsearch-3", "localsearch-extractor-3", "baloo_file",
-          "baloo_file_extractor"},
+        {{"spotlight", "mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport",
+          "tracker", "baloo", "tracker-miner-fs-3", "tracker-extract-3", "localsearch-3",
+          "localsearch-extractor-3", "baloo_file", "baloo_file_extractor"},
          Words::choose("Spotlight", "File search"),
-         Words::choose("Spotlight is indexing your files so search can find them. This happens after a macOS update or "
-                       "when lots of files change.",
-                       "Your desktop is indexing your files so search can find them. This happens after a system "
-                       "update or when lots of files change."),
+         Words::choose(
+             "Spotlight is indexing your files so search can find them. This happens after a macOS update or "
+             "when lots of files change.",
+             "Your desktop is indexing your files so search can find them. This happens after a system "
+             "update or when lots of files change."),
          Words::text("Nothing to do. It stops by itself when it's done."),
          false},
         // Linux's kernel threads are grouped as "Linux kernel"; a lone "[thread]" is matched apart.
         {{"kernel_task", "linux kernel"},
          Words::text("macOS cooling down"),
-         Words::text("macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause."),
+         Words::text(
+             "macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause."),
          Words::text("Look at the next busiest app instead."),
          false},
         // The compositor or X server draws the screen on Linux; WindowServer is its own name on the Mac.
         {{"windowserver", "gnome-shell", "xorg", "xwayland", "kwin_wayland", "kwin_x11", "mutter"},
          macTitle("WindowServer"),
-         Words::text("It draws everything on your screens. Many open windows, external displays, or animations make it "
+         Words::text("It draws everything on your screens. Many open windows, external displays, or "
+                     "animations make it "
                      "work harder."),
          Words::choose("Close windows you aren't using, or turn on Reduce Motion in Accessibility settings.",
                        "Close windows you aren't using, or turn off animations in your desktop's settings."),
@@ -77,15 +81,15 @@ const std::vector<Rule>& rules() {
          Words::text("Photos is analyzing your library to recognize people, places, and objects."),
          Words::text("Nothing to do. It works while you're away and stops by itself."),
          false},
-        {{"time machine", "backupd", "backupd-helper", "backups", "deja-dup", "duplicity", "timeshift", "borg",
-          "restic"},
+        {{"time machine", "backupd", "backupd-helper", "backups", "deja-dup", "duplicity", "timeshift",
+          "borg", "restic"},
          Words::choose("Time Machine", "Backup"),
          Words::choose("Time Machine is backing up your Mac.", "A backup of your computer is running."),
          Words::text("Let it finish. It's quieter once the first backup is done."),
          false},
         // "unattended-upgr" is the kernel's 15-character cut of "unattended-upgrade".
-        {{"softwareupdated", "installd", "com.apple.mobilesoftwareupdate.updatebrainservice", "packagekitd", "apt",
-          "apt-get", "dpkg", "unattended-upgr", "unattended-upgrade"},
+        {{"softwareupdated", "installd", "com.apple.mobilesoftwareupdate.updatebrainservice", "packagekitd",
+          "apt", "apt-get", "dpkg", "unattended-upgr", "unattended-upgrade"},
          Words::text("macOS update"),
          Words::text("macOS is downloading or preparing an update."),
          Words::text("Let it finish, or install the update when it's ready."),
@@ -93,17 +97,38 @@ const std::vector<Rule>& rules() {
         {{"zoom.us", "microsoft teams", "teams", "facetime", "webex", "google meet", "discord", "zoom",
           "teams-for-linux"},
          std::nullopt,
-         Words::text("Video calls encode your camera and screen nonstop, and background effects add more work."),
+         Words::text(
+             "Video calls encode your camera and screen nonstop, and background effects add more work."),
          Words::text("Turn off background blur or your camera when you don't need them."),
          true},
-        {{"xcode", "android studio", "intellij idea", "pycharm", "webstorm", "idea", "clion", "goland", "phpstorm",
-          "rubymine", "rider", "rustrover"},
+        {{"xcode", "android studio", "intellij idea", "pycharm", "webstorm", "idea", "clion", "goland",
+          "phpstorm", "rubymine", "rider", "rustrover"},
          std::nullopt,
          Words::text("It's building or indexing your code, which uses every core it can get."),
          Words::text("It cools down when the build or indexing finishes."),
          true},
-        {{"swift-frontend", "clang", "swift-build", "rustc", "cargo", "go", "gradle", "javac", "tsc", "esbuild", "gcc",
-          "g++", "cc", "c++", "cc1", "cc1plus", "collect2", "clang++", "ld", "ld.lld", "ld.gold", "mold"},
+        {{"swift-frontend",
+          "clang",
+          "swift-build",
+          "rustc",
+          "cargo",
+          "go",
+          "gradle",
+          "javac",
+          "tsc",
+          "esbuild",
+          "gcc",
+          "g++",
+          "cc",
+          "c++",
+          "cc1",
+          "cc1plus",
+          "collect2",
+          "clang++",
+          "ld",
+          "ld.lld",
+          "ld.gold",
+          "mold"},
          std::nullopt,
          Words::text("Code is compiling, which uses every core it can get."),
          Words::text("It cools down when the build finishes."),
@@ -115,15 +140,19 @@ const std::vector<Rule>& rules() {
          Words::text("Stop it if you aren't using it."),
          true},
         {{"docker", "docker desktop", "com.docker.backend", "com.docker.virtualization",
-          "com.apple.virtualization.virtualmachine", "qemu-system-aarch64", "orbstack", "dockerd", "containerd"},
+          "com.apple.virtualization.virtualmachine", "qemu-system-aarch64", "orbstack", "dockerd",
+          "containerd"},
          "Docker",
-         Words::choose("Docker runs your containers inside a virtual machine. A busy container keeps it working.",
-                       "Docker runs your containers. A busy container keeps it working."),
+         Words::choose(
+             "Docker runs your containers inside a virtual machine. A busy container keeps it working.",
+             "Docker runs your containers. A busy container keeps it working."),
          Words::text("Stop containers you aren't using."),
          false},
-        {{"code", "visual studio code", "cursor", "windsurf", "zed", "code-oss", "code - oss", "codium", "vscodium"},
+        {{"code", "visual studio code", "cursor", "windsurf", "zed", "code-oss", "code - oss", "codium",
+          "vscodium"},
          std::nullopt,
-         Words::text("Extensions, language servers, or a search across a big project can keep your editor busy."),
+         Words::text(
+             "Extensions, language servers, or a search across a big project can keep your editor busy."),
          Words::text("Close projects you aren't using, or turn off extensions you don't need."),
          true},
         {{"figma", "blender", "final cut pro", "adobe premiere pro", "davinci resolve", "adobe after effects",
@@ -171,9 +200,16 @@ const Rule* ruleFor(std::string_view lower) {
 // On Linux a host's own process can be named apart from its display name ("Terminal" runs as
 // gnome-terminal-server, "Visual Studio Code" as code); it is the host, not a child it started.
 bool isHostProcess(std::string_view lowerFileName) {
-    static const std::unordered_set<std::string_view> names = {
-        "gnome-terminal-server", "kgx", "ptyxis", "konsole", "xfce4-terminal", "tilix",
-        "code", "code-oss", "codium", "zed-editor"};
+    static const std::unordered_set<std::string_view> names = {"gnome-terminal-server",
+                                                               "kgx",
+                                                               "ptyxis",
+                                                               "konsole",
+                                                               "xfce4-terminal",
+                                                               "tilix",
+                                                               "code",
+                                                               "code-oss",
+                                                               "codium",
+                                                               "zed-editor"};
     return names.contains(lowerFileName);
 }
 
@@ -181,7 +217,8 @@ bool isHostProcess(std::string_view lowerFileName) {
 std::string rolePhrase(std::string_view fileName) {
     std::optional<std::string> role = ProcessRole::describe(fileName);
     if (!role || role->empty()) return "";
-    if (role->front() >= 'A' && role->front() <= 'Z') role->front() = static_cast<char>(role->front() - 'A' + 'a');
+    if (role->front() >= 'A' && role->front() <= 'Z')
+        role->front() = static_cast<char>(role->front() - 'A' + 'a');
     return ", " + *role;
 }
 
@@ -193,18 +230,19 @@ std::optional<AppExplanation> hostExplanation(const AppUsage& app, std::string_v
     });
     if (child == app.processes.end() || child->cpuPercent < 5) return std::nullopt;
     std::string_view fileName = child->name();
-    return AppExplanation{
-        app.name,
-        "Most of this is " + std::string(fileName) + rolePhrase(fileName) + ", started from " + app.name + ".",
-        Words::text("It settles once that finishes. Stop it there if you don't need it."), true};
+    return AppExplanation{app.name,
+                          "Most of this is " + std::string(fileName) + rolePhrase(fileName) +
+                              ", started from " + app.name + ".",
+                          Words::text("It settles once that finishes. Stop it there if you don't need it."),
+                          true};
 }
 
 }  // namespace
 
 const std::unordered_set<std::string_view>& hosts() {
     static const std::unordered_set<std::string_view> names = {
-        "terminal", "iterm2", "iterm", "warp", "ghostty", "alacritty", "kitty", "wezterm", "hyper", "claude", "codex",
-        "cursor", "visual studio code", "code", "zed", "xcode",
+        "terminal", "iterm2", "iterm", "warp", "ghostty", "alacritty", "kitty", "wezterm", "hyper", "claude",
+        "codex", "cursor", "visual studio code", "code", "zed", "xcode",
         // The same kinds of programs as Linux desktops name them.
         "gnome-terminal", "gnome-terminal-server", "console", "kgx", "ptyxis", "konsole", "xterm", "tilix",
         "xfce4-terminal", "foot", "code-oss", "code - oss", "codium", "vscodium"};
@@ -220,15 +258,16 @@ AppExplanation explain(const AppUsage& app) {
 
     if (app.isSystem)
         return {app.name, Words::text("This is part of macOS, doing background work."),
-                Words::text("It usually settles down by itself. If it doesn't, restarting the Mac helps."), false};
+                Words::text("It usually settles down by itself. If it doesn't, restarting the Mac helps."),
+                false};
 
     std::string why = Words::text("It's one of the busiest apps right now.");
     if (app.processes.size() > 1 && app.processes.front().cpuPercent >= 1) {
         std::string_view fileName = app.processes.front().name();
         why = "Most of it is " + std::string(fileName) + rolePhrase(fileName) + ".";
     }
-    return {app.name, std::move(why), Words::text("If you aren't using it, quitting it frees up the processor and memory."),
-            true};
+    return {app.name, std::move(why),
+            Words::text("If you aren't using it, quitting it frees up the processor and memory."), true};
 }
 
 }  // namespace tarvik::AppExplainer

@@ -79,8 +79,9 @@ std::string Charging::title() const {
 }
 
 std::string Charging::text() {
-    return Words::text("Charging this fast warms the Mac, mostly underneath. It's normal and safe, and eases off "
-                       "past 80%.");
+    return Words::text(
+        "Charging this fast warms the Mac, mostly underneath. It's normal and safe, and eases off "
+        "past 80%.");
 }
 
 }  // namespace HeatCauses
@@ -138,7 +139,8 @@ HeatReport HeatReport::diagnose(const HeatInputs& inputs) {
         if (!isSymptom(app.name)) candidates.push_back(&app);
 
     if (report.level == HeatLevel::cool) {
-        bool appWorksHard = std::ranges::any_of(candidates, [](const AppUsage* app) { return app->cpuPercent >= 200; });
+        bool appWorksHard =
+            std::ranges::any_of(candidates, [](const AppUsage* app) { return app->cpuPercent >= 200; });
         if (inputs.systemCPU >= 50 || inputs.gpu >= 60 || appWorksHard) report.level = HeatLevel::workingHard;
     }
 
