@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "cli/DoctorCommand.hpp"
 #include "cli/ListCommand.hpp"
 #include "cli/StopCommand.hpp"
 #include "cli/VitalsCommand.hpp"
@@ -42,6 +43,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     addStopCommand(app, stop);
     VitalsOptions vitals;
     addVitalsCommand(app, vitals);
+    DoctorOptions doctor;
+    addDoctorCommand(app, doctor);
 
     try {
         app.parse(argc, argv);
@@ -64,6 +67,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (app.got_subcommand("list")) return runList(list, out);
         if (app.got_subcommand("stop")) return runStop(stop, out, err);
         if (app.got_subcommand("vitals")) return runVitals(vitals, out);
+        if (app.got_subcommand("doctor")) return runDoctor(doctor, out);
         handOverToTrayApp(argv);
         return runList(list, out);
     } catch (const std::exception& error) {

@@ -1,0 +1,148 @@
+#include "cli/DoctorCommand.hpp"
+
+#include <fmt/format.h>
+
+#include <CLI/CLI.hpp>
+#include <thread>
+
+#include "core/AppExplainer.hpp"
+#include "core/PortScanner.hpp"
+#include "core/ProcessSampler.hpp"
+#include "core/SystemMonitor.hpp"
+#include "core/Text.hpp"
+#include "core/VitalsRecorder.hpp"
+#include "core/Words.hpp"
+
+namespace tarvik::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+template <typename T>
+Json orNull(const std::optional<T>& value) {
+    return value ? Json(*value) : Json(nullptr);
+}
+
+}  // namespace
+
+std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& findings, const Terminal& terminal) {
+    auto bold = [&](const std::string& text) { return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text; };
+    std::string out = bold(headline(heat.level)) + " (" + std::string(name(heat.level)) + ")";
+    std::vector<std::string> readings;
+    if (heat.chipCelsius) readings.push_back(fmt::format("chip {:.0f} °C", *heat.chipCelsius));
+    if (heat.systemWatts) readings.push_back(fmt::format("{:.1f} W", *heat.systemWatts));
+    for (std::size_t i = 0; i < readings.size(); ++i) out += (i ? ", " : ": ") + readings[i];
+    out += "\n";
+    for (const auto& cause : heat.causes) {
+        if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
+            auto explanation = AppExplainer::explain(app->usage);
+            out += fmt::format("  • {} ({:.0f}% CPU): {}", explanation.title, app->usage.cpuPercent, explanation.why);
+            if (!explanation.advice.empty()) out += " " + explanation.advice;
+        } else {
+            const auto& charging = std::get<HeatCauses::Charging>(cause);
+            out += "  • " + charging.title() + ": " + HeatCauses::Charging::text();
+        }
+        out += "\n";
+    }
+    out += "\n" + bold(Words::text("Findings")) + "\n";
+    for (const auto& finding : findings) {
+        out += "  [" + std::string(Finding::rawValue(finding.severity)) + "] " + bold(finding.title) + "\n";
+        if (!finding.detail.empty()) out += "    " + finding.detail + "\n";
+    }
+    return out;
+}
+
+Json toJson(const HeatReport& heat, const std::vector<Finding>& findings) {
+    Json causes = Json::array();
+    for (const auto& cause : heat.causes) {
+        if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
+            auto explanation = AppExplainer::explain(app->usage);
+            causes.push_back({{"kind", "app"},
+                              {"app", app->usage.name},
+                              {"cpuPercent", app->usage.cpuPercent},
+                              {"gpuPercent", app->usage.gpuPercent},
+                              {"title", explanation.title},
+                              {"why", explanation.why},
+                              {"advice", explanation.advice}});
+        } else {
+            const auto& charging = std::get<HeatCauses::Charging>(cause);
+            causes.push_back({{"kind", "charging"}, {"watts", charging.watts}, {"title", charging.title()}});
+        }
+    }
+    Json list = Json::array();
+    for (const auto& finding : findings)
+        list.push_back({{"kind", Finding::rawValue(finding.kind)},
+                        {"severity", Finding::rawValue(finding.severity)},
+                        {"title", finding.title},
+                        {"detail", finding.detail},
+                        {"app", finding.app ? Json(finding.app->name) : Json(nullptr)}});
+    Json json;
+    json["heat"] = {{"level", name(heat.level)},
+                    {"headline", headline(heat.level)},
+                    {"chipCelsius", orNull(heat.chipCelsius)},
+                    {"systemWatts", orNull(heat.systemWatts)},
+                    {"chargingWatts", orNull(heat.chargingWatts)},
+                    {"causes", std::move(causes)}};
+    json["findings"] = std::move(list);
+    return json;
+}
+
+CLI::App* addDoctorCommand(CLI::App& app, DoctorOptions& options) {
+    auto* doctor = app.add_subcommand("doctor", "Say why the machine is hot or slow, from a few samples");
+    doctor->add_option("--samples", options.samples, "Machine samples to take")
+        ->check(CLI::Range(2, 600))
+        ->capture_default_str();
+    doctor->add_option("--interval", options.interval, "Seconds between the samples")
+        ->check(CLI::Validator(
+            [](const std::string& text) -> std::string {
+                auto seconds = Text::parseDouble(text);
+                return seconds && *seconds > 0 && *seconds <= 60 ? "" : "takes seconds above 0 up to 60, not " + text;
+            },
+            "SECONDS"))
+        ->capture_default_str();
+    doctor->add_flag("--json", options.json, "Print the heat report and the findings as JSON");
+    return doctor;
+}
+
+int runDoctor(const DoctorOptions& options, std::ostream& out) {
+    ProcessSampler sampler;
+    SystemMonitor monitor;
+    VitalsRecorder recorder;
+    HeatReport heat;
+    std::vector<Finding> findings;
+    for (int i = 0; i < options.samples; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.interval));
+        auto snapshot = sampler.sample();
+        auto vitals = monitor.sample(snapshot);
+        auto servers = PortScanner::scan(snapshot);
+        const Date now = snapshot.at;
+        auto memory = SystemStats::memory();
+        auto apps = recorder.record(vitals, memory, servers, now);
+        if (i == 0) continue;  // the first sample has no rates yet
+        double cpu = recorder.mean("cpu", VitalsRecorder::averageWindow, now);
+        double gpu = recorder.mean("gpu", VitalsRecorder::averageWindow, now);
+        auto power = vitals.power.value_or(PowerTelemetry{});
+        heat = HeatReport::diagnose(
+            {vitals.thermal, vitals.chipCelsius, power.systemWatts, power.chargingWatts, cpu, gpu, apps});
+        DiagnosisInputs inputs;
+        inputs.pressure = MemoryPressures::current();
+        inputs.swapOutPerSecond = recorder.mean("swap", 60, now);
+        inputs.heat = heat;
+        inputs.systemCPU = cpu;
+        inputs.gpu = gpu;
+        inputs.disk = vitals.disk;
+        inputs.onBattery = vitals.battery && !vitals.battery->onPower;
+        inputs.systemWatts = power.systemWatts;
+        inputs.apps = apps;
+        findings = Diagnosis::evaluate(inputs);
+    }
+    if (options.json) {
+        out << toJson(heat, findings).dump(2) << '\n';
+        return 0;
+    }
+    out << renderDoctor(heat, findings, Terminal::of(stdout));
+    return 0;
+}
+
+}  // namespace tarvik::cli
