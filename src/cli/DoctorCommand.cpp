@@ -34,6 +34,7 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
     if (heat.systemWatts) readings.push_back(fmt::format("{:.1f} W", *heat.systemWatts));
     for (std::size_t i = 0; i < readings.size(); ++i) out += (i ? ", " : ": ") + readings[i];
     out += "\n";
+    if (heat.level == HeatLevel::cool && heat.causes.empty()) out += "  " + normalTemperatureNote() + "\n";
     for (const auto& cause : heat.causes) {
         if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
             auto explanation = AppExplainer::explain(app->usage);

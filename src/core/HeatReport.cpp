@@ -46,6 +46,12 @@ std::string_view rawValue(SystemTint tint) {
     return "green";
 }
 
+std::string normalTemperatureNote() {
+    return Words::choose("Temperature is normal. Apple silicon slows itself down only above about 95 °C.",
+                         "Temperature is normal. Processors slow themselves down only near their limit, "
+                         "about 95 to 100 °C.");
+}
+
 std::string headline(HeatLevel level) {
     switch (level) {
         case HeatLevel::cool:

@@ -30,6 +30,9 @@ enum class SystemTint { green, orange, red };
 
 // The heat card's face of a level: "Your computer is running hot" and the like.
 [[nodiscard]] std::string headline(HeatLevel level);
+// The reassurance shown while the temperature is normal: when the processor would start to slow
+// itself down.
+[[nodiscard]] std::string normalTemperatureNote();
 [[nodiscard]] SystemTint tint(HeatLevel level);
 // "thermometer-simple" or "fire".
 [[nodiscard]] std::string_view icon(HeatLevel level);

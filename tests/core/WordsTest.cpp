@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/HeatReport.hpp"
 #include "core/Words.hpp"
 
 namespace tarvik {
@@ -31,6 +32,8 @@ TEST(WordsTest, CurrentPlatformWordingIsLinux) {
     EXPECT_EQ(Words::text("Measuring your Mac."), "Measuring your computer.");
     EXPECT_EQ(Words::choose("Apple silicon slows down", "The processor slows down"),
               "The processor slows down");
+    EXPECT_EQ(normalTemperatureNote().find("Apple"), std::string::npos);
+    EXPECT_TRUE(normalTemperatureNote().starts_with("Temperature is normal. "));
 }
 
 }  // namespace
