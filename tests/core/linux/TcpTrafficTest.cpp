@@ -7,10 +7,7 @@
 #include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
 #include <linux/tcp.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,18 +19,20 @@
 namespace tarvik {
 namespace {
 
-// A buffer of replies as the kernel lays them out.
+// A buffer of replies as the kernel lays them out, every part padded to 4 bytes.
 struct Replies {
     std::vector<char> bytes;
 
-    void message(std::uint16_t type, const std::vector<char>& payload) {
-        nlmsghdr header{};
-        header.nlmsg_len = static_cast<std::uint32_t>(NLMSG_LENGTH(payload.size()));
-        header.nlmsg_type = type;
+    void put(const void* data, std::size_t size) {
         auto start = bytes.size();
-        bytes.resize(start + NLMSG_ALIGN(header.nlmsg_len));
-        std::memcpy(bytes.data() + start, &header, sizeof header);
-        std::copy(payload.begin(), payload.end(), bytes.begin() + static_cast<long>(start + NLMSG_HDRLEN));
+        bytes.resize(start + NLMSG_ALIGN(size));
+        std::memcpy(bytes.data() + start, data, size);
+    }
+    template <typename Payload>
+    void message(std::uint16_t type, const Payload& payload) {
+        nlmsghdr header{static_cast<std::uint32_t>(NLMSG_LENGTH(sizeof payload)), type, 0, 0, 0};
+        put(&header, sizeof header);
+        put(&payload, sizeof payload);
     }
     // A socket whose tcp_info attribute is cut to `infoLength` bytes.
     void socket(std::uint32_t inode, std::uint64_t received, std::uint64_t acked, std::size_t infoLength = sizeof(tcp_info)) {
@@ -42,18 +41,16 @@ struct Replies {
         tcp_info info{};
         info.tcpi_bytes_received = received;
         info.tcpi_bytes_acked = acked;
-        rtattr attribute{};
-        attribute.rta_type = INET_DIAG_INFO;
-        attribute.rta_len = static_cast<unsigned short>(RTA_LENGTH(infoLength));
-        std::vector<char> payload(NLMSG_ALIGN(sizeof diag) + RTA_ALIGN(attribute.rta_len));
-        std::memcpy(payload.data(), &diag, sizeof diag);
-        std::memcpy(payload.data() + NLMSG_ALIGN(sizeof diag), &attribute, sizeof attribute);
-        std::memcpy(payload.data() + NLMSG_ALIGN(sizeof diag) + RTA_LENGTH(0), &info, infoLength);
-        message(SOCK_DIAG_BY_FAMILY, payload);
+        rtattr attribute{static_cast<unsigned short>(RTA_LENGTH(infoLength)), INET_DIAG_INFO};
+        nlmsghdr header{static_cast<std::uint32_t>(NLMSG_LENGTH(sizeof diag + RTA_ALIGN(attribute.rta_len))),
+                        SOCK_DIAG_BY_FAMILY, 0, 0, 0};
+        for (auto [data, size] : {std::pair<const void*, std::size_t>{&header, sizeof header}, {&diag, sizeof diag},
+                                  {&attribute, sizeof attribute}, {&info, infoLength}})
+            put(data, size);
     }
 };
 
-TEST(TcpTrafficParse, ReadsCountersAndSkipsShortInfo) {
+TEST(TcpTrafficParse, ReadsCountersSkipsShortInfoAndFailsOnErrorsAndCuts) {
     Replies replies;
     replies.socket(42, 1000, 2000);
     replies.socket(43, 5, 5, offsetof(tcp_info, tcpi_bytes_acked));  // an old kernel's shorter struct
@@ -61,130 +58,88 @@ TEST(TcpTrafficParse, ReadsCountersAndSkipsShortInfo) {
     std::vector<SocketBytes> out;
     EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out), TcpTraffic::Batch::more);
     EXPECT_EQ(out, (std::vector<SocketBytes>{{42, 1000, 2000}, {44, 0, 7}}));
+    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size() - 8, out), TcpTraffic::Batch::failed);
 
-    replies.message(NLMSG_DONE, std::vector<char>(4));
-    out.clear();
+    replies.message(NLMSG_DONE, 0);
     EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out), TcpTraffic::Batch::done);
-    EXPECT_EQ(out.size(), 2u);
-}
-
-TEST(TcpTrafficParse, ErrorsAndTruncatedBuffersFail) {
     Replies error;
-    error.message(NLMSG_ERROR, std::vector<char>(sizeof(nlmsgerr)));
-    Replies cut;
-    cut.socket(1, 1, 1);
-    std::vector<SocketBytes> out;
+    error.message(NLMSG_ERROR, nlmsgerr{});
     EXPECT_EQ(TcpTraffic::parseReplies(error.bytes.data(), error.bytes.size(), out), TcpTraffic::Batch::failed);
-    EXPECT_EQ(TcpTraffic::parseReplies(cut.bytes.data(), cut.bytes.size() - 8, out), TcpTraffic::Batch::failed);
-    EXPECT_TRUE(out.empty());
 }
 
 constexpr std::size_t sentBytes = 4 << 20;
 
-// Waits at most five seconds for a byte or an end on `fd`, so that no child can hang.
+// A byte or an end on `fd`, or five seconds: every wait of the children is bounded.
 void awaitByte(int fd) {
     pollfd poller{fd, POLLIN, 0};
-    if (poll(&poller, 1, 5000) > 0) {
-        char byte;
-        (void)!::read(fd, &byte, 1);
-    }
+    char byte;
+    if (poll(&poller, 1, 5000) > 0) (void)!::read(fd, &byte, 1);
 }
 
-void boundIo(int fd) {
-    timeval limit{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-}
-
-// Two children of the test over loopback: the client sends `sentBytes` when told to, the server
-// reads them and reports. Both exit when the test closes `hold`, or by themselves after seconds.
-struct LoopbackPair {
-    int go[2]{-1, -1}, report[2]{-1, -1}, hold[2]{-1, -1};
-    pid_t server = -1, client = -1;
-
-    LoopbackPair() {
-        if (pipe(go) || pipe(report) || pipe(hold)) return;
-        int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        auto* generic = reinterpret_cast<sockaddr*>(&address);
-        if (bind(listener, generic, sizeof address) || listen(listener, 1) || getsockname(listener, generic, &length))
-            return;
-        server = fork();
-        if (server == 0) {
-            close(hold[1]);
-            pollfd poller{listener, POLLIN, 0};
-            int connection = poll(&poller, 1, 5000) > 0 ? accept(listener, nullptr, nullptr) : -1;
-            boundIo(connection);
-            static char buffer[65536];
-            std::size_t received = 0;
-            for (ssize_t n = 1; received < sentBytes && n > 0; received += static_cast<std::size_t>(n > 0 ? n : 0))
-                n = recv(connection, buffer, sizeof buffer, 0);
-            (void)!write(report[1], "r", 1);
-            awaitByte(hold[0]);
-            _exit(0);
-        }
-        close(listener);
-        client = fork();
-        if (client == 0) {
-            close(hold[1]);
-            int connection = ::socket(AF_INET, SOCK_STREAM, 0);
-            boundIo(connection);
-            if (connect(connection, generic, sizeof address) == 0) {
-                awaitByte(go[0]);
-                static char buffer[65536];
-                for (std::size_t sent = 0; sent < sentBytes;) {
-                    ssize_t n = send(connection, buffer, std::min(sizeof buffer, sentBytes - sent), MSG_NOSIGNAL);
-                    if (n <= 0) break;
-                    sent += static_cast<std::size_t>(n);
-                }
-            }
-            awaitByte(hold[0]);
-            _exit(0);
-        }
-    }
-
-    ~LoopbackPair() {
-        for (int fd : {go[0], go[1], report[0], report[1], hold[0], hold[1]})
-            if (fd >= 0) close(fd);
-        for (pid_t child : {server, client}) {
-            if (child <= 0) continue;
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-            while (waitpid(child, nullptr, WNOHANG) == 0) {
-                if (std::chrono::steady_clock::now() > deadline) {
-                    kill(child, SIGKILL);
-                    waitpid(child, nullptr, 0);
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        }
-    }
-};
-
-const ProcessTraffic* rowOf(const std::vector<ProcessTraffic>& rows, pid_t pid) {
-    auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.pid == pid; });
-    return found == rows.end() ? nullptr : &*found;
+// A child that runs `body` with socket calls bounded to five seconds and exits when it returns.
+template <typename Body>
+pid_t child(int hold, Body body) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    close(hold);  // so that the test closing its end releases the child
+    body([](int fd) {
+        timeval limit{5, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        return fd;
+    });
+    _exit(0);
 }
 
 TEST(TcpTrafficLive, SampleSeesBothEndsOfALoopbackTransfer) {
-    LoopbackPair pair;
-    ASSERT_GT(pair.server, 0);
-    ASSERT_GT(pair.client, 0);
+    int go[2], received[2], hold[2];
+    ASSERT_EQ(pipe(go) | pipe(received) | pipe(hold), 0);
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    auto* generic = reinterpret_cast<sockaddr*>(&address);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, generic, length) | listen(listener, 1) | getsockname(listener, generic, &length), 0);
+    static char buffer[65536];  // no allocation in the children: a fork copies other threads' locks
+    pid_t server = child(hold[1], [&](auto bounded) {
+        pollfd poller{listener, POLLIN, 0};
+        int connection = bounded(poll(&poller, 1, 5000) > 0 ? accept(listener, nullptr, nullptr) : -1);
+        for (std::size_t total = 0; total < sentBytes;) {
+            ssize_t n = recv(connection, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            total += static_cast<std::size_t>(n);
+        }
+        (void)!write(received[1], "r", 1);
+        awaitByte(hold[0]);
+    });
+    close(listener);
+    pid_t client = child(hold[1], [&](auto bounded) {
+        int connection = bounded(socket(AF_INET, SOCK_STREAM, 0));
+        if (connect(connection, generic, length) == 0) {
+            awaitByte(go[0]);
+            for (std::size_t sent = 0; sent < sentBytes;) {
+                ssize_t n = send(connection, buffer, std::min(sizeof buffer, sentBytes - sent), MSG_NOSIGNAL);
+                if (n <= 0) break;
+                sent += static_cast<std::size_t>(n);
+            }
+        }
+        awaitByte(hold[0]);
+    });
     auto rows = NetworkUsage::sample([&] {
-        (void)!write(pair.go[1], "g", 1);
-        awaitByte(pair.report[0]);
+        (void)!write(go[1], "g", 1);
+        awaitByte(received[0]);
         // The receiver's last acknowledgement may be delayed by a few tens of milliseconds.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     });
-    const auto* server = rowOf(rows, pair.server);
-    const auto* client = rowOf(rows, pair.client);
-    ASSERT_TRUE(server && client) << rows.size() << " rows";
-    EXPECT_NEAR(static_cast<double>(server->bytesIn), sentBytes, sentBytes * 0.1);
-    EXPECT_NEAR(static_cast<double>(client->bytesOut), sentBytes, sentBytes * 0.1);
-    EXPECT_FALSE(client->name.empty());
+    for (int fd : {go[0], go[1], received[0], received[1], hold[0], hold[1]}) close(fd);
+    for (pid_t pid : {server, client}) if (pid > 0) waitpid(pid, nullptr, 0);
+
+    auto rowOf = [&](pid_t pid) {
+        auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.pid == pid; });
+        return found == rows.end() ? ProcessTraffic{} : *found;
+    };
+    EXPECT_NEAR(static_cast<double>(rowOf(server).bytesIn), sentBytes, sentBytes * 0.1);
+    EXPECT_NEAR(static_cast<double>(rowOf(client).bytesOut), sentBytes, sentBytes * 0.1);
+    EXPECT_FALSE(rowOf(client).name.empty());
 }
 
 }  // namespace
