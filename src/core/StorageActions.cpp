@@ -34,7 +34,8 @@ std::optional<std::string> insideHome(const std::string& path, const std::string
     auto root = fs::path(home).lexically_normal().string();
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-    if (normal.size() <= root.size() + 1 || normal.compare(0, root.size(), root) != 0 || normal[root.size()] != '/')
+    if (normal.size() <= root.size() + 1 || normal.compare(0, root.size(), root) != 0 ||
+        normal[root.size()] != '/')
         return std::nullopt;
     return normal;
 }
@@ -90,14 +91,17 @@ Result removeCache(const std::string& path, const StorageReport& report, const s
     auto normal = insideHome(path, home);
     if (!normal) return refused(outsideHome("Not cleared", path));
     const StorageItem* item = find(report.clearable, *normal);
-    if (!item || item->isFile) return refused("Not cleared: " + path + " isn't one of the caches the scan found.");
+    if (!item || item->isFile)
+        return refused("Not cleared: " + path + " isn't one of the caches the scan found.");
     if (item->kind.tag != StorageItem::Kind::Tag::regenerable)
-        return refused("Not cleared: " + item->title + " isn't rebuilt by its tools. Remove it yourself if you no "
+        return refused("Not cleared: " + item->title +
+                       " isn't rebuilt by its tools. Remove it yourself if you no "
                        "longer need it.");
     std::error_code error;
     // remove_all deletes links themselves and never descends through them.
     fs::remove_all(item->path, error);
-    if (error) return {false, "Couldn't clear " + item->title + ": " + error.message() + ".", 0, std::nullopt};
+    if (error)
+        return {false, "Couldn't clear " + item->title + ": " + error.message() + ".", 0, std::nullopt};
     return {true, "Cleared " + item->title + ".", item->bytes, std::nullopt};
 }
 
@@ -105,20 +109,21 @@ Result moveToTrash(const std::string& path, const StorageReport& report, const s
     auto normal = insideHome(path, home);
     if (!normal) return refused(outsideHome("Not moved", path));
     const StorageItem* item = find(report.largeFiles, *normal);
-    if (!item || !item->isFile) return refused("Not moved: " + path + " isn't one of the large files the scan found.");
+    if (!item || !item->isFile)
+        return refused("Not moved: " + path + " isn't one of the large files the scan found.");
     auto failed = [&] {
         return refused(Words::text("Couldn't move " + item->title +
                                    " to the Trash. Use Show in Finder and drag it there."));
     };
 
-    struct stat file{};
+    struct stat file {};
     if (lstat(item->path.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) return failed();
     auto trash = fs::path(home) / ".local/share/Trash";
     std::error_code error;
     fs::create_directories(trash / "files", error);
     fs::create_directories(trash / "info", error);
     fs::permissions(trash, fs::perms::owner_all, error);
-    struct stat trashStat{};
+    struct stat trashStat {};
     // A rename cannot cross devices, and copying gigabytes is not what "move to Trash" promises.
     if (stat((trash / "files").c_str(), &trashStat) != 0 || trashStat.st_dev != file.st_dev) return failed();
 

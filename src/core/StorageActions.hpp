@@ -14,20 +14,21 @@ namespace tarvik::StorageActions {
 
 struct Result {
     bool ok = false;
-    std::string message;                      // the sentence to show, success or reason
-    std::uint64_t freedBytes = 0;             // what the action gave back, when known
-    std::optional<std::string> trashedPath;   // where a trashed file now lies
+    std::string message;                     // the sentence to show, success or reason
+    std::uint64_t freedBytes = 0;            // what the action gave back, when known
+    std::optional<std::string> trashedPath;  // where a trashed file now lies
     bool operator==(const Result&) const = default;
 };
 
 // Removes a cache folder of `report.clearable` (kind regenerable) with everything in it; links
 // inside are removed, never followed.
-[[nodiscard]] Result removeCache(const std::string& path, const StorageReport& report, const std::string& home);
+[[nodiscard]] Result removeCache(const std::string& path, const StorageReport& report,
+                                 const std::string& home);
 
 // Moves a large file of `report.largeFiles` to the home Trash (home/.local/share/Trash) with its
 // info file, under a free name; a file on another device than the Trash is refused.
-[[nodiscard]] Result moveToTrash(const std::string& path, const StorageReport& report, const std::string& home,
-                                 Date now);
+[[nodiscard]] Result moveToTrash(const std::string& path, const StorageReport& report,
+                                 const std::string& home, Date now);
 
 // Runs `docker system prune -f` with the Docker command line at `docker`.
 [[nodiscard]] Result cleanUpDocker(const std::string& docker);

@@ -12,7 +12,8 @@ namespace tarvik {
 std::uint64_t StorageReport::clearableBytes() const {
     std::uint64_t total = 0;
     for (const auto& item : clearable)
-        if (item.kind.tag == StorageItem::Kind::Tag::regenerable || item.kind.tag == StorageItem::Kind::Tag::simulators)
+        if (item.kind.tag == StorageItem::Kind::Tag::regenerable ||
+            item.kind.tag == StorageItem::Kind::Tag::simulators)
             total += item.bytes;
     return total;
 }
@@ -30,16 +31,20 @@ std::vector<Location> makeLocations() {
     using Kind = StorageItem::Kind;
     return {
         row("~/Library/Developer/Xcode/iOS DeviceSupport", "iPhone and iPad support files",
-            "Xcode copies these from each device you've connected, for every iOS version. It copies them again next "
+            "Xcode copies these from each device you've connected, for every iOS version. It copies them "
+            "again next "
             "time."),
         row("~/Library/Developer/Xcode/DerivedData", "Xcode build files",
             "Built products and indexes. Xcode rebuilds them the next time you build."),
         row("~/Library/Developer/CoreSimulator/Devices", "iOS simulators",
-            "Every simulator and the apps installed on it. Removing unused ones keeps the ones Xcode still offers.",
+            "Every simulator and the apps installed on it. Removing unused ones keeps the ones Xcode still "
+            "offers.",
             Kind::simulators()),
-        row("~/Library/Developer/CoreSimulator/Caches", "Simulator caches", "Rebuilt when a simulator starts."),
+        row("~/Library/Developer/CoreSimulator/Caches", "Simulator caches",
+            "Rebuilt when a simulator starts."),
         row("~/Library/Developer/Xcode/Archives", "Xcode archives",
-            "Builds you archived for release. Keep the ones you may need to symbolicate crashes.", Kind::personal()),
+            "Builds you archived for release. Keep the ones you may need to symbolicate crashes.",
+            Kind::personal()),
         row("~/.npm/_cacache", "npm downloads",
             "Every package npm has downloaded. npm downloads them again when a project needs them."),
         row("~/Library/Caches/Yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
@@ -50,7 +55,8 @@ std::vector<Location> makeLocations() {
             "Installers Homebrew kept after installing. Not needed once installed."),
         row("~/Library/Caches/pip", "pip downloads", "pip downloads packages again when needed."),
         row("~/.cache/uv", "uv downloads", "uv downloads packages again when needed."),
-        row("~/Library/Caches/CocoaPods", "CocoaPods downloads", "CocoaPods downloads pods again when needed."),
+        row("~/Library/Caches/CocoaPods", "CocoaPods downloads",
+            "CocoaPods downloads pods again when needed."),
         row("~/Library/Caches/org.swift.swiftpm", "Swift package downloads",
             "Swift packages are fetched again when a project resolves."),
         row("~/.gradle/caches", "Gradle caches", "Gradle downloads dependencies again when needed."),
@@ -73,7 +79,8 @@ std::vector<Location> makeLocations() {
         row("~/.cache/go-build", "Go build cache", "Go rebuilds it the next time you build."),
         row("~/.m2/repository", "Maven downloads", "Maven downloads dependencies again when needed."),
         row("~/.cache/bazel", "Bazel caches", "Bazel rebuilds them the next time you build."),
-        row("~/.cache/JetBrains", "JetBrains caches", "Indexes and caches the IDEs rebuild when a project opens."),
+        row("~/.cache/JetBrains", "JetBrains caches",
+            "Indexes and caches the IDEs rebuild when a project opens."),
         row("~/.cache/google-chrome", "Google Chrome cache",
             "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it as you browse."),
     };
@@ -131,10 +138,11 @@ std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimu
     for (std::size_t i = 0; i < present.size(); ++i) {
         auto found = sizes.find(arguments[i + 1]);
         if (found == sizes.end() || found->second < minimum) continue;
-        items.push_back({arguments[i + 1], present[i]->title, present[i]->detail, found->second, present[i]->kind,
-                         std::nullopt, false});
+        items.push_back({arguments[i + 1], present[i]->title, present[i]->detail, found->second,
+                         present[i]->kind, std::nullopt, false});
     }
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
     return items;
 }
 
@@ -146,13 +154,16 @@ bool isInsideBundle(std::string_view path) {
     });
 }
 
-std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum, std::size_t limit) {
-    auto found = Spawn::run("/usr/bin/mdfind", {"-0", "-onlyin", home, "kMDItemPhysicalSize > " + std::to_string(minimum)});
+std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum,
+                                                 std::size_t limit) {
+    auto found = Spawn::run("/usr/bin/mdfind",
+                            {"-0", "-onlyin", home, "kMDItemPhysicalSize > " + std::to_string(minimum)});
     std::vector<std::string> paths;
     for (auto piece : Text::split(found.output, '\0'))
         if (!isInsideBundle(piece)) paths.emplace_back(piece);
     if (paths.empty()) return {};
-    std::vector<std::string> arguments{"-raw", "-name", "kMDItemLastUsedDate", "-name", "kMDItemPhysicalSize"};
+    std::vector<std::string> arguments{"-raw", "-name", "kMDItemLastUsedDate", "-name",
+                                       "kMDItemPhysicalSize"};
     arguments.insert(arguments.end(), paths.begin(), paths.end());
     auto items = parseLargeFiles(paths, Spawn::run("/usr/bin/mdls", arguments).output, home);
     if (items.size() > limit) items.resize(limit);
@@ -164,11 +175,14 @@ std::optional<Date> parseMdlsDate(std::string_view text) {
     if (text.size() != 25 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
         text[16] != ':' || text[19] != ' ' || (text[20] != '+' && text[20] != '-'))
         return std::nullopt;
-    auto number = [&](std::size_t at, std::size_t length) { return Text::parseInt32(text.substr(at, length)); };
+    auto number = [&](std::size_t at, std::size_t length) {
+        return Text::parseInt32(text.substr(at, length));
+    };
     auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
     auto hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
     auto offsetHours = number(21, 2), offsetMinutes = number(23, 2);
-    if (!year || !month || !day || !hour || !minute || !second || !offsetHours || !offsetMinutes) return std::nullopt;
+    if (!year || !month || !day || !hour || !minute || !second || !offsetHours || !offsetMinutes)
+        return std::nullopt;
     if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 || *second > 60 ||
         *offsetMinutes > 59)
         return std::nullopt;
@@ -188,7 +202,8 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
                           const std::string& home) {
     auto slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-    if (!home.empty() && (parent == home || startsWith(parent, home + "/"))) parent = "~" + parent.substr(home.size());
+    if (!home.empty() && (parent == home || startsWith(parent, home + "/")))
+        parent = "~" + parent.substr(home.size());
     auto app = owner(path, home);
     return {path,
             std::string(Text::lastPathComponent(path)),
@@ -205,7 +220,8 @@ std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, 
     std::size_t start = 0;
     while (true) {
         auto end = mdls.find('\0', start);
-        pieces.push_back(mdls.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        pieces.push_back(
+            mdls.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
@@ -215,7 +231,8 @@ std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, 
         if (!size) continue;
         items.push_back(largeFileItem(paths[i], *size, parseMdlsDate(trimmedLine(pieces[2 * i])), home));
     }
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
     return items;
 }
 
@@ -237,7 +254,8 @@ std::optional<std::string> owner(std::string_view path, std::string_view home) {
             if (parts[0] == "Application Support" || parts[0] == "Caches") return std::string(parts[1]);
             return std::nullopt;
         }
-        if (area.prefix == "/.docker/") return parts.empty() ? std::nullopt : std::optional<std::string>("Docker");
+        if (area.prefix == "/.docker/")
+            return parts.empty() ? std::nullopt : std::optional<std::string>("Docker");
         if (parts.size() < 2) return std::nullopt;
         return area.byContainer ? appName(parts[0]) : std::string(parts[0]);
     }

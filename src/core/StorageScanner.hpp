@@ -28,13 +28,13 @@ struct StorageItem {
         bool operator==(const Kind&) const = default;
     };
 
-    std::string path;               // absolute; identifies the item
-    std::string title;              // display name
-    std::string detail;             // the explanation (caches) or the abbreviated parent folder (files)
-    std::uint64_t bytes = 0;        // size on disk
+    std::string path;         // absolute; identifies the item
+    std::string title;        // display name
+    std::string detail;       // the explanation (caches) or the abbreviated parent folder (files)
+    std::uint64_t bytes = 0;  // size on disk
     Kind kind;
-    std::optional<Date> lastUsed;   // when the file was last opened, when known
-    bool isFile = false;            // a large file rather than a cache folder
+    std::optional<Date> lastUsed;  // when the file was last opened, when known
+    bool isFile = false;           // a large file rather than a cache folder
     bool operator==(const StorageItem&) const = default;
 };
 
@@ -90,8 +90,8 @@ struct WalkBudget {
 // The largest files under `home` of more than `minimum` bytes on disk, largest first, at most
 // `limit`. On Linux a walk of the home folder's own device that follows no links and skips the
 // table's caches, the Trash, application bundles and photo libraries.
-[[nodiscard]] std::vector<StorageItem> largeFiles(const std::string& home, std::uint64_t minimum, std::size_t limit,
-                                                  const WalkBudget& budget = {});
+[[nodiscard]] std::vector<StorageItem> largeFiles(const std::string& home, std::uint64_t minimum,
+                                                  std::size_t limit, const WalkBudget& budget = {});
 
 // The Linux walk behind `largeFiles`, unsorted and unlimited.
 [[nodiscard]] std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum,
@@ -109,7 +109,8 @@ struct WalkBudget {
 // Space the system frees on demand: 0 on Linux, which holds none.
 [[nodiscard]] std::uint64_t purgeable();
 // The rule from the volume's two capacities; a missing one or available >= important gives 0.
-[[nodiscard]] std::uint64_t purgeable(std::optional<std::uint64_t> available, std::optional<std::uint64_t> important);
+[[nodiscard]] std::uint64_t purgeable(std::optional<std::uint64_t> available,
+                                      std::optional<std::uint64_t> important);
 
 // `clearable`, the store's large files and purgeable space, stamped with the current time.
 [[nodiscard]] StorageReport scan(const std::string& home, std::uint64_t minimum);
@@ -118,15 +119,15 @@ struct WalkBudget {
 [[nodiscard]] std::map<std::string, std::uint64_t> parseDu(std::string_view output);
 
 // Items from `mdls -raw` output (date and size pieces per path, NUL-separated), largest first.
-[[nodiscard]] std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, std::string_view mdls,
-                                                       const std::string& home);
+[[nodiscard]] std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths,
+                                                       std::string_view mdls, const std::string& home);
 
 // An mdls date ("2024-03-01 10:20:30 +0000"); nullopt for the null marker or anything else.
 [[nodiscard]] std::optional<Date> parseMdlsDate(std::string_view text);
 
 // A large-file item for `path`, its title, abbreviated parent and owner filled in.
-[[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
-                                        const std::string& home);
+[[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,
+                                        std::optional<Date> lastUsed, const std::string& home);
 
 // The application whose data folder holds `path`, when one does.
 [[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home);

@@ -21,7 +21,8 @@ const Location& row(std::string_view path) {
 }
 
 StorageItem cache(const std::string& home, const Location& location, std::uint64_t bytes) {
-    return {expand(location.path, home), location.title, location.detail, bytes, location.kind, nullopt, false};
+    return {
+        expand(location.path, home), location.title, location.detail, bytes, location.kind, nullopt, false};
 }
 
 std::uint64_t duBytes(const std::string& path) {
@@ -33,10 +34,11 @@ TEST(StorageScanner, TableKeepsTheMacRowsInOrderThenLinuxOnes) {
     EXPECT_EQ(locations()[0].title, "iPhone and iPad support files");
     EXPECT_EQ(locations()[2].kind, Kind::simulators());
     EXPECT_EQ(locations()[4].kind, Kind::personal());
-    EXPECT_EQ(locations()[21], (Location{"~/Library/Caches/Google", "Google Chrome cache",
-                                         "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it "
-                                         "as you browse.",
-                                         Kind::regenerable()}));
+    EXPECT_EQ(locations()[21],
+              (Location{"~/Library/Caches/Google", "Google Chrome cache",
+                        "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it "
+                        "as you browse.",
+                        Kind::regenerable()}));
     EXPECT_EQ(expand("~/x", "/home/a"), "/home/a/x");
     EXPECT_EQ(expand("/opt/x", "/home/a"), "/opt/x");
 }
@@ -57,14 +59,17 @@ TEST(StorageScanner, ParsesDuOutput) {
 TEST(StorageScanner, ParsesMdlsPiecesAndSkipsUnreadableSizes) {
     const std::string home = "/Users/a";
     std::vector<std::string> paths{"/Users/a/Movies/film.mov", "/Users/a/Downloads/x.zip",
-                                   "/Users/a/Library/Containers/com.docker.docker/Data/Docker.raw", "/Users/a/none"};
-    std::string mdls = std::string("(null)\0 734003200\n\0", 19) + std::string("2024-03-01 10:20:30 +0100\0abc\0", 30) +
+                                   "/Users/a/Library/Containers/com.docker.docker/Data/Docker.raw",
+                                   "/Users/a/none"};
+    std::string mdls = std::string("(null)\0 734003200\n\0", 19) +
+                       std::string("2024-03-01 10:20:30 +0100\0abc\0", 30) +
                        std::string("2024-03-01 10:20:30 +0000\0 900\0", 31) + "2024-01-01 00:00:00 +0000";
     auto date = std::chrono::system_clock::from_time_t(1709288430);
     EXPECT_EQ(parseLargeFiles(paths, mdls, home),
-              (std::vector<StorageItem>{{paths[0], "film.mov", "~/Movies", 734003200, Kind::personal(), nullopt, true},
-                                        {paths[2], "Docker.raw", "~/Library/Containers/com.docker.docker/Data", 900,
-                                         Kind::appData("Docker"), date, true}}));
+              (std::vector<StorageItem>{
+                  {paths[0], "film.mov", "~/Movies", 734003200, Kind::personal(), nullopt, true},
+                  {paths[2], "Docker.raw", "~/Library/Containers/com.docker.docker/Data", 900,
+                   Kind::appData("Docker"), date, true}}));
     EXPECT_EQ(parseMdlsDate("2024-03-01 11:20:30 +0100"), date);
     EXPECT_EQ(parseMdlsDate("(null)"), nullopt);
     EXPECT_TRUE(isInsideBundle("/Users/a/Applications/Big.app/Contents/data.bin"));
@@ -113,10 +118,10 @@ TEST(StorageScanner, CountsOnlyWhatToolsRebuildAndHoldsNoPurgeableSpace) {
 TEST(StorageScanner, ListsCachesFromTheMinimumUpLargestFirstInTableOrderWhenEqual) {
     test::TempDir home;
     const std::string h = home.path().string();
-    home.write(".cache/pip/a", std::string(200 * 1024, 'x'));        // equal to the Yarn one below
+    home.write(".cache/pip/a", std::string(200 * 1024, 'x'));  // equal to the Yarn one below
     home.write("Library/Caches/Yarn/a", std::string(200 * 1024, 'x'));
     home.write(".npm/_cacache/a", std::string(400 * 1024, 'x'));
-    home.write(".cargo/registry/a", std::string(16 * 1024, 'x'));   // under the minimum
+    home.write(".cargo/registry/a", std::string(16 * 1024, 'x'));  // under the minimum
     auto minimum = duBytes(h + "/Library/Caches/Yarn");
     ASSERT_EQ(duBytes(h + "/.cache/pip"), minimum);
     auto npm = duBytes(h + "/.npm/_cacache");
@@ -130,7 +135,7 @@ TEST(StorageScanner, ListsCachesFromTheMinimumUpLargestFirstInTableOrderWhenEqua
 }
 
 StorageItem onDisk(const std::string& path, const std::string& home) {
-    struct stat info{};
+    struct stat info {};
     EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
     auto accessed = std::chrono::system_clock::from_time_t(info.st_atim.tv_sec) +
                     std::chrono::duration_cast<std::chrono::system_clock::duration>(

@@ -19,9 +19,10 @@ bool isBundleName(std::string_view name) {
 
 }  // namespace
 
-std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum, const WalkBudget& budget) {
+std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum,
+                                        const WalkBudget& budget) {
     std::vector<StorageItem> items;
-    struct stat root{};
+    struct stat root {};
     if (lstat(home.c_str(), &root) != 0 || !S_ISDIR(root.st_mode)) return items;
 
     // The caches are measured by the table and the Trash already holds what was let go.
@@ -46,11 +47,12 @@ std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t m
             std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
             // Checking the clock every entry would cost more than the walk itself.
-            if (++seen > budget.entries || ((seen & 1023) == 0 && std::chrono::steady_clock::now() > deadline)) {
+            if (++seen > budget.entries ||
+                ((seen & 1023) == 0 && std::chrono::steady_clock::now() > deadline)) {
                 closedir(directory);
                 return items;
             }
-            struct stat info{};
+            struct stat info {};
             if (fstatat(dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
             if (info.st_dev != root.st_dev) continue;
             std::string path = folder + "/" + std::string(name);
@@ -61,7 +63,8 @@ std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t m
                 if (onDisk <= minimum) continue;
                 auto accessed = std::chrono::system_clock::time_point(
                     std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                        std::chrono::seconds(info.st_atim.tv_sec) + std::chrono::nanoseconds(info.st_atim.tv_nsec)));
+                        std::chrono::seconds(info.st_atim.tv_sec) +
+                        std::chrono::nanoseconds(info.st_atim.tv_nsec)));
                 items.push_back(largeFileItem(path, onDisk, accessed, home));
             }
         }
@@ -73,7 +76,8 @@ std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t m
 std::vector<StorageItem> largeFiles(const std::string& home, std::uint64_t minimum, std::size_t limit,
                                     const WalkBudget& budget) {
     auto items = walkLargeFiles(home, minimum, budget);
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
     if (items.size() > limit) items.resize(limit);
     return items;
 }

@@ -1,0 +1,198 @@
+#include "cli/StorageCommand.hpp"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
+
+#include "cli/Terminal.hpp"
+#include "core/ByteFormat.hpp"
+#include "core/Paths.hpp"
+#include "core/StorageActions.hpp"
+#include "core/Words.hpp"
+
+namespace tarvik::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string_view kindName(StorageItem::Kind::Tag tag) {
+    switch (tag) {
+        case StorageItem::Kind::Tag::appData:
+            return "appData";
+        case StorageItem::Kind::Tag::regenerable:
+            return "regenerable";
+        case StorageItem::Kind::Tag::personal:
+            return "personal";
+        case StorageItem::Kind::Tag::simulators:
+            return "simulators";
+    }
+    return "personal";
+}
+
+Json itemJson(const StorageItem& item) {
+    Json json;
+    json["path"] = item.path;
+    json["title"] = item.title;
+    json["detail"] = item.detail;
+    json["bytes"] = item.bytes;
+    json["kind"] = kindName(item.kind.tag);
+    json["app"] = item.kind.tag == StorageItem::Kind::Tag::appData ? Json(item.kind.app) : Json(nullptr);
+    json["lastUsed"] =
+        item.lastUsed
+            ? Json(
+                  std::chrono::duration_cast<std::chrono::seconds>(item.lastUsed->time_since_epoch()).count())
+            : Json(nullptr);
+    json["isFile"] = item.isFile;
+    return json;
+}
+
+std::string abbreviated(const std::string& path, const std::string& home) {
+    if (!home.empty() && path.starts_with(home + "/")) return "~" + path.substr(home.size());
+    return path;
+}
+
+std::string plural(long long count, std::string_view unit) {
+    return std::to_string(count) + " " + std::string(unit) + (count == 1 ? "" : "s") + " ago";
+}
+
+// Makes a typed path comparable with the scanner's: "~/" expanded, relative ones made absolute.
+std::string absolutePath(const std::string& path, const std::string& home) {
+    if (path.starts_with("~/")) return home + path.substr(1);
+    std::error_code error;
+    auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+int finish(const StorageActions::Result& result, std::ostream& out, std::ostream& err) {
+    (result.ok ? out : err) << result.message << '\n';
+    return result.ok ? 0 : 1;
+}
+
+}  // namespace
+
+std::string lastUseText(std::optional<Date> lastUsed, Date now) {
+    if (!lastUsed) return "Never opened";
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - *lastUsed).count();
+    std::string when;
+    if (seconds < 60)
+        when = "just now";
+    else if (seconds < 3600)
+        when = plural(seconds / 60, "minute");
+    else if (seconds < 86400)
+        when = plural(seconds / 3600, "hour");
+    else if (seconds < 2 * 86400)
+        when = "yesterday";
+    else if (seconds < 30 * 86400)
+        when = plural(seconds / 86400, "day");
+    else if (seconds < 365 * 86400)
+        when = plural(seconds / (30 * 86400), "month");
+    else
+        when = plural(seconds / (365 * 86400), "year");
+    return "Opened " + when;
+}
+
+std::string largeFileSubtitle(const StorageItem& item, Date now) {
+    std::string text = lastUseText(item.lastUsed, now) + " · ";
+    if (item.kind.tag == StorageItem::Kind::Tag::appData)
+        return text + "Belongs to " + item.kind.app + ". Remove it from inside " + item.kind.app + ".";
+    return text + item.detail;
+}
+
+std::string renderStorage(const StorageReport& report, const std::string& home, Date now,
+                          std::optional<int> width) {
+    std::string out = "Safe to clear: " + ByteFormat::storage(report.clearableBytes()) + "\n";
+    if (report.clearable.empty()) {
+        out += "  No large caches.\n";
+    } else {
+        std::vector<std::vector<std::string>> rows{{"  CACHE", "SIZE", "PATH", "DETAIL"}};
+        for (const auto& item : report.clearable)
+            rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes), abbreviated(item.path, home),
+                            Words::text(item.detail)});
+        out += alignedTable(rows, {false, true, false, false}, width);
+    }
+    out += "\nLargest files\n";
+    if (report.largeFiles.empty()) {
+        out += "  No large files.\n";
+    } else {
+        std::vector<std::vector<std::string>> rows{{"  FILE", "SIZE", "PATH", "USE"}};
+        for (const auto& item : report.largeFiles)
+            rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes), abbreviated(item.path, home),
+                            largeFileSubtitle(item, now)});
+        out += alignedTable(rows, {false, true, false, false}, width);
+    }
+    if (report.purgeable > 0) out += "\nPurgeable: " + ByteFormat::storage(report.purgeable) + "\n";
+    return out;
+}
+
+Json toJson(const StorageReport& report) {
+    Json json;
+    json["clearable"] = Json::array();
+    for (const auto& item : report.clearable) json["clearable"].push_back(itemJson(item));
+    json["clearableBytes"] = report.clearableBytes();
+    json["largeFiles"] = Json::array();
+    for (const auto& item : report.largeFiles) json["largeFiles"].push_back(itemJson(item));
+    json["purgeable"] = report.purgeable;
+    json["measuredAt"] =
+        std::chrono::duration_cast<std::chrono::seconds>(report.measuredAt.time_since_epoch()).count();
+    return json;
+}
+
+CLI::App* addStorageCommand(CLI::App& app, StorageOptions& options) {
+    auto* storage =
+        app.add_subcommand("storage", "Show the caches that can be cleared and the largest files");
+    storage->add_flag("--json", options.json, "Print the report as JSON");
+    storage->require_subcommand(0, 1);
+    auto* clear = storage->add_subcommand("clear", "Clear one cache the report lists");
+    clear->add_option("path", options.path, "The cache's folder")->required();
+    clear->add_flag("--yes,-y", options.yes, "Clear without asking");
+    clear->callback([&options] { options.action = StorageOptions::Action::clear; });
+    auto* trash = storage->add_subcommand("trash", "Move one large file the report lists to the Trash");
+    trash->add_option("path", options.path, "The file")->required();
+    trash->callback([&options] { options.action = StorageOptions::Action::trash; });
+    return storage;
+}
+
+int runStorage(const StorageOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    const std::string home = options.home.empty() ? Paths::homeDirectory() : options.home;
+    auto now = std::chrono::system_clock::now();
+    StorageReport report;
+    report.measuredAt = now;
+
+    if (options.action == StorageOptions::Action::report) {
+        report.clearable = StorageScanner::clearable(home, options.minimum);
+        report.largeFiles =
+            StorageScanner::largeFiles(home, options.largeMinimum, options.largeLimit, options.budget);
+        report.purgeable = StorageScanner::purgeable();
+        if (options.json)
+            out << toJson(report).dump(2) << '\n';
+        else
+            out << renderStorage(report, home, now, Terminal::of(stdout).width);
+        return 0;
+    }
+
+    auto path = absolutePath(options.path, home);
+    if (options.action == StorageOptions::Action::trash) {
+        report.largeFiles =
+            StorageScanner::largeFiles(home, options.largeMinimum, options.largeLimit, options.budget);
+        return finish(StorageActions::moveToTrash(path, report, home, now), out, err);
+    }
+
+    report.clearable = StorageScanner::clearable(home, options.minimum);
+    auto item = std::find_if(report.clearable.begin(), report.clearable.end(),
+                             [&](const StorageItem& candidate) { return candidate.path == path; });
+    // Only a cache that can go is worth a question; anything else is refused with its reason.
+    if (!options.yes && item != report.clearable.end() && item->kind == StorageItem::Kind::regenerable()) {
+        out << "Clear " << item->title << " (" << ByteFormat::storage(item->bytes) << ") at "
+            << abbreviated(item->path, home) << "? [y/N] " << std::flush;
+        std::string answer;
+        std::getline(in, answer);
+        if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {
+            out << "Nothing cleared.\n";
+            return 1;
+        }
+    }
+    return finish(StorageActions::removeCache(path, report, home), out, err);
+}
+
+}  // namespace tarvik::cli

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "core/Date.hpp"
+#include "core/StorageScanner.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace tarvik::cli {
+
+struct StorageOptions {
+    enum class Action { report, clear, trash };
+    Action action = Action::report;
+    bool json = false;
+    std::string path;                                               // the item to clear or trash
+    bool yes = false;                                               // clear without asking
+    std::string home;                                               // empty: the user's home folder
+    std::uint64_t minimum = StorageScanner::defaultMinimum;         // smallest cache listed
+    std::uint64_t largeMinimum = StorageScanner::largeFileMinimum;  // files must be larger than this
+    std::size_t largeLimit = StorageScanner::largeFileLimit;
+    StorageScanner::WalkBudget budget;
+};
+
+// Registers `storage` with its `clear` and `trash` subcommands on the app.
+CLI::App* addStorageCommand(CLI::App& app, StorageOptions& options);
+
+// `storage` prints the report; `storage clear PATH` removes a listed cache after a y/N answer read
+// from `in` (none with --yes); `storage trash PATH` moves a listed large file to the Trash.
+// 0 when the report printed or the item went, 1 when it was refused, failed or declined.
+int runStorage(const StorageOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
+
+// "Opened 3 days ago", or "Never opened" without a date.
+[[nodiscard]] std::string lastUseText(std::optional<Date> lastUsed, Date now);
+
+// A large file's subtitle: when it was last used, then who owns it or where it lies.
+[[nodiscard]] std::string largeFileSubtitle(const StorageItem& item, Date now);
+
+// The readable report: the caches with the total safe to clear, then the largest files.
+[[nodiscard]] std::string renderStorage(const StorageReport& report, const std::string& home, Date now,
+                                        std::optional<int> width);
+
+// The report with its member names; dates as seconds since 1970, absent ones null.
+[[nodiscard]] nlohmann::ordered_json toJson(const StorageReport& report);
+
+}  // namespace tarvik::cli
