@@ -9,6 +9,7 @@
 
 #include "cli/DoctorCommand.hpp"
 #include "cli/ListCommand.hpp"
+#include "cli/NetCommand.hpp"
 #include "cli/StopCommand.hpp"
 #include "cli/VitalsCommand.hpp"
 
@@ -45,6 +46,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     addVitalsCommand(app, vitals);
     DoctorOptions doctor;
     addDoctorCommand(app, doctor);
+    NetOptions net;
+    addNetCommand(app, net);
 
     try {
         app.parse(argc, argv);
@@ -68,6 +71,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (app.got_subcommand("stop")) return runStop(stop, out, err);
         if (app.got_subcommand("vitals")) return runVitals(vitals, out);
         if (app.got_subcommand("doctor")) return runDoctor(doctor, out);
+        if (app.got_subcommand("net")) return runNet(net, out, err);
         handOverToTrayApp(argv);
         return runList(list, out);
     } catch (const std::exception& error) {
