@@ -48,8 +48,10 @@ Json itemJson(const StorageItem& item) {
 }
 
 std::string abbreviated(const std::string& path, const std::string& home) {
-    if (!home.empty() && path.starts_with(home + "/")) return "~" + path.substr(home.size());
-    return path;
+    if (home.empty() || !path.starts_with(home + "/")) return path;
+    std::string shown = "~";
+    shown.append(std::string_view(path).substr(home.size()));
+    return shown;
 }
 
 std::string plural(long long count, std::string_view unit) {
