@@ -10,6 +10,7 @@
 #include "cli/DoctorCommand.hpp"
 #include "cli/ListCommand.hpp"
 #include "cli/NetCommand.hpp"
+#include "cli/StorageCommand.hpp"
 #include "cli/StopCommand.hpp"
 #include "cli/VitalsCommand.hpp"
 
@@ -48,6 +49,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     addDoctorCommand(app, doctor);
     NetOptions net;
     addNetCommand(app, net);
+    StorageOptions storage;
+    addStorageCommand(app, storage);
 
     try {
         app.parse(argc, argv);
@@ -72,6 +75,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (app.got_subcommand("vitals")) return runVitals(vitals, out);
         if (app.got_subcommand("doctor")) return runDoctor(doctor, out);
         if (app.got_subcommand("net")) return runNet(net, out, err);
+        if (app.got_subcommand("storage")) return runStorage(storage, std::cin, out, err);
         handOverToTrayApp(argv);
         return runList(list, out);
     } catch (const std::exception& error) {
