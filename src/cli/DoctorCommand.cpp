@@ -1,3 +1,4 @@
+#include "cli/CliSupport.hpp"
 #include "cli/DoctorCommand.hpp"
 
 #include <fmt/format.h>
@@ -18,11 +19,6 @@ namespace tarvik::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-template <typename T>
-Json orNull(const std::optional<T>& value) {
-    return value ? Json(*value) : Json(nullptr);
-}
 
 }  // namespace
 
@@ -95,12 +91,7 @@ CLI::App* addDoctorCommand(CLI::App& app, DoctorOptions& options) {
         ->check(CLI::Range(2, 600))
         ->capture_default_str();
     doctor->add_option("--interval", options.interval, "Seconds between the samples")
-        ->check(CLI::Validator(
-            [](const std::string& text) -> std::string {
-                auto seconds = Text::parseDouble(text);
-                return seconds && *seconds > 0 && *seconds <= 60 ? "" : "takes seconds above 0 up to 60, not " + text;
-            },
-            "SECONDS"))
+        ->check(seconds(false))
         ->capture_default_str();
     doctor->add_flag("--json", options.json, "Print the heat report and the findings as JSON");
     return doctor;

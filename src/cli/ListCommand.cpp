@@ -1,3 +1,4 @@
+#include "cli/CliSupport.hpp"
 #include "cli/ListCommand.hpp"
 
 #include <fmt/format.h>
@@ -212,12 +213,7 @@ void addListCommand(CLI::App& app, ListOptions& options) {
     auto* list = app.add_subcommand("list", "Show the servers listening on TCP ports");
     list->add_option("--interval", options.interval,
                      "Seconds between the two samples that make CPU a rate (0 takes a single sample)")
-        ->check(CLI::Validator(
-            [](const std::string& text) -> std::string {
-                auto seconds = Text::parseDouble(text);
-                return seconds && *seconds >= 0 && *seconds <= 60 ? "" : "takes seconds from 0 to 60, not " + text;
-            },
-            "SECONDS"))
+        ->check(seconds(true))
         ->capture_default_str();
     list->add_flag("--all", options.all, "Include the operating system's own listeners");
     auto* json = list->add_flag("--json", options.json, "Print the servers as a JSON array");

@@ -1,15 +1,8 @@
 #include "cli/ServerJson.hpp"
 
+#include "cli/CliSupport.hpp"
+
 namespace tarvik::cli {
-
-namespace {
-
-template <typename T>
-nlohmann::ordered_json orNull(const std::optional<T>& value) {
-    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
-}
-
-}  // namespace
 
 nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health) {
     nlohmann::ordered_json json;

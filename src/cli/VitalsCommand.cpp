@@ -1,3 +1,4 @@
+#include "cli/CliSupport.hpp"
 #include "cli/VitalsCommand.hpp"
 
 #include <fmt/format.h>
@@ -17,11 +18,6 @@ namespace tarvik::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-template <typename T>
-Json orNull(const std::optional<T>& value) {
-    return value ? Json(*value) : Json(nullptr);
-}
 
 std::string percent(double fraction) {
     return fmt::format("{:.0f}%", Text::roundHalfAwayFromZero(fraction * 100));
@@ -201,12 +197,7 @@ Json toJson(const SystemVitals& vitals) {
 CLI::App* addVitalsCommand(CLI::App& app, VitalsOptions& options) {
     auto* vitals = app.add_subcommand("vitals", "Show the machine: CPU, memory, GPU, network, disk, battery, heat");
     vitals->add_option("--interval", options.interval, "Seconds between the two samples that make rates")
-        ->check(CLI::Validator(
-            [](const std::string& text) -> std::string {
-                auto seconds = Text::parseDouble(text);
-                return seconds && *seconds > 0 && *seconds <= 60 ? "" : "takes seconds above 0 up to 60, not " + text;
-            },
-            "SECONDS"))
+        ->check(seconds(false))
         ->capture_default_str();
     vitals->add_flag("--json", options.json, "Print the vitals record as JSON");
     return vitals;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+#include "core/Text.hpp"
+
+namespace tarvik::cli {
+
+// A present value, or JSON null for an absent one.
+template <typename T>
+nlohmann::ordered_json orNull(const std::optional<T>& value) {
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
+// Accepts a number of seconds up to a minute: from 0 when `zeroAllowed`, else above 0.
+inline CLI::Validator seconds(bool zeroAllowed) {
+    return CLI::Validator(
+        [zeroAllowed](const std::string& text) -> std::string {
+            auto value = Text::parseDouble(text);
+            bool fits = value && (zeroAllowed ? *value >= 0 : *value > 0) && *value <= 60;
+            if (fits) return "";
+            return (zeroAllowed ? "takes seconds from 0 to 60, not " : "takes seconds above 0 up to 60, not ") + text;
+        },
+        "SECONDS");
+}
+
+}  // namespace tarvik::cli
