@@ -3,18 +3,14 @@
 #include <arpa/inet.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
-#include <linux/sock_diag.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "core/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/platform/linux/SockDiag.hpp"
 
 namespace tarvik::SocketTable {
 
@@ -80,59 +76,18 @@ std::vector<ListeningSocket> parseProcNet(std::string_view text) {
     return result;
 }
 
-namespace {
-
-bool dumpFamily(int fd, std::uint8_t family, std::vector<ListeningSocket>& out) {
-    struct {
-        nlmsghdr header;
-        inet_diag_req_v2 request;
-    } message{};
-    message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    message.request.sdiag_family = family;
-    message.request.sdiag_protocol = IPPROTO_TCP;
-    message.request.idiag_states = 1u << tcpListen;
-
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
-        return false;
-
-    alignas(nlmsghdr) char buffer[32768];
-    for (;;) {
-        ssize_t length = recv(fd, buffer, sizeof buffer, 0);
-        if (length < 0 && errno == EINTR) continue;
-        if (length <= 0) return false;
-        // NLMSG_NEXT is written with C casts; the same walk by hand keeps the build warning-free.
-        for (std::size_t offset = 0; offset + sizeof(nlmsghdr) <= static_cast<std::size_t>(length);) {
-            auto* header = reinterpret_cast<nlmsghdr*>(buffer + offset);
-            if (header->nlmsg_len < sizeof(nlmsghdr) || offset + header->nlmsg_len > static_cast<std::size_t>(length))
-                break;
-            offset += NLMSG_ALIGN(header->nlmsg_len);
-            if (header->nlmsg_type == NLMSG_DONE) return true;
-            if (header->nlmsg_type == NLMSG_ERROR) return false;
-            if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY) continue;
-            if (header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) continue;
-            const auto* diag = reinterpret_cast<const inet_diag_msg*>(reinterpret_cast<const char*>(header) + NLMSG_HDRLEN);
-            if (diag->idiag_state != tcpListen) continue;
-            bool ipv6 = diag->idiag_family == AF_INET6;
-            std::uint8_t bytes[16];
-            std::memcpy(bytes, diag->id.idiag_src, sizeof bytes);
-            out.push_back({diag->idiag_inode, ntohs(diag->id.idiag_sport), addressText(bytes, ipv6),
-                           diag->idiag_uid});
-        }
-    }
-}
-
-}  // namespace
-
 std::optional<std::vector<ListeningSocket>> queryNetlink() {
-    int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-    if (fd < 0) return std::nullopt;
     std::vector<ListeningSocket> sockets;
-    bool good = dumpFamily(fd, AF_INET, sockets) && dumpFamily(fd, AF_INET6, sockets);
-    close(fd);
+    bool good = SockDiag::dumpTcp(1u << tcpListen, 0, [&](const char* message, std::size_t length) {
+        if (length < NLMSG_LENGTH(sizeof(inet_diag_msg))) return;
+        inet_diag_msg diag;
+        std::memcpy(&diag, message + NLMSG_HDRLEN, sizeof diag);
+        if (diag.idiag_state != tcpListen) return;
+        std::uint8_t bytes[16];
+        std::memcpy(bytes, diag.id.idiag_src, sizeof bytes);
+        sockets.push_back(
+            {diag.idiag_inode, ntohs(diag.id.idiag_sport), addressText(bytes, diag.idiag_family == AF_INET6), diag.idiag_uid});
+    });
     if (!good) return std::nullopt;
     return sockets;
 }

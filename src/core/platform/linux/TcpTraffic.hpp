@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "core/NetworkUsage.hpp"
+#include "core/platform/linux/SockDiag.hpp"
 
 // The byte counters of every TCP socket, read through netlink sock_diag with the kernel's
 // tcp_info attached. Listing the counters of any socket needs no privilege.
 namespace tarvik::TcpTraffic {
 
-// Where one buffer of sock_diag replies leaves the dump.
-enum class Batch {
-    more,    // the kernel has more to send
-    done,    // NLMSG_DONE arrived
-    failed,  // the kernel reported an error or the buffer is not a netlink reply
-};
+using Batch = SockDiag::Batch;
 
 // Appends one reading per socket of a buffer of replies to an INET_DIAG_INFO request: bytes
 // received as `bytesIn`, bytes the peer acknowledged as `bytesOut` (so that data still queued or
