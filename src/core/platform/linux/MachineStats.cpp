@@ -1,35 +1,15 @@
 #include "core/platform/linux/MachineStats.hpp"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "core/Text.hpp"
+#include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik::MachineStats {
 
 namespace {
-
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-std::vector<std::string> entries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* directory = opendir(folder.c_str());
-    if (!directory) return names;
-    while (dirent* entry = readdir(directory))
-        if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-    closedir(directory);
-    return names;
-}
 
 std::optional<CpuTicks> parseCpuLine(std::string_view rest) {
     // user nice system idle iowait irq softirq steal [guest guest_nice]; guest time is already
@@ -157,13 +137,13 @@ std::optional<std::vector<int>> parseCpuList(std::string_view text) {
 }
 
 std::optional<CpuStat> readCpu(const Roots& roots) {
-    auto text = readFile(roots.proc + "/stat");
+    auto text = Files::read(roots.proc + "/stat");
     if (!text) return std::nullopt;
     return parseCpuStat(*text);
 }
 
 std::optional<std::unordered_map<std::string, std::uint64_t>> readMeminfo(const Roots& roots) {
-    auto text = readFile(roots.proc + "/meminfo");
+    auto text = Files::read(roots.proc + "/meminfo");
     if (!text) return std::nullopt;
     auto values = parseMeminfo(*text);
     if (!values.contains("MemTotal")) return std::nullopt;
@@ -171,46 +151,46 @@ std::optional<std::unordered_map<std::string, std::uint64_t>> readMeminfo(const 
 }
 
 std::optional<std::uint64_t> readSwapOutPages(const Roots& roots) {
-    auto text = readFile(roots.proc + "/vmstat");
+    auto text = Files::read(roots.proc + "/vmstat");
     if (!text) return std::nullopt;
     return parseVmstat(*text, "pswpout");
 }
 
 std::optional<Pressure> readPressure(const Roots& roots) {
-    auto text = readFile(roots.proc + "/pressure/memory");
+    auto text = Files::read(roots.proc + "/pressure/memory");
     if (!text) return std::nullopt;
     return parsePressure(*text);
 }
 
 ByteTotals readNetwork(const Roots& roots) {
-    auto text = readFile(roots.proc + "/net/dev");
+    auto text = Files::read(roots.proc + "/net/dev");
     return text ? parseNetDev(*text) : ByteTotals{};
 }
 
 ByteTotals readDisks(const Roots& roots) {
     std::vector<std::string> disks;
-    for (const auto& name : entries(roots.sys + "/block")) {
+    for (const auto& name : Files::entries(roots.sys + "/block")) {
         struct stat info {};
         if (stat((roots.sys + "/block/" + name + "/device").c_str(), &info) == 0) disks.push_back(name);
     }
-    auto text = readFile(roots.proc + "/diskstats");
+    auto text = Files::read(roots.proc + "/diskstats");
     return text ? parseDiskstats(*text, disks) : ByteTotals{};
 }
 
 std::vector<int> readEfficiencyCores(const Roots& roots) {
-    auto text = readFile(roots.sys + "/devices/cpu_atom/cpus");
+    auto text = Files::read(roots.sys + "/devices/cpu_atom/cpus");
     if (!text) return {};
     return parseCpuList(*text).value_or(std::vector<int>{});
 }
 
 std::uint64_t readZramUsed(const Roots& roots) {
     std::uint64_t used = 0;
-    auto swaps = readFile(roots.proc + "/swaps");
+    auto swaps = Files::read(roots.proc + "/swaps");
     if (!swaps) return 0;
-    for (const auto& name : entries(roots.sys + "/block")) {
+    for (const auto& name : Files::entries(roots.sys + "/block")) {
         if (!name.starts_with("zram") || swaps->find("/dev/" + name) == std::string::npos) continue;
         // mm_stat: orig_data_size compr_data_size mem_used_total ...
-        auto stat = readFile(roots.sys + "/block/" + name + "/mm_stat");
+        auto stat = Files::read(roots.sys + "/block/" + name + "/mm_stat");
         if (!stat) continue;
         auto fields = Text::split(Text::trim(stat->substr(0, stat->find('\n'))), ' ');
         if (fields.size() >= 3)

@@ -148,6 +148,41 @@ std::string_view withoutDeletedMark(std::string_view target) {
 
 }  // namespace tarvik::ProcFs
 
+namespace tarvik::Files {
+
+std::optional<std::string> read(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (count == 0) break;
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    return text;
+}
+
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory) return names;
+    while (const dirent* entry = ::readdir(directory)) {
+        std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(directory);
+    return names;
+}
+
+}  // namespace tarvik::Files
+
 namespace tarvik {
 
 namespace {

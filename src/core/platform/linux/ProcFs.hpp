@@ -65,6 +65,17 @@ struct Statm {
 
 }  // namespace tarvik::ProcFs
 
+namespace tarvik::Files {
+
+// A whole file of /proc or /sys; nullopt when it cannot be opened or read (a sensor that is
+// switched off answers reads with an error rather than a value).
+[[nodiscard]] std::optional<std::string> read(const std::string& path);
+
+// The names in a folder but "." and ".."; empty when it cannot be opened. Unsorted.
+[[nodiscard]] std::vector<std::string> entries(const std::string& folder);
+
+}  // namespace tarvik::Files
+
 namespace tarvik {
 
 // Reads a /proc tree: the live one by default, or a fixture tree a test builds. Every read of a

@@ -19,29 +19,9 @@ namespace tarvik {
 
 namespace {
 
-std::optional<std::string> readFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) {
-            // A sensor that is switched off answers reads with an error rather than a value.
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (count == 0) break;
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return text;
-}
-
 // A sysfs attribute: one value and a newline.
 std::optional<std::string> readLine(const std::string& path) {
-    auto text = readFile(path);
+    auto text = Files::read(path);
     if (!text) return std::nullopt;
     std::string_view line = *text;
     return std::string(Text::trim(line.substr(0, line.find('\n'))));
@@ -80,14 +60,7 @@ bool naturalLess(std::string_view a, std::string_view b) {
 
 // The names in a folder in natural order, without "." and "..".
 std::vector<std::string> entries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (const dirent* entry = ::readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(dir);
+    auto names = Files::entries(folder);
     std::sort(names.begin(), names.end(), naturalLess);
     return names;
 }
@@ -152,7 +125,7 @@ std::optional<std::uint64_t> drmTimeOfProcess(const std::string& folder) {
         std::string_view path(target, static_cast<std::size_t>(length));
         // Only GPU descriptors carry engine times; reading every fdinfo would cost a file per descriptor.
         if (!path.starts_with("/dev/dri/") && !path.starts_with("/dev/accel/")) continue;
-        auto text = readFile(folder + "fdinfo/" + entry->d_name);
+        auto text = Files::read(folder + "fdinfo/" + entry->d_name);
         auto client = text ? parseDrmClient(*text) : std::nullopt;
         if (!client) continue;
         // A duplicated or inherited descriptor shows the same client, whose time must count once.
