@@ -5,9 +5,9 @@
 //   Steady: one sampler and one socket-owner memory refreshed again and again, as the app does.
 #include <benchmark/benchmark.h>
 
-#include "core/LibProc.hpp"
-#include "core/PortScanner.hpp"
-#include "core/ProcessSampler.hpp"
+#include "core/platform/LibProc.hpp"
+#include "core/servers/PortScanner.hpp"
+#include "core/processes/ProcessSampler.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
 #include "core/platform/linux/SocketTable.hpp"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/StorageScanner.hpp"
+#include "core/storage/StorageScanner.hpp"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // snapshot (the snapshot itself is measured in ScanBench).
 #include <benchmark/benchmark.h>
 
-#include "core/ProcessSampler.hpp"
-#include "core/SystemMonitor.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/machine/SystemMonitor.hpp"
 
 namespace {
 

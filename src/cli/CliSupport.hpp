@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::cli {
 

@@ -6,13 +6,13 @@
 #include <CLI/CLI.hpp>
 #include <thread>
 
-#include "core/AppExplainer.hpp"
-#include "core/PortScanner.hpp"
-#include "core/ProcessSampler.hpp"
-#include "core/SystemMonitor.hpp"
-#include "core/Text.hpp"
-#include "core/VitalsRecorder.hpp"
-#include "core/Words.hpp"
+#include "core/analysis/AppExplainer.hpp"
+#include "core/servers/PortScanner.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/machine/SystemMonitor.hpp"
+#include "core/support/Text.hpp"
+#include "core/analysis/VitalsRecorder.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 

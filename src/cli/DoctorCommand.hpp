@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Terminal.hpp"
-#include "core/Diagnosis.hpp"
-#include "core/HeatReport.hpp"
+#include "core/analysis/Diagnosis.hpp"
+#include "core/analysis/HeatReport.hpp"
 
 namespace CLI {
 class App;

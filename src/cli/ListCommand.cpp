@@ -9,16 +9,16 @@
 #include <thread>
 
 #include "cli/ServerJson.hpp"
-#include "core/LibProc.hpp"
-#include "core/ByteFormat.hpp"
-#include "core/DevFootprint.hpp"
-#include "core/PortScanner.hpp"
-#include "core/SystemVitals.hpp"
-#include "core/Probe.hpp"
-#include "core/ServerGroup.hpp"
-#include "core/ProcessSampler.hpp"
-#include "core/Text.hpp"
-#include "core/Words.hpp"
+#include "core/platform/LibProc.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "core/servers/DevFootprint.hpp"
+#include "core/servers/PortScanner.hpp"
+#include "core/machine/SystemVitals.hpp"
+#include "core/servers/Probe.hpp"
+#include "core/servers/ServerGroup.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/support/Text.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 

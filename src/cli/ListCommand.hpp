@@ -5,9 +5,9 @@
 
 #include "cli/ServerJson.hpp"
 #include "cli/Terminal.hpp"
-#include "core/DevFootprint.hpp"
-#include "core/Server.hpp"
-#include "core/ServerGroup.hpp"
+#include "core/servers/DevFootprint.hpp"
+#include "core/servers/Server.hpp"
+#include "core/servers/ServerGroup.hpp"
 
 namespace CLI {
 class App;

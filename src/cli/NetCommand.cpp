@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "core/ByteFormat.hpp"
-#include "core/Words.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 

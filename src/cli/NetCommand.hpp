@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Terminal.hpp"
-#include "core/NetworkUsage.hpp"
+#include "core/machine/NetworkUsage.hpp"
 
 namespace CLI {
 class App;

@@ -5,8 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/Server.hpp"
-#include "core/ServerGroup.hpp"
+#include "core/servers/Server.hpp"
+#include "core/servers/ServerGroup.hpp"
 
 namespace tarvik::cli {
 

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "cli/ListCommand.hpp"
-#include "core/FreedCopy.hpp"
-#include "core/ProcessControl.hpp"
-#include "core/ServerClassifier.hpp"
-#include "core/StopAction.hpp"
-#include "core/Words.hpp"
+#include "core/servers/FreedCopy.hpp"
+#include "core/servers/ProcessControl.hpp"
+#include "core/servers/ServerClassifier.hpp"
+#include "core/servers/StopAction.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 

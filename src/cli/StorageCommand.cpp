@@ -5,10 +5,10 @@
 #include <filesystem>
 
 #include "cli/Terminal.hpp"
-#include "core/ByteFormat.hpp"
-#include "core/Paths.hpp"
-#include "core/StorageActions.hpp"
-#include "core/Words.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "core/support/Paths.hpp"
+#include "core/storage/StorageActions.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 

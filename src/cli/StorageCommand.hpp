@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/Date.hpp"
-#include "core/StorageScanner.hpp"
+#include "core/support/Date.hpp"
+#include "core/storage/StorageScanner.hpp"
 
 namespace CLI {
 class App;

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::cli {
 

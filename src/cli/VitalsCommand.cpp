@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <thread>
 
-#include "core/ByteFormat.hpp"
-#include "core/ProcessSampler.hpp"
-#include "core/SystemMonitor.hpp"
-#include "core/Text.hpp"
-#include "core/Words.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/machine/SystemMonitor.hpp"
+#include "core/support/Text.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 

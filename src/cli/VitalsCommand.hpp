@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Terminal.hpp"
-#include "core/SystemVitals.hpp"
+#include "core/machine/SystemVitals.hpp"
 
 namespace CLI {
 class App;

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/Spawn.hpp"
+#include "core/support/Spawn.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "cli/Cli.hpp"
-#include "core/Paths.hpp"
-#include "core/Spawn.hpp"
+#include "core/support/Paths.hpp"
+#include "core/support/Spawn.hpp"
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
 

@@ -21,7 +21,7 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "core/Spawn.hpp"
+#include "core/support/Spawn.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "core/Spawn.hpp"
+#include "core/support/Spawn.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "support/TestProcess.hpp"
 

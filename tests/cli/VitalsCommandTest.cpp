@@ -4,7 +4,7 @@
 #include <sstream>
 #include <thread>
 
-#include "core/Spawn.hpp"
+#include "core/support/Spawn.hpp"
 
 namespace tarvik {
 namespace {

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/Paths.hpp"
-#include "core/Text.hpp"
+#include "core/support/Paths.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::DesktopApps {
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/AppOwner.hpp"
+#include "core/processes/AppOwner.hpp"
 
 namespace tarvik::DesktopApps {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <set>
 
-#include "core/StorageScanner.hpp"
+#include "core/storage/StorageScanner.hpp"
 
 namespace tarvik::StorageScanner {
 

@@ -1,10 +1,10 @@
-#include "core/LibProc.hpp"
+#include "core/platform/LibProc.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
 #include "core/platform/linux/SocketTable.hpp"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik::MachineStats {

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/CpuTicks.hpp"
+#include "core/machine/CpuTicks.hpp"
 
 // Pure parsers of the kernel's machine-wide counters (proc(5)), and their readers over a root.
 namespace tarvik::MachineStats {

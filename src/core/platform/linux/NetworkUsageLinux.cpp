@@ -1,7 +1,7 @@
 #include <unordered_map>
 
-#include "core/NetworkUsage.hpp"
-#include "core/Text.hpp"
+#include "core/machine/NetworkUsage.hpp"
+#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/TcpTraffic.hpp"
 

@@ -1,4 +1,4 @@
-#include "core/Words.hpp"
+#include "core/support/Words.hpp"
 
 namespace tarvik::Words {
 

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::ProcFs {
 

@@ -1,4 +1,4 @@
-#include "core/ProcessSource.hpp"
+#include "core/processes/ProcessSource.hpp"
 
 #include <algorithm>
 #include <mutex>

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <unordered_set>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 // File formats: the kernel's Documentation/ABI/testing/sysfs-class-power, hwmon/sysfs-interface,

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "core/Parallel.hpp"
+#include "core/support/Parallel.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik {

@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/LibProc.hpp"
+#include "core/platform/LibProc.hpp"
 #include "core/platform/linux/SocketTable.hpp"
 
 namespace tarvik {

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/Text.hpp"
+#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SockDiag.hpp"
 

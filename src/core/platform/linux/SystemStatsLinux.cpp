@@ -3,7 +3,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "core/SystemMonitor.hpp"
+#include "core/machine/SystemMonitor.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik {

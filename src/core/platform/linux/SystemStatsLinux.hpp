@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/SystemVitals.hpp"
+#include "core/machine/SystemVitals.hpp"
 #include "core/platform/linux/MachineStats.hpp"
 
 // How the Linux counters become the machine's records.

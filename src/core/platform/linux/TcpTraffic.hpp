@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/NetworkUsage.hpp"
+#include "core/machine/NetworkUsage.hpp"
 #include "core/platform/linux/SockDiag.hpp"
 
 // The byte counters of every TCP socket, read through netlink sock_diag with the kernel's

@@ -1,0 +1,273 @@
+#include "core/analysis/AppExplainer.hpp"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "core/processes/ProcessRole.hpp"
+#include "core/support/Text.hpp"
+#include "core/support/Words.hpp"
+
+namespace tarvik::AppExplainer {
+
+namespace {
+
+struct Rule {
+    std::vector<std::string_view> names;  // lower case
+    std::optional<std::string> title;     // absent: the application's own name
+    std::string why;
+    std::string advice;
+    bool canQuit = false;
+};
+
+// A title that only the Mac gives; elsewhere the application keeps its own name.
+std::optional<std::string> macTitle(std::string_view title) {
+    if (Words::current() == Words::Platform::macOS) return std::string(title);
+    return std::nullopt;
+}
+
+// First match wins. The Linux names sit beside the Mac names of the same situation.
+const std::vector<Rule>& rules() {
+    static const std::vector<Rule> table = {
+        {{"tarvik"},
+         "Tarvik",
+         Words::text(
+             "This is Tarvik measuring your Mac. It does more while this panel is open and almost nothing "
+             "once it's closed."),
+         "",
+         false},
+        {{"google chrome", "safari", "firefox", "arc", "microsoft edge", "brave browser", "opera", "vivaldi",
+          "dia", "comet", "zen", "firefox-esr", "firefox esr", "chromium", "chromium-browser", "chrome",
+          "brave", "microsoft-edge", "msedge"},
+         std::nullopt,
+         Words::text("A tab playing video, a busy web app, or a page full of ads usually causes this."),
+         Words::text("Close tabs you aren't using, or quit the browser and open it again."),
+         true},
+        {{"com.apple.webkit.webcontent", "com.apple.webkit.gpu"},
+         "Safari tabs",
+         Words::text("One of your Safari tabs is working hard, often because of video or a heavy page."),
+         Words::text("Close tabs you aren't using."),
+         false},
+        // "tracker" and "baloo" are the families the indexers' processes are grouped under.
+        {{"spotlight", "mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport",
+          "tracker", "baloo", "tracker-miner-fs-3", "tracker-extract-3", "localsearch-3",
+          "localsearch-extractor-3", "baloo_file", "baloo_file_extractor"},
+         Words::choose("Spotlight", "File search"),
+         Words::choose(
+             "Spotlight is indexing your files so search can find them. This happens after a macOS update or "
+             "when lots of files change.",
+             "Your desktop is indexing your files so search can find them. This happens after a system "
+             "update or when lots of files change."),
+         Words::text("Nothing to do. It stops by itself when it's done."),
+         false},
+        // Linux's kernel threads are grouped as "Linux kernel"; a lone "[thread]" is matched apart.
+        {{"kernel_task", "linux kernel"},
+         Words::text("macOS cooling down"),
+         Words::text(
+             "macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause."),
+         Words::text("Look at the next busiest app instead."),
+         false},
+        // The compositor or X server draws the screen on Linux; WindowServer is its own name on the Mac.
+        {{"windowserver", "gnome-shell", "xorg", "xwayland", "kwin_wayland", "kwin_x11", "mutter"},
+         macTitle("WindowServer"),
+         Words::text("It draws everything on your screens. Many open windows, external displays, or "
+                     "animations make it "
+                     "work harder."),
+         Words::choose("Close windows you aren't using, or turn on Reduce Motion in Accessibility settings.",
+                       "Close windows you aren't using, or turn off animations in your desktop's settings."),
+         false},
+        {{"photos analysis", "photoanalysisd", "mediaanalysisd", "photolibraryd", "mediaanalysisd-access"},
+         "Photos",
+         Words::text("Photos is analyzing your library to recognize people, places, and objects."),
+         Words::text("Nothing to do. It works while you're away and stops by itself."),
+         false},
+        {{"time machine", "backupd", "backupd-helper", "backups", "deja-dup", "duplicity", "timeshift",
+          "borg", "restic"},
+         Words::choose("Time Machine", "Backup"),
+         Words::choose("Time Machine is backing up your Mac.", "A backup of your computer is running."),
+         Words::text("Let it finish. It's quieter once the first backup is done."),
+         false},
+        // "unattended-upgr" is the kernel's 15-character cut of "unattended-upgrade".
+        {{"softwareupdated", "installd", "com.apple.mobilesoftwareupdate.updatebrainservice", "packagekitd",
+          "apt", "apt-get", "dpkg", "unattended-upgr", "unattended-upgrade"},
+         Words::text("macOS update"),
+         Words::text("macOS is downloading or preparing an update."),
+         Words::text("Let it finish, or install the update when it's ready."),
+         false},
+        {{"zoom.us", "microsoft teams", "teams", "facetime", "webex", "google meet", "discord", "zoom",
+          "teams-for-linux"},
+         std::nullopt,
+         Words::text(
+             "Video calls encode your camera and screen nonstop, and background effects add more work."),
+         Words::text("Turn off background blur or your camera when you don't need them."),
+         true},
+        {{"xcode", "android studio", "intellij idea", "pycharm", "webstorm", "idea", "clion", "goland",
+          "phpstorm", "rubymine", "rider", "rustrover"},
+         std::nullopt,
+         Words::text("It's building or indexing your code, which uses every core it can get."),
+         Words::text("It cools down when the build or indexing finishes."),
+         true},
+        {{"swift-frontend",
+          "clang",
+          "swift-build",
+          "rustc",
+          "cargo",
+          "go",
+          "gradle",
+          "javac",
+          "tsc",
+          "esbuild",
+          "gcc",
+          "g++",
+          "cc",
+          "c++",
+          "cc1",
+          "cc1plus",
+          "collect2",
+          "clang++",
+          "ld",
+          "ld.lld",
+          "ld.gold",
+          "mold"},
+         std::nullopt,
+         Words::text("Code is compiling, which uses every core it can get."),
+         Words::text("It cools down when the build finishes."),
+         false},
+        // Debian's versioned interpreters ("python3.11") are matched apart.
+        {{"node", "bun", "deno", "python", "python3", "ruby", "java", "php", "nodejs"},
+         std::nullopt,
+         Words::text("A script or dev server is running. Builds, file watchers, and loops can keep it busy."),
+         Words::text("Stop it if you aren't using it."),
+         true},
+        {{"docker", "docker desktop", "com.docker.backend", "com.docker.virtualization",
+          "com.apple.virtualization.virtualmachine", "qemu-system-aarch64", "orbstack", "dockerd",
+          "containerd"},
+         "Docker",
+         Words::choose(
+             "Docker runs your containers inside a virtual machine. A busy container keeps it working.",
+             "Docker runs your containers. A busy container keeps it working."),
+         Words::text("Stop containers you aren't using."),
+         false},
+        {{"code", "visual studio code", "cursor", "windsurf", "zed", "code-oss", "code - oss", "codium",
+          "vscodium"},
+         std::nullopt,
+         Words::text(
+             "Extensions, language servers, or a search across a big project can keep your editor busy."),
+         Words::text("Close projects you aren't using, or turn off extensions you don't need."),
+         true},
+        {{"figma", "blender", "final cut pro", "adobe premiere pro", "davinci resolve", "adobe after effects",
+          "adobe photoshop", "sketch", "cinema 4d", "gimp", "inkscape", "krita", "kdenlive", "resolve"},
+         std::nullopt,
+         Words::text("Rendering and editing graphics works both the processor and the graphics chip hard."),
+         Words::text("Close files you aren't working on."),
+         true},
+    };
+    return table;
+}
+
+constexpr std::size_t kernelRule = 4;
+constexpr std::size_t scriptRule = 12;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// "python3.11", "ruby3.1", "php8.2": how Debian names its interpreters' executables.
+bool isVersionedInterpreter(std::string_view lower) {
+    for (std::string_view stem : {"python", "ruby", "php"}) {
+        if (!lower.starts_with(stem)) continue;
+        std::string_view version = lower.substr(stem.size());
+        if (version.empty() || !isDigit(version.front()) || !isDigit(version.back())) return false;
+        return std::ranges::all_of(version, [](char c) { return isDigit(c) || c == '.'; }) &&
+               version.find("..") == std::string_view::npos;
+    }
+    return false;
+}
+
+bool isKernelThread(std::string_view name) {
+    return name.size() > 2 && name.front() == '[' && name.back() == ']';
+}
+
+const Rule* ruleFor(std::string_view lower) {
+    const auto& table = rules();
+    for (const Rule& rule : table)
+        if (std::ranges::find(rule.names, lower) != rule.names.end()) return &rule;
+    if (isKernelThread(lower)) return &table[kernelRule];
+    if (isVersionedInterpreter(lower)) return &table[scriptRule];
+    return nullptr;
+}
+
+// On Linux a host's own process can be named apart from its display name ("Terminal" runs as
+// gnome-terminal-server, "Visual Studio Code" as code); it is the host, not a child it started.
+bool isHostProcess(std::string_view lowerFileName) {
+    static const std::unordered_set<std::string_view> names = {"gnome-terminal-server",
+                                                               "kgx",
+                                                               "ptyxis",
+                                                               "konsole",
+                                                               "xfce4-terminal",
+                                                               "tilix",
+                                                               "code",
+                                                               "code-oss",
+                                                               "codium",
+                                                               "zed-editor"};
+    return names.contains(lowerFileName);
+}
+
+// ", " and the role with its first letter lower-cased; empty for a process of no known role.
+std::string rolePhrase(std::string_view fileName) {
+    std::optional<std::string> role = ProcessRole::describe(fileName);
+    if (!role || role->empty()) return "";
+    if (role->front() >= 'A' && role->front() <= 'Z')
+        role->front() = static_cast<char>(role->front() - 'A' + 'a');
+    return ", " + *role;
+}
+
+std::optional<AppExplanation> hostExplanation(const AppUsage& app, std::string_view lower) {
+    if (!hosts().contains(lower)) return std::nullopt;
+    auto child = std::ranges::find_if(app.processes, [&](const ProcessRecord& process) {
+        std::string fileName = Text::lowercased(process.name());
+        return fileName != lower && !isHostProcess(fileName);
+    });
+    if (child == app.processes.end() || child->cpuPercent < 5) return std::nullopt;
+    std::string_view fileName = child->name();
+    return AppExplanation{app.name,
+                          "Most of this is " + std::string(fileName) + rolePhrase(fileName) +
+                              ", started from " + app.name + ".",
+                          Words::text("It settles once that finishes. Stop it there if you don't need it."),
+                          true};
+}
+
+}  // namespace
+
+const std::unordered_set<std::string_view>& hosts() {
+    static const std::unordered_set<std::string_view> names = {
+        "terminal", "iterm2", "iterm", "warp", "ghostty", "alacritty", "kitty", "wezterm", "hyper", "claude",
+        "codex", "cursor", "visual studio code", "code", "zed", "xcode",
+        // The same kinds of programs as Linux desktops name them.
+        "gnome-terminal", "gnome-terminal-server", "console", "kgx", "ptyxis", "konsole", "xterm", "tilix",
+        "xfce4-terminal", "foot", "code-oss", "code - oss", "codium", "vscodium"};
+    return names;
+}
+
+AppExplanation explain(const AppUsage& app) {
+    std::string lower = Text::lowercased(app.name);
+    if (auto hosted = hostExplanation(app, lower)) return *hosted;
+
+    if (const Rule* rule = ruleFor(lower))
+        return {rule->title.value_or(app.name), rule->why, rule->advice, rule->canQuit};
+
+    if (app.isSystem)
+        return {app.name, Words::text("This is part of macOS, doing background work."),
+                Words::text("It usually settles down by itself. If it doesn't, restarting the Mac helps."),
+                false};
+
+    std::string why = Words::text("It's one of the busiest apps right now.");
+    if (app.processes.size() > 1 && app.processes.front().cpuPercent >= 1) {
+        std::string_view fileName = app.processes.front().name();
+        why = "Most of it is " + std::string(fileName) + rolePhrase(fileName) + ".";
+    }
+    return {app.name, std::move(why),
+            Words::text("If you aren't using it, quitting it frees up the processor and memory."), true};
+}
+
+}  // namespace tarvik::AppExplainer

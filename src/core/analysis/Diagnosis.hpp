@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/processes/AppUsage.hpp"
+#include "core/analysis/HeatReport.hpp"
+#include "core/machine/SystemVitals.hpp"
+
+namespace tarvik {
+
+// What the diagnosis reads, as the store averages it.
+struct DiagnosisInputs {
+    MemoryPressure pressure = MemoryPressure::normal;
+    double swapOutPerSecond = 0;         // bytes per second, mean over the last minute
+    HeatReport heat;
+    double systemCPU = 0;                // percent, mean over ten minutes
+    double gpu = 0;                      // percent, mean over ten minutes
+    std::optional<DiskSpace> disk;
+    bool onBattery = false;
+    std::optional<double> systemWatts;
+    std::vector<AppUsage> apps;          // averaged
+    bool operator==(const DiagnosisInputs&) const = default;
+};
+
+// One plain-language observation about the machine.
+struct Finding {
+    enum class Kind { memory, heat, cpu, gpu, battery, disk, allClear };
+    enum class Severity { calm = 0, notice = 1, warning = 2, critical = 3 };
+
+    Kind kind = Kind::allClear;
+    Severity severity = Severity::calm;
+    std::string title;
+    std::string detail;
+    std::optional<AppUsage> app;  // the application the finding points at
+
+    bool operator==(const Finding&) const = default;
+    // The kind's raw value: one finding per kind at most.
+    [[nodiscard]] std::string_view id() const { return rawValue(kind); }
+
+    [[nodiscard]] static std::string_view rawValue(Kind kind);
+    [[nodiscard]] static std::string_view rawValue(Severity severity);
+};
+
+namespace Diagnosis {
+// Memory, heat, CPU, GPU, battery and disk findings in that fixed order, each when its condition
+// holds; the single all-clear finding when none does. Never empty.
+[[nodiscard]] std::vector<Finding> evaluate(const DiagnosisInputs& inputs);
+}  // namespace Diagnosis
+
+}  // namespace tarvik

@@ -1,0 +1,105 @@
+#include "core/machine/NetworkUsage.hpp"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "core/support/Text.hpp"
+
+namespace tarvik::NetworkUsage {
+
+namespace {
+
+void rank(std::vector<ProcessTraffic>& rows) {
+    std::erase_if(rows, [](const ProcessTraffic& row) { return row.total() == 0; });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const ProcessTraffic& a, const ProcessTraffic& b) { return a.total() > b.total(); });
+}
+
+std::optional<std::uint64_t> decimal(std::string_view text) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return Text::parseUInt64(text);
+}
+
+std::optional<ProcessTraffic> parseLine(std::string_view line) {
+    std::vector<std::string_view> fields;  // empty fields count, so a missing column fails
+    for (std::size_t start = 0;;) {
+        auto comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    if (fields.size() < 3) return std::nullopt;
+    auto label = fields[0];
+    auto dot = label.rfind('.');
+    if (dot == std::string_view::npos) return std::nullopt;
+    auto pidText = label.substr(dot + 1);
+    auto pid = decimal(pidText);
+    if (!pid || *pid > static_cast<std::uint64_t>(INT32_MAX)) return std::nullopt;
+    auto bytesIn = decimal(fields[1]);
+    auto bytesOut = decimal(fields[2]);
+    if (!bytesIn || !bytesOut) return std::nullopt;
+    return ProcessTraffic{static_cast<std::int32_t>(*pid), std::string(label.substr(0, dot)), *bytesIn, *bytesOut};
+}
+
+}  // namespace
+
+std::vector<ProcessTraffic> parse(std::string_view output) {
+    std::vector<std::vector<std::string_view>> samples;
+    for (auto line : Text::lines(output)) {
+        if (line.front() == ',' || line.starts_with("time")) {
+            samples.emplace_back();
+            continue;
+        }
+        if (samples.empty()) samples.emplace_back();
+        samples.back().push_back(line);
+    }
+    if (samples.size() <= 1) return {};
+    auto last = std::find_if(samples.rbegin(), samples.rend(), [](const auto& lines) { return !lines.empty(); });
+    if (last == samples.rend()) return {};
+    std::vector<ProcessTraffic> rows;
+    for (auto line : *last)
+        if (auto row = parseLine(line)) rows.push_back(std::move(*row));
+    rank(rows);
+    return rows;
+}
+
+std::vector<ProcessTraffic> difference(const std::vector<SocketBytes>& before, const std::vector<SocketBytes>& after,
+                                       const std::unordered_map<std::uint64_t, std::int32_t>& owners,
+                                       const std::function<std::string(std::int32_t)>& nameOf) {
+    std::unordered_map<std::uint64_t, const SocketBytes*> earlier;
+    for (const auto& socket : before) earlier.emplace(socket.inode, &socket);
+    std::map<std::int32_t, ProcessTraffic> perPid;  // ordered, so that equal totals come out by pid
+    for (const auto& socket : after) {
+        auto owner = owners.find(socket.inode);
+        if (owner == owners.end()) continue;
+        std::uint64_t in = socket.bytesIn, out = socket.bytesOut;
+        if (auto found = earlier.find(socket.inode); found != earlier.end()) {
+            // Counters only grow; a smaller one is a new socket that took a freed inode.
+            if (in >= found->second->bytesIn && out >= found->second->bytesOut) {
+                in -= found->second->bytesIn;
+                out -= found->second->bytesOut;
+            }
+        }
+        auto& row = perPid[owner->second];
+        row.pid = owner->second;
+        row.bytesIn += in;
+        row.bytesOut += out;
+    }
+    std::vector<ProcessTraffic> rows;
+    for (auto& [pid, row] : perPid) {
+        if (row.total() == 0) continue;
+        row.name = nameOf(pid);
+        rows.push_back(std::move(row));
+    }
+    rank(rows);
+    return rows;
+}
+
+std::vector<ProcessTraffic> sample() {
+    return sample([] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
+}
+
+}  // namespace tarvik::NetworkUsage

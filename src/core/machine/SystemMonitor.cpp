@@ -1,0 +1,111 @@
+#include "core/machine/SystemMonitor.hpp"
+
+#include <algorithm>
+
+#include "core/support/Text.hpp"
+
+namespace tarvik {
+
+std::optional<double> RateMeter::update(std::uint64_t value, Date at) {
+    std::optional<double> rate;
+    if (last && value >= last->value) {
+        double dt = secondsBetween(last->at, at);
+        if (dt > 0) rate = static_cast<double>(value - last->value) / dt;
+    }
+    last = Reading{value, at};
+    return rate;
+}
+
+std::optional<CPULoad> CPUSampler::sampleLoad(const std::optional<CpuTicks>& reading) {
+    if (!reading) return std::nullopt;  // the previous reading stays
+    std::optional<CPULoad> load;
+    std::uint64_t total = reading->user + reading->system + reading->idle;
+    if (m_previous) {
+        std::uint64_t before = m_previous->user + m_previous->system + m_previous->idle;
+        if (total > before) {
+            double dt = static_cast<double>(total - before);
+            // Counters of a core that went offline can step back; a negative share reads as 0.
+            auto share = [&](std::uint64_t now, std::uint64_t then) {
+                return now > then ? std::min(static_cast<double>(now - then) / dt, 1.0) : 0.0;
+            };
+            double user = share(reading->user, m_previous->user);
+            double system = share(reading->system, m_previous->system);
+            load = CPULoad{std::min(user + system, 1.0), user, system};
+        }
+    }
+    m_previous = reading;
+    return load;
+}
+
+std::optional<double> CPUSampler::sample(const std::optional<CpuTicks>& reading) {
+    auto load = sampleLoad(reading);
+    if (!load) return std::nullopt;
+    return load->busy;
+}
+
+std::vector<CoreLoad> CoreSampler::sample(const std::optional<std::vector<CpuTicks>>& reading) {
+    if (!reading) return {};
+    if (reading->size() != m_previous.size()) {
+        m_previous = *reading;
+        return {};
+    }
+    std::vector<double> loads;
+    loads.reserve(reading->size());
+    for (std::size_t i = 0; i < reading->size(); ++i) {
+        const CpuTicks& now = (*reading)[i];
+        const CpuTicks& then = m_previous[i];
+        std::uint64_t busy = now.user + now.system, busyBefore = then.user + then.system;
+        std::uint64_t total = busy + now.idle, totalBefore = busyBefore + then.idle;
+        double load = 0;
+        if (total > totalBefore && busy >= busyBefore)
+            load = std::min(static_cast<double>(busy - busyBefore) / static_cast<double>(total - totalBefore), 1.0);
+        loads.push_back(load);
+    }
+    m_previous = *reading;
+    return CoreLoad::label(loads, m_efficiency);
+}
+
+SystemMonitor::SystemMonitor() : SystemMonitor(Sources::live()) {}
+
+SystemMonitor::SystemMonitor(Sources sources)
+    : m_sources(std::move(sources)), m_cores(m_sources.efficiencyCores) {}
+
+SystemVitals SystemMonitor::sample() {
+    ProcessSampler sampler;
+    return sample(sampler.sample());
+}
+
+SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
+    std::lock_guard lock(m_mutex);
+    SystemVitals vitals;
+    const Date now = m_sources.clock();
+    vitals.cpu = m_cpu.sampleLoad(m_sources.cpu());
+    vitals.cores = m_cores.sample(m_sources.cores());
+    if (auto memory = m_sources.memory()) {
+        vitals.memory = memory->breakdown;
+        vitals.swapOutPerSecond = m_swapOuts.update(memory->swapOuts, now);
+    }
+    vitals.gpu = m_sources.gpu();
+    auto network = m_sources.network();
+    vitals.networkIn = m_networkIn.update(network.first, now);
+    vitals.networkOut = m_networkOut.update(network.second, now);
+    auto disks = m_sources.disks();
+    vitals.diskRead = m_diskRead.update(disks.first, now);
+    vitals.diskWrite = m_diskWrite.update(disks.second, now);
+
+    auto stale = [&](const auto& cache, double maxAge) { return !cache.at || secondsBetween(*cache.at, now) > maxAge; };
+    if (stale(m_diskSpace, diskSpaceMaxAge)) m_diskSpace = {m_sources.diskSpace(), now};
+    vitals.disk = m_diskSpace.value;
+    auto power = m_sources.batteryAndPower();
+    vitals.battery = power.battery;
+    vitals.power = power.power;
+    if (stale(m_temperature, temperatureMaxAge)) m_temperature = {m_sources.chipTemperature(), now};
+    vitals.chipCelsius = m_temperature.value;
+    vitals.thermal = m_sources.thermal();
+
+    auto gpuByPid = m_gpuMeter.update(m_sources.gpuTimes(), now);
+    for (auto& app : AppUsage::group(snapshot)) vitals.apps.push_back(app.adding(gpuByPid));
+    return vitals;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,113 @@
+#include "core/processes/ProcessRole.hpp"
+
+#include <vector>
+
+#include "core/support/Words.hpp"
+
+namespace tarvik::ProcessRole {
+
+namespace {
+
+enum class Match { suffix, exact };
+
+struct Row {
+    Match match;
+    std::vector<std::string_view> names;
+    std::string_view text;  // written naming the Mac; worded for the platform when returned
+};
+
+bool matches(const Row& row, std::string_view name) {
+    for (std::string_view candidate : row.names) {
+        if (row.match == Match::suffix ? name.ends_with(candidate) : name == candidate) return true;
+    }
+    return false;
+}
+
+// First match wins; only the suffix rows at the top can overlap with later rows.
+const std::vector<Row>& rows() {
+    using enum Match;
+    static const std::vector<Row> table = {
+        {suffix, {"Helper (Renderer)"}, "A tab or extension"},
+        {suffix, {"Helper (GPU)"}, "Draws the app's graphics"},
+        {suffix, {"Helper (Plugin)"}, "An extension or plug-in"},
+        {suffix, {"Helper"}, "Background helper"},
+        {exact, {"com.apple.WebKit.WebContent"}, "A Safari tab"},
+        {exact, {"com.apple.WebKit.GPU"}, "Draws Safari's graphics"},
+        {exact, {"swift-frontend", "swiftc", "swift-build"}, "Compiling Swift code"},
+        {exact, {"clang", "clang++", "cc", "ld", "ld64"}, "Compiling code"},
+        {exact, {"xctest", "swift-test"}, "Running tests"},
+        {exact, {"node", "bun", "deno"}, "A JavaScript program or dev server"},
+        {exact, {"python", "python3", "ruby", "java", "php"}, "A script or server"},
+        {exact, {"zsh", "bash", "fish", "sh", "login"}, "A terminal shell"},
+        {exact, {"git"}, "Git"},
+        {exact, {"claude"}, "Claude Code, an AI coding agent"},
+        {exact, {"codex"}, "Codex, an AI coding agent"},
+        {exact, {"Tarvik"}, "Tarvik, measuring your Mac"},
+        {exact, {"ps", "top", "lsof"}, "Reading the process list"},
+        {exact,
+         {"mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport"},
+         "Updating the Spotlight index"},
+        {exact, {"WindowServer"}, "Draws everything on screen"},
+        {exact, {"kernel_task"}, "macOS itself, also holds the CPU back to cool it"},
+        {exact, {"photoanalysisd", "mediaanalysisd"}, "Analyzing your photo library"},
+        {exact, {"backupd"}, "Backing up with Time Machine"},
+        {exact, {"com.docker.backend", "com.docker.virtualization"}, "Docker"},
+        {exact, {"com.apple.Virtualization.VirtualMachine"}, "A virtual machine"},
+
+        // The same roles as Linux names them.
+        {exact, {"tarvik"}, "Tarvik, measuring your Mac"},
+        {exact,
+         {"gnome-shell", "Xorg", "Xwayland", "kwin_x11", "kwin_wayland", "mutter"},
+         "Draws everything on screen"},
+        {exact,
+         {"tracker-miner-fs-3", "tracker-extract-3", "tracker-miner-fs", "tracker-extract", "localsearch-3",
+          "localsearch-extractor-3", "baloo_file", "baloo_file_extractor"},
+         "Updating the search index"},
+        // "unattended-upgr" is the kernel's 15-character cut of "unattended-upgrade".
+        {exact,
+         {"packagekitd", "apt", "apt-get", "dpkg", "unattended-upgr", "unattended-upgrade", "dnf", "rpm",
+          "zypper", "pacman"},
+         "Updating the system"},
+        {exact,
+         {"gcc", "g++", "c++", "cc1", "cc1plus", "collect2", "rustc", "ld.lld", "ld.gold", "ld.bfd", "mold"},
+         "Compiling code"},
+        {exact, {"nodejs"}, "A JavaScript program or dev server"},
+    };
+    return table;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Debian-style executables carry their version: "python3.11", "ruby3.1", "php8.2".
+bool isVersionedInterpreter(std::string_view name) {
+    for (std::string_view stem : {"python", "ruby", "php"}) {
+        if (!name.starts_with(stem)) continue;
+        std::string_view version = name.substr(stem.size());
+        if (version.empty() || !isDigit(version.front()) || !isDigit(version.back())) return false;
+        for (std::size_t i = 0; i < version.size(); ++i) {
+            if (isDigit(version[i])) continue;
+            if (version[i] != '.' || !isDigit(version[i - 1])) return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+// Kernel threads have no executable; the sampler names them "[comm]".
+bool isKernelThread(std::string_view name) {
+    return name.size() > 2 && name.front() == '[' && name.back() == ']';
+}
+
+}  // namespace
+
+std::optional<std::string> describe(std::string_view name) {
+    for (const Row& row : rows())
+        if (matches(row, name)) return Words::text(row.text);
+    if (isVersionedInterpreter(name)) return Words::text("A script or server");
+    if (isKernelThread(name)) return Words::text("Part of the Linux kernel");
+    return std::nullopt;
+}
+
+}  // namespace tarvik::ProcessRole

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/processes/AppOwner.hpp"
+#include "core/support/Date.hpp"
+#include "core/processes/ProcessSource.hpp"
+#include "core/processes/ProcessTree.hpp"
+#include "core/processes/RateTracker.hpp"
+
+namespace tarvik {
+
+// One process in a snapshot.
+struct ProcessRecord {
+    std::int32_t pid = 0;
+    std::int32_t ppid = 0;               // 0 when unknown
+    std::string path;                    // never empty; "[name]" for kernel threads
+    AppOwner owner;
+    double cpuPercent = 0;               // since the previous sample, percent of one core, one decimal
+    std::uint64_t memoryBytes = 0;       // private resident memory
+    std::optional<double> milliwatts;    // absent where the platform keeps no per-process energy
+
+    [[nodiscard]] std::int32_t id() const { return pid; }
+    // The last path component: what the user sees.
+    [[nodiscard]] std::string_view name() const;
+    bool operator==(const ProcessRecord&) const = default;
+};
+
+// One consistent picture of every process.
+struct ProcessSnapshot {
+    std::vector<ProcessRecord> records;  // ascending pid
+    Date at;                             // when sampling began
+
+    // Records by pid; on a duplicate pid the first record is kept.
+    [[nodiscard]] std::unordered_map<std::int32_t, const ProcessRecord*> byPid() const;
+    // The records as process-table rows: rssKB = memoryBytes / 1024, command = path, no cpuSeconds.
+    [[nodiscard]] std::vector<ProcessRow> rows() const;
+};
+
+// Samples every process; one instance lives as long as its owner and is shared by its callers.
+class ProcessSampler {
+public:
+    explicit ProcessSampler(std::unique_ptr<ProcessSource> source = ProcessSource::live());
+
+    // One full picture. CPU is a rate since the previous call (0 on a pid's first sighting).
+    // Thread-safe: concurrent calls serialise and never interleave their rate updates.
+    ProcessSnapshot sample();
+    ProcessSnapshot sample(Date now);
+
+private:
+    std::unique_ptr<ProcessSource> m_source;
+    std::mutex m_mutex;  // guards m_rates and m_startTimes, and the source while it reads
+    RateTracker m_rates;
+    std::unordered_map<std::int32_t, std::uint64_t> m_startTimes;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/processes/AppOwner.hpp"
+
+namespace tarvik {
+
+// One process as the platform reports it, before any rate is computed.
+struct ProcessReading {
+    std::int32_t pid = 0;
+    std::int32_t ppid = 0;                      // 0 when unknown
+    std::string path;                           // executable path; "[name]" for kernel threads
+    double cpuSeconds = 0;                      // cumulative user plus system time
+    std::uint64_t memoryBytes = 0;              // private resident memory
+    std::optional<std::uint64_t> energyNJ;      // cumulative energy where the platform keeps it
+    std::optional<std::string> responsiblePath; // the process the platform holds responsible
+    std::optional<DesktopApp> app;              // the desktop application that started it
+    bool kernelThread = false;
+    std::uint64_t startTime = 0;                // platform start stamp: a new value means a new process
+    bool operator==(const ProcessReading&) const = default;
+};
+
+// Where the process sampler's readings come from. The live source reads the platform; tests
+// script readings or point the reader at a fixture tree.
+class ProcessSource {
+public:
+    virtual ~ProcessSource() = default;
+    // Every readable process, ascending by pid. Processes that vanish while being read are left out.
+    virtual std::vector<ProcessReading> read() = 0;
+
+    // The platform's reader over its live process table. Without `applications` the desktop
+    // application of each process is not looked up (a one-shot listing needs no owners).
+    static std::unique_ptr<ProcessSource> live(bool applications = true);
+    // The platform's reader over a process table at `root` (a fixture tree) with desktop entries
+    // looked up in `applicationDirs`.
+    static std::unique_ptr<ProcessSource> at(const std::string& root, std::vector<std::string> applicationDirs);
+};
+
+}  // namespace tarvik

@@ -1,0 +1,189 @@
+#include "core/servers/Docker.hpp"
+
+#include <unistd.h>
+
+#include <cmath>
+
+#include "core/support/Paths.hpp"
+#include "core/support/Spawn.hpp"
+#include "core/support/Text.hpp"
+
+namespace tarvik {
+
+namespace DockerInspector {
+
+std::vector<std::string> candidates(std::string_view home) {
+    return {"/usr/local/bin/docker",
+            "/opt/homebrew/bin/docker",
+            "/Applications/Docker.app/Contents/Resources/bin/docker",
+            std::string(home) + "/.docker/bin/docker",
+            "/usr/bin/docker",
+            "/snap/bin/docker"};
+}
+
+std::optional<std::string> binaryPath() {
+    return binaryPath(candidates(Paths::homeDirectory()));
+}
+
+std::optional<std::string> binaryPath(const std::vector<std::string>& candidates) {
+    for (const auto& path : candidates)
+        if (access(path.c_str(), X_OK) == 0) return path;
+    return std::nullopt;
+}
+
+std::vector<int> hostPorts(std::string_view field) {
+    std::vector<int> ports;
+    for (auto entry : Text::split(field, ',')) {
+        auto arrow = entry.find("->");
+        if (arrow == std::string_view::npos) continue;  // exposed, not published
+        auto published = entry.substr(0, arrow);
+        auto colon = published.rfind(':');
+        auto port = Text::trim(colon == std::string_view::npos ? published : published.substr(colon + 1));
+        if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos) continue;  // a range
+        if (auto value = Text::parseInt32(port)) ports.push_back(*value);
+    }
+    return ports;
+}
+
+ContainerPorts parse(std::string_view text) {
+    ContainerPorts result;
+    auto label = [](const std::vector<std::string_view>& fields, std::size_t index) -> std::optional<std::string> {
+        if (fields.size() <= index) return std::nullopt;
+        auto value = Text::trim(fields[index]);
+        if (value.empty()) return std::nullopt;
+        return std::string(value);
+    };
+    for (auto line : Text::lines(text)) {
+        // Split on every tab, keeping empty fields: a blank label is a field of its own.
+        std::vector<std::string_view> fields;
+        for (std::size_t start = 0;;) {
+            auto tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+            if (tab == std::string_view::npos) break;
+            start = tab + 1;
+        }
+        if (fields.size() < 3) continue;  // not a container line
+        DockerContainer container{std::string(fields[0]), std::string(fields[1]), label(fields, 3), label(fields, 4)};
+        for (int port : hostPorts(fields[2])) result.try_emplace(port, container);
+    }
+    return result;
+}
+
+}  // namespace DockerInspector
+
+namespace DockerStats {
+
+std::optional<std::uint64_t> bytes(std::string_view text) {
+    static constexpr std::pair<std::string_view, double> units[] = {
+        {"GiB", 1073741824.0}, {"MiB", 1048576.0}, {"KiB", 1024.0}, {"GB", 1e9},
+        {"MB", 1e6},           {"kB", 1e3},        {"KB", 1e3},     {"B", 1.0},
+    };
+    text = Text::trim(text);
+    for (const auto& [suffix, factor] : units) {
+        if (!text.ends_with(suffix)) continue;
+        auto number = Text::parseDouble(Text::trim(text.substr(0, text.size() - suffix.size())));
+        if (!number) return std::nullopt;
+        double product = *number * factor;
+        if (!std::isfinite(product) || product < 0 || product >= 18446744073709551616.0) return std::nullopt;
+        return static_cast<std::uint64_t>(product);
+    }
+    return std::nullopt;
+}
+
+ContainerMemory parse(std::string_view text) {
+    ContainerMemory result;
+    for (auto line : Text::lines(text)) {
+        auto tab = line.find('\t');
+        if (tab == std::string_view::npos) continue;  // fewer than two fields
+        auto name = Text::trim(line.substr(0, tab));
+        if (name.empty()) continue;
+        auto usage = line.substr(tab + 1);
+        usage = usage.substr(0, usage.find('\t'));
+        if (auto used = bytes(usage.substr(0, usage.find('/')))) result[std::string(name)] = *used;
+    }
+    return result;
+}
+
+}  // namespace DockerStats
+
+DockerCache::DockerCache() : DockerCache(Options{}) {}
+
+DockerCache::DockerCache(Options options) : m_options(std::move(options)) {
+    if (m_options.candidates.empty()) m_options.candidates = DockerInspector::candidates(Paths::homeDirectory());
+    if (!m_options.clock) m_options.clock = [] { return std::chrono::system_clock::now(); };
+}
+
+void DockerCache::refreshIfStale(bool engineRunning) {
+    std::lock_guard lock(m_mutex);
+    if (!engineRunning) {
+        m_ports.clear();
+        m_memory.clear();
+        return;
+    }
+    if (m_refreshing) return;
+    if (m_fetchedAt && secondsBetween(*m_fetchedAt, m_options.clock()) <= maxAge) return;
+    auto docker = DockerInspector::binaryPath(m_options.candidates);
+    if (!docker) return;
+    m_refreshing = true;
+    m_queue.enqueue([this, path = *docker] { refresh(path); });
+}
+
+void DockerCache::refresh(const std::string& docker) {
+    auto limit = m_options.commandTimeout;
+    auto [ps, psOk] = run(docker,
+                          {"ps", "--no-trunc", "--format",
+                           "{{.Names}}\t{{.Image}}\t{{.Ports}}\t{{.Label \"com.docker.compose.project\"}}\t"
+                           "{{.Label \"com.docker.compose.service\"}}"},
+                          limit);
+    auto [stats, statsOk] = run(docker, {"stats", "--no-stream", "--format", "{{.Name}}\t{{.MemUsage}}"}, limit);
+    auto [info, infoOk] = run(docker, {"info", "--format", "{{.MemTotal}}"}, limit);
+
+    std::lock_guard lock(m_mutex);
+    if (infoOk) {
+        std::string_view text = info;
+        auto first = text.find_first_not_of(" \t\r\n");
+        text = first == std::string_view::npos ? std::string_view{} : text.substr(first);
+        text = text.substr(0, text.find_last_not_of(" \t\r\n") + 1);
+        m_vmLimit = Text::parseUInt64(text);
+    }
+    if (psOk) m_ports = DockerInspector::parse(ps);
+    if (statsOk) m_memory = DockerStats::parse(stats);
+    m_fetchedAt = m_options.clock();
+    m_refreshing = false;
+}
+
+DockerCache::Contents DockerCache::current() const {
+    std::lock_guard lock(m_mutex);
+    return {m_ports, m_memory};
+}
+
+std::optional<std::uint64_t> DockerCache::vmMemoryLimit() const {
+    std::lock_guard lock(m_mutex);
+    return m_vmLimit;
+}
+
+void DockerCache::waitForRefresh() {
+    m_queue.waitIdle();
+}
+
+std::pair<std::string, bool> DockerCache::run(const std::string& path, const std::vector<std::string>& arguments,
+                                              std::chrono::milliseconds timeout) {
+    auto result = Spawn::run(path, arguments, timeout);
+    return {std::move(result.output), result.status == 0 && !result.timedOut};
+}
+
+DockerCache& DockerCache::shared() {
+    static DockerCache instance;
+    return instance;
+}
+
+namespace DockerEngine {
+
+bool isEngineProcess(std::string_view name) {
+    return name == "com.docker.backend" || name == "com.docker.vmnetd.helper" || name == "dockerd" ||
+           name == "com.docker.virtualization";
+}
+
+}  // namespace DockerEngine
+
+}  // namespace tarvik

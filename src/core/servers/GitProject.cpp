@@ -1,0 +1,107 @@
+#include "core/servers/GitProject.hpp"
+
+#include "core/support/Paths.hpp"
+#include "core/servers/PortScanner.hpp"
+#include "core/support/Text.hpp"
+
+namespace tarvik {
+
+namespace {
+
+std::string_view trimLines(std::string_view text) {
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+namespace GitProject {
+
+std::optional<std::string> root(std::string_view commonDir) {
+    std::string_view path = trimLines(commonDir);
+    if (!path.starts_with('/')) return std::nullopt;
+    if (Text::lastPathComponent(path) == ".git") {
+        path.remove_suffix(4);
+        if (path.size() > 1 && path.ends_with('/')) path.remove_suffix(1);
+    }
+    return std::string(path);
+}
+
+std::optional<std::string> name(std::string_view commonDir, std::string_view home) {
+    auto repository = root(commonDir);
+    if (!repository || *repository == home) return std::nullopt;
+    std::string_view last = Text::lastPathComponent(*repository);
+    if (last.ends_with(".git")) last.remove_suffix(4);
+    if (last.empty()) return std::nullopt;
+    return std::string(last);
+}
+
+}  // namespace GitProject
+
+namespace ProjectName {
+
+std::optional<std::string> folderFallback(const std::optional<std::string>& cwd, std::string_view home) {
+    if (!cwd || *cwd == "/" || *cwd == home) return std::nullopt;
+    std::string prefix = std::string(home) + "/";
+    if (!cwd->starts_with(prefix)) return std::nullopt;
+    std::string_view inside = std::string_view(*cwd).substr(prefix.size());
+    if (inside.starts_with("Library/") || inside.starts_with('.')) return std::nullopt;
+    std::string_view last = Text::lastPathComponent(*cwd);
+    if (last.empty()) return std::nullopt;
+    return std::string(last);
+}
+
+}  // namespace ProjectName
+
+namespace PortScanner {
+
+ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home) {
+    static const std::string git = "/usr/bin/git";
+    auto common = run(git, {"-C", cwd, "rev-parse", "--path-format=absolute", "--git-common-dir"});
+    auto project = GitProject::name(common.output, home);
+    if (!project) return {ProjectName::folderFallback(cwd, home), std::nullopt};
+    auto head = run(git, {"-C", cwd, "rev-parse", "--abbrev-ref", "HEAD"});
+    std::string_view branch = trimLines(head.output);
+    if (branch.empty() || branch == "HEAD") return {project, std::nullopt};  // detached
+    return {project, std::string(branch)};
+}
+
+ProjectAndBranch resolveProject(const std::string& cwd) {
+    return resolveProject(
+        cwd, [](const std::string& path, const std::vector<std::string>& args) { return Spawn::run(path, args); },
+        Paths::homeDirectory());
+}
+
+}  // namespace PortScanner
+
+GitCache::GitCache(Options options) : m_options(std::move(options)) {
+    if (!m_options.run)
+        m_options.run = [](const std::string& path, const std::vector<std::string>& args) {
+            return Spawn::run(path, args);
+        };
+    if (!m_options.clock) m_options.clock = [] { return std::chrono::system_clock::now(); };
+    if (m_options.home.empty()) m_options.home = Paths::homeDirectory();
+}
+
+ProjectAndBranch GitCache::project(const std::optional<std::string>& cwd) {
+    if (!cwd || *cwd == "/" || !Paths::isUserArea(*cwd, m_options.home)) return {};
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_entries.find(*cwd);
+        if (it != m_entries.end() && secondsBetween(it->second.at, m_options.clock()) < maxAge)
+            return it->second.result;
+    }
+    auto result = PortScanner::resolveProject(*cwd, m_options.run, m_options.home);
+    std::lock_guard lock(m_mutex);
+    m_entries[*cwd] = Entry{result, m_options.clock()};
+    return result;
+}
+
+GitCache& GitCache::shared() {
+    static GitCache instance;
+    return instance;
+}
+
+}  // namespace tarvik

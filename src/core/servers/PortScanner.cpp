@@ -1,0 +1,140 @@
+#include "core/servers/PortScanner.hpp"
+
+#include <algorithm>
+#include <set>
+#include <unordered_set>
+
+#include "core/support/Paths.hpp"
+#include "core/processes/ProcessTree.hpp"
+#include "core/servers/ServerClassifier.hpp"
+#include "core/support/Text.hpp"
+
+namespace tarvik::PortScanner {
+
+Sources Sources::live() {
+    return Sources{
+        [](const std::vector<LibProc::ProcessRef>& processes) { return LibProc::listeningSockets(processes); },
+        [](const std::vector<std::int32_t>& pids) { return LibProc::processInfo(pids); },
+        [](std::int32_t pid) { return LibProc::workingDirectory(pid); },
+        Paths::homeDirectory(),
+        &GitCache::shared(),
+        &DockerCache::shared(),
+    };
+}
+
+void sort(std::vector<Server>& servers) {
+    std::stable_sort(servers.begin(), servers.end(), [](const Server& a, const Server& b) {
+        if (a.category != b.category) return a.category == ServerCategory::dev;
+        if (a.port != b.port) return a.port < b.port;
+        return a.pid < b.pid;
+    });
+}
+
+std::vector<Server> scan(const ProcessSnapshot& snapshot) {
+    static const Sources sources = Sources::live();
+    return scan(snapshot, sources);
+}
+
+std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources) {
+    std::vector<LibProc::ProcessRef> processes;
+    processes.reserve(snapshot.records.size());
+    for (const auto& record : snapshot.records) processes.push_back({record.pid, record.ppid, record.memoryBytes});
+    auto socketsByPid = sources.listeningSockets(processes);
+
+    std::vector<ListeningPort> found;
+    for (const auto& record : snapshot.records) {
+        auto it = socketsByPid.find(record.pid);
+        if (it == socketsByPid.end()) continue;
+        for (const auto& socket : it->second)
+            found.push_back({record.pid, std::string(record.name()), "", socket.port, socket.address});
+    }
+    auto ports = ListeningPort::deduplicated(found);
+    if (ports.empty()) return {};
+
+    std::set<std::int32_t> distinct;
+    for (const auto& port : ports) distinct.insert(port.pid);
+    std::vector<std::int32_t> pids(distinct.begin(), distinct.end());
+    auto info = sources.processInfo(pids);
+
+    std::unordered_map<std::int32_t, std::optional<std::string>> directories;
+    for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
+
+    // The roll-up reads no command, so the rows skip copying every path.
+    std::vector<ProcessRow> rows;
+    rows.reserve(snapshot.records.size());
+    for (const auto& record : snapshot.records)
+        rows.push_back({record.pid, record.ppid, static_cast<int>(record.memoryBytes / 1024), record.cpuPercent, {},
+                        std::nullopt});
+    auto totals = ProcessTree::rollUp(rows, std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
+    auto records = snapshot.byPid();
+
+    DockerCache::Contents containers;
+    if (sources.docker) {
+        sources.docker->refreshIfStale(containerEngineRunning(snapshot));
+        containers = sources.docker->current();
+    }
+
+    std::vector<Server> servers;
+    servers.reserve(ports.size());
+    for (const auto& port : ports) {
+        auto infoIt = info.find(port.pid);
+        const EnrichmentParser::ProcInfo* procInfo = infoIt == info.end() ? nullptr : &infoIt->second;
+        auto recordIt = records.find(port.pid);
+        const ProcessRecord* record = recordIt == records.end() ? nullptr : recordIt->second;
+        const auto& cwd = directories[port.pid];
+
+        std::optional<std::uint64_t> memory;
+        std::optional<double> cpu;
+        if (record) {
+            memory = record->memoryBytes;
+            cpu = record->cpuPercent;
+        } else if (procInfo) {
+            memory = static_cast<std::uint64_t>(procInfo->rssKB) * 1024;
+            cpu = procInfo->cpuPercent;
+        }
+        std::optional<int> uptime = procInfo ? procInfo->uptimeSeconds : std::nullopt;
+        std::optional<std::string> args = procInfo ? std::optional(procInfo->args) : std::nullopt;
+
+        ProjectAndBranch place = sources.git ? sources.git->project(cwd) : ProjectAndBranch{};
+        Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, place.branch, place.project,
+                                                   sources.home);
+        auto tree = totals.find(port.pid);
+        if (server.category == ServerCategory::dev && tree != totals.end() &&
+            Text::lowercased(server.processName).find("docker") == std::string::npos) {
+            server.memoryBytes = static_cast<std::uint64_t>(tree->second.rssKB) * 1024;
+            server.cpuPercent = tree->second.cpuPercent;
+            server.processCount = tree->second.processCount;
+        }
+        servers.push_back(attributeDocker(server, containers.ports, containers.memory));
+    }
+    sort(servers);
+    return servers;
+}
+
+bool containerEngineRunning(const ProcessSnapshot& snapshot) {
+    return std::any_of(snapshot.records.begin(), snapshot.records.end(),
+                       [](const ProcessRecord& record) { return DockerEngine::isEngineProcess(record.name()); });
+}
+
+Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory) {
+    if (Text::lowercased(server.processName).find("docker") == std::string::npos) return server;
+    auto found = ports.find(server.port);
+    if (found == ports.end()) return server;
+    const DockerContainer& container = found->second;
+    Server attributed = server;
+    if (auto kind = ServerClassifier::devKind(container.service.value_or("") + " " + container.image))
+        attributed.kind = *kind;
+    attributed.category = ServerCategory::dev;
+    attributed.project = container.appLabel();
+    attributed.containerImage = container.image;
+    attributed.containerName = container.name;
+    if (auto used = memory.find(container.name); used != memory.end()) attributed.memoryBytes = used->second;
+    return attributed;
+}
+
+std::vector<Server> scan() {
+    ProcessSampler sampler;
+    return scan(sampler.sample());
+}
+
+}  // namespace tarvik::PortScanner

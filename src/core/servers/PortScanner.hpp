@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/servers/Docker.hpp"
+#include "core/processes/EnrichmentParser.hpp"
+#include "core/servers/GitProject.hpp"
+#include "core/platform/LibProc.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/servers/Server.hpp"
+
+namespace tarvik::PortScanner {
+
+// What the scan asks of the platform; `live()` is the kernel, tests script a population.
+struct Sources {
+    // Listening sockets per pid for the snapshot's processes, in descriptor order.
+    std::function<std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>(
+        const std::vector<LibProc::ProcessRef>&)>
+        listeningSockets;
+    // Resident size, lifetime CPU, elapsed time and command line per pid.
+    std::function<std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>(const std::vector<std::int32_t>&)>
+        processInfo;
+    std::function<std::optional<std::string>(std::int32_t)> workingDirectory;
+    std::string home;  // the user's home folder
+    GitCache* git = nullptr;        // project and branch per folder; none leaves them empty
+    DockerCache* docker = nullptr;  // containers per host port; none leaves servers unattributed
+
+    [[nodiscard]] static Sources live();
+};
+
+// The listening servers of the snapshot: one per (pid, port), classified, with tree totals for
+// dev servers, sorted dev before system, then by port, then by pid.
+[[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot);
+[[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources);
+
+// A fresh sampler's single sample, scanned.
+[[nodiscard]] std::vector<Server> scan();
+
+// True when the snapshot holds a process of the container engine.
+[[nodiscard]] bool containerEngineRunning(const ProcessSnapshot& snapshot);
+
+// The server as the container publishing its port shows it, for a process of the container
+// engine; any other server unchanged.
+[[nodiscard]] Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory);
+
+// Stable sort by category (dev first), port, pid.
+void sort(std::vector<Server>& servers);
+
+// The project and branch of a working folder, uncached: runs git (twice inside a repository).
+[[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd);
+[[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home);
+
+}  // namespace tarvik::PortScanner

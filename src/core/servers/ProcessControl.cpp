@@ -1,0 +1,110 @@
+#include "core/servers/ProcessControl.hpp"
+
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/servers/Docker.hpp"
+#include "core/support/Spawn.hpp"
+
+namespace tarvik {
+
+ProcessControl::ProcessControl() : ProcessControl(Options{}) {}
+
+ProcessControl::ProcessControl(Options options) : m_options(std::move(options)) {
+    if (!m_options.processTable) m_options.processTable = [] { return ProcessTree::snapshot(false); };
+    if (!m_options.docker) m_options.docker = [] { return DockerInspector::binaryPath(); };
+    if (!m_options.sendSignal) m_options.sendSignal = [](std::int32_t pid, int signal) { return ::kill(pid, signal); };
+}
+
+ProcessControl::~ProcessControl() {
+    waitIdle();
+}
+
+bool ProcessControl::maySignal(std::int32_t pid) {
+    return pid >= 2 && pid != getpid();
+}
+
+bool ProcessControl::carryOut(const StopAction& action) {
+    using namespace StopActions;
+    if (auto* gentle = std::get_if<SignalProcess>(&action)) return signalTree(gentle->pid, SIGTERM);
+    if (auto* force = std::get_if<ForceSignalProcess>(&action)) return signalTree(force->pid, SIGKILL);
+    if (auto* stop = std::get_if<StopContainer>(&action)) return runDocker({"stop", stop->name});
+    return runDocker({"kill", std::get<KillContainer>(action).name});
+}
+
+void ProcessControl::stopGroup(const std::vector<Server>& servers) {
+    for (const auto& server : servers) {
+        if (server.containerName && !server.containerName->empty())
+            runDocker({"stop", *server.containerName});
+        else
+            signalTree(server.pid, SIGTERM);
+    }
+}
+
+void ProcessControl::tidyUp(const std::vector<Server>& servers) {
+    std::unordered_set<std::int32_t> signalled;
+    for (const auto& server : servers)
+        if (maySignal(server.pid) && signalled.insert(server.pid).second) m_options.sendSignal(server.pid, SIGTERM);
+}
+
+bool ProcessControl::restart(const Server& server) {
+    if (server.containerName && !server.containerName->empty()) return runDocker({"start", *server.containerName});
+    if (!RecentStops::isRestartable(server) || !server.args || !server.cwd) return false;
+    // The stored command line is shell-quoted per argument, so the shell gives back the same argv.
+    std::string shell = "/bin/sh";
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_shell && *user->pw_shell) shell = user->pw_shell;
+    auto result = Spawn::run(shell, {"-lc", "nohup " + *server.args + " >/dev/null 2>&1 &"},
+                             Spawn::Options{std::chrono::seconds(10), *server.cwd, true});
+    return result.status == 0;
+}
+
+void ProcessControl::waitIdle() {
+    std::vector<std::thread> work;
+    {
+        std::lock_guard lock(m_mutex);
+        work.swap(m_work);
+    }
+    for (auto& thread : work) thread.join();
+}
+
+bool ProcessControl::signalTree(std::int32_t pid, int signal) {
+    if (!maySignal(pid)) return false;
+    auto descendants = ProcessTree::descendants(pid, m_options.processTable());
+    if (m_options.sendSignal(pid, signal) != 0) return false;
+    if (!descendants.empty())
+        later([this, pid, descendants = std::move(descendants), signal] { followUp(pid, descendants, signal); });
+    return true;
+}
+
+void ProcessControl::followUp(std::int32_t pid, std::vector<std::int32_t> descendants, int signal) {
+    std::this_thread::sleep_for(m_options.followUpDelay);
+    std::unordered_map<std::int32_t, std::int32_t> parents;
+    for (const auto& row : m_options.processTable()) parents.emplace(row.pid, row.ppid);
+    std::unordered_set<std::int32_t> allowed(descendants.begin(), descendants.end());
+    allowed.insert(pid);
+    for (std::int32_t child : descendants) {
+        auto parent = parents.find(child);
+        if (parent == parents.end() || !maySignal(child)) continue;  // gone, or not ours to touch
+        // A pid now under an unrelated parent may have been reused by another process.
+        if (parent->second == 1 || allowed.contains(parent->second)) m_options.sendSignal(child, signal);
+    }
+}
+
+bool ProcessControl::runDocker(std::vector<std::string> arguments) {
+    auto docker = m_options.docker();
+    if (!docker) return false;
+    later([path = *docker, arguments = std::move(arguments)] { (void)Spawn::run(path, arguments); });
+    return true;
+}
+
+void ProcessControl::later(std::function<void()> work) {
+    std::lock_guard lock(m_mutex);
+    m_work.emplace_back(std::move(work));
+}
+
+}  // namespace tarvik

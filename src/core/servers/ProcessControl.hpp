@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/processes/ProcessTree.hpp"
+#include "core/servers/Server.hpp"
+#include "core/servers/StopAction.hpp"
+
+namespace tarvik {
+
+// Carries out stops and restarts. Only pids of at least 2 that are not this process are ever
+// signalled. Work that comes later (the check on a stopped process's children a second after,
+// container commands) runs on threads of its own; `waitIdle` and the destructor wait for it.
+class ProcessControl {
+public:
+    struct Options {
+        std::function<std::vector<ProcessRow>()> processTable;  // default: ProcessTree::snapshot(false)
+        std::function<std::optional<std::string>()> docker;     // default: DockerInspector::binaryPath
+        std::function<int(std::int32_t, int)> sendSignal;       // default: kill(2)
+        std::chrono::milliseconds followUpDelay{1000};
+    };
+
+    ProcessControl();
+    explicit ProcessControl(Options options);
+    ~ProcessControl();
+    ProcessControl(const ProcessControl&) = delete;
+    ProcessControl& operator=(const ProcessControl&) = delete;
+
+    // False when the pid may not be signalled, the signal failed, or there is no docker client.
+    // A signalled process with children has them signalled again a second later, where they are
+    // still there and now belong to pid 1 (orphaned) or to the process or one of its children.
+    bool carryOut(const StopAction& action);
+
+    // SIGTERM for every process of the group (with the same follow-up), "docker stop" for every
+    // container.
+    void stopGroup(const std::vector<Server>& servers);
+
+    // SIGTERM once per distinct pid.
+    void tidyUp(const std::vector<Server>& servers);
+
+    // Starts a stopped server again: its container, or its command line through the user's login
+    // shell in its folder, detached. False when it is not restartable or the launch failed.
+    bool restart(const Server& server);
+
+    void waitIdle();
+
+    [[nodiscard]] static bool maySignal(std::int32_t pid);
+
+private:
+    bool signalTree(std::int32_t pid, int signal);
+    void followUp(std::int32_t pid, std::vector<std::int32_t> descendants, int signal);
+    bool runDocker(std::vector<std::string> arguments);
+    void later(std::function<void()> work);
+
+    Options m_options;
+    std::mutex m_mutex;  // guards m_work
+    std::vector<std::thread> m_work;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,99 @@
+#include "core/servers/Server.hpp"
+
+#include <unordered_map>
+
+#include "core/support/ByteFormat.hpp"
+#include "core/support/ElapsedTime.hpp"
+#include "core/support/Paths.hpp"
+
+namespace tarvik {
+
+std::vector<ListeningPort> ListeningPort::deduplicated(const std::vector<ListeningPort>& ports) {
+    std::vector<ListeningPort> result;
+    std::unordered_map<std::string, std::size_t> positions;
+    for (const auto& port : ports) {
+        std::string key = std::to_string(port.pid) + ":" + std::to_string(port.port);
+        auto [it, inserted] = positions.try_emplace(key, result.size());
+        if (inserted) {
+            result.push_back(port);
+        } else if (result[it->second].address == "*" && port.address != "*") {
+            result[it->second] = port;
+        }
+    }
+    return result;
+}
+
+std::string_view rawValue(Energy energy) {
+    switch (energy) {
+        case Energy::low: return "Low";
+        case Energy::medium: return "Medium";
+        case Energy::high: return "High";
+    }
+    return "Low";
+}
+
+Energy energyFor(double cpuPercent) {
+    if (cpuPercent < 5.0) return Energy::low;
+    if (cpuPercent < 30.0) return Energy::medium;
+    return Energy::high;
+}
+
+std::string Server::id() const {
+    return std::to_string(pid) + ":" + std::to_string(port);
+}
+
+std::string Server::url() const {
+    return "http://localhost:" + std::to_string(port);
+}
+
+bool Server::isExposedToNetwork() const {
+    return address == "*" || address == "0.0.0.0" || address == "::";
+}
+
+std::optional<std::string> Server::displayDirectory() const {
+    return displayDirectory(Paths::homeDirectory());
+}
+
+std::optional<std::string> Server::displayDirectory(std::string_view home) const {
+    if (!cwd || *cwd == "/") return std::nullopt;
+    std::string_view directory = *cwd;
+    std::string library = std::string(home) + "/Library/";
+    if (directory.starts_with(library)) return std::nullopt;
+    if (directory.starts_with(home)) {
+        std::string shown = "~";
+        shown.append(directory.substr(home.size()));
+        return shown;
+    }
+    return *cwd;
+}
+
+std::optional<std::string> Server::memoryLabel() const {
+    if (!memoryBytes) return std::nullopt;
+    return ByteFormat::short_(*memoryBytes);
+}
+
+std::optional<std::string> Server::uptimeLabel() const {
+    if (!uptimeSeconds) return std::nullopt;
+    return ElapsedTime::label(*uptimeSeconds);
+}
+
+std::optional<Energy> Server::energy() const {
+    if (!cpuPercent) return std::nullopt;
+    return energyFor(*cpuPercent);
+}
+
+Server Server::overriding(const Overrides& values) const {
+    Server copy = *this;
+    if (values.kind) copy.kind = *values.kind;
+    if (values.project) copy.project = values.project;
+    if (values.branch) copy.branch = values.branch;
+    if (values.category) copy.category = *values.category;
+    if (values.containerImage) copy.containerImage = values.containerImage;
+    if (values.containerName) copy.containerName = values.containerName;
+    if (values.memoryBytes) copy.memoryBytes = values.memoryBytes;
+    if (values.cpuPercent) copy.cpuPercent = values.cpuPercent;
+    if (values.processCount) copy.processCount = values.processCount;
+    return copy;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/servers/ServerKind.hpp"
+
+namespace tarvik {
+
+// One listening socket as found.
+struct ListeningPort {
+    std::int32_t pid = 0;
+    std::string command;   // last path component of the executable path
+    std::string user;      // login name; the scan leaves it empty
+    int port = 0;          // host byte order
+    std::string address;   // "*" for a wildcard bind, else numeric IPv4/IPv6 text without brackets
+
+    bool operator==(const ListeningPort&) const = default;
+
+    // One entry per (pid, port) in order of first sighting; a specific address replaces a kept
+    // wildcard one, otherwise the first one seen stays.
+    [[nodiscard]] static std::vector<ListeningPort> deduplicated(const std::vector<ListeningPort>& ports);
+};
+
+enum class Energy { low, medium, high };
+
+// "Low", "Medium", "High".
+[[nodiscard]] std::string_view rawValue(Energy energy);
+// low below 5 %, medium below 30 %, high from 30 %.
+[[nodiscard]] Energy energyFor(double cpuPercent);
+
+// One listening server: a (process, port) pair with everything known about it.
+struct Server {
+    std::int32_t pid = 0;
+    int port = 0;
+    std::string address;
+    std::string processName;
+    std::optional<std::string> args;           // full command line; nullopt when unknown
+    std::optional<std::string> cwd;
+    ServerKind kind;
+    ServerCategory category = ServerCategory::system;
+    std::optional<std::uint64_t> memoryBytes;  // the process's own, or its tree's total
+    std::optional<double> cpuPercent;          // percent of one core, or the tree's total
+    std::optional<int> uptimeSeconds;
+    std::optional<std::string> branch;
+    std::optional<std::string> project;
+    std::optional<std::string> appBundlePath;
+    std::optional<std::string> containerImage;
+    std::optional<std::string> containerName;
+    std::optional<int> processCount;           // processes in the tree (dev servers only)
+
+    bool operator==(const Server&) const = default;
+
+    // "PID:PORT"; two servers with the same pid and port are the same row everywhere.
+    [[nodiscard]] std::string id() const;
+    // "http://localhost:PORT".
+    [[nodiscard]] std::string url() const;
+    [[nodiscard]] bool isExposedToNetwork() const;
+    // nullopt for no cwd, "/", or the home's Library; "~/..." under the home; else cwd.
+    [[nodiscard]] std::optional<std::string> displayDirectory() const;
+    [[nodiscard]] std::optional<std::string> displayDirectory(std::string_view home) const;
+    [[nodiscard]] std::optional<std::string> memoryLabel() const;
+    [[nodiscard]] std::optional<std::string> uptimeLabel() const;
+    [[nodiscard]] std::optional<Energy> energy() const;
+
+    // A copy in which every given value replaces the field of the same name.
+    struct Overrides {
+        std::optional<ServerKind> kind;
+        std::optional<std::string> project;
+        std::optional<std::string> branch;
+        std::optional<ServerCategory> category;
+        std::optional<std::string> containerImage;
+        std::optional<std::string> containerName;
+        std::optional<std::uint64_t> memoryBytes;
+        std::optional<double> cpuPercent;
+        std::optional<int> processCount;
+    };
+    [[nodiscard]] Server overriding(const Overrides& values) const;
+};
+
+}  // namespace tarvik

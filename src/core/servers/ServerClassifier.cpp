@@ -1,0 +1,235 @@
+#include "core/servers/ServerClassifier.hpp"
+
+#include <array>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "core/support/Paths.hpp"
+#include "core/support/Text.hpp"
+
+namespace tarvik::ServerClassifier {
+
+namespace {
+
+struct Rule {
+    std::vector<std::string_view> needles;  // lower-case substrings, tried in order
+    ServerKind kind;
+};
+
+// First match wins, so frameworks stand before the runtimes that run them ("vite" before "node",
+// "php artisan" before "php") and the bare language rules come after all of their frameworks.
+const std::vector<Rule>& devRules() {
+    using enum TintToken;
+    static const std::vector<Rule> rules = {
+        {{"vite"}, {"Vite", "bolt.fill", purple}},
+        {{"next-server", "next dev", "/.bin/next", "next/dist"}, {"Next.js", "triangle.fill", slate}},
+        {{"nuxt"}, {"Nuxt", "mountain.2.fill", emerald}},
+        {{"astro"}, {"Astro", "sparkles", orange}},
+        {{"remix"}, {"Remix", "music.note", blue}},
+        {{"storybook"}, {"Storybook", "book.fill", pink}},
+        {{"webpack"}, {"webpack", "shippingbox.fill", blue}},
+        {{"react-scripts"}, {"React", "atom", teal}},
+        {{"expo", "metro"}, {"Expo", "iphone", indigo}},
+        {{"parcel"}, {"Parcel", "shippingbox.fill", amber}},
+        {{"turbopack"}, {"Turbopack", "tornado", red}},
+        {{"bun"}, {"Bun", "b.circle.fill", amber}},
+        {{"deno"}, {"Deno", "d.circle.fill", slate}},
+        {{"electron"}, {"Electron", "atom", teal}},
+        {{"node"}, {"Node", "hexagon.fill", green}},
+        {{"uvicorn"}, {"Uvicorn", "wind", teal}},
+        {{"gunicorn"}, {"Gunicorn", "wind", emerald}},
+        {{"flask"}, {"Flask", "flask.fill", slate}},
+        {{"manage.py runserver", "django"}, {"Django", "d.square.fill", emerald}},
+        {{"jupyter"}, {"Jupyter", "circle.hexagongrid.fill", orange}},
+        {{"streamlit"}, {"Streamlit", "chart.bar.fill", red}},
+        {{"python"}, {"Python", "chevron.left.forwardslash.chevron.right", blue}},
+        {{"rails", "puma", "unicorn"}, {"Rails", "diamond.fill", red}},
+        {{"php artisan", "artisan serve"}, {"Laravel", "flame.fill", red}},
+        {{"php"}, {"PHP", "chevron.left.forwardslash.chevron.right", indigo}},
+        {{"gradle", "java", "kotlin"}, {"Java", "cup.and.saucer.fill", orange}},
+        {{"cargo run", "cargo watch"}, {"Rust", "gearshape.fill", orange}},
+        {{"postgres"}, {"PostgreSQL", "cylinder.split.1x2.fill", blue}},
+        {{"mysqld", "mariadb"}, {"MySQL", "cylinder.split.1x2.fill", teal}},
+        {{"redis-server", "redis"}, {"Redis", "square.stack.3d.up.fill", red}},
+        {{"mongod"}, {"MongoDB", "leaf.fill", green}},
+        {{"clickhouse"}, {"ClickHouse", "cylinder.split.1x2.fill", amber}},
+        {{"elasticsearch"}, {"Elasticsearch", "magnifyingglass", amber}},
+        {{"minio"}, {"MinIO", "archivebox.fill", red}},
+        {{"com.docker", "docker-proxy", "vpnkit", "docker"}, {"Docker", "shippingbox.fill", blue}},
+        {{"colima", "lima"}, {"Colima", "shippingbox.fill", teal}},
+        {{"nginx"}, {"nginx", "server.rack", emerald}},
+        {{"caddy"}, {"Caddy", "lock.shield.fill", green}},
+        {{"httpd", "apache"}, {"Apache", "server.rack", red}},
+        {{"ngrok"}, {"ngrok", "arrow.up.right.circle.fill", indigo}},
+        {{"cloudflared"}, {"Cloudflare Tunnel", "cloud.fill", orange}},
+        {{"tailscaled"}, {"Tailscale", "point.3.connected.trianglepath.dotted", slate}},
+        {{"ollama"}, {"Ollama", "brain.fill", slate}},
+        {{"lm-studio", "lmstudio"}, {"LM Studio", "brain.fill", purple}},
+        {{"supabase"}, {"Supabase", "bolt.horizontal.fill", emerald}},
+        {{"firebase"}, {"Firebase", "flame.fill", amber}},
+        {{"wrangler"}, {"Wrangler", "cloud.fill", orange}},
+    };
+    return rules;
+}
+
+// The operating system's own listeners, lower-case. The first block are the macOS daemons, the
+// second their Linux counterparts: network plumbing, discovery, sharing and remote access that
+// the desktop or the distribution starts, never a server the developer runs.
+const std::unordered_set<std::string_view>& systemProcessNames() {
+    static const std::unordered_set<std::string_view> names = {
+        "rapportd",
+        "controlcenter",
+        "sharingd",
+        "airplayxpchelper",
+        "mdnsresponder",
+        "launchd",
+        "remoted",
+        "identityservicesd",
+        "remindd",
+        "assistantd",
+        "universalcontrol",
+        "screensharingd",
+        "smbd",
+        "netbiosd",
+        "cupsd",
+        "bluetoothd",
+        "commcenter",
+        "wifid",
+        "audiomxd",
+        "remotepairingd",
+        "replicatord",
+
+        "init",
+        "systemd",
+        "systemd-resolved",
+        "systemd-networkd",
+        "systemd-timesyncd",
+        "sshd",
+        "avahi-daemon",
+        "dnsmasq",
+        "rpcbind",
+        "rpc.statd",
+        "rpc.mountd",
+        "cups-browsed",
+        "exim4",
+        "chronyd",
+        "ntpd",
+        "networkmanager",
+        "dhclient",
+        "dhcpcd",
+        "nmbd",
+        "kdeconnectd",
+        "winbindd",
+        "wsdd",
+        "wsdd2",
+        "minissdpd",
+        "xinetd",
+        "inetd",
+        "rsyslogd",
+        "xrdp",
+        "xrdp-sesman",
+        "gnome-remote-desktop-daemon",
+        "gsd-sharing",
+        "vino-server",
+        "krfb",
+    };
+    return names;
+}
+
+// Compared with the lower-cased command line. Linux keeps daemons under /usr/lib and /lib; /usr/bin
+// is left out on purpose because the user's own tools live there too.
+constexpr std::array<std::string_view, 6> systemPathPrefixes = {"/system/", "/usr/libexec/", "/usr/sbin/",
+                                                                "/sbin/",   "/usr/lib/",     "/lib/"};
+
+bool startsWithSystemPath(std::string_view lowerArgs) {
+    for (std::string_view prefix : systemPathPrefixes)
+        if (lowerArgs.starts_with(prefix)) return true;
+    return false;
+}
+
+ServerKind plainKind(std::string_view processName, std::string_view symbol) {
+    return {std::string(processName), std::string(symbol), TintToken::slate};
+}
+
+}  // namespace
+
+std::optional<ServerKind> devKind(std::string_view text) {
+    std::string lower = Text::lowercased(text);
+    for (const Rule& rule : devRules())
+        for (std::string_view needle : rule.needles)
+            if (lower.find(needle) != std::string::npos) return rule.kind;
+    return std::nullopt;
+}
+
+Classification classify(std::string_view processName, const std::optional<std::string>& args,
+                        const std::optional<std::string>& cwd, std::string_view home) {
+    Classification result;
+    result.appBundlePath = AppBundle::path(args);
+
+    std::string matchText(processName);
+    matchText += ' ';
+    if (args) matchText += *args;
+    std::string lowerArgs = args ? Text::lowercased(*args) : std::string();
+
+    if (systemProcessNames().contains(Text::lowercased(processName))) {
+        result.kind = plainKind(processName, "gearshape.fill");
+        result.category = ServerCategory::system;
+    } else if (auto kind = devKind(matchText)) {
+        result.kind = std::move(*kind);
+        result.category = ServerCategory::dev;
+    } else if (args &&
+               (startsWithSystemPath(lowerArgs) || lowerArgs.find(".app/contents/") != std::string::npos)) {
+        result.kind = plainKind(processName, "gearshape.fill");
+        result.category = ServerCategory::system;
+    } else if (cwd && *cwd != "/" && Paths::isUserArea(*cwd, home)) {
+        result.kind = plainKind(processName, "terminal.fill");
+        result.category = ServerCategory::dev;
+    } else {
+        result.kind = plainKind(processName, "gearshape.fill");
+        result.category = ServerCategory::system;
+    }
+    return result;
+}
+
+Server classify(const ListeningPort& port, const std::optional<std::string>& args,
+                const std::optional<std::string>& cwd, std::optional<std::uint64_t> memoryBytes,
+                std::optional<double> cpuPercent, std::optional<int> uptimeSeconds,
+                const std::optional<std::string>& branch, const std::optional<std::string>& project,
+                std::string_view home) {
+    Classification classification = classify(port.command, args, cwd, home);
+    Server server;
+    server.pid = port.pid;
+    server.port = port.port;
+    server.address = port.address;
+    server.processName = port.command;
+    server.args = args;
+    server.cwd = cwd;
+    server.kind = std::move(classification.kind);
+    server.category = classification.category;
+    server.memoryBytes = memoryBytes;
+    server.cpuPercent = cpuPercent;
+    server.uptimeSeconds = uptimeSeconds;
+    server.branch = branch;
+    server.project = project;
+    server.appBundlePath = std::move(classification.appBundlePath);
+    return server;
+}
+
+bool isProtectedSystemProcess(std::string_view name) {
+    return systemProcessNames().contains(Text::lowercased(name));
+}
+
+}  // namespace tarvik::ServerClassifier
+
+namespace tarvik::AppBundle {
+
+std::optional<std::string> path(const std::optional<std::string>& args) {
+    if (!args) return std::nullopt;
+    std::size_t marker = args->find(".app/");
+    if (marker == std::string::npos) return std::nullopt;
+    return args->substr(0, marker) + ".app";
+}
+
+}  // namespace tarvik::AppBundle

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/support/Date.hpp"
+#include "core/storage/StorageScanner.hpp"
+
+// The clearing operations behind the disk page and `tarvik storage`. Each acts only on an item the
+// scanner produced inside the user's home, and answers with a result instead of throwing.
+namespace tarvik::StorageActions {
+
+struct Result {
+    bool ok = false;
+    std::string message;                     // the sentence to show, success or reason
+    std::uint64_t freedBytes = 0;            // what the action gave back, when known
+    std::optional<std::string> trashedPath;  // where a trashed file now lies
+    bool operator==(const Result&) const = default;
+};
+
+// Removes a cache folder of `report.clearable` (kind regenerable) with everything in it; links
+// inside are removed, never followed.
+[[nodiscard]] Result removeCache(const std::string& path, const StorageReport& report,
+                                 const std::string& home);
+
+// Moves a large file of `report.largeFiles` to the home Trash (home/.local/share/Trash) with its
+// info file, under a free name; a file on another device than the Trash is refused.
+[[nodiscard]] Result moveToTrash(const std::string& path, const StorageReport& report,
+                                 const std::string& home, Date now);
+
+// Runs `docker system prune -f` with the Docker command line at `docker`.
+[[nodiscard]] Result cleanUpDocker(const std::string& docker);
+// The same with the Docker command line found on this machine.
+[[nodiscard]] Result cleanUpDocker();
+
+// The bytes of docker's "Total reclaimed space: 1.2GB" line; nullopt without one.
+[[nodiscard]] std::optional<std::uint64_t> parseReclaimed(std::string_view output);
+
+// `path` percent-encoded as a Trash info file wants it: everything but unreserved characters and "/".
+[[nodiscard]] std::string percentEncoded(std::string_view path);
+
+// The Trash info file for `originalPath` deleted at `now`, in local time.
+[[nodiscard]] std::string trashInfo(std::string_view originalPath, Date now);
+
+}  // namespace tarvik::StorageActions

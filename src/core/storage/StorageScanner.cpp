@@ -1,0 +1,296 @@
+#include "core/storage/StorageScanner.hpp"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+
+#include "core/support/Spawn.hpp"
+#include "core/support/Text.hpp"
+
+namespace tarvik {
+
+std::uint64_t StorageReport::clearableBytes() const {
+    std::uint64_t total = 0;
+    for (const auto& item : clearable)
+        if (item.kind.tag == StorageItem::Kind::Tag::regenerable ||
+            item.kind.tag == StorageItem::Kind::Tag::simulators)
+            total += item.bytes;
+    return total;
+}
+
+namespace StorageScanner {
+
+namespace {
+
+Location row(std::string path, std::string title, std::string detail,
+             StorageItem::Kind kind = StorageItem::Kind::regenerable()) {
+    return {std::move(path), std::move(title), std::move(detail), std::move(kind)};
+}
+
+std::vector<Location> makeLocations() {
+    using Kind = StorageItem::Kind;
+    return {
+        row("~/Library/Developer/Xcode/iOS DeviceSupport", "iPhone and iPad support files",
+            "Xcode copies these from each device you've connected, for every iOS version. It copies them "
+            "again next "
+            "time."),
+        row("~/Library/Developer/Xcode/DerivedData", "Xcode build files",
+            "Built products and indexes. Xcode rebuilds them the next time you build."),
+        row("~/Library/Developer/CoreSimulator/Devices", "iOS simulators",
+            "Every simulator and the apps installed on it. Removing unused ones keeps the ones Xcode still "
+            "offers.",
+            Kind::simulators()),
+        row("~/Library/Developer/CoreSimulator/Caches", "Simulator caches",
+            "Rebuilt when a simulator starts."),
+        row("~/Library/Developer/Xcode/Archives", "Xcode archives",
+            "Builds you archived for release. Keep the ones you may need to symbolicate crashes.",
+            Kind::personal()),
+        row("~/.npm/_cacache", "npm downloads",
+            "Every package npm has downloaded. npm downloads them again when a project needs them."),
+        row("~/Library/Caches/Yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
+        row("~/Library/pnpm/store", "pnpm store", "pnpm downloads packages again when needed."),
+        row("~/Library/Caches/pnpm", "pnpm cache", "pnpm rebuilds it when needed."),
+        row("~/.bun/install/cache", "Bun downloads", "Bun downloads packages again when needed."),
+        row("~/Library/Caches/Homebrew", "Homebrew downloads",
+            "Installers Homebrew kept after installing. Not needed once installed."),
+        row("~/Library/Caches/pip", "pip downloads", "pip downloads packages again when needed."),
+        row("~/.cache/uv", "uv downloads", "uv downloads packages again when needed."),
+        row("~/Library/Caches/CocoaPods", "CocoaPods downloads",
+            "CocoaPods downloads pods again when needed."),
+        row("~/Library/Caches/org.swift.swiftpm", "Swift package downloads",
+            "Swift packages are fetched again when a project resolves."),
+        row("~/.gradle/caches", "Gradle caches", "Gradle downloads dependencies again when needed."),
+        row("~/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed."),
+        row("~/go/pkg/mod", "Go modules", "Go downloads modules again when needed."),
+        row("~/Library/Caches/ms-playwright", "Playwright browsers",
+            "Test browsers. `npx playwright install` brings them back."),
+        row("~/.cache/puppeteer", "Puppeteer browsers", "Downloaded again on the next install."),
+        row("~/.cache/huggingface", "Hugging Face models",
+            "AI models you or your tools downloaded. They download again if used, which can take a while."),
+        row("~/Library/Caches/Google", "Google Chrome cache",
+            "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it as you browse."),
+        // The same tools keep their caches under the XDG folders on Linux.
+        row("~/.cache/yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
+        row("~/.local/share/pnpm/store", "pnpm store", "pnpm downloads packages again when needed."),
+        row("~/.cache/pnpm", "pnpm cache", "pnpm rebuilds it when needed."),
+        row("~/.cache/pip", "pip downloads", "pip downloads packages again when needed."),
+        row("~/.cache/ms-playwright", "Playwright browsers",
+            "Test browsers. `npx playwright install` brings them back."),
+        row("~/.cache/go-build", "Go build cache", "Go rebuilds it the next time you build."),
+        row("~/.m2/repository", "Maven downloads", "Maven downloads dependencies again when needed."),
+        row("~/.cache/bazel", "Bazel caches", "Bazel rebuilds them the next time you build."),
+        row("~/.cache/JetBrains", "JetBrains caches",
+            "Indexes and caches the IDEs rebuild when a project opens."),
+        row("~/.cache/google-chrome", "Google Chrome cache",
+            "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it as you browse."),
+    };
+}
+
+std::string_view trimmedLine(std::string_view text) {
+    constexpr std::string_view space = " \t\r\n\v\f";
+    auto first = text.find_first_not_of(space);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+const std::vector<Location>& locations() {
+    static const std::vector<Location> table = makeLocations();
+    return table;
+}
+
+std::string expand(std::string_view path, std::string_view home) {
+    if (startsWith(path, "~/")) return std::string(home) + std::string(path.substr(1));
+    return std::string(path);
+}
+
+std::map<std::string, std::uint64_t> parseDu(std::string_view output) {
+    std::map<std::string, std::uint64_t> sizes;
+    for (auto line : Text::lines(output)) {
+        auto fields = Text::split(line, '\t');
+        if (fields.size() != 2) continue;
+        auto kib = Text::parseUInt64(Text::trim(fields[0]));
+        if (!kib) continue;
+        sizes[std::string(fields[1])] = *kib * 1024;
+    }
+    return sizes;
+}
+
+std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum) {
+    std::vector<const Location*> present;
+    std::vector<std::string> arguments{"-sk"};
+    for (const auto& location : locations()) {
+        std::error_code error;
+        auto path = expand(location.path, home);
+        if (!std::filesystem::exists(path, error)) continue;
+        present.push_back(&location);
+        arguments.push_back(std::move(path));
+    }
+    if (present.empty()) return {};
+    // du reports what it could read even when some subfolder refused it, so the status is ignored.
+    auto sizes = parseDu(Spawn::run("/usr/bin/du", arguments).output);
+    std::vector<StorageItem> items;
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        auto found = sizes.find(arguments[i + 1]);
+        if (found == sizes.end() || found->second < minimum) continue;
+        items.push_back({arguments[i + 1], present[i]->title, present[i]->detail, found->second,
+                         present[i]->kind, std::nullopt, false});
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    return items;
+}
+
+bool isInsideBundle(std::string_view path) {
+    auto folders = Text::split(path, '/');
+    if (!folders.empty() && !path.ends_with('/')) folders.pop_back();
+    return std::any_of(folders.begin(), folders.end(), [](std::string_view folder) {
+        return folder.ends_with(".app") || folder.ends_with(".photoslibrary");
+    });
+}
+
+std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum,
+                                                 std::size_t limit) {
+    auto found = Spawn::run("/usr/bin/mdfind",
+                            {"-0", "-onlyin", home, "kMDItemPhysicalSize > " + std::to_string(minimum)});
+    std::vector<std::string> paths;
+    for (auto piece : Text::split(found.output, '\0'))
+        if (!isInsideBundle(piece)) paths.emplace_back(piece);
+    if (paths.empty()) return {};
+    std::vector<std::string> arguments{"-raw", "-name", "kMDItemLastUsedDate", "-name",
+                                       "kMDItemPhysicalSize"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    auto items = parseLargeFiles(paths, Spawn::run("/usr/bin/mdls", arguments).output, home);
+    if (items.size() > limit) items.resize(limit);
+    return items;
+}
+
+std::optional<Date> parseMdlsDate(std::string_view text) {
+    // "yyyy-MM-dd HH:mm:ss Z", Z being a numeric offset such as +0000.
+    if (text.size() != 25 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
+        text[16] != ':' || text[19] != ' ' || (text[20] != '+' && text[20] != '-'))
+        return std::nullopt;
+    auto number = [&](std::size_t at, std::size_t length) {
+        return Text::parseInt32(text.substr(at, length));
+    };
+    auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    auto hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    auto offsetHours = number(21, 2), offsetMinutes = number(23, 2);
+    if (!year || !month || !day || !hour || !minute || !second || !offsetHours || !offsetMinutes)
+        return std::nullopt;
+    if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 || *second > 60 ||
+        *offsetMinutes > 59)
+        return std::nullopt;
+    std::tm fields{};
+    fields.tm_year = *year - 1900;
+    fields.tm_mon = *month - 1;
+    fields.tm_mday = *day;
+    fields.tm_hour = *hour;
+    fields.tm_min = *minute;
+    fields.tm_sec = *second;
+    auto utc = timegm(&fields);
+    long offset = (*offsetHours * 60L + *offsetMinutes) * 60L * (text[20] == '-' ? -1 : 1);
+    return std::chrono::system_clock::from_time_t(utc - offset);
+}
+
+StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                          const std::string& home) {
+    auto slash = path.rfind('/');
+    std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+    if (!home.empty() && (parent == home || startsWith(parent, home + "/"))) {
+        std::string shown = "~";
+        shown.append(std::string_view(parent).substr(home.size()));
+        parent = std::move(shown);
+    }
+    auto app = owner(path, home);
+    return {path,
+            std::string(Text::lastPathComponent(path)),
+            parent,
+            bytes,
+            app ? StorageItem::Kind::appData(*app) : StorageItem::Kind::personal(),
+            lastUsed,
+            true};
+}
+
+std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, std::string_view mdls,
+                                         const std::string& home) {
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    while (true) {
+        auto end = mdls.find('\0', start);
+        pieces.push_back(
+            mdls.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    std::vector<StorageItem> items;
+    for (std::size_t i = 0; i < paths.size() && 2 * i + 1 < pieces.size(); ++i) {
+        auto size = Text::parseUInt64(trimmedLine(pieces[2 * i + 1]));
+        if (!size) continue;
+        items.push_back(largeFileItem(paths[i], *size, parseMdlsDate(trimmedLine(pieces[2 * i])), home));
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    return items;
+}
+
+std::optional<std::string> owner(std::string_view path, std::string_view home) {
+    struct Area {
+        std::string_view prefix;  // after the home folder
+        bool byContainer;         // the first component is an id to name, not a name
+    };
+    // The Mac's Library first, then the folders Linux applications keep their data in.
+    static constexpr Area areas[] = {{"/Library/", false}, {"/.local/share/", false}, {"/.config/", false},
+                                     {"/.var/app/", true}, {"/snap/", false},         {"/.docker/", false}};
+    for (const auto& area : areas) {
+        std::string prefix = std::string(home) + std::string(area.prefix);
+        if (!startsWith(path, prefix)) continue;
+        auto parts = Text::split(path.substr(prefix.size()), '/');
+        if (area.prefix == "/Library/") {
+            if (parts.size() < 2) return std::nullopt;
+            if (parts[0] == "Containers" || parts[0] == "Group Containers") return appName(parts[1]);
+            if (parts[0] == "Application Support" || parts[0] == "Caches") return std::string(parts[1]);
+            return std::nullopt;
+        }
+        if (area.prefix == "/.docker/")
+            return parts.empty() ? std::nullopt : std::optional<std::string>("Docker");
+        if (parts.size() < 2) return std::nullopt;
+        return area.byContainer ? appName(parts[0]) : std::string(parts[0]);
+    }
+    return std::nullopt;
+}
+
+std::string appName(std::string_view containerId) {
+    if (containerId == "com.docker.docker") return "Docker";
+    if (containerId == "com.apple.mail") return "Mail";
+    if (containerId == "com.apple.Photos") return "Photos";
+    auto parts = Text::split(containerId, '.');
+    return parts.empty() ? std::string(containerId) : std::string(parts.back());
+}
+
+std::uint64_t purgeable(std::optional<std::uint64_t> available, std::optional<std::uint64_t> important) {
+    if (!available || !important || *available >= *important) return 0;
+    return *important - *available;
+}
+
+std::uint64_t purgeable() {
+    return purgeable(std::nullopt, std::nullopt);
+}
+
+StorageReport scan(const std::string& home, std::uint64_t minimum) {
+    StorageReport report;
+    report.clearable = clearable(home, minimum);
+    report.largeFiles = largeFiles(home, largeFileMinimum, largeFileLimit);
+    report.purgeable = purgeable();
+    report.measuredAt = std::chrono::system_clock::now();
+    return report;
+}
+
+}  // namespace StorageScanner
+
+}  // namespace tarvik

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/support/Date.hpp"
+
+namespace tarvik {
+
+// One thing filling the disk: a cache folder that can be cleared or one large file.
+struct StorageItem {
+    // What clearing the item means.
+    struct Kind {
+        enum class Tag { appData, regenerable, personal, simulators };
+        Tag tag = Tag::personal;
+        std::string app;  // the owning application's display name, only for appData
+
+        [[nodiscard]] static Kind appData(std::string app) { return {Tag::appData, std::move(app)}; }
+        [[nodiscard]] static Kind regenerable() { return {Tag::regenerable, {}}; }
+        [[nodiscard]] static Kind personal() { return {Tag::personal, {}}; }
+        [[nodiscard]] static Kind simulators() { return {Tag::simulators, {}}; }
+        bool operator==(const Kind&) const = default;
+    };
+
+    std::string path;         // absolute; identifies the item
+    std::string title;        // display name
+    std::string detail;       // the explanation (caches) or the abbreviated parent folder (files)
+    std::uint64_t bytes = 0;  // size on disk
+    Kind kind;
+    std::optional<Date> lastUsed;  // when the file was last opened, when known
+    bool isFile = false;           // a large file rather than a cache folder
+    bool operator==(const StorageItem&) const = default;
+};
+
+// What the disk holds that can go, measured at one moment.
+struct StorageReport {
+    std::vector<StorageItem> clearable;
+    std::vector<StorageItem> largeFiles;
+    std::uint64_t purgeable = 0;
+    Date measuredAt{};
+
+    // Only what tools rebuild (and unused simulators) counts as safe; the user's own data does not.
+    [[nodiscard]] std::uint64_t clearableBytes() const;
+    bool operator==(const StorageReport&) const = default;
+};
+
+// Finds the caches developer tools rebuild on demand and the largest files in the home folder.
+// Stateless; every function blocks while its subprocess or walk runs, so callers use a background
+// task. Every reader takes the home folder so that a fixture home can stand in for the real one.
+namespace StorageScanner {
+
+// A well-known cache folder; `path` may start with "~/".
+struct Location {
+    std::string path;
+    std::string title;
+    std::string detail;
+    StorageItem::Kind kind;
+    bool operator==(const Location&) const = default;
+};
+
+// The fixed locations in their order: the Mac's 22, then the same tools' Linux folders.
+[[nodiscard]] const std::vector<Location>& locations();
+
+// The store's thresholds.
+inline constexpr std::uint64_t defaultMinimum = 100'000'000;
+inline constexpr std::uint64_t largeFileMinimum = 500'000'000;
+inline constexpr std::size_t largeFileLimit = 15;
+
+// "~/x" becomes home + "/x"; anything else is used as it is.
+[[nodiscard]] std::string expand(std::string_view path, std::string_view home);
+
+// The present locations of at least `minimum` bytes, largest first (equal sizes keep table
+// order), measured by one `du` run over all of them.
+[[nodiscard]] std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum);
+
+// How long the home walk may take and how many entries it may look at before it answers with
+// what it found so far.
+struct WalkBudget {
+    std::chrono::milliseconds time{5000};
+    std::size_t entries = 2'000'000;
+    bool operator==(const WalkBudget&) const = default;
+};
+
+// The largest files under `home` of more than `minimum` bytes on disk, largest first, at most
+// `limit`. On Linux a walk of the home folder's own device that follows no links and skips the
+// table's caches, the Trash, application bundles and photo libraries.
+[[nodiscard]] std::vector<StorageItem> largeFiles(const std::string& home, std::uint64_t minimum,
+                                                  std::size_t limit, const WalkBudget& budget = {});
+
+// The Linux walk behind `largeFiles`, unsorted and unlimited.
+[[nodiscard]] std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum,
+                                                      const WalkBudget& budget);
+
+// The Spotlight path of the macOS backend: `mdfind` for the candidates, one `mdls` for their
+// attributes.
+[[nodiscard]] std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum,
+                                                               std::size_t limit);
+
+// True when a folder of `path` (not its last component) is an application bundle or a photo
+// library, whose files are not offered one by one.
+[[nodiscard]] bool isInsideBundle(std::string_view path);
+
+// Space the system frees on demand: 0 on Linux, which holds none.
+[[nodiscard]] std::uint64_t purgeable();
+// The rule from the volume's two capacities; a missing one or available >= important gives 0.
+[[nodiscard]] std::uint64_t purgeable(std::optional<std::uint64_t> available,
+                                      std::optional<std::uint64_t> important);
+
+// `clearable`, the store's large files and purgeable space, stamped with the current time.
+[[nodiscard]] StorageReport scan(const std::string& home, std::uint64_t minimum);
+
+// `du -sk` output: path -> bytes; malformed lines are ignored and a later line wins.
+[[nodiscard]] std::map<std::string, std::uint64_t> parseDu(std::string_view output);
+
+// Items from `mdls -raw` output (date and size pieces per path, NUL-separated), largest first.
+[[nodiscard]] std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths,
+                                                       std::string_view mdls, const std::string& home);
+
+// An mdls date ("2024-03-01 10:20:30 +0000"); nullopt for the null marker or anything else.
+[[nodiscard]] std::optional<Date> parseMdlsDate(std::string_view text);
+
+// A large-file item for `path`, its title, abbreviated parent and owner filled in.
+[[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,
+                                        std::optional<Date> lastUsed, const std::string& home);
+
+// The application whose data folder holds `path`, when one does.
+[[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home);
+
+// The display name of a container or application id ("group.com.example.Notes" gives "Notes").
+[[nodiscard]] std::string appName(std::string_view containerId);
+
+}  // namespace StorageScanner
+
+}  // namespace tarvik

@@ -1,0 +1,90 @@
+#include "core/analysis/AppExplainer.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarvik {
+namespace {
+
+ProcessRecord process(std::string path, double cpu) {
+    return {1, 1, std::move(path), {}, cpu, 0, std::nullopt};
+}
+
+AppUsage app(std::string name, std::vector<ProcessRecord> processes = {}, bool isSystem = false) {
+    return {std::move(name), {}, 0, 0, 0, 0, isSystem, {}, {}, std::move(processes)};
+}
+
+// The build serves Linux: every text reads in its Linux wording.
+TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
+    const std::string general = "If you aren't using it, quitting it frees up the processor and memory.";
+    const std::string settles = "It settles once that finishes. Stop it there if you don't need it.";
+    const std::string cooling =
+        "Linux is holding the processor back so it can cool down. It's a sign of heat, not the cause.";
+    const std::string editor =
+        "Extensions, language servers, or a search across a big project can keep your editor busy.";
+    const std::pair<AppUsage, AppExplanation> cases[] = {
+        {app("Google Chrome"),
+         {"Google Chrome", "A tab playing video, a busy web app, or a page full of ads usually causes this.",
+          "Close tabs you aren't using, or quit the browser and open it again.", true}},
+        {app("kernel_task"), {"Linux cooling down", cooling, "Look at the next busiest app instead.", false}},
+        {app("Linux kernel", {process("[kworker/0:1]", 50)}, true),
+         {"Linux cooling down", cooling, "Look at the next busiest app instead.", false}},
+        {app("Terminal", {process("/x/Terminal", 1), process("/x/node", 80)}),
+         {"Terminal", "Most of this is node, a JavaScript program or dev server, started from Terminal.",
+          settles, true}},
+        // Below 5 % the host rule gives way, and no rule names "terminal".
+        {app("Terminal", {process("/x/Terminal", 1), process("/x/node", 4)}),
+         {"Terminal", "Most of it is Terminal.", general, true}},
+        // Only the first child counts, however busy the next one is.
+        {app("Terminal", {process("/bin/bash", 2), process("/usr/bin/node", 90)}),
+         {"Terminal", "Most of it is bash, a terminal shell.", general, true}},
+        // On Linux VS Code runs as "code": that is the host, not a child it started.
+        {app("Visual Studio Code", {process("/usr/share/code/code", 40), process("/usr/bin/python3.11", 6)}),
+         {"Visual Studio Code",
+          "Most of this is python3.11, a script or server, started from Visual Studio Code.", settles, true}},
+        {app("Xcode", {process("/x/Xcode", 10), process("/x/swift-frontend", 300)}),
+         {"Xcode", "Most of this is swift-frontend, compiling Swift code, started from Xcode.", settles,
+          true}},
+        {app("Xcode"),
+         {"Xcode", "It's building or indexing your code, which uses every core it can get.",
+          "It cools down when the build or indexing finishes.", true}},
+        {app("Cursor", {process("/opt/Cursor/cursor", 70)}),
+         {"Cursor", editor, "Close projects you aren't using, or turn off extensions you don't need.", true}},
+        {app("cc1plus"),
+         {"cc1plus", "Code is compiling, which uses every core it can get.",
+          "It cools down when the build finishes.", false}},
+        {app("gnome-shell", {}, true),
+         {"gnome-shell",
+          "It draws everything on your screens. Many open windows, external displays, or animations make it "
+          "work harder.",
+          "Close windows you aren't using, or turn off animations in your desktop's settings.", false}},
+        {app("Tracker", {}, true),
+         {"File search",
+          "Your desktop is indexing your files so search can find them. This happens after a system update "
+          "or when lots of files change.",
+          "Nothing to do. It stops by itself when it's done.", false}},
+        {app("unattended-upgr", {}, true),
+         {"Linux update", "Linux is downloading or preparing an update.",
+          "Let it finish, or install the update when it's ready.", false}},
+        {app("Tarvik"),
+         {"Tarvik",
+          "This is Tarvik measuring your computer. It does more while this panel is open and almost nothing "
+          "once it's closed.",
+          "", false}},
+        {app("thermald", {process("/usr/sbin/thermald", 3)}, true),
+         {"thermald", "This is part of Linux, doing background work.",
+          "It usually settles down by itself. If it doesn't, restarting the computer helps.", false}},
+        {app("Slack", {process("/usr/lib/slack/slack", 40)}),
+         {"Slack", "It's one of the busiest apps right now.", general, true}},
+        {app("Builder", {process("/usr/bin/clang", 50), process("/opt/builder", 1)}),
+         {"Builder", "Most of it is clang, compiling code.", general, true}},
+        {app("Builder", {process("/usr/bin/clang", 0.9), process("/opt/builder", 0)}),
+         {"Builder", "It's one of the busiest apps right now.", general, true}},
+    };
+    for (const auto& [usage, expected] : cases) {
+        SCOPED_TRACE(usage.name);
+        EXPECT_EQ(AppExplainer::explain(usage), expected);
+    }
+}
+
+}  // namespace
+}  // namespace tarvik

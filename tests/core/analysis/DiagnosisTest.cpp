@@ -1,0 +1,122 @@
+#include "core/analysis/Diagnosis.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "core/analysis/AppExplainer.hpp"
+
+namespace tarvik {
+namespace {
+
+AppUsage app(std::string name, double cpu, std::uint64_t memory, double gpu = 0,
+             std::optional<double> milliwatts = std::nullopt) {
+    AppUsage usage;
+    usage.name = std::move(name);
+    usage.cpuPercent = cpu;
+    usage.memoryBytes = memory;
+    usage.gpuPercent = gpu;
+    usage.milliwatts = milliwatts;
+    return usage;
+}
+
+DiagnosisInputs quiet() {
+    DiagnosisInputs inputs;
+    inputs.systemCPU = 10;
+    inputs.gpu = 5;
+    inputs.disk = DiskSpace{50, 100};
+    return inputs;
+}
+
+std::vector<std::string> kinds(const std::vector<Finding>& findings) {
+    std::vector<std::string> result;
+    for (const auto& f : findings)
+        result.push_back(std::string(f.id()) + "/" + std::string(Finding::rawValue(f.severity)));
+    return result;
+}
+
+TEST(Diagnosis, AQuietMachineIsAllClear) {
+    auto findings = Diagnosis::evaluate(quiet());
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0], (Finding{Finding::Kind::allClear, Finding::Severity::calm, "All clear",
+                                    "Nothing unusual right now.", std::nullopt}));
+}
+
+TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
+    struct Case {
+        const char* label;
+        std::function<void(DiagnosisInputs&)> change;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"cpu 69.9", [](auto& i) { i.systemCPU = 69.9; }, {"allClear/calm"}},
+        {"cpu 70", [](auto& i) { i.systemCPU = 70; }, {"cpu/notice"}},
+        {"cpu 90", [](auto& i) { i.systemCPU = 90; }, {"cpu/warning"}},
+        {"gpu 60", [](auto& i) { i.gpu = 60; }, {"gpu/notice"}},
+        {"disk 9.99 %", [](auto& i) { i.disk = DiskSpace{999, 10000}; }, {"disk/notice"}},
+        {"disk 10 %", [](auto& i) { i.disk = DiskSpace{10, 100}; }, {"allClear/calm"}},
+        {"disk of no size", [](auto& i) { i.disk = DiskSpace{0, 0}; }, {"allClear/calm"}},
+        {"battery without watts", [](auto& i) { i.onBattery = true; }, {"allClear/calm"}},
+        {"on power at 60 W", [](auto& i) { i.systemWatts = 60; }, {"allClear/calm"}},
+        {"swap at 10 MiB/s", [](auto& i) { i.swapOutPerSecond = 10485760; }, {"memory/warning"}},
+        {"everything",
+         [](auto& i) {
+             i.pressure = MemoryPressure::critical;
+             i.heat.level = HeatLevel::hot;
+             i.systemCPU = 95;
+             i.gpu = 80;
+             i.onBattery = true;
+             i.systemWatts = 30;
+             i.disk = DiskSpace{1, 100};
+         },
+         {"memory/critical", "heat/critical", "cpu/warning", "gpu/notice", "battery/warning", "disk/notice"}},
+        {"working hard is not hot", [](auto& i) { i.heat.level = HeatLevel::workingHard; }, {"allClear/calm"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto inputs = quiet();
+        c.change(inputs);
+        EXPECT_EQ(kinds(Diagnosis::evaluate(inputs)), c.expected);
+    }
+}
+
+TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
+    auto inputs = quiet();
+    inputs.pressure = MemoryPressure::warning;
+    inputs.systemCPU = 91;
+    inputs.apps = {app("kernel_task", 500, 1 << 20), app("node", 150.5, 3u << 30), app("Linux kernel", 400, 0)};
+    auto findings = Diagnosis::evaluate(inputs);
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].title, "Memory is tight");
+    EXPECT_EQ(findings[0].detail, "node is using the most, 3 GB. Linux is compressing memory to make room.");
+    EXPECT_EQ(findings[1].detail, "91% of the whole computer. node is using the most, 151% of a core.")
+        << "the kernel is a symptom, never the top CPU";
+    EXPECT_EQ(findings[1].app->name, "node");
+
+    inputs = quiet();
+    inputs.heat.level = HeatLevel::warm;
+    inputs.heat.chipCelsius = 80.4;
+    auto busy = app("node", 120, 1);
+    inputs.heat.causes = {HeatCauses::Charging{45.5}, HeatCauses::App{busy}};
+    findings = Diagnosis::evaluate(inputs);
+    EXPECT_EQ(findings[0].title, "Your computer is warm");
+    EXPECT_EQ(findings[0].detail, "The chip is at 80 °C. Fast charging (46 W) is the main cause.");
+    EXPECT_EQ(findings[0].app->name, "node") << "the charging cause leads the text, the app is pointed at";
+    inputs.heat.causes = {HeatCauses::App{busy}};
+    inputs.heat.chipCelsius = NAN;
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, AppExplainer::explain(busy).title + " is the main cause.")
+        << "a value that is not a number leaves its sentence out";
+
+    inputs = quiet();
+    inputs.onBattery = true;
+    inputs.systemWatts = 25;
+    inputs.apps = {app("a", 1, 1, 0, 1500), app("b", 1, 1, 0, 2549)};
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, "Your computer is drawing 25 W. b is drawing the most, 2.5 W.");
+    inputs = quiet();
+    inputs.gpu = 60;
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, "") << "no apps: an empty detail";
+}
+
+}  // namespace
+}  // namespace tarvik

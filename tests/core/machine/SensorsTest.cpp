@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "core/machine/Sensors.hpp"
+
+namespace tarvik {
+namespace {
+
+using I = std::int64_t;
+
+std::shared_ptr<const Registry> table(Registry registry) {
+    return std::make_shared<const Registry>(std::move(registry));
+}
+
+}  // namespace
+
+TEST(Sensors, thermalStatesOutsideZeroToThreeAreNominal) {
+    using enum ThermalLevel;
+    std::vector<ThermalLevel> levels;
+    for (int state : {-1, 0, 1, 2, 3, 4, 7}) levels.push_back(thermalLevel(state));
+    EXPECT_EQ(levels, (std::vector{nominal, nominal, fair, serious, critical, nominal, nominal}));
+}
+
+TEST(GPUUsage, creatorNeedsThePrefixAndACommaAfterTheNumber) {
+    const std::pair<std::string_view, std::optional<std::int32_t>> cases[] = {
+        {"pid 412, WindowServer", 412}, {"pid 7,a,b", 7},    {"pid 412", {}},           {"pid , x", {}},
+        {"process 412, x", {}},         {"pid 4 12, x", {}}, {"pid 3000000000, x", {}},
+    };
+    for (const auto& [text, pid] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(GPUUsage::creator(text), pid);
+    }
+}
+
+TEST(GPUMeter, ratesOnlyGrowthSinceAUsablePreviousReadingCappedAt100) {
+    using Times = std::unordered_map<std::int32_t, std::uint64_t>;
+    const std::tuple<Times, int, std::unordered_map<std::int32_t, double>> steps[] = {
+        {{{1, 1'000'000'000}, {2, 5}}, 0, {}},                      // no previous reading
+        {{{1, 1'500'000'000}, {2, 5}, {3, 9}}, 2000, {{1, 25.0}}},  // pid 2 idle, pid 3 new
+        {{{1, 4'500'000'000}, {3, 9}}, 4000, {{1, 100.0}}},         // 3e9 ns over 2 s
+        {{{1, 4'600'000'000}}, 4000, {}},                           // no time passed
+        {{{1, 500}}, 5000, {}},                                     // counter reset
+        {{{1, 500'000'500}}, 6000, {{1, 50.0}}},                    // rated from the reset value
+    };
+    GPUMeter meter;
+    for (const auto& [times, milliseconds, percents] : steps) {
+        SCOPED_TRACE(milliseconds);
+        EXPECT_EQ(meter.update(times, Date{} + std::chrono::milliseconds(milliseconds)), percents);
+    }
+}
+
+TEST(ChipTemperature, summarizeKeepsDieSensorsStrictlyBetween0And150) {
+    const std::tuple<const char*, std::vector<TemperatureReading>, std::optional<double>> cases[] = {
+        {"PMU", {{"PMU tdie1", 48.2}, {"PMU tdev3", 51.7}, {"PMU tcal", 80}, {"PMU tdie2", 160}}, 51.7},
+        {"nothing in range", {{"PMU tdie1", 0}, {"PMU tdie2", 150}}, std::nullopt},
+        {"coretemp package",
+         {{"coretemp Package id 0", 61}, {"coretemp Core 0", 70}, {"nvme Composite", 80}},
+         61},
+        {"k10temp Tdie over its offset Tctl",
+         {{"k10temp Tctl", 75}, {"k10temp Tdie", 55}, {"k10temp Tccd1", 60}},
+         55},
+        {"k10temp Tctl alone", {{"k10temp Tctl", 58.5}, {"k10temp Tccd1", 60}}, 58.5},
+        {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53},
+    };
+    for (const auto& [what, readings, celsius] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(ChipTemperature::summarize(readings), celsius);
+    }
+}
+
+TEST(BatteryStatus, fromRegistryFollowsTheBatteryServiceRules) {
+    const Registry every{{"CurrentCapacity", I{87}},    {"IsCharging", false},
+                         {"ExternalConnected", false},  {"AvgTimeToEmpty", I{207}},
+                         {"AvgTimeToFull", I{45}},      {"Voltage", I{12600}},
+                         {"InstantAmperage", I{-1500}}, {"NominalChargeCapacity", I{4321}},
+                         {"DesignCapacity", I{5000}},   {"CycleCount", I{142}}};
+    const std::tuple<const char*, Registry, const char*, std::optional<BatteryStatus>> cases[] = {
+        {"every key", {}, nullptr, BatteryStatus{87, false, false, 207, 18.9, 86, 142}},
+        {"no CurrentCapacity", {}, "CurrentCapacity", std::nullopt},
+        {"CurrentCapacity not an integer", {{"CurrentCapacity", 87.0}}, nullptr, std::nullopt},
+        {"no estimate yet",
+         {{"AvgTimeToEmpty", I{65535}}},
+         nullptr,
+         BatteryStatus{87, false, false, {}, 18.9, 86, 142}},
+        {"charging",
+         {{"IsCharging", true}, {"ExternalConnected", true}, {"InstantAmperage", I{1500}}},
+         nullptr,
+         BatteryStatus{87, true, true, 45, 18.9, 86, 142}},
+        {"voltage not an integer",
+         {{"Voltage", 12.6}},
+         nullptr,
+         BatteryStatus{87, false, false, 207, {}, 86, 142}},
+        {"no design capacity",
+         {{"DesignCapacity", I{0}}},
+         nullptr,
+         BatteryStatus{87, false, false, 207, 18.9, {}, 142}},
+        {"cycle count as text",
+         {{"CycleCount", std::string("142")}},
+         "AvgTimeToEmpty",
+         BatteryStatus{87, false, false, {}, 18.9, 86, {}}},
+    };
+    for (const auto& [what, changes, removed, status] : cases) {
+        SCOPED_TRACE(what);
+        Registry registry = every;
+        for (const auto& [key, value] : changes) registry[key] = value;
+        if (removed) registry.erase(removed);
+        EXPECT_EQ(BatteryStatus::fromRegistry(registry), status);
+    }
+}
+
+TEST(PowerTelemetry, fromRegistryRoundsMilliwattsAndDropsIdleFigures) {
+    const std::tuple<const char*, Registry, std::optional<PowerTelemetry>> cases[] = {
+        {"no telemetry", {{"IsCharging", true}}, std::nullopt},
+        {"telemetry not a dictionary", {{"PowerTelemetryData", I{5}}}, std::nullopt},
+        {"charging",
+         {{"IsCharging", true},
+          {"PowerTelemetryData",
+           table({{"SystemLoad", I{12345}}, {"SystemPowerIn", 45049.9}, {"BatteryPower", I{18950}}})}},
+         PowerTelemetry{12.3, 45.0, 19.0}},
+        {"not charging, adapter idle",
+         {{"PowerTelemetryData", table({{"SystemPowerIn", I{0}}, {"BatteryPower", I{18950}}})}},
+         PowerTelemetry{}},
+        {"charging at under 0.05 W",
+         {{"IsCharging", true}, {"PowerTelemetryData", table({{"BatteryPower", I{40}}})}},
+         PowerTelemetry{}},
+    };
+    for (const auto& [what, registry, power] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(PowerTelemetry::fromRegistry(registry), power);
+    }
+}
+
+}  // namespace tarvik

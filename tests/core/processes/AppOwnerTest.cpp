@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "core/processes/AppOwner.hpp"
+
+namespace tarvik {
+namespace {
+
+using std::nullopt;
+
+TEST(AppOwnerTest, ResolvesFamilyThenResponsibleThenOwnPath) {
+    struct Case {
+        const char* label;
+        std::string path;
+        std::optional<std::string> responsible;
+        AppOwner expected;
+    };
+    const std::string xcode = "/Applications/Xcode.app";
+    const std::string finder = "/System/Library/CoreServices/Finder.app";
+    const std::string terminal = "/System/Applications/Utilities/Terminal.app";
+    const Case cases[] = {
+        {"outermost bundle",
+         xcode + "/Contents/Applications/Simulator.app/Contents/MacOS/S",
+         nullopt,
+         {"Xcode", xcode, false}},
+        {"system bundle", finder + "/Contents/MacOS/Finder", nullopt, {"Finder", finder, true}},
+        {"responsible in own bundle",
+         finder + "/Contents/MacOS/Finder",
+         finder + "/Contents/MacOS/Finder",
+         {"Finder", finder, false}},
+        {"system path", "/usr/local/bin/node", nullopt, {"node", nullopt, true}},
+        {"responsible app",
+         "/usr/local/bin/node",
+         terminal + "/Contents/MacOS/Terminal",
+         {"Terminal", terminal, false}},
+        {"responsible is a bundle",
+         "/opt/worker",
+         "/Applications/T.app",
+         {"T", "/Applications/T.app", false}},
+        {"responsible program", "/opt/worker", "/opt/tools/agent", {"agent", nullopt, false}},
+        {"responsible is itself", "/opt/worker", "/opt/worker", {"worker", nullopt, false}},
+        {"responsible is system", "/opt/worker", "/sbin/launchd", {"worker", nullopt, false}},
+        {"family first", "/Applications/X.app/mdworker_shared", nullopt, {"Spotlight", nullopt, true}},
+        {"Linux family", "/usr/libexec/tracker-miner-fs-3", "/opt/a", {"Tracker", nullopt, true}},
+        {"pid 0 placeholder", "kernel_task", nullopt, {"kernel_task", nullopt, true}},
+        {"case-sensitive bundle", "/Applications/X.APP/Contents/MacOS/X", nullopt, {"X", nullopt, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(AppOwner::resolve(c.path, c.responsible), c.expected);
+    }
+}
+
+TEST(AppOwnerTest, LinuxResolutionPrefersFamilyThenDesktopAppThenOwnPath) {
+    const DesktopApp terminal{"Terminal", "/usr/share/applications/org.gnome.Terminal.desktop"};
+    const std::tuple<std::string, std::optional<DesktopApp>, AppOwner> cases[] = {
+        {"/usr/bin/baloo_file", terminal, {"Baloo", nullopt, true}},
+        {"/usr/bin/node", terminal, {"Terminal", terminal.entryPath, false}},
+        {"/usr/bin/node", nullopt, {"node", nullopt, true}},
+        {"/home/anna/bin/tool", nullopt, {"tool", nullopt, false}},
+    };
+    for (const auto& [path, app, expected] : cases) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(AppOwnerResolution::resolve(path, app), expected);
+    }
+    EXPECT_EQ(AppOwner::kernel(), (AppOwner{"Linux kernel", nullopt, true}));
+}
+
+}  // namespace
+}  // namespace tarvik

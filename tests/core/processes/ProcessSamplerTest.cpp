@@ -1,0 +1,161 @@
+#include "core/processes/ProcessSampler.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "core/platform/linux/ProcFs.hpp"
+#include "support/FakeProc.hpp"
+#include "support/TestProcess.hpp"
+
+extern char** environ;
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+const ProcessRecord* find(const ProcessSnapshot& snapshot, std::int32_t pid) {
+    auto it = std::find_if(snapshot.records.begin(), snapshot.records.end(),
+                           [&](const ProcessRecord& r) { return r.pid == pid; });
+    return it == snapshot.records.end() ? nullptr : &*it;
+}
+
+// An ordinary process at /usr/bin/NAME with the given CPU ticks and start.
+test::FakeProcess program(std::int32_t pid, const std::string& name, std::uint64_t ticks = 0,
+                          std::uint64_t start = 1000) {
+    return {.pid = pid, .comm = name, .exe = "/usr/bin/" + name, .cmdline = name + "\0"s, .userTicks = ticks,
+            .startTicks = start};
+}
+
+class ProcessSamplerTree : public ::testing::Test {
+protected:
+    test::FakeProc proc;
+    test::TempDir applications;
+    const std::uint64_t hz = static_cast<std::uint64_t>(ProcRoot::clockTicksPerSecond());
+    const std::uint64_t page = static_cast<std::uint64_t>(ProcRoot::pageSize());
+    const Date t0 = Date{} + std::chrono::hours(24 * 365 * 50);
+
+    ProcessSampler sampler() { return ProcessSampler(ProcessSource::at(proc.root(), {applications.path()})); }
+};
+
+TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnTheNext) {
+    auto node = program(40, "node", 10);
+    node.residentPages = 300, node.sharedPages = 100;
+    proc.add(node);
+    auto sampler = this->sampler();
+    auto first = sampler.sample(t0);
+    ASSERT_EQ(first.records.size(), 1u);
+    EXPECT_EQ(first.records[0].cpuPercent, 0);
+    EXPECT_EQ(first.records[0].memoryBytes, 200 * page);
+    EXPECT_EQ(first.at, t0);
+
+    // One and a half seconds of CPU in two seconds of wall time.
+    node.userTicks += hz, node.systemTicks = hz / 2;
+    proc.add(node);
+    auto second = sampler.sample(t0 + 2s);
+    EXPECT_DOUBLE_EQ(second.records[0].cpuPercent, 75.0);
+    EXPECT_FALSE(second.records[0].milliwatts) << "Linux keeps no per-process energy";
+}
+
+TEST_F(ProcessSamplerTree, ANewProcessUnderAReusedPidStartsAfresh) {
+    proc.add(program(41, "a", 5 * hz, 100));
+    auto sampler = this->sampler();
+    (void)sampler.sample(t0);
+    // Same pid, later start, more CPU time: another process, so no rate yet.
+    proc.add(program(41, "b", 6 * hz, 900));
+    EXPECT_EQ(find(sampler.sample(t0 + 1s), 41)->cpuPercent, 0);
+    proc.add(program(41, "b", 6 * hz + hz / 10, 900));
+    EXPECT_DOUBLE_EQ(find(sampler.sample(t0 + 2s), 41)->cpuPercent, 10.0);
+}
+
+TEST_F(ProcessSamplerTree, KeepsKernelThreadsOtherUsersAndDeletedExecutables) {
+    proc.add({.pid = 2, .ppid = 0, .comm = "kthreadd", .kernelThread = true});
+    proc.add({.pid = 50, .ppid = 2, .comm = "kworker/0:1", .kernelThread = true});
+    proc.add({.pid = 60, .comm = "sshd", .cmdline = "/usr/sbin/sshd\0-D\0"s, .residentPages = 10});
+    auto deleted = program(70, "sleep");
+    deleted.exe = "/home/dev/bin/sleep (deleted)";
+    proc.add(deleted);
+    auto snapshot = sampler().sample(t0);
+    ASSERT_EQ(snapshot.records.size(), 4u);
+
+    const auto* worker = find(snapshot, 50);
+    EXPECT_EQ(worker->name(), "[kworker/0:1]");
+    EXPECT_EQ(worker->owner, find(snapshot, 2)->owner) << "every kernel thread has the one kernel owner";
+    EXPECT_TRUE(worker->owner.isSystem);
+    EXPECT_EQ(worker->memoryBytes, 0u);
+    EXPECT_EQ(find(snapshot, 60)->path, "/usr/sbin/sshd");
+    EXPECT_TRUE(find(snapshot, 60)->owner.isSystem);
+    EXPECT_EQ(find(snapshot, 70)->path, "/home/dev/bin/sleep");
+}
+
+TEST_F(ProcessSamplerTree, TheDesktopApplicationOfTheUnitOwnsTheProcess) {
+    applications.write("org.gnome.Terminal.desktop", "[Desktop Entry]\nName=Terminal\n");
+    auto inTerminal = program(80, "node"), inService = program(81, "node");
+    inTerminal.cgroup = "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Terminal.slice/"
+                        "vte-spawn-1.scope\n";
+    inService.cgroup = "0::/system.slice/dev.service\n";
+    proc.add(inTerminal);
+    proc.add(inService);
+    auto snapshot = sampler().sample(t0);
+    EXPECT_EQ(find(snapshot, 80)->owner, (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
+    EXPECT_EQ(find(snapshot, 81)->owner.name, "node");
+}
+
+TEST_F(ProcessSamplerTree, AVanishedProcessIsForgotten) {
+    proc.add(program(90, "x", hz));
+    auto sampler = this->sampler();
+    (void)sampler.sample(t0);
+    proc.remove(90);
+    EXPECT_TRUE(sampler.sample(t0 + 1s).records.empty());
+    // Back with a higher counter after being forgotten: a first sighting, not a rate.
+    proc.add(program(90, "x", 3 * hz));
+    EXPECT_EQ(find(sampler.sample(t0 + 2s), 90)->cpuPercent, 0);
+}
+
+// A real process whose executable file was removed while it runs.
+TEST(ProcessSamplerLive, HandlesAProcessWhoseExecutableWasDeleted) {
+    test::TempDir dir;
+    std::string copy = dir / "tarvik-deleted-sleep", seconds = "30";
+    std::filesystem::copy_file("/bin/sleep", copy);
+    char* argv[] = {copy.data(), seconds.data(), nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(posix_spawn(&child, copy.c_str(), nullptr, nullptr, argv, environ), 0);
+    std::filesystem::remove(copy);
+
+    ProcessSampler sampler;
+    auto snapshot = sampler.sample();
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const auto* record = find(snapshot, child);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->name(), "tarvik-deleted-sleep");
+    EXPECT_EQ(record->ppid, getpid());
+}
+
+// Idle single-threaded processes are not read again; a busy one must still show its CPU.
+TEST(ProcessSamplerLive, ABusyProcessShowsItsCpuAndAnIdleOneNone) {
+    test::TestProcess busy({"/bin/sh", "-c", "echo ready; while :; do :; done"});
+    test::TestProcess idle({"/bin/sh", "-c", "echo ready; exec sleep 30"});
+    busy.firstLine();
+    idle.firstLine();
+    ProcessSampler sampler;
+    (void)sampler.sample();
+    std::this_thread::sleep_for(300ms);
+    (void)sampler.sample();
+    std::this_thread::sleep_for(300ms);
+    auto snapshot = sampler.sample();
+    EXPECT_GT(find(snapshot, busy.pid())->cpuPercent, 50.0);
+    EXPECT_EQ(find(snapshot, idle.pid())->cpuPercent, 0.0);
+    EXPECT_EQ(find(snapshot, idle.pid())->name(), "sleep");
+}
+
+}  // namespace
+}  // namespace tarvik

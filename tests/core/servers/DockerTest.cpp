@@ -1,0 +1,161 @@
+#include "core/servers/Docker.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/servers/PortScanner.hpp"
+#include "support/TempDir.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+using std::nullopt;
+
+const DockerContainer web{"web", "nginx:1.27", "shop", "frontend"};
+
+TEST(DockerInspector, ReadsPublishedHostPortsAndSkipsTheRest) {
+    auto containers = DockerInspector::parse(
+        "web\tnginx:1.27\t0.0.0.0:8080->80/tcp, :::8080->80/tcp\tshop\tfrontend\n"
+        "db\tpostgres:16\t5432/tcp, 127.0.0.1:15432->5432/tcp\n"
+        "other\thttpd\t0.0.0.0:8080->80/tcp\t \t\n"  // 8080 is taken: the first line keeps it
+        "ranges\tapp\t0.0.0.0:8000-8001->8000-8001/tcp, [::]:9000->9000/tcp\t\t\n"
+        "garbled line without tabs\n"
+        "two\tfields\n");
+    EXPECT_EQ(containers, (ContainerPorts{{8080, web},
+                                          {15432, {"db", "postgres:16", nullopt, nullopt}},
+                                          {9000, {"ranges", "app", nullopt, nullopt}}}));
+    EXPECT_EQ(DockerInspector::hostPorts("0.0.0.0:5432->5432/tcp, :::5432->5432/tcp"), (std::vector<int>{5432, 5432}));
+}
+
+TEST(DockerStats, ReadsMemoryInEveryUnitDockerPrints) {
+    const std::pair<const char*, std::optional<std::uint64_t>> sizes[] = {
+        {"123.4MiB", 129394278}, {"1.5GB", 1500000000}, {"0B", 0},    {" 2KiB ", 2048},
+        {"3kB", 3000},           {"1.5GiB", 1610612736}, {"12", nullopt}, {"xMiB", nullopt}, {"-1MB", nullopt},
+    };
+    for (const auto& [text, bytes] : sizes) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(DockerStats::bytes(text), bytes);
+    }
+    EXPECT_EQ(DockerStats::parse("db\t256MiB / 7.654GiB\nweb\t--\n\tempty\nweb\t10MiB / 1GiB\n"),
+              (ContainerMemory{{"db", 268435456}, {"web", 10485760}}));
+}
+
+TEST(DockerAttribution, AProxyPortShowsItsContainer) {
+    Server proxy;
+    proxy.pid = 900, proxy.port = 8080, proxy.processName = "docker-proxy";
+    proxy.kind = {"Docker", "shippingbox.fill", TintToken::blue};
+    proxy.category = ServerCategory::dev;
+    proxy.memoryBytes = 4096;
+    const ContainerPorts ports{{8080, web}, {5432, {"db", "postgres:16", nullopt, nullopt}},
+                               {9000, {"thing", "acme/thing", nullopt, nullopt}}};
+    const ContainerMemory memory{{"web", 50u << 20}};
+
+    proxy.port = 5432;
+    auto attributed = PortScanner::attributeDocker(proxy, ports, memory);
+    EXPECT_EQ(attributed.kind.name, "PostgreSQL");
+    EXPECT_EQ(attributed.project, "db") << "without compose, the container's name";
+    EXPECT_EQ(attributed.containerImage, "postgres:16");
+    EXPECT_EQ(attributed.memoryBytes, 4096u) << "no stats for it: the proxy's own memory";
+    proxy.port = 9000;
+    EXPECT_EQ(PortScanner::attributeDocker(proxy, ports, memory).kind.name, "Docker") << "no rule: kind stays";
+
+    Server node = proxy;
+    node.processName = "node";
+    node.port = 8080;
+    EXPECT_EQ(PortScanner::attributeDocker(node, ports, memory), node) << "only the engine's processes";
+}
+
+// A docker client scripted by the test: it prints captured output, or hangs.
+class FakeDocker : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    Date now = Date{} + std::chrono::hours(1000);
+    int version = 0;
+
+    void script(const std::string& body) {
+        std::string path = dir / ("docker" + std::to_string(++version));
+        dir.write("docker" + std::to_string(version), "#!/bin/sh\n" + body);
+        chmod(path.c_str(), 0755);
+        m_path = path;
+    }
+    DockerCache cache(std::chrono::milliseconds limit = 5000ms) {
+        return DockerCache({{dir / "docker"}, [this] { return now; }, limit});
+    }
+    void install() { std::filesystem::copy_file(m_path, dir / "docker", std::filesystem::copy_options::overwrite_existing); }
+
+private:
+    std::string m_path;
+};
+
+TEST_F(FakeDocker, ContainersNameTheProxyServersOfTheScan) {
+    script("case \"$1\" in\n"
+           "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
+           "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
+           "info) echo 8589934592 ;;\n"
+           "esac\n");
+    install();
+    auto docker = cache();
+    docker.refreshIfStale(true);
+    docker.waitForRefresh();
+    EXPECT_EQ(docker.vmMemoryLimit(), 8589934592u);
+
+    ProcessSnapshot snapshot;
+    snapshot.records = {{100, 1, "/usr/bin/dockerd", {}, 0, 1 << 20, nullopt},
+                        {200, 100, "/usr/bin/docker-proxy", {}, 0, 1 << 20, nullopt}};
+    PortScanner::Sources sources{
+        [](const std::vector<LibProc::ProcessRef>&) {
+            return std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>{{200, {{8080, "*"}}}};
+        },
+        [](const std::vector<std::int32_t>&) { return std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>{}; },
+        [](std::int32_t) { return std::optional<std::string>{}; },
+        "/home/anna",
+        nullptr,
+        &docker};
+    auto servers = PortScanner::scan(snapshot, sources);
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0].kind.name, "nginx");
+    EXPECT_EQ(servers[0].project, "shop");
+    EXPECT_EQ(servers[0].containerName, "web");
+    EXPECT_EQ(servers[0].memoryBytes, 12u << 20);
+
+    snapshot.records.erase(snapshot.records.begin());  // the engine stopped
+    EXPECT_EQ(PortScanner::scan(snapshot, sources)[0].containerName, nullopt);
+    EXPECT_TRUE(docker.current().ports.empty());
+}
+
+TEST_F(FakeDocker, AHungCommandIsStoppedAndTheNextTryWaitsEightSeconds) {
+    script("case \"$1\" in\n"
+           "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
+           "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
+           "esac\n");
+    install();
+    auto docker = cache(300ms);
+    docker.refreshIfStale(true);
+    docker.waitForRefresh();
+    ASSERT_EQ(docker.current().ports.size(), 1u);
+
+    script("exec sleep 30\n");
+    install();
+    now += 9s;
+    auto started = std::chrono::steady_clock::now();
+    docker.refreshIfStale(true);
+    docker.waitForRefresh();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "the watchdog ends each command";
+    EXPECT_EQ(docker.current().ports.size(), 1u) << "a failed command leaves its part as it was";
+    EXPECT_EQ(docker.current().memory.at("web"), 12u << 20);
+
+    script("case \"$1\" in ps) printf 'api\\tnode:22\\t0.0.0.0:3000->3000/tcp\\n' ;; esac\n");
+    install();
+    now += 8s;
+    docker.refreshIfStale(true);
+    docker.waitForRefresh();
+    EXPECT_TRUE(docker.current().ports.contains(8080)) << "8 seconds after the last try: still fresh";
+    now += 1s;
+    docker.refreshIfStale(true);
+    docker.waitForRefresh();
+    EXPECT_TRUE(docker.current().ports.contains(3000));
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,91 @@
+#include "core/servers/PortScanner.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarvik {
+namespace {
+
+ProcessRecord record(std::int32_t pid, std::int32_t ppid, std::string path, std::uint64_t memory,
+                     double cpu) {
+    return ProcessRecord{pid, ppid, std::move(path), AppOwner{}, cpu, memory, std::nullopt};
+}
+
+// A scripted machine: sockets, process facts and folders per pid.
+struct Population {
+    ProcessSnapshot snapshot;
+    std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> sockets;
+    std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> info;
+    std::unordered_map<std::int32_t, std::string> cwd;
+
+    PortScanner::Sources sources() const {
+        return {[this](const std::vector<LibProc::ProcessRef>&) { return sockets; },
+                [this](const std::vector<std::int32_t>& pids) {
+                    std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> some;
+                    for (auto pid : pids)
+                        if (info.contains(pid)) some.emplace(pid, info.at(pid));
+                    return some;
+                },
+                [this](std::int32_t pid) -> std::optional<std::string> {
+                    if (auto it = cwd.find(pid); it != cwd.end()) return it->second;
+                    return std::nullopt;
+                },
+                "/home/anna"};
+    }
+};
+
+TEST(PortScanner, SortsDevBeforeSystemThenPortThenPid) {
+    Population p;
+    p.snapshot.records = {
+        record(1, 0, "/usr/sbin/sshd", 1 << 20, 0), record(2, 1, "/usr/bin/node", 1 << 20, 0),
+        record(5, 1, "/usr/bin/node", 1 << 20, 0), record(10, 1, "/usr/bin/node", 1 << 20, 0)};
+    p.sockets = {{1, {{22, "*"}}}, {2, {{8080, "*"}}}, {5, {{3000, "*"}}}, {10, {{3000, "*"}}}};
+    auto servers = PortScanner::scan(p.snapshot, p.sources());
+    std::vector<std::int32_t> pids;
+    for (const auto& server : servers) pids.push_back(server.pid);
+    EXPECT_EQ(pids, (std::vector<std::int32_t>{5, 10, 2, 1}));
+    EXPECT_EQ(servers.back().category, ServerCategory::system);
+    EXPECT_NE(servers[0].id(), servers[1].id()) << "two processes on one port are two rows";
+}
+
+TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
+    Population p;
+    p.snapshot.records = {
+        record(10, 1, "/usr/bin/node", 100 * 1024, 1.0),  // dev server
+        record(11, 10, "/usr/bin/node", 50 * 1024, 2.0),  // its child, itself a server
+        record(12, 11, "/usr/bin/esbuild", 25 * 1024, 0.5),    record(13, 10, "/bin/sleep", 10 * 1024, 0.0),
+        record(20, 1, "/usr/sbin/sshd", 7 * 1024, 0.0),  // system: no tree totals
+        record(30, 1, "/usr/bin/docker-proxy", 4 * 1024, 0.0), record(31, 30, "/bin/sleep", 4 * 1024, 0.0),
+    };
+    p.sockets = {{10, {{3000, "*"}}}, {11, {{24678, "*"}}}, {20, {{22, "*"}}}, {30, {{8080, "*"}}}};
+    p.info = {{10, {999, 0.3, 65, "node server.js"}}};
+    p.cwd = {{10, "/home/anna/shop"}};
+    auto servers = PortScanner::scan(p.snapshot, p.sources());
+    ASSERT_EQ(servers.size(), 4u);
+
+    const auto& outer = servers[0];
+    EXPECT_EQ(outer.pid, 10);
+    EXPECT_EQ(outer.memoryBytes, 110u * 1024);
+    EXPECT_DOUBLE_EQ(*outer.cpuPercent, 1.0);
+    EXPECT_EQ(outer.processCount, 2);
+    EXPECT_EQ(outer.uptimeSeconds, 65);
+    EXPECT_EQ(outer.args, "node server.js");
+    EXPECT_EQ(outer.displayDirectory("/home/anna"), "~/shop");
+
+    const auto& docker = servers[1];
+    EXPECT_EQ(docker.kind.name, "Docker");
+    EXPECT_EQ(docker.memoryBytes, 4u * 1024) << "docker processes keep their own memory";
+    EXPECT_FALSE(docker.processCount);
+
+    const auto& inner = servers[2];
+    EXPECT_EQ(inner.memoryBytes, 75u * 1024);
+    EXPECT_EQ(inner.processCount, 2);
+    EXPECT_FALSE(inner.uptimeSeconds) << "no process facts, no uptime";
+    EXPECT_FALSE(inner.args);
+
+    EXPECT_EQ(servers[3].category, ServerCategory::system);
+    EXPECT_EQ(servers[3].memoryBytes, 7u * 1024);
+    EXPECT_FALSE(servers[3].processCount);
+}
+
+}  // namespace
+}  // namespace tarvik

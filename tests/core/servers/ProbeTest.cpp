@@ -1,0 +1,91 @@
+#include "core/servers/Probe.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "support/Listener.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::Listener;
+
+using namespace std::chrono_literals;
+
+std::string http(int status) {
+    return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+}
+
+TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
+    Listener ok(Listener::Mode::answer, http(404)), failing(Listener::Mode::answer, http(503));
+    Listener silent(Listener::Mode::silent), hangUp(Listener::Mode::hangUp);
+    Listener database(Listener::Mode::banner, std::string("\x4a\x00\x00\x00\x0a" "8.0.36\x00", 12));
+    int closedPort = [] {
+        Listener gone(Listener::Mode::hangUp);
+        return gone.port();
+    }();
+
+    auto found = PortProber::probe(ok.port(), 2.0);
+    ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(found));
+    EXPECT_EQ(std::get<HTTPProbe::Http>(found).status, 404);
+    EXPECT_GE(std::get<HTTPProbe::Http>(found).latencyMS, 1) << "latency is never 0";
+    EXPECT_TRUE(HTTPProbe::isHealthy(found));
+    auto broken = PortProber::probe(failing.port(), 2.0);
+    EXPECT_EQ(std::get<HTTPProbe::Http>(broken).status, 503);
+    EXPECT_FALSE(HTTPProbe::isHealthy(broken));
+
+    EXPECT_EQ(PortProber::probe(closedPort, 1.0), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
+    EXPECT_EQ(PortProber::probe(silent.port(), 0.3), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
+    EXPECT_EQ(PortProber::probe(hangUp.port(), 1.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
+    EXPECT_EQ(PortProber::probe(database.port(), 1.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
+    EXPECT_FALSE(HTTPProbe::isHealthy(HTTPProbe::NotHTTP{}));
+    EXPECT_EQ(HTTPProbe::label(HTTPProbe::NotHTTP{}), std::nullopt);
+    EXPECT_EQ(HTTPProbe::label(HTTPProbe::Http{200, 12}), "200 \u00B7 12ms");
+}
+
+TEST(PortProber, IgnoresProxiesFromTheEnvironment) {
+    Listener ok(Listener::Mode::answer, http(200));
+    // A proxy that would swallow the request; the probe must go straight to the port.
+    Listener proxy(Listener::Mode::silent);
+    std::string address = "http://127.0.0.1:" + std::to_string(proxy.port());
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) setenv(name, address.c_str(), 1);
+    auto outcome = PortProber::probe(ok.port(), 1.0);
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
+    ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(outcome));
+    EXPECT_EQ(std::get<HTTPProbe::Http>(outcome).status, 200);
+}
+
+TEST(PortProber, ManyProbesTakeAboutOneLimitInAll) {
+    std::vector<std::unique_ptr<Listener>> silent;
+    std::vector<int> ports;
+    for (int i = 0; i < 8; ++i) {
+        silent.push_back(std::make_unique<Listener>(Listener::Mode::silent));
+        ports.push_back(silent.back()->port());
+    }
+    auto started = std::chrono::steady_clock::now();
+    auto outcomes = PortProber::probeAll(ports, 0.4);
+    auto took = std::chrono::steady_clock::now() - started;
+    for (const auto& outcome : outcomes) EXPECT_EQ(outcome, HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
+    EXPECT_LT(took, 8 * 400ms / 2) << "probes one after another would take eight limits";
+}
+
+TEST(ServiceProtocols, DatabasesGiveConnectionStringsAndToolsHttp) {
+    auto of = [](std::string kind, int port) {
+        Server s;
+        s.kind.name = std::move(kind);
+        s.port = port;
+        return ServiceProtocols::of(s);
+    };
+    EXPECT_EQ(of("Redis", 6380), ServiceProtocol{ServiceProtocols::Database{"redis://localhost:6380"}});
+    EXPECT_EQ(of("PostgreSQL", 5432), ServiceProtocol{ServiceProtocols::Database{"postgres://localhost:5432"}});
+    EXPECT_EQ(of("Vite", 5173), ServiceProtocol{ServiceProtocols::Http{}});
+    EXPECT_EQ(of("Node", 3000), ServiceProtocol{ServiceProtocols::Unknown{}});
+    EXPECT_EQ(of("rapportd", 1), ServiceProtocol{ServiceProtocols::Unknown{}});
+    EXPECT_EQ(of("vite", 5173), ServiceProtocol{ServiceProtocols::Unknown{}}) << "names match exactly";
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,109 @@
+#include "core/servers/ProcessControl.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "core/servers/PortScanner.hpp"
+#include "core/platform/linux/ProcFs.hpp"
+#include "support/TempDir.hpp"
+#include "support/TestProcess.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Running, and not a zombie waiting for its parent.
+bool alive(pid_t pid) {
+    auto stat = ProcRoot().stat(pid);
+    return stat && stat->state != 'Z' && stat->state != 'X';
+}
+
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
+    for (auto waited = 0ms; waited < limit; waited += 50ms) {
+        if (!alive(pid)) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return !alive(pid);
+}
+
+TEST(ProcessControl, NeverSignalsPidOneOrItself) {
+    std::vector<std::int32_t> signalled;
+    ProcessControl control({{}, {}, [&](std::int32_t pid, int) { return signalled.push_back(pid), 0; }, 1ms});
+    EXPECT_FALSE(control.carryOut(StopActions::SignalProcess{1}));
+    EXPECT_FALSE(control.carryOut(StopActions::ForceSignalProcess{0}));
+    EXPECT_FALSE(control.carryOut(StopActions::SignalProcess{getpid()}));
+    control.tidyUp({Server{.pid = 1}, Server{.pid = getpid()}});
+    EXPECT_TRUE(signalled.empty());
+}
+
+TEST(ProcessControl, AnOrphanedChildIsSignalledAfterItsParent) {
+    test::TestProcess server(test::listener({"--children", "1"}));
+    auto numbers = server.numbers();
+    ASSERT_EQ(numbers.size(), 2u);
+    pid_t child = numbers[1];
+    ProcessControl control;
+    ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
+    control.waitIdle();
+    EXPECT_TRUE(waitUntilGone(child, 2s)) << "the sleep child re-parented to pid 1 must be stopped too";
+}
+
+TEST(ProcessControl, AChildUnderAnUnrelatedParentIsLeftAlone) {
+    // This test process adopts the orphans, so the child's new parent is neither 1 nor the server.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    test::TestProcess server(test::listener({"--children", "1"}));
+    pid_t child = server.numbers().at(1);
+    ProcessControl control;
+    ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
+    control.waitIdle();
+    bool survived = alive(child);
+    kill(child, SIGKILL);  // ours: started by the server this test started
+    waitpid(child, nullptr, 0);
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    EXPECT_TRUE(survived);
+}
+
+// The argv of a process, as the kernel holds it.
+std::vector<std::string> argv(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return ProcFs::arguments(raw);
+}
+
+TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
+    test::TempDir folder;
+    std::string title = "a b $(touch x) `touch y` 'q' " + folder.path().filename().string();
+    auto original = test::listener({"--title", title});
+    pid_t restarted = -1;
+    {
+        test::TestProcess server(original, folder.path().string());
+        ASSERT_FALSE(server.numbers().empty());
+        ProcessSampler sampler;
+        auto servers = PortScanner::scan(sampler.sample());
+        auto found = std::find_if(servers.begin(), servers.end(), [&](const Server& s) { return s.pid == server.pid(); });
+        ASSERT_NE(found, servers.end());
+        ProcessControl control;
+        ASSERT_TRUE(control.carryOut(StopActions::ForceSignalProcess{server.pid()}));
+        ASSERT_TRUE(waitUntilGone(server.pid(), 2s));
+        ASSERT_TRUE(control.restart(*found));
+        for (int tries = 0; tries < 100 && restarted < 0; ++tries) {
+            for (auto pid : ProcRoot().pids())
+                if (pid != server.pid() && argv(pid) == original) restarted = pid;
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    ASSERT_GT(restarted, 0) << "no process with the original argv appeared";
+    kill(restarted, SIGKILL);  // the relaunched listener, ours
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "x"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "y"));
+}
+
+}  // namespace
+}  // namespace tarvik

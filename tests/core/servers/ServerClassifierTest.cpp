@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "core/support/Paths.hpp"
+#include "core/servers/ServerClassifier.hpp"
+
+namespace tarvik {
+namespace {
+
+using ServerClassifier::classify;
+using std::nullopt;
+
+constexpr std::string_view testHome = "/srv/anna";
+
+TEST(ServerClassifierTest, ClassifiesByNameThenRulesThenPathsThenUserArea) {
+    struct Case {
+        const char* label;
+        std::string name;
+        std::optional<std::string> args, cwd;
+        std::string kind, symbol;  // symbol checked only for the kinds named after the process
+        ServerCategory category;
+    };
+    using enum ServerCategory;
+    const std::string gear = "gearshape.fill", terminal = "terminal.fill";
+    const Case cases[] = {
+        {"rule 1 before 15", "node", "node /Users/a/node_modules/.bin/vite", nullopt, "Vite", "", dev},
+        {"bare runtime", "node", "node server.js", nullopt, "Node", "", dev},
+        {"daemon name beats args", "rapportd", "node vite", "/Users/a", "rapportd", gear, system},
+        {"daemon name keeps case", "ControlCenter", nullopt, nullopt, "ControlCenter", gear, system},
+        {"Linux daemon", "NetworkManager", "/opt/nm", "/home/a", "NetworkManager", gear, system},
+        {"rule before path", "postgres", "/usr/lib/postgresql/16/bin/postgres", "/", "PostgreSQL", "", dev},
+        {"rule on the name alone", "mongod", nullopt, nullopt, "MongoDB", "", dev},
+        {"substring needle", "srv", "/exports/data/srv", nullopt, "Expo", "", dev},
+        {"lower-cased, rule 19 before 22", "Python", "PYTHON MANAGE.PY RUNSERVER", nullopt, "Django", "",
+         dev},
+        {"artisan before php", "php", "php artisan serve", nullopt, "Laravel", "", dev},
+        {"path before user area", "somed", "/usr/libexec/somed", "/Users/a/p", "somed", gear, system},
+        {"Linux /usr/lib", "helperd", "/usr/lib/x/helperd", "/home/a", "helperd", gear, system},
+        {"Linux /lib", "agentd", "/lib/x/agentd", "/home/a", "agentd", gear, system},
+        {"prefix lower-cased", "thing", "/USR/SBIN/thing", "/home/a/x", "thing", gear, system},
+        {"/usr/bin is the user's", "mytool", "/usr/bin/mytool", "/home/a/x", "mytool", terminal, dev},
+        {"bundle", "Tool", "/Applications/A Tool.app/Contents/MacOS/Tool", "/Users/a", "Tool", gear, system},
+        {"macOS user folder", "somed", nullopt, "/Users/a/project", "somed", terminal, dev},
+        {"given home", "tool", nullopt, "/srv/anna/project", "tool", terminal, dev},
+        {"sibling of home", "tool", nullopt, "/srv/annabel/project", "tool", gear, system},
+        {"root directory", "tool", nullopt, "/", "tool", gear, system},
+        {"nothing known", "tool", nullopt, nullopt, "tool", gear, system},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto result = classify(c.name, c.args, c.cwd, testHome);
+        EXPECT_EQ(result.kind.name, c.kind);
+        if (!c.symbol.empty()) {
+            EXPECT_EQ(result.kind, (ServerKind{c.name, c.symbol, TintToken::slate}));
+        }
+        EXPECT_EQ(result.category, c.category);
+    }
+}
+
+TEST(ServerClassifierTest, BundlePathIsIndependentOfTheCategory) {
+    auto electron =
+        classify("Electron", "/Applications/Dev.app/Contents/MacOS/Electron .", nullopt, testHome);
+    EXPECT_EQ(electron.category, ServerCategory::dev);
+    EXPECT_EQ(electron.appBundlePath, "/Applications/Dev.app");
+
+    const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
+        {nullopt, nullopt},
+        {"node server.js", nullopt},
+        {"/A/Outer.app/Contents/Inner.app/Contents/MacOS/x", "/A/Outer.app"},
+        {"/Applications/Shout.APP/Contents/MacOS/x", nullopt},  // case-sensitive
+    };
+    for (const auto& [args, expected] : cases) {
+        SCOPED_TRACE(args.value_or("(none)"));
+        EXPECT_EQ(AppBundle::path(args), expected);
+    }
+}
+
+TEST(ServerClassifierTest, ServerCarriesPortFactsAndClassification) {
+    Server server = classify(ListeningPort{4242, "node", "anna", 5173, "127.0.0.1"}, "node .bin/vite", "/home/a/web",
+                             1024, 2.5, 60, "main", "web", testHome);
+    EXPECT_EQ(server.id(), "4242:5173");
+    EXPECT_EQ(server.processName, "node");
+    EXPECT_EQ(server.kind.name, "Vite");
+    EXPECT_EQ(server.category, ServerCategory::dev);
+    EXPECT_EQ(server.project, "web");
+    EXPECT_FALSE(server.processCount || server.containerName || server.containerImage);
+}
+
+TEST(ServerClassifierTest, ProtectsOnlyOperatingSystemDaemons) {
+    const std::pair<const char*, bool> cases[] = {{"rapportd", true}, {"ControlCenter", true}, {"systemd-resolved", true},
+                                                  {"NetworkManager", true}, {"postgres", false}, {"nginx", false},
+                                                  {"node", false}, {"sshd-wrapper", false}};
+    for (const auto& [name, expected] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ServerClassifier::isProtectedSystemProcess(name), expected);
+    }
+}
+
+TEST(PathsTest, UserAreaIsUnderHomeFoldersOrTheGivenHome) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"/home/anna/x", "/root", true},
+        {"/Users/anna", "/root", true},
+        {"/srv/anna/x", "/srv/anna/", true},
+        {"/srv/anna", "/srv/anna", false},
+        {"/etc/x", "", false},
+        {"/etc/x", "/", false},
+        {"/homework/x", "/root", false},
+    };
+    for (const auto& [path, givenHome, expected] : cases) {
+        SCOPED_TRACE(std::string(path) + " in " + givenHome);
+        EXPECT_EQ(Paths::isUserArea(path, givenHome), expected);
+    }
+    const std::string& home = Paths::homeDirectory();
+    EXPECT_TRUE(home == "/" || (!home.empty() && home.back() != '/')) << home;
+}
+
+}  // namespace
+}  // namespace tarvik

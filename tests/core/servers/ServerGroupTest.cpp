@@ -1,0 +1,88 @@
+#include "core/servers/ServerGroup.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarvik {
+namespace {
+
+using std::nullopt;
+
+Server server(std::int32_t pid, int port, std::optional<std::string> project, std::optional<std::string> branch,
+              ServerCategory category = ServerCategory::dev, std::string kind = "Vite") {
+    Server s;
+    s.pid = pid;
+    s.port = port;
+    s.project = std::move(project);
+    s.branch = std::move(branch);
+    s.category = category;
+    s.kind.name = std::move(kind);
+    return s;
+}
+
+std::vector<std::string> titles(const std::vector<ServerGroup>& groups) {
+    std::vector<std::string> result;
+    for (const auto& group : groups) result.push_back(group.title + (group.branch ? "@" + *group.branch : ""));
+    return result;
+}
+
+std::vector<int> ports(const ServerGroup& group) {
+    std::vector<int> result;
+    for (const auto& s : group.servers) result.push_back(s.port);
+    return result;
+}
+
+TEST(ServerGrouper, ProjectsByTitleThenServicesThenSystem) {
+    auto groups = ServerGrouper::groups({
+        server(1, 8080, nullopt, nullopt, ServerCategory::system, "nginx"),
+        server(2, 5173, "Shop", nullopt),
+        server(3, 9000, nullopt, nullopt),
+        server(4, 3000, "shop", "main"),
+        server(5, 4000, "blog", nullopt),
+        server(6, 22, "shop", "main", ServerCategory::system, "sshd"),  // system wins over its project
+        server(7, 6000, "Zebra", nullopt),
+        server(8, 7000, "apple", nullopt),
+    });
+    EXPECT_EQ(titles(groups),
+              (std::vector<std::string>{"apple", "blog", "shop@main", "Zebra", "Services", "System"}));
+    EXPECT_EQ(ports(groups[2]), (std::vector<int>{3000, 5173}));
+    EXPECT_EQ(ports(groups[5]), (std::vector<int>{22, 8080}));
+    EXPECT_TRUE(groups[5].isSystem());
+    EXPECT_EQ(groups[4].kind, ServerGroup::Kind{ServerGroup::Services{}});
+    EXPECT_TRUE(ServerGrouper::groups({}).empty());
+}
+
+TEST(ServerGrouper, ProjectNamesShareAGroupByTheirLettersAndNumbersInAnyScript) {
+    const std::pair<std::vector<std::string>, std::size_t> cases[] = {
+        {{"My-App", "my_app", "MyApp"}, 1},
+        {{"Café", "CAFÉ", "café"}, 1},
+        {{"Straße", "STRASSE"}, 2},  // lower-casing, not folding: ß stays ß
+        {{"app1", "app2"}, 2},
+        {{"проект", "Проект"}, 1},
+    };
+    for (const auto& [names, groupCount] : cases) {
+        SCOPED_TRACE(names.front());
+        std::vector<Server> servers;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            servers.push_back(server(static_cast<std::int32_t>(i + 1), 3000 + static_cast<int>(i), names[i], nullopt));
+        EXPECT_EQ(ServerGrouper::groups(servers).size(), groupCount);
+    }
+}
+
+TEST(PortMerger, OneRowPerProcessAndKindWithItsPortsAscending) {
+    std::vector<Server> servers{server(10, 8080, nullopt, nullopt), server(10, 3000, nullopt, nullopt),
+                                server(11, 4000, nullopt, nullopt), server(10, 3001, nullopt, nullopt),
+                                server(10, 9229, nullopt, nullopt, ServerCategory::dev, "Node")};
+    auto rows = PortMerger::merge(servers);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].ports, (std::vector<int>{3000, 3001, 8080}));
+    EXPECT_EQ(rows[0].primary.port, 8080) << "the first server stays the primary";
+    EXPECT_EQ(rows[0].id(), "10:Vite");
+    EXPECT_EQ(rows[2].id(), "10:Node");
+    auto grouped = ServerGrouper::groups(servers);
+    EXPECT_EQ(PortMerger::merge(grouped[0].servers)[0].primary.port, 3000) << "in a group, the lowest port";
+    EXPECT_EQ(ServerGrouper::rowCount(servers), 3);
+    EXPECT_EQ(grouped[0].displayCount(), 3);
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,185 @@
+#include "core/storage/StorageScanner.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/support/Spawn.hpp"
+#include "support/TempDir.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace StorageScanner;
+using Kind = StorageItem::Kind;
+using std::nullopt;
+
+const Location& row(std::string_view path) {
+    for (const auto& location : locations())
+        if (location.path == path) return location;
+    throw std::logic_error("no row " + std::string(path));
+}
+
+StorageItem cache(const std::string& home, const Location& location, std::uint64_t bytes) {
+    return {
+        expand(location.path, home), location.title, location.detail, bytes, location.kind, nullopt, false};
+}
+
+std::uint64_t duBytes(const std::string& path) {
+    return parseDu(Spawn::run("/usr/bin/du", {"-sk", path}).output).at(path);
+}
+
+TEST(StorageScanner, TableKeepsTheMacRowsInOrderThenLinuxOnes) {
+    ASSERT_GT(locations().size(), 22u);
+    EXPECT_EQ(locations()[0].title, "iPhone and iPad support files");
+    EXPECT_EQ(locations()[2].kind, Kind::simulators());
+    EXPECT_EQ(locations()[4].kind, Kind::personal());
+    EXPECT_EQ(locations()[21],
+              (Location{"~/Library/Caches/Google", "Google Chrome cache",
+                        "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it "
+                        "as you browse.",
+                        Kind::regenerable()}));
+    EXPECT_EQ(expand("~/x", "/home/a"), "/home/a/x");
+    EXPECT_EQ(expand("/opt/x", "/home/a"), "/opt/x");
+}
+
+TEST(StorageScanner, ParsesDuOutput) {
+    const std::pair<const char*, std::map<std::string, std::uint64_t>> cases[] = {
+        {"123\t/Users/a/Library/Caches/Yarn\n", {{"/Users/a/Library/Caches/Yarn", 125952}}},
+        {"abc\t/x\nno tab here\n4\t/y\n\n", {{"/y", 4096}}},
+        {" 1 \t/z\n2\t/z\n3\t/a\tb\n", {{"/z", 2048}}},
+        {"", {}},
+    };
+    for (const auto& [output, sizes] : cases) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(parseDu(output), sizes);
+    }
+}
+
+TEST(StorageScanner, ParsesMdlsPiecesAndSkipsUnreadableSizes) {
+    const std::string home = "/Users/a";
+    std::vector<std::string> paths{"/Users/a/Movies/film.mov", "/Users/a/Downloads/x.zip",
+                                   "/Users/a/Library/Containers/com.docker.docker/Data/Docker.raw",
+                                   "/Users/a/none"};
+    std::string mdls = std::string("(null)\0 734003200\n\0", 19) +
+                       std::string("2024-03-01 10:20:30 +0100\0abc\0", 30) +
+                       std::string("2024-03-01 10:20:30 +0000\0 900\0", 31) + "2024-01-01 00:00:00 +0000";
+    auto date = std::chrono::system_clock::from_time_t(1709288430);
+    EXPECT_EQ(parseLargeFiles(paths, mdls, home),
+              (std::vector<StorageItem>{
+                  {paths[0], "film.mov", "~/Movies", 734003200, Kind::personal(), nullopt, true},
+                  {paths[2], "Docker.raw", "~/Library/Containers/com.docker.docker/Data", 900,
+                   Kind::appData("Docker"), date, true}}));
+    EXPECT_EQ(parseMdlsDate("2024-03-01 11:20:30 +0100"), date);
+    EXPECT_EQ(parseMdlsDate("(null)"), nullopt);
+    EXPECT_TRUE(isInsideBundle("/Users/a/Applications/Big.app/Contents/data.bin"));
+    EXPECT_TRUE(isInsideBundle("/Users/a/Pictures/P.photoslibrary/originals/1.heic"));
+    EXPECT_FALSE(isInsideBundle("/Users/a/Movies/film.mov"));
+    EXPECT_FALSE(isInsideBundle("/Users/a/Downloads/Tool.app"));
+}
+
+TEST(StorageScanner, NamesTheOwnerByDataFolder) {
+    const std::string home = "/home/a";
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {home + "/Library/Containers/com.docker.docker/Data/vms/0/data/Docker.raw", "Docker"},
+        {home + "/Library/Application Support/Slack/Cache/x", "Slack"},
+        {home + "/Library/Group Containers/group.com.example.Notes/db", "Notes"},
+        {home + "/Library/Caches/com.apple.mail/x", "com.apple.mail"},
+        {home + "/Library/Mail/V10/x", nullopt},
+        {home + "/.local/share/Steam/steamapps/game.pak", "Steam"},
+        {home + "/.config/Code/Cache/data", "Code"},
+        {home + "/.var/app/org.mozilla.firefox/cache/x", "firefox"},
+        {home + "/snap/spotify/common/x", "spotify"},
+        {home + "/.docker/desktop/vms/0/data/Docker.raw", "Docker"},
+        {home + "/Downloads/x.iso", nullopt},
+        {"/srv/Library/Caches/App/x", nullopt},
+    };
+    for (const auto& [path, app] : cases) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(owner(path, home), app);
+    }
+    EXPECT_EQ(appName("com.apple.Photos"), "Photos");
+    EXPECT_EQ(appName("Solo"), "Solo");
+}
+
+TEST(StorageScanner, CountsOnlyWhatToolsRebuildAndHoldsNoPurgeableSpace) {
+    StorageReport report;
+    report.clearable = {{"/a", "a", "", 2'000'000'000, Kind::regenerable(), nullopt, false},
+                        {"/b", "b", "", 1'000'000'000, Kind::personal(), nullopt, false},
+                        {"/c", "c", "", 3'000'000'000, Kind::simulators(), nullopt, false},
+                        {"/d", "d", "", 7, Kind::appData("Docker"), nullopt, false}};
+    EXPECT_EQ(report.clearableBytes(), 5'000'000'000u);
+    EXPECT_EQ(purgeable(100, 100), 0u);
+    EXPECT_EQ(purgeable(100, 150), 50u);
+    EXPECT_EQ(purgeable(nullopt, 150), 0u);
+    EXPECT_EQ(purgeable(), 0u);
+}
+
+TEST(StorageScanner, ListsCachesFromTheMinimumUpLargestFirstInTableOrderWhenEqual) {
+    test::TempDir home;
+    const std::string h = home.path().string();
+    home.write(".cache/pip/a", std::string(200 * 1024, 'x'));  // equal to the Yarn one below
+    home.write("Library/Caches/Yarn/a", std::string(200 * 1024, 'x'));
+    home.write(".npm/_cacache/a", std::string(400 * 1024, 'x'));
+    home.write(".cargo/registry/a", std::string(16 * 1024, 'x'));  // under the minimum
+    auto minimum = duBytes(h + "/Library/Caches/Yarn");
+    ASSERT_EQ(duBytes(h + "/.cache/pip"), minimum);
+    auto npm = duBytes(h + "/.npm/_cacache");
+    EXPECT_EQ(clearable(h, minimum),
+              (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm),
+                                        cache(h, row("~/Library/Caches/Yarn"), minimum),
+                                        cache(h, row("~/.cache/pip"), minimum)}));
+    EXPECT_EQ(clearable(h, minimum + 1), (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm)}));
+    test::TempDir empty;
+    EXPECT_EQ(clearable(empty.path().string(), 0), std::vector<StorageItem>{});
+}
+
+StorageItem onDisk(const std::string& path, const std::string& home) {
+    struct stat info {};
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    auto accessed = std::chrono::system_clock::from_time_t(info.st_atim.tv_sec) +
+                    std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                        std::chrono::nanoseconds(info.st_atim.tv_nsec));
+    return largeFileItem(path, static_cast<std::uint64_t>(info.st_blocks) * 512, accessed, home);
+}
+
+TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesAndLinks) {
+    test::TempDir outside;
+    outside.write("huge.bin", std::string(512 * 1024, 'x'));
+    test::TempDir home;
+    const std::string h = home.path().string();
+    home.write("Movies/film.mov", std::string(300 * 1024, 'x'));
+    home.write("Downloads/disk.iso", std::string(200 * 1024, 'x'));
+    home.write(".config/Slack/Cache/blob", std::string(250 * 1024, 'x'));
+    home.write("Applications/Big.app/Contents/data.bin", std::string(400 * 1024, 'x'));
+    home.write("Pictures/Mine.photoslibrary/originals/1.heic", std::string(400 * 1024, 'x'));
+    home.write(".npm/_cacache/content/big", std::string(400 * 1024, 'x'));
+    home.write(".local/share/Trash/files/gone.bin", std::string(400 * 1024, 'x'));
+    home.write("notes.txt", std::string(10 * 1024, 'x'));
+    home.link("loop/self", "..");
+    home.link("loop/to-home", h);
+    home.link("outside.bin", outside / "huge.bin");
+    home.link("dangling", h + "/nowhere/at/all");
+
+    const std::uint64_t minimum = 100 * 1024;
+    auto expected = std::vector<StorageItem>{onDisk(h + "/Movies/film.mov", h),
+                                             onDisk(h + "/.config/Slack/Cache/blob", h),
+                                             onDisk(h + "/Downloads/disk.iso", h)};
+    ASSERT_EQ(expected[1].kind, Kind::appData("Slack"));
+    EXPECT_EQ(largeFiles(h, minimum, 15), expected);
+    EXPECT_EQ(largeFiles(h, minimum, 1), std::vector<StorageItem>{expected[0]});
+    EXPECT_EQ(largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0}), std::vector<StorageItem>{});
+}
+
+TEST(StorageScanner, SkipsAFolderItCannotOpen) {
+    if (geteuid() == 0) GTEST_SKIP() << "root opens every folder";
+    test::TempDir home;
+    const std::string h = home.path().string();
+    home.write("locked/big.bin", std::string(300 * 1024, 'x'));
+    home.write("open/big.bin", std::string(300 * 1024, 'x'));
+    ASSERT_EQ(chmod((h + "/locked").c_str(), 0), 0);
+    EXPECT_EQ(largeFiles(h, 100 * 1024, 15), std::vector<StorageItem>{onDisk(h + "/open/big.bin", h)});
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "core/analysis/HeatReport.hpp"
+#include "core/support/Words.hpp"
+
+namespace tarvik {
+namespace {
+
+using Words::Platform;
+
+TEST(WordsTest, LinuxReplacesWholeWordsOnlyAndMacOSKeepsTheText) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Your Mac is warm", "Your computer is warm"},
+        {"Mac gets hot", "Computer gets hot"},
+        {"less than the Mac's total", "less than the computer's total"},
+        {"the Mac\u2019s total", "the computer\u2019s total"},
+        {"Time Machine is backing up your Mac.", "Time Machine is backing up your computer."},
+        {"macOS needs free space. Parts of macOS", "Linux needs free space. Parts of Linux"},
+        {"Show in Finder", "Show in Files"},
+        {"MacBook, iMac, Macs, MacOS, Finders, Mac_1", "MacBook, iMac, Macs, MacOS, Finders, Mac_1"},
+        {"", ""},
+    };
+    for (const auto& [mac, worded] : cases) {
+        SCOPED_TRACE(mac);
+        EXPECT_EQ(Words::forPlatform(mac, Platform::Linux), worded);
+        EXPECT_EQ(Words::forPlatform(mac, Platform::macOS), mac);
+    }
+}
+
+TEST(WordsTest, CurrentPlatformWordingIsLinux) {
+    ASSERT_EQ(Words::current(), Platform::Linux);
+    EXPECT_EQ(Words::text("Measuring your Mac."), "Measuring your computer.");
+    EXPECT_EQ(Words::choose("Apple silicon slows down", "The processor slows down"),
+              "The processor slows down");
+    EXPECT_EQ(normalTemperatureNote().find("Apple"), std::string::npos);
+    EXPECT_TRUE(normalTemperatureNote().starts_with("Temperature is normal. "));
+}
+
+}  // namespace
+}  // namespace tarvik
