@@ -6,11 +6,11 @@
 #include <benchmark/benchmark.h>
 
 #include "core/platform/LibProc.hpp"
-#include "core/servers/PortScanner.hpp"
-#include "core/processes/ProcessSampler.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
 #include "core/platform/linux/SocketTable.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/servers/PortScanner.hpp"
 
 namespace {
 
@@ -90,7 +90,8 @@ void BM_ProcessInfo(benchmark::State& state) {
     ProcessSampler sampler;
     auto snapshot = sampler.sample();
     std::vector<std::int32_t> pids;
-    for (const auto& [pid, sockets] : LibProc::listeningSockets(std::vector<LibProc::ProcessRef>{})) pids.push_back(pid);
+    for (const auto& [pid, sockets] : LibProc::listeningSockets(std::vector<LibProc::ProcessRef>{}))
+        pids.push_back(pid);
     for (const auto& record : snapshot.records)
         if (pids.size() < 60) pids.push_back(record.pid);
     for (auto _ : state) benchmark::DoNotOptimize(LibProc::processInfo(pids).size());

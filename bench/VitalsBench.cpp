@@ -2,8 +2,8 @@
 // snapshot (the snapshot itself is measured in ScanBench).
 #include <benchmark/benchmark.h>
 
-#include "core/processes/ProcessSampler.hpp"
 #include "core/machine/SystemMonitor.hpp"
+#include "core/processes/ProcessSampler.hpp"
 
 namespace {
 

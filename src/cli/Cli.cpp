@@ -10,8 +10,8 @@
 #include "cli/DoctorCommand.hpp"
 #include "cli/ListCommand.hpp"
 #include "cli/NetCommand.hpp"
-#include "cli/StorageCommand.hpp"
 #include "cli/StopCommand.hpp"
+#include "cli/StorageCommand.hpp"
 #include "cli/VitalsCommand.hpp"
 
 namespace tarvik::cli {

@@ -22,7 +22,9 @@ inline CLI::Validator seconds(bool zeroAllowed) {
             auto value = Text::parseDouble(text);
             bool fits = value && (zeroAllowed ? *value >= 0 : *value > 0) && *value <= 60;
             if (fits) return "";
-            return (zeroAllowed ? "takes seconds from 0 to 60, not " : "takes seconds above 0 up to 60, not ") + text;
+            return (zeroAllowed ? "takes seconds from 0 to 60, not "
+                                : "takes seconds above 0 up to 60, not ") +
+                   text;
         },
         "SECONDS");
 }

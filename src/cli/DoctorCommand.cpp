@@ -1,5 +1,5 @@
-#include "cli/CliSupport.hpp"
 #include "cli/DoctorCommand.hpp"
+#include "cli/CliSupport.hpp"
 
 #include <fmt/format.h>
 
@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "core/analysis/AppExplainer.hpp"
-#include "core/servers/PortScanner.hpp"
-#include "core/processes/ProcessSampler.hpp"
-#include "core/machine/SystemMonitor.hpp"
-#include "core/support/Text.hpp"
 #include "core/analysis/VitalsRecorder.hpp"
+#include "core/machine/SystemMonitor.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/servers/PortScanner.hpp"
+#include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {
@@ -22,8 +22,11 @@ using Json = nlohmann::ordered_json;
 
 }  // namespace
 
-std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& findings, const Terminal& terminal) {
-    auto bold = [&](const std::string& text) { return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text; };
+std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& findings,
+                         const Terminal& terminal) {
+    auto bold = [&](const std::string& text) {
+        return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
+    };
     std::string out = bold(headline(heat.level)) + " (" + std::string(name(heat.level)) + ")";
     std::vector<std::string> readings;
     if (heat.chipCelsius) readings.push_back(fmt::format("chip {:.0f} °C", *heat.chipCelsius));
@@ -34,7 +37,8 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
     for (const auto& cause : heat.causes) {
         if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
             auto explanation = AppExplainer::explain(app->usage);
-            out += fmt::format("  • {} ({:.0f}% CPU): {}", explanation.title, app->usage.cpuPercent, explanation.why);
+            out += fmt::format("  • {} ({:.0f}% CPU): {}", explanation.title, app->usage.cpuPercent,
+                               explanation.why);
             if (!explanation.advice.empty()) out += " " + explanation.advice;
         } else {
             const auto& charging = std::get<HeatCauses::Charging>(cause);

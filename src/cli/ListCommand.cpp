@@ -1,5 +1,5 @@
-#include "cli/CliSupport.hpp"
 #include "cli/ListCommand.hpp"
+#include "cli/CliSupport.hpp"
 
 #include <fmt/format.h>
 
@@ -9,14 +9,14 @@
 #include <thread>
 
 #include "cli/ServerJson.hpp"
+#include "core/machine/SystemVitals.hpp"
 #include "core/platform/LibProc.hpp"
-#include "core/support/ByteFormat.hpp"
+#include "core/processes/ProcessSampler.hpp"
 #include "core/servers/DevFootprint.hpp"
 #include "core/servers/PortScanner.hpp"
-#include "core/machine/SystemVitals.hpp"
 #include "core/servers/Probe.hpp"
 #include "core/servers/ServerGroup.hpp"
-#include "core/processes/ProcessSampler.hpp"
+#include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
 
@@ -27,18 +27,30 @@ namespace {
 // An ANSI colour for each tint token, close to the views' palette.
 std::string_view ansiColour(TintToken tint) {
     switch (tint) {
-        case TintToken::yellow: return "\x1b[38;5;220m";
-        case TintToken::amber: return "\x1b[38;5;214m";
-        case TintToken::orange: return "\x1b[38;5;208m";
-        case TintToken::red: return "\x1b[38;5;203m";
-        case TintToken::pink: return "\x1b[38;5;211m";
-        case TintToken::purple: return "\x1b[38;5;141m";
-        case TintToken::indigo: return "\x1b[38;5;105m";
-        case TintToken::blue: return "\x1b[38;5;75m";
-        case TintToken::teal: return "\x1b[38;5;80m";
-        case TintToken::emerald: return "\x1b[38;5;42m";
-        case TintToken::green: return "\x1b[38;5;113m";
-        case TintToken::slate: return "\x1b[38;5;247m";
+        case TintToken::yellow:
+            return "\x1b[38;5;220m";
+        case TintToken::amber:
+            return "\x1b[38;5;214m";
+        case TintToken::orange:
+            return "\x1b[38;5;208m";
+        case TintToken::red:
+            return "\x1b[38;5;203m";
+        case TintToken::pink:
+            return "\x1b[38;5;211m";
+        case TintToken::purple:
+            return "\x1b[38;5;141m";
+        case TintToken::indigo:
+            return "\x1b[38;5;105m";
+        case TintToken::blue:
+            return "\x1b[38;5;75m";
+        case TintToken::teal:
+            return "\x1b[38;5;80m";
+        case TintToken::emerald:
+            return "\x1b[38;5;42m";
+        case TintToken::green:
+            return "\x1b[38;5;113m";
+        case TintToken::slate:
+            return "\x1b[38;5;247m";
     }
     return "";
 }
@@ -112,14 +124,16 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     auto groups = shownGroups(servers, all);
     if (groups.empty()) {
         return all ? Words::text("No listening servers found among the processes this user can read.\n")
-                   : Words::text("No dev servers are running. Use --all to include the system's listeners.\n");
+                   : Words::text(
+                         "No dev servers are running. Use --all to include the system's listeners.\n");
     }
     std::vector<std::vector<MergedServer>> merged;
     for (const auto& group : groups) merged.push_back(PortMerger::merge(group.servers));
     // A worktree on another branch than its project's heading shows its own in a column.
     bool branches = false;
     for (std::size_t g = 0; g < groups.size(); ++g)
-        for (const auto& row : merged[g]) branches = branches || (row.primary.branch && row.primary.branch != groups[g].branch);
+        for (const auto& row : merged[g])
+            branches = branches || (row.primary.branch && row.primary.branch != groups[g].branch);
 
     // One table for every group, so that the columns line up across the headings.
     std::vector<std::vector<std::string>> rows;
@@ -130,16 +144,17 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     for (std::size_t g = 0; g < groups.size(); ++g) {
         for (const auto& row : merged[g]) {
             const Server& server = row.primary;
-            rows.push_back({"  " + server.kind.name, portsText(row.ports), server.address, std::to_string(server.pid),
-                            server.memoryLabel().value_or("-"), cpuText(server.cpuPercent),
-                            server.uptimeLabel().value_or("-"), server.displayDirectory().value_or("-"),
-                            commandText(server)});
+            rows.push_back({"  " + server.kind.name, portsText(row.ports), server.address,
+                            std::to_string(server.pid), server.memoryLabel().value_or("-"),
+                            cpuText(server.cpuPercent), server.uptimeLabel().value_or("-"),
+                            server.displayDirectory().value_or("-"), commandText(server)});
             if (branches) rows.back().insert(rows.back().end() - 1, server.branch.value_or(""));
             if (health) {
                 // A row shows the health of the first of its ports that answered.
                 std::string label = "-";
                 for (const auto& s : groups[g].servers) {
-                    auto found = s.pid == server.pid && s.kind == server.kind ? health->find(s.id()) : health->end();
+                    auto found =
+                        s.pid == server.pid && s.kind == server.kind ? health->find(s.id()) : health->end();
                     if (found != health->end()) {
                         label = found->second;
                         break;
@@ -161,7 +176,9 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
         at = end + 1;
     }
 
-    auto bold = [&](const std::string& text) { return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text; };
+    auto bold = [&](const std::string& text) {
+        return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
+    };
     std::string out = bold(lines[0]) + "\n";
     std::size_t line = 1;
     for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -182,11 +199,11 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
 }
 
 std::string footprintLine(const DevFootprint& footprint) {
-    return Words::text("Servers and containers use " + ByteFormat::short_(footprint.devBytes()) + " (servers " +
-                       ByteFormat::short_(footprint.serversBytes) + ", containers " +
+    return Words::text("Servers and containers use " + ByteFormat::short_(footprint.devBytes()) +
+                       " (servers " + ByteFormat::short_(footprint.serversBytes) + ", containers " +
                        ByteFormat::short_(footprint.containersBytes) + "); everything else " +
-                       ByteFormat::short_(footprint.otherBytes) + " of the " + ByteFormat::short_(footprint.usedBytes) +
-                       " in use.");
+                       ByteFormat::short_(footprint.otherBytes) + " of the " +
+                       ByteFormat::short_(footprint.usedBytes) + " in use.");
 }
 
 int runList(const ListOptions& options, std::ostream& out) {
@@ -217,8 +234,10 @@ void addListCommand(CLI::App& app, ListOptions& options) {
         ->capture_default_str();
     list->add_flag("--all", options.all, "Include the operating system's own listeners");
     auto* json = list->add_flag("--json", options.json, "Print the servers as a JSON array");
-    list->add_flag("--probe", options.probe, "Ask every HTTP server for its status and latency (one second at most)");
-    list->add_flag("--groups", options.groups, "With --json, print the groups the panel shows, rows merged per process")
+    list->add_flag("--probe", options.probe,
+                   "Ask every HTTP server for its status and latency (one second at most)");
+    list->add_flag("--groups", options.groups,
+                   "With --json, print the groups the panel shows, rows merged per process")
         ->needs(json);
 }
 

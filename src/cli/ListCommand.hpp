@@ -19,8 +19,8 @@ struct ListOptions {
     double interval = 1.0;  // seconds between the two samples; 0 takes one
     bool all = false;       // include the operating system's listeners
     bool json = false;
-    bool groups = false;    // with json: the grouped form
-    bool probe = false;     // ask every HTTP server for its health
+    bool groups = false;  // with json: the grouped form
+    bool probe = false;   // ask every HTTP server for its health
 };
 
 // Registers `list` on the app; the callback runs it into `out`.
@@ -34,8 +34,8 @@ void addListCommand(CLI::App& app, ListOptions& options);
 
 // One block per group (heading with its branch, then a row per process and kind with all its
 // ports), or a sentence when there is nothing to show.
-[[nodiscard]] std::string renderServerTable(const std::vector<Server>& servers, bool all, const Terminal& terminal,
-                                            const HealthLabels* health = nullptr);
+[[nodiscard]] std::string renderServerTable(const std::vector<Server>& servers, bool all,
+                                            const Terminal& terminal, const HealthLabels* health = nullptr);
 
 // Probes the HTTP servers all at once (one second at most) and labels those that answered HTTP.
 [[nodiscard]] HealthLabels probeHealth(const std::vector<Server>& servers);

@@ -19,7 +19,8 @@ std::string renderNet(const std::vector<ProcessTraffic>& rows, const Terminal& t
     std::vector<std::vector<std::string>> table{{"PID", "IN", "OUT", "PROCESS"}};
     for (const auto& row : rows)
         table.push_back({std::to_string(row.pid), ByteFormat::rate(static_cast<double>(row.bytesIn)),
-                         ByteFormat::rate(static_cast<double>(row.bytesOut)), row.name.empty() ? "?" : row.name});
+                         ByteFormat::rate(static_cast<double>(row.bytesOut)),
+                         row.name.empty() ? "?" : row.name});
     return alignedTable(table, {true, true, true, false}, terminal.width);
 }
 
@@ -35,7 +36,8 @@ nlohmann::ordered_json toJson(const std::vector<ProcessTraffic>& rows) {
 }
 
 CLI::App* addNetCommand(CLI::App& app, NetOptions& options) {
-    auto* net = app.add_subcommand("net", "Watch TCP traffic for a second and show the processes moving data");
+    auto* net =
+        app.add_subcommand("net", "Watch TCP traffic for a second and show the processes moving data");
     net->add_flag("--json", options.json, "Print the rows as JSON");
     return net;
 }
@@ -52,8 +54,10 @@ int runNet(const NetOptions& options, std::ostream& out, std::ostream& err) {
         }
         if (progress) err << "\r\x1b[K" << std::flush;
     });
-    if (options.json) out << toJson(rows).dump(2) << '\n';
-    else out << renderNet(rows, Terminal::of(stdout));
+    if (options.json)
+        out << toJson(rows).dump(2) << '\n';
+    else
+        out << renderNet(rows, Terminal::of(stdout));
     return 0;
 }
 

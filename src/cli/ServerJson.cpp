@@ -30,7 +30,8 @@ nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health) 
     json["isExposedToNetwork"] = server.isExposedToNetwork();
     if (health) {
         auto label = health->find(server.id());
-        json["health"] = label == health->end() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(label->second);
+        json["health"] =
+            label == health->end() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(label->second);
     }
     return json;
 }

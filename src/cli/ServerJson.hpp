@@ -17,7 +17,8 @@ namespace tarvik::cli {
 using HealthLabels = std::unordered_map<std::string, std::string>;
 
 [[nodiscard]] nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health = nullptr);
-[[nodiscard]] nlohmann::ordered_json toJson(const std::vector<Server>& servers, const HealthLabels* health = nullptr);
+[[nodiscard]] nlohmann::ordered_json toJson(const std::vector<Server>& servers,
+                                            const HealthLabels* health = nullptr);
 
 // Groups as {title, kind ("project", "services" or "system"), branch, servers}, each server a
 // merged row: its primary server's members plus `ports`.

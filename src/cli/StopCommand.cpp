@@ -59,7 +59,8 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
     std::set<std::string> done;
     int status = 0;
     for (const auto& server : targets) {
-        std::string key = isContainer(server) ? "container:" + *server.containerName : std::to_string(server.pid);
+        std::string key =
+            isContainer(server) ? "container:" + *server.containerName : std::to_string(server.pid);
         if (!done.insert(key).second) continue;
         if (!isContainer(server) && ServerClassifier::isProtectedSystemProcess(server.processName)) {
             err << Words::text("tarvik: " + server.processName + " belongs to macOS; it is not stopped.\n");

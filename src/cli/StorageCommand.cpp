@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "cli/Terminal.hpp"
+#include "core/storage/StorageActions.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Paths.hpp"
-#include "core/storage/StorageActions.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {

@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/support/Date.hpp"
 #include "core/storage/StorageScanner.hpp"
+#include "core/support/Date.hpp"
 
 namespace CLI {
 class App;

@@ -26,8 +26,8 @@ Terminal Terminal::of(std::FILE* stream) {
 }
 
 std::size_t displayWidth(std::string_view text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string truncate(std::string_view text, std::size_t width) {
@@ -43,8 +43,8 @@ std::string truncate(std::string_view text, std::size_t width) {
     return out + "…";
 }
 
-std::string alignedTable(const std::vector<std::vector<std::string>>& rows, const std::vector<bool>& rightAligned,
-                         std::optional<int> width) {
+std::string alignedTable(const std::vector<std::vector<std::string>>& rows,
+                         const std::vector<bool>& rightAligned, std::optional<int> width) {
     std::vector<std::size_t> widths;
     for (const auto& row : rows) {
         if (widths.size() < row.size()) widths.resize(row.size(), 0);

@@ -10,8 +10,8 @@ namespace tarvik::cli {
 
 // Facts about where the output goes.
 struct Terminal {
-    bool colour = false;           // ANSI colour is welcome
-    std::optional<int> width;      // columns; nullopt when unknown (a pipe without $COLUMNS)
+    bool colour = false;       // ANSI colour is welcome
+    std::optional<int> width;  // columns; nullopt when unknown (a pipe without $COLUMNS)
 
     // The standard output's terminal: colour only on a tty without NO_COLOR; the width from the tty,
     // else $COLUMNS.

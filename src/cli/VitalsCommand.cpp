@@ -1,5 +1,5 @@
-#include "cli/CliSupport.hpp"
 #include "cli/VitalsCommand.hpp"
+#include "cli/CliSupport.hpp"
 
 #include <fmt/format.h>
 
@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <thread>
 
-#include "core/support/ByteFormat.hpp"
-#include "core/processes/ProcessSampler.hpp"
 #include "core/machine/SystemMonitor.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
 
@@ -35,10 +35,14 @@ std::optional<std::string> mapped(const std::optional<T>& value, Format format) 
 
 std::string_view thermalName(ThermalLevel level) {
     switch (level) {
-        case ThermalLevel::nominal: return "nominal";
-        case ThermalLevel::fair: return "fair";
-        case ThermalLevel::serious: return "serious";
-        case ThermalLevel::critical: return "critical";
+        case ThermalLevel::nominal:
+            return "nominal";
+        case ThermalLevel::fair:
+            return "fair";
+        case ThermalLevel::serious:
+            return "serious";
+        case ThermalLevel::critical:
+            return "critical";
     }
     return "nominal";
 }
@@ -47,8 +51,8 @@ std::string batteryText(const BatteryStatus& battery) {
     std::string text = std::to_string(battery.percent) + "%";
     text += battery.isCharging ? ", charging" : battery.onPower ? ", on power" : ", on battery";
     if (battery.minutesRemaining)
-        text += fmt::format(", {}h {:02d}m {}", *battery.minutesRemaining / 60, *battery.minutesRemaining % 60,
-                            battery.isCharging ? "to full" : "left");
+        text += fmt::format(", {}h {:02d}m {}", *battery.minutesRemaining / 60,
+                            *battery.minutesRemaining % 60, battery.isCharging ? "to full" : "left");
     if (battery.watts) text += fmt::format(", {:.1f} W", *battery.watts);
     if (battery.healthPercent) text += ", health " + std::to_string(*battery.healthPercent) + "%";
     if (battery.cycleCount) text += ", " + std::to_string(*battery.cycleCount) + " cycles";
@@ -73,8 +77,8 @@ std::string appTable(std::vector<AppUsage> apps, bool byMemory, const Terminal& 
     if (apps.size() > 8) apps.resize(8);
     std::vector<std::vector<std::string>> rows{{"  APP", "CPU", "MEMORY", "PROCESSES"}};
     for (const auto& app : apps)
-        rows.push_back({"  " + app.name, fmt::format("{:.1f}%", app.cpuPercent), ByteFormat::short_(app.memoryBytes),
-                        std::to_string(app.processCount)});
+        rows.push_back({"  " + app.name, fmt::format("{:.1f}%", app.cpuPercent),
+                        ByteFormat::short_(app.memoryBytes), std::to_string(app.processCount)});
     return alignedTable(rows, {false, true, true, true}, terminal.width);
 }
 
@@ -83,27 +87,30 @@ std::string appTable(std::vector<AppUsage> apps, bool byMemory, const Terminal& 
 std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, const Terminal& terminal) {
     std::vector<std::pair<std::string, std::string>> lines;
     lines.emplace_back("CPU", orNA(mapped(vitals.cpu, [](const CPULoad& cpu) {
-                           return percent(cpu.busy) + " busy (" + percent(cpu.user) + " user, " + percent(cpu.system) +
-                                  " system)";
+                           return percent(cpu.busy) + " busy (" + percent(cpu.user) + " user, " +
+                                  percent(cpu.system) + " system)";
                        })));
     std::string cores;
     for (const auto& core : vitals.cores)
-        cores += (cores.empty() ? "" : "  ") + std::to_string(core.index) + (core.isEfficiency ? "e" : "") + ": " +
-                 percent(core.load);
+        cores += (cores.empty() ? "" : "  ") + std::to_string(core.index) + (core.isEfficiency ? "e" : "") +
+                 ": " + percent(core.load);
     lines.emplace_back("Cores", cores.empty() ? "n/a" : cores);
     lines.emplace_back("Memory", orNA(mapped(vitals.memory, [](const MemoryBreakdown& m) {
-                           return ByteFormat::short_(m.used()) + " used of " + ByteFormat::short_(m.total) + ": apps " +
-                                  ByteFormat::short_(m.app) + ", wired " + ByteFormat::short_(m.wired) +
-                                  ", compressed " + ByteFormat::short_(m.compressed) + ", cached " +
+                           return ByteFormat::short_(m.used()) + " used of " + ByteFormat::short_(m.total) +
+                                  ": apps " + ByteFormat::short_(m.app) + ", wired " +
+                                  ByteFormat::short_(m.wired) + ", compressed " +
+                                  ByteFormat::short_(m.compressed) + ", cached " +
                                   ByteFormat::short_(m.cached) + ", free " + ByteFormat::short_(m.free);
                        })));
     lines.emplace_back("Pressure", std::string(MemoryPressures::rawValue(pressure)));
-    lines.emplace_back("Swap", orNA(mapped(vitals.memory, [&](const MemoryBreakdown& m) {
-                           return ByteFormat::short_(m.swapUsed) + " of " + ByteFormat::short_(m.swapTotal) +
-                                  " used, swapping out " +
-                                  orNA(mapped(vitals.swapOutPerSecond, [](double r) { return ByteFormat::rate(r); }));
-                       })));
-    lines.emplace_back("GPU", orNA(mapped(vitals.gpu, [](double gpu) { return fmt::format("{:.0f}%", gpu); })));
+    lines.emplace_back(
+        "Swap", orNA(mapped(vitals.memory, [&](const MemoryBreakdown& m) {
+            return ByteFormat::short_(m.swapUsed) + " of " + ByteFormat::short_(m.swapTotal) +
+                   " used, swapping out " +
+                   orNA(mapped(vitals.swapOutPerSecond, [](double r) { return ByteFormat::rate(r); }));
+        })));
+    lines.emplace_back("GPU",
+                       orNA(mapped(vitals.gpu, [](double gpu) { return fmt::format("{:.0f}%", gpu); })));
     auto rate = [](const std::optional<double>& value) {
         return orNA(mapped(value, [](double r) { return ByteFormat::rate(r); }));
     };
@@ -115,28 +122,35 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
                        })));
     lines.emplace_back("Battery", orNA(mapped(vitals.battery, batteryText)));
     lines.emplace_back("Power", vitals.power ? powerText(*vitals.power) : "n/a");
-    lines.emplace_back("Chip", orNA(mapped(vitals.chipCelsius, [](double c) { return fmt::format("{:.0f} °C", c); })));
+    lines.emplace_back(
+        "Chip", orNA(mapped(vitals.chipCelsius, [](double c) { return fmt::format("{:.0f} °C", c); })));
     lines.emplace_back("Thermal", std::string(thermalName(vitals.thermal)));
 
     std::vector<std::vector<std::string>> rows;
     for (auto& [name, value] : lines) rows.push_back({name, value});
     std::string out = alignedTable(rows, {false, false}, terminal.width);
-    auto heading = [&](const std::string& text) { return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text; };
+    auto heading = [&](const std::string& text) {
+        return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
+    };
     out += "\n" + heading(Words::text("Busiest apps by CPU")) + "\n" + appTable(vitals.apps, false, terminal);
-    out += "\n" + heading(Words::text("Busiest apps by memory")) + "\n" + appTable(vitals.apps, true, terminal);
+    out +=
+        "\n" + heading(Words::text("Busiest apps by memory")) + "\n" + appTable(vitals.apps, true, terminal);
     return out;
 }
 
 Json toJson(const SystemVitals& vitals) {
     Json json;
-    json["cpu"] = vitals.cpu ? Json{{"busy", vitals.cpu->busy}, {"user", vitals.cpu->user}, {"system", vitals.cpu->system}}
-                             : Json(nullptr);
+    json["cpu"] =
+        vitals.cpu
+            ? Json{{"busy", vitals.cpu->busy}, {"user", vitals.cpu->user}, {"system", vitals.cpu->system}}
+            : Json(nullptr);
     json["gpu"] = orNull(vitals.gpu);
     json["networkIn"] = orNull(vitals.networkIn);
     json["networkOut"] = orNull(vitals.networkOut);
     json["diskRead"] = orNull(vitals.diskRead);
     json["diskWrite"] = orNull(vitals.diskWrite);
-    json["disk"] = vitals.disk ? Json{{"free", vitals.disk->free}, {"total", vitals.disk->total}} : Json(nullptr);
+    json["disk"] =
+        vitals.disk ? Json{{"free", vitals.disk->free}, {"total", vitals.disk->total}} : Json(nullptr);
     if (vitals.battery) {
         const auto& b = *vitals.battery;
         json["battery"] = {{"percent", b.percent},
@@ -157,16 +171,18 @@ Json toJson(const SystemVitals& vitals) {
     json["thermal"] = std::string(thermalName(vitals.thermal));
     if (vitals.memory) {
         const auto& m = *vitals.memory;
-        json["memory"] = {{"total", m.total},   {"app", m.app},       {"wired", m.wired},
-                          {"compressed", m.compressed}, {"cached", m.cached}, {"free", m.free},
-                          {"swapUsed", m.swapUsed}, {"swapTotal", m.swapTotal}, {"used", m.used()}};
+        json["memory"] = {
+            {"total", m.total},   {"app", m.app},   {"wired", m.wired},       {"compressed", m.compressed},
+            {"cached", m.cached}, {"free", m.free}, {"swapUsed", m.swapUsed}, {"swapTotal", m.swapTotal},
+            {"used", m.used()}};
     } else {
         json["memory"] = nullptr;
     }
     json["swapOutPerSecond"] = orNull(vitals.swapOutPerSecond);
     json["cores"] = Json::array();
     for (const auto& core : vitals.cores)
-        json["cores"].push_back({{"index", core.index}, {"load", core.load}, {"isEfficiency", core.isEfficiency}});
+        json["cores"].push_back(
+            {{"index", core.index}, {"load", core.load}, {"isEfficiency", core.isEfficiency}});
     json["apps"] = Json::array();
     for (const auto& app : vitals.apps) {
         Json processes = Json::array();
@@ -174,9 +190,10 @@ Json toJson(const SystemVitals& vitals) {
             processes.push_back({{"pid", p.pid},
                                  {"ppid", p.ppid},
                                  {"path", p.path},
-                                 {"owner", {{"name", p.owner.name},
-                                            {"bundlePath", orNull(p.owner.bundlePath)},
-                                            {"isSystem", p.owner.isSystem}}},
+                                 {"owner",
+                                  {{"name", p.owner.name},
+                                   {"bundlePath", orNull(p.owner.bundlePath)},
+                                   {"isSystem", p.owner.isSystem}}},
                                  {"cpuPercent", p.cpuPercent},
                                  {"memoryBytes", p.memoryBytes},
                                  {"milliwatts", orNull(p.milliwatts)}});
@@ -195,7 +212,8 @@ Json toJson(const SystemVitals& vitals) {
 }
 
 CLI::App* addVitalsCommand(CLI::App& app, VitalsOptions& options) {
-    auto* vitals = app.add_subcommand("vitals", "Show the machine: CPU, memory, GPU, network, disk, battery, heat");
+    auto* vitals =
+        app.add_subcommand("vitals", "Show the machine: CPU, memory, GPU, network, disk, battery, heat");
     vitals->add_option("--interval", options.interval, "Seconds between the two samples that make rates")
         ->check(seconds(false))
         ->capture_default_str();

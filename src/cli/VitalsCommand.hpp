@@ -25,7 +25,8 @@ int runVitals(const VitalsOptions& options, std::ostream& out);
 
 // The readable block: every reading on a line of its own, "n/a" where the machine has none, then
 // the busiest apps by CPU and by memory.
-[[nodiscard]] std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, const Terminal& terminal);
+[[nodiscard]] std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure,
+                                       const Terminal& terminal);
 
 // The record with its member names; absent readings are null.
 [[nodiscard]] nlohmann::ordered_json toJson(const SystemVitals& vitals);

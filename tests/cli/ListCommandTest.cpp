@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/Cli.hpp"
@@ -25,7 +25,8 @@ std::vector<json> listed(const std::vector<int>& pids, std::vector<std::string> 
     EXPECT_TRUE(all.is_array()) << result.output;
     std::vector<json> mine;
     for (const auto& server : all)
-        if (std::find(pids.begin(), pids.end(), server["pid"].get<int>()) != pids.end()) mine.push_back(server);
+        if (std::find(pids.begin(), pids.end(), server["pid"].get<int>()) != pids.end())
+            mine.push_back(server);
     return mine;
 }
 
@@ -64,7 +65,8 @@ TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
     test::TempDir project(Paths::homeDirectory());
     // One process bound to one port twice; a tree of three; a socket shared with a forked worker.
     test::TestProcess dual(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
-    test::TestProcess tree(test::listener({"--children", "2", "--title", "a b $(x)"}), project.path().string());
+    test::TestProcess tree(test::listener({"--children", "2", "--title", "a b $(x)"}),
+                           project.path().string());
     test::TestProcess shared(test::listener({"--share", "1"}));
     int dualPort = dual.numbers().at(0);
     ASSERT_EQ(tree.numbers().size(), 3u);
@@ -106,14 +108,17 @@ TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
         std::string rows;
         for (const auto& row : group["servers"])
             if (std::find(pids.begin(), pids.end(), row["pid"].get<int>()) != pids.end())
-                rows += (rows.empty() ? "" : ",") + (row["branch"].is_null() ? "-" : row["branch"].get<std::string>());
+                rows += (rows.empty() ? "" : ",") +
+                        (row["branch"].is_null() ? "-" : row["branch"].get<std::string>());
         if (!rows.empty())
             seen.push_back(group["title"].get<std::string>() + "@" +
-                           (group["branch"].is_null() ? "-" : group["branch"].get<std::string>()) + ": " + rows);
+                           (group["branch"].is_null() ? "-" : group["branch"].get<std::string>()) + ": " +
+                           rows);
     }
     // Ports are random, so either worktree may come first; the heading shows the first one's branch.
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(seen[0] == "shop@main: main,feature/login" || seen[0] == "shop@feature/login: feature/login,main")
+    EXPECT_TRUE(seen[0] == "shop@main: main,feature/login" ||
+                seen[0] == "shop@feature/login: feature/login,main")
         << seen[0];
     EXPECT_EQ(seen[1], "Services@-: -");
 }
@@ -121,8 +126,8 @@ TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
 TEST(ListCommand, ProbeLabelsHttpServersWithStatusAndLatency) {
     test::TempDir site;
     std::filesystem::create_directories(site.path() / "flask-app");  // the name makes it a Flask server
-    test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                              (site.path() / "flask-app").string()});
+    test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+                              "--directory", (site.path() / "flask-app").string()});
     ASSERT_NE(server.firstLine().find(" port "), std::string::npos);
     auto servers = listed({server.pid()}, {"--probe"});
     ASSERT_EQ(servers.size(), 1u);
@@ -144,8 +149,10 @@ int runCli(std::vector<std::string> arguments, std::string& out, std::string& er
 }
 
 TEST(ListCommand, BadOptionsGiveOneLineAndStatusTwo) {
-    for (std::vector<std::string> bad : {std::vector<std::string>{"list", "--bogus"}, {"list", "--interval", "-1"},
-                                         {"list", "--interval", "soon"}, {"nonsense"}}) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"list", "--bogus"},
+                                         {"list", "--interval", "-1"},
+                                         {"list", "--interval", "soon"},
+                                         {"nonsense"}}) {
         std::string out, err;
         EXPECT_EQ(runCli(bad, out, err), 2) << bad.back();
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;

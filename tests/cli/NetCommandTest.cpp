@@ -12,7 +12,8 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
               "812  2 KB/s  0 KB/s  node\n"
               "  9  0 KB/s  3 MB/s  ?\n");
     EXPECT_EQ(renderNet({}, Terminal{}), "No process moved data over TCP during the second.\n");
-    EXPECT_EQ(toJson(rows)[0].dump(), R"({"pid":812,"name":"node","bytesIn":1536,"bytesOut":0,"total":1536})");
+    EXPECT_EQ(toJson(rows)[0].dump(),
+              R"({"pid":812,"name":"node","bytesIn":1536,"bytesOut":0,"total":1536})");
 }
 
 }  // namespace

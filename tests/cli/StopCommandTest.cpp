@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "core/support/Spawn.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Spawn.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {

@@ -9,13 +9,15 @@ void FakeProc::add(const FakeProcess& p) const {
     std::string folder = std::to_string(p.pid);
     std::uint64_t flags = p.kernelThread ? 0x00208040u : 0x00400100u;
     std::string stat = std::to_string(p.pid) + " (" + p.comm + ") S " + std::to_string(p.ppid) +
-                       " 1 1 0 -1 " + std::to_string(flags) + " 0 0 0 0 " + std::to_string(p.userTicks) + " " +
-                       std::to_string(p.systemTicks) + " 0 0 20 0 1 0 " + std::to_string(p.startTicks) +
-                       " 1000 " + std::to_string(p.residentPages) + " 0 0 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n";
+                       " 1 1 0 -1 " + std::to_string(flags) + " 0 0 0 0 " + std::to_string(p.userTicks) +
+                       " " + std::to_string(p.systemTicks) + " 0 0 20 0 1 0 " + std::to_string(p.startTicks) +
+                       " 1000 " + std::to_string(p.residentPages) +
+                       " 0 0 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n";
     remove(p.pid);
     m_dir.write(folder + "/stat", stat);
-    m_dir.write(folder + "/statm", std::to_string(p.residentPages + 100) + " " + std::to_string(p.residentPages) +
-                                       " " + std::to_string(p.sharedPages) + " 1 0 50 0\n");
+    m_dir.write(folder + "/statm", std::to_string(p.residentPages + 100) + " " +
+                                       std::to_string(p.residentPages) + " " + std::to_string(p.sharedPages) +
+                                       " 1 0 50 0\n");
     m_dir.write(folder + "/cmdline", p.cmdline);
     if (p.exe) m_dir.link(folder + "/exe", *p.exe);
     if (p.cgroup) m_dir.write(folder + "/cgroup", *p.cgroup);

@@ -13,15 +13,15 @@ struct FakeProcess {
     std::int32_t pid = 0;
     std::int32_t ppid = 1;
     std::string comm = "proc";
-    std::optional<std::string> exe;        // the exe link's target; nullopt leaves no link (unreadable)
-    std::string cmdline;                   // NUL-separated, as the kernel gives it
+    std::optional<std::string> exe;  // the exe link's target; nullopt leaves no link (unreadable)
+    std::string cmdline;             // NUL-separated, as the kernel gives it
     std::uint64_t userTicks = 0;
     std::uint64_t systemTicks = 0;
     std::uint64_t startTicks = 1000;
     std::uint64_t residentPages = 0;
     std::uint64_t sharedPages = 0;
     bool kernelThread = false;
-    std::optional<std::string> cgroup;     // /proc/PID/cgroup content
+    std::optional<std::string> cgroup;  // /proc/PID/cgroup content
 };
 
 // Builds /proc trees in a temporary folder, following proc(5)'s formats.

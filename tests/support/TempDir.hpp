@@ -17,7 +17,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
-    [[nodiscard]] std::string operator/(std::string_view relative) const { return (m_path / relative).string(); }
+    [[nodiscard]] std::string operator/(std::string_view relative) const {
+        return (m_path / relative).string();
+    }
 
     // Writes `content` to `relative`, creating the folders on the way.
     void write(std::string_view relative, std::string_view content) const;

@@ -70,7 +70,8 @@ std::vector<int> TestProcess::numbers(int seconds) {
 }
 
 std::vector<std::string> listener(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"/usr/bin/python3", std::string(TARVIK_FIXTURES) + "/servers/listen.py"});
+    arguments.insert(arguments.begin(),
+                     {"/usr/bin/python3", std::string(TARVIK_FIXTURES) + "/servers/listen.py"});
     return arguments;
 }
 

@@ -12,23 +12,34 @@ namespace tarvik {
 
 std::string_view Finding::rawValue(Kind kind) {
     switch (kind) {
-        case Kind::memory: return "memory";
-        case Kind::heat: return "heat";
-        case Kind::cpu: return "cpu";
-        case Kind::gpu: return "gpu";
-        case Kind::battery: return "battery";
-        case Kind::disk: return "disk";
-        case Kind::allClear: return "allClear";
+        case Kind::memory:
+            return "memory";
+        case Kind::heat:
+            return "heat";
+        case Kind::cpu:
+            return "cpu";
+        case Kind::gpu:
+            return "gpu";
+        case Kind::battery:
+            return "battery";
+        case Kind::disk:
+            return "disk";
+        case Kind::allClear:
+            return "allClear";
     }
     return "allClear";
 }
 
 std::string_view Finding::rawValue(Severity severity) {
     switch (severity) {
-        case Severity::calm: return "calm";
-        case Severity::notice: return "notice";
-        case Severity::warning: return "warning";
-        case Severity::critical: return "critical";
+        case Severity::calm:
+            return "calm";
+        case Severity::notice:
+            return "notice";
+        case Severity::warning:
+            return "warning";
+        case Severity::critical:
+            return "critical";
     }
     return "calm";
 }
@@ -73,29 +84,33 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
     std::vector<Finding> findings;
     if (inputs.pressure != MemoryPressure::normal || inputs.swapOutPerSecond >= fastSwap) {
         bool critical = inputs.pressure == MemoryPressure::critical;
-        std::string leaderText =
-            topMemory ? topMemory->name + " is using the most, " + ByteFormat::short_(topMemory->memoryBytes) + ". " : "";
+        std::string leaderText = topMemory ? topMemory->name + " is using the most, " +
+                                                 ByteFormat::short_(topMemory->memoryBytes) + ". "
+                                           : "";
         std::string cause = inputs.swapOutPerSecond >= fastSwap
                                 ? "macOS is moving memory out to disk, which slows everything down."
                                 : "macOS is compressing memory to make room.";
         findings.push_back({Kind::memory, critical ? Severity::critical : Severity::warning,
-                            critical ? "Memory is very low" : "Memory is tight", Words::text(leaderText + cause),
-                            topMemory});
+                            critical ? "Memory is very low" : "Memory is tight",
+                            Words::text(leaderText + cause), topMemory});
     }
 
     const HeatLevel level = inputs.heat.level;
     if (level >= HeatLevel::warm) {
         std::string chip;
         if (inputs.heat.chipCelsius)
-            if (auto degrees = rounded(*inputs.heat.chipCelsius)) chip = "The chip is at " + *degrees + " °C. ";
+            if (auto degrees = rounded(*inputs.heat.chipCelsius))
+                chip = "The chip is at " + *degrees + " °C. ";
         std::string cause = "Several apps are sharing the work.";
         if (!inputs.heat.causes.empty()) {
             const HeatCause& first = inputs.heat.causes.front();
             if (const auto* charging = std::get_if<HeatCauses::Charging>(&first)) {
                 auto watts = rounded(charging->watts);
-                cause = watts ? "Fast charging (" + *watts + " W) is the main cause." : "Fast charging is the main cause.";
+                cause = watts ? "Fast charging (" + *watts + " W) is the main cause."
+                              : "Fast charging is the main cause.";
             } else {
-                cause = AppExplainer::explain(std::get<HeatCauses::App>(first).usage).title + " is the main cause.";
+                cause = AppExplainer::explain(std::get<HeatCauses::App>(first).usage).title +
+                        " is the main cause.";
             }
         }
         std::string title = level == HeatLevel::warm  ? "Your Mac is warm"
@@ -109,7 +124,8 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         std::string share = rounded(inputs.systemCPU).value_or("");
         std::string top;
         if (topCPU)
-            if (auto percent = rounded(topCPU->cpuPercent)) top = topCPU->name + " is using the most, " + *percent + "% of a core.";
+            if (auto percent = rounded(topCPU->cpuPercent))
+                top = topCPU->name + " is using the most, " + *percent + "% of a core.";
         std::string detail = (share.empty() ? "" : share + "% of the whole Mac. ") + top;
         findings.push_back({Kind::cpu, inputs.systemCPU >= 90 ? Severity::warning : Severity::notice,
                             "The processor is busy", Words::text(detail), topCPU});
@@ -118,8 +134,10 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
     if (inputs.gpu >= 60) {
         std::string detail;
         if (topGPU)
-            if (auto percent = rounded(topGPU->gpuPercent)) detail = topGPU->name + " is using " + *percent + "% of it.";
-        findings.push_back({Kind::gpu, Severity::notice, "The graphics chip is busy", Words::text(detail), topGPU});
+            if (auto percent = rounded(topGPU->gpuPercent))
+                detail = topGPU->name + " is using " + *percent + "% of it.";
+        findings.push_back(
+            {Kind::gpu, Severity::notice, "The graphics chip is busy", Words::text(detail), topGPU});
     }
 
     if (inputs.onBattery && inputs.systemWatts && *inputs.systemWatts >= 25) {
@@ -127,9 +145,10 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         if (auto watts = rounded(*inputs.systemWatts)) drawing = "Your Mac is drawing " + *watts + " W. ";
         std::string top;
         if (topPower && topPower->milliwatts && std::isfinite(*topPower->milliwatts))
-            top = topPower->name + " is drawing the most, " + fmt::format("{:.1f}", *topPower->milliwatts / 1000) + " W.";
-        findings.push_back({Kind::battery, Severity::warning, "Battery is draining fast", Words::text(drawing + top),
-                            topPower});
+            top = topPower->name + " is drawing the most, " +
+                  fmt::format("{:.1f}", *topPower->milliwatts / 1000) + " W.";
+        findings.push_back({Kind::battery, Severity::warning, "Battery is draining fast",
+                            Words::text(drawing + top), topPower});
     }
 
     if (inputs.disk && inputs.disk->total != 0 &&
@@ -141,7 +160,8 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
     }
 
     if (findings.empty())
-        findings.push_back({Kind::allClear, Severity::calm, "All clear", "Nothing unusual right now.", std::nullopt});
+        findings.push_back(
+            {Kind::allClear, Severity::calm, "All clear", "Nothing unusual right now.", std::nullopt});
     return findings;
 }
 

@@ -5,23 +5,23 @@
 #include <string_view>
 #include <vector>
 
-#include "core/processes/AppUsage.hpp"
 #include "core/analysis/HeatReport.hpp"
 #include "core/machine/SystemVitals.hpp"
+#include "core/processes/AppUsage.hpp"
 
 namespace tarvik {
 
 // What the diagnosis reads, as the store averages it.
 struct DiagnosisInputs {
     MemoryPressure pressure = MemoryPressure::normal;
-    double swapOutPerSecond = 0;         // bytes per second, mean over the last minute
+    double swapOutPerSecond = 0;  // bytes per second, mean over the last minute
     HeatReport heat;
-    double systemCPU = 0;                // percent, mean over ten minutes
-    double gpu = 0;                      // percent, mean over ten minutes
+    double systemCPU = 0;  // percent, mean over ten minutes
+    double gpu = 0;        // percent, mean over ten minutes
     std::optional<DiskSpace> disk;
     bool onBattery = false;
     std::optional<double> systemWatts;
-    std::vector<AppUsage> apps;          // averaged
+    std::vector<AppUsage> apps;  // averaged
     bool operator==(const DiagnosisInputs&) const = default;
 };
 

@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "core/processes/AppUsage.hpp"
 #include "core/machine/Sensors.hpp"
+#include "core/processes/AppUsage.hpp"
 
 // Why the machine is hot: a grade and the applications (and fast charging) that add the heat.
 namespace tarvik {

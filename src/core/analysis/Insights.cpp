@@ -4,10 +4,10 @@
 #include <cmath>
 #include <map>
 
-#include "core/support/ByteFormat.hpp"
 #include "core/servers/FreedCopy.hpp"
 #include "core/servers/Probe.hpp"
 #include "core/servers/ServerGroup.hpp"
+#include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
 

@@ -6,10 +6,10 @@
 #include <variant>
 #include <vector>
 
-#include "core/support/Date.hpp"
 #include "core/analysis/IdleTracker.hpp"
 #include "core/analysis/MetricHistory.hpp"
 #include "core/servers/Server.hpp"
+#include "core/support/Date.hpp"
 
 // The observations about the user's own dev servers that are worth an interruption. Nothing here
 // reads the clock: every call is given the time.

@@ -12,7 +12,8 @@ std::vector<AppUsage> VitalsRecorder::record(const SystemVitals& sample, const M
         vitals.record("cpu.system", sample.cpu->system * 100, now);
     }
     vitals.record("memory", static_cast<double>(memory.usedBytes), now);
-    if (sample.memory) vitals.record("memory.compressed", static_cast<double>(sample.memory->compressed), now);
+    if (sample.memory)
+        vitals.record("memory.compressed", static_cast<double>(sample.memory->compressed), now);
     if (sample.swapOutPerSecond) vitals.record("memory.swapout", *sample.swapOutPerSecond, now);
     if (sample.gpu) vitals.record("gpu", *sample.gpu, now);
     if (sample.networkIn) vitals.record("net.in", *sample.networkIn, now);

@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "core/processes/AppUsage.hpp"
-#include "core/support/Date.hpp"
 #include "core/analysis/MetricHistory.hpp"
-#include "core/servers/Server.hpp"
 #include "core/machine/SystemVitals.hpp"
+#include "core/processes/AppUsage.hpp"
+#include "core/servers/Server.hpp"
+#include "core/support/Date.hpp"
 
 namespace tarvik {
 

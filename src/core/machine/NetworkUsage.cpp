@@ -27,7 +27,8 @@ std::optional<ProcessTraffic> parseLine(std::string_view line) {
     std::vector<std::string_view> fields;  // empty fields count, so a missing column fails
     for (std::size_t start = 0;;) {
         auto comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        fields.push_back(
+            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -41,7 +42,8 @@ std::optional<ProcessTraffic> parseLine(std::string_view line) {
     auto bytesIn = decimal(fields[1]);
     auto bytesOut = decimal(fields[2]);
     if (!bytesIn || !bytesOut) return std::nullopt;
-    return ProcessTraffic{static_cast<std::int32_t>(*pid), std::string(label.substr(0, dot)), *bytesIn, *bytesOut};
+    return ProcessTraffic{static_cast<std::int32_t>(*pid), std::string(label.substr(0, dot)), *bytesIn,
+                          *bytesOut};
 }
 
 }  // namespace
@@ -57,7 +59,8 @@ std::vector<ProcessTraffic> parse(std::string_view output) {
         samples.back().push_back(line);
     }
     if (samples.size() <= 1) return {};
-    auto last = std::find_if(samples.rbegin(), samples.rend(), [](const auto& lines) { return !lines.empty(); });
+    auto last =
+        std::find_if(samples.rbegin(), samples.rend(), [](const auto& lines) { return !lines.empty(); });
     if (last == samples.rend()) return {};
     std::vector<ProcessTraffic> rows;
     for (auto line : *last)
@@ -66,7 +69,8 @@ std::vector<ProcessTraffic> parse(std::string_view output) {
     return rows;
 }
 
-std::vector<ProcessTraffic> difference(const std::vector<SocketBytes>& before, const std::vector<SocketBytes>& after,
+std::vector<ProcessTraffic> difference(const std::vector<SocketBytes>& before,
+                                       const std::vector<SocketBytes>& after,
                                        const std::unordered_map<std::uint64_t, std::int32_t>& owners,
                                        const std::function<std::string(std::int32_t)>& nameOf) {
     std::unordered_map<std::uint64_t, const SocketBytes*> earlier;

@@ -41,10 +41,10 @@ namespace NetworkUsage {
 // The rows of two readings of the sockets: each socket's growth (a socket new in `after` counts
 // from 0, one gone from it is dropped) summed per owning pid, named by `nameOf`. Sockets without
 // a known owner are not counted. Silent rows dropped, heaviest first, equal totals by pid.
-[[nodiscard]] std::vector<ProcessTraffic> difference(const std::vector<SocketBytes>& before,
-                                                     const std::vector<SocketBytes>& after,
-                                                     const std::unordered_map<std::uint64_t, std::int32_t>& owners,
-                                                     const std::function<std::string(std::int32_t)>& nameOf);
+[[nodiscard]] std::vector<ProcessTraffic> difference(
+    const std::vector<SocketBytes>& before, const std::vector<SocketBytes>& after,
+    const std::unordered_map<std::uint64_t, std::int32_t>& owners,
+    const std::function<std::string(std::int32_t)>& nameOf);
 
 // Watches for one second and returns the rows of the processes that moved data. Empty when the
 // platform refuses to tell; no error is reported.

@@ -58,7 +58,8 @@ std::vector<CoreLoad> CoreSampler::sample(const std::optional<std::vector<CpuTic
         std::uint64_t total = busy + now.idle, totalBefore = busyBefore + then.idle;
         double load = 0;
         if (total > totalBefore && busy >= busyBefore)
-            load = std::min(static_cast<double>(busy - busyBefore) / static_cast<double>(total - totalBefore), 1.0);
+            load = std::min(static_cast<double>(busy - busyBefore) / static_cast<double>(total - totalBefore),
+                            1.0);
         loads.push_back(load);
     }
     m_previous = *reading;
@@ -93,7 +94,9 @@ SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
     vitals.diskRead = m_diskRead.update(disks.first, now);
     vitals.diskWrite = m_diskWrite.update(disks.second, now);
 
-    auto stale = [&](const auto& cache, double maxAge) { return !cache.at || secondsBetween(*cache.at, now) > maxAge; };
+    auto stale = [&](const auto& cache, double maxAge) {
+        return !cache.at || secondsBetween(*cache.at, now) > maxAge;
+    };
     if (stale(m_diskSpace, diskSpaceMaxAge)) m_diskSpace = {m_sources.diskSpace(), now};
     vitals.disk = m_diskSpace.value;
     auto power = m_sources.batteryAndPower();

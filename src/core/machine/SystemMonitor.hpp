@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/machine/CpuTicks.hpp"
-#include "core/support/Date.hpp"
-#include "core/processes/ProcessSampler.hpp"
 #include "core/machine/Sensors.hpp"
 #include "core/machine/SystemVitals.hpp"
+#include "core/processes/ProcessSampler.hpp"
+#include "core/support/Date.hpp"
 
 namespace tarvik {
 

@@ -14,12 +14,14 @@ std::vector<CoreLoad> CoreLoad::label(const std::vector<double>& loads, int effi
     return cores;
 }
 
-std::vector<CoreLoad> CoreLoad::label(const std::vector<double>& loads, const std::vector<int>& efficiencyCores) {
+std::vector<CoreLoad> CoreLoad::label(const std::vector<double>& loads,
+                                      const std::vector<int>& efficiencyCores) {
     std::vector<CoreLoad> cores;
     cores.reserve(loads.size());
     for (std::size_t i = 0; i < loads.size(); ++i) {
         int index = static_cast<int>(i);
-        bool efficient = std::find(efficiencyCores.begin(), efficiencyCores.end(), index) != efficiencyCores.end();
+        bool efficient =
+            std::find(efficiencyCores.begin(), efficiencyCores.end(), index) != efficiencyCores.end();
         cores.push_back({index, loads[i], efficient});
     }
     return cores;
@@ -27,8 +29,9 @@ std::vector<CoreLoad> CoreLoad::label(const std::vector<double>& loads, const st
 
 MemoryBreakdown MemoryBreakdown::fromPages(std::uint64_t total, std::uint64_t pageSize, std::uint64_t free,
                                            std::uint64_t speculative, std::uint64_t, std::uint64_t,
-                                           std::uint64_t wired, std::uint64_t compressed, std::uint64_t internal,
-                                           std::uint64_t purgeable, std::uint64_t external, std::uint64_t swapUsed,
+                                           std::uint64_t wired, std::uint64_t compressed,
+                                           std::uint64_t internal, std::uint64_t purgeable,
+                                           std::uint64_t external, std::uint64_t swapUsed,
                                            std::uint64_t swapTotal) {
     auto minusOrZero = [](std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; };
     return {total,
@@ -45,9 +48,9 @@ std::string MemoryUsage::label() const {
     return ByteFormat::short_(usedBytes) + "/" + ByteFormat::short_(totalBytes);
 }
 
-std::uint64_t MemoryUsage::activityMonitorUsed(std::uint64_t total, std::uint64_t pageSize, std::uint64_t free,
-                                               std::uint64_t speculative, std::uint64_t external,
-                                               std::uint64_t purgeable) {
+std::uint64_t MemoryUsage::activityMonitorUsed(std::uint64_t total, std::uint64_t pageSize,
+                                               std::uint64_t free, std::uint64_t speculative,
+                                               std::uint64_t external, std::uint64_t purgeable) {
     std::uint64_t notUsed = ((free - std::min(free, speculative)) + external + purgeable) * pageSize;
     return total > notUsed ? total - notUsed : 0;
 }
@@ -62,9 +65,12 @@ MemoryPressure fromLevel(std::int32_t level) {
 
 std::string_view rawValue(MemoryPressure pressure) {
     switch (pressure) {
-        case MemoryPressure::normal: return "normal";
-        case MemoryPressure::warning: return "warning";
-        case MemoryPressure::critical: return "critical";
+        case MemoryPressure::normal:
+            return "normal";
+        case MemoryPressure::warning:
+            return "warning";
+        case MemoryPressure::critical:
+            return "critical";
     }
     return "normal";
 }

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "core/processes/AppUsage.hpp"
 #include "core/machine/Sensors.hpp"
+#include "core/processes/AppUsage.hpp"
 
 namespace tarvik {
 
 // Whole-machine CPU load since the previous sample, fractions 0...1 of all CPU time.
 struct CPULoad {
-    double busy = 0;    // user + system, at most 1
+    double busy = 0;  // user + system, at most 1
     double user = 0;
     double system = 0;
     bool operator==(const CPULoad&) const = default;
@@ -50,12 +50,13 @@ struct MemoryBreakdown {
     [[nodiscard]] std::uint64_t used() const { return app + wired + compressed; }
 
     // From page counts, clamping the differences at 0 (`active` and `inactive` are not used).
-    [[nodiscard]] static MemoryBreakdown fromPages(std::uint64_t total, std::uint64_t pageSize, std::uint64_t free,
-                                                   std::uint64_t speculative, std::uint64_t active,
-                                                   std::uint64_t inactive, std::uint64_t wired,
-                                                   std::uint64_t compressed, std::uint64_t internal,
-                                                   std::uint64_t purgeable, std::uint64_t external,
-                                                   std::uint64_t swapUsed, std::uint64_t swapTotal);
+    [[nodiscard]] static MemoryBreakdown fromPages(std::uint64_t total, std::uint64_t pageSize,
+                                                   std::uint64_t free, std::uint64_t speculative,
+                                                   std::uint64_t active, std::uint64_t inactive,
+                                                   std::uint64_t wired, std::uint64_t compressed,
+                                                   std::uint64_t internal, std::uint64_t purgeable,
+                                                   std::uint64_t external, std::uint64_t swapUsed,
+                                                   std::uint64_t swapTotal);
 
     struct Reading;
     // The machine's composition and its cumulative swapped-out bytes; nullopt when unreadable.
@@ -98,15 +99,17 @@ struct DiskSpace {
     std::uint64_t total = 0;
     bool operator==(const DiskSpace&) const = default;
     // Below a tenth free; a volume of no size is never low.
-    [[nodiscard]] bool isLow() const { return total > 0 && static_cast<double>(free) / static_cast<double>(total) < 0.1; }
+    [[nodiscard]] bool isLow() const {
+        return total > 0 && static_cast<double>(free) / static_cast<double>(total) < 0.1;
+    }
 };
 
 // One sample of the machine. Optionals are absent when the reading failed or, for rates, on the
 // first sample.
 struct SystemVitals {
     std::optional<CPULoad> cpu;
-    std::optional<double> gpu;                // percent 0-100
-    std::optional<double> networkIn;          // bytes per second
+    std::optional<double> gpu;        // percent 0-100
+    std::optional<double> networkIn;  // bytes per second
     std::optional<double> networkOut;
     std::optional<double> diskRead;
     std::optional<double> diskWrite;
@@ -117,7 +120,7 @@ struct SystemVitals {
     ThermalLevel thermal = ThermalLevel::nominal;
     std::optional<MemoryBreakdown> memory;
     std::optional<double> swapOutPerSecond;
-    std::vector<CoreLoad> cores;              // empty on the first sample or after a core-count change
+    std::vector<CoreLoad> cores;  // empty on the first sample or after a core-count change
     std::vector<AppUsage> apps;
 
     bool operator==(const SystemVitals&) const = default;

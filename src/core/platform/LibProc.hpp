@@ -14,9 +14,9 @@
 namespace tarvik::LibProc {
 
 struct Usage {
-    double cpuSeconds = 0;                 // user plus system
-    std::uint64_t footprintBytes = 0;      // physical footprint
-    std::uint64_t energyNanojoules = 0;    // 0 where the platform keeps no per-process energy
+    double cpuSeconds = 0;               // user plus system
+    std::uint64_t footprintBytes = 0;    // physical footprint
+    std::uint64_t energyNanojoules = 0;  // 0 where the platform keeps no per-process energy
     std::uint64_t diskReadBytes = 0;
     std::uint64_t diskWrittenBytes = 0;
     bool operator==(const Usage&) const = default;

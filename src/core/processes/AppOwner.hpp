@@ -19,7 +19,8 @@ struct AppOwner {
     [[nodiscard]] static const std::unordered_map<std::string_view, std::string_view>& families();
 
     // Family first, then the responsible process's bundle or name, then the process's own path.
-    [[nodiscard]] static AppOwner resolve(std::string_view path, const std::optional<std::string>& responsiblePath);
+    [[nodiscard]] static AppOwner resolve(std::string_view path,
+                                          const std::optional<std::string>& responsiblePath);
 
     // The owner of every kernel thread.
     [[nodiscard]] static AppOwner kernel();

@@ -10,10 +10,10 @@ namespace tarvik::EnrichmentParser {
 
 // One row of `ps -o pid=,rss=,pcpu=,etime=,args=`.
 struct ProcInfo {
-    int rssKB = 0;                        // resident set size, KiB
-    std::optional<double> cpuPercent;     // nullopt when the line could not be read that far
-    std::optional<int> uptimeSeconds;     // likewise
-    std::string args;                     // command line, trimmed of spaces and tabs
+    int rssKB = 0;                     // resident set size, KiB
+    std::optional<double> cpuPercent;  // nullopt when the line could not be read that far
+    std::optional<int> uptimeSeconds;  // likewise
+    std::string args;                  // command line, trimmed of spaces and tabs
 
     bool operator==(const ProcInfo&) const = default;
 };

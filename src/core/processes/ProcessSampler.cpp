@@ -24,8 +24,8 @@ std::vector<ProcessRow> ProcessSnapshot::rows() const {
     std::vector<ProcessRow> rows;
     rows.reserve(records.size());
     for (const auto& record : records) {
-        rows.push_back({record.pid, record.ppid, static_cast<int>(record.memoryBytes / 1024), record.cpuPercent,
-                        record.path, std::nullopt});
+        rows.push_back({record.pid, record.ppid, static_cast<int>(record.memoryBytes / 1024),
+                        record.cpuPercent, record.path, std::nullopt});
     }
     return rows;
 }
@@ -57,7 +57,7 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
         ProcessRecord record;
         record.pid = reading.pid;
         record.ppid = reading.ppid;
-        record.owner = reading.kernelThread ? AppOwner::kernel()
+        record.owner = reading.kernelThread      ? AppOwner::kernel()
                        : reading.responsiblePath ? AppOwner::resolve(reading.path, reading.responsiblePath)
                                                  : AppOwnerResolution::resolve(reading.path, reading.app);
         record.path = std::move(reading.path);

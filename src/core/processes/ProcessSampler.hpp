@@ -10,22 +10,22 @@
 #include <vector>
 
 #include "core/processes/AppOwner.hpp"
-#include "core/support/Date.hpp"
 #include "core/processes/ProcessSource.hpp"
 #include "core/processes/ProcessTree.hpp"
 #include "core/processes/RateTracker.hpp"
+#include "core/support/Date.hpp"
 
 namespace tarvik {
 
 // One process in a snapshot.
 struct ProcessRecord {
     std::int32_t pid = 0;
-    std::int32_t ppid = 0;               // 0 when unknown
-    std::string path;                    // never empty; "[name]" for kernel threads
+    std::int32_t ppid = 0;  // 0 when unknown
+    std::string path;       // never empty; "[name]" for kernel threads
     AppOwner owner;
-    double cpuPercent = 0;               // since the previous sample, percent of one core, one decimal
-    std::uint64_t memoryBytes = 0;       // private resident memory
-    std::optional<double> milliwatts;    // absent where the platform keeps no per-process energy
+    double cpuPercent = 0;             // since the previous sample, percent of one core, one decimal
+    std::uint64_t memoryBytes = 0;     // private resident memory
+    std::optional<double> milliwatts;  // absent where the platform keeps no per-process energy
 
     [[nodiscard]] std::int32_t id() const { return pid; }
     // The last path component: what the user sees.

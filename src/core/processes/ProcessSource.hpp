@@ -13,15 +13,15 @@ namespace tarvik {
 // One process as the platform reports it, before any rate is computed.
 struct ProcessReading {
     std::int32_t pid = 0;
-    std::int32_t ppid = 0;                      // 0 when unknown
-    std::string path;                           // executable path; "[name]" for kernel threads
-    double cpuSeconds = 0;                      // cumulative user plus system time
-    std::uint64_t memoryBytes = 0;              // private resident memory
-    std::optional<std::uint64_t> energyNJ;      // cumulative energy where the platform keeps it
-    std::optional<std::string> responsiblePath; // the process the platform holds responsible
-    std::optional<DesktopApp> app;              // the desktop application that started it
+    std::int32_t ppid = 0;                       // 0 when unknown
+    std::string path;                            // executable path; "[name]" for kernel threads
+    double cpuSeconds = 0;                       // cumulative user plus system time
+    std::uint64_t memoryBytes = 0;               // private resident memory
+    std::optional<std::uint64_t> energyNJ;       // cumulative energy where the platform keeps it
+    std::optional<std::string> responsiblePath;  // the process the platform holds responsible
+    std::optional<DesktopApp> app;               // the desktop application that started it
     bool kernelThread = false;
-    std::uint64_t startTime = 0;                // platform start stamp: a new value means a new process
+    std::uint64_t startTime = 0;  // platform start stamp: a new value means a new process
     bool operator==(const ProcessReading&) const = default;
 };
 
@@ -38,7 +38,8 @@ public:
     static std::unique_ptr<ProcessSource> live(bool applications = true);
     // The platform's reader over a process table at `root` (a fixture tree) with desktop entries
     // looked up in `applicationDirs`.
-    static std::unique_ptr<ProcessSource> at(const std::string& root, std::vector<std::string> applicationDirs);
+    static std::unique_ptr<ProcessSource> at(const std::string& root,
+                                             std::vector<std::string> applicationDirs);
 };
 
 }  // namespace tarvik

@@ -14,10 +14,10 @@ namespace tarvik {
 struct ProcessRow {
     std::int32_t pid = 0;
     std::int32_t ppid = 0;
-    int rssKB = 0;                         // resident memory, KiB
-    double cpuPercent = 0;                 // percent of one core
-    std::string command;                   // command name or path; may be empty
-    std::optional<double> cpuSeconds;      // accumulated CPU time; nullopt when not read
+    int rssKB = 0;                     // resident memory, KiB
+    double cpuPercent = 0;             // percent of one core
+    std::string command;               // command name or path; may be empty
+    std::optional<double> cpuSeconds;  // accumulated CPU time; nullopt when not read
 
     [[nodiscard]] ProcessRow with(double newCpuPercent) const {
         ProcessRow copy = *this;

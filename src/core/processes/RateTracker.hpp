@@ -12,13 +12,13 @@ namespace tarvik {
 // Previous CPU and energy readings per pid, turned into rates on the next reading.
 struct RateTracker {
     struct Reading {
-        double cpu = 0;                        // cumulative CPU seconds
-        std::optional<std::uint64_t> energy;   // cumulative nanojoules; nullopt when unreadable
+        double cpu = 0;                       // cumulative CPU seconds
+        std::optional<std::uint64_t> energy;  // cumulative nanojoules; nullopt when unreadable
         Date at;
     };
     struct Rates {
-        double cpuPercent = 0;                 // percent of one core, one decimal
-        std::optional<double> milliwatts;      // one decimal
+        double cpuPercent = 0;             // percent of one core, one decimal
+        std::optional<double> milliwatts;  // one decimal
     };
 
     std::unordered_map<std::int32_t, Reading> last;

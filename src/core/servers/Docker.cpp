@@ -39,7 +39,8 @@ std::vector<int> hostPorts(std::string_view field) {
         auto published = entry.substr(0, arrow);
         auto colon = published.rfind(':');
         auto port = Text::trim(colon == std::string_view::npos ? published : published.substr(colon + 1));
-        if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos) continue;  // a range
+        if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;  // a range
         if (auto value = Text::parseInt32(port)) ports.push_back(*value);
     }
     return ports;
@@ -47,7 +48,8 @@ std::vector<int> hostPorts(std::string_view field) {
 
 ContainerPorts parse(std::string_view text) {
     ContainerPorts result;
-    auto label = [](const std::vector<std::string_view>& fields, std::size_t index) -> std::optional<std::string> {
+    auto label = [](const std::vector<std::string_view>& fields,
+                    std::size_t index) -> std::optional<std::string> {
         if (fields.size() <= index) return std::nullopt;
         auto value = Text::trim(fields[index]);
         if (value.empty()) return std::nullopt;
@@ -63,7 +65,8 @@ ContainerPorts parse(std::string_view text) {
             start = tab + 1;
         }
         if (fields.size() < 3) continue;  // not a container line
-        DockerContainer container{std::string(fields[0]), std::string(fields[1]), label(fields, 3), label(fields, 4)};
+        DockerContainer container{std::string(fields[0]), std::string(fields[1]), label(fields, 3),
+                                  label(fields, 4)};
         for (int port : hostPorts(fields[2])) result.try_emplace(port, container);
     }
     return result;
@@ -109,7 +112,8 @@ ContainerMemory parse(std::string_view text) {
 DockerCache::DockerCache() : DockerCache(Options{}) {}
 
 DockerCache::DockerCache(Options options) : m_options(std::move(options)) {
-    if (m_options.candidates.empty()) m_options.candidates = DockerInspector::candidates(Paths::homeDirectory());
+    if (m_options.candidates.empty())
+        m_options.candidates = DockerInspector::candidates(Paths::homeDirectory());
     if (!m_options.clock) m_options.clock = [] { return std::chrono::system_clock::now(); };
 }
 
@@ -135,7 +139,8 @@ void DockerCache::refresh(const std::string& docker) {
                            "{{.Names}}\t{{.Image}}\t{{.Ports}}\t{{.Label \"com.docker.compose.project\"}}\t"
                            "{{.Label \"com.docker.compose.service\"}}"},
                           limit);
-    auto [stats, statsOk] = run(docker, {"stats", "--no-stream", "--format", "{{.Name}}\t{{.MemUsage}}"}, limit);
+    auto [stats, statsOk] =
+        run(docker, {"stats", "--no-stream", "--format", "{{.Name}}\t{{.MemUsage}}"}, limit);
     auto [info, infoOk] = run(docker, {"info", "--format", "{{.MemTotal}}"}, limit);
 
     std::lock_guard lock(m_mutex);
@@ -166,7 +171,8 @@ void DockerCache::waitForRefresh() {
     m_queue.waitIdle();
 }
 
-std::pair<std::string, bool> DockerCache::run(const std::string& path, const std::vector<std::string>& arguments,
+std::pair<std::string, bool> DockerCache::run(const std::string& path,
+                                              const std::vector<std::string>& arguments,
                                               std::chrono::milliseconds timeout) {
     auto result = Spawn::run(path, arguments, timeout);
     return {std::move(result.output), result.status == 0 && !result.timedOut};

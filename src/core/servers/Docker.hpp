@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/servers/Server.hpp"
 #include "core/support/Date.hpp"
 #include "core/support/SerialQueue.hpp"
-#include "core/servers/Server.hpp"
 
 namespace tarvik {
 
@@ -28,7 +28,7 @@ struct DockerContainer {
     [[nodiscard]] const std::string& appLabel() const { return project ? *project : name; }
 };
 
-using ContainerPorts = std::unordered_map<int, DockerContainer>;      // host port -> container
+using ContainerPorts = std::unordered_map<int, DockerContainer>;         // host port -> container
 using ContainerMemory = std::unordered_map<std::string, std::uint64_t>;  // container name -> bytes
 
 namespace DockerInspector {

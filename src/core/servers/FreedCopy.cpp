@@ -9,7 +9,8 @@ namespace tarvik::FreedCopy {
 
 namespace {
 std::string capitalised(std::string text) {
-    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') text.front() = static_cast<char>(text.front() - 32);
+    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z')
+        text.front() = static_cast<char>(text.front() - 32);
     return text;
 }
 }  // namespace
@@ -26,15 +27,18 @@ std::string ports(std::vector<int> ports) {
 std::string stopping(std::uint64_t bytes, const std::vector<int>& portList, int count) {
     std::string pronoun = count == 1 ? "it" : "them";
     if (bytes != 0)
-        return Words::text("Stopping " + pronoun + " frees " + ByteFormat::short_(bytes) + " and " + ports(portList) + ".");
+        return Words::text("Stopping " + pronoun + " frees " + ByteFormat::short_(bytes) + " and " +
+                           ports(portList) + ".");
     return Words::text("Stopping " + pronoun + " frees " + ports(portList) + ".");
 }
 
-std::string stopped(const std::string& name, std::optional<std::uint64_t> bytes, const std::vector<int>& portList) {
+std::string stopped(const std::string& name, std::optional<std::uint64_t> bytes,
+                    const std::vector<int>& portList) {
     if (bytes && *bytes != 0)
-        return Words::text(name + " stopped. " + ByteFormat::short_(*bytes) + " and " + ports(portList) + " are free.");
-    return Words::text(name + " stopped. " + capitalised(ports(portList)) + " " + (portList.size() == 1 ? "is" : "are") +
-                       " free.");
+        return Words::text(name + " stopped. " + ByteFormat::short_(*bytes) + " and " + ports(portList) +
+                           " are free.");
+    return Words::text(name + " stopped. " + capitalised(ports(portList)) + " " +
+                       (portList.size() == 1 ? "is" : "are") + " free.");
 }
 
 }  // namespace tarvik::FreedCopy

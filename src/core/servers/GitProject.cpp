@@ -1,7 +1,7 @@
 #include "core/servers/GitProject.hpp"
 
-#include "core/support/Paths.hpp"
 #include "core/servers/PortScanner.hpp"
+#include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik {
@@ -70,7 +70,8 @@ ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, st
 
 ProjectAndBranch resolveProject(const std::string& cwd) {
     return resolveProject(
-        cwd, [](const std::string& path, const std::vector<std::string>& args) { return Spawn::run(path, args); },
+        cwd,
+        [](const std::string& path, const std::vector<std::string>& args) { return Spawn::run(path, args); },
         Paths::homeDirectory());
 }
 

@@ -37,7 +37,8 @@ namespace ProjectName {
 
 // The project name of a folder outside git: its last component when it lies below `home`, not
 // in the home's Library or a hidden folder; nullopt otherwise.
-[[nodiscard]] std::optional<std::string> folderFallback(const std::optional<std::string>& cwd, std::string_view home);
+[[nodiscard]] std::optional<std::string> folderFallback(const std::optional<std::string>& cwd,
+                                                        std::string_view home);
 
 }  // namespace ProjectName
 
@@ -50,9 +51,9 @@ using GitRunner = std::function<Spawn::Result(const std::string&, const std::vec
 class GitCache {
 public:
     struct Options {
-        GitRunner run;                      // defaults to Spawn::run
-        std::function<Date()> clock;        // defaults to the system clock
-        std::string home;                   // defaults to the user's home folder
+        GitRunner run;                // defaults to Spawn::run
+        std::function<Date()> clock;  // defaults to the system clock
+        std::string home;             // defaults to the user's home folder
     };
     static constexpr double maxAge = 30.0;  // seconds
 

@@ -4,16 +4,18 @@
 #include <set>
 #include <unordered_set>
 
-#include "core/support/Paths.hpp"
 #include "core/processes/ProcessTree.hpp"
 #include "core/servers/ServerClassifier.hpp"
+#include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik::PortScanner {
 
 Sources Sources::live() {
     return Sources{
-        [](const std::vector<LibProc::ProcessRef>& processes) { return LibProc::listeningSockets(processes); },
+        [](const std::vector<LibProc::ProcessRef>& processes) {
+            return LibProc::listeningSockets(processes);
+        },
         [](const std::vector<std::int32_t>& pids) { return LibProc::processInfo(pids); },
         [](std::int32_t pid) { return LibProc::workingDirectory(pid); },
         Paths::homeDirectory(),
@@ -38,7 +40,8 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot) {
 std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources) {
     std::vector<LibProc::ProcessRef> processes;
     processes.reserve(snapshot.records.size());
-    for (const auto& record : snapshot.records) processes.push_back({record.pid, record.ppid, record.memoryBytes});
+    for (const auto& record : snapshot.records)
+        processes.push_back({record.pid, record.ppid, record.memoryBytes});
     auto socketsByPid = sources.listeningSockets(processes);
 
     std::vector<ListeningPort> found;
@@ -63,7 +66,11 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
     std::vector<ProcessRow> rows;
     rows.reserve(snapshot.records.size());
     for (const auto& record : snapshot.records)
-        rows.push_back({record.pid, record.ppid, static_cast<int>(record.memoryBytes / 1024), record.cpuPercent, {},
+        rows.push_back({record.pid,
+                        record.ppid,
+                        static_cast<int>(record.memoryBytes / 1024),
+                        record.cpuPercent,
+                        {},
                         std::nullopt});
     auto totals = ProcessTree::rollUp(rows, std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
     auto records = snapshot.byPid();
@@ -96,8 +103,8 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
         std::optional<std::string> args = procInfo ? std::optional(procInfo->args) : std::nullopt;
 
         ProjectAndBranch place = sources.git ? sources.git->project(cwd) : ProjectAndBranch{};
-        Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, place.branch, place.project,
-                                                   sources.home);
+        Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, place.branch,
+                                                   place.project, sources.home);
         auto tree = totals.find(port.pid);
         if (server.category == ServerCategory::dev && tree != totals.end() &&
             Text::lowercased(server.processName).find("docker") == std::string::npos) {
@@ -112,8 +119,9 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
 }
 
 bool containerEngineRunning(const ProcessSnapshot& snapshot) {
-    return std::any_of(snapshot.records.begin(), snapshot.records.end(),
-                       [](const ProcessRecord& record) { return DockerEngine::isEngineProcess(record.name()); });
+    return std::any_of(snapshot.records.begin(), snapshot.records.end(), [](const ProcessRecord& record) {
+        return DockerEngine::isEngineProcess(record.name());
+    });
 }
 
 Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory) {

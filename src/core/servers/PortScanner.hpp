@@ -7,11 +7,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/servers/Docker.hpp"
-#include "core/processes/EnrichmentParser.hpp"
-#include "core/servers/GitProject.hpp"
 #include "core/platform/LibProc.hpp"
+#include "core/processes/EnrichmentParser.hpp"
 #include "core/processes/ProcessSampler.hpp"
+#include "core/servers/Docker.hpp"
+#include "core/servers/GitProject.hpp"
 #include "core/servers/Server.hpp"
 
 namespace tarvik::PortScanner {
@@ -23,10 +23,11 @@ struct Sources {
         const std::vector<LibProc::ProcessRef>&)>
         listeningSockets;
     // Resident size, lifetime CPU, elapsed time and command line per pid.
-    std::function<std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>(const std::vector<std::int32_t>&)>
+    std::function<std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>(
+        const std::vector<std::int32_t>&)>
         processInfo;
     std::function<std::optional<std::string>(std::int32_t)> workingDirectory;
-    std::string home;  // the user's home folder
+    std::string home;               // the user's home folder
     GitCache* git = nullptr;        // project and branch per folder; none leaves them empty
     DockerCache* docker = nullptr;  // containers per host port; none leaves servers unattributed
 
@@ -46,13 +47,15 @@ struct Sources {
 
 // The server as the container publishing its port shows it, for a process of the container
 // engine; any other server unchanged.
-[[nodiscard]] Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory);
+[[nodiscard]] Server attributeDocker(const Server& server, const ContainerPorts& ports,
+                                     const ContainerMemory& memory);
 
 // Stable sort by category (dev first), port, pid.
 void sort(std::vector<Server>& servers);
 
 // The project and branch of a working folder, uncached: runs git (twice inside a repository).
 [[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd);
-[[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home);
+[[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run,
+                                              std::string_view home);
 
 }  // namespace tarvik::PortScanner

@@ -31,14 +31,14 @@ namespace ServiceProtocols {
 
 ServiceProtocol of(const Server& server) {
     static const std::unordered_map<std::string_view, std::string_view> databaseSchemes = {
-        {"PostgreSQL", "postgres"}, {"MySQL", "mysql"}, {"Redis", "redis"},
+        {"PostgreSQL", "postgres"}, {"MySQL", "mysql"},           {"Redis", "redis"},
         {"MongoDB", "mongodb"},     {"ClickHouse", "clickhouse"},
     };
     static const std::unordered_set<std::string_view> httpTools = {
-        "Vite",     "Next.js",   "Nuxt",   "Astro",   "Remix",  "Storybook", "webpack",  "React",
-        "Expo",     "Parcel",    "Turbopack", "Uvicorn", "Gunicorn", "Flask", "Django", "Jupyter",
-        "Streamlit", "Rails",    "Laravel", "PHP",    "nginx",  "Caddy",     "Apache",   "ngrok",
-        "Ollama",   "LM Studio", "Elasticsearch", "MinIO", "Supabase", "Firebase", "Wrangler",
+        "Vite",      "Next.js",   "Nuxt",          "Astro",   "Remix",    "Storybook", "webpack",  "React",
+        "Expo",      "Parcel",    "Turbopack",     "Uvicorn", "Gunicorn", "Flask",     "Django",   "Jupyter",
+        "Streamlit", "Rails",     "Laravel",       "PHP",     "nginx",    "Caddy",     "Apache",   "ngrok",
+        "Ollama",    "LM Studio", "Elasticsearch", "MinIO",   "Supabase", "Firebase",  "Wrangler",
     };
     if (auto scheme = databaseSchemes.find(server.kind.name); scheme != databaseSchemes.end())
         return Database{std::string(scheme->second) + "://localhost:" + std::to_string(server.port)};
@@ -62,7 +62,9 @@ struct Curl {
     CURLcode (*getinfo)(CURL*, CURLINFO, ...) = nullptr;
     decltype(&curl_easy_cleanup) cleanup = nullptr;
 
-    [[nodiscard]] bool loaded() const { return globalInit && init && setopt && perform && getinfo && cleanup; }
+    [[nodiscard]] bool loaded() const {
+        return globalInit && init && setopt && perform && getinfo && cleanup;
+    }
 };
 
 const Curl& curl() {

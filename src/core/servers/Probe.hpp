@@ -44,7 +44,8 @@ struct Unknown {
 };
 }  // namespace ServiceProtocols
 
-using ServiceProtocol = std::variant<ServiceProtocols::Database, ServiceProtocols::Http, ServiceProtocols::Unknown>;
+using ServiceProtocol =
+    std::variant<ServiceProtocols::Database, ServiceProtocols::Http, ServiceProtocols::Unknown>;
 
 namespace ServiceProtocols {
 // A database kind gives its connection string, an HTTP tool's kind `Http`, anything else `Unknown`.

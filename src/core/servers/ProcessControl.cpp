@@ -18,7 +18,8 @@ ProcessControl::ProcessControl() : ProcessControl(Options{}) {}
 ProcessControl::ProcessControl(Options options) : m_options(std::move(options)) {
     if (!m_options.processTable) m_options.processTable = [] { return ProcessTree::snapshot(false); };
     if (!m_options.docker) m_options.docker = [] { return DockerInspector::binaryPath(); };
-    if (!m_options.sendSignal) m_options.sendSignal = [](std::int32_t pid, int signal) { return ::kill(pid, signal); };
+    if (!m_options.sendSignal)
+        m_options.sendSignal = [](std::int32_t pid, int signal) { return ::kill(pid, signal); };
 }
 
 ProcessControl::~ProcessControl() {
@@ -49,15 +50,18 @@ void ProcessControl::stopGroup(const std::vector<Server>& servers) {
 void ProcessControl::tidyUp(const std::vector<Server>& servers) {
     std::unordered_set<std::int32_t> signalled;
     for (const auto& server : servers)
-        if (maySignal(server.pid) && signalled.insert(server.pid).second) m_options.sendSignal(server.pid, SIGTERM);
+        if (maySignal(server.pid) && signalled.insert(server.pid).second)
+            m_options.sendSignal(server.pid, SIGTERM);
 }
 
 bool ProcessControl::restart(const Server& server) {
-    if (server.containerName && !server.containerName->empty()) return runDocker({"start", *server.containerName});
+    if (server.containerName && !server.containerName->empty())
+        return runDocker({"start", *server.containerName});
     if (!RecentStops::isRestartable(server) || !server.args || !server.cwd) return false;
     // The stored command line is shell-quoted per argument, so the shell gives back the same argv.
     std::string shell = "/bin/sh";
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_shell && *user->pw_shell) shell = user->pw_shell;
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_shell && *user->pw_shell)
+        shell = user->pw_shell;
     auto result = Spawn::run(shell, {"-lc", "nohup " + *server.args + " >/dev/null 2>&1 &"},
                              Spawn::Options{std::chrono::seconds(10), *server.cwd, true});
     return result.status == 0;
@@ -77,7 +81,9 @@ bool ProcessControl::signalTree(std::int32_t pid, int signal) {
     auto descendants = ProcessTree::descendants(pid, m_options.processTable());
     if (m_options.sendSignal(pid, signal) != 0) return false;
     if (!descendants.empty())
-        later([this, pid, descendants = std::move(descendants), signal] { followUp(pid, descendants, signal); });
+        later([this, pid, descendants = std::move(descendants), signal] {
+            followUp(pid, descendants, signal);
+        });
     return true;
 }
 

@@ -25,9 +25,12 @@ std::vector<ListeningPort> ListeningPort::deduplicated(const std::vector<Listeni
 
 std::string_view rawValue(Energy energy) {
     switch (energy) {
-        case Energy::low: return "Low";
-        case Energy::medium: return "Medium";
-        case Energy::high: return "High";
+        case Energy::low:
+            return "Low";
+        case Energy::medium:
+            return "Medium";
+        case Energy::high:
+            return "High";
     }
     return "Low";
 }

@@ -13,10 +13,10 @@ namespace tarvik {
 // One listening socket as found.
 struct ListeningPort {
     std::int32_t pid = 0;
-    std::string command;   // last path component of the executable path
-    std::string user;      // login name; the scan leaves it empty
-    int port = 0;          // host byte order
-    std::string address;   // "*" for a wildcard bind, else numeric IPv4/IPv6 text without brackets
+    std::string command;  // last path component of the executable path
+    std::string user;     // login name; the scan leaves it empty
+    int port = 0;         // host byte order
+    std::string address;  // "*" for a wildcard bind, else numeric IPv4/IPv6 text without brackets
 
     bool operator==(const ListeningPort&) const = default;
 
@@ -38,7 +38,7 @@ struct Server {
     int port = 0;
     std::string address;
     std::string processName;
-    std::optional<std::string> args;           // full command line; nullopt when unknown
+    std::optional<std::string> args;  // full command line; nullopt when unknown
     std::optional<std::string> cwd;
     ServerKind kind;
     ServerCategory category = ServerCategory::system;
@@ -50,7 +50,7 @@ struct Server {
     std::optional<std::string> appBundlePath;
     std::optional<std::string> containerImage;
     std::optional<std::string> containerName;
-    std::optional<int> processCount;           // processes in the tree (dev servers only)
+    std::optional<int> processCount;  // processes in the tree (dev servers only)
 
     bool operator==(const Server&) const = default;
 

@@ -31,8 +31,8 @@ struct Classification {
 [[nodiscard]] Server classify(const ListeningPort& port, const std::optional<std::string>& args,
                               const std::optional<std::string>& cwd, std::optional<std::uint64_t> memoryBytes,
                               std::optional<double> cpuPercent, std::optional<int> uptimeSeconds,
-                              const std::optional<std::string>& branch, const std::optional<std::string>& project,
-                              std::string_view home);
+                              const std::optional<std::string>& branch,
+                              const std::optional<std::string>& project, std::string_view home);
 
 // True for the operating system's own listeners, which are never offered for stopping.
 [[nodiscard]] bool isProtectedSystemProcess(std::string_view name);

@@ -10,7 +10,8 @@ namespace tarvik {
 namespace {
 
 void sortByPort(std::vector<Server>& servers) {
-    std::stable_sort(servers.begin(), servers.end(), [](const Server& a, const Server& b) { return a.port < b.port; });
+    std::stable_sort(servers.begin(), servers.end(),
+                     [](const Server& a, const Server& b) { return a.port < b.port; });
 }
 
 }  // namespace
@@ -46,7 +47,8 @@ std::vector<ServerGroup> groups(const std::vector<Server>& servers) {
     std::vector<ServerGroup> result;
     for (auto& bucket : buckets) {
         sortByPort(bucket);
-        auto withBranch = std::find_if(bucket.begin(), bucket.end(), [](const Server& s) { return s.branch.has_value(); });
+        auto withBranch =
+            std::find_if(bucket.begin(), bucket.end(), [](const Server& s) { return s.branch.has_value(); });
         const Server& named = withBranch != bucket.end() ? *withBranch : bucket.front();
         std::string title = named.project.value_or("");
         std::optional<std::string> branch = withBranch != bucket.end() ? withBranch->branch : std::nullopt;

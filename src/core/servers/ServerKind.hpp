@@ -11,8 +11,8 @@ namespace tarvik {
 enum class TintToken { yellow, amber, orange, red, pink, purple, indigo, blue, teal, emerald, green, slate };
 
 inline constexpr std::array<TintToken, 12> allTintTokens = {
-    TintToken::yellow, TintToken::amber,  TintToken::orange,  TintToken::red,
-    TintToken::pink,   TintToken::purple, TintToken::indigo,  TintToken::blue,
+    TintToken::yellow, TintToken::amber,   TintToken::orange, TintToken::red,
+    TintToken::pink,   TintToken::purple,  TintToken::indigo, TintToken::blue,
     TintToken::teal,   TintToken::emerald, TintToken::green,  TintToken::slate};
 
 // The raw value: the token's own name ("emerald").

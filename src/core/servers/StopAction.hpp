@@ -4,13 +4,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <variant>
-#include <string_view>
 #include <vector>
 
-#include "core/support/Date.hpp"
 #include "core/servers/Server.hpp"
+#include "core/support/Date.hpp"
 
 namespace tarvik {
 
@@ -80,7 +80,8 @@ struct Result {
     // Memory of the reviewable servers, each process counted once.
     [[nodiscard]] std::uint64_t reclaimableBytes() const;
 };
-[[nodiscard]] Result evaluate(const std::vector<Server>& servers, const std::function<bool(std::int32_t)>& isIdle);
+[[nodiscard]] Result evaluate(const std::vector<Server>& servers,
+                              const std::function<bool(std::int32_t)>& isIdle);
 }  // namespace TidyCandidates
 
 namespace Version {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/support/Date.hpp"
 #include "core/storage/StorageScanner.hpp"
+#include "core/support/Date.hpp"
 
 // The clearing operations behind the disk page and `tarvik storage`. Each acts only on an item the
 // scanner produced inside the user's home, and answers with a result instead of throwing.

@@ -15,7 +15,8 @@ namespace tarvik {
 template <typename Work>
 void parallelFor(std::size_t count, std::size_t minPerThread, Work&& work) {
     std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    std::size_t threads = std::min<std::size_t>({cores, 4, count / std::max<std::size_t>(minPerThread, 1) + 1});
+    std::size_t threads =
+        std::min<std::size_t>({cores, 4, count / std::max<std::size_t>(minPerThread, 1) + 1});
     std::atomic<std::size_t> next{0};
     auto run = [&](std::size_t worker) {
         for (std::size_t i = next++; i < count; i = next++) work(i, worker);

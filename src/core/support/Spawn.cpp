@@ -85,7 +85,8 @@ Result run(const std::string& path, const std::vector<std::string>& arguments) {
     return run(path, arguments, Options{});
 }
 
-Result run(const std::string& path, const std::vector<std::string>& arguments, std::chrono::milliseconds limit) {
+Result run(const std::string& path, const std::vector<std::string>& arguments,
+           std::chrono::milliseconds limit) {
     return run(path, arguments, Options{limit, {}, false});
 }
 
@@ -123,8 +124,10 @@ Result run(const std::string& path, const std::vector<std::string>& arguments, c
         if (done == child->pid)
             return {Text::repairUtf8(bytes), WIFEXITED(status) ? WEXITSTATUS(status) : -1, false};
         if (done < 0 && errno != EINTR) return {Text::repairUtf8(bytes), -1, false};
-        if (Clock::now() >= deadline) timedOut = true;
-        else usleep(2000);
+        if (Clock::now() >= deadline)
+            timedOut = true;
+        else
+            usleep(2000);
     }
     kill(child->pid, SIGKILL);
     (void)reap(child->pid);

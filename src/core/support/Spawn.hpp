@@ -11,9 +11,9 @@
 namespace tarvik::Spawn {
 
 struct Result {
-    std::string output;       // decoded as UTF-8, invalid sequences replaced by U+FFFD
-    std::int32_t status = -1; // exit code 0-255; -1 when it could not run or died by a signal
-    bool timedOut = false;    // the watchdog ended it
+    std::string output;        // decoded as UTF-8, invalid sequences replaced by U+FFFD
+    std::int32_t status = -1;  // exit code 0-255; -1 when it could not run or died by a signal
+    bool timedOut = false;     // the watchdog ended it
     bool operator==(const Result&) const = default;
 };
 
@@ -31,6 +31,7 @@ struct Options {
     bool newSession = false;                         // detach from the caller's terminal and signals
 };
 // Runs with the given options; a folder that cannot be entered is a launch failure.
-[[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments, const Options& options);
+[[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments,
+                         const Options& options);
 
 }  // namespace tarvik::Spawn

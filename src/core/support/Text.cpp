@@ -148,8 +148,8 @@ std::string repairUtf8(std::string_view bytes) {
             if ((next & 0xC0) != 0x80) valid = false;
             codePoint = (codePoint << 6) | (next & 0x3F);
         }
-        if (valid && (codePoint < minimum || codePoint > 0x10FFFF ||
-                      (codePoint >= 0xD800 && codePoint <= 0xDFFF)))
+        if (valid &&
+            (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)))
             valid = false;
         if (valid) {
             out.append(bytes.substr(i, length));

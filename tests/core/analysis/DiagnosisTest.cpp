@@ -54,9 +54,21 @@ TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
         {"cpu 70", [](auto& i) { i.systemCPU = 70; }, {"cpu/notice"}},
         {"cpu 90", [](auto& i) { i.systemCPU = 90; }, {"cpu/warning"}},
         {"gpu 60", [](auto& i) { i.gpu = 60; }, {"gpu/notice"}},
-        {"disk 9.99 %", [](auto& i) { i.disk = DiskSpace{999, 10000}; }, {"disk/notice"}},
-        {"disk 10 %", [](auto& i) { i.disk = DiskSpace{10, 100}; }, {"allClear/calm"}},
-        {"disk of no size", [](auto& i) { i.disk = DiskSpace{0, 0}; }, {"allClear/calm"}},
+        {"disk 9.99 %",
+         [](auto& i) {
+             i.disk = DiskSpace{999, 10000};
+         },
+         {"disk/notice"}},
+        {"disk 10 %",
+         [](auto& i) {
+             i.disk = DiskSpace{10, 100};
+         },
+         {"allClear/calm"}},
+        {"disk of no size",
+         [](auto& i) {
+             i.disk = DiskSpace{0, 0};
+         },
+         {"allClear/calm"}},
         {"battery without watts", [](auto& i) { i.onBattery = true; }, {"allClear/calm"}},
         {"on power at 60 W", [](auto& i) { i.systemWatts = 60; }, {"allClear/calm"}},
         {"swap at 10 MiB/s", [](auto& i) { i.swapOutPerSecond = 10485760; }, {"memory/warning"}},
@@ -71,7 +83,9 @@ TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
              i.disk = DiskSpace{1, 100};
          },
          {"memory/critical", "heat/critical", "cpu/warning", "gpu/notice", "battery/warning", "disk/notice"}},
-        {"working hard is not hot", [](auto& i) { i.heat.level = HeatLevel::workingHard; }, {"allClear/calm"}},
+        {"working hard is not hot",
+         [](auto& i) { i.heat.level = HeatLevel::workingHard; },
+         {"allClear/calm"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -85,7 +99,8 @@ TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
     auto inputs = quiet();
     inputs.pressure = MemoryPressure::warning;
     inputs.systemCPU = 91;
-    inputs.apps = {app("kernel_task", 500, 1 << 20), app("node", 150.5, 3u << 30), app("Linux kernel", 400, 0)};
+    inputs.apps = {app("kernel_task", 500, 1 << 20), app("node", 150.5, 3u << 30),
+                   app("Linux kernel", 400, 0)};
     auto findings = Diagnosis::evaluate(inputs);
     ASSERT_EQ(findings.size(), 2u);
     EXPECT_EQ(findings[0].title, "Memory is tight");
@@ -105,14 +120,16 @@ TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
     EXPECT_EQ(findings[0].app->name, "node") << "the charging cause leads the text, the app is pointed at";
     inputs.heat.causes = {HeatCauses::App{busy}};
     inputs.heat.chipCelsius = NAN;
-    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, AppExplainer::explain(busy).title + " is the main cause.")
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail,
+              AppExplainer::explain(busy).title + " is the main cause.")
         << "a value that is not a number leaves its sentence out";
 
     inputs = quiet();
     inputs.onBattery = true;
     inputs.systemWatts = 25;
     inputs.apps = {app("a", 1, 1, 0, 1500), app("b", 1, 1, 0, 2549)};
-    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, "Your computer is drawing 25 W. b is drawing the most, 2.5 W.");
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail,
+              "Your computer is drawing 25 W. b is drawing the most, 2.5 W.");
     inputs = quiet();
     inputs.gpu = 60;
     EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, "") << "no apps: an empty detail";

@@ -15,7 +15,9 @@ Server server(std::int32_t pid, int port, std::string kind = "Vite", std::string
     s.kind.name = std::move(kind);
     return s;
 }
-Server inContainer(Server s) { return s.containerName = "web", s; }
+Server inContainer(Server s) {
+    return s.containerName = "web", s;
+}
 
 MetricHistory history(std::int32_t pid, const Samples& samples) {
     MetricHistory h(3600);
@@ -41,7 +43,9 @@ TEST(Insights, IdleDevServersAndExposedOnes) {
         {"a container", {inContainer(vite)}, 86400, {}},
         {"never seen", {server(9, 3000)}, 86400, {}},
         {"two sockets", {vite2, vite}, 4000, {Insights::Idle{{{vite2, vite}, 1, 0, {3000, 3001}, 4000}}}},
-        {"wildcards", {wide, boxed, any, server(4, 22, "sshd", "*", ServerCategory::system)}, 7200,
+        {"wildcards",
+         {wide, boxed, any, server(4, 22, "sshd", "*", ServerCategory::system)},
+         7200,
          {Insights::Idle{{{wide}, 1, 0, {3000}, 7200}}, Insights::Exposed{{wide, boxed, any}}}},
     };
     for (const auto& [name, servers, idle, expected] : cases) {
@@ -67,8 +71,7 @@ TEST(Insights, SteadyGrowthThenSustainedCpuOverCoveredWindows) {
         {"three samples", {{570, 0, 90}, {200, 0, 90}, {0, 0, 90}}, nullopt, nullopt},
         {"530 s back", {{530, 0, 90}, {400, 0, 90}, {200, 0, 90}, {0, 0, 90}}, nullopt, nullopt},
         {"540 s back", {{700, 0, 0}, {540, 0, 70}, {400, 0, 90}, {200, 0, 80}, {0, 0, 80}}, nullopt, 80},
-        {"both", grow({{1700, 1}, {1200, 1.2}, {590, 1.4}, {300, 1.5}, {100, 1.55}, {0, 1.6}}, 90),
-         rise, 90},
+        {"both", grow({{1700, 1}, {1200, 1.2}, {590, 1.4}, {300, 1.5}, {100, 1.55}, {0, 1.6}}, 90), rise, 90},
     };
     const Server vite = server(7, 3000);
     for (const auto& [name, samples, delta, average] : cases) {
@@ -94,12 +97,18 @@ TEST(Insights, ReadOnTheOverviewPage) {
         {Insights::Idle{}, nullopt},
     };
     for (const auto& [insight, line] : lines) EXPECT_EQ(Insights::attentionLine(insight), line);
-    for (auto [hours, span] : {std::pair{1.0, "over an hour"}, {1.999, "over an hour"}, {2.0, "2 hours"},
-                               {47.99, "47 hours"}, {48.0, "2 days"}, {71.99, "2 days"}, {72.0, "3 days"}})
+    for (auto [hours, span] : {std::pair{1.0, "over an hour"},
+                               {1.999, "over an hour"},
+                               {2.0, "2 hours"},
+                               {47.99, "47 hours"},
+                               {48.0, "2 days"},
+                               {71.99, "2 days"},
+                               {72.0, "3 days"}})
         EXPECT_EQ(Insights::idleSpan(hours * 3600), span) << hours << " h";
-    EXPECT_EQ(Insights::idleBanner({{server(7, 3000), server(7, 3001)}, 1, 1'610'612'736, {3000, 3001}, 7200}),
-              (IdleBanner{"Vite idle for 2 hours", "Stopping it frees 1.5 GB and ports 3000 and 3001.",
-                          "moon.zzz.fill", "Stop all"}));
+    EXPECT_EQ(
+        Insights::idleBanner({{server(7, 3000), server(7, 3001)}, 1, 1'610'612'736, {3000, 3001}, 7200}),
+        (IdleBanner{"Vite idle for 2 hours", "Stopping it frees 1.5 GB and ports 3000 and 3001.",
+                    "moon.zzz.fill", "Stop all"}));
     EXPECT_EQ(Insights::idleBanner({{server(7, 3000), server(8, 3000)}, 2, 0, {3000}, 3 * 86400}),
               (IdleBanner{"2 servers idle for 3 days", "Stopping them frees port 3000.", "moon.zzz.fill",
                           "Stop all"}));

@@ -24,27 +24,34 @@ INSTANTIATE_TEST_SUITE_P(
                   ",bytes_in,bytes_out,\nMail.812,5000,6000,\nSafari.90,1,1,\n"
                   ",bytes_in,bytes_out,\nMail.812,1024,0,\nSafari.90,10,20,\n",
                   {{812, "Mail", 1024, 0}, {90, "Safari", 10, 20}}},
-        ParseCase{"DottedNameKeepsItsDots", "time,bytes_in,bytes_out\nx.1,1,1\ntime,bytes_in,bytes_out\n"
-                                            "com.apple.WebKit.Networking.977,10,20\n",
+        ParseCase{"DottedNameKeepsItsDots",
+                  "time,bytes_in,bytes_out\nx.1,1,1\ntime,bytes_in,bytes_out\n"
+                  "com.apple.WebKit.Networking.977,10,20\n",
                   {{977, "com.apple.WebKit.Networking", 10, 20}}},
         ParseCase{"SilentAndUnlabelledAndMalformedDropped",
                   ",a,b\n,a,b\nidle.5,0,0,\nnopid,10,10\nbad.x1,3,3\nshort.7,9\nempty.8,,4\nok.9,1,2\n",
                   {{9, "ok", 1, 2}}},
-        ParseCase{"HeaviestFirstEqualTotalsKeepOrder", ",\n,\na.1,1,1\nb.2,5,5\nc.3,2,0\n",
+        ParseCase{"HeaviestFirstEqualTotalsKeepOrder",
+                  ",\n,\na.1,1,1\nb.2,5,5\nc.3,2,0\n",
                   {{2, "b", 5, 5}, {1, "a", 1, 1}, {3, "c", 2, 0}}},
-        ParseCase{"OneSampleIsEmpty", ",bytes_in,bytes_out,\nMail.812,1024,0,\n", {}}, ParseCase{"Empty", "", {}},
-        ParseCase{"LastNonEmptySampleWhenTheLastHeaderHasNoRows", ",\na.1,1,0\n,\nb.2,2,0\n,\n",
-                  {{2, "b", 2, 0}}}),
+        ParseCase{"OneSampleIsEmpty", ",bytes_in,bytes_out,\nMail.812,1024,0,\n", {}},
+        ParseCase{"Empty", "", {}},
+        ParseCase{
+            "LastNonEmptySampleWhenTheLastHeaderHasNoRows", ",\na.1,1,0\n,\nb.2,2,0\n,\n", {{2, "b", 2, 0}}}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(NetworkUsageDifference, GrowthPerSocketSummedPerOwner) {
     std::vector<SocketBytes> before{{1, 100, 100}, {2, 0, 0}, {3, 50, 50}, {9, 7, 7}};
     // 1 and 2 grow for pid 10; 4 is new (from 0) for pid 20; 3 vanished; 5 has no owner;
     // 9 shrank, so it is a new socket on a reused inode; 6 is silent.
-    std::vector<SocketBytes> after{{1, 150, 400}, {2, 10, 0}, {4, 1000, 1}, {5, 9999, 9999}, {9, 3, 0}, {6, 0, 0}};
-    std::unordered_map<std::uint64_t, std::int32_t> owners{{1, 10}, {2, 10}, {3, 10}, {4, 20}, {9, 30}, {6, 40}};
-    auto rows = NetworkUsage::difference(before, after, owners, [](std::int32_t pid) { return "p" + std::to_string(pid); });
-    EXPECT_EQ(rows, (std::vector<ProcessTraffic>{{20, "p20", 1000, 1}, {10, "p10", 60, 300}, {30, "p30", 3, 0}}));
+    std::vector<SocketBytes> after{{1, 150, 400},   {2, 10, 0}, {4, 1000, 1},
+                                   {5, 9999, 9999}, {9, 3, 0},  {6, 0, 0}};
+    std::unordered_map<std::uint64_t, std::int32_t> owners{{1, 10}, {2, 10}, {3, 10},
+                                                           {4, 20}, {9, 30}, {6, 40}};
+    auto rows = NetworkUsage::difference(before, after, owners,
+                                         [](std::int32_t pid) { return "p" + std::to_string(pid); });
+    EXPECT_EQ(rows,
+              (std::vector<ProcessTraffic>{{20, "p20", 1000, 1}, {10, "p10", 60, 300}, {30, "p30", 3, 0}}));
 }
 
 }  // namespace

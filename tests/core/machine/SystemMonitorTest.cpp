@@ -34,7 +34,8 @@ TEST(CoreSampler, SkipsASampleWhenTheCoreCountChanges) {
     CoreSampler cores({1});
     EXPECT_TRUE(cores.sample(std::vector<CpuTicks>{{10, 0, 90}, {0, 0, 100}}).empty());
     auto loads = cores.sample(std::vector<CpuTicks>{{30, 20, 150}, {0, 0, 100}});
-    EXPECT_EQ(loads, (std::vector<CoreLoad>{{0, 0.4, false}, {1, 0.0, true}})) << "an unchanged total reads 0";
+    EXPECT_EQ(loads, (std::vector<CoreLoad>{{0, 0.4, false}, {1, 0.0, true}}))
+        << "an unchanged total reads 0";
     EXPECT_TRUE(cores.sample(std::vector<CpuTicks>{{1, 1, 1}}).empty());
     EXPECT_TRUE(cores.sample(std::nullopt).empty());
     EXPECT_EQ(CoreLoad::label({0.5, 0.25, 1.0}, 2),
@@ -52,8 +53,10 @@ TEST(MemoryRecords, ClampAtZeroAndJudgeLowDisks) {
     EXPECT_TRUE((DiskSpace{9, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{10, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{0, 0}.isLow()));
-    for (auto [level, pressure] : {std::pair{1, MemoryPressure::normal}, {2, MemoryPressure::warning},
-                                   {4, MemoryPressure::critical}, {3, MemoryPressure::normal}})
+    for (auto [level, pressure] : {std::pair{1, MemoryPressure::normal},
+                                   {2, MemoryPressure::warning},
+                                   {4, MemoryPressure::critical},
+                                   {3, MemoryPressure::normal}})
         EXPECT_EQ(MemoryPressures::fromLevel(level), pressure);
 }
 
@@ -75,7 +78,9 @@ struct ScriptedMachine {
         s.disks = [] { return SystemSensors::Totals{}; };
         s.diskSpace = [this] { return ++diskSpaceReads, std::optional<DiskSpace>(DiskSpace{1, 2}); };
         s.batteryAndPower = [] { return BatteryAndPower{}; };
-        s.chipTemperature = [this] { return ++temperatureReads, std::optional<double>(50.0 + temperatureReads); };
+        s.chipTemperature = [this] {
+            return ++temperatureReads, std::optional<double>(50.0 + temperatureReads);
+        };
         s.thermal = [] { return ThermalLevel::fair; };
         s.gpuTimes = [this] { return gpuTimes; };
         return s;

@@ -31,7 +31,11 @@ const ProcessRecord* find(const ProcessSnapshot& snapshot, std::int32_t pid) {
 // An ordinary process at /usr/bin/NAME with the given CPU ticks and start.
 test::FakeProcess program(std::int32_t pid, const std::string& name, std::uint64_t ticks = 0,
                           std::uint64_t start = 1000) {
-    return {.pid = pid, .comm = name, .exe = "/usr/bin/" + name, .cmdline = name + "\0"s, .userTicks = ticks,
+    return {.pid = pid,
+            .comm = name,
+            .exe = "/usr/bin/" + name,
+            .cmdline = name + "\0"s,
+            .userTicks = ticks,
             .startTicks = start};
 }
 
@@ -99,13 +103,15 @@ TEST_F(ProcessSamplerTree, KeepsKernelThreadsOtherUsersAndDeletedExecutables) {
 TEST_F(ProcessSamplerTree, TheDesktopApplicationOfTheUnitOwnsTheProcess) {
     applications.write("org.gnome.Terminal.desktop", "[Desktop Entry]\nName=Terminal\n");
     auto inTerminal = program(80, "node"), inService = program(81, "node");
-    inTerminal.cgroup = "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Terminal.slice/"
-                        "vte-spawn-1.scope\n";
+    inTerminal.cgroup =
+        "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Terminal.slice/"
+        "vte-spawn-1.scope\n";
     inService.cgroup = "0::/system.slice/dev.service\n";
     proc.add(inTerminal);
     proc.add(inService);
     auto snapshot = sampler().sample(t0);
-    EXPECT_EQ(find(snapshot, 80)->owner, (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
+    EXPECT_EQ(find(snapshot, 80)->owner,
+              (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
     EXPECT_EQ(find(snapshot, 81)->owner.name, "node");
 }
 

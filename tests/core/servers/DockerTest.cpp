@@ -25,13 +25,14 @@ TEST(DockerInspector, ReadsPublishedHostPortsAndSkipsTheRest) {
     EXPECT_EQ(containers, (ContainerPorts{{8080, web},
                                           {15432, {"db", "postgres:16", nullopt, nullopt}},
                                           {9000, {"ranges", "app", nullopt, nullopt}}}));
-    EXPECT_EQ(DockerInspector::hostPorts("0.0.0.0:5432->5432/tcp, :::5432->5432/tcp"), (std::vector<int>{5432, 5432}));
+    EXPECT_EQ(DockerInspector::hostPorts("0.0.0.0:5432->5432/tcp, :::5432->5432/tcp"),
+              (std::vector<int>{5432, 5432}));
 }
 
 TEST(DockerStats, ReadsMemoryInEveryUnitDockerPrints) {
     const std::pair<const char*, std::optional<std::uint64_t>> sizes[] = {
-        {"123.4MiB", 129394278}, {"1.5GB", 1500000000}, {"0B", 0},    {" 2KiB ", 2048},
-        {"3kB", 3000},           {"1.5GiB", 1610612736}, {"12", nullopt}, {"xMiB", nullopt}, {"-1MB", nullopt},
+        {"123.4MiB", 129394278}, {"1.5GB", 1500000000}, {"0B", 0},         {" 2KiB ", 2048},  {"3kB", 3000},
+        {"1.5GiB", 1610612736},  {"12", nullopt},       {"xMiB", nullopt}, {"-1MB", nullopt},
     };
     for (const auto& [text, bytes] : sizes) {
         SCOPED_TRACE(text);
@@ -47,7 +48,8 @@ TEST(DockerAttribution, AProxyPortShowsItsContainer) {
     proxy.kind = {"Docker", "shippingbox.fill", TintToken::blue};
     proxy.category = ServerCategory::dev;
     proxy.memoryBytes = 4096;
-    const ContainerPorts ports{{8080, web}, {5432, {"db", "postgres:16", nullopt, nullopt}},
+    const ContainerPorts ports{{8080, web},
+                               {5432, {"db", "postgres:16", nullopt, nullopt}},
                                {9000, {"thing", "acme/thing", nullopt, nullopt}}};
     const ContainerMemory memory{{"web", 50u << 20}};
 
@@ -58,7 +60,8 @@ TEST(DockerAttribution, AProxyPortShowsItsContainer) {
     EXPECT_EQ(attributed.containerImage, "postgres:16");
     EXPECT_EQ(attributed.memoryBytes, 4096u) << "no stats for it: the proxy's own memory";
     proxy.port = 9000;
-    EXPECT_EQ(PortScanner::attributeDocker(proxy, ports, memory).kind.name, "Docker") << "no rule: kind stays";
+    EXPECT_EQ(PortScanner::attributeDocker(proxy, ports, memory).kind.name, "Docker")
+        << "no rule: kind stays";
 
     Server node = proxy;
     node.processName = "node";
@@ -82,18 +85,21 @@ protected:
     DockerCache cache(std::chrono::milliseconds limit = 5000ms) {
         return DockerCache({{dir / "docker"}, [this] { return now; }, limit});
     }
-    void install() { std::filesystem::copy_file(m_path, dir / "docker", std::filesystem::copy_options::overwrite_existing); }
+    void install() {
+        std::filesystem::copy_file(m_path, dir / "docker", std::filesystem::copy_options::overwrite_existing);
+    }
 
 private:
     std::string m_path;
 };
 
 TEST_F(FakeDocker, ContainersNameTheProxyServersOfTheScan) {
-    script("case \"$1\" in\n"
-           "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
-           "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
-           "info) echo 8589934592 ;;\n"
-           "esac\n");
+    script(
+        "case \"$1\" in\n"
+        "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
+        "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
+        "info) echo 8589934592 ;;\n"
+        "esac\n");
     install();
     auto docker = cache();
     docker.refreshIfStale(true);
@@ -107,7 +113,9 @@ TEST_F(FakeDocker, ContainersNameTheProxyServersOfTheScan) {
         [](const std::vector<LibProc::ProcessRef>&) {
             return std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>{{200, {{8080, "*"}}}};
         },
-        [](const std::vector<std::int32_t>&) { return std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>{}; },
+        [](const std::vector<std::int32_t>&) {
+            return std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>{};
+        },
         [](std::int32_t) { return std::optional<std::string>{}; },
         "/home/anna",
         nullptr,
@@ -125,10 +133,11 @@ TEST_F(FakeDocker, ContainersNameTheProxyServersOfTheScan) {
 }
 
 TEST_F(FakeDocker, AHungCommandIsStoppedAndTheNextTryWaitsEightSeconds) {
-    script("case \"$1\" in\n"
-           "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
-           "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
-           "esac\n");
+    script(
+        "case \"$1\" in\n"
+        "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
+        "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
+        "esac\n");
     install();
     auto docker = cache(300ms);
     docker.refreshIfStale(true);

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "core/support/Paths.hpp"
 #include "core/servers/PortScanner.hpp"
+#include "core/support/Paths.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik {
@@ -38,10 +38,14 @@ TEST(GitProject, NamesTheRepositoryFromItsCommonDirectory) {
 
 TEST(GitProject, FallsBackToTheFolderNameOnlyInsideTheHome) {
     const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
-        {"/Users/anna/sites/blog", "blog"}, {"/Users/anna/Library/Application Support/x", nullopt},
-        {"/Users/anna/.config/x", nullopt}, {"/opt/app", nullopt},
-        {"/Users/anna", nullopt},          {"/Users/annabel/x", nullopt},
-        {"/", nullopt},                     {nullopt, nullopt},
+        {"/Users/anna/sites/blog", "blog"},
+        {"/Users/anna/Library/Application Support/x", nullopt},
+        {"/Users/anna/.config/x", nullopt},
+        {"/opt/app", nullopt},
+        {"/Users/anna", nullopt},
+        {"/Users/annabel/x", nullopt},
+        {"/", nullopt},
+        {nullopt, nullopt},
     };
     for (const auto& [cwd, name] : cases) {
         SCOPED_TRACE(cwd.value_or("nil"));
@@ -80,8 +84,8 @@ protected:
     test::TempDir home{Paths::homeDirectory()};
 
     void git(const std::filesystem::path& where, const std::string& command) {
-        std::string line = "cd '" + where.string() + "' && git -c user.name=t -c user.email=t@t.invalid " + command +
-                           " >/dev/null 2>&1";
+        std::string line = "cd '" + where.string() + "' && git -c user.name=t -c user.email=t@t.invalid " +
+                           command + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(line.c_str()), 0) << command;
     }
     ProjectAndBranch resolve(const std::filesystem::path& cwd) {

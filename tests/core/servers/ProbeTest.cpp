@@ -22,7 +22,9 @@ std::string http(int status) {
 TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
     Listener ok(Listener::Mode::answer, http(404)), failing(Listener::Mode::answer, http(503));
     Listener silent(Listener::Mode::silent), hangUp(Listener::Mode::hangUp);
-    Listener database(Listener::Mode::banner, std::string("\x4a\x00\x00\x00\x0a" "8.0.36\x00", 12));
+    Listener database(Listener::Mode::banner, std::string("\x4a\x00\x00\x00\x0a"
+                                                          "8.0.36\x00",
+                                                          12));
     int closedPort = [] {
         Listener gone(Listener::Mode::hangUp);
         return gone.port();
@@ -51,7 +53,8 @@ TEST(PortProber, IgnoresProxiesFromTheEnvironment) {
     // A proxy that would swallow the request; the probe must go straight to the port.
     Listener proxy(Listener::Mode::silent);
     std::string address = "http://127.0.0.1:" + std::to_string(proxy.port());
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) setenv(name, address.c_str(), 1);
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        setenv(name, address.c_str(), 1);
     auto outcome = PortProber::probe(ok.port(), 1.0);
     for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
     ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(outcome));
@@ -80,7 +83,8 @@ TEST(ServiceProtocols, DatabasesGiveConnectionStringsAndToolsHttp) {
         return ServiceProtocols::of(s);
     };
     EXPECT_EQ(of("Redis", 6380), ServiceProtocol{ServiceProtocols::Database{"redis://localhost:6380"}});
-    EXPECT_EQ(of("PostgreSQL", 5432), ServiceProtocol{ServiceProtocols::Database{"postgres://localhost:5432"}});
+    EXPECT_EQ(of("PostgreSQL", 5432),
+              ServiceProtocol{ServiceProtocols::Database{"postgres://localhost:5432"}});
     EXPECT_EQ(of("Vite", 5173), ServiceProtocol{ServiceProtocols::Http{}});
     EXPECT_EQ(of("Node", 3000), ServiceProtocol{ServiceProtocols::Unknown{}});
     EXPECT_EQ(of("rapportd", 1), ServiceProtocol{ServiceProtocols::Unknown{}});

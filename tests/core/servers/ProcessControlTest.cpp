@@ -10,8 +10,8 @@
 #include <fstream>
 #include <thread>
 
-#include "core/servers/PortScanner.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/servers/PortScanner.hpp"
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
 
@@ -87,7 +87,8 @@ TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
         ASSERT_FALSE(server.numbers().empty());
         ProcessSampler sampler;
         auto servers = PortScanner::scan(sampler.sample());
-        auto found = std::find_if(servers.begin(), servers.end(), [&](const Server& s) { return s.pid == server.pid(); });
+        auto found = std::find_if(servers.begin(), servers.end(),
+                                  [&](const Server& s) { return s.pid == server.pid(); });
         ASSERT_NE(found, servers.end());
         ProcessControl control;
         ASSERT_TRUE(control.carryOut(StopActions::ForceSignalProcess{server.pid()}));

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/support/Paths.hpp"
 #include "core/servers/ServerClassifier.hpp"
+#include "core/support/Paths.hpp"
 
 namespace tarvik {
 namespace {
@@ -75,8 +75,8 @@ TEST(ServerClassifierTest, BundlePathIsIndependentOfTheCategory) {
 }
 
 TEST(ServerClassifierTest, ServerCarriesPortFactsAndClassification) {
-    Server server = classify(ListeningPort{4242, "node", "anna", 5173, "127.0.0.1"}, "node .bin/vite", "/home/a/web",
-                             1024, 2.5, 60, "main", "web", testHome);
+    Server server = classify(ListeningPort{4242, "node", "anna", 5173, "127.0.0.1"}, "node .bin/vite",
+                             "/home/a/web", 1024, 2.5, 60, "main", "web", testHome);
     EXPECT_EQ(server.id(), "4242:5173");
     EXPECT_EQ(server.processName, "node");
     EXPECT_EQ(server.kind.name, "Vite");
@@ -86,9 +86,10 @@ TEST(ServerClassifierTest, ServerCarriesPortFactsAndClassification) {
 }
 
 TEST(ServerClassifierTest, ProtectsOnlyOperatingSystemDaemons) {
-    const std::pair<const char*, bool> cases[] = {{"rapportd", true}, {"ControlCenter", true}, {"systemd-resolved", true},
-                                                  {"NetworkManager", true}, {"postgres", false}, {"nginx", false},
-                                                  {"node", false}, {"sshd-wrapper", false}};
+    const std::pair<const char*, bool> cases[] = {
+        {"rapportd", true},       {"ControlCenter", true}, {"systemd-resolved", true},
+        {"NetworkManager", true}, {"postgres", false},     {"nginx", false},
+        {"node", false},          {"sshd-wrapper", false}};
     for (const auto& [name, expected] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(ServerClassifier::isProtectedSystemProcess(name), expected);

@@ -7,8 +7,9 @@ namespace {
 
 using std::nullopt;
 
-Server server(std::int32_t pid, int port, std::optional<std::string> project, std::optional<std::string> branch,
-              ServerCategory category = ServerCategory::dev, std::string kind = "Vite") {
+Server server(std::int32_t pid, int port, std::optional<std::string> project,
+              std::optional<std::string> branch, ServerCategory category = ServerCategory::dev,
+              std::string kind = "Vite") {
     Server s;
     s.pid = pid;
     s.port = port;
@@ -21,7 +22,8 @@ Server server(std::int32_t pid, int port, std::optional<std::string> project, st
 
 std::vector<std::string> titles(const std::vector<ServerGroup>& groups) {
     std::vector<std::string> result;
-    for (const auto& group : groups) result.push_back(group.title + (group.branch ? "@" + *group.branch : ""));
+    for (const auto& group : groups)
+        result.push_back(group.title + (group.branch ? "@" + *group.branch : ""));
     return result;
 }
 
@@ -63,7 +65,8 @@ TEST(ServerGrouper, ProjectNamesShareAGroupByTheirLettersAndNumbersInAnyScript) 
         SCOPED_TRACE(names.front());
         std::vector<Server> servers;
         for (std::size_t i = 0; i < names.size(); ++i)
-            servers.push_back(server(static_cast<std::int32_t>(i + 1), 3000 + static_cast<int>(i), names[i], nullopt));
+            servers.push_back(
+                server(static_cast<std::int32_t>(i + 1), 3000 + static_cast<int>(i), names[i], nullopt));
         EXPECT_EQ(ServerGrouper::groups(servers).size(), groupCount);
     }
 }

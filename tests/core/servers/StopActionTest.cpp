@@ -48,9 +48,12 @@ TEST(RecentStops, RestartsContainersAndProcessesWithACommandAndAFolder) {
         bool restartable;
     };
     const Case cases[] = {
-        {"node server.js", "/Users/anna/app", nullopt, true}, {"node server.js", nullopt, nullopt, false},
-        {"", "/Users/anna/app", nullopt, false},              {"/usr/bin/Docker-proxy -p 80", "/", nullopt, false},
-        {"/usr/bin/docker-proxy -p 80", "/", "web", true},    {nullopt, nullopt, "web", true},
+        {"node server.js", "/Users/anna/app", nullopt, true},
+        {"node server.js", nullopt, nullopt, false},
+        {"", "/Users/anna/app", nullopt, false},
+        {"/usr/bin/Docker-proxy -p 80", "/", nullopt, false},
+        {"/usr/bin/docker-proxy -p 80", "/", "web", true},
+        {nullopt, nullopt, "web", true},
     };
     for (const auto& c : cases) {
         Server s = server(1, 1);
@@ -97,7 +100,7 @@ TEST(TidyCandidates, OffersOnlyIdleSystemListenersThatAreNotTheSystemsOwn) {
 TEST(Version, ComparesDottedNumbers) {
     const std::tuple<const char*, const char*, bool> cases[] = {
         {"v1.10.0", "1.9", true}, {"1.2", "1.2.0", false}, {"1.2.1", "1.2", true}, {"1.2-beta", "1.1", false},
-        {"2", "10", false},       {" V3 ", "2.9.9", true}, {"", "1", false},      {"1..2", "1.1", true},
+        {"2", "10", false},       {" V3 ", "2.9.9", true}, {"", "1", false},       {"1..2", "1.1", true},
     };
     for (const auto& [candidate, current, newer] : cases)
         EXPECT_EQ(Version::isNewer(candidate, current), newer) << candidate << " vs " << current;
@@ -107,7 +110,8 @@ TEST(FreedCopy, SaysWhatStoppingFrees) {
     EXPECT_EQ(FreedCopy::ports({8080, 3000, 5173}), "ports 3000, 5173 and 8080");
     EXPECT_EQ(FreedCopy::ports({4000, 3000}), "ports 3000 and 4000");
     EXPECT_EQ(FreedCopy::stopping(0, {3000}, 2), "Stopping them frees port 3000.");
-    EXPECT_EQ(FreedCopy::stopping(1610612736, {3000, 5173}, 1), "Stopping it frees 1.5 GB and ports 3000 and 5173.");
+    EXPECT_EQ(FreedCopy::stopping(1610612736, {3000, 5173}, 1),
+              "Stopping it frees 1.5 GB and ports 3000 and 5173.");
     EXPECT_EQ(FreedCopy::stopped("Vite", nullopt, {}), "Vite stopped. No ports are free.");
     EXPECT_EQ(FreedCopy::stopped("Vite", 0, {5173}), "Vite stopped. Port 5173 is free.");
     EXPECT_EQ(FreedCopy::stopped("Vite", 536870912, {5173}), "Vite stopped. 512 MB and port 5173 are free.");

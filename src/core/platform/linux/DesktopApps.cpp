@@ -45,7 +45,8 @@ std::optional<std::string> unitApplication(std::string_view cgroupText) {
     // The unified hierarchy's line is "0::/path"; v1 lines name their controllers instead.
     std::string_view path;
     for (auto line : Text::lines(cgroupText)) {
-        if (line.starts_with("0::")) path = line.substr(3);
+        if (line.starts_with("0::"))
+            path = line.substr(3);
         else if (path.empty() && line.find(":name=systemd:") != std::string_view::npos)
             path = line.substr(line.find(":name=systemd:") + 14);
     }
@@ -60,7 +61,8 @@ std::optional<std::string> unitApplication(std::string_view cgroupText) {
         } else if (body.ends_with(".scope")) {
             body.remove_suffix(6);
             auto dash = body.rfind('-');
-            if (dash != std::string_view::npos && isRandomSuffix(body.substr(dash + 1))) body = body.substr(0, dash);
+            if (dash != std::string_view::npos && isRandomSuffix(body.substr(dash + 1)))
+                body = body.substr(0, dash);
         } else if (body.ends_with(".slice")) {
             body.remove_suffix(6);
         } else {

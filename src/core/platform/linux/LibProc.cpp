@@ -4,10 +4,10 @@
 #include <cmath>
 #include <mutex>
 
-#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
 #include "core/platform/linux/SocketTable.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::LibProc {
 
@@ -51,7 +51,8 @@ std::optional<Usage> usage(std::int32_t pid) {
                        static_cast<double>(ProcRoot::clockTicksPerSecond());
     if (auto text = live().read(pid, "statm")) {
         if (auto statm = ProcFs::parseStatm(*text); statm && statm->resident >= statm->shared)
-            usage.footprintBytes = (statm->resident - statm->shared) * static_cast<std::uint64_t>(ProcRoot::pageSize());
+            usage.footprintBytes =
+                (statm->resident - statm->shared) * static_cast<std::uint64_t>(ProcRoot::pageSize());
     }
     if (auto text = live().read(pid, "io")) {
         if (auto io = ProcFs::parseIo(*text)) {
@@ -78,7 +79,8 @@ std::vector<Socket> listeningSockets(std::int32_t pid) {
     for (const auto& socket : table) byInode.emplace(socket.inode, &socket);
     std::vector<Socket> result;
     for (auto [fd, inode] : live().socketDescriptors(pid)) {
-        if (auto it = byInode.find(inode); it != byInode.end()) result.push_back({it->second->port, it->second->address});
+        if (auto it = byInode.find(inode); it != byInode.end())
+            result.push_back({it->second->port, it->second->address});
     }
     return result;
 }
@@ -89,7 +91,8 @@ void prepareListeningSockets() {
     (void)SocketOwners::shared().resolve(live(), SocketTable::read(live()), processes);
 }
 
-std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(const std::vector<ProcessRef>& processes) {
+std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(
+    const std::vector<ProcessRef>& processes) {
     auto table = SocketTable::read(live());
     auto owners = SocketOwners::shared().resolve(live(), table, processes);
     std::unordered_map<std::int32_t, std::vector<Socket>> result;
@@ -125,11 +128,13 @@ public:
             }
             if (stat->comm != entry.comm || entry.args.empty()) {
                 auto cmdline = root.read(pid, "cmdline");
-                entry.args = cmdline && !cmdline->empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
+                entry.args =
+                    cmdline && !cmdline->empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
                 entry.comm = stat->comm;
             }
             EnrichmentParser::ProcInfo info;
-            if (auto statm = entry.handle.statm(root, m_buffer)) info.rssKB = static_cast<int>(statm->resident * page / 1024);
+            if (auto statm = entry.handle.statm(root, m_buffer))
+                info.rssKB = static_cast<int>(statm->resident * page / 1024);
             if (uptime) {
                 double elapsed = std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks);
                 double cpu = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;
@@ -159,7 +164,8 @@ private:
 
 }  // namespace
 
-std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> processInfo(const std::vector<std::int32_t>& pids) {
+std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> processInfo(
+    const std::vector<std::int32_t>& pids) {
     static InfoCache cache;
     return cache.read(live(), pids);
 }

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::MachineStats {
 
@@ -23,7 +23,8 @@ std::optional<CpuTicks> parseCpuLine(std::string_view rest) {
         values[count++] = *value;
     }
     if (count < 4) return std::nullopt;  // user, nice, system, idle at the least
-    return CpuTicks{values[0] + values[1], values[2] + values[5] + values[6] + values[7], values[3] + values[4]};
+    return CpuTicks{values[0] + values[1], values[2] + values[5] + values[6] + values[7],
+                    values[3] + values[4]};
 }
 
 }  // namespace
@@ -88,7 +89,8 @@ std::optional<Pressure> parsePressure(std::string_view text) {
 }
 
 bool isPhysicalInterface(std::string_view name) {
-    return name.starts_with("en") || name.starts_with("eth") || name.starts_with("wl") || name.starts_with("ww");
+    return name.starts_with("en") || name.starts_with("eth") || name.starts_with("wl") ||
+           name.starts_with("ww");
 }
 
 ByteTotals parseNetDev(std::string_view text) {

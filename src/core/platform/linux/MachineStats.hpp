@@ -60,7 +60,8 @@ struct Roots {
 };
 
 [[nodiscard]] std::optional<CpuStat> readCpu(const Roots& roots = {});
-[[nodiscard]] std::optional<std::unordered_map<std::string, std::uint64_t>> readMeminfo(const Roots& roots = {});
+[[nodiscard]] std::optional<std::unordered_map<std::string, std::uint64_t>> readMeminfo(
+    const Roots& roots = {});
 [[nodiscard]] std::optional<std::uint64_t> readSwapOutPages(const Roots& roots = {});
 [[nodiscard]] std::optional<Pressure> readPressure(const Roots& roots = {});
 [[nodiscard]] ByteTotals readNetwork(const Roots& roots = {});

@@ -1,9 +1,9 @@
 #include <unordered_map>
 
 #include "core/machine/NetworkUsage.hpp"
-#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/TcpTraffic.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::NetworkUsage {
 

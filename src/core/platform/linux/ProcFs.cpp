@@ -17,7 +17,8 @@ namespace tarvik::ProcFs {
 std::optional<Stat> parseStat(std::string_view text) {
     std::size_t open = text.find('(');
     std::size_t close = text.rfind(')');
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        return std::nullopt;
     Stat stat;
     stat.comm = std::string(text.substr(open + 1, close - open - 1));
     // Fields 3 (state) to 22 (starttime) after comm, numbered as in proc(5). Read into a fixed
@@ -107,8 +108,10 @@ std::string shellQuote(std::string_view argument) {
     if (std::all_of(argument.begin(), argument.end(), isPlain)) return std::string(argument);
     std::string quoted = "'";
     for (char c : argument) {
-        if (c == '\'') quoted += "'\\''";
-        else quoted += c;
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
     }
     quoted += '\'';
     return quoted;
@@ -358,7 +361,8 @@ std::string ProcRoot::executablePath(std::int32_t pid, const ProcFs::Stat& stat)
     return stat.comm;
 }
 
-ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen) : m_pid(pid), m_keepOpen(keepOpen) {
+ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen)
+    : m_pid(pid), m_keepOpen(keepOpen) {
     if (!keepOpen) return;
     m_statFd = root.open(pid, "stat");
     m_statmFd = root.open(pid, "statm");

@@ -154,7 +154,9 @@ public:
     // call, so that a one-shot reader never pays for it.
     [[nodiscard]] std::optional<std::uint64_t> runtime(const ProcRoot& root, std::string& buffer);
     // Descriptors held (0 to 3).
-    [[nodiscard]] int descriptors() const { return (m_statFd >= 0) + (m_statmFd >= 0) + (m_schedstatFd >= 0); }
+    [[nodiscard]] int descriptors() const {
+        return (m_statFd >= 0) + (m_statmFd >= 0) + (m_schedstatFd >= 0);
+    }
     static constexpr int maxDescriptors = 3;
 
 private:

@@ -61,12 +61,15 @@ public:
                 // nothing new to read: no CPU time, no exec, no memory it touched. Only its parent
                 // can change without it running, by exiting.
                 runtime = tracked.handle.runtime(m_root, m_buffer);
-                bool parentAlive = tracked.ppid <= 0 || std::binary_search(pids.begin(), pids.end(), tracked.ppid);
+                bool parentAlive =
+                    tracked.ppid <= 0 || std::binary_search(pids.begin(), pids.end(), tracked.ppid);
                 quiet = tracked.threads == 1 && runtime && runtime == tracked.runtime && parentAlive;
             }
             if (quiet) {
-                if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory) readMemory(tracked);
-            } else if (!update(pid, tracked, fresh, runtime, descriptors + ProcHandle::maxDescriptors <= budget)) {
+                if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory)
+                    readMemory(tracked);
+            } else if (!update(pid, tracked, fresh, runtime,
+                               descriptors + ProcHandle::maxDescriptors <= budget)) {
                 m_tracked.erase(it);  // exited since the listing
                 continue;
             }
@@ -135,7 +138,8 @@ private:
     void readMemory(Tracked& tracked) {
         auto statm = tracked.handle.statm(m_root, m_buffer);
         const auto page = static_cast<std::uint64_t>(ProcRoot::pageSize());
-        tracked.memoryBytes = statm && statm->resident >= statm->shared ? (statm->resident - statm->shared) * page : 0;
+        tracked.memoryBytes =
+            statm && statm->resident >= statm->shared ? (statm->resident - statm->shared) * page : 0;
         tracked.idleReads = 0;
     }
 
@@ -162,7 +166,8 @@ std::unique_ptr<ProcessSource> ProcessSource::live(bool applications) {
     return std::make_unique<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(), applications);
 }
 
-std::unique_ptr<ProcessSource> ProcessSource::at(const std::string& root, std::vector<std::string> applicationDirs) {
+std::unique_ptr<ProcessSource> ProcessSource::at(const std::string& root,
+                                                 std::vector<std::string> applicationDirs) {
     return std::make_unique<LinuxProcessSource>(root, std::move(applicationDirs), true);
 }
 

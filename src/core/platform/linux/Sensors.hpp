@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/support/Date.hpp"
 #include "core/machine/Sensors.hpp"
+#include "core/support/Date.hpp"
 
 // The Linux sources of the sensor readings, each reading a /sys or /proc tree given by its root
 // folder so that tests can point them at a fixture tree. The no-argument versions in

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <unordered_set>
 
-#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Text.hpp"
 
 // File formats: the kernel's Documentation/ABI/testing/sysfs-class-power, hwmon/sysfs-interface,
 // driver-api/thermal/sysfs-api, power/powercap/powercap and gpu/drm-usage-stats.

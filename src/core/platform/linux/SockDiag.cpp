@@ -29,7 +29,8 @@ Batch walk(const char* data, std::size_t length, const Visit& visit) {
 
 namespace {
 
-bool dumpFamily(int fd, std::uint8_t family, std::uint32_t states, std::uint8_t extensions, const Visit& visit) {
+bool dumpFamily(int fd, std::uint8_t family, std::uint32_t states, std::uint8_t extensions,
+                const Visit& visit) {
     struct {
         nlmsghdr header;
         inet_diag_req_v2 request;
@@ -53,9 +54,12 @@ bool dumpFamily(int fd, std::uint8_t family, std::uint32_t states, std::uint8_t 
         if (length < 0 && errno == EINTR) continue;
         if (length <= 0) return false;
         switch (walk(buffer.data(), static_cast<std::size_t>(length), visit)) {
-            case Batch::more: break;
-            case Batch::done: return true;
-            case Batch::failed: return false;
+            case Batch::more:
+                break;
+            case Batch::done:
+                return true;
+            case Batch::failed:
+                return false;
         }
     }
 }
@@ -65,7 +69,8 @@ bool dumpFamily(int fd, std::uint8_t family, std::uint32_t states, std::uint8_t 
 bool dumpTcp(std::uint32_t states, std::uint8_t extensions, const Visit& visit) {
     int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
     if (fd < 0) return false;
-    bool good = dumpFamily(fd, AF_INET, states, extensions, visit) && dumpFamily(fd, AF_INET6, states, extensions, visit);
+    bool good = dumpFamily(fd, AF_INET, states, extensions, visit) &&
+                dumpFamily(fd, AF_INET6, states, extensions, visit);
     close(fd);
     return good;
 }

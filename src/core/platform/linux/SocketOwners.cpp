@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "core/support/Parallel.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Parallel.hpp"
 
 namespace tarvik {
 
@@ -25,8 +25,9 @@ struct Found {
 
 // The listening descriptors of every given process. Reading thousands of descriptor links is
 // the dearest part of a first scan and the kernel serves different processes in parallel.
-std::vector<Found> walkDescriptors(const ProcRoot& root, const std::vector<std::int32_t>& pids,
-                                   const std::unordered_map<std::uint64_t, const ListeningSocket*>& listening) {
+std::vector<Found> walkDescriptors(
+    const ProcRoot& root, const std::vector<std::int32_t>& pids,
+    const std::unordered_map<std::uint64_t, const ListeningSocket*>& listening) {
     std::vector<std::vector<Found>> perProcess(pids.size());
     parallelFor(pids.size(), 64, [&](std::size_t i, std::size_t) {
         for (auto [fd, inode] : root.socketDescriptors(pids[i]))
@@ -117,20 +118,24 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
         constexpr std::size_t batch = 64;
         for (std::size_t start = 0; start < order.size() && missing(); start += batch) {
             std::vector<std::int32_t> pids;
-            for (std::size_t i = start; i < std::min(order.size(), start + batch); ++i) pids.push_back(order[i]->pid);
+            for (std::size_t i = start; i < std::min(order.size(), start + batch); ++i)
+                pids.push_back(order[i]->pid);
             walk(pids);
         }
         for (;;) {
             std::vector<std::int32_t> children;
             for (const auto& process : processes)
-                if (!walked.contains(process.pid) && holdingPids.contains(process.ppid)) children.push_back(process.pid);
+                if (!walked.contains(process.pid) && holdingPids.contains(process.ppid))
+                    children.push_back(process.pid);
             if (children.empty()) break;
             walk(children);
         }
     }
     for (const auto& socket : table) {
-        if (!holders.contains(socket.inode)) m_unfound.insert(socket.inode);
-        else m_unfound.erase(socket.inode);
+        if (!holders.contains(socket.inode))
+            m_unfound.insert(socket.inode);
+        else
+            m_unfound.erase(socket.inode);
     }
 
     m_lastWalkCount = walked.size();

@@ -37,10 +37,10 @@ public:
     static SocketOwners& shared();
 
 private:
-    mutable std::mutex m_mutex;  // guards everything below
+    mutable std::mutex m_mutex;                                        // guards everything below
     std::unordered_map<std::uint64_t, std::vector<Holder>> m_holders;  // inode -> verified holders
-    std::unordered_set<std::uint64_t> m_unfound;  // inodes a full walk did not find
-    std::unordered_set<std::int32_t> m_knownPids;  // pids of the previous call
+    std::unordered_set<std::uint64_t> m_unfound;                       // inodes a full walk did not find
+    std::unordered_set<std::int32_t> m_knownPids;                      // pids of the previous call
     bool m_primed = false;
     std::size_t m_lastWalkCount = 0;
 };

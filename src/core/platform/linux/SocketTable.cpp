@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/support/Text.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SockDiag.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::SocketTable {
 
@@ -23,10 +23,14 @@ std::optional<std::uint32_t> parseHex32(std::string_view text) {
     std::uint32_t value = 0;
     for (char c : text) {
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else
+            return std::nullopt;
         value = (value << 4) | static_cast<std::uint32_t>(digit);
     }
     return value;
@@ -51,8 +55,8 @@ std::vector<ListeningSocket> parseProcNet(std::string_view text) {
     std::vector<ListeningSocket> result;
     for (auto line : Text::lines(text)) {
         auto fields = Text::split(line, ' ');
-        if (fields.size() < 10) continue;                        // header or truncated row
-        if (fields[3] != "0A") continue;                         // not listening
+        if (fields.size() < 10) continue;  // header or truncated row
+        if (fields[3] != "0A") continue;   // not listening
         auto local = fields[1];
         auto colon = local.find(':');
         if (colon == std::string_view::npos) continue;
@@ -62,8 +66,10 @@ std::vector<ListeningSocket> parseProcNet(std::string_view text) {
         bool good = true;
         for (std::size_t word = 0; good && word < hexAddress.size() / 8; ++word) {
             auto value = parseHex32(hexAddress.substr(word * 8, 8));
-            if (!value) good = false;
-            else std::memcpy(bytes + word * 4, &*value, 4);  // the kernel printed host-order words
+            if (!value)
+                good = false;
+            else
+                std::memcpy(bytes + word * 4, &*value, 4);  // the kernel printed host-order words
         }
         auto hexPort = local.substr(colon + 1);
         auto port = hexPort.size() == 4 ? parseHex32("0000" + std::string(hexPort)) : std::nullopt;
@@ -85,8 +91,8 @@ std::optional<std::vector<ListeningSocket>> queryNetlink() {
         if (diag.idiag_state != tcpListen) return;
         std::uint8_t bytes[16];
         std::memcpy(bytes, diag.id.idiag_src, sizeof bytes);
-        sockets.push_back(
-            {diag.idiag_inode, ntohs(diag.id.idiag_sport), addressText(bytes, diag.idiag_family == AF_INET6), diag.idiag_uid});
+        sockets.push_back({diag.idiag_inode, ntohs(diag.id.idiag_sport),
+                           addressText(bytes, diag.idiag_family == AF_INET6), diag.idiag_uid});
     });
     if (!good) return std::nullopt;
     return sockets;

@@ -23,8 +23,10 @@ std::optional<MemoryBreakdown> breakdown(const std::unordered_map<std::string, s
     MemoryBreakdown memory;
     memory.total = value(meminfo, "MemTotal");
     memory.app = value(meminfo, "AnonPages");
-    memory.wired = value(meminfo, "SUnreclaim") + value(meminfo, "KernelStack") + value(meminfo, "PageTables");
-    memory.compressed = meminfo.contains("Zswap") && value(meminfo, "Zswap") > 0 ? value(meminfo, "Zswap") : zramUsed;
+    memory.wired =
+        value(meminfo, "SUnreclaim") + value(meminfo, "KernelStack") + value(meminfo, "PageTables");
+    memory.compressed =
+        meminfo.contains("Zswap") && value(meminfo, "Zswap") > 0 ? value(meminfo, "Zswap") : zramUsed;
     memory.cached = value(meminfo, "Cached") + value(meminfo, "Buffers") + value(meminfo, "SReclaimable");
     memory.free = value(meminfo, "MemFree");
     memory.swapTotal = value(meminfo, "SwapTotal");

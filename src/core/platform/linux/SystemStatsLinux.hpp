@@ -14,8 +14,8 @@ namespace tarvik::LinuxMemory {
 // From /proc/meminfo (bytes): app = AnonPages; wired = SUnreclaim + KernelStack + PageTables;
 // compressed = Zswap, or what zram swap holds; cached = Cached + Buffers + SReclaimable;
 // free = MemFree; swap from SwapTotal and SwapFree.
-[[nodiscard]] std::optional<MemoryBreakdown> breakdown(const std::unordered_map<std::string, std::uint64_t>& meminfo,
-                                                       std::uint64_t zramUsed);
+[[nodiscard]] std::optional<MemoryBreakdown> breakdown(
+    const std::unordered_map<std::string, std::uint64_t>& meminfo, std::uint64_t zramUsed);
 
 // Used memory as the footer shows it: MemTotal - MemAvailable.
 [[nodiscard]] MemoryUsage usage(const std::unordered_map<std::string, std::uint64_t>& meminfo);

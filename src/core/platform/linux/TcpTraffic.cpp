@@ -59,9 +59,9 @@ Batch parseReplies(const void* data, std::size_t length, std::vector<SocketBytes
 std::optional<std::vector<SocketBytes>> read() {
     std::vector<SocketBytes> sockets;
     // Every state: a closing socket still moved bytes in the interval.
-    bool good = SockDiag::dumpTcp(~0u, 1u << (INET_DIAG_INFO - 1), [&](const char* message, std::size_t size) {
-        parseSocket(message, size, sockets);
-    });
+    bool good = SockDiag::dumpTcp(
+        ~0u, 1u << (INET_DIAG_INFO - 1),
+        [&](const char* message, std::size_t size) { parseSocket(message, size, sockets); });
     if (!good) return std::nullopt;
     return sockets;
 }

@@ -34,8 +34,8 @@ TEST(MachineStats, ReadsMemoryPressureAndSwap) {
     auto memory = LinuxMemory::breakdown(meminfo, 0);
     ASSERT_TRUE(memory);
     const std::uint64_t k = 1024;
-    EXPECT_EQ(*memory, (MemoryBreakdown{16000000 * k, 5000000 * k, 200000 * k, 30000 * k, 4250000 * k, 1000000 * k,
-                                        500000 * k, 2000000 * k}));
+    EXPECT_EQ(*memory, (MemoryBreakdown{16000000 * k, 5000000 * k, 200000 * k, 30000 * k, 4250000 * k,
+                                        1000000 * k, 500000 * k, 2000000 * k}));
     EXPECT_EQ(meminfo.at("HugePages_Total"), 4u) << "counts are not kilobytes";
     EXPECT_EQ(LinuxMemory::usage(meminfo), (MemoryUsage{7000000 * k, 16000000 * k}));
     meminfo["Zswap"] = 0;
@@ -52,14 +52,16 @@ TEST(MachineStats, ReadsMemoryPressureAndSwap) {
         {"some avg10=20.00 avg60=1 avg300=0 total=9\nfull avg10=10.01 avg60=0 avg300=0 total=1\n",
          MemoryPressure::critical},
     };
-    for (const auto& [text, level] : psi) EXPECT_EQ(LinuxMemory::pressure(parsePressure(text)), level) << text;
+    for (const auto& [text, level] : psi)
+        EXPECT_EQ(LinuxMemory::pressure(parsePressure(text)), level) << text;
     EXPECT_EQ(LinuxMemory::pressure(std::nullopt), MemoryPressure::normal);
 }
 
 TEST(MachineStats, CountsPhysicalInterfacesAndWholeDisksOnly) {
     auto network = parseNetDev(
         "Inter-|   Receive                                                |  Transmit\n"
-        " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls "
+        " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo "
+        "colls "
         "carrier compressed\n"
         "    lo: 9000 10 0 0 0 0 0 0 9000 10 0 0 0 0 0 0\n"
         "  eth0: 1000 10 0 0 0 0 0 0 2000 10 0 0 0 0 0 0\n"

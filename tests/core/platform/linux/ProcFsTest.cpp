@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-
-#include "support/Fixtures.hpp"
 #include "support/FakeProc.hpp"
+#include "support/Fixtures.hpp"
 
 namespace tarvik {
 namespace {
@@ -77,7 +76,8 @@ TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {
     proc.add({.pid = 13, .comm = "postgres", .cmdline = "postgres: checkpointer\0"s});
     proc.add({.pid = 14, .ppid = 2, .comm = "kworker/0:1", .kernelThread = true});
     proc.add({.pid = 15, .comm = "defunct"});
-    proc.add({.pid = 16, .comm = "runc", .exe = "/memfd:runc (deleted)", .cmdline = "/usr/bin/runc\0init\0"s});
+    proc.add(
+        {.pid = 16, .comm = "runc", .exe = "/memfd:runc (deleted)", .cmdline = "/usr/bin/runc\0init\0"s});
 
     ProcRoot root(proc.root());
     EXPECT_EQ(root.pids(), (std::vector<std::int32_t>{10, 11, 12, 13, 14, 15, 16}));

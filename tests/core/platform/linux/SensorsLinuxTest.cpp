@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/support/Text.hpp"
 #include "core/platform/linux/Sensors.hpp"
+#include "core/support/Text.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik {

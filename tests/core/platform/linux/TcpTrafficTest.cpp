@@ -35,7 +35,8 @@ struct Replies {
         put(&payload, sizeof payload);
     }
     // A socket whose tcp_info attribute is cut to `infoLength` bytes.
-    void socket(std::uint32_t inode, std::uint64_t received, std::uint64_t acked, std::size_t infoLength = sizeof(tcp_info)) {
+    void socket(std::uint32_t inode, std::uint64_t received, std::uint64_t acked,
+                std::size_t infoLength = sizeof(tcp_info)) {
         inet_diag_msg diag{};
         diag.idiag_inode = inode;
         tcp_info info{};
@@ -44,8 +45,10 @@ struct Replies {
         rtattr attribute{static_cast<unsigned short>(RTA_LENGTH(infoLength)), INET_DIAG_INFO};
         nlmsghdr header{static_cast<std::uint32_t>(NLMSG_LENGTH(sizeof diag + RTA_ALIGN(attribute.rta_len))),
                         SOCK_DIAG_BY_FAMILY, 0, 0, 0};
-        for (auto [data, size] : {std::pair<const void*, std::size_t>{&header, sizeof header}, {&diag, sizeof diag},
-                                  {&attribute, sizeof attribute}, {&info, infoLength}})
+        for (auto [data, size] : {std::pair<const void*, std::size_t>{&header, sizeof header},
+                                  {&diag, sizeof diag},
+                                  {&attribute, sizeof attribute},
+                                  {&info, infoLength}})
             put(data, size);
     }
 };
@@ -56,15 +59,19 @@ TEST(TcpTrafficParse, ReadsCountersSkipsShortInfoAndFailsOnErrorsAndCuts) {
     replies.socket(43, 5, 5, offsetof(tcp_info, tcpi_bytes_acked));  // an old kernel's shorter struct
     replies.socket(44, 0, 7);
     std::vector<SocketBytes> out;
-    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out), TcpTraffic::Batch::more);
+    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out),
+              TcpTraffic::Batch::more);
     EXPECT_EQ(out, (std::vector<SocketBytes>{{42, 1000, 2000}, {44, 0, 7}}));
-    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size() - 8, out), TcpTraffic::Batch::failed);
+    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size() - 8, out),
+              TcpTraffic::Batch::failed);
 
     replies.message(NLMSG_DONE, 0);
-    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out), TcpTraffic::Batch::done);
+    EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out),
+              TcpTraffic::Batch::done);
     Replies error;
     error.message(NLMSG_ERROR, nlmsgerr{});
-    EXPECT_EQ(TcpTraffic::parseReplies(error.bytes.data(), error.bytes.size(), out), TcpTraffic::Batch::failed);
+    EXPECT_EQ(TcpTraffic::parseReplies(error.bytes.data(), error.bytes.size(), out),
+              TcpTraffic::Batch::failed);
 }
 
 constexpr std::size_t sentBytes = 4 << 20;
@@ -98,7 +105,8 @@ TEST(TcpTrafficLive, SampleSeesBothEndsOfALoopbackTransfer) {
     sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     auto* generic = reinterpret_cast<sockaddr*>(&address);
     socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, generic, length) | listen(listener, 1) | getsockname(listener, generic, &length), 0);
+    ASSERT_EQ(bind(listener, generic, length) | listen(listener, 1) | getsockname(listener, generic, &length),
+              0);
     static char buffer[65536];  // no allocation in the children: a fork copies other threads' locks
     pid_t server = child(hold[1], [&](auto bounded) {
         pollfd poller{listener, POLLIN, 0};
@@ -131,7 +139,8 @@ TEST(TcpTrafficLive, SampleSeesBothEndsOfALoopbackTransfer) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     });
     for (int fd : {go[0], go[1], received[0], received[1], hold[0], hold[1]}) close(fd);
-    for (pid_t pid : {server, client}) if (pid > 0) waitpid(pid, nullptr, 0);
+    for (pid_t pid : {server, client})
+        if (pid > 0) waitpid(pid, nullptr, 0);
 
     auto rowOf = [&](pid_t pid) {
         auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.pid == pid; });
