@@ -9,6 +9,7 @@
 #include "core/analysis/AppExplainer.hpp"
 #include "core/analysis/VitalsRecorder.hpp"
 #include "core/machine/SystemMonitor.hpp"
+#include "core/platform/SystemSensors.hpp"
 #include "core/processes/ProcessSampler.hpp"
 #include "core/servers/PortScanner.hpp"
 #include "core/support/Text.hpp"

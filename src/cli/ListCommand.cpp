@@ -11,6 +11,7 @@
 #include "cli/ServerJson.hpp"
 #include "core/machine/SystemVitals.hpp"
 #include "core/platform/LibProc.hpp"
+#include "core/platform/SystemSensors.hpp"
 #include "core/processes/ProcessSampler.hpp"
 #include "core/servers/DevFootprint.hpp"
 #include "core/servers/PortScanner.hpp"

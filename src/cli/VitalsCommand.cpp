@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/machine/SystemMonitor.hpp"
+#include "core/platform/SystemSensors.hpp"
 #include "core/processes/ProcessSampler.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"

@@ -115,32 +115,18 @@ std::optional<PowerTelemetry> PowerTelemetry::fromRegistry(const Registry& regis
 std::unordered_map<std::int32_t, double> GPUMeter::update(
     const std::unordered_map<std::int32_t, std::uint64_t>& times, Date at) {
     std::unordered_map<std::int32_t, double> percents;
-    if (last) {
-        double window = secondsBetween(last->at, at) * 1e9;
-        for (const auto& [pid, time] : times) {
-            if (window <= 0) break;
-            auto before = last->times.find(pid);
-            // A smaller time is a new process under a reused pid or a reset counter: no rate yet.
-            if (before == last->times.end() || time <= before->second) continue;
-            percents[pid] = std::min(static_cast<double>(time - before->second) * 100 / window, 100.0);
-        }
+    std::unordered_map<std::int32_t, RateMeter> next;
+    for (const auto& [pid, time] : times) {
+        RateMeter& meter = next[pid];
+        if (auto it = meters.find(pid); it != meters.end()) meter = it->second;
+        // A smaller time is a new process under a reused pid or a reset counter: no rate yet.
+        auto nanosecondsPerSecond = meter.update(time, at);
+        if (nanosecondsPerSecond && *nanosecondsPerSecond > 0)
+            percents[pid] = std::min(*nanosecondsPerSecond / 1e7, 100.0);
     }
-    last = Reading{times, at};
+    meters = std::move(next);
     return percents;
 }
-
-namespace GPUUsage {
-
-std::optional<std::int32_t> creator(std::string_view text) {
-    constexpr std::string_view prefix = "pid ";
-    if (!text.starts_with(prefix)) return std::nullopt;
-    text.remove_prefix(prefix.size());
-    std::size_t comma = text.find(',');
-    if (comma == std::string_view::npos) return std::nullopt;
-    return Text::parseInt32(text.substr(0, comma));
-}
-
-}  // namespace GPUUsage
 
 namespace ChipTemperature {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/support/Date.hpp"
+#include "core/support/RateMeter.hpp"
 
 // The machine's sensors: GPU load, GPU time per process, chip temperature, battery, power and the
 // thermal state. The rules that turn raw properties into readings live here; the platform backend
@@ -79,11 +80,7 @@ struct TemperatureReading {
 // Turns cumulative GPU nanoseconds per pid into percent of one GPU since the previous reading.
 // Not thread-safe: its owner serialises the calls.
 struct GPUMeter {
-    struct Reading {
-        std::unordered_map<std::int32_t, std::uint64_t> times;
-        Date at;
-    };
-    std::optional<Reading> last;
+    std::unordered_map<std::int32_t, RateMeter> meters;  // by pid, for the pids of the last reading
 
     // Percent (at most 100, not rounded) per pid whose time grew since the previous reading; empty
     // on the first reading or when no time passed. A pid without growth is absent (it reads as 0).
@@ -91,15 +88,6 @@ struct GPUMeter {
     std::unordered_map<std::int32_t, double> update(
         const std::unordered_map<std::int32_t, std::uint64_t>& times, Date at);
 };
-
-namespace GPUUsage {
-// The pid of an IOKit creator text "pid 412, WindowServer": the decimal number between "pid " and
-// the first comma; nullopt without the prefix or the comma, or when the number does not parse.
-[[nodiscard]] std::optional<std::int32_t> creator(std::string_view text);
-
-// Cumulative GPU nanoseconds per pid over all its GPU clients. Empty when the platform tells nothing.
-[[nodiscard]] std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime();
-}  // namespace GPUUsage
 
 namespace ChipTemperature {
 // The hottest die temperature among `readings`, not rounded; nullopt when no die reading lies
@@ -111,21 +99,6 @@ namespace ChipTemperature {
 //   shows Tdie only on the processors whose Tctl carries a fixed offset (up to 27 degrees);
 // - Linux thermal zones, named by type: "x86_pkg_temp" and types starting with "cpu".
 [[nodiscard]] std::optional<double> summarize(const std::vector<TemperatureReading>& readings);
-
-// Every temperature sensor that answered, in degrees C.
-[[nodiscard]] std::vector<TemperatureReading> readings();
-// The hottest die temperature now, in degrees C.
-[[nodiscard]] std::optional<double> current();
 }  // namespace ChipTemperature
-
-namespace SystemSensors {
-// Device utilisation percent, the maximum over the accelerators that report it; not rounded.
-[[nodiscard]] std::optional<double> gpuUtilization();
-// Battery and power from one read. Thread-safe; the platform may keep the previous energy
-// reading of a counter to form a power rate, so the first call can lack the system watts.
-[[nodiscard]] BatteryAndPower batteryAndPower();
-[[nodiscard]] std::optional<BatteryStatus> battery();
-[[nodiscard]] ThermalLevel thermal();
-}  // namespace SystemSensors
 
 }  // namespace tarvik

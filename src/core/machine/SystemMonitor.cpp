@@ -6,16 +6,6 @@
 
 namespace tarvik {
 
-std::optional<double> RateMeter::update(std::uint64_t value, Date at) {
-    std::optional<double> rate;
-    if (last && value >= last->value) {
-        double dt = secondsBetween(last->at, at);
-        if (dt > 0) rate = static_cast<double>(value - last->value) / dt;
-    }
-    last = Reading{value, at};
-    return rate;
-}
-
 std::optional<CPULoad> CPUSampler::sampleLoad(const std::optional<CpuTicks>& reading) {
     if (!reading) return std::nullopt;  // the previous reading stays
     std::optional<CPULoad> load;
@@ -66,6 +56,30 @@ std::vector<CoreLoad> CoreSampler::sample(const std::optional<std::vector<CpuTic
     return CoreLoad::label(loads, m_efficiency);
 }
 
+SystemMonitor::Sources SystemMonitor::Sources::live() {
+    Sources sources;
+    sources.clock = [] { return std::chrono::system_clock::now(); };
+    sources.cpu = [] { return SystemStats::cpuTicks(); };
+    sources.cores = [] { return SystemStats::coreTicks(); };
+    sources.memory = [] { return SystemStats::memoryReading(); };
+    sources.gpu = [] { return SystemSensors::gpuUtilization(); };
+    sources.network = [] { return SystemSensors::networkTotals(); };
+    sources.disks = [] { return SystemSensors::diskTotals(); };
+    sources.diskSpace = [] { return SystemSensors::diskSpace(); };
+    sources.packageEnergy = [] { return SystemSensors::packageEnergy(); };
+    sources.batteryAndPower = [](std::optional<double> packageMilliwatts) {
+        return SystemSensors::batteryAndPower(packageMilliwatts);
+    };
+    sources.chipTemperature = [] { return ChipTemperature::current(); };
+    sources.thermal = [] { return SystemSensors::thermal(); };
+    sources.gpuTimes = [] { return GPUUsage::accumulatedTime(); };
+    sources.gpuTimesOf = [](const std::vector<std::int32_t>& pids) {
+        return GPUUsage::accumulatedTime(pids);
+    };
+    sources.efficiencyCores = SystemStats::efficiencyCores();
+    return sources;
+}
+
 SystemMonitor::SystemMonitor() : SystemMonitor(Sources::live()) {}
 
 SystemMonitor::SystemMonitor(Sources sources)
@@ -74,6 +88,15 @@ SystemMonitor::SystemMonitor(Sources sources)
 SystemVitals SystemMonitor::sample() {
     ProcessSampler sampler;
     return sample(sampler.sample());
+}
+
+std::unordered_map<std::int32_t, std::uint64_t> SystemMonitor::gpuTimes() {
+    if (m_gpuSamples++ % gpuSearchInterval != 0) return m_sources.gpuTimesOf(m_gpuClients);
+    auto times = m_sources.gpuTimes();
+    m_gpuClients.clear();
+    for (const auto& [pid, time] : times) m_gpuClients.push_back(pid);
+    std::sort(m_gpuClients.begin(), m_gpuClients.end());
+    return times;
 }
 
 SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
@@ -99,14 +122,18 @@ SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
     };
     if (stale(m_diskSpace, diskSpaceMaxAge)) m_diskSpace = {m_sources.diskSpace(), now};
     vitals.disk = m_diskSpace.value;
-    auto power = m_sources.batteryAndPower();
+    std::optional<double> packageMilliwatts;
+    if (auto energy = m_sources.packageEnergy())
+        if (auto microwatts = m_packageEnergy.update(energy->microjoules, now, energy->wrapsAt))
+            packageMilliwatts = *microwatts / 1000;
+    auto power = m_sources.batteryAndPower(packageMilliwatts);
     vitals.battery = power.battery;
     vitals.power = power.power;
     if (stale(m_temperature, temperatureMaxAge)) m_temperature = {m_sources.chipTemperature(), now};
     vitals.chipCelsius = m_temperature.value;
     vitals.thermal = m_sources.thermal();
 
-    auto gpuByPid = m_gpuMeter.update(m_sources.gpuTimes(), now);
+    auto gpuByPid = m_gpuMeter.update(gpuTimes(), now);
     for (auto& app : AppUsage::group(snapshot)) vitals.apps.push_back(app.adding(gpuByPid));
     return vitals;
 }

@@ -10,23 +10,12 @@
 #include "core/machine/CpuTicks.hpp"
 #include "core/machine/Sensors.hpp"
 #include "core/machine/SystemVitals.hpp"
+#include "core/platform/SystemSensors.hpp"
 #include "core/processes/ProcessSampler.hpp"
 #include "core/support/Date.hpp"
+#include "core/support/RateMeter.hpp"
 
 namespace tarvik {
-
-// The previous reading of one cumulative counter, for its rate.
-struct RateMeter {
-    struct Reading {
-        std::uint64_t value = 0;
-        Date at;
-    };
-    std::optional<Reading> last;
-
-    // Per second since the previous reading; nullopt on the first, after the counter went back
-    // (a reset or wrap) or when no time passed. The reading is kept in every case.
-    std::optional<double> update(std::uint64_t value, Date at);
-};
 
 // Whole-machine load between two tick readings.
 class CPUSampler {
@@ -67,16 +56,25 @@ public:
         std::function<SystemSensors::Totals()> network;
         std::function<SystemSensors::Totals()> disks;
         std::function<std::optional<DiskSpace>()> diskSpace;
-        std::function<BatteryAndPower()> batteryAndPower;
+        std::function<std::optional<SystemSensors::EnergyCounter>()> packageEnergy;
+        // Battery and power, given the processor's draw in milliwatts when it is known.
+        std::function<BatteryAndPower(std::optional<double>)> batteryAndPower;
         std::function<std::optional<double>()> chipTemperature;
         std::function<ThermalLevel()> thermal;
+        // Cumulative GPU nanoseconds per pid: of every process (a search as dear as reading every
+        // descriptor of every process), or of the given pids only.
         std::function<std::unordered_map<std::int32_t, std::uint64_t>()> gpuTimes;
+        std::function<std::unordered_map<std::int32_t, std::uint64_t>(const std::vector<std::int32_t>&)>
+            gpuTimesOf;
         std::vector<int> efficiencyCores;
 
         [[nodiscard]] static Sources live();
     };
     static constexpr double diskSpaceMaxAge = 30.0;    // seconds
     static constexpr double temperatureMaxAge = 10.0;  // seconds
+    // The GPU clients are searched for on every tenth sample; the samples between read only the
+    // clients found then, so a program that opens the GPU later shows within ten samples.
+    static constexpr int gpuSearchInterval = 10;
 
     SystemMonitor();
     explicit SystemMonitor(Sources sources);
@@ -92,11 +90,16 @@ private:
         std::optional<Date> at;  // none: never read
     };
 
+    // Searches for the GPU clients or reads the known ones, as the cadence says. Called under the lock.
+    std::unordered_map<std::int32_t, std::uint64_t> gpuTimes();
+
     Sources m_sources;
     std::mutex m_mutex;  // held for the whole of `sample`; guards everything below
     CPUSampler m_cpu;
-    RateMeter m_networkIn, m_networkOut, m_diskRead, m_diskWrite, m_swapOuts;
+    RateMeter m_networkIn, m_networkOut, m_diskRead, m_diskWrite, m_swapOuts, m_packageEnergy;
     GPUMeter m_gpuMeter;
+    std::vector<std::int32_t> m_gpuClients;  // the pids the last search found
+    int m_gpuSamples = 0;                    // samples taken; every gpuSearchInterval-th one searches
     CoreSampler m_cores;
     Cached<double> m_temperature;
     Cached<DiskSpace> m_diskSpace;

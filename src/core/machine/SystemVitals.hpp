@@ -31,8 +31,6 @@ struct CoreLoad {
     // The same with the efficiency cores named by number, wherever they sit.
     [[nodiscard]] static std::vector<CoreLoad> label(const std::vector<double>& loads,
                                                      const std::vector<int>& efficiencyCores);
-    // This machine's efficiency cores (0 where the processor has no such kind); computed once.
-    [[nodiscard]] static int efficiencyCount();
 };
 
 // Memory composition, bytes.
@@ -59,8 +57,6 @@ struct MemoryBreakdown {
                                                    std::uint64_t swapTotal);
 
     struct Reading;
-    // The machine's composition and its cumulative swapped-out bytes; nullopt when unreadable.
-    [[nodiscard]] static std::optional<Reading> current();
 };
 
 struct MemoryBreakdown::Reading {
@@ -88,8 +84,6 @@ enum class MemoryPressure { normal, warning, critical };
 namespace MemoryPressures {
 // 4 critical, 2 warning, anything else normal.
 [[nodiscard]] MemoryPressure fromLevel(std::int32_t level);
-// The machine's pressure now; normal when it cannot be read.
-[[nodiscard]] MemoryPressure current();
 [[nodiscard]] std::string_view rawValue(MemoryPressure pressure);
 }  // namespace MemoryPressures
 
@@ -126,23 +120,12 @@ struct SystemVitals {
     bool operator==(const SystemVitals&) const = default;
 };
 
-namespace SystemStats {
-// Used and total memory for the footer; used 0 when it cannot be read.
-[[nodiscard]] MemoryUsage memory();
-}  // namespace SystemStats
-
 namespace SystemSensors {
 struct Totals {
     std::uint64_t first = 0;   // received / read
     std::uint64_t second = 0;  // sent / written
     bool operator==(const Totals&) const = default;
 };
-// Bytes received and sent by the physical network interfaces since boot.
-[[nodiscard]] Totals networkTotals();
-// Bytes read and written by the disks since boot.
-[[nodiscard]] Totals diskTotals();
-// The startup volume; nullopt when it cannot be read.
-[[nodiscard]] std::optional<DiskSpace> diskSpace();
 }  // namespace SystemSensors
 
 }  // namespace tarvik

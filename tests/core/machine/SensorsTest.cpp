@@ -20,17 +20,6 @@ TEST(Sensors, thermalStatesOutsideZeroToThreeAreNominal) {
     EXPECT_EQ(levels, (std::vector{nominal, nominal, fair, serious, critical, nominal, nominal}));
 }
 
-TEST(GPUUsage, creatorNeedsThePrefixAndACommaAfterTheNumber) {
-    const std::pair<std::string_view, std::optional<std::int32_t>> cases[] = {
-        {"pid 412, WindowServer", 412}, {"pid 7,a,b", 7},    {"pid 412", {}},           {"pid , x", {}},
-        {"process 412, x", {}},         {"pid 4 12, x", {}}, {"pid 3000000000, x", {}},
-    };
-    for (const auto& [text, pid] : cases) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(GPUUsage::creator(text), pid);
-    }
-}
-
 TEST(GPUMeter, ratesOnlyGrowthSinceAUsablePreviousReadingCappedAt100) {
     using Times = std::unordered_map<std::int32_t, std::uint64_t>;
     const std::tuple<Times, int, std::unordered_map<std::int32_t, double>> steps[] = {

@@ -7,17 +7,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(RateMeter, GivesPerSecondRatesAndRecoversAfterAReset) {
-    RateMeter meter;
-    const Date t = Date{} + 1000h;
-    EXPECT_FALSE(meter.update(1000, t));
-    EXPECT_EQ(meter.update(1000, t + 1s), 0.0);
-    EXPECT_EQ(meter.update(3000, t + 3s), 1000.0);
-    EXPECT_FALSE(meter.update(10, t + 4s)) << "a counter that went back gives no rate";
-    EXPECT_EQ(meter.update(510, t + 5s), 500.0);
-    EXPECT_FALSE(meter.update(600, t + 5s)) << "no time passed";
-}
-
 TEST(CPUSampler, ComputesSharesAndNeverDividesByZero) {
     CPUSampler cpu;
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850}));
@@ -64,8 +53,10 @@ TEST(MemoryRecords, ClampAtZeroAndJudgeLowDisks) {
 struct ScriptedMachine {
     Date now = Date{} + 1000h;
     std::uint64_t received = 0;
-    int diskSpaceReads = 0, temperatureReads = 0;
+    int diskSpaceReads = 0, temperatureReads = 0, gpuSearches = 0;
     std::unordered_map<std::int32_t, std::uint64_t> gpuTimes;
+    std::optional<SystemSensors::EnergyCounter> packageEnergy;
+    std::vector<std::optional<double>> packageMilliwatts;  // what each sample handed the battery reader
 
     SystemMonitor::Sources sources() {
         SystemMonitor::Sources s;
@@ -77,12 +68,22 @@ struct ScriptedMachine {
         s.network = [this] { return SystemSensors::Totals{received, 0}; };
         s.disks = [] { return SystemSensors::Totals{}; };
         s.diskSpace = [this] { return ++diskSpaceReads, std::optional<DiskSpace>(DiskSpace{1, 2}); };
-        s.batteryAndPower = [] { return BatteryAndPower{}; };
+        s.packageEnergy = [this] { return packageEnergy; };
+        s.batteryAndPower = [this](std::optional<double> milliwatts) {
+            packageMilliwatts.push_back(milliwatts);
+            return BatteryAndPower{};
+        };
         s.chipTemperature = [this] {
             return ++temperatureReads, std::optional<double>(50.0 + temperatureReads);
         };
         s.thermal = [] { return ThermalLevel::fair; };
-        s.gpuTimes = [this] { return gpuTimes; };
+        s.gpuTimes = [this] { return ++gpuSearches, gpuTimes; };
+        s.gpuTimesOf = [this](const std::vector<std::int32_t>& pids) {
+            std::unordered_map<std::int32_t, std::uint64_t> times;
+            for (auto pid : pids)
+                if (gpuTimes.contains(pid)) times[pid] = gpuTimes[pid];
+            return times;
+        };
         return s;
     }
 };
@@ -116,6 +117,60 @@ TEST(SystemMonitor, CachesSlowReadingsAndSharesGpuTimeAmongApps) {
     EXPECT_EQ(third.chipCelsius, 52.0);
     EXPECT_EQ(machine.diskSpaceReads, 2) << "disk space is read again after 30 s";
     EXPECT_EQ(third.disk, (DiskSpace{1, 2}));
+}
+
+TEST(SystemMonitor, SearchesForGpuClientsEveryTenthSampleAndFollowsTheKnownOnesBetween) {
+    ScriptedMachine machine;
+    SystemMonitor monitor(machine.sources());
+    ProcessSnapshot snapshot;
+    snapshot.records = {{10, 1, "/usr/bin/a", {"A", std::nullopt, false}, 0, 100, std::nullopt},
+                        {11, 1, "/usr/bin/b", {"B", std::nullopt, false}, 0, 100, std::nullopt}};
+    machine.gpuTimes = {{10, 0}};
+    (void)monitor.sample(snapshot);
+    auto gpuOf = [](const SystemVitals& vitals, std::string_view name) {
+        for (const auto& app : vitals.apps)
+            if (app.name == name) return app.gpuPercent;
+        return -1.0;
+    };
+    for (int sample = 2; sample <= 11; ++sample) {
+        SCOPED_TRACE(sample);
+        machine.now += 1s;
+        machine.gpuTimes[10] += 100'000'000;                                      // 10 % of a second
+        machine.gpuTimes[11] = 200'000'000 * static_cast<std::uint64_t>(sample);  // opens the GPU late
+        auto vitals = monitor.sample(snapshot);
+        EXPECT_DOUBLE_EQ(gpuOf(vitals, "A"), 10.0) << "a known client is followed between searches";
+        EXPECT_EQ(machine.gpuSearches, sample == 11 ? 2 : 1);
+        EXPECT_DOUBLE_EQ(gpuOf(vitals, "B"), 0.0) << "a new client has no rate before its second reading";
+    }
+    machine.now += 1s;
+    machine.gpuTimes[11] += 200'000'000;
+    EXPECT_DOUBLE_EQ(gpuOf(monitor.sample(snapshot), "B"), 20.0) << "found by the tenth sample's search";
+}
+
+TEST(SystemMonitor, TurnsThePackageEnergyCounterIntoMilliwattsAcrossItsWrap) {
+    ScriptedMachine machine;
+    SystemMonitor monitor(machine.sources());
+    const std::tuple<std::optional<std::uint64_t>, int, std::optional<double>> steps[] = {
+        {262'000'000'000, 0, std::nullopt},  // no previous reading
+        {262'030'000'000, 2, 15'000.0},
+        {1'671'150, 3, 115'000.0},        // wrapped past 262143328850
+        {std::nullopt, 4, std::nullopt},  // unreadable
+        {2'671'150, 4, 1'000.0},          // rated from the last readable sample
+    };
+    for (const auto& [energy, seconds, milliwatts] : steps) {
+        machine.now = Date{} + std::chrono::seconds(seconds);
+        machine.packageEnergy.reset();
+        if (energy) machine.packageEnergy = SystemSensors::EnergyCounter{*energy, 262'143'328'850};
+        (void)monitor.sample(ProcessSnapshot{});
+    }
+    std::vector<std::optional<double>> expected;
+    for (const auto& step : steps) expected.push_back(std::get<2>(step));
+    ASSERT_EQ(machine.packageMilliwatts.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(machine.packageMilliwatts[i].has_value(), expected[i].has_value());
+        if (expected[i]) EXPECT_NEAR(*machine.packageMilliwatts[i], *expected[i], 1e-6);
+    }
 }
 
 }  // namespace

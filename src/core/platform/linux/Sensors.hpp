@@ -7,27 +7,13 @@
 #include <vector>
 
 #include "core/machine/Sensors.hpp"
+#include "core/platform/SystemSensors.hpp"
 #include "core/support/Date.hpp"
 
 // The Linux sources of the sensor readings, each reading a /sys or /proc tree given by its root
-// folder so that tests can point them at a fixture tree. The no-argument versions in
-// core/Sensors.hpp read the live trees. A missing or unreadable file gives an absent value.
+// folder so that tests can point them at a fixture tree. The no-argument versions of
+// core/platform/SystemSensors.hpp read the live trees. A missing or unreadable file gives an absent value.
 namespace tarvik {
-
-// Average power from a cumulative energy counter in microjoules, such as RAPL's
-// /sys/class/powercap/intel-rapl:N/energy_uj, which wraps at its max_energy_range_uj. Not
-// thread-safe: its owner serialises the calls.
-struct RaplMeter {
-    struct Reading {
-        std::uint64_t energyUJ = 0;
-        Date at;
-    };
-    std::optional<Reading> last;
-
-    // Watts since the previous reading; nullopt on the first, when no time passed, or when the
-    // counter went back and its range is unknown. The new reading replaces the previous one.
-    std::optional<double> update(std::uint64_t energyUJ, std::optional<std::uint64_t> rangeUJ, Date at);
-};
 
 namespace SystemSensors {
 
@@ -42,8 +28,13 @@ namespace SystemSensors {
 // The system load is the battery's discharge power while on battery, else `packageMilliwatts`.
 [[nodiscard]] Registry batteryRegistry(const std::string& sysRoot, std::optional<double> packageMilliwatts);
 
-// Reads RAPL package 0 into `rapl`, then the battery and power from `batteryRegistry`.
-[[nodiscard]] BatteryAndPower batteryAndPower(const std::string& sysRoot, RaplMeter& rapl, Date now);
+// RAPL package 0's /sys/class/powercap/intel-rapl:0/energy_uj, which wraps past its
+// max_energy_range_uj. Only root may read it since it was found to leak what the processor computes.
+[[nodiscard]] std::optional<EnergyCounter> packageEnergy(const std::string& sysRoot);
+
+// The battery and power of `batteryRegistry`.
+[[nodiscard]] BatteryAndPower batteryAndPower(const std::string& sysRoot,
+                                              std::optional<double> packageMilliwatts);
 
 [[nodiscard]] std::optional<BatteryStatus> battery(const std::string& sysRoot);
 
@@ -60,6 +51,9 @@ namespace GPUUsage {
 // counted once per process however many descriptors share it. Another user's processes cannot be
 // read and are absent.
 [[nodiscard]] std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(const std::string& procRoot);
+// The same for the given pids only.
+[[nodiscard]] std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(
+    const std::string& procRoot, const std::vector<std::int32_t>& pids);
 }  // namespace GPUUsage
 
 namespace ChipTemperature {

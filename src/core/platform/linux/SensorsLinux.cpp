@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <mutex>
 #include <unordered_set>
 
 #include "core/platform/linux/ProcFs.hpp"
@@ -200,22 +199,6 @@ ThermalLevel zoneLevel(const std::string& folder) {
 
 }  // namespace
 
-std::optional<double> RaplMeter::update(std::uint64_t energyUJ, std::optional<std::uint64_t> rangeUJ,
-                                        Date at) {
-    std::optional<double> watts;
-    if (last) {
-        std::optional<std::uint64_t> used;
-        if (energyUJ >= last->energyUJ)
-            used = energyUJ - last->energyUJ;
-        else if (rangeUJ && last->energyUJ <= *rangeUJ)
-            used = *rangeUJ - last->energyUJ + energyUJ;
-        double seconds = secondsBetween(last->at, at);
-        if (used && seconds > 0) watts = static_cast<double>(*used) / 1e6 / seconds;
-    }
-    last = Reading{energyUJ, at};
-    return watts;
-}
-
 namespace SystemSensors {
 
 std::optional<double> gpuUtilization(const std::string& sysRoot) {
@@ -330,17 +313,17 @@ Registry batteryRegistry(const std::string& sysRoot, std::optional<double> packa
     return registry;
 }
 
-BatteryAndPower batteryAndPower(const std::string& sysRoot, RaplMeter& rapl, Date now) {
-    std::optional<double> packageMilliwatts;
+std::optional<EnergyCounter> packageEnergy(const std::string& sysRoot) {
     std::string zone = sysRoot + "/class/powercap/intel-rapl:0/";
-    // Only root may read the counter since it was found to leak what the processor computes.
-    if (auto energy = readInteger(zone + "energy_uj"); energy && *energy >= 0) {
-        auto range = readInteger(zone + "max_energy_range_uj");
-        std::optional<std::uint64_t> rangeUJ;
-        if (range && *range > 0) rangeUJ = static_cast<std::uint64_t>(*range);
-        if (auto watts = rapl.update(static_cast<std::uint64_t>(*energy), rangeUJ, now))
-            packageMilliwatts = *watts * 1000;
-    }
+    auto energy = readInteger(zone + "energy_uj");
+    if (!energy || *energy < 0) return std::nullopt;
+    EnergyCounter counter{static_cast<std::uint64_t>(*energy), std::nullopt};
+    if (auto range = readInteger(zone + "max_energy_range_uj"); range && *range > 0)
+        counter.wrapsAt = static_cast<std::uint64_t>(*range);
+    return counter;
+}
+
+BatteryAndPower batteryAndPower(const std::string& sysRoot, std::optional<double> packageMilliwatts) {
     Registry registry = batteryRegistry(sysRoot, packageMilliwatts);
     return {BatteryStatus::fromRegistry(registry), PowerTelemetry::fromRegistry(registry)};
 }
@@ -367,6 +350,14 @@ std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(const std::strin
     return times;
 }
 
+std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(const std::string& procRoot,
+                                                                const std::vector<std::int32_t>& pids) {
+    std::unordered_map<std::int32_t, std::uint64_t> times;
+    for (std::int32_t pid : pids)
+        if (auto time = drmTimeOfProcess(procRoot + "/" + std::to_string(pid) + "/")) times[pid] = *time;
+    return times;
+}
+
 }  // namespace GPUUsage
 
 namespace ChipTemperature {
@@ -387,20 +378,18 @@ std::optional<double> current(const std::string& sysRoot) {
 
 // The live trees.
 
-namespace {
-std::mutex raplMutex;
-RaplMeter raplMeter;  // guarded by raplMutex
-}  // namespace
-
 namespace SystemSensors {
 
 std::optional<double> gpuUtilization() {
     return gpuUtilization("/sys");
 }
 
-BatteryAndPower batteryAndPower() {
-    std::lock_guard lock(raplMutex);
-    return batteryAndPower("/sys", raplMeter, std::chrono::system_clock::now());
+std::optional<EnergyCounter> packageEnergy() {
+    return packageEnergy("/sys");
+}
+
+BatteryAndPower batteryAndPower(std::optional<double> packageMilliwatts) {
+    return batteryAndPower("/sys", packageMilliwatts);
 }
 
 std::optional<BatteryStatus> battery() {
@@ -414,27 +403,17 @@ ThermalLevel thermal() {
 }  // namespace SystemSensors
 
 namespace GPUUsage {
+
 std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime() {
-    // Without a GPU device node no process can hold one, and the walk below is skipped outright.
+    // Without a GPU device node no process can hold one, and the walk is skipped outright.
     if (::access("/dev/dri", F_OK) != 0 && ::access("/dev/accel", F_OK) != 0) return {};
-    // Finding the GPU clients means reading every descriptor link of every process, as dear as a
-    // full socket search; it runs every tenth call, and the calls between read only the
-    // processes that were clients then. A program that opens the GPU later shows within ten.
-    static std::mutex mutex;
-    static std::vector<std::int32_t> clients;
-    static int calls = 0;
-    std::lock_guard lock(mutex);
-    if (calls++ % 10 == 0) {
-        auto times = accumulatedTime("/proc");
-        clients.clear();
-        for (const auto& [pid, time] : times) clients.push_back(pid);
-        return times;
-    }
-    std::unordered_map<std::int32_t, std::uint64_t> times;
-    for (std::int32_t pid : clients)
-        if (auto time = drmTimeOfProcess("/proc/" + std::to_string(pid) + "/")) times[pid] = *time;
-    return times;
+    return accumulatedTime("/proc");
 }
+
+std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(const std::vector<std::int32_t>& pids) {
+    return accumulatedTime("/proc", pids);
+}
+
 }  // namespace GPUUsage
 
 namespace ChipTemperature {

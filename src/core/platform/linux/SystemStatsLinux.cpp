@@ -3,7 +3,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "core/machine/SystemMonitor.hpp"
+#include "core/platform/SystemSensors.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik {
@@ -60,15 +60,6 @@ std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots
 
 }  // namespace LinuxMemory
 
-std::optional<MemoryBreakdown::Reading> MemoryBreakdown::current() {
-    return LinuxMemory::current({});
-}
-
-int CoreLoad::efficiencyCount() {
-    static const int count = static_cast<int>(MachineStats::readEfficiencyCores().size());
-    return count;
-}
-
 namespace MemoryPressures {
 MemoryPressure current() {
     return LinuxMemory::pressure(MachineStats::readPressure());
@@ -76,6 +67,27 @@ MemoryPressure current() {
 }  // namespace MemoryPressures
 
 namespace SystemStats {
+
+std::optional<CpuTicks> cpuTicks() {
+    auto stat = MachineStats::readCpu();
+    if (!stat) return std::nullopt;
+    return stat->total;
+}
+
+std::optional<std::vector<CpuTicks>> coreTicks() {
+    auto stat = MachineStats::readCpu();
+    if (!stat) return std::nullopt;
+    return stat->cores;
+}
+
+std::vector<int> efficiencyCores() {
+    return MachineStats::readEfficiencyCores();
+}
+
+std::optional<MemoryBreakdown::Reading> memoryReading() {
+    return LinuxMemory::current({});
+}
+
 MemoryUsage memory() {
     auto meminfo = MachineStats::readMeminfo();
     if (!meminfo) return {};
@@ -104,31 +116,5 @@ std::optional<DiskSpace> diskSpace() {
 }
 
 }  // namespace SystemSensors
-
-SystemMonitor::Sources SystemMonitor::Sources::live() {
-    Sources sources;
-    sources.clock = [] { return std::chrono::system_clock::now(); };
-    sources.cpu = []() -> std::optional<CpuTicks> {
-        auto stat = MachineStats::readCpu();
-        if (!stat) return std::nullopt;
-        return stat->total;
-    };
-    sources.cores = []() -> std::optional<std::vector<CpuTicks>> {
-        auto stat = MachineStats::readCpu();
-        if (!stat) return std::nullopt;
-        return stat->cores;
-    };
-    sources.memory = [] { return MemoryBreakdown::current(); };
-    sources.gpu = [] { return SystemSensors::gpuUtilization(); };
-    sources.network = [] { return SystemSensors::networkTotals(); };
-    sources.disks = [] { return SystemSensors::diskTotals(); };
-    sources.diskSpace = [] { return SystemSensors::diskSpace(); };
-    sources.batteryAndPower = [] { return SystemSensors::batteryAndPower(); };
-    sources.chipTemperature = [] { return ChipTemperature::current(); };
-    sources.thermal = [] { return SystemSensors::thermal(); };
-    sources.gpuTimes = [] { return GPUUsage::accumulatedTime(); };
-    sources.efficiencyCores = MachineStats::readEfficiencyCores();
-    return sources;
-}
 
 }  // namespace tarvik

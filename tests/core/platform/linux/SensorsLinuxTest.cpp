@@ -44,29 +44,22 @@ ucsi-source-psy-USBC000:001: type=USB | online=1 | power_now=45000000)",
         SCOPED_TRACE(what);
         test::TempDir dir;
         write(dir, "class/power_supply/", supplies);
-        RaplMeter rapl;
-        EXPECT_EQ(SystemSensors::batteryAndPower(dir.path(), rapl, Date{}), expected);
+        EXPECT_EQ(SystemSensors::batteryAndPower(dir.path(), std::nullopt), expected);
     }
 }
 
-TEST(SensorsLinux, systemPowerOnTheMainsIsTheRateOfTheRaplCounterAcrossItsWrap) {
+TEST(SensorsLinux, readsTheRaplPackageCounterAndUsesItsDrawAsTheSystemLoadOnTheMains) {
     test::TempDir dir;
+    EXPECT_EQ(SystemSensors::packageEnergy(dir.path()), std::nullopt) << "no powercap zone";
     write(dir, "class/",
-          "power_supply/AC: type=Mains | online=1\n"
-          "powercap/intel-rapl:0: max_energy_range_uj=262143328850");
-    const std::tuple<const char*, int, std::optional<double>> steps[] = {
-        {"262000000000", 0, std::nullopt},  // no previous reading
-        {"262030000000", 2, 15.0},
-        {"1671150", 3, 115.0},         // wrapped
-        {"2671150", 3, std::nullopt},  // no time passed
-    };
-    RaplMeter rapl;
-    for (const auto& [energy, seconds, watts] : steps) {
-        SCOPED_TRACE(energy);
-        write(dir, "class/", std::string("powercap/intel-rapl:0: energy_uj=") + energy);
-        auto power = SystemSensors::batteryAndPower(dir.path(), rapl, Date{} + std::chrono::seconds(seconds));
-        EXPECT_EQ(power, (BatteryAndPower{{}, watts ? std::optional(PowerTelemetry{watts}) : std::nullopt}));
-    }
+          "power_supply/AC: type=Mains | online=1\npowercap/intel-rapl:0: energy_uj=262000000000");
+    EXPECT_EQ(SystemSensors::packageEnergy(dir.path()), (SystemSensors::EnergyCounter{262'000'000'000, {}}));
+    write(dir, "class/", "powercap/intel-rapl:0: max_energy_range_uj=262143328850");
+    EXPECT_EQ(SystemSensors::packageEnergy(dir.path()),
+              (SystemSensors::EnergyCounter{262'000'000'000, 262'143'328'850}));
+    EXPECT_EQ(SystemSensors::batteryAndPower(dir.path(), 15'000.0),
+              (BatteryAndPower{{}, PowerTelemetry{15.0}}));
+    EXPECT_EQ(SystemSensors::batteryAndPower(dir.path(), std::nullopt), BatteryAndPower{});
 }
 
 TEST(SensorsLinux, chipTemperatureIsTheHottestHwmonDieSensorElseThermalZone) {
