@@ -63,10 +63,12 @@ std::string cpuText(const std::optional<double>& cpu) {
 }  // namespace
 
 std::vector<Server> collectServers(double interval) {
-    ProcessSampler sampler(ProcessSource::live(/*applications=*/false));  // the list shows no owners
+    ProcessSampler sampler(
+        ProcessSampler::Sources::live(/*applications=*/false));  // the list shows no owners
     // The socket owners are searched beside the first sample, and the containers asked for
     // during the wait, so that the scan finds both known.
-    std::thread owners(LibProc::prepareListeningSockets);
+    auto sources = PortScanner::Sources::live();
+    std::thread owners(sources.prepare);
     auto snapshot = sampler.sample();
     DockerCache::shared().refreshIfStale(PortScanner::containerEngineRunning(snapshot));
     if (interval > 0) {
@@ -75,7 +77,7 @@ std::vector<Server> collectServers(double interval) {
     }
     owners.join();
     DockerCache::shared().waitForRefresh();  // one answer, so it waits for the containers
-    return PortScanner::scan(snapshot);
+    return PortScanner::scan(snapshot, sources);
 }
 
 std::vector<ServerGroup> shownGroups(const std::vector<Server>& servers, bool all) {

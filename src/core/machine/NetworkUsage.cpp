@@ -5,68 +5,15 @@
 #include <optional>
 #include <thread>
 
+#include "core/platform/LibProc.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik::NetworkUsage {
-
-namespace {
 
 void rank(std::vector<ProcessTraffic>& rows) {
     std::erase_if(rows, [](const ProcessTraffic& row) { return row.total() == 0; });
     std::stable_sort(rows.begin(), rows.end(),
                      [](const ProcessTraffic& a, const ProcessTraffic& b) { return a.total() > b.total(); });
-}
-
-std::optional<std::uint64_t> decimal(std::string_view text) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    return Text::parseUInt64(text);
-}
-
-std::optional<ProcessTraffic> parseLine(std::string_view line) {
-    std::vector<std::string_view> fields;  // empty fields count, so a missing column fails
-    for (std::size_t start = 0;;) {
-        auto comma = line.find(',', start);
-        fields.push_back(
-            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
-    if (fields.size() < 3) return std::nullopt;
-    auto label = fields[0];
-    auto dot = label.rfind('.');
-    if (dot == std::string_view::npos) return std::nullopt;
-    auto pidText = label.substr(dot + 1);
-    auto pid = decimal(pidText);
-    if (!pid || *pid > static_cast<std::uint64_t>(INT32_MAX)) return std::nullopt;
-    auto bytesIn = decimal(fields[1]);
-    auto bytesOut = decimal(fields[2]);
-    if (!bytesIn || !bytesOut) return std::nullopt;
-    return ProcessTraffic{static_cast<std::int32_t>(*pid), std::string(label.substr(0, dot)), *bytesIn,
-                          *bytesOut};
-}
-
-}  // namespace
-
-std::vector<ProcessTraffic> parse(std::string_view output) {
-    std::vector<std::vector<std::string_view>> samples;
-    for (auto line : Text::lines(output)) {
-        if (line.front() == ',' || line.starts_with("time")) {
-            samples.emplace_back();
-            continue;
-        }
-        if (samples.empty()) samples.emplace_back();
-        samples.back().push_back(line);
-    }
-    if (samples.size() <= 1) return {};
-    auto last =
-        std::find_if(samples.rbegin(), samples.rend(), [](const auto& lines) { return !lines.empty(); });
-    if (last == samples.rend()) return {};
-    std::vector<ProcessTraffic> rows;
-    for (auto line : *last)
-        if (auto row = parseLine(line)) rows.push_back(std::move(*row));
-    rank(rows);
-    return rows;
 }
 
 std::vector<ProcessTraffic> difference(const std::vector<SocketBytes>& before,
@@ -100,6 +47,20 @@ std::vector<ProcessTraffic> difference(const std::vector<SocketBytes>& before,
     }
     rank(rows);
     return rows;
+}
+
+std::vector<ProcessTraffic> sample(const std::function<void()>& wait) {
+    auto before = LibProc::socketBytes();
+    if (!before) return {};
+    wait();
+    auto after = LibProc::socketBytes();
+    if (!after) return {};
+    // Holders are looked up after the second reading so that sockets opened during the interval
+    // are found too.
+    return difference(*before, *after, LibProc::socketHolders(), [](std::int32_t pid) -> std::string {
+        auto path = LibProc::path(pid);
+        return path ? std::string(Text::lastPathComponent(*path)) : std::string();
+    });
 }
 
 std::vector<ProcessTraffic> sample() {

@@ -33,10 +33,8 @@ struct SocketBytes {
 // runs only on request and never on the interface thread.
 namespace NetworkUsage {
 
-// The per-process monitor's comma-separated delta output (two samples, the last one holding the
-// interval): that sample's rows without the silent ones, heaviest first, equal totals in output
-// order. A missing interval sample gives an empty list; malformed lines are skipped.
-[[nodiscard]] std::vector<ProcessTraffic> parse(std::string_view output);
+// Drops the silent rows and orders the rest heaviest first, equal totals keeping their order.
+void rank(std::vector<ProcessTraffic>& rows);
 
 // The rows of two readings of the sockets: each socket's growth (a socket new in `after` counts
 // from 0, one gone from it is dropped) summed per owning pid, named by `nameOf`. Sockets without

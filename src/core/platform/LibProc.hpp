@@ -6,11 +6,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/processes/EnrichmentParser.hpp"
+#include "core/machine/NetworkUsage.hpp"
 
-// The kernel's process information, behind one seam. Every operation gives an empty or absent
-// value on any failure (a vanished pid, another user's process) and never throws; all are safe to
-// call from any thread.
+// The kernel's process information. Every operation the core needs from the operating system is
+// declared under core/platform/ (this header and SystemSensors.hpp), and a stateful sampler's
+// `Sources::live()` is its platform default: defined by the backend where the readers keep memory
+// between calls (which that sampler then owns), else in the core over these calls. The calls keep
+// no state: each gives an empty or absent value on any failure (a vanished pid, another user's
+// process), never throws, and is safe to call from any thread.
 namespace tarvik::LibProc {
 
 struct Usage {
@@ -44,19 +47,11 @@ struct ProcessRef {
 [[nodiscard]] std::optional<std::string> workingDirectory(std::int32_t pid);
 [[nodiscard]] std::vector<Socket> listeningSockets(std::int32_t pid);
 
-// The listening TCP sockets of many processes from one reading of the kernel's socket table, in
-// descriptor order per pid. Remembers socket owners between calls, so a steady caller pays for a
-// full descriptor walk only when a socket appears whose owner is not known yet.
-[[nodiscard]] std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(
-    const std::vector<ProcessRef>& processes);
+// Every TCP socket's lifetime byte counters; nullopt when the platform refuses to tell.
+[[nodiscard]] std::optional<std::vector<SocketBytes>> socketBytes();
 
-// Finds the holders of the listening sockets ahead of a scan (a one-shot caller runs it beside its
-// process sample), so that the scan's `listeningSockets` finds them known.
-void prepareListeningSockets();
-
-// The facts `ps -o pid=,rss=,pcpu=,etime=,args=` gives, for each pid that can be read: resident
-// size, lifetime CPU percent, elapsed seconds and the shell-quoted command line.
-[[nodiscard]] std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> processInfo(
-    const std::vector<std::int32_t>& pids);
+// The process holding each socket, by socket inode, among the processes this user may inspect. A
+// socket shared through fork goes to the lowest pid, usually the parent.
+[[nodiscard]] std::unordered_map<std::uint64_t, std::int32_t> socketHolders();
 
 }  // namespace tarvik::LibProc

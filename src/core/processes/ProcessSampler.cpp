@@ -30,7 +30,7 @@ std::vector<ProcessRow> ProcessSnapshot::rows() const {
     return rows;
 }
 
-ProcessSampler::ProcessSampler(std::unique_ptr<ProcessSource> source) : m_source(std::move(source)) {}
+ProcessSampler::ProcessSampler(Sources sources) : m_sources(std::move(sources)) {}
 
 ProcessSnapshot ProcessSampler::sample() {
     return sample(std::chrono::system_clock::now());
@@ -40,7 +40,7 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
     ProcessSnapshot snapshot;
     snapshot.at = now;
     std::lock_guard lock(m_mutex);
-    auto readings = m_source->read();
+    auto readings = m_sources.read();
     snapshot.records.reserve(readings.size());
     std::unordered_set<std::int32_t> seen;
     seen.reserve(readings.size());

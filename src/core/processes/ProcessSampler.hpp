@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -47,7 +47,21 @@ struct ProcessSnapshot {
 // Samples every process; one instance lives as long as its owner and is shared by its callers.
 class ProcessSampler {
 public:
-    explicit ProcessSampler(std::unique_ptr<ProcessSource> source = ProcessSource::live());
+    // Where the readings come from. The platform's readers keep open files and per-process memory
+    // between reads, owned by these sources; tests script readings or read a fixture tree.
+    struct Sources {
+        // Every readable process, ascending by pid; processes that vanish while being read are
+        // left out. Called under the sampler's lock.
+        std::function<std::vector<ProcessReading>()> read;
+
+        // The live process table. Without `applications` the desktop application of each process
+        // is not looked up (a one-shot listing needs no owners).
+        [[nodiscard]] static Sources live(bool applications = true);
+        // A process table at `root` (a fixture tree), desktop entries looked up in `applicationDirs`.
+        [[nodiscard]] static Sources at(const std::string& root, std::vector<std::string> applicationDirs);
+    };
+
+    explicit ProcessSampler(Sources sources = Sources::live());
 
     // One full picture. CPU is a rate since the previous call (0 on a pid's first sighting).
     // Thread-safe: concurrent calls serialise and never interleave their rate updates.
@@ -55,8 +69,8 @@ public:
     ProcessSnapshot sample(Date now);
 
 private:
-    std::unique_ptr<ProcessSource> m_source;
-    std::mutex m_mutex;  // guards m_rates and m_startTimes, and the source while it reads
+    Sources m_sources;
+    std::mutex m_mutex;  // guards m_rates and m_startTimes, and the sources while they read
     RateTracker m_rates;
     std::unordered_map<std::int32_t, std::uint64_t> m_startTimes;
 };

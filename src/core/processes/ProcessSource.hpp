@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,23 +22,6 @@ struct ProcessReading {
     bool kernelThread = false;
     std::uint64_t startTime = 0;  // platform start stamp: a new value means a new process
     bool operator==(const ProcessReading&) const = default;
-};
-
-// Where the process sampler's readings come from. The live source reads the platform; tests
-// script readings or point the reader at a fixture tree.
-class ProcessSource {
-public:
-    virtual ~ProcessSource() = default;
-    // Every readable process, ascending by pid. Processes that vanish while being read are left out.
-    virtual std::vector<ProcessReading> read() = 0;
-
-    // The platform's reader over its live process table. Without `applications` the desktop
-    // application of each process is not looked up (a one-shot listing needs no owners).
-    static std::unique_ptr<ProcessSource> live(bool applications = true);
-    // The platform's reader over a process table at `root` (a fixture tree) with desktop entries
-    // looked up in `applicationDirs`.
-    static std::unique_ptr<ProcessSource> at(const std::string& root,
-                                             std::vector<std::string> applicationDirs);
 };
 
 }  // namespace tarvik

@@ -11,19 +11,6 @@
 
 namespace tarvik::PortScanner {
 
-Sources Sources::live() {
-    return Sources{
-        [](const std::vector<LibProc::ProcessRef>& processes) {
-            return LibProc::listeningSockets(processes);
-        },
-        [](const std::vector<std::int32_t>& pids) { return LibProc::processInfo(pids); },
-        [](std::int32_t pid) { return LibProc::workingDirectory(pid); },
-        Paths::homeDirectory(),
-        &GitCache::shared(),
-        &DockerCache::shared(),
-    };
-}
-
 void sort(std::vector<Server>& servers) {
     std::stable_sort(servers.begin(), servers.end(), [](const Server& a, const Server& b) {
         if (a.category != b.category) return a.category == ServerCategory::dev;
@@ -33,8 +20,7 @@ void sort(std::vector<Server>& servers) {
 }
 
 std::vector<Server> scan(const ProcessSnapshot& snapshot) {
-    static const Sources sources = Sources::live();
-    return scan(snapshot, sources);
+    return scan(snapshot, Sources::live());
 }
 
 std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources) {
@@ -138,11 +124,6 @@ Server attributeDocker(const Server& server, const ContainerPorts& ports, const 
     attributed.containerName = container.name;
     if (auto used = memory.find(container.name); used != memory.end()) attributed.memoryBytes = used->second;
     return attributed;
-}
-
-std::vector<Server> scan() {
-    ProcessSampler sampler;
-    return scan(sampler.sample());
 }
 
 }  // namespace tarvik::PortScanner

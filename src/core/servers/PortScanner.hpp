@@ -30,17 +30,20 @@ struct Sources {
     std::string home;               // the user's home folder
     GitCache* git = nullptr;        // project and branch per folder; none leaves them empty
     DockerCache* docker = nullptr;  // containers per host port; none leaves servers unattributed
+    // Finds the holders of the listening sockets ahead of a scan, so that the scan finds them
+    // known: a one-shot caller runs it beside its process sample. Optional.
+    std::function<void()> prepare;
 
+    // The platform's readers, with fresh memory of socket holders and of the listening
+    // processes that these sources own: keep one value to scan again cheaply.
     [[nodiscard]] static Sources live();
 };
 
 // The listening servers of the snapshot: one per (pid, port), classified, with tree totals for
 // dev servers, sorted dev before system, then by port, then by pid.
-[[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot);
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources);
-
-// A fresh sampler's single sample, scanned.
-[[nodiscard]] std::vector<Server> scan();
+// With fresh live sources: a one-shot caller's cold scan.
+[[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot);
 
 // True when the snapshot holds a process of the container engine.
 [[nodiscard]] bool containerEngineRunning(const ProcessSnapshot& snapshot);

@@ -47,7 +47,9 @@ protected:
     const std::uint64_t page = static_cast<std::uint64_t>(ProcRoot::pageSize());
     const Date t0 = Date{} + std::chrono::hours(24 * 365 * 50);
 
-    ProcessSampler sampler() { return ProcessSampler(ProcessSource::at(proc.root(), {applications.path()})); }
+    ProcessSampler sampler() {
+        return ProcessSampler(ProcessSampler::Sources::at(proc.root(), {applications.path()}));
+    }
 };
 
 TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnTheNext) {

@@ -2,21 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <mutex>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
 #include "core/platform/linux/SocketTable.hpp"
+#include "core/platform/linux/TcpTraffic.hpp"
+#include "core/servers/PortScanner.hpp"
+#include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik::LibProc {
 
 namespace {
-
-const ProcRoot& live() {
-    static const ProcRoot root;
-    return root;
-}
 
 std::vector<Socket> toSockets(const std::vector<ListeningSocket>& sockets) {
     std::vector<Socket> result;
@@ -28,33 +27,35 @@ std::vector<Socket> toSockets(const std::vector<ListeningSocket>& sockets) {
 }  // namespace
 
 std::vector<std::int32_t> allPids() {
-    return live().pids();
+    return ProcRoot().pids();
 }
 
 std::optional<std::string> path(std::int32_t pid) {
-    auto stat = live().stat(pid);
+    ProcRoot root;
+    auto stat = root.stat(pid);
     if (!stat) return std::nullopt;
-    return live().executablePath(pid, *stat);
+    return root.executablePath(pid, *stat);
 }
 
 std::optional<std::int32_t> parentPid(std::int32_t pid) {
-    auto stat = live().stat(pid);
+    auto stat = ProcRoot().stat(pid);
     if (!stat) return std::nullopt;
     return stat->ppid;
 }
 
 std::optional<Usage> usage(std::int32_t pid) {
-    auto stat = live().stat(pid);
+    ProcRoot root;
+    auto stat = root.stat(pid);
     if (!stat) return std::nullopt;
     Usage usage;
     usage.cpuSeconds = static_cast<double>(stat->userTicks + stat->systemTicks) /
                        static_cast<double>(ProcRoot::clockTicksPerSecond());
-    if (auto text = live().read(pid, "statm")) {
+    if (auto text = root.read(pid, "statm")) {
         if (auto statm = ProcFs::parseStatm(*text); statm && statm->resident >= statm->shared)
             usage.footprintBytes =
                 (statm->resident - statm->shared) * static_cast<std::uint64_t>(ProcRoot::pageSize());
     }
-    if (auto text = live().read(pid, "io")) {
+    if (auto text = root.read(pid, "io")) {
         if (auto io = ProcFs::parseIo(*text)) {
             usage.diskReadBytes = io->first;
             usage.diskWrittenBytes = io->second;
@@ -68,37 +69,39 @@ std::optional<std::int32_t> responsiblePid(std::int32_t) {
 }
 
 std::optional<std::string> workingDirectory(std::int32_t pid) {
-    auto target = live().readLink(pid, "cwd");
+    auto target = ProcRoot().readLink(pid, "cwd");
     if (!target || target->empty()) return std::nullopt;
     return std::string(ProcFs::withoutDeletedMark(*target));
 }
 
 std::vector<Socket> listeningSockets(std::int32_t pid) {
-    auto table = SocketTable::read(live());
+    ProcRoot root;
+    auto table = SocketTable::read(root);
     std::unordered_map<std::uint64_t, const ListeningSocket*> byInode;
     for (const auto& socket : table) byInode.emplace(socket.inode, &socket);
     std::vector<Socket> result;
-    for (auto [fd, inode] : live().socketDescriptors(pid)) {
+    for (auto [fd, inode] : root.socketDescriptors(pid)) {
         if (auto it = byInode.find(inode); it != byInode.end())
             result.push_back({it->second->port, it->second->address});
     }
     return result;
 }
 
-void prepareListeningSockets() {
-    std::vector<ProcessRef> processes;
-    for (std::int32_t pid : live().pids()) processes.push_back({pid, 0, 0});
-    (void)SocketOwners::shared().resolve(live(), SocketTable::read(live()), processes);
+std::optional<std::vector<SocketBytes>> socketBytes() {
+    return TcpTraffic::read();
 }
 
-std::unordered_map<std::int32_t, std::vector<Socket>> listeningSockets(
-    const std::vector<ProcessRef>& processes) {
-    auto table = SocketTable::read(live());
-    auto owners = SocketOwners::shared().resolve(live(), table, processes);
-    std::unordered_map<std::int32_t, std::vector<Socket>> result;
-    for (const auto& [pid, sockets] : owners) result.emplace(pid, toSockets(sockets));
-    return result;
+std::unordered_map<std::uint64_t, std::int32_t> socketHolders() {
+    ProcRoot root;
+    std::unordered_map<std::uint64_t, std::int32_t> holders;
+    for (auto pid : root.pids())  // ascending, so the first holder found is the lowest pid
+        for (const auto& [fd, inode] : root.socketDescriptors(pid)) holders.emplace(inode, pid);
+    return holders;
 }
+
+}  // namespace tarvik::LibProc
+
+namespace tarvik {
 
 namespace {
 
@@ -164,10 +167,32 @@ private:
 
 }  // namespace
 
-std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> processInfo(
-    const std::vector<std::int32_t>& pids) {
-    static InfoCache cache;
-    return cache.read(live(), pids);
+PortScanner::Sources PortScanner::Sources::live() {
+    // The memory of socket holders and of the listening processes' open files belongs to these
+    // sources: a caller that keeps them scans steadily, a one-shot caller starts cold.
+    auto root = std::make_shared<const ProcRoot>();
+    auto owners = std::make_shared<SocketOwners>();
+    auto info = std::make_shared<InfoCache>();
+    Sources sources;
+    sources.listeningSockets = [root, owners](const std::vector<LibProc::ProcessRef>& processes) {
+        std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> result;
+        for (const auto& [pid, sockets] : owners->resolve(*root, SocketTable::read(*root), processes))
+            result.emplace(pid, LibProc::toSockets(sockets));
+        return result;
+    };
+    sources.prepare = [root, owners] {
+        std::vector<LibProc::ProcessRef> processes;
+        for (std::int32_t pid : root->pids()) processes.push_back({pid, 0, 0});
+        (void)owners->resolve(*root, SocketTable::read(*root), processes);
+    };
+    sources.processInfo = [root, info](const std::vector<std::int32_t>& pids) {
+        return info->read(*root, pids);
+    };
+    sources.workingDirectory = [](std::int32_t pid) { return LibProc::workingDirectory(pid); };
+    sources.home = Paths::homeDirectory();
+    sources.git = &GitCache::shared();
+    sources.docker = &DockerCache::shared();
+    return sources;
 }
 
-}  // namespace tarvik::LibProc
+}  // namespace tarvik

@@ -427,30 +427,24 @@ std::optional<std::uint64_t> ProcHandle::runtime(const ProcRoot& root, std::stri
 }
 
 long ProcRoot::clockTicksPerSecond() {
-    static const long ticks = [] {
-        long value = sysconf(_SC_CLK_TCK);
-        return value > 0 ? value : 100;
-    }();
-    return ticks;
+    long value = sysconf(_SC_CLK_TCK);
+    return value > 0 ? value : 100;
 }
 
-std::size_t ProcRoot::descriptorBudget() {
-    static const std::size_t budget = [] {
-        rlimit limit{};
-        if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return std::size_t{256};
-        rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 65536);
-        if (limit.rlim_cur < wanted) {
-            rlimit raised = limit;
-            raised.rlim_cur = wanted;
-            if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-        }
-        return static_cast<std::size_t>(limit.rlim_cur / 2);
-    }();
-    return budget;
+std::size_t ProcRoot::raiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 256;
+    rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 65536);
+    if (limit.rlim_cur < wanted) {
+        rlimit raised = limit;
+        raised.rlim_cur = wanted;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return static_cast<std::size_t>(limit.rlim_cur / 2);
 }
 
 void ProcRoot::reserveDescriptors(std::size_t count) {
-    int highest = static_cast<int>(std::min<std::size_t>(count, descriptorBudget()));
+    int highest = static_cast<int>(count);
     int source = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (source < 0) return;
     int probe = fcntl(source, F_DUPFD_CLOEXEC, highest);  // the table grows to hold it
@@ -459,11 +453,8 @@ void ProcRoot::reserveDescriptors(std::size_t count) {
 }
 
 long ProcRoot::pageSize() {
-    static const long size = [] {
-        long value = sysconf(_SC_PAGESIZE);
-        return value > 0 ? value : 4096;
-    }();
-    return size;
+    long value = sysconf(_SC_PAGESIZE);
+    return value > 0 ? value : 4096;
 }
 
 }  // namespace tarvik

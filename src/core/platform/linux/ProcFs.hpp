@@ -118,9 +118,10 @@ public:
     [[nodiscard]] std::string executablePath(std::int32_t pid, const ProcFs::Stat& stat) const;
 
     [[nodiscard]] static long clockTicksPerSecond();
-    // How many descriptors a reader may keep open: half the soft limit, after raising it toward
-    // the hard limit once, so that the rest of the program never runs short.
-    [[nodiscard]] static std::size_t descriptorBudget();
+    // Raises this process's soft limit of open descriptors toward the hard limit (at most 65536)
+    // and returns how many a reader may keep open: half the soft limit now in force, so that the
+    // rest of the program never runs short. Its owner calls it once and keeps the answer.
+    [[nodiscard]] static std::size_t raiseDescriptorLimit();
     // Grows this process's descriptor table to hold `count` descriptors now. Growing it while
     // other threads run waits for an RCU grace period each time the table doubles, which made a
     // reader that keeps a descriptor per process several times slower; call it early.

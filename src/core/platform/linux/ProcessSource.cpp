@@ -1,6 +1,7 @@
-#include "core/processes/ProcessSource.hpp"
+#include "core/processes/ProcessSampler.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -33,16 +34,19 @@ constexpr int idleReadsBeforeMemory = 10;
 // Room for the descriptors kept for a machine of about a thousand processes.
 constexpr std::size_t expectedDescriptors = 4096;
 
-class LinuxProcessSource final : public ProcessSource {
+class LinuxProcessSource {
 public:
     LinuxProcessSource(std::string root, std::vector<std::string> applicationDirs, bool applications)
-        : m_root(std::move(root)), m_directory(std::move(applicationDirs)), m_applications(applications) {
-        if (m_root.isLive()) ProcRoot::reserveDescriptors(expectedDescriptors);
+        : m_root(std::move(root)),
+          m_directory(std::move(applicationDirs)),
+          m_applications(applications),
+          m_descriptorBudget(ProcRoot::raiseDescriptorLimit()) {
+        if (m_root.isLive()) ProcRoot::reserveDescriptors(std::min(expectedDescriptors, m_descriptorBudget));
     }
 
-    std::vector<ProcessReading> read() override {
+    std::vector<ProcessReading> read() {
         const double ticks = static_cast<double>(ProcRoot::clockTicksPerSecond());
-        const std::size_t budget = ProcRoot::descriptorBudget();
+        const std::size_t budget = m_descriptorBudget;
         std::lock_guard lock(m_mutex);
         ++m_generation;
         auto pids = m_root.pids();
@@ -154,7 +158,8 @@ private:
     ProcRoot m_root;
     DesktopApps::Directory m_directory;
     const bool m_applications;
-    std::mutex m_mutex;  // guards everything below
+    const std::size_t m_descriptorBudget;  // how many descriptors the kept handles may use
+    std::mutex m_mutex;                    // guards everything below
     std::unordered_map<std::int32_t, Tracked> m_tracked;
     std::uint64_t m_generation = 0;  // the read that last saw each entry
     std::string m_buffer;            // scratch for file contents
@@ -162,13 +167,16 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ProcessSource> ProcessSource::live(bool applications) {
-    return std::make_unique<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(), applications);
+ProcessSampler::Sources ProcessSampler::Sources::live(bool applications) {
+    auto source =
+        std::make_shared<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(), applications);
+    return {[source] { return source->read(); }};
 }
 
-std::unique_ptr<ProcessSource> ProcessSource::at(const std::string& root,
-                                                 std::vector<std::string> applicationDirs) {
-    return std::make_unique<LinuxProcessSource>(root, std::move(applicationDirs), true);
+ProcessSampler::Sources ProcessSampler::Sources::at(const std::string& root,
+                                                    std::vector<std::string> applicationDirs) {
+    auto source = std::make_shared<LinuxProcessSource>(root, std::move(applicationDirs), true);
+    return {[source] { return source->read(); }};
 }
 
 }  // namespace tarvik

@@ -162,9 +162,4 @@ std::size_t SocketOwners::lastWalkCount() const {
     return m_lastWalkCount;
 }
 
-SocketOwners& SocketOwners::shared() {
-    static SocketOwners instance;
-    return instance;
-}
-
 }  // namespace tarvik

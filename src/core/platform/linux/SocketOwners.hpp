@@ -34,8 +34,6 @@ public:
     // How many processes the last call walked in full (for tests and benchmarks).
     [[nodiscard]] std::size_t lastWalkCount() const;
 
-    static SocketOwners& shared();
-
 private:
     mutable std::mutex m_mutex;                                        // guards everything below
     std::unordered_map<std::uint64_t, std::vector<Holder>> m_holders;  // inode -> verified holders
