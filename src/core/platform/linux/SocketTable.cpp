@@ -39,13 +39,14 @@ std::optional<std::uint32_t> parseHex32(std::string_view text) {
 }  // namespace
 
 std::string addressText(const std::uint8_t* bytes, bool ipv6) {
-    std::size_t length = ipv6 ? 16 : 4;
-    if (std::all_of(bytes, bytes + length, [](std::uint8_t b) { return b == 0; })) return "*";
     static constexpr std::uint8_t mappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
     if (ipv6 && std::memcmp(bytes, mappedPrefix, sizeof mappedPrefix) == 0) {
         bytes += 12;
         ipv6 = false;
     }
+    // Checked after unmapping, so that ::ffff:0.0.0.0 is the wildcard it is.
+    std::size_t length = ipv6 ? 16 : 4;
+    if (std::all_of(bytes, bytes + length, [](std::uint8_t b) { return b == 0; })) return "*";
     char text[INET6_ADDRSTRLEN] = {};
     if (!inet_ntop(ipv6 ? AF_INET6 : AF_INET, bytes, text, sizeof text)) return "*";
     return text;

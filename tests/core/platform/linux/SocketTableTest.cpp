@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "support/Fixtures.hpp"
@@ -17,16 +19,38 @@ TEST(SocketTableFiles, KeepsListeningRowsAndSkipsGarbledOnes) {
     auto v4 = SocketTable::parseProcNet(test::fixture("proc/net_tcp_listen_established_garbled"));
     EXPECT_EQ(v4, (std::vector<ListeningSocket>{{19112, 3000, "127.0.0.1", 1000}, {1346, 2024, "*", 0}}));
 
-    auto v6 = SocketTable::parseProcNet(test::fixture("proc/net_tcp6_wildcard_loopback_mapped"));
-    EXPECT_EQ(v6, (std::vector<ListeningSocket>{
-                      {19113, 8080, "*", 0}, {19114, 5432, "::1", 999}, {19117, 3000, "127.0.0.1", 0}}));
+    auto v6 = SocketTable::parseProcNet(
+        test::fixture("proc/net_tcp6_wildcard_loopback_mapped_and_mapped_wildcard"));
+    EXPECT_EQ(v6, (std::vector<ListeningSocket>{{19113, 8080, "*", 0},
+                                                {19114, 5432, "::1", 999},
+                                                {19117, 3000, "127.0.0.1", 0},
+                                                {19118, 9000, "*", 1000}}));
+}
+
+TEST(SocketTableFiles, AddressTextUnmapsIPv4BeforeTellingTheWildcard) {
+    using Bytes = std::vector<std::uint8_t>;
+    const std::tuple<const char*, Bytes, const char*> cases[] = {
+        {"IPv4 wildcard", {0, 0, 0, 0}, "*"},
+        {"IPv4 loopback", {127, 0, 0, 1}, "127.0.0.1"},
+        {"IPv6 wildcard", Bytes(16, 0), "*"},
+        {"IPv6 loopback", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "::1"},
+        {"IPv4-mapped wildcard", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0}, "*"},
+        {"IPv4-mapped loopback", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 127, 0, 0, 1}, "127.0.0.1"},
+        {"IPv4-compatible-looking, not mapped",
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0},
+         "::ff:0:0"},
+    };
+    for (const auto& [what, bytes, text] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(SocketTable::addressText(bytes.data(), bytes.size() == 16), text);
+    }
 }
 
 TEST(SocketTableFiles, FixtureTreeIsReadFromItsNetFiles) {
     test::TempDir dir;
     dir.write("net/tcp", test::fixture("proc/net_tcp_listen_established_garbled"));
-    dir.write("net/tcp6", test::fixture("proc/net_tcp6_wildcard_loopback_mapped"));
-    EXPECT_EQ(SocketTable::read(ProcRoot(dir.path().string())).size(), 5u);
+    dir.write("net/tcp6", test::fixture("proc/net_tcp6_wildcard_loopback_mapped_and_mapped_wildcard"));
+    EXPECT_EQ(SocketTable::read(ProcRoot(dir.path().string())).size(), 6u);
 }
 
 // A socket the test opens must appear in the kernel's own table with its port and address.
