@@ -1,9 +1,15 @@
 #include "support/FakeProc.hpp"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
 namespace tarvik::test {
+
+namespace {
+const std::uint64_t pageKB = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) / 1024;
+}  // namespace
 
 void FakeProc::add(const FakeProcess& p) const {
     std::string folder = std::to_string(p.pid);
@@ -18,6 +24,13 @@ void FakeProc::add(const FakeProcess& p) const {
     m_dir.write(folder + "/statm", std::to_string(p.residentPages + 100) + " " +
                                        std::to_string(p.residentPages) + " " + std::to_string(p.sharedPages) +
                                        " 1 0 50 0\n");
+    std::string status = "Name:\t" + p.comm + "\nUmask:\t0022\nState:\tS (sleeping)\n";
+    if (!p.kernelThread) {
+        auto kB = [&](std::uint64_t pages) { return std::to_string(pages * pageKB) + " kB\n"; };
+        status += "VmRSS:\t" + kB(p.residentPages) + "RssAnon:\t" + kB(p.residentPages - p.sharedPages) +
+                  "RssFile:\t" + kB(p.sharedPages - p.shmemPages) + "RssShmem:\t" + kB(p.shmemPages);
+    }
+    m_dir.write(folder + "/status", status + "Threads:\t1\n");
     m_dir.write(folder + "/cmdline", p.cmdline);
     if (p.exe) m_dir.link(folder + "/exe", *p.exe);
     if (p.cgroup) m_dir.write(folder + "/cgroup", *p.cgroup);

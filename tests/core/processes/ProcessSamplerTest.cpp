@@ -54,13 +54,13 @@ protected:
 
 TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnTheNext) {
     auto node = program(40, "node", 10);
-    node.residentPages = 300, node.sharedPages = 100;
+    node.residentPages = 300, node.sharedPages = 100, node.shmemPages = 40;
     proc.add(node);
     auto sampler = this->sampler();
     auto first = sampler.sample(t0);
     ASSERT_EQ(first.records.size(), 1u);
     EXPECT_EQ(first.records[0].cpuPercent, 0);
-    EXPECT_EQ(first.records[0].memoryBytes, 200 * page);
+    EXPECT_EQ(first.records[0].memoryBytes, 240 * page) << "private pages and mapped shared memory";
     EXPECT_EQ(first.at, t0);
 
     // One and a half seconds of CPU in two seconds of wall time.
@@ -146,6 +146,29 @@ TEST(ProcessSamplerLive, HandlesAProcessWhoseExecutableWasDeleted) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->name(), "tarvik-deleted-sleep");
     EXPECT_EQ(record->ppid, getpid());
+}
+
+// PostgreSQL's shared buffers and a browser's shared memory are resident shared memory; statm's
+// resident minus shared would count none of it.
+TEST(ProcessSamplerLive, CountsTheSharedMemoryAProcessMapped) {
+    test::TestProcess holder({"/usr/bin/python3", "-c",
+                              "import mmap, time\n"
+                              "m = mmap.mmap(-1, 64 << 20)\n"  // anonymous and shared
+                              "m.write(b'x' * (64 << 20))\n"
+                              "print('ready', flush=True)\n"
+                              "time.sleep(60)\n"});
+    ASSERT_EQ(holder.firstLine(), "ready");
+    auto snapshot = ProcessSampler().sample();
+    const auto* record = find(snapshot, holder.pid());
+    ASSERT_NE(record, nullptr);
+    auto status = ProcRoot().read(holder.pid(), "status");
+    ASSERT_TRUE(status);
+    auto truth = ProcFs::parseStatusMemory(*status);
+    ASSERT_TRUE(truth);
+    EXPECT_GE(truth->shmem, 64u << 20) << *status;
+    EXPECT_GE(record->memoryBytes, 64u << 20);
+    EXPECT_EQ(record->memoryBytes, truth->anonymous + truth->shmem)
+        << "the process sits idle, so both reads agree";
 }
 
 // Idle single-threaded processes are not read again; a busy one must still show its CPU.

@@ -50,11 +50,8 @@ std::optional<Usage> usage(std::int32_t pid) {
     Usage usage;
     usage.cpuSeconds = static_cast<double>(stat->userTicks + stat->systemTicks) /
                        static_cast<double>(ProcRoot::clockTicksPerSecond());
-    if (auto text = root.read(pid, "statm")) {
-        if (auto statm = ProcFs::parseStatm(*text); statm && statm->resident >= statm->shared)
-            usage.footprintBytes =
-                (statm->resident - statm->shared) * static_cast<std::uint64_t>(ProcRoot::pageSize());
-    }
+    if (auto text = root.read(pid, "status"))
+        if (auto memory = ProcFs::parseStatusMemory(*text)) usage.footprintBytes = memory->footprint();
     if (auto text = root.read(pid, "io")) {
         if (auto io = ProcFs::parseIo(*text)) {
             usage.diskReadBytes = io->first;
@@ -115,7 +112,6 @@ public:
         auto uptimeText = root.read("uptime");
         auto uptime = uptimeText ? ProcFs::parseUptime(*uptimeText) : std::nullopt;
         const double ticks = static_cast<double>(ProcRoot::clockTicksPerSecond());
-        const auto page = static_cast<std::uint64_t>(ProcRoot::pageSize());
 
         std::lock_guard lock(m_mutex);
         std::unordered_map<std::int32_t, Entry> next;
@@ -136,8 +132,8 @@ public:
                 entry.comm = stat->comm;
             }
             EnrichmentParser::ProcInfo info;
-            if (auto statm = entry.handle.statm(root, m_buffer))
-                info.rssKB = static_cast<int>(statm->resident * page / 1024);
+            if (auto memory = entry.handle.memory(root, m_buffer))
+                info.rssKB = static_cast<int>(memory->resident / 1024);
             if (uptime) {
                 double elapsed = std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks);
                 double cpu = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;

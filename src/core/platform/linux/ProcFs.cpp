@@ -62,6 +62,28 @@ std::optional<Statm> parseStatm(std::string_view text) {
     return Statm{*sizeValue, *residentValue, *sharedValue};
 }
 
+std::optional<StatusMemory> parseStatusMemory(std::string_view text) {
+    std::optional<std::uint64_t> resident, anonymous, shmem;
+    for (auto line : Text::lines(text)) {
+        auto colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        auto key = line.substr(0, colon);
+        std::optional<std::uint64_t>* target = key == "VmRSS"      ? &resident
+                                               : key == "RssAnon"  ? &anonymous
+                                               : key == "RssShmem" ? &shmem
+                                                                   : nullptr;
+        if (!target) continue;
+        std::string_view rest = Text::trim(line.substr(colon + 1));  // a tab, then right-aligned digits
+        auto number = Text::nextToken(rest);
+        auto unit = Text::nextToken(rest);
+        if (!number || unit != "kB") continue;  // every memory line is in kB; anything else is garbled
+        if (auto kilobytes = Text::parseUInt64(*number); kilobytes && *kilobytes <= UINT64_MAX / 1024)
+            *target = *kilobytes * 1024;
+    }
+    if (!resident || !anonymous || !shmem) return std::nullopt;
+    return StatusMemory{*resident, *anonymous, *shmem};
+}
+
 std::optional<std::uint64_t> parseSchedRuntime(std::string_view text) {
     std::string_view rest = text.substr(0, text.find('\n'));
     auto first = Text::nextToken(rest);
@@ -365,7 +387,7 @@ ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen)
     : m_pid(pid), m_keepOpen(keepOpen) {
     if (!keepOpen) return;
     m_statFd = root.open(pid, "stat");
-    m_statmFd = root.open(pid, "statm");
+    m_statusFd = root.open(pid, "status");
 }
 
 ProcHandle::~ProcHandle() {
@@ -376,7 +398,7 @@ ProcHandle::ProcHandle(ProcHandle&& other) noexcept
     : m_pid(other.m_pid),
       m_keepOpen(other.m_keepOpen),
       m_statFd(std::exchange(other.m_statFd, -1)),
-      m_statmFd(std::exchange(other.m_statmFd, -1)),
+      m_statusFd(std::exchange(other.m_statusFd, -1)),
       m_schedstatFd(std::exchange(other.m_schedstatFd, -1)) {}
 
 ProcHandle& ProcHandle::operator=(ProcHandle&& other) noexcept {
@@ -385,7 +407,7 @@ ProcHandle& ProcHandle::operator=(ProcHandle&& other) noexcept {
         m_pid = other.m_pid;
         m_keepOpen = other.m_keepOpen;
         m_statFd = std::exchange(other.m_statFd, -1);
-        m_statmFd = std::exchange(other.m_statmFd, -1);
+        m_statusFd = std::exchange(other.m_statusFd, -1);
         m_schedstatFd = std::exchange(other.m_schedstatFd, -1);
     }
     return *this;
@@ -393,9 +415,9 @@ ProcHandle& ProcHandle::operator=(ProcHandle&& other) noexcept {
 
 void ProcHandle::closeAll() {
     if (m_statFd >= 0) close(m_statFd);
-    if (m_statmFd >= 0) close(m_statmFd);
+    if (m_statusFd >= 0) close(m_statusFd);
     if (m_schedstatFd >= 0) close(m_schedstatFd);
-    m_statFd = m_statmFd = m_schedstatFd = -1;
+    m_statFd = m_statusFd = m_schedstatFd = -1;
 }
 
 namespace {
@@ -415,9 +437,9 @@ std::optional<ProcFs::Stat> ProcHandle::stat(const ProcRoot& root, std::string& 
     return ProcFs::parseStat(buffer);
 }
 
-std::optional<ProcFs::Statm> ProcHandle::statm(const ProcRoot& root, std::string& buffer) const {
-    if (!readInto(root, m_pid, m_statmFd, "statm", buffer)) return std::nullopt;
-    return ProcFs::parseStatm(buffer);
+std::optional<ProcFs::StatusMemory> ProcHandle::memory(const ProcRoot& root, std::string& buffer) const {
+    if (!readInto(root, m_pid, m_statusFd, "status", buffer)) return std::nullopt;
+    return ProcFs::parseStatusMemory(buffer);
 }
 
 std::optional<std::uint64_t> ProcHandle::runtime(const ProcRoot& root, std::string& buffer) {

@@ -36,6 +36,20 @@ struct Statm {
 };
 [[nodiscard]] std::optional<Statm> parseStatm(std::string_view text);
 
+// The resident-memory lines of /proc/PID/status, in bytes (the kernel writes kB). Kernel threads
+// have none; kernels before 4.5 lack RssAnon and RssShmem: nullopt.
+struct StatusMemory {
+    std::uint64_t resident = 0;   // VmRSS
+    std::uint64_t anonymous = 0;  // RssAnon
+    std::uint64_t shmem = 0;      // RssShmem: shared memory and tmpfs pages the process mapped
+    // What the process holds itself: its anonymous pages and the shared memory it mapped (the
+    // buffers of a database, a browser's shared memory). statm's resident minus shared would drop
+    // the latter, since its "shared" counts RssShmem beside the file pages.
+    [[nodiscard]] std::uint64_t footprint() const { return anonymous + shmem; }
+    bool operator==(const StatusMemory&) const = default;
+};
+[[nodiscard]] std::optional<StatusMemory> parseStatusMemory(std::string_view text);
+
 // The time the task has run, in nanoseconds: the first field of /proc/PID/schedstat. It counts
 // the main thread only, but for a single-threaded process it moves exactly when the process runs.
 [[nodiscard]] std::optional<std::uint64_t> parseSchedRuntime(std::string_view text);
@@ -133,7 +147,7 @@ private:
     int m_fd = -1;  // the root folder, so that per-process reads need no path walk from "/"
 };
 
-// The stat and statm files of one process, kept open between reads: opening a /proc file costs
+// The stat and status files of one process, kept open between reads: opening a /proc file costs
 // several times what reading it again does. Without descriptors (`keepOpen` false, or opening
 // failed) each read opens the file afresh. A descriptor outlives a reused pid harmlessly: it reads
 // nothing once its process is gone.
@@ -149,14 +163,14 @@ public:
 
     // `buffer` is scratch space a steady caller keeps to spare an allocation per read.
     [[nodiscard]] std::optional<ProcFs::Stat> stat(const ProcRoot& root, std::string& buffer) const;
-    [[nodiscard]] std::optional<ProcFs::Statm> statm(const ProcRoot& root, std::string& buffer) const;
+    [[nodiscard]] std::optional<ProcFs::StatusMemory> memory(const ProcRoot& root, std::string& buffer) const;
     // The main thread's run time; nullopt when descriptors are not kept (it is only worth asking
     // when it is cheaper than stat) or once the process is gone. Its file is opened on the first
     // call, so that a one-shot reader never pays for it.
     [[nodiscard]] std::optional<std::uint64_t> runtime(const ProcRoot& root, std::string& buffer);
     // Descriptors held (0 to 3).
     [[nodiscard]] int descriptors() const {
-        return (m_statFd >= 0) + (m_statmFd >= 0) + (m_schedstatFd >= 0);
+        return (m_statFd >= 0) + (m_statusFd >= 0) + (m_schedstatFd >= 0);
     }
     static constexpr int maxDescriptors = 3;
 
@@ -165,7 +179,7 @@ private:
     std::int32_t m_pid = 0;
     bool m_keepOpen = false;
     int m_statFd = -1;
-    int m_statmFd = -1;
+    int m_statusFd = -1;
     int m_schedstatFd = -1;
 };
 

@@ -137,13 +137,10 @@ private:
         return true;
     }
 
-    // Resident minus shared is the process's private memory, the closest match to a physical
-    // footprint that /proc gives without walking smaps.
+    // The closest match to a physical footprint that /proc gives without walking smaps.
     void readMemory(Tracked& tracked) {
-        auto statm = tracked.handle.statm(m_root, m_buffer);
-        const auto page = static_cast<std::uint64_t>(ProcRoot::pageSize());
-        tracked.memoryBytes =
-            statm && statm->resident >= statm->shared ? (statm->resident - statm->shared) * page : 0;
+        auto memory = tracked.handle.memory(m_root, m_buffer);
+        tracked.memoryBytes = memory ? memory->footprint() : 0;
         tracked.idleReads = 0;
     }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/FakeProc.hpp"
 #include "support/Fixtures.hpp"
 
@@ -42,6 +44,26 @@ TEST(ProcFsSmallFiles, ParseOrGiveNothing) {
     EXPECT_EQ(ProcFs::socketInode("socket:[19112]"), 19112u);
     EXPECT_FALSE(ProcFs::socketInode("pipe:[19112]"));
     EXPECT_FALSE(ProcFs::socketInode("socket:[]"));
+}
+
+TEST(ProcFsStatus, FootprintIsAnonymousPlusSharedMemoryOrNothing) {
+    using Memory = ProcFs::StatusMemory;
+    const std::tuple<const char*, const char*, std::optional<Memory>> cases[] = {
+        {"a database with shared buffers",
+         "Name:\tpostgres\nVmRSS:\t   80000 kB\nRssAnon:\t    6000 kB\nRssFile:\t    8464 kB\n"
+         "RssShmem:\t   65536 kB\nThreads:\t1\n",
+         Memory{80000 * 1024, 6000 * 1024, 65536 * 1024}},
+        {"a kernel thread", "Name:\tkworker/0:1\nThreads:\t1\n", std::nullopt},
+        {"a kernel before RssShmem", "VmRSS:\t 10 kB\nRssAnon:\t 5 kB\n", std::nullopt},
+        {"a garbled unit", "VmRSS:\t 10 kB\nRssAnon:\t 5 MB\nRssShmem:\t 1 kB\n", std::nullopt},
+        {"an overflowing figure", "VmRSS:\t 99999999999999999 kB\nRssAnon:\t 5 kB\nRssShmem:\t 1 kB\n",
+         std::nullopt},
+    };
+    for (const auto& [what, text, memory] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(ProcFs::parseStatusMemory(text), memory);
+    }
+    EXPECT_EQ(ProcFs::parseStatusMemory(std::get<1>(cases[0]))->footprint(), (6000u + 65536u) * 1024);
 }
 
 TEST(ProcFsCommandLine, QuotesOnlyArgumentsThatNeedIt) {
