@@ -144,13 +144,7 @@ void DockerCache::refresh(const std::string& docker) {
     auto [info, infoOk] = run(docker, {"info", "--format", "{{.MemTotal}}"}, limit);
 
     std::lock_guard lock(m_mutex);
-    if (infoOk) {
-        std::string_view text = info;
-        auto first = text.find_first_not_of(" \t\r\n");
-        text = first == std::string_view::npos ? std::string_view{} : text.substr(first);
-        text = text.substr(0, text.find_last_not_of(" \t\r\n") + 1);
-        m_vmLimit = Text::parseUInt64(text);
-    }
+    if (infoOk) m_vmLimit = Text::parseUInt64(Text::trim(info, Text::whitespace));
     if (psOk) m_ports = DockerInspector::parse(ps);
     if (statsOk) m_memory = DockerStats::parse(stats);
     m_fetchedAt = m_options.clock();

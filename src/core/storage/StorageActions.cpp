@@ -156,8 +156,7 @@ std::optional<std::uint64_t> parseReclaimed(std::string_view output) {
     for (auto line : Text::lines(output)) {
         auto at = line.find(label);
         if (at == std::string_view::npos) continue;
-        auto value = Text::trim(line.substr(at + label.size()));
-        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.remove_suffix(1);
+        auto value = Text::trim(line.substr(at + label.size()), Text::whitespace);
         auto unitStart = value.find_first_not_of("0123456789.");
         if (unitStart == 0 || unitStart == std::string_view::npos) return std::nullopt;
         auto number = Text::parseDouble(value.substr(0, unitStart));

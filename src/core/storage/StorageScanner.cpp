@@ -86,13 +86,6 @@ std::vector<Location> makeLocations() {
     };
 }
 
-std::string_view trimmedLine(std::string_view text) {
-    constexpr std::string_view space = " \t\r\n\v\f";
-    auto first = text.find_first_not_of(space);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -230,9 +223,10 @@ std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, 
     }
     std::vector<StorageItem> items;
     for (std::size_t i = 0; i < paths.size() && 2 * i + 1 < pieces.size(); ++i) {
-        auto size = Text::parseUInt64(trimmedLine(pieces[2 * i + 1]));
+        auto size = Text::parseUInt64(Text::trim(pieces[2 * i + 1], Text::whitespace));
         if (!size) continue;
-        items.push_back(largeFileItem(paths[i], *size, parseMdlsDate(trimmedLine(pieces[2 * i])), home));
+        items.push_back(
+            largeFileItem(paths[i], *size, parseMdlsDate(Text::trim(pieces[2 * i], Text::whitespace)), home));
     }
     std::stable_sort(items.begin(), items.end(),
                      [](const auto& a, const auto& b) { return a.bytes > b.bytes; });

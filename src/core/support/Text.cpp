@@ -22,11 +22,15 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     return pieces;
 }
 
-std::string_view trim(std::string_view text) {
-    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
+std::string_view trim(std::string_view text, std::string_view characters) {
+    std::size_t first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return text.substr(text.size());
+    return trimEnd(text.substr(first), characters);
+}
+
+std::string_view trimEnd(std::string_view text, std::string_view characters) {
+    std::size_t last = text.find_last_not_of(characters);
+    return text.substr(0, last == std::string_view::npos ? 0 : last + 1);
 }
 
 std::optional<std::string_view> nextToken(std::string_view& rest) {
