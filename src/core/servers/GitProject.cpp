@@ -11,10 +11,8 @@ namespace GitProject {
 std::optional<std::string> root(std::string_view commonDir) {
     std::string_view path = Text::trim(commonDir, Text::whitespace);
     if (!path.starts_with('/')) return std::nullopt;
-    if (Text::lastPathComponent(path) == ".git") {
-        path.remove_suffix(4);
-        if (path.size() > 1 && path.ends_with('/')) path.remove_suffix(1);
-    }
+    if (Text::lastPathComponent(path) == ".git")
+        path = Paths::withoutTrailingSlashes(path.substr(0, path.size() - 4));
     return std::string(path);
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "core/servers/Docker.hpp"
+#include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
@@ -30,14 +31,13 @@ Result refused(std::string message) {
 // The lexical form of `path` when it lies strictly inside `home`; ".." cannot climb out of it.
 std::optional<std::string> insideHome(const std::string& path, const std::string& home) {
     if (home.empty() || path.empty() || path.front() != '/') return std::nullopt;
-    auto normal = fs::path(path).lexically_normal().string();
-    auto root = fs::path(home).lexically_normal().string();
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-    if (normal.size() <= root.size() + 1 || normal.compare(0, root.size(), root) != 0 ||
-        normal[root.size()] != '/')
+    auto normalForm = fs::path(path).lexically_normal().string();
+    auto rootForm = fs::path(home).lexically_normal().string();
+    std::string_view normal = Paths::withoutTrailingSlashes(normalForm);
+    std::string_view root = Paths::withoutTrailingSlashes(rootForm);
+    if (normal.size() <= root.size() + 1 || !normal.starts_with(root) || normal[root.size()] != '/')
         return std::nullopt;
-    return normal;
+    return std::string(normal);
 }
 
 const StorageItem* find(const std::vector<StorageItem>& items, const std::string& path) {

@@ -9,11 +9,6 @@ namespace tarvik::Paths {
 
 namespace {
 
-std::string_view withoutTrailingSlashes(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    return path;
-}
-
 std::string findHomeDirectory() {
     const char* fromEnvironment = std::getenv("HOME");
     if (fromEnvironment != nullptr && *fromEnvironment != '\0')
@@ -26,6 +21,11 @@ std::string findHomeDirectory() {
 }
 
 }  // namespace
+
+std::string_view withoutTrailingSlashes(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return path;
+}
 
 const std::string& homeDirectory() {
     static const std::string home = findHomeDirectory();

@@ -5,6 +5,9 @@
 
 namespace tarvik::Paths {
 
+// `path` without trailing slashes, except that "/" stays "/".
+[[nodiscard]] std::string_view withoutTrailingSlashes(std::string_view path);
+
 // The user's home folder without a trailing slash: $HOME, else the password database, else "/".
 [[nodiscard]] const std::string& homeDirectory();
 
