@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
 
@@ -195,15 +196,10 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
                           const std::string& home) {
     auto slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-    if (!home.empty() && (parent == home || startsWith(parent, home + "/"))) {
-        std::string shown = "~";
-        shown.append(std::string_view(parent).substr(home.size()));
-        parent = std::move(shown);
-    }
     auto app = owner(path, home);
     return {path,
             std::string(Text::lastPathComponent(path)),
-            parent,
+            Paths::abbreviatingHome(parent, home),
             bytes,
             app ? StorageItem::Kind::appData(*app) : StorageItem::Kind::personal(),
             lastUsed,

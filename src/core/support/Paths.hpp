@@ -11,6 +11,11 @@ namespace tarvik::Paths {
 // The user's home folder without a trailing slash: $HOME, else the password database, else "/".
 [[nodiscard]] const std::string& homeDirectory();
 
+// `path` with a leading `home` written "~": with home "/home/al", "/home/al" gives "~" and
+// "/home/al/x" gives "~/x". Only whole folder names match, so "/home/alice" stays as it is; an empty
+// or root home shortens nothing.
+[[nodiscard]] std::string abbreviatingHome(std::string_view path, std::string_view home);
+
 // True when `path` lies in a user's area: under "/home/", under "/Users/", or under `home` + "/".
 [[nodiscard]] bool isUserArea(std::string_view path, std::string_view home);
 
