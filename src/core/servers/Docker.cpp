@@ -56,15 +56,8 @@ ContainerPorts parse(std::string_view text) {
         return std::string(value);
     };
     for (auto line : Text::lines(text)) {
-        // Split on every tab, keeping empty fields: a blank label is a field of its own.
-        std::vector<std::string_view> fields;
-        for (std::size_t start = 0;;) {
-            auto tab = line.find('\t', start);
-            fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-            if (tab == std::string_view::npos) break;
-            start = tab + 1;
-        }
-        if (fields.size() < 3) continue;  // not a container line
+        auto fields = Text::fields(line, '\t');  // a blank label is a field of its own
+        if (fields.size() < 3) continue;         // not a container line
         DockerContainer container{std::string(fields[0]), std::string(fields[1]), label(fields, 3),
                                   label(fields, 4)};
         for (int port : hostPorts(fields[2])) result.try_emplace(port, container);
@@ -96,12 +89,11 @@ std::optional<std::uint64_t> bytes(std::string_view text) {
 ContainerMemory parse(std::string_view text) {
     ContainerMemory result;
     for (auto line : Text::lines(text)) {
-        auto tab = line.find('\t');
-        if (tab == std::string_view::npos) continue;  // fewer than two fields
-        auto name = Text::trim(line.substr(0, tab));
+        auto fields = Text::fields(line, '\t');
+        if (fields.size() < 2) continue;
+        auto name = Text::trim(fields[0]);
         if (name.empty()) continue;
-        auto usage = line.substr(tab + 1);
-        usage = usage.substr(0, usage.find('\t'));
+        auto usage = fields[1];
         if (auto used = bytes(usage.substr(0, usage.find('/')))) result[std::string(name)] = *used;
     }
     return result;

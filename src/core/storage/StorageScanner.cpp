@@ -208,15 +208,7 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
 
 std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, std::string_view mdls,
                                          const std::string& home) {
-    std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    while (true) {
-        auto end = mdls.find('\0', start);
-        pieces.push_back(
-            mdls.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
+    auto pieces = Text::fields(mdls, '\0');
     std::vector<StorageItem> items;
     for (std::size_t i = 0; i < paths.size() && 2 * i + 1 < pieces.size(); ++i) {
         auto size = Text::parseUInt64(Text::trim(pieces[2 * i + 1], Text::whitespace));

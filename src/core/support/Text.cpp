@@ -22,6 +22,16 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     return pieces;
 }
 
+std::vector<std::string_view> fields(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (std::size_t start = 0;;) {
+        std::size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) return pieces;
+        start = end + 1;
+    }
+}
+
 std::string_view trim(std::string_view text, std::string_view characters) {
     std::size_t first = text.find_first_not_of(characters);
     if (first == std::string_view::npos) return text.substr(text.size());

@@ -15,6 +15,10 @@ namespace tarvik::Text {
 // Pieces of `text` separated by runs of `separator`; empty pieces dropped.
 [[nodiscard]] std::vector<std::string_view> split(std::string_view text, char separator);
 
+// Every piece of `text` between single `separator`s, empty ones included: "a,,b" gives "a", "", "b"
+// and "" gives one empty piece. For columns whose position carries their meaning.
+[[nodiscard]] std::vector<std::string_view> fields(std::string_view text, char separator);
+
 // What trimming removes: `blanks` within a line; `whitespace` also line ends, as C's isspace.
 inline constexpr std::string_view blanks = " \t";
 inline constexpr std::string_view whitespace = " \t\n\v\f\r";

@@ -28,5 +28,26 @@ TEST(Text, TrimsOnlyTheGivenCharactersAndOnlyAtTheEnds) {
     EXPECT_EQ(Text::trim("\t x \t"), "x") << "spaces and tabs by default";
 }
 
+TEST(Text, FieldsKeepEveryEmptyPieceWhereSplitDropsThem) {
+    using Pieces = std::vector<std::string_view>;
+    struct Case {
+        std::string_view text;
+        Pieces fields, split;
+    };
+    const Case cases[] = {
+        {"a\tb\tc", {"a", "b", "c"}, {"a", "b", "c"}},
+        {"a\t\tc", {"a", "", "c"}, {"a", "c"}},
+        {"\ta\t", {"", "a", ""}, {"a"}},
+        {"\t", {"", ""}, {}},
+        {"", {""}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+        EXPECT_EQ(Text::fields(c.text, '\t'), c.fields);
+        EXPECT_EQ(Text::split(c.text, '\t'), c.split);
+    }
+    EXPECT_EQ(Text::fields(std::string_view("x\0\0y", 4), '\0'), (Pieces{"x", "", "y"}));
+}
+
 }  // namespace
 }  // namespace tarvik
