@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/processes/ProcessRole.hpp"
+#include "core/support/ProcessNames.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
 
@@ -168,32 +169,12 @@ const std::vector<Rule>& rules() {
 constexpr std::size_t kernelRule = 4;
 constexpr std::size_t scriptRule = 12;
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// "python3.11", "ruby3.1", "php8.2": how Debian names its interpreters' executables.
-bool isVersionedInterpreter(std::string_view lower) {
-    for (std::string_view stem : {"python", "ruby", "php"}) {
-        if (!lower.starts_with(stem)) continue;
-        std::string_view version = lower.substr(stem.size());
-        if (version.empty() || !isDigit(version.front()) || !isDigit(version.back())) return false;
-        return std::ranges::all_of(version, [](char c) { return isDigit(c) || c == '.'; }) &&
-               version.find("..") == std::string_view::npos;
-    }
-    return false;
-}
-
-bool isKernelThread(std::string_view name) {
-    return name.size() > 2 && name.front() == '[' && name.back() == ']';
-}
-
 const Rule* ruleFor(std::string_view lower) {
     const auto& table = rules();
     for (const Rule& rule : table)
         if (std::ranges::find(rule.names, lower) != rule.names.end()) return &rule;
-    if (isKernelThread(lower)) return &table[kernelRule];
-    if (isVersionedInterpreter(lower)) return &table[scriptRule];
+    if (ProcessNames::isKernelThread(lower)) return &table[kernelRule];
+    if (ProcessNames::isVersionedInterpreter(lower)) return &table[scriptRule];
     return nullptr;
 }
 
