@@ -2,8 +2,7 @@
 
 #include <unistd.h>
 
-#include <cmath>
-
+#include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
@@ -69,23 +68,6 @@ ContainerPorts parse(std::string_view text) {
 
 namespace DockerStats {
 
-std::optional<std::uint64_t> bytes(std::string_view text) {
-    static constexpr std::pair<std::string_view, double> units[] = {
-        {"GiB", 1073741824.0}, {"MiB", 1048576.0}, {"KiB", 1024.0}, {"GB", 1e9},
-        {"MB", 1e6},           {"kB", 1e3},        {"KB", 1e3},     {"B", 1.0},
-    };
-    text = Text::trim(text);
-    for (const auto& [suffix, factor] : units) {
-        if (!text.ends_with(suffix)) continue;
-        auto number = Text::parseDouble(Text::trim(text.substr(0, text.size() - suffix.size())));
-        if (!number) return std::nullopt;
-        double product = *number * factor;
-        if (!std::isfinite(product) || product < 0 || product >= 18446744073709551616.0) return std::nullopt;
-        return static_cast<std::uint64_t>(product);
-    }
-    return std::nullopt;
-}
-
 ContainerMemory parse(std::string_view text) {
     ContainerMemory result;
     for (auto line : Text::lines(text)) {
@@ -94,7 +76,7 @@ ContainerMemory parse(std::string_view text) {
         auto name = Text::trim(fields[0]);
         if (name.empty()) continue;
         auto usage = fields[1];
-        if (auto used = bytes(usage.substr(0, usage.find('/')))) result[std::string(name)] = *used;
+        if (auto used = ByteUnits::parse(usage.substr(0, usage.find('/')))) result[std::string(name)] = *used;
     }
     return result;
 }

@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 
 #include "core/servers/Docker.hpp"
+#include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
@@ -155,18 +155,7 @@ std::optional<std::uint64_t> parseReclaimed(std::string_view output) {
     static constexpr std::string_view label = "Total reclaimed space:";
     for (auto line : Text::lines(output)) {
         auto at = line.find(label);
-        if (at == std::string_view::npos) continue;
-        auto value = Text::trim(line.substr(at + label.size()), Text::whitespace);
-        auto unitStart = value.find_first_not_of("0123456789.");
-        if (unitStart == 0 || unitStart == std::string_view::npos) return std::nullopt;
-        auto number = Text::parseDouble(value.substr(0, unitStart));
-        auto unit = Text::lowercased(Text::trim(value.substr(unitStart)));
-        // Docker prints decimal units: B, kB, MB, GB, TB.
-        static constexpr std::pair<std::string_view, double> units[] = {
-            {"b", 1}, {"kb", 1e3}, {"mb", 1e6}, {"gb", 1e9}, {"tb", 1e12}, {"pb", 1e15}};
-        for (auto [name, factor] : units)
-            if (number && unit == name) return static_cast<std::uint64_t>(std::llround(*number * factor));
-        return std::nullopt;
+        if (at != std::string_view::npos) return ByteUnits::parse(line.substr(at + label.size()));
     }
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
@@ -108,9 +109,7 @@ std::map<std::string, std::uint64_t> parseDu(std::string_view output) {
     for (auto line : Text::lines(output)) {
         auto fields = Text::split(line, '\t');
         if (fields.size() != 2) continue;
-        auto kib = Text::parseUInt64(Text::trim(fields[0]));
-        if (!kib) continue;
-        sizes[std::string(fields[1])] = *kib * 1024;
+        if (auto bytes = ByteUnits::parseKibibytes(fields[0])) sizes[std::string(fields[1])] = *bytes;
     }
     return sizes;
 }
