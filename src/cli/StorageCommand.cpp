@@ -53,7 +53,7 @@ std::string plural(long long count, std::string_view unit) {
 
 // Makes a typed path comparable with the scanner's: "~/" expanded, relative ones made absolute.
 std::string absolutePath(const std::string& path, const std::string& home) {
-    if (path.starts_with("~/")) return home + path.substr(1);
+    if (path.starts_with("~/")) return Paths::expandingHome(path, home);
     std::error_code error;
     auto absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.lexically_normal().string();

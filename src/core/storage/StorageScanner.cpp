@@ -88,20 +88,11 @@ std::vector<Location> makeLocations() {
     };
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 const std::vector<Location>& locations() {
     static const std::vector<Location> table = makeLocations();
     return table;
-}
-
-std::string expand(std::string_view path, std::string_view home) {
-    if (startsWith(path, "~/")) return std::string(home) + std::string(path.substr(1));
-    return std::string(path);
 }
 
 std::map<std::string, std::uint64_t> parseDu(std::string_view output) {
@@ -119,7 +110,7 @@ std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimu
     std::vector<std::string> arguments{"-sk"};
     for (const auto& location : locations()) {
         std::error_code error;
-        auto path = expand(location.path, home);
+        auto path = Paths::expandingHome(location.path, home);
         if (!std::filesystem::exists(path, error)) continue;
         present.push_back(&location);
         arguments.push_back(std::move(path));
@@ -230,7 +221,7 @@ std::optional<std::string> owner(std::string_view path, std::string_view home) {
                                      {"/.var/app/", true}, {"/snap/", false},         {"/.docker/", false}};
     for (const auto& area : areas) {
         std::string prefix = std::string(home) + std::string(area.prefix);
-        if (!startsWith(path, prefix)) continue;
+        if (!path.starts_with(prefix)) continue;
         auto parts = Text::split(path.substr(prefix.size()), '/');
         if (area.prefix == "/Library/") {
             if (parts.size() < 2) return std::nullopt;

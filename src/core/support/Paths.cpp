@@ -49,6 +49,11 @@ std::string abbreviatingHome(std::string_view path, std::string_view home) {
     return rest ? "~" + std::string(*rest) : std::string(path);
 }
 
+std::string expandingHome(std::string_view path, std::string_view home) {
+    if (!path.starts_with("~/")) return std::string(path);
+    return std::string(home) + std::string(path.substr(1));
+}
+
 bool isUserArea(std::string_view path, std::string_view home) {
     if (path.starts_with("/home/") || path.starts_with("/Users/")) return true;
     auto rest = insideHome(path, home);

@@ -16,6 +16,9 @@ namespace tarvik::Paths {
 // or root home shortens nothing.
 [[nodiscard]] std::string abbreviatingHome(std::string_view path, std::string_view home);
 
+// `path` with a leading "~/" replaced by `home` and its slash; any other path as it is.
+[[nodiscard]] std::string expandingHome(std::string_view path, std::string_view home);
+
 // True when `path` lies in a user's area: under "/home/", under "/Users/", or under `home` + "/".
 [[nodiscard]] bool isUserArea(std::string_view path, std::string_view home);
 

@@ -42,6 +42,16 @@ TEST(Paths, AbbreviatesTheHomeOnlyAtAFolderBoundary) {
     }
 }
 
+TEST(Paths, ExpandsOnlyALeadingTildeSlash) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"~/x", "/home/al/x"}, {"~", "~"}, {"~al/x", "~al/x"}, {"/opt/~/x", "/opt/~/x"}, {"x", "x"},
+    };
+    for (const auto& [path, expanded] : cases) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(Paths::expandingHome(path, "/home/al"), expanded);
+    }
+}
+
 TEST(Paths, UserAreasAreTheHomeFoldersAndWhatLiesStrictlyInsideTheHome) {
     const std::tuple<std::string_view, std::string_view, bool> cases[] = {
         {"/home/bo/x", "/srv/al", true}, {"/Users/bo/x", "/srv/al", true}, {"/srv/al/x", "/srv/al", true},
