@@ -4,8 +4,10 @@
 #include <fmt/format.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "cli/ServerJson.hpp"
@@ -88,6 +90,9 @@ std::vector<ServerGroup> shownGroups(const std::vector<Server>& servers, bool al
 
 namespace {
 
+// Rows are indented under their group's heading.
+constexpr std::string_view indent = "  ";
+
 std::string portsText(const std::vector<int>& ports) {
     std::string text;
     for (int port : ports) text += (text.empty() ? "" : ",") + std::to_string(port);
@@ -103,6 +108,85 @@ std::string commandText(const Server& server) {
 
 std::string heading(const ServerGroup& group) {
     return group.branch ? group.title + " · " + *group.branch : group.title;
+}
+
+// One row of the table and the group it is shown under.
+struct TableRow {
+    const ServerGroup& group;
+    const MergedServer& merged;
+
+    [[nodiscard]] const Server& server() const { return merged.primary; }
+};
+
+// A row shows the health of the first of its ports that answered.
+std::string healthText(const TableRow& row, const HealthLabels& labels) {
+    for (const Server& server : row.group.servers) {
+        if (server.pid != row.server().pid || server.kind != row.server().kind) continue;
+        if (auto found = labels.find(server.id()); found != labels.end()) return found->second;
+    }
+    return "-";
+}
+
+enum class Align { left, right };
+
+// One column: its header, how a row's cell reads and the side its cells are padded on. Whichever
+// column comes last is never padded and is the one cut to the terminal's width.
+struct Column {
+    std::string header;
+    Align align;
+    std::function<std::string(const TableRow&)> cell;
+};
+
+// The optional columns appear only when some row has something to show in them.
+std::vector<Column> serverColumns(bool branches, const HealthLabels* health) {
+    using enum Align;
+    std::vector<Column> columns;
+    columns.push_back({std::string(indent) + "KIND", left,
+                       [](const TableRow& row) { return std::string(indent) + row.server().kind.name; }});
+    columns.push_back({"PORTS", left, [](const TableRow& row) { return portsText(row.merged.ports); }});
+    if (health)
+        columns.push_back(
+            {"HEALTH", left, [health](const TableRow& row) { return healthText(row, *health); }});
+    columns.push_back({"ADDRESS", left, [](const TableRow& row) { return row.server().address; }});
+    columns.push_back({"PID", right, [](const TableRow& row) { return std::to_string(row.server().pid); }});
+    columns.push_back(
+        {"MEMORY", right, [](const TableRow& row) { return row.server().memoryLabel().value_or("-"); }});
+    columns.push_back({"CPU", right, [](const TableRow& row) { return cpuText(row.server().cpuPercent); }});
+    columns.push_back(
+        {"UPTIME", right, [](const TableRow& row) { return row.server().uptimeLabel().value_or("-"); }});
+    columns.push_back({"DIRECTORY", left,
+                       [](const TableRow& row) { return row.server().displayDirectory().value_or("-"); }});
+    if (branches)
+        columns.push_back(
+            {"BRANCH", left, [](const TableRow& row) { return row.server().branch.value_or(""); }});
+    columns.push_back({"COMMAND", left, [](const TableRow& row) { return commandText(row.server()); }});
+    return columns;
+}
+
+// The header and then every row as aligned lines, without line ends.
+std::vector<std::string> alignedLines(const std::vector<Column>& columns, const std::vector<TableRow>& rows,
+                                      std::optional<int> width) {
+    std::vector<std::vector<std::string>> cells(1);
+    std::vector<bool> rightAligned;
+    for (const Column& column : columns) {
+        cells.front().emplace_back(column.header);
+        rightAligned.push_back(column.align == Align::right);
+    }
+    for (const TableRow& row : rows) {
+        auto& line = cells.emplace_back();
+        for (const Column& column : columns) line.push_back(column.cell(row));
+    }
+    std::string table = alignedTable(cells, rightAligned, width);
+    auto lines = Text::fields(table, '\n');
+    lines.pop_back();  // after the last line end
+    return {lines.begin(), lines.end()};
+}
+
+// Colour is laid over the aligned line so that escape codes never count as columns.
+std::string withTintedKind(const std::string& line, const Server& server) {
+    std::size_t nameEnd = indent.size() + server.kind.name.size();
+    return line.substr(0, indent.size()) + std::string(ansiColour(server.kind.tint)) +
+           line.substr(indent.size(), server.kind.name.size()) + "\x1b[0m" + line.substr(nameEnd);
 }
 
 }  // namespace
@@ -132,71 +216,25 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     }
     std::vector<std::vector<MergedServer>> merged;
     for (const auto& group : groups) merged.push_back(PortMerger::merge(group.servers));
-    // A worktree on another branch than its project's heading shows its own in a column.
-    bool branches = false;
-    for (std::size_t g = 0; g < groups.size(); ++g)
-        for (const auto& row : merged[g])
-            branches = branches || (row.primary.branch && row.primary.branch != groups[g].branch);
-
     // One table for every group, so that the columns line up across the headings.
-    std::vector<std::vector<std::string>> rows;
-    std::vector<const MergedServer*> rowServers{nullptr};
-    rows.push_back({"  KIND", "PORTS", "ADDRESS", "PID", "MEMORY", "CPU", "UPTIME", "DIRECTORY", "COMMAND"});
-    if (branches) rows.back().insert(rows.back().end() - 1, "BRANCH");
-    if (health) rows.back().insert(rows.back().begin() + 2, "HEALTH");
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        for (const auto& row : merged[g]) {
-            const Server& server = row.primary;
-            rows.push_back({"  " + server.kind.name, portsText(row.ports), server.address,
-                            std::to_string(server.pid), server.memoryLabel().value_or("-"),
-                            cpuText(server.cpuPercent), server.uptimeLabel().value_or("-"),
-                            server.displayDirectory().value_or("-"), commandText(server)});
-            if (branches) rows.back().insert(rows.back().end() - 1, server.branch.value_or(""));
-            if (health) {
-                // A row shows the health of the first of its ports that answered.
-                std::string label = "-";
-                for (const auto& s : groups[g].servers) {
-                    auto found =
-                        s.pid == server.pid && s.kind == server.kind ? health->find(s.id()) : health->end();
-                    if (found != health->end()) {
-                        label = found->second;
-                        break;
-                    }
-                }
-                rows.back().insert(rows.back().begin() + 2, label);
-            }
-            rowServers.push_back(&row);
-        }
-    }
-    std::vector<bool> rightAligned{false, false, false, true, true, true, true, false, false};
-    if (branches) rightAligned.push_back(false);
-    if (health) rightAligned.insert(rightAligned.begin() + 2, false);
-    std::string table = alignedTable(rows, rightAligned, terminal.width);
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < table.size();) {
-        std::size_t end = table.find('\n', at);
-        lines.push_back(table.substr(at, end - at));
-        at = end + 1;
-    }
+    std::vector<TableRow> rows;
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        for (const auto& row : merged[g]) rows.push_back({groups[g], row});
+    // A worktree on another branch than its project's heading shows its own in a column.
+    bool branches = std::ranges::any_of(rows, [](const TableRow& row) {
+        return row.server().branch && row.server().branch != row.group.branch;
+    });
+    auto lines = alignedLines(serverColumns(branches, health), rows, terminal.width);
 
     auto bold = [&](const std::string& text) {
         return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
     };
-    std::string out = bold(lines[0]) + "\n";
-    std::size_t line = 1;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        out += bold(heading(groups[g])) + "\n";
-        for (std::size_t r = 0; r < merged[g].size(); ++r, ++line) {
-            const Server& server = rowServers[line]->primary;
-            if (!terminal.colour) {
-                out += lines[line] + "\n";
-                continue;
-            }
-            // Colour is laid over the aligned text so that escape codes never count as columns.
-            std::size_t nameEnd = 2 + server.kind.name.size();
-            out += lines[line].substr(0, 2) + std::string(ansiColour(server.kind.tint)) +
-                   lines[line].substr(2, nameEnd - 2) + "\x1b[0m" + lines[line].substr(nameEnd) + "\n";
-        }
+    std::string out = bold(lines.front()) + "\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const TableRow& row = rows[i];
+        if (i == 0 || &row.group != &rows[i - 1].group) out += bold(heading(row.group)) + "\n";
+        const std::string& line = lines[i + 1];
+        out += (terminal.colour ? withTintedKind(line, row.server()) : line) + "\n";
     }
     return out;
 }

@@ -47,20 +47,13 @@ Json itemJson(const StorageItem& item) {
     return json;
 }
 
-std::string abbreviated(const std::string& path, const std::string& home) {
-    if (home.empty() || !path.starts_with(home + "/")) return path;
-    std::string shown = "~";
-    shown.append(std::string_view(path).substr(home.size()));
-    return shown;
-}
-
 std::string plural(long long count, std::string_view unit) {
     return std::to_string(count) + " " + std::string(unit) + (count == 1 ? "" : "s") + " ago";
 }
 
 // Makes a typed path comparable with the scanner's: "~/" expanded, relative ones made absolute.
 std::string absolutePath(const std::string& path, const std::string& home) {
-    if (path.starts_with("~/")) return home + path.substr(1);
+    if (path.starts_with("~/")) return Paths::expandingHome(path, home);
     std::error_code error;
     auto absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.lexically_normal().string();
@@ -109,8 +102,8 @@ std::string renderStorage(const StorageReport& report, const std::string& home, 
     } else {
         std::vector<std::vector<std::string>> rows{{"  CACHE", "SIZE", "PATH", "DETAIL"}};
         for (const auto& item : report.clearable)
-            rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes), abbreviated(item.path, home),
-                            Words::text(item.detail)});
+            rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes),
+                            Paths::abbreviatingHome(item.path, home), Words::text(item.detail)});
         out += alignedTable(rows, {false, true, false, false}, width);
     }
     out += "\nLargest files\n";
@@ -119,8 +112,8 @@ std::string renderStorage(const StorageReport& report, const std::string& home, 
     } else {
         std::vector<std::vector<std::string>> rows{{"  FILE", "SIZE", "PATH", "USE"}};
         for (const auto& item : report.largeFiles)
-            rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes), abbreviated(item.path, home),
-                            largeFileSubtitle(item, now)});
+            rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes),
+                            Paths::abbreviatingHome(item.path, home), largeFileSubtitle(item, now)});
         out += alignedTable(rows, {false, true, false, false}, width);
     }
     if (report.purgeable > 0) out += "\nPurgeable: " + ByteFormat::storage(report.purgeable) + "\n";
@@ -186,7 +179,7 @@ int runStorage(const StorageOptions& options, std::istream& in, std::ostream& ou
     // Only a cache that can go is worth a question; anything else is refused with its reason.
     if (!options.yes && item != report.clearable.end() && item->kind == StorageItem::Kind::regenerable()) {
         out << "Clear " << item->title << " (" << ByteFormat::storage(item->bytes) << ") at "
-            << abbreviated(item->path, home) << "? [y/N] " << std::flush;
+            << Paths::abbreviatingHome(item->path, home) << "? [y/N] " << std::flush;
         std::string answer;
         std::getline(in, answer);
         if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {

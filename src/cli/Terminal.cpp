@@ -70,7 +70,7 @@ std::string alignedTable(const std::vector<std::vector<std::string>>& rows,
             bool right = column < rightAligned.size() && rightAligned[column];
             line += right ? padding + cell : cell + padding;
         }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
+        line.resize(Text::trimEnd(line, " ").size());
         out += line;
         out += '\n';
     }

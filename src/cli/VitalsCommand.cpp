@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "core/machine/Sensors.hpp"
 #include "core/machine/SystemMonitor.hpp"
 #include "core/platform/SystemSensors.hpp"
 #include "core/processes/ProcessSampler.hpp"
@@ -32,20 +33,6 @@ template <typename T, typename Format>
 std::optional<std::string> mapped(const std::optional<T>& value, Format format) {
     if (!value) return std::nullopt;
     return format(*value);
-}
-
-std::string_view thermalName(ThermalLevel level) {
-    switch (level) {
-        case ThermalLevel::nominal:
-            return "nominal";
-        case ThermalLevel::fair:
-            return "fair";
-        case ThermalLevel::serious:
-            return "serious";
-        case ThermalLevel::critical:
-            return "critical";
-    }
-    return "nominal";
 }
 
 std::string batteryText(const BatteryStatus& battery) {
@@ -125,7 +112,7 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
     lines.emplace_back("Power", vitals.power ? powerText(*vitals.power) : "n/a");
     lines.emplace_back(
         "Chip", orNA(mapped(vitals.chipCelsius, [](double c) { return fmt::format("{:.0f} °C", c); })));
-    lines.emplace_back("Thermal", std::string(thermalName(vitals.thermal)));
+    lines.emplace_back("Thermal", std::string(name(vitals.thermal)));
 
     std::vector<std::vector<std::string>> rows;
     for (auto& [name, value] : lines) rows.push_back({name, value});
@@ -169,7 +156,7 @@ Json toJson(const SystemVitals& vitals) {
                                         {"chargingWatts", orNull(vitals.power->chargingWatts)}}
                                  : Json(nullptr);
     json["chipCelsius"] = orNull(vitals.chipCelsius);
-    json["thermal"] = std::string(thermalName(vitals.thermal));
+    json["thermal"] = std::string(name(vitals.thermal));
     if (vitals.memory) {
         const auto& m = *vitals.memory;
         json["memory"] = {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Cli.hpp"
+#include "cli/ListCommand.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "support/TempDir.hpp"
@@ -134,6 +135,129 @@ TEST(ListCommand, ProbeLabelsHttpServersWithStatusAndLatency) {
     EXPECT_EQ(servers[0]["kind"]["name"], "Flask");
     std::string health = servers[0]["health"].is_string() ? servers[0]["health"].get<std::string>() : "";
     EXPECT_TRUE(health.starts_with("200 \u00B7 ") && health.ends_with("ms")) << health;
+}
+
+// The lines, each ended by a newline.
+std::string lines(std::initializer_list<std::string_view> texts) {
+    std::string joined;
+    for (std::string_view text : texts) joined.append(text).append("\n");
+    return joined;
+}
+
+Server tableServer(std::int32_t pid, int port, std::string kind, TintToken tint) {
+    Server server;
+    server.pid = pid, server.port = port, server.address = "::1";
+    server.processName = "node", server.args = "npm start";
+    server.cwd = "/srv/shop";
+    server.kind = {std::move(kind), "bolt", tint};
+    server.category = ServerCategory::dev;
+    server.memoryBytes = 52'428'800, server.cpuPercent = 3.25, server.uptimeSeconds = 3'700;
+    return server;
+}
+
+// One table across the groups: every column lines up below its header, the optional branch and
+// health columns appear only when a row needs them, and the last column is cut to the width.
+TEST(ListCommand, RendersOneAlignedTableAcrossTheGroups) {
+    Server vite = tableServer(4211, 5173, "Vite", TintToken::purple);
+    vite.project = "shop", vite.branch = "main";
+    Server viteSecond = vite;
+    viteSecond.port = 5174;  // the same process and kind: one row with both ports
+    Server api = tableServer(77, 3000, "Express", TintToken::emerald);
+    api.project = "shop", api.branch = "main";
+    Server db = tableServer(900, 15432, "PostgreSQL", TintToken::blue);
+    db.address = "0.0.0.0", db.cwd.reset(), db.memoryBytes.reset(), db.cpuPercent.reset();
+    db.uptimeSeconds.reset(), db.containerName = "db", db.containerImage = "postgres:16";
+    Server sshd = tableServer(1, 22, "SSH", TintToken::slate);
+    sshd.category = ServerCategory::system;
+    const std::vector<Server> servers{vite, viteSecond, api, db, sshd};
+
+    Server login = api;
+    login.branch = "feature/login";
+    const cli::HealthLabels health{{api.id(), "200 · 3ms"}, {viteSecond.id(), "404 · 12ms"}};
+    const cli::Terminal plain{false, std::nullopt};
+    struct Case {
+        const char* name;
+        std::vector<Server> servers;
+        bool all;
+        cli::Terminal terminal;
+        const cli::HealthLabels* health;
+        std::string table;
+    };
+    const Case cases[] = {
+        {"plain", servers, false, plain, nullptr,
+         lines(
+             {"  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND",
+              "shop · main",
+              "  Express     3000       ::1        77   50 MB  3.2%   1h 1m  /srv/shop  npm start",
+              "  Vite        5173,5174  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start",
+              "Services",
+              "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (postgres:16)"})},
+        {"with the system", servers, true, plain, nullptr,
+         lines({"  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND",
+                "shop · main",
+                "  Express     3000       ::1        77   50 MB  3.2%   1h 1m  /srv/shop  npm start",
+                "  Vite        5173,5174  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start",
+                "Services",
+                "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (postgres:16)",
+                "System",
+                "  SSH         22         ::1         1   50 MB  3.2%   1h 1m  /srv/shop  npm start"})},
+        {"a worktree on another branch",
+         {vite, login, db},
+         false,
+         plain,
+         nullptr,
+         lines(
+             {"  KIND        PORTS  ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  BRANCH         COMMAND",
+              "shop · feature/login",
+              "  Express     3000   ::1        77   50 MB  3.2%   1h 1m  /srv/shop  feature/login  npm start",
+              "  Vite        5173   ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  main           npm start",
+              "Services",
+              "  PostgreSQL  15432  0.0.0.0   900       -     -       -  -                         db "
+              "(postgres:16)"})},
+        {"probed", servers, false, plain, &health,
+         lines(
+             {"  KIND        PORTS      HEALTH      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND",
+              "shop · main",
+              "  Express     3000       200 · 3ms   ::1        77   50 MB  3.2%   1h 1m  /srv/shop  npm "
+              "start",
+              "  Vite        5173,5174  404 · 12ms  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm "
+              "start",
+              "Services",
+              "  PostgreSQL  15432      -           0.0.0.0   900       -     -       -  -          db "
+              "(postgres:16)"})},
+        {"cut to the width",
+         servers,
+         false,
+         {false, 79},
+         nullptr,
+         lines({"  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMA…",
+                "shop · main",
+                "  Express     3000       ::1        77   50 MB  3.2%   1h 1m  /srv/shop  npm s…",
+                "  Vite        5173,5174  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm s…", "Services",
+                "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (p…"})},
+        {"nothing but the system",
+         {sshd},
+         false,
+         plain,
+         nullptr,
+         "No dev servers are running. Use --all to include the system's listeners.\n"},
+        {"coloured",
+         {vite, db},
+         false,
+         {true, std::nullopt},
+         nullptr,
+         lines({"\x1b[1m  KIND        PORTS  ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND\x1b[0m",
+                "\x1b[1mshop · main\x1b[0m",
+                "  \x1b[38;5;141mVite\x1b[0m        5173   ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  "
+                "npm start",
+                "\x1b[1mServices\x1b[0m",
+                "  \x1b[38;5;75mPostgreSQL\x1b[0m  15432  0.0.0.0   900       -     -       -  -          db "
+                "(postgres:16)"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(cli::renderServerTable(c.servers, c.all, c.terminal, c.health), c.table);
+    }
 }
 
 int runCli(std::vector<std::string> arguments, std::string& out, std::string& err) {

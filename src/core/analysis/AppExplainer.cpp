@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/processes/ProcessRole.hpp"
+#include "core/support/ProcessNames.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
 
@@ -12,7 +13,28 @@ namespace tarvik::AppExplainer {
 
 namespace {
 
+// What a rule explains; the name-shape fallbacks find their rule by it.
+enum class Topic {
+    tarvik,
+    browser,
+    safariTabs,
+    fileSearch,
+    kernel,
+    compositor,
+    photos,
+    backup,
+    systemUpdate,
+    videoCall,
+    ide,
+    compiler,
+    script,
+    docker,
+    editor,
+    graphics,
+};
+
 struct Rule {
+    Topic topic;
     std::vector<std::string_view> names;  // lower case
     std::optional<std::string> title;     // absent: the application's own name
     std::string why;
@@ -29,27 +51,31 @@ std::optional<std::string> macTitle(std::string_view title) {
 // First match wins. The Linux names sit beside the Mac names of the same situation.
 const std::vector<Rule>& rules() {
     static const std::vector<Rule> table = {
-        {{"tarvik"},
+        {Topic::tarvik,
+         {"tarvik"},
          "Tarvik",
          Words::text(
              "This is Tarvik measuring your Mac. It does more while this panel is open and almost nothing "
              "once it's closed."),
          "",
          false},
-        {{"google chrome", "safari", "firefox", "arc", "microsoft edge", "brave browser", "opera", "vivaldi",
+        {Topic::browser,
+         {"google chrome", "safari", "firefox", "arc", "microsoft edge", "brave browser", "opera", "vivaldi",
           "dia", "comet", "zen", "firefox-esr", "firefox esr", "chromium", "chromium-browser", "chrome",
           "brave", "microsoft-edge", "msedge"},
          std::nullopt,
          Words::text("A tab playing video, a busy web app, or a page full of ads usually causes this."),
          Words::text("Close tabs you aren't using, or quit the browser and open it again."),
          true},
-        {{"com.apple.webkit.webcontent", "com.apple.webkit.gpu"},
+        {Topic::safariTabs,
+         {"com.apple.webkit.webcontent", "com.apple.webkit.gpu"},
          "Safari tabs",
          Words::text("One of your Safari tabs is working hard, often because of video or a heavy page."),
          Words::text("Close tabs you aren't using."),
          false},
         // "tracker" and "baloo" are the families the indexers' processes are grouped under.
-        {{"spotlight", "mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport",
+        {Topic::fileSearch,
+         {"spotlight", "mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport",
           "tracker", "baloo", "tracker-miner-fs-3", "tracker-extract-3", "localsearch-3",
           "localsearch-extractor-3", "baloo_file", "baloo_file_extractor"},
          Words::choose("Spotlight", "File search"),
@@ -61,14 +87,16 @@ const std::vector<Rule>& rules() {
          Words::text("Nothing to do. It stops by itself when it's done."),
          false},
         // Linux's kernel threads are grouped as "Linux kernel"; a lone "[thread]" is matched apart.
-        {{"kernel_task", "linux kernel"},
+        {Topic::kernel,
+         {"kernel_task", "linux kernel"},
          Words::text("macOS cooling down"),
          Words::text(
              "macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause."),
          Words::text("Look at the next busiest app instead."),
          false},
         // The compositor or X server draws the screen on Linux; WindowServer is its own name on the Mac.
-        {{"windowserver", "gnome-shell", "xorg", "xwayland", "kwin_wayland", "kwin_x11", "mutter"},
+        {Topic::compositor,
+         {"windowserver", "gnome-shell", "xorg", "xwayland", "kwin_wayland", "kwin_x11", "mutter"},
          macTitle("WindowServer"),
          Words::text("It draws everything on your screens. Many open windows, external displays, or "
                      "animations make it "
@@ -76,38 +104,44 @@ const std::vector<Rule>& rules() {
          Words::choose("Close windows you aren't using, or turn on Reduce Motion in Accessibility settings.",
                        "Close windows you aren't using, or turn off animations in your desktop's settings."),
          false},
-        {{"photos analysis", "photoanalysisd", "mediaanalysisd", "photolibraryd", "mediaanalysisd-access"},
+        {Topic::photos,
+         {"photos analysis", "photoanalysisd", "mediaanalysisd", "photolibraryd", "mediaanalysisd-access"},
          "Photos",
          Words::text("Photos is analyzing your library to recognize people, places, and objects."),
          Words::text("Nothing to do. It works while you're away and stops by itself."),
          false},
-        {{"time machine", "backupd", "backupd-helper", "backups", "deja-dup", "duplicity", "timeshift",
+        {Topic::backup,
+         {"time machine", "backupd", "backupd-helper", "backups", "deja-dup", "duplicity", "timeshift",
           "borg", "restic"},
          Words::choose("Time Machine", "Backup"),
          Words::choose("Time Machine is backing up your Mac.", "A backup of your computer is running."),
          Words::text("Let it finish. It's quieter once the first backup is done."),
          false},
         // "unattended-upgr" is the kernel's 15-character cut of "unattended-upgrade".
-        {{"softwareupdated", "installd", "com.apple.mobilesoftwareupdate.updatebrainservice", "packagekitd",
+        {Topic::systemUpdate,
+         {"softwareupdated", "installd", "com.apple.mobilesoftwareupdate.updatebrainservice", "packagekitd",
           "apt", "apt-get", "dpkg", "unattended-upgr", "unattended-upgrade"},
          Words::text("macOS update"),
          Words::text("macOS is downloading or preparing an update."),
          Words::text("Let it finish, or install the update when it's ready."),
          false},
-        {{"zoom.us", "microsoft teams", "teams", "facetime", "webex", "google meet", "discord", "zoom",
+        {Topic::videoCall,
+         {"zoom.us", "microsoft teams", "teams", "facetime", "webex", "google meet", "discord", "zoom",
           "teams-for-linux"},
          std::nullopt,
          Words::text(
              "Video calls encode your camera and screen nonstop, and background effects add more work."),
          Words::text("Turn off background blur or your camera when you don't need them."),
          true},
-        {{"xcode", "android studio", "intellij idea", "pycharm", "webstorm", "idea", "clion", "goland",
+        {Topic::ide,
+         {"xcode", "android studio", "intellij idea", "pycharm", "webstorm", "idea", "clion", "goland",
           "phpstorm", "rubymine", "rider", "rustrover"},
          std::nullopt,
          Words::text("It's building or indexing your code, which uses every core it can get."),
          Words::text("It cools down when the build or indexing finishes."),
          true},
-        {{"swift-frontend",
+        {Topic::compiler,
+         {"swift-frontend",
           "clang",
           "swift-build",
           "rustc",
@@ -134,12 +168,14 @@ const std::vector<Rule>& rules() {
          Words::text("It cools down when the build finishes."),
          false},
         // Debian's versioned interpreters ("python3.11") are matched apart.
-        {{"node", "bun", "deno", "python", "python3", "ruby", "java", "php", "nodejs"},
+        {Topic::script,
+         {"node", "bun", "deno", "python", "python3", "ruby", "java", "php", "nodejs"},
          std::nullopt,
          Words::text("A script or dev server is running. Builds, file watchers, and loops can keep it busy."),
          Words::text("Stop it if you aren't using it."),
          true},
-        {{"docker", "docker desktop", "com.docker.backend", "com.docker.virtualization",
+        {Topic::docker,
+         {"docker", "docker desktop", "com.docker.backend", "com.docker.virtualization",
           "com.apple.virtualization.virtualmachine", "qemu-system-aarch64", "orbstack", "dockerd",
           "containerd"},
          "Docker",
@@ -148,14 +184,16 @@ const std::vector<Rule>& rules() {
              "Docker runs your containers. A busy container keeps it working."),
          Words::text("Stop containers you aren't using."),
          false},
-        {{"code", "visual studio code", "cursor", "windsurf", "zed", "code-oss", "code - oss", "codium",
+        {Topic::editor,
+         {"code", "visual studio code", "cursor", "windsurf", "zed", "code-oss", "code - oss", "codium",
           "vscodium"},
          std::nullopt,
          Words::text(
              "Extensions, language servers, or a search across a big project can keep your editor busy."),
          Words::text("Close projects you aren't using, or turn off extensions you don't need."),
          true},
-        {{"figma", "blender", "final cut pro", "adobe premiere pro", "davinci resolve", "adobe after effects",
+        {Topic::graphics,
+         {"figma", "blender", "final cut pro", "adobe premiere pro", "davinci resolve", "adobe after effects",
           "adobe photoshop", "sketch", "cinema 4d", "gimp", "inkscape", "krita", "kdenlive", "resolve"},
          std::nullopt,
          Words::text("Rendering and editing graphics works both the processor and the graphics chip hard."),
@@ -165,35 +203,18 @@ const std::vector<Rule>& rules() {
     return table;
 }
 
-constexpr std::size_t kernelRule = 4;
-constexpr std::size_t scriptRule = 12;
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// "python3.11", "ruby3.1", "php8.2": how Debian names its interpreters' executables.
-bool isVersionedInterpreter(std::string_view lower) {
-    for (std::string_view stem : {"python", "ruby", "php"}) {
-        if (!lower.starts_with(stem)) continue;
-        std::string_view version = lower.substr(stem.size());
-        if (version.empty() || !isDigit(version.front()) || !isDigit(version.back())) return false;
-        return std::ranges::all_of(version, [](char c) { return isDigit(c) || c == '.'; }) &&
-               version.find("..") == std::string_view::npos;
-    }
-    return false;
-}
-
-bool isKernelThread(std::string_view name) {
-    return name.size() > 2 && name.front() == '[' && name.back() == ']';
+const Rule* ruleAbout(Topic topic) {
+    const auto& table = rules();
+    auto found = std::ranges::find(table, topic, &Rule::topic);
+    return found == table.end() ? nullptr : &*found;
 }
 
 const Rule* ruleFor(std::string_view lower) {
     const auto& table = rules();
     for (const Rule& rule : table)
         if (std::ranges::find(rule.names, lower) != rule.names.end()) return &rule;
-    if (isKernelThread(lower)) return &table[kernelRule];
-    if (isVersionedInterpreter(lower)) return &table[scriptRule];
+    if (ProcessNames::isKernelThread(lower)) return ruleAbout(Topic::kernel);
+    if (ProcessNames::isVersionedInterpreter(lower)) return ruleAbout(Topic::script);
     return nullptr;
 }
 

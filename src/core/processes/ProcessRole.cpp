@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/support/ProcessNames.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::ProcessRole {
@@ -76,37 +77,13 @@ const std::vector<Row>& rows() {
     return table;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Debian-style executables carry their version: "python3.11", "ruby3.1", "php8.2".
-bool isVersionedInterpreter(std::string_view name) {
-    for (std::string_view stem : {"python", "ruby", "php"}) {
-        if (!name.starts_with(stem)) continue;
-        std::string_view version = name.substr(stem.size());
-        if (version.empty() || !isDigit(version.front()) || !isDigit(version.back())) return false;
-        for (std::size_t i = 0; i < version.size(); ++i) {
-            if (isDigit(version[i])) continue;
-            if (version[i] != '.' || !isDigit(version[i - 1])) return false;
-        }
-        return true;
-    }
-    return false;
-}
-
-// Kernel threads have no executable; the sampler names them "[comm]".
-bool isKernelThread(std::string_view name) {
-    return name.size() > 2 && name.front() == '[' && name.back() == ']';
-}
-
 }  // namespace
 
 std::optional<std::string> describe(std::string_view name) {
     for (const Row& row : rows())
         if (matches(row, name)) return Words::text(row.text);
-    if (isVersionedInterpreter(name)) return Words::text("A script or server");
-    if (isKernelThread(name)) return Words::text("Part of the Linux kernel");
+    if (ProcessNames::isVersionedInterpreter(name)) return Words::text("A script or server");
+    if (ProcessNames::isKernelThread(name)) return Words::text("Part of the Linux kernel");
     return std::nullopt;
 }
 

@@ -2,8 +2,7 @@
 
 #include <unistd.h>
 
-#include <cmath>
-
+#include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
@@ -56,15 +55,8 @@ ContainerPorts parse(std::string_view text) {
         return std::string(value);
     };
     for (auto line : Text::lines(text)) {
-        // Split on every tab, keeping empty fields: a blank label is a field of its own.
-        std::vector<std::string_view> fields;
-        for (std::size_t start = 0;;) {
-            auto tab = line.find('\t', start);
-            fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-            if (tab == std::string_view::npos) break;
-            start = tab + 1;
-        }
-        if (fields.size() < 3) continue;  // not a container line
+        auto fields = Text::fields(line, '\t');  // a blank label is a field of its own
+        if (fields.size() < 3) continue;         // not a container line
         DockerContainer container{std::string(fields[0]), std::string(fields[1]), label(fields, 3),
                                   label(fields, 4)};
         for (int port : hostPorts(fields[2])) result.try_emplace(port, container);
@@ -76,33 +68,15 @@ ContainerPorts parse(std::string_view text) {
 
 namespace DockerStats {
 
-std::optional<std::uint64_t> bytes(std::string_view text) {
-    static constexpr std::pair<std::string_view, double> units[] = {
-        {"GiB", 1073741824.0}, {"MiB", 1048576.0}, {"KiB", 1024.0}, {"GB", 1e9},
-        {"MB", 1e6},           {"kB", 1e3},        {"KB", 1e3},     {"B", 1.0},
-    };
-    text = Text::trim(text);
-    for (const auto& [suffix, factor] : units) {
-        if (!text.ends_with(suffix)) continue;
-        auto number = Text::parseDouble(Text::trim(text.substr(0, text.size() - suffix.size())));
-        if (!number) return std::nullopt;
-        double product = *number * factor;
-        if (!std::isfinite(product) || product < 0 || product >= 18446744073709551616.0) return std::nullopt;
-        return static_cast<std::uint64_t>(product);
-    }
-    return std::nullopt;
-}
-
 ContainerMemory parse(std::string_view text) {
     ContainerMemory result;
     for (auto line : Text::lines(text)) {
-        auto tab = line.find('\t');
-        if (tab == std::string_view::npos) continue;  // fewer than two fields
-        auto name = Text::trim(line.substr(0, tab));
+        auto fields = Text::fields(line, '\t');
+        if (fields.size() < 2) continue;
+        auto name = Text::trim(fields[0]);
         if (name.empty()) continue;
-        auto usage = line.substr(tab + 1);
-        usage = usage.substr(0, usage.find('\t'));
-        if (auto used = bytes(usage.substr(0, usage.find('/')))) result[std::string(name)] = *used;
+        auto usage = fields[1];
+        if (auto used = ByteUnits::parse(usage.substr(0, usage.find('/')))) result[std::string(name)] = *used;
     }
     return result;
 }
@@ -144,13 +118,7 @@ void DockerCache::refresh(const std::string& docker) {
     auto [info, infoOk] = run(docker, {"info", "--format", "{{.MemTotal}}"}, limit);
 
     std::lock_guard lock(m_mutex);
-    if (infoOk) {
-        std::string_view text = info;
-        auto first = text.find_first_not_of(" \t\r\n");
-        text = first == std::string_view::npos ? std::string_view{} : text.substr(first);
-        text = text.substr(0, text.find_last_not_of(" \t\r\n") + 1);
-        m_vmLimit = Text::parseUInt64(text);
-    }
+    if (infoOk) m_vmLimit = Text::parseUInt64(Text::trim(info, Text::whitespace));
     if (psOk) m_ports = DockerInspector::parse(ps);
     if (statsOk) m_memory = DockerStats::parse(stats);
     m_fetchedAt = m_options.clock();

@@ -51,9 +51,6 @@ namespace DockerInspector {
 
 namespace DockerStats {
 
-// "123.4MiB", "1.5GB", "0B" in bytes; nullopt without a known unit or a readable number.
-[[nodiscard]] std::optional<std::uint64_t> bytes(std::string_view text);
-
 // Lines of `docker stats --no-stream --format "{{.Name}}\t{{.MemUsage}}"`: name -> bytes used.
 [[nodiscard]] ContainerMemory parse(std::string_view text);
 

@@ -6,26 +6,13 @@
 
 namespace tarvik {
 
-namespace {
-
-std::string_view trimLines(std::string_view text) {
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-}  // namespace
-
 namespace GitProject {
 
 std::optional<std::string> root(std::string_view commonDir) {
-    std::string_view path = trimLines(commonDir);
+    std::string_view path = Text::trim(commonDir, Text::whitespace);
     if (!path.starts_with('/')) return std::nullopt;
-    if (Text::lastPathComponent(path) == ".git") {
-        path.remove_suffix(4);
-        if (path.size() > 1 && path.ends_with('/')) path.remove_suffix(1);
-    }
+    if (Text::lastPathComponent(path) == ".git")
+        path = Paths::withoutTrailingSlashes(path.substr(0, path.size() - 4));
     return std::string(path);
 }
 
@@ -63,7 +50,7 @@ ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, st
     auto project = GitProject::name(common.output, home);
     if (!project) return {ProjectName::folderFallback(cwd, home), std::nullopt};
     auto head = run(git, {"-C", cwd, "rev-parse", "--abbrev-ref", "HEAD"});
-    std::string_view branch = trimLines(head.output);
+    std::string_view branch = Text::trim(head.output, Text::whitespace);
     if (branch.empty() || branch == "HEAD") return {project, std::nullopt};  // detached
     return {project, std::string(branch)};
 }

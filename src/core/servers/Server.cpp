@@ -62,12 +62,7 @@ std::optional<std::string> Server::displayDirectory(std::string_view home) const
     std::string_view directory = *cwd;
     std::string library = std::string(home) + "/Library/";
     if (directory.starts_with(library)) return std::nullopt;
-    if (directory.starts_with(home)) {
-        std::string shown = "~";
-        shown.append(directory.substr(home.size()));
-        return shown;
-    }
-    return *cwd;
+    return Paths::abbreviatingHome(directory, home);
 }
 
 std::optional<std::string> Server::memoryLabel() const {

@@ -97,9 +97,7 @@ namespace Version {
 
 namespace {
 std::optional<std::vector<std::int64_t>> pieces(std::string_view text) {
-    text = Text::trim(text);
-    while (!text.empty() && (text.front() == 'v' || text.front() == 'V')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == 'v' || text.back() == 'V')) text.remove_suffix(1);
+    text = Text::trim(Text::trim(text), "vV");
     if (text.empty()) return std::nullopt;
     std::vector<std::int64_t> numbers;
     for (auto piece : Text::split(text, '.')) {

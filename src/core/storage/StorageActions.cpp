@@ -7,12 +7,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 
 #include "core/servers/Docker.hpp"
+#include "core/support/ByteUnits.hpp"
+#include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
@@ -30,14 +31,13 @@ Result refused(std::string message) {
 // The lexical form of `path` when it lies strictly inside `home`; ".." cannot climb out of it.
 std::optional<std::string> insideHome(const std::string& path, const std::string& home) {
     if (home.empty() || path.empty() || path.front() != '/') return std::nullopt;
-    auto normal = fs::path(path).lexically_normal().string();
-    auto root = fs::path(home).lexically_normal().string();
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-    if (normal.size() <= root.size() + 1 || normal.compare(0, root.size(), root) != 0 ||
-        normal[root.size()] != '/')
+    auto normalForm = fs::path(path).lexically_normal().string();
+    auto rootForm = fs::path(home).lexically_normal().string();
+    std::string_view normal = Paths::withoutTrailingSlashes(normalForm);
+    std::string_view root = Paths::withoutTrailingSlashes(rootForm);
+    if (normal.size() <= root.size() + 1 || !normal.starts_with(root) || normal[root.size()] != '/')
         return std::nullopt;
-    return normal;
+    return std::string(normal);
 }
 
 const StorageItem* find(const std::vector<StorageItem>& items, const std::string& path) {
@@ -155,19 +155,7 @@ std::optional<std::uint64_t> parseReclaimed(std::string_view output) {
     static constexpr std::string_view label = "Total reclaimed space:";
     for (auto line : Text::lines(output)) {
         auto at = line.find(label);
-        if (at == std::string_view::npos) continue;
-        auto value = Text::trim(line.substr(at + label.size()));
-        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.remove_suffix(1);
-        auto unitStart = value.find_first_not_of("0123456789.");
-        if (unitStart == 0 || unitStart == std::string_view::npos) return std::nullopt;
-        auto number = Text::parseDouble(value.substr(0, unitStart));
-        auto unit = Text::lowercased(Text::trim(value.substr(unitStart)));
-        // Docker prints decimal units: B, kB, MB, GB, TB.
-        static constexpr std::pair<std::string_view, double> units[] = {
-            {"b", 1}, {"kb", 1e3}, {"mb", 1e6}, {"gb", 1e9}, {"tb", 1e12}, {"pb", 1e15}};
-        for (auto [name, factor] : units)
-            if (number && unit == name) return static_cast<std::uint64_t>(std::llround(*number * factor));
-        return std::nullopt;
+        if (at != std::string_view::npos) return ByteUnits::parse(line.substr(at + label.size()));
     }
     return std::nullopt;
 }

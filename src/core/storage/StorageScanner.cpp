@@ -4,6 +4,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/support/ByteUnits.hpp"
+#include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
 
@@ -86,17 +88,6 @@ std::vector<Location> makeLocations() {
     };
 }
 
-std::string_view trimmedLine(std::string_view text) {
-    constexpr std::string_view space = " \t\r\n\v\f";
-    auto first = text.find_first_not_of(space);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 const std::vector<Location>& locations() {
@@ -104,19 +95,12 @@ const std::vector<Location>& locations() {
     return table;
 }
 
-std::string expand(std::string_view path, std::string_view home) {
-    if (startsWith(path, "~/")) return std::string(home) + std::string(path.substr(1));
-    return std::string(path);
-}
-
 std::map<std::string, std::uint64_t> parseDu(std::string_view output) {
     std::map<std::string, std::uint64_t> sizes;
     for (auto line : Text::lines(output)) {
         auto fields = Text::split(line, '\t');
         if (fields.size() != 2) continue;
-        auto kib = Text::parseUInt64(Text::trim(fields[0]));
-        if (!kib) continue;
-        sizes[std::string(fields[1])] = *kib * 1024;
+        if (auto bytes = ByteUnits::parseKibibytes(fields[0])) sizes[std::string(fields[1])] = *bytes;
     }
     return sizes;
 }
@@ -126,7 +110,7 @@ std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimu
     std::vector<std::string> arguments{"-sk"};
     for (const auto& location : locations()) {
         std::error_code error;
-        auto path = expand(location.path, home);
+        auto path = Paths::expandingHome(location.path, home);
         if (!std::filesystem::exists(path, error)) continue;
         present.push_back(&location);
         arguments.push_back(std::move(path));
@@ -202,15 +186,10 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
                           const std::string& home) {
     auto slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-    if (!home.empty() && (parent == home || startsWith(parent, home + "/"))) {
-        std::string shown = "~";
-        shown.append(std::string_view(parent).substr(home.size()));
-        parent = std::move(shown);
-    }
     auto app = owner(path, home);
     return {path,
             std::string(Text::lastPathComponent(path)),
-            parent,
+            Paths::abbreviatingHome(parent, home),
             bytes,
             app ? StorageItem::Kind::appData(*app) : StorageItem::Kind::personal(),
             lastUsed,
@@ -219,20 +198,13 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
 
 std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, std::string_view mdls,
                                          const std::string& home) {
-    std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    while (true) {
-        auto end = mdls.find('\0', start);
-        pieces.push_back(
-            mdls.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
+    auto pieces = Text::fields(mdls, '\0');
     std::vector<StorageItem> items;
     for (std::size_t i = 0; i < paths.size() && 2 * i + 1 < pieces.size(); ++i) {
-        auto size = Text::parseUInt64(trimmedLine(pieces[2 * i + 1]));
+        auto size = Text::parseUInt64(Text::trim(pieces[2 * i + 1], Text::whitespace));
         if (!size) continue;
-        items.push_back(largeFileItem(paths[i], *size, parseMdlsDate(trimmedLine(pieces[2 * i])), home));
+        items.push_back(
+            largeFileItem(paths[i], *size, parseMdlsDate(Text::trim(pieces[2 * i], Text::whitespace)), home));
     }
     std::stable_sort(items.begin(), items.end(),
                      [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
@@ -249,7 +221,7 @@ std::optional<std::string> owner(std::string_view path, std::string_view home) {
                                      {"/.var/app/", true}, {"/snap/", false},         {"/.docker/", false}};
     for (const auto& area : areas) {
         std::string prefix = std::string(home) + std::string(area.prefix);
-        if (!startsWith(path, prefix)) continue;
+        if (!path.starts_with(prefix)) continue;
         auto parts = Text::split(path.substr(prefix.size()), '/');
         if (area.prefix == "/Library/") {
             if (parts.size() < 2) return std::nullopt;

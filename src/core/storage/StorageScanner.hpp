@@ -72,9 +72,6 @@ inline constexpr std::uint64_t defaultMinimum = 100'000'000;
 inline constexpr std::uint64_t largeFileMinimum = 500'000'000;
 inline constexpr std::size_t largeFileLimit = 15;
 
-// "~/x" becomes home + "/x"; anything else is used as it is.
-[[nodiscard]] std::string expand(std::string_view path, std::string_view home);
-
 // The present locations of at least `minimum` bytes, largest first (equal sizes keep table
 // order), measured by one `du` run over all of them.
 [[nodiscard]] std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum);

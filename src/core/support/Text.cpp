@@ -22,11 +22,25 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     return pieces;
 }
 
-std::string_view trim(std::string_view text) {
-    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
+std::vector<std::string_view> fields(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (std::size_t start = 0;;) {
+        std::size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) return pieces;
+        start = end + 1;
+    }
+}
+
+std::string_view trim(std::string_view text, std::string_view characters) {
+    std::size_t first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return text.substr(text.size());
+    return trimEnd(text.substr(first), characters);
+}
+
+std::string_view trimEnd(std::string_view text, std::string_view characters) {
+    std::size_t last = text.find_last_not_of(characters);
+    return text.substr(0, last == std::string_view::npos ? 0 : last + 1);
 }
 
 std::optional<std::string_view> nextToken(std::string_view& rest) {

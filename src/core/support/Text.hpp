@@ -15,8 +15,19 @@ namespace tarvik::Text {
 // Pieces of `text` separated by runs of `separator`; empty pieces dropped.
 [[nodiscard]] std::vector<std::string_view> split(std::string_view text, char separator);
 
-// `text` without leading and trailing spaces and tabs.
-[[nodiscard]] std::string_view trim(std::string_view text);
+// Every piece of `text` between single `separator`s, empty ones included: "a,,b" gives "a", "", "b"
+// and "" gives one empty piece. For columns whose position carries their meaning.
+[[nodiscard]] std::vector<std::string_view> fields(std::string_view text, char separator);
+
+// What trimming removes: `blanks` within a line; `whitespace` also line ends, as C's isspace.
+inline constexpr std::string_view blanks = " \t";
+inline constexpr std::string_view whitespace = " \t\n\v\f\r";
+
+// `text` without leading and trailing `characters`.
+[[nodiscard]] std::string_view trim(std::string_view text, std::string_view characters = blanks);
+
+// `text` without trailing `characters`.
+[[nodiscard]] std::string_view trimEnd(std::string_view text, std::string_view characters = blanks);
 
 // Takes one token: skips leading U+0020 spaces, then returns the characters up to the next space
 // or the end and advances `rest` to what follows (its leading space included). nullopt when the

@@ -19,6 +19,8 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
     const std::string settles = "It settles once that finishes. Stop it there if you don't need it.";
     const std::string cooling =
         "Linux is holding the processor back so it can cool down. It's a sign of heat, not the cause.";
+    const std::string script =
+        "A script or dev server is running. Builds, file watchers, and loops can keep it busy.";
     const std::string editor =
         "Extensions, language servers, or a search across a big project can keep your editor busy.";
     const std::pair<AppUsage, AppExplanation> cases[] = {
@@ -26,6 +28,10 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
          {"Google Chrome", "A tab playing video, a busy web app, or a page full of ads usually causes this.",
           "Close tabs you aren't using, or quit the browser and open it again.", true}},
         {app("kernel_task"), {"Linux cooling down", cooling, "Look at the next busiest app instead.", false}},
+        // Names no rule lists take the rule of their shape: a kernel thread, a versioned interpreter.
+        {app("[kworker/0:1]"),
+         {"Linux cooling down", cooling, "Look at the next busiest app instead.", false}},
+        {app("Python3.12"), {"Python3.12", script, "Stop it if you aren't using it.", true}},
         {app("Linux kernel", {process("[kworker/0:1]", 50)}, true),
          {"Linux cooling down", cooling, "Look at the next busiest app instead.", false}},
         {app("Terminal", {process("/x/Terminal", 1), process("/x/node", 80)}),

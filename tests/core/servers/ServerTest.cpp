@@ -26,6 +26,8 @@ TEST(ServerDerived, DirectoryExposureAndEnergy) {
     };
     const Case cases[] = {
         {"/Users/anna/code/app", "~/code/app"},
+        {"/Users/annabel/app", "/Users/annabel/app"},
+        {"/Users/anna", "~"},
         {"/Users/anna/Library/Caches/x", std::nullopt},
         {"/", std::nullopt},
         {"/opt/app", "/opt/app"},

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "core/storage/StorageScanner.hpp"
+#include "core/support/Paths.hpp"
 
 namespace tarvik::StorageScanner {
 
@@ -27,7 +28,7 @@ std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t m
 
     // The caches are measured by the table and the Trash already holds what was let go.
     std::set<std::string> skipped{home + "/.local/share/Trash"};
-    for (const auto& location : locations()) skipped.insert(expand(location.path, home));
+    for (const auto& location : locations()) skipped.insert(Paths::expandingHome(location.path, home));
 
     auto deadline = std::chrono::steady_clock::now() + budget.time;
     std::size_t seen = 0;

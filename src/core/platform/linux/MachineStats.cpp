@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/ByteUnits.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik::MachineStats {
@@ -59,10 +60,10 @@ std::unordered_map<std::string, std::uint64_t> parseMeminfo(std::string_view tex
         if (colon == std::string_view::npos) continue;
         auto fields = Text::split(line.substr(colon + 1), ' ');
         if (fields.empty()) continue;
-        auto number = Text::parseUInt64(fields[0]);
-        if (!number) continue;
-        std::uint64_t factor = fields.size() > 1 && fields[1] == "kB" ? 1024 : 1;  // HugePages_* are counts
-        values[std::string(line.substr(0, colon))] = *number * factor;
+        // The kernel's "kB" is KiB; HugePages_* are counts without a unit.
+        bool kibibytes = fields.size() > 1 && fields[1] == "kB";
+        auto value = kibibytes ? ByteUnits::parseKibibytes(fields[0]) : Text::parseUInt64(fields[0]);
+        if (value) values[std::string(line.substr(0, colon))] = *value;
     }
     return values;
 }

@@ -140,17 +140,10 @@ std::string shellQuote(std::string_view argument) {
 }
 
 std::vector<std::string> arguments(std::string_view rawCmdline) {
-    std::vector<std::string> result;
-    if (rawCmdline.empty()) return result;
+    if (rawCmdline.empty()) return {};
     if (rawCmdline.back() == '\0') rawCmdline.remove_suffix(1);
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = rawCmdline.find('\0', start);
-        result.emplace_back(rawCmdline.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    return result;
+    auto pieces = Text::fields(rawCmdline, '\0');
+    return {pieces.begin(), pieces.end()};
 }
 
 std::string commandLine(std::string_view rawCmdline) {

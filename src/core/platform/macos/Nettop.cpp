@@ -17,14 +17,7 @@ std::optional<std::uint64_t> decimal(std::string_view text) {
 }
 
 std::optional<ProcessTraffic> parseLine(std::string_view line) {
-    std::vector<std::string_view> fields;  // empty fields count, so a missing column fails
-    for (std::size_t start = 0;;) {
-        auto comma = line.find(',', start);
-        fields.push_back(
-            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
+    auto fields = Text::fields(line, ',');  // a missing column is an empty field and fails
     if (fields.size() < 3) return std::nullopt;
     auto label = fields[0];
     auto dot = label.rfind('.');
