@@ -94,11 +94,6 @@ struct WalkBudget {
 [[nodiscard]] std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum,
                                                       const WalkBudget& budget);
 
-// The Spotlight path of the macOS backend: `mdfind` for the candidates, one `mdls` for their
-// attributes.
-[[nodiscard]] std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum,
-                                                               std::size_t limit);
-
 // True when a folder of `path` (not its last component) is an application bundle or a photo
 // library, whose files are not offered one by one.
 [[nodiscard]] bool isInsideBundle(std::string_view path);
@@ -114,13 +109,6 @@ struct WalkBudget {
 
 // `du -sk` output: path -> bytes; malformed lines are ignored and a later line wins.
 [[nodiscard]] std::map<std::string, std::uint64_t> parseDu(std::string_view output);
-
-// Items from `mdls -raw` output (date and size pieces per path, NUL-separated), largest first.
-[[nodiscard]] std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths,
-                                                       std::string_view mdls, const std::string& home);
-
-// An mdls date ("2024-03-01 10:20:30 +0000"); nullopt for the null marker or anything else.
-[[nodiscard]] std::optional<Date> parseMdlsDate(std::string_view text);
 
 // A large-file item for `path`, its title, abbreviated parent and owner filled in.
 [[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,

@@ -1,0 +1,70 @@
+#include "core/platform/macos/Spotlight.hpp"
+
+#include <algorithm>
+#include <ctime>
+
+#include "core/support/Spawn.hpp"
+#include "core/support/Text.hpp"
+
+namespace tarvik::StorageScanner {
+
+std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum,
+                                                 std::size_t limit) {
+    auto found = Spawn::run("/usr/bin/mdfind",
+                            {"-0", "-onlyin", home, "kMDItemPhysicalSize > " + std::to_string(minimum)});
+    std::vector<std::string> paths;
+    for (auto piece : Text::split(found.output, '\0'))
+        if (!isInsideBundle(piece)) paths.emplace_back(piece);
+    if (paths.empty()) return {};
+    std::vector<std::string> arguments{"-raw", "-name", "kMDItemLastUsedDate", "-name",
+                                       "kMDItemPhysicalSize"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    auto items = parseLargeFiles(paths, Spawn::run("/usr/bin/mdls", arguments).output, home);
+    if (items.size() > limit) items.resize(limit);
+    return items;
+}
+
+std::optional<Date> parseMdlsDate(std::string_view text) {
+    // "yyyy-MM-dd HH:mm:ss Z", Z being a numeric offset such as +0000.
+    if (text.size() != 25 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
+        text[16] != ':' || text[19] != ' ' || (text[20] != '+' && text[20] != '-'))
+        return std::nullopt;
+    auto number = [&](std::size_t at, std::size_t length) {
+        return Text::parseInt32(text.substr(at, length));
+    };
+    auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    auto hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    auto offsetHours = number(21, 2), offsetMinutes = number(23, 2);
+    if (!year || !month || !day || !hour || !minute || !second || !offsetHours || !offsetMinutes)
+        return std::nullopt;
+    if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 || *second > 60 ||
+        *offsetMinutes > 59)
+        return std::nullopt;
+    std::tm fields{};
+    fields.tm_year = *year - 1900;
+    fields.tm_mon = *month - 1;
+    fields.tm_mday = *day;
+    fields.tm_hour = *hour;
+    fields.tm_min = *minute;
+    fields.tm_sec = *second;
+    auto utc = timegm(&fields);
+    long offset = (*offsetHours * 60L + *offsetMinutes) * 60L * (text[20] == '-' ? -1 : 1);
+    return std::chrono::system_clock::from_time_t(utc - offset);
+}
+
+std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, std::string_view mdls,
+                                         const std::string& home) {
+    auto pieces = Text::fields(mdls, '\0');
+    std::vector<StorageItem> items;
+    for (std::size_t i = 0; i < paths.size() && 2 * i + 1 < pieces.size(); ++i) {
+        auto size = Text::parseUInt64(Text::trim(pieces[2 * i + 1], Text::whitespace));
+        if (!size) continue;
+        items.push_back(
+            largeFileItem(paths[i], *size, parseMdlsDate(Text::trim(pieces[2 * i], Text::whitespace)), home));
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
+    return items;
+}
+
+}  // namespace tarvik::StorageScanner
