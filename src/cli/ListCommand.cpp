@@ -103,7 +103,7 @@ std::string portsText(const std::vector<int>& ports) {
 std::string commandText(const Server& server) {
     if (server.containerName)
         return *server.containerName + (server.containerImage ? " (" + *server.containerImage + ")" : "");
-    return server.args.value_or(server.processName);
+    return server.displayCommand();
 }
 
 std::string heading(const ServerGroup& group) {

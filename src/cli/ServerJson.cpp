@@ -1,6 +1,7 @@
 #include "cli/ServerJson.hpp"
 
 #include "cli/CliSupport.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::cli {
 
@@ -11,6 +12,8 @@ nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health) 
     json["address"] = server.address;
     json["processName"] = server.processName;
     json["args"] = orNull(server.args);
+    json["argv"] = nlohmann::ordered_json::array();
+    for (const auto& argument : server.argv) json["argv"].push_back(Text::repairUtf8(argument));
     json["cwd"] = orNull(server.cwd);
     json["kind"] = {{"name", server.kind.name},
                     {"symbol", server.kind.symbol},

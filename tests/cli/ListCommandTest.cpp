@@ -81,7 +81,11 @@ TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
     EXPECT_EQ(of(dual.pid())["port"], dualPort);
     EXPECT_EQ(of(dual.pid())["address"], "127.0.0.1");
     EXPECT_EQ(of(tree.pid())["processCount"], 3);
-    EXPECT_TRUE(of(tree.pid())["args"].get<std::string>().ends_with("--children 2 --title 'a b $(x)'"));
+    EXPECT_TRUE(of(tree.pid())["args"].get<std::string>().ends_with("--children 2 --title a b $(x)"))
+        << "the rules see the arguments joined as ps prints them";
+    auto argv = of(tree.pid())["argv"].get<std::vector<std::string>>();
+    ASSERT_GE(argv.size(), 2u);
+    EXPECT_EQ(argv.back(), "a b $(x)") << "each argument kept apart";
     EXPECT_EQ(of(shared.pid())["port"], of(worker)["port"]);
     EXPECT_NE(of(shared.pid())["id"], of(worker)["id"]);
 }

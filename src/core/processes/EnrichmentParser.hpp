@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace tarvik::EnrichmentParser {
 
@@ -14,6 +15,7 @@ struct ProcInfo {
     std::optional<double> cpuPercent;  // nullopt when the line could not be read that far
     std::optional<int> uptimeSeconds;  // likewise
     std::string args;                  // command line, trimmed of spaces and tabs
+    std::vector<std::string> argv;     // the arguments one by one where the platform keeps them; else empty
 
     bool operator==(const ProcInfo&) const = default;
 };

@@ -91,6 +91,7 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
         ProjectAndBranch place = sources.git ? sources.git->project(cwd) : ProjectAndBranch{};
         Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, place.branch,
                                                    place.project, sources.home);
+        if (procInfo) server.argv = procInfo->argv;
         auto tree = totals.find(port.pid);
         if (server.category == ServerCategory::dev && tree != totals.end() &&
             Text::lowercased(server.processName).find("docker") == std::string::npos) {

@@ -10,16 +10,37 @@
 
 #include "core/servers/Docker.hpp"
 #include "core/support/Spawn.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik {
 
 ProcessControl::ProcessControl() : ProcessControl(Options{}) {}
+
+namespace {
+
+// The environment the user's login shell sets up, printed by a fixed command; empty (this
+// process's own) when the shell does not answer within its limit.
+std::vector<std::string> loginShellEnvironment() {
+    std::string shell = "/bin/sh";
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_shell && *user->pw_shell)
+        shell = user->pw_shell;
+    auto result = Spawn::run(shell, {"-lc", "exec /usr/bin/env -0"},
+                             Spawn::Options{std::chrono::seconds(10), "", true});
+    if (result.status != 0) return {};
+    std::vector<std::string> environment;
+    for (auto entry : Text::split(result.output, '\0'))
+        if (entry.find('=') != std::string_view::npos) environment.emplace_back(entry);
+    return environment;
+}
+
+}  // namespace
 
 ProcessControl::ProcessControl(Options options) : m_options(std::move(options)) {
     if (!m_options.processTable) m_options.processTable = [] { return ProcessTree::snapshot(false); };
     if (!m_options.docker) m_options.docker = [] { return DockerInspector::binaryPath(); };
     if (!m_options.sendSignal)
         m_options.sendSignal = [](std::int32_t pid, int signal) { return ::kill(pid, signal); };
+    if (!m_options.loginEnvironment) m_options.loginEnvironment = loginShellEnvironment;
 }
 
 ProcessControl::~ProcessControl() {
@@ -57,14 +78,19 @@ void ProcessControl::tidyUp(const std::vector<Server>& servers) {
 bool ProcessControl::restart(const Server& server) {
     if (server.containerName && !server.containerName->empty())
         return runDocker({"start", *server.containerName});
-    if (!RecentStops::isRestartable(server) || !server.args || !server.cwd) return false;
-    // The stored command line is shell-quoted per argument, so the shell gives back the same argv.
-    std::string shell = "/bin/sh";
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_shell && *user->pw_shell)
-        shell = user->pw_shell;
-    auto result = Spawn::run(shell, {"-lc", "nohup " + *server.args + " >/dev/null 2>&1 &"},
-                             Spawn::Options{std::chrono::seconds(10), *server.cwd, true});
-    return result.status == 0;
+    if (!RecentStops::isRestartable(server) || server.argv.empty() || !server.cwd) return false;
+    std::vector<std::string> environment;
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_environment) {
+            lock.unlock();  // the shell may take a while; never hold the lock over a subprocess
+            auto read = m_options.loginEnvironment();
+            lock.lock();
+            if (!m_environment) m_environment = std::move(read);
+        }
+        environment = *m_environment;
+    }
+    return Spawn::launch(server.argv, *server.cwd, environment);
 }
 
 void ProcessControl::waitIdle() {

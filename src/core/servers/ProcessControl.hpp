@@ -25,6 +25,10 @@ public:
         std::function<std::optional<std::string>()> docker;     // default: DockerInspector::binaryPath
         std::function<int(std::int32_t, int)> sendSignal;       // default: kill(2)
         std::chrono::milliseconds followUpDelay{1000};
+        // The environment a restarted server gets ("KEY=value" entries; empty: this process's).
+        // Default: the user's login shell's, read once by running the shell with a fixed command
+        // that prints it.
+        std::function<std::vector<std::string>()> loginEnvironment;
     };
 
     ProcessControl();
@@ -45,8 +49,9 @@ public:
     // SIGTERM once per distinct pid.
     void tidyUp(const std::vector<Server>& servers);
 
-    // Starts a stopped server again: its container, or its command line through the user's login
-    // shell in its folder, detached. False when it is not restartable or the launch failed.
+    // Starts a stopped server again: its container, or its recorded arguments as they are (no shell
+    // reads them) in its folder with the user's login environment, detached. False when it is not
+    // restartable or the launch failed.
     bool restart(const Server& server);
 
     void waitIdle();
@@ -60,8 +65,9 @@ private:
     void later(std::function<void()> work);
 
     Options m_options;
-    std::mutex m_mutex;  // guards m_work
+    std::mutex m_mutex;  // guards m_work and m_environment
     std::vector<std::thread> m_work;
+    std::optional<std::vector<std::string>> m_environment;  // the login environment, once read
 };
 
 }  // namespace tarvik

@@ -5,6 +5,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "core/support/ElapsedTime.hpp"
 #include "core/support/Paths.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik {
 
@@ -43,6 +44,11 @@ Energy energyFor(double cpuPercent) {
 
 std::string Server::id() const {
     return std::to_string(pid) + ":" + std::to_string(port);
+}
+
+std::string Server::displayCommand() const {
+    if (!argv.empty()) return Text::repairUtf8(Text::quotedCommand(argv));
+    return args.value_or(processName);
 }
 
 std::string Server::url() const {

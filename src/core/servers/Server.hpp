@@ -51,11 +51,18 @@ struct Server {
     std::optional<std::string> containerImage;
     std::optional<std::string> containerName;
     std::optional<int> processCount;  // processes in the tree (dev servers only)
+    // The arguments one by one, byte for byte as the process was started (not necessarily UTF-8);
+    // empty when unknown. `args` is their ps form (joined by spaces, repaired), which the rules
+    // match; this is what a restart starts again.
+    std::vector<std::string> argv;
 
     bool operator==(const Server&) const = default;
 
     // "PID:PORT"; two servers with the same pid and port are the same row everywhere.
     [[nodiscard]] std::string id() const;
+    // The command line to show: the arguments each shell-quoted when it needs it, else `args`, else
+    // the process name.
+    [[nodiscard]] std::string displayCommand() const;
     // "http://localhost:PORT".
     [[nodiscard]] std::string url() const;
     [[nodiscard]] bool isExposedToNetwork() const;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +133,105 @@ Result run(const std::string& path, const std::vector<std::string>& arguments, c
     kill(child->pid, SIGKILL);
     (void)reap(child->pid);
     return {Text::repairUtf8(bytes), -1, true};
+}
+
+namespace {
+
+bool isExecutableFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> programPath(const std::string& name, const std::string& cwd,
+                                       const std::vector<std::string>& environment) {
+    if (name.empty()) return std::nullopt;
+    if (name.find('/') != std::string::npos) return name.front() == '/' ? name : cwd + "/" + name;
+    std::string_view path;
+    for (const auto& entry : environment)
+        if (std::string_view(entry).starts_with("PATH=")) path = std::string_view(entry).substr(5);
+    std::string fallback;
+    if (environment.empty()) {
+        const char* inherited = getenv("PATH");
+        fallback = inherited ? inherited : "/usr/local/bin:/usr/bin:/bin";
+        path = fallback;
+    }
+    for (auto folder : Text::fields(path, ':')) {
+        std::string candidate = (folder.empty() ? cwd : std::string(folder)) + "/" + name;
+        if (isExecutableFile(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (auto& text : strings) result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+bool launch(const std::vector<std::string>& argv, const std::string& cwd,
+            const std::vector<std::string>& environment) {
+    if (argv.empty()) return false;
+    auto path = programPath(argv.front(), cwd, environment);
+    if (!path) return false;
+    // Everything the children touch is prepared here: between fork and exec only async-signal-safe
+    // calls may run, since other threads of this process may hold locks the child would inherit.
+    std::vector<std::string> argvCopy = argv, environmentCopy = environment;
+    auto argvPointers = pointers(argvCopy);
+    auto environmentPointers = pointers(environmentCopy);
+    char* const* envp = environment.empty() ? environ : environmentPointers.data();
+    int status[2];  // the grandchild reports a failed exec through it; closed on a good one
+    if (pipe2(status, O_CLOEXEC) != 0) return false;
+
+    pid_t middle = fork();
+    if (middle < 0) {
+        close(status[0]);
+        close(status[1]);
+        return false;
+    }
+    if (middle == 0) {
+        // The middle child exits at once, so the program is re-parented away from this process.
+        int error = 0;
+        pid_t program = fork();
+        if (program > 0) _exit(0);
+        if (program < 0) {
+            error = errno;
+            ssize_t written = write(status[1], &error, sizeof error);
+            (void)written;
+            _exit(1);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        setsid();
+        if (chdir(cwd.c_str()) != 0) {
+            error = errno;
+        } else {
+            int null = open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                dup2(null, STDIN_FILENO);
+                dup2(null, STDOUT_FILENO);
+                dup2(null, STDERR_FILENO);
+                if (null > STDERR_FILENO) close(null);
+            }
+            execve(path->c_str(), argvPointers.data(), envp);
+            error = errno;
+        }
+        ssize_t written = write(status[1], &error, sizeof error);
+        (void)written;
+        _exit(127);
+    }
+    close(status[1]);
+    while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got;
+    do got = read(status[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    close(status[0]);
+    return got == 0;
 }
 
 }  // namespace tarvik::Spawn

@@ -34,4 +34,13 @@ struct Options {
 [[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments,
                          const Options& options);
 
+// Starts `argv` detached and returns at once: in a session of its own, in `cwd`, standard streams
+// on /dev/null, with `environment` ("KEY=value" entries; empty: the caller's), and not as a child
+// of the caller, so that nothing is left to reap. argv[0] is taken as a path when it holds a slash
+// (relative to `cwd`), else looked up on the PATH of that environment. No shell sees any of it.
+// True once the program was executed; false when it could not be found, the folder could not be
+// entered, or the exec failed.
+[[nodiscard]] bool launch(const std::vector<std::string>& argv, const std::string& cwd,
+                          const std::vector<std::string>& environment);
+
 }  // namespace tarvik::Spawn

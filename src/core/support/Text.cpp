@@ -1,5 +1,6 @@
 #include "core/support/Text.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -174,6 +175,34 @@ std::string repairUtf8(std::string_view bytes) {
         }
     }
     return out;
+}
+
+std::string shellQuoted(std::string_view argument) {
+    if (argument.empty()) return "''";
+    auto isPlain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("@%+=:,./-_").find(c) != std::string_view::npos ||
+               static_cast<unsigned char>(c) >= 0x80;  // UTF-8 letters need no quoting
+    };
+    if (std::all_of(argument.begin(), argument.end(), isPlain)) return std::string(argument);
+    std::string quoted = "'";
+    for (char c : argument) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+std::string quotedCommand(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const auto& argument : argv) {
+        if (!line.empty()) line += ' ';
+        line += shellQuoted(argument);
+    }
+    return line;
 }
 
 }  // namespace tarvik::Text

@@ -54,6 +54,13 @@ inline constexpr std::string_view whitespace = " \t\n\v\f\r";
 // Rounds to `decimals` places, halves away from zero.
 [[nodiscard]] double roundTo(double value, int decimals);
 
+// One argument quoted for a POSIX shell only when it needs it: "server.js" stays, "a b" reads 'a b',
+// and a single quote becomes '\''. For showing an argv so that its arguments can be told apart.
+[[nodiscard]] std::string shellQuoted(std::string_view argument);
+
+// The arguments, each shell-quoted when it needs it, joined by spaces.
+[[nodiscard]] std::string quotedCommand(const std::vector<std::string>& argv);
+
 // Replaces every invalid UTF-8 sequence with U+FFFD.
 [[nodiscard]] std::string repairUtf8(std::string_view bytes);
 

@@ -79,8 +79,11 @@ std::vector<std::string> argv(pid_t pid) {
 
 TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
     test::TempDir folder;
-    std::string title = "a b $(touch x) `touch y` 'q' " + folder.path().filename().string();
-    auto original = test::listener({"--title", title});
+    // Text that a shell would act on: quotes, a trailing backslash before an argument that would
+    // close its quotes under fish, command separators and substitutions, a newline, invalid UTF-8.
+    std::string title = "a b $(touch x) `touch y` 'q' \"dq\" x\\ " + folder.path().filename().string();
+    auto original = test::listener({"--title", title, "--note", "x\\", "--note", ";touch z;echo", "--note",
+                                    "line\nbreak", "--note", "Gr\xfcn"});
     pid_t restarted = -1;
     {
         test::TestProcess server(original, folder.path().string());
@@ -104,6 +107,7 @@ TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
     kill(restarted, SIGKILL);  // the relaunched listener, ours
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "x"));
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "y"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "z"));
 }
 
 }  // namespace

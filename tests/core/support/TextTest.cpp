@@ -49,5 +49,22 @@ TEST(Text, FieldsKeepEveryEmptyPieceWhereSplitDropsThem) {
     EXPECT_EQ(Text::fields(std::string_view("x\0\0y", 4), '\0'), (Pieces{"x", "", "y"}));
 }
 
+TEST(Text, QuotesOnlyTheArgumentsThatNeedIt) {
+    using Argv = std::vector<std::string>;
+    const std::pair<Argv, std::string> cases[] = {
+        {{"/usr/bin/node", "server.js", "--port=3000"}, "/usr/bin/node server.js --port=3000"},
+        {{"app", "--title", "a b $(touch x)"}, "app --title 'a b $(touch x)'"},
+        {{"echo", "it's"}, "echo 'it'\\''s'"},
+        {{"run", "", "last"}, "run '' last"},
+        {{"/usr/libexec/some daemon"}, "'/usr/libexec/some daemon'"},
+        {{"/opt/Gr\u00fcn/bin/tool"}, "/opt/Gr\u00fcn/bin/tool"},
+        {{}, ""},
+    };
+    for (const auto& [argv, shown] : cases) {
+        SCOPED_TRACE(shown);
+        EXPECT_EQ(Text::quotedCommand(argv), shown);
+    }
+}
+
 }  // namespace
 }  // namespace tarvik

@@ -127,8 +127,8 @@ public:
             }
             if (stat->comm != entry.comm || entry.args.empty()) {
                 auto cmdline = root.read(pid, "cmdline");
-                entry.args =
-                    cmdline && !cmdline->empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
+                entry.argv = cmdline ? ProcFs::arguments(*cmdline) : std::vector<std::string>{};
+                entry.args = !entry.argv.empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
                 entry.comm = stat->comm;
             }
             EnrichmentParser::ProcInfo info;
@@ -142,6 +142,7 @@ public:
                 info.uptimeSeconds = static_cast<int>(elapsed);
             }
             info.args = entry.args;
+            info.argv = entry.argv;
             result.emplace(pid, std::move(info));
             next.emplace(pid, std::move(entry));
         }
@@ -155,6 +156,7 @@ private:
         std::uint64_t startTicks = 0;
         std::string comm;
         std::string args;
+        std::vector<std::string> argv;
     };
     std::mutex m_mutex;  // guards m_entries and m_buffer
     std::unordered_map<std::int32_t, Entry> m_entries;

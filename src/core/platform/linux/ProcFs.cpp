@@ -120,42 +120,22 @@ std::optional<std::uint64_t> socketInode(std::string_view linkTarget) {
     return Text::parseUInt64(linkTarget.substr(prefix.size(), linkTarget.size() - prefix.size() - 1));
 }
 
-std::string shellQuote(std::string_view argument) {
-    if (argument.empty()) return "''";
-    auto isPlain = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               std::string_view("@%+=:,./-_").find(c) != std::string_view::npos ||
-               static_cast<unsigned char>(c) >= 0x80;  // UTF-8 letters need no quoting
-    };
-    if (std::all_of(argument.begin(), argument.end(), isPlain)) return std::string(argument);
-    std::string quoted = "'";
-    for (char c : argument) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    quoted += '\'';
-    return quoted;
-}
-
 std::vector<std::string> arguments(std::string_view rawCmdline) {
     if (rawCmdline.empty()) return {};
     if (rawCmdline.back() == '\0') rawCmdline.remove_suffix(1);
-    auto pieces = Text::fields(rawCmdline, '\0');
-    return {pieces.begin(), pieces.end()};
+    std::vector<std::string> argv;
+    for (auto piece : Text::fields(rawCmdline, '\0')) argv.emplace_back(piece);
+    while (argv.size() > 1 && argv.back().empty()) argv.pop_back();
+    return argv;
 }
 
 std::string commandLine(std::string_view rawCmdline) {
-    auto argv = arguments(rawCmdline);
-    // Processes that rewrite their title pad the old argv with NULs; those are not arguments.
-    while (argv.size() > 1 && argv.back().empty()) argv.pop_back();
     std::string line;
-    for (const auto& argument : argv) {
+    for (const auto& argument : arguments(rawCmdline)) {
         if (!line.empty()) line += ' ';
-        line += shellQuote(argument);
+        line += argument;
     }
-    return line;
+    return Text::repairUtf8(Text::trimEnd(line, Text::whitespace));
 }
 
 std::string_view withoutDeletedMark(std::string_view target) {

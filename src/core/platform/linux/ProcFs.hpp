@@ -63,16 +63,15 @@ struct StatusMemory {
 // The inode of an fd link target "socket:[INODE]"; nullopt for anything else.
 [[nodiscard]] std::optional<std::uint64_t> socketInode(std::string_view linkTarget);
 
-// One argument quoted for a POSIX shell only when it needs it: "server.js" stays, "a b" reads 'a b',
-// and a single quote becomes '\''.
-[[nodiscard]] std::string shellQuote(std::string_view argument);
-
-// The NUL-separated argv of /proc/PID/cmdline joined with spaces, each argument shell-quoted, so
-// that a shell runs it again as the same argv. Empty for an empty cmdline.
-[[nodiscard]] std::string commandLine(std::string_view rawCmdline);
-
-// The NUL-separated arguments of a cmdline (a trailing NUL ends the last one).
+// The NUL-separated arguments of a cmdline (a trailing NUL ends the last one), byte for byte as the
+// process was started, so that it can be started again the same. A process that rewrote its title
+// pads the old argv with NULs; those empty trailing pieces are not arguments.
 [[nodiscard]] std::vector<std::string> arguments(std::string_view rawCmdline);
+
+// The arguments joined by single spaces, as `ps` prints them and as the rules that match command
+// lines read them, without the spaces a rewritten title is padded with, decoded as UTF-8 with
+// repair. Empty for an empty cmdline.
+[[nodiscard]] std::string commandLine(std::string_view rawCmdline);
 
 // A readlink target of /proc/PID/exe without the kernel's " (deleted)" mark.
 [[nodiscard]] std::string_view withoutDeletedMark(std::string_view target);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 #include "support/FakeProc.hpp"
 #include "support/Fixtures.hpp"
@@ -66,25 +67,25 @@ TEST(ProcFsStatus, FootprintIsAnonymousPlusSharedMemoryOrNothing) {
     EXPECT_EQ(ProcFs::parseStatusMemory(std::get<1>(cases[0]))->footprint(), (6000u + 65536u) * 1024);
 }
 
-TEST(ProcFsCommandLine, QuotesOnlyArgumentsThatNeedIt) {
+TEST(ProcFsCommandLine, JoinsArgumentsAsPsPrintsThemAndKeepsThemApart) {
     using namespace std::string_literals;
-    struct Case {
-        std::string raw;
-        std::string expected;
+    using Argv = std::vector<std::string>;
+    const std::tuple<std::string, std::string, Argv> cases[] = {
+        {"/usr/bin/node\0server.js\0--port=3000\0"s, "/usr/bin/node server.js --port=3000",
+         Argv{"/usr/bin/node", "server.js", "--port=3000"}},
+        {"/usr/libexec/some daemon\0--flag\0"s, "/usr/libexec/some daemon --flag",
+         Argv{"/usr/libexec/some daemon", "--flag"}},
+        {"run\0\0last\0"s, "run  last", Argv{"run", "", "last"}},
+        {"nginx: master process /usr/sbin/nginx\0\0\0\0"s, "nginx: master process /usr/sbin/nginx",
+         Argv{"nginx: master process /usr/sbin/nginx"}},
+        {"postgres: checkpointer   \0"s, "postgres: checkpointer", Argv{"postgres: checkpointer   "}},
+        {"/opt/Gr\xfcn/bin/tool\0"s, "/opt/Gr\uFFFDn/bin/tool", Argv{"/opt/Gr\xfcn/bin/tool"}},
+        {""s, "", Argv{}},
     };
-    const Case cases[] = {
-        {"/usr/bin/node\0server.js\0--port=3000\0"s, "/usr/bin/node server.js --port=3000"},
-        {"python3\0-m\0http.server\0"s, "python3 -m http.server"},
-        {"app\0--title\0a b $(touch x)\0"s, "app --title 'a b $(touch x)'"},
-        {"echo\0it's\0"s, "echo 'it'\\''s'"},
-        {"run\0\0last\0"s, "run '' last"},
-        {"nginx: master process /usr/sbin/nginx\0\0\0\0"s, "'nginx: master process /usr/sbin/nginx'"},
-        {"/opt/Grün/bin/tool\0"s, "/opt/Grün/bin/tool"},
-        {""s, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
-        EXPECT_EQ(ProcFs::commandLine(c.raw), c.expected);
+    for (const auto& [raw, line, argv] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(ProcFs::commandLine(raw), line);
+        EXPECT_EQ(ProcFs::arguments(raw), argv);
     }
 }
 
