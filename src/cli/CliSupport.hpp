@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "core/support/Text.hpp"
@@ -13,6 +14,12 @@ namespace tarvik::cli {
 template <typename T>
 nlohmann::ordered_json orNull(const std::optional<T>& value) {
     return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
+// Writes `json` indented, followed by a newline. A string that is not valid UTF-8 has its bad bytes
+// replaced by U+FFFD instead of failing the whole output.
+inline void printJson(std::ostream& out, const nlohmann::ordered_json& json) {
+    out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 // Accepts a number of seconds up to a minute: from 0 when `zeroAllowed`, else above 0.

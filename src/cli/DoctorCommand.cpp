@@ -13,6 +13,7 @@
 #include "core/processes/ProcessSampler.hpp"
 #include "core/servers/PortScanner.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/Unicode.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {
@@ -38,9 +39,9 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
     for (const auto& cause : heat.causes) {
         if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
             auto explanation = AppExplainer::explain(app->usage);
-            out += fmt::format("  • {} ({:.0f}% CPU): {}", explanation.title, app->usage.cpuPercent,
-                               explanation.why);
-            if (!explanation.advice.empty()) out += " " + explanation.advice;
+            out += fmt::format("  • {} ({:.0f}% CPU): {}", Unicode::visible(explanation.title),
+                               app->usage.cpuPercent, Unicode::visible(explanation.why));
+            if (!explanation.advice.empty()) out += " " + Unicode::visible(explanation.advice);
         } else {
             const auto& charging = std::get<HeatCauses::Charging>(cause);
             out += "  • " + charging.title() + ": " + HeatCauses::Charging::text();
@@ -49,8 +50,9 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
     }
     out += "\n" + bold(Words::text("Findings")) + "\n";
     for (const auto& finding : findings) {
-        out += "  [" + std::string(Finding::rawValue(finding.severity)) + "] " + bold(finding.title) + "\n";
-        if (!finding.detail.empty()) out += "    " + finding.detail + "\n";
+        out += "  [" + std::string(Finding::rawValue(finding.severity)) + "] " +
+               bold(Unicode::visible(finding.title)) + "\n";
+        if (!finding.detail.empty()) out += "    " + Unicode::visible(finding.detail) + "\n";
     }
     return out;
 }
@@ -135,7 +137,7 @@ int runDoctor(const DoctorOptions& options, std::ostream& out) {
         findings = Diagnosis::evaluate(inputs);
     }
     if (options.json) {
-        out << toJson(heat, findings).dump(2) << '\n';
+        printJson(out, toJson(heat, findings));
         return 0;
     }
     out << renderDoctor(heat, findings, Terminal::of(stdout));

@@ -21,6 +21,7 @@
 #include "core/servers/ServerGroup.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/Unicode.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {
@@ -107,7 +108,7 @@ std::string commandText(const Server& server) {
 }
 
 std::string heading(const ServerGroup& group) {
-    return group.branch ? group.title + " · " + *group.branch : group.title;
+    return Unicode::visible(group.branch ? group.title + " · " + *group.branch : group.title);
 }
 
 // One row of the table and the group it is shown under.
@@ -253,12 +254,12 @@ int runList(const ListOptions& options, std::ostream& out) {
     if (options.probe) labels = probeHealth(servers);
     const HealthLabels* health = labels ? &*labels : nullptr;
     if (options.json && options.groups) {
-        out << toJson(shownGroups(servers, options.all), health).dump(2) << '\n';
+        printJson(out, toJson(shownGroups(servers, options.all), health));
     } else if (options.json) {
         std::vector<Server> shown;
         for (const auto& server : servers)
             if (options.all || server.category == ServerCategory::dev) shown.push_back(server);
-        out << toJson(shown, health).dump(2) << '\n';
+        printJson(out, toJson(shown, health));
     } else {
         out << renderServerTable(servers, options.all, Terminal::of(stdout), health);
         auto memory = SystemStats::memory();

@@ -1,4 +1,5 @@
 #include "cli/NetCommand.hpp"
+#include "cli/CliSupport.hpp"
 
 #include <unistd.h>
 
@@ -55,7 +56,7 @@ int runNet(const NetOptions& options, std::ostream& out, std::ostream& err) {
         if (progress) err << "\r\x1b[K" << std::flush;
     });
     if (options.json)
-        out << toJson(rows).dump(2) << '\n';
+        printJson(out, toJson(rows));
     else
         out << renderNet(rows, Terminal::of(stdout));
     return 0;

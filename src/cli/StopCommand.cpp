@@ -11,6 +11,7 @@
 #include "core/servers/ProcessControl.hpp"
 #include "core/servers/ServerClassifier.hpp"
 #include "core/servers/StopAction.hpp"
+#include "core/support/Unicode.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {
@@ -91,7 +92,7 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
             return container ? s.port == server.port : s.pid == server.pid;
         });
         if (still != after.end()) {
-            out << server.kind.name << " (process " << server.pid << ") is still running. "
+            out << Unicode::visible(server.kind.name) << " (process " << server.pid << ") is still running. "
                 << (options.force ? "It may be stuck in the kernel or restarted by a supervisor.\n"
                                   : "Run tarvik stop " + std::to_string(options.target) +
                                         " --force to end it at once.\n");
@@ -105,7 +106,7 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
                 if (s.pid == server.pid) ports.push_back(s.port);
         std::sort(ports.begin(), ports.end());
         ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
-        out << FreedCopy::stopped(server.kind.name, server.memoryBytes, ports) << '\n';
+        out << Unicode::visible(FreedCopy::stopped(server.kind.name, server.memoryBytes, ports)) << '\n';
     }
     return status;
 }

@@ -1,4 +1,5 @@
 #include "cli/StorageCommand.hpp"
+#include "cli/CliSupport.hpp"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "core/storage/StorageActions.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Paths.hpp"
+#include "core/support/Unicode.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {
@@ -60,7 +62,7 @@ std::string absolutePath(const std::string& path, const std::string& home) {
 }
 
 int finish(const StorageActions::Result& result, std::ostream& out, std::ostream& err) {
-    (result.ok ? out : err) << result.message << '\n';
+    (result.ok ? out : err) << Unicode::visible(result.message) << '\n';
     return result.ok ? 0 : 1;
 }
 
@@ -160,7 +162,7 @@ int runStorage(const StorageOptions& options, std::istream& in, std::ostream& ou
             StorageScanner::largeFiles(home, options.largeMinimum, options.largeLimit, options.budget);
         report.purgeable = StorageScanner::purgeable();
         if (options.json)
-            out << toJson(report).dump(2) << '\n';
+            printJson(out, toJson(report));
         else
             out << renderStorage(report, home, now, Terminal::of(stdout).width);
         return 0;
@@ -178,8 +180,9 @@ int runStorage(const StorageOptions& options, std::istream& in, std::ostream& ou
                              [&](const StorageItem& candidate) { return candidate.path == path; });
     // Only a cache that can go is worth a question; anything else is refused with its reason.
     if (!options.yes && item != report.clearable.end() && item->kind == StorageItem::Kind::regenerable()) {
-        out << "Clear " << item->title << " (" << ByteFormat::storage(item->bytes) << ") at "
-            << Paths::abbreviatingHome(item->path, home) << "? [y/N] " << std::flush;
+        out << "Clear " << Unicode::visible(item->title) << " (" << ByteFormat::storage(item->bytes)
+            << ") at " << Unicode::visible(Paths::abbreviatingHome(item->path, home)) << "? [y/N] "
+            << std::flush;
         std::string answer;
         std::getline(in, answer);
         if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {

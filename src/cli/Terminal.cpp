@@ -7,8 +7,12 @@
 #include <cstdlib>
 
 #include "core/support/Text.hpp"
+#include "core/support/Unicode.hpp"
 
 namespace tarvik::cli {
+
+using Unicode::displayWidth;
+using Unicode::truncate;
 
 Terminal Terminal::of(std::FILE* stream) {
     Terminal terminal;
@@ -25,34 +29,23 @@ Terminal Terminal::of(std::FILE* stream) {
     return terminal;
 }
 
-std::size_t displayWidth(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(
-        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string truncate(std::string_view text, std::size_t width) {
-    if (displayWidth(text) <= width) return std::string(text);
-    if (width == 0) return {};
-    std::string out;
-    std::size_t columns = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (starts && ++columns > width - 1) break;
-        out += text[i];
-    }
-    return out + "…";
-}
-
 std::string alignedTable(const std::vector<std::vector<std::string>>& rows,
                          const std::vector<bool>& rightAligned, std::optional<int> width) {
-    std::vector<std::size_t> widths;
+    // Every cell may hold a name from the system; none reaches the terminal with a control character.
+    std::vector<std::vector<std::string>> shown;
+    shown.reserve(rows.size());
     for (const auto& row : rows) {
+        auto& cells = shown.emplace_back();
+        for (const auto& cell : row) cells.push_back(Unicode::visible(cell));
+    }
+    std::vector<std::size_t> widths;
+    for (const auto& row : shown) {
         if (widths.size() < row.size()) widths.resize(row.size(), 0);
         for (std::size_t column = 0; column < row.size(); ++column)
             widths[column] = std::max(widths[column], displayWidth(row[column]));
     }
     std::string out;
-    for (const auto& row : rows) {
+    for (const auto& row : shown) {
         std::string line;
         for (std::size_t column = 0; column < row.size(); ++column) {
             const std::string& cell = row[column];

@@ -18,14 +18,9 @@ struct Terminal {
     [[nodiscard]] static Terminal of(std::FILE* stream);
 };
 
-// Display width of UTF-8 text, one column per code point.
-[[nodiscard]] std::size_t displayWidth(std::string_view text);
-
-// `text` cut to `width` columns with "…" as its last column when it was longer.
-[[nodiscard]] std::string truncate(std::string_view text, std::size_t width);
-
 // Rows of cells aligned in columns separated by two spaces; `rightAligned` columns pad on the left.
-// The last column is never padded and is cut to the terminal width when one is known.
+// The last column is never padded and is cut to the terminal width when one is known. Every cell is
+// shown through Unicode::visible, and widths count terminal columns.
 [[nodiscard]] std::string alignedTable(const std::vector<std::vector<std::string>>& rows,
                                        const std::vector<bool>& rightAligned, std::optional<int> width);
 

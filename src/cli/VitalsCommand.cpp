@@ -216,7 +216,7 @@ int runVitals(const VitalsOptions& options, std::ostream& out) {
     std::this_thread::sleep_for(std::chrono::duration<double>(options.interval));
     auto vitals = monitor.sample(sampler.sample());
     if (options.json) {
-        out << toJson(vitals).dump(2) << '\n';
+        printJson(out, toJson(vitals));
         return 0;
     }
     out << renderVitals(vitals, MemoryPressures::current(), Terminal::of(stdout));

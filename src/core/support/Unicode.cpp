@@ -4,7 +4,9 @@
 #include <wchar.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -85,6 +87,58 @@ int compareCaseInsensitive(std::string_view a, std::string_view b) {
         return wide;
     };
     return wcscoll_l(folded(a).c_str(), folded(b).c_str(), collation());
+}
+
+std::string visible(std::string_view text) {
+    std::wstring shown;
+    auto escape = [&](const char* format, unsigned value) {
+        char narrow[8];
+        std::snprintf(narrow, sizeof narrow, format, value);
+        for (const char* c = narrow; *c; ++c) shown.push_back(static_cast<wchar_t>(*c));
+    };
+    for (wchar_t c : decode(text)) {
+        auto code = static_cast<unsigned>(c);
+        if (code == 0x1B)
+            shown += L"\\e";
+        else if (code == '\n')
+            shown += L"\\n";
+        else if (code == '\t')
+            shown += L"\\t";
+        else if (code < 0x20 || code == 0x7F)
+            escape("\\x%02x", code);
+        else if (code >= 0x80 && code < 0xA0)
+            escape("\\u%04x", code);
+        else
+            shown.push_back(c);
+    }
+    return encode(shown);
+}
+
+std::size_t displayWidth(std::string_view text) {
+    std::size_t columns = 0;
+    locale_t previous = uselocale(classes());
+    for (wchar_t c : decode(text)) {
+        int width = wcwidth(c);
+        columns += width > 0 ? static_cast<std::size_t>(width) : 0;
+    }
+    uselocale(previous);
+    return columns;
+}
+
+std::string truncate(std::string_view text, std::size_t width) {
+    if (displayWidth(text) <= width) return std::string(text);
+    if (width == 0) return {};
+    std::wstring kept;
+    std::size_t columns = 0;
+    locale_t previous = uselocale(classes());
+    for (wchar_t c : decode(text)) {
+        int cells = std::max(wcwidth(c), 0);
+        if (columns + static_cast<std::size_t>(cells) > width - 1) break;
+        columns += static_cast<std::size_t>(cells);
+        kept.push_back(c);
+    }
+    uselocale(previous);
+    return encode(kept) + "…";
 }
 
 }  // namespace tarvik::Unicode

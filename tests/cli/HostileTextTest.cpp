@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "core/support/Spawn.hpp"
+#include "support/TempDir.hpp"
+#include "support/TestProcess.hpp"
+
+namespace tarvik {
+namespace {
+
+// The first control character of `text` that a terminal would act on: C0 but the line break, DEL,
+// and C1 in its UTF-8 form or as a raw byte. Empty when there is none.
+std::string firstControl(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                  static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1 || (byte >= 0x80 && byte < 0xA0 && i == 0))
+            return text.substr(i > 20 ? i - 20 : 0, 40);
+    }
+    return {};
+}
+
+// A listener whose program name, folder and arguments carry escape sequences, a line break, a C1
+// control and bytes that are not UTF-8: what anyone on a shared machine can start.
+class HostileProcess {
+public:
+    HostileProcess() {
+        std::string name = std::string("srv\x1b]0;owned\x07\xff\xc2\x9b") + "2J";
+        folder = std::make_unique<test::TempDir>(std::filesystem::temp_directory_path(),
+                                                 std::string("tarvik-\n\xfe-\x1b[2J-"));
+        program = (folder->path() / name).string();
+        std::filesystem::copy_file("/usr/bin/perl", program);
+        process = std::make_unique<test::TestProcess>(
+            std::vector<std::string>{
+                program, "-MIO::Socket::INET", "-e",
+                "my $s = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => 0, "
+                "Listen => 1) or die; $| = 1; print $s->sockport, qq(\\n); sleep 60",
+                "--", "--title=\x1b[2J\x1b]0;t\x07", "\xff\xfe"},
+            folder->path().string());
+        auto numbers = process->numbers();
+        port = numbers.empty() ? 0 : numbers.front();
+    }
+
+    std::unique_ptr<test::TempDir> folder;
+    std::string program;
+    std::unique_ptr<test::TestProcess> process;
+    int port = 0;
+};
+
+TEST(HostileText, JsonStaysValidAndNoControlCharacterReachesTheTerminal) {
+    HostileProcess hostile;
+    ASSERT_GT(hostile.port, 0);
+    const std::vector<std::vector<std::string>> commands = {{"list", "--all", "--interval", "0"},
+                                                            {"vitals", "--interval", "0.2"},
+                                                            {"doctor", "--samples", "2", "--interval", "0.2"},
+                                                            {"net"}};
+    for (auto arguments : commands) {
+        SCOPED_TRACE(arguments.front());
+        auto plain = Spawn::run(TARVIK_BINARY, arguments);
+        EXPECT_EQ(plain.status, 0);
+        EXPECT_EQ(firstControl(plain.output), "");
+        arguments.push_back("--json");
+        auto json = Spawn::run(TARVIK_BINARY, arguments);
+        EXPECT_EQ(json.status, 0);
+        EXPECT_FALSE(nlohmann::json::parse(json.output, nullptr, false).is_discarded()) << json.output;
+        if (arguments.front() == "list") {
+            EXPECT_NE(json.output.find("\"port\": " + std::to_string(hostile.port)), std::string::npos)
+                << "the hostile listener is listed";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvik
