@@ -65,6 +65,36 @@ std::string cpuText(const std::optional<double>& cpu) {
 
 }  // namespace
 
+std::string portsText(const std::vector<int>& ports, std::size_t maxWidth) {
+    struct Run {
+        std::string text;
+        std::size_t count = 0;
+    };
+    std::vector<Run> runs;  // consecutive ports read as one range
+    for (std::size_t i = 0; i < ports.size();) {
+        std::size_t j = i;
+        while (j + 1 < ports.size() && ports[j + 1] == ports[j] + 1) ++j;
+        std::string text = std::to_string(ports[i]);
+        if (j > i) text += (j == i + 1 ? "," : "-") + std::to_string(ports[j]);
+        runs.push_back({text, j - i + 1});
+        i = j + 1;
+    }
+    std::string text;
+    std::size_t shown = 0;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        std::string next = (text.empty() ? "" : ",") + runs[r].text;
+        std::size_t rest = ports.size() - shown - runs[r].count;
+        // Room is kept for the ",+N" that the ports left out would need.
+        std::string more = rest > 0 ? ",+" + std::to_string(rest) : "";
+        if (!text.empty() && text.size() + next.size() + more.size() > maxWidth) {
+            return text + ",+" + std::to_string(ports.size() - shown);
+        }
+        text += next;
+        shown += runs[r].count;
+    }
+    return text;
+}
+
 std::vector<Server> collectServers(double interval) {
     ProcessSampler sampler(
         ProcessSampler::Sources::live(/*applications=*/false));  // the list shows no owners
@@ -93,12 +123,6 @@ namespace {
 
 // Rows are indented under their group's heading.
 constexpr std::string_view indent = "  ";
-
-std::string portsText(const std::vector<int>& ports) {
-    std::string text;
-    for (int port : ports) text += (text.empty() ? "" : ",") + std::to_string(port);
-    return text;
-}
 
 // A container row names its container and image; any other row its command line.
 std::string commandText(const Server& server) {

@@ -43,6 +43,11 @@ void addListCommand(CLI::App& app, ListOptions& options);
 // "Servers and containers use 1.2 GB (servers 1 GB, containers 200 MB); everything else ..."
 [[nodiscard]] std::string footprintLine(const DevFootprint& footprint);
 
+// Ascending ports as the PORTS column shows them, within `maxWidth` characters: runs of
+// consecutive ports as ranges ("3000-3009"), and the ports that do not fit counted ("80,443,+7").
+// The first run is always shown.
+[[nodiscard]] std::string portsText(const std::vector<int>& ports, std::size_t maxWidth = 24);
+
 int runList(const ListOptions& options, std::ostream& out);
 
 }  // namespace tarvik::cli

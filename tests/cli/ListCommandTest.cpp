@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <sstream>
+#include <tuple>
 
 #include "cli/Cli.hpp"
 #include "cli/ListCommand.hpp"
@@ -60,6 +62,28 @@ TEST(ListCommand, ShowsAPythonServerStartedInTheHome) {
     EXPECT_EQ(s["url"], "http://localhost:" + std::to_string(port));
     EXPECT_EQ(s["isExposedToNetwork"], false);
     EXPECT_TRUE(s["branch"].is_null());
+}
+
+TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
+    std::vector<int> twoHundred(200);
+    std::iota(twoHundred.begin(), twoHundred.end(), 20000);
+    std::vector<int> scattered;
+    for (int port = 40000; port < 40400; port += 2) scattered.push_back(port);
+    const std::tuple<const char*, std::vector<int>, std::string> cases[] = {
+        {"one", {3000}, "3000"},
+        {"a pair stays a pair", {3000, 3001}, "3000,3001"},
+        {"a run reads as a range", {3000, 3001, 3002, 8080}, "3000-3002,8080"},
+        {"two hundred in a row", twoHundred, "20000-20199"},
+        {"two hundred apart", scattered, "40000,40002,40004,+197"},
+        {"the first port always shows",
+         {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25},
+         "1,3,5,7,9,11,13,15,17,+4"},
+    };
+    for (const auto& [what, ports, shown] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(cli::portsText(ports), shown);
+        EXPECT_LE(cli::portsText(ports).size(), 24u);
+    }
 }
 
 TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
