@@ -25,6 +25,7 @@ void FakeProc::add(const FakeProcess& p) const {
                                        std::to_string(p.residentPages) + " " + std::to_string(p.sharedPages) +
                                        " 1 0 50 0\n");
     std::string status = "Name:\t" + p.comm + "\nUmask:\t0022\nState:\tS (sleeping)\n";
+    if (p.uid) status += "Uid:\t" + std::to_string(*p.uid) + "\t" + std::to_string(*p.uid) + "\t0\t0\n";
     if (!p.kernelThread) {
         auto kB = [&](std::uint64_t pages) { return std::to_string(pages * pageKB) + " kB\n"; };
         status += "VmRSS:\t" + kB(p.residentPages) + "RssAnon:\t" + kB(p.residentPages - p.sharedPages) +

@@ -23,6 +23,7 @@ struct FakeProcess {
     std::uint64_t shmemPages = 0;   // of which shared memory
     bool kernelThread = false;
     std::optional<std::string> cgroup;  // /proc/PID/cgroup content
+    std::optional<std::uint32_t> uid;   // the status file's real user id; none leaves the line out
 };
 
 // Builds /proc trees in a temporary folder, following proc(5)'s formats.

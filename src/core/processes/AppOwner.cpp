@@ -1,5 +1,6 @@
 #include "core/processes/AppOwner.hpp"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -94,10 +95,61 @@ AppOwner AppOwner::kernel() {
 
 namespace AppOwnerResolution {
 
-AppOwner resolve(std::string_view path, const std::optional<DesktopApp>& app) {
+AppOwner resolve(std::string_view path, const std::optional<DesktopApp>& app,
+                 std::optional<bool> systemService) {
     if (auto family = familyOwner(path)) return *family;
     if (app) return {app->name, app->entryPath, false};
-    return AppOwner::resolve(path, std::nullopt);
+    AppOwner owner = AppOwner::resolve(path, std::nullopt);
+    if (systemService) owner.isSystem = *systemService;
+    return owner;
+}
+
+bool isSystemWithoutServiceManager(const std::vector<std::string_view>& ancestors,
+                                   std::optional<std::uint32_t> uid) {
+    // Interactive shells only: sh and dash mostly run the system's own scripts (cron, hooks).
+    static constexpr std::array<std::string_view, 38> sessions = {"bash",
+                                                                  "zsh",
+                                                                  "fish",
+                                                                  "ksh",
+                                                                  "mksh",
+                                                                  "tcsh",
+                                                                  "csh",
+                                                                  "nu",
+                                                                  "elvish",
+                                                                  "xonsh",
+                                                                  "tmux",
+                                                                  "screen",
+                                                                  "login",
+                                                                  "gnome-terminal-server",
+                                                                  "konsole",
+                                                                  "xterm",
+                                                                  "alacritty",
+                                                                  "kitty",
+                                                                  "wezterm-gui",
+                                                                  "foot",
+                                                                  "tilix",
+                                                                  "terminator",
+                                                                  "xfce4-terminal",
+                                                                  "urxvt",
+                                                                  "mate-terminal",
+                                                                  "lxterminal",
+                                                                  "ptyxis",
+                                                                  "kgx",
+                                                                  "code",
+                                                                  "codium",
+                                                                  "emacs",
+                                                                  "vim",
+                                                                  "nvim",
+                                                                  "gnome-shell",
+                                                                  "plasmashell",
+                                                                  "gnome-session-binary",
+                                                                  "xfce4-session",
+                                                                  "startplasma-x11"};
+    for (std::string_view ancestor : ancestors) {
+        std::string_view name = Text::lastPathComponent(ancestor);
+        if (std::find(sessions.begin(), sessions.end(), name) != sessions.end()) return false;
+    }
+    return !uid || *uid < 1000;
 }
 
 }  // namespace AppOwnerResolution

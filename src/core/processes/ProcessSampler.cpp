@@ -30,6 +30,39 @@ std::vector<ProcessRow> ProcessSnapshot::rows() const {
     return rows;
 }
 
+namespace {
+
+// Per reading, whether it is one of the system's services: as the service manager placed it, else
+// judged from its ancestors and user where the platform read the user; nullopt leaves it to the
+// path.
+std::vector<std::optional<bool>> servicePlacement(const std::vector<ProcessReading>& readings) {
+    std::vector<std::optional<bool>> placement(readings.size());
+    std::unordered_map<std::int32_t, std::size_t> byPid;
+    byPid.reserve(readings.size());
+    for (std::size_t i = 0; i < readings.size(); ++i) byPid.emplace(readings[i].pid, i);
+    std::vector<std::string_view> ancestors;
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        const auto& reading = readings[i];
+        if (reading.systemService || !reading.uid) {
+            placement[i] = reading.systemService;
+            continue;
+        }
+        ancestors.clear();
+        std::int32_t parent = reading.ppid;
+        // Bounded: a pid reused while the table was read could close a loop.
+        for (int depth = 0; depth < 64 && parent > 1; ++depth) {
+            auto found = byPid.find(parent);
+            if (found == byPid.end()) break;
+            ancestors.push_back(readings[found->second].path);
+            parent = readings[found->second].ppid;
+        }
+        placement[i] = AppOwnerResolution::isSystemWithoutServiceManager(ancestors, reading.uid);
+    }
+    return placement;
+}
+
+}  // namespace
+
 ProcessSampler::ProcessSampler(Sources sources) : m_sources(std::move(sources)) {}
 
 ProcessSnapshot ProcessSampler::sample() {
@@ -42,9 +75,11 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
     std::lock_guard lock(m_mutex);
     auto readings = m_sources.read();
     snapshot.records.reserve(readings.size());
+    auto systemService = servicePlacement(readings);
     std::unordered_set<std::int32_t> seen;
     seen.reserve(readings.size());
-    for (auto& reading : readings) {
+    for (std::size_t index = 0; index < readings.size(); ++index) {
+        auto& reading = readings[index];
         seen.insert(reading.pid);
         if (reading.path.empty()) continue;
         // A new start stamp under a known pid is another process: its counters start afresh.
@@ -57,9 +92,12 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
         ProcessRecord record;
         record.pid = reading.pid;
         record.ppid = reading.ppid;
-        record.owner = reading.kernelThread      ? AppOwner::kernel()
-                       : reading.responsiblePath ? AppOwner::resolve(reading.path, reading.responsiblePath)
-                                                 : AppOwnerResolution::resolve(reading.path, reading.app);
+        if (reading.kernelThread)
+            record.owner = AppOwner::kernel();
+        else if (reading.responsiblePath)
+            record.owner = AppOwner::resolve(reading.path, reading.responsiblePath);
+        else
+            record.owner = AppOwnerResolution::resolve(reading.path, reading.app, systemService[index]);
         record.path = std::move(reading.path);
         record.cpuPercent = rates ? rates->cpuPercent : 0;
         record.memoryBytes = reading.memoryBytes;

@@ -19,6 +19,10 @@ struct ProcessReading {
     std::optional<std::uint64_t> energyNJ;       // cumulative energy where the platform keeps it
     std::optional<std::string> responsiblePath;  // the process the platform holds responsible
     std::optional<DesktopApp> app;               // the desktop application that started it
+    // Whether the service manager runs it as one of the system's services (true) or inside the
+    // user's session (false); nullopt where it says nothing (no systemd, a container).
+    std::optional<bool> systemService;
+    std::optional<std::uint32_t> uid;  // the real user id, when read
     bool kernelThread = false;
     std::uint64_t startTime = 0;  // platform start stamp: a new value means a new process
     bool operator==(const ProcessReading&) const = default;

@@ -169,7 +169,9 @@ TEST(SystemMonitor, TurnsThePackageEnergyCounterIntoMilliwattsAcrossItsWrap) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
         ASSERT_EQ(machine.packageMilliwatts[i].has_value(), expected[i].has_value());
-        if (expected[i]) EXPECT_NEAR(*machine.packageMilliwatts[i], *expected[i], 1e-6);
+        if (expected[i]) {
+            EXPECT_NEAR(*machine.packageMilliwatts[i], *expected[i], 1e-6);
+        }
     }
 }
 

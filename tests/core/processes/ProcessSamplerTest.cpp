@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Text.hpp"
 #include "support/FakeProc.hpp"
 #include "support/TestProcess.hpp"
 
@@ -115,6 +116,55 @@ TEST_F(ProcessSamplerTree, TheDesktopApplicationOfTheUnitOwnsTheProcess) {
     EXPECT_EQ(find(snapshot, 80)->owner,
               (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
     EXPECT_EQ(find(snapshot, 81)->owner.name, "node");
+}
+
+// A command the user started is theirs even from /usr/bin; the system's services are the system's.
+TEST_F(ProcessSamplerTree, TheSystemOwnsItsServicesAndTheUserTheirCommands) {
+    auto at = [](std::int32_t pid, std::int32_t ppid, std::string path, std::optional<std::string> cgroup,
+                 std::optional<std::uint32_t> uid) {
+        test::FakeProcess process = program(pid, std::string(Text::lastPathComponent(path)));
+        process.ppid = ppid, process.exe = path, process.cgroup = cgroup, process.uid = uid;
+        return process;
+    };
+    const std::string session = "0::/user.slice/user-1000.slice/session-2.scope\n";
+    const std::string service = "0::/system.slice/cron.service\n";
+    const std::string none = "0::/\n";  // a container: the cgroup tells nothing
+    struct Case {
+        const char* what;
+        test::FakeProcess process;
+        bool isSystem;
+    };
+    const Case cases[] = {
+        {"a build in the user's session", at(110, 1, "/usr/bin/sha256sum", session, 1000), false},
+        {"root's command in a session scope", at(111, 1, "/usr/bin/perl", session, 0), false},
+        {"a service", at(112, 1, "/usr/sbin/cron", service, 0), true},
+        {"a service's child, in its cgroup", at(113, 112, "/usr/bin/python3", service, 0), true},
+        {"the service manager", at(114, 1, "/usr/lib/systemd/systemd-logind", "0::/init.scope\n", 0), true},
+        {"no cgroup, root, under an interactive shell", at(121, 120, "/usr/bin/cc1plus", none, 0), false},
+        {"no cgroup, root, under a daemon's sh", at(123, 122, "/usr/bin/perl", none, 0), true},
+        {"no cgroup, a regular user", at(124, 1, "/usr/bin/python3", none, 1000), false},
+        {"no uid read: the path decides", at(125, 1, "/usr/bin/python3", none, std::nullopt), true},
+    };
+    proc.add(at(120, 1, "/usr/bin/bash", none, 0));
+    proc.add(at(122, 1, "/usr/bin/sh", none, 0));
+    for (const auto& c : cases) proc.add(c.process);
+    auto snapshot = sampler().sample(t0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto* record = find(snapshot, c.process.pid);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->owner.isSystem, c.isSystem);
+    }
+}
+
+// This test runs under a shell (the one that started the test run), so its own child is the user's
+// command, whatever folder its binary lives in and whatever the machine's cgroups say.
+TEST(ProcessSamplerLive, ACommandStartedUnderTheUsersShellIsNotTheSystems) {
+    test::TestProcess command({"/usr/bin/sleep", "30"});
+    auto snapshot = ProcessSampler().sample();
+    const auto* record = find(snapshot, command.pid());
+    ASSERT_NE(record, nullptr);
+    EXPECT_FALSE(record->owner.isSystem) << record->owner.name;
 }
 
 TEST_F(ProcessSamplerTree, AVanishedProcessIsForgotten) {

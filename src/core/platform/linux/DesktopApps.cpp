@@ -41,15 +41,35 @@ bool isRandomSuffix(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> unitApplication(std::string_view cgroupText) {
-    // The unified hierarchy's line is "0::/path"; v1 lines name their controllers instead.
-    std::string_view path;
+namespace {
+
+// The unified hierarchy's line is "0::/path"; v1 lines name their controllers instead.
+// On a hybrid machine systemd keeps its units in the v1 "name=systemd" hierarchy and the unified
+// line reads "0::/".
+std::string_view unitPath(std::string_view cgroupText) {
+    std::string_view unified, named;
     for (auto line : Text::lines(cgroupText)) {
         if (line.starts_with("0::"))
-            path = line.substr(3);
-        else if (path.empty() && line.find(":name=systemd:") != std::string_view::npos)
-            path = line.substr(line.find(":name=systemd:") + 14);
+            unified = line.substr(3);
+        else if (auto at = line.find(":name=systemd:"); at != std::string_view::npos)
+            named = line.substr(at + 14);
     }
+    return unified.empty() || unified == "/" ? named : unified;
+}
+
+}  // namespace
+
+std::optional<bool> systemService(std::string_view cgroupText) {
+    std::string_view path = unitPath(cgroupText);
+    auto first = Text::split(path, '/');
+    if (first.empty()) return std::nullopt;
+    if (first.front() == "system.slice" || first.front() == "init.scope") return true;
+    if (first.front() == "user.slice") return false;
+    return std::nullopt;
+}
+
+std::optional<std::string> unitApplication(std::string_view cgroupText) {
+    std::string_view path = unitPath(cgroupText);
     auto components = Text::split(path, '/');
     for (auto it = components.rbegin(); it != components.rend(); ++it) {
         std::string_view unit = *it;

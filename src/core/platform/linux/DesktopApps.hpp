@@ -18,6 +18,12 @@ namespace tarvik::DesktopApps {
 // launcher prefix, if any; `candidates` says which ids to look up. nullopt outside such units.
 [[nodiscard]] std::optional<std::string> unitApplication(std::string_view cgroupText);
 
+// Whether the process's cgroup is one of the system's services (system.slice, init.scope: true) or
+// inside a user's session (user.slice, which holds user@UID.service and the session scopes:
+// false); nullopt for anything else, such as the bare "/" of a container or a machine without
+// systemd.
+[[nodiscard]] std::optional<bool> systemService(std::string_view cgroupText);
+
 // The ids worth looking up for a unit's application text, most specific first: the text itself,
 // then without a launcher prefix ("gnome-org.gnome.Terminal" -> "org.gnome.Terminal").
 [[nodiscard]] std::vector<std::string> candidates(std::string_view application);

@@ -84,6 +84,17 @@ std::optional<StatusMemory> parseStatusMemory(std::string_view text) {
     return StatusMemory{*resident, *anonymous, *shmem};
 }
 
+std::optional<std::uint32_t> parseStatusUid(std::string_view text) {
+    for (auto line : Text::lines(text)) {
+        if (!line.starts_with("Uid:")) continue;
+        std::string_view rest = Text::trim(line.substr(4));
+        auto value = Text::parseUInt64(rest.substr(0, rest.find_first_of(" \t")));  // tab-separated
+        if (!value || *value > UINT32_MAX) return std::nullopt;
+        return static_cast<std::uint32_t>(*value);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint64_t> parseSchedRuntime(std::string_view text) {
     std::string_view rest = text.substr(0, text.find('\n'));
     auto first = Text::nextToken(rest);

@@ -49,6 +49,8 @@ struct StatusMemory {
     bool operator==(const StatusMemory&) const = default;
 };
 [[nodiscard]] std::optional<StatusMemory> parseStatusMemory(std::string_view text);
+// The real user id of /proc/PID/status ("Uid:" followed by real, effective, saved and file ids).
+[[nodiscard]] std::optional<std::uint32_t> parseStatusUid(std::string_view text);
 
 // The time the task has run, in nanoseconds: the first field of /proc/PID/schedstat. It counts
 // the main thread only, but for a single-threaded process it moves exactly when the process runs.

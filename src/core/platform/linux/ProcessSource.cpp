@@ -24,6 +24,8 @@ struct Tracked {
     std::string comm;
     std::string path;
     std::optional<DesktopApp> app;
+    std::optional<bool> systemService;
+    std::optional<std::uint32_t> uid;
     std::uint64_t cpuTicks = 0;
     std::uint64_t memoryBytes = 0;
     int idleReads = 0;  // reads since memory was last read
@@ -89,6 +91,8 @@ public:
             reading.path = tracked.path;
             reading.memoryBytes = tracked.memoryBytes;
             reading.app = tracked.app;
+            reading.systemService = tracked.systemService;
+            reading.uid = tracked.uid;
         }
         // Closes the descriptors of processes that are gone.
         std::erase_if(m_tracked, [&](const auto& entry) { return entry.second.generation != m_generation; });
@@ -131,7 +135,7 @@ private:
             // swapping it out; every few reads take it afresh regardless.
             if (fresh || cpuTicks != tracked.cpuTicks || ++tracked.idleReads >= idleReadsBeforeMemory)
                 readMemory(tracked);
-            if (fresh && m_applications) tracked.app = application(pid);
+            if (fresh && m_applications) readPlacement(pid, tracked);
         }
         tracked.cpuTicks = cpuTicks;
         return true;
@@ -144,12 +148,14 @@ private:
         tracked.idleReads = 0;
     }
 
-    std::optional<DesktopApp> application(std::int32_t pid) {
+    // Who started the process, which never changes: its desktop application, whether it is a
+    // service of the system, and its user.
+    void readPlacement(std::int32_t pid, Tracked& tracked) {
+        if (auto status = m_root.read(pid, "status")) tracked.uid = ProcFs::parseStatusUid(*status);
         auto cgroup = m_root.read(pid, "cgroup");
-        if (!cgroup) return std::nullopt;
-        auto unit = DesktopApps::unitApplication(*cgroup);
-        if (!unit) return std::nullopt;
-        return m_directory.lookup(*unit);
+        if (!cgroup) return;
+        tracked.systemService = DesktopApps::systemService(*cgroup);
+        if (auto unit = DesktopApps::unitApplication(*cgroup)) tracked.app = m_directory.lookup(*unit);
     }
 
     ProcRoot m_root;

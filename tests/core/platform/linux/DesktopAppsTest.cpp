@@ -49,5 +49,22 @@ TEST(DesktopAppsDirectory, LooksUpWithAndWithoutTheLauncherPrefix) {
     EXPECT_FALSE(directory.lookup("gnome-unknown"));
 }
 
+TEST(DesktopApps, SystemServiceFollowsTheTopSliceOfTheUnitPath) {
+    const std::pair<const char*, std::optional<bool>> cases[] = {
+        {"0::/system.slice/ssh.service\n", true},
+        {"0::/init.scope\n", true},
+        {"0::/user.slice/user-1000.slice/session-2.scope\n", false},
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/dev.service\n", false},
+        {"12:pids:/\n1:name=systemd:/system.slice/cron.service\n0::/\n", true},
+        {"0::/\n", std::nullopt},
+        {"0::/machine.slice/libpod-1.scope\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [cgroup, system] : cases) {
+        SCOPED_TRACE(cgroup);
+        EXPECT_EQ(DesktopApps::systemService(cgroup), system);
+    }
+}
+
 }  // namespace
 }  // namespace tarvik

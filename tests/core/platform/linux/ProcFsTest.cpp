@@ -65,6 +65,9 @@ TEST(ProcFsStatus, FootprintIsAnonymousPlusSharedMemoryOrNothing) {
         EXPECT_EQ(ProcFs::parseStatusMemory(text), memory);
     }
     EXPECT_EQ(ProcFs::parseStatusMemory(std::get<1>(cases[0]))->footprint(), (6000u + 65536u) * 1024);
+    EXPECT_EQ(ProcFs::parseStatusUid("Name:\tx\nUid:\t1000\t0\t0\t0\nGid:\t5\n"), 1000u) << "the real id";
+    EXPECT_EQ(ProcFs::parseStatusUid("Uid:\tx\t0\n"), std::nullopt);
+    EXPECT_EQ(ProcFs::parseStatusUid("Gid:\t0\n"), std::nullopt);
 }
 
 TEST(ProcFsCommandLine, JoinsArgumentsAsPsPrintsThemAndKeepsThemApart) {
