@@ -64,7 +64,9 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
             isContainer(server) ? "container:" + *server.containerName : std::to_string(server.pid);
         if (!done.insert(key).second) continue;
         if (!isContainer(server) && ServerClassifier::isProtectedSystemProcess(server.processName)) {
-            err << Words::text("tarvik: " + server.processName + " belongs to macOS; it is not stopped.\n");
+            err << Unicode::visible(
+                       Words::filled("tarvik: {} belongs to macOS; it is not stopped.", {server.processName}))
+                << '\n';
             status = 1;
             continue;
         }

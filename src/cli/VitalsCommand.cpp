@@ -92,7 +92,8 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
                        })));
     lines.emplace_back("Pressure", std::string(MemoryPressures::rawValue(pressure)));
     lines.emplace_back(
-        "Swap", orNA(mapped(vitals.memory, [&](const MemoryBreakdown& m) {
+        "Swap", orNA(mapped(vitals.memory, [&](const MemoryBreakdown& m) -> std::string {
+            if (m.swapTotal == 0) return "none";  // no swap space at all
             return ByteFormat::short_(m.swapUsed) + " of " + ByteFormat::short_(m.swapTotal) +
                    " used, swapping out " +
                    orNA(mapped(vitals.swapOutPerSecond, [](double r) { return ByteFormat::rate(r); }));

@@ -89,9 +89,13 @@ const std::vector<Rule>& rules() {
         // Linux's kernel threads are grouped as "Linux kernel"; a lone "[thread]" is matched apart.
         {Topic::kernel,
          {"kernel_task", "linux kernel"},
-         Words::text("macOS cooling down"),
-         Words::text(
-             "macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause."),
+         // Linux's kernel threads do the disk, network and memory work other programs ask for; none
+         // of them holds the processor back to cool it, as kernel_task does.
+         Words::choose("macOS cooling down", "Linux kernel at work"),
+         Words::choose(
+             "macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause.",
+             "The kernel's own threads are moving data for disks, the network and memory on behalf of other "
+             "apps. It's a sign of what they do, not the cause."),
          Words::text("Look at the next busiest app instead."),
          false},
         // The compositor or X server draws the screen on Linux; WindowServer is its own name on the Mac.

@@ -35,10 +35,11 @@ std::string stopping(std::uint64_t bytes, const std::vector<int>& portList, int 
 std::string stopped(const std::string& name, std::optional<std::uint64_t> bytes,
                     const std::vector<int>& portList) {
     if (bytes && *bytes != 0)
-        return Words::text(name + " stopped. " + ByteFormat::short_(*bytes) + " and " + ports(portList) +
-                           " are free.");
-    return Words::text(name + " stopped. " + capitalised(ports(portList)) + " " +
-                       (portList.size() == 1 ? "is" : "are") + " free.");
+        return Words::filled(
+            "{} stopped. " + ByteFormat::short_(*bytes) + " and " + ports(portList) + " are free.", {name});
+    return Words::filled("{} stopped. " + capitalised(ports(portList)) + " " +
+                             (portList.size() == 1 ? "is" : "are") + " free.",
+                         {name});
 }
 
 }  // namespace tarvik::FreedCopy

@@ -112,8 +112,8 @@ Result moveToTrash(const std::string& path, const StorageReport& report, const s
     if (!item || !item->isFile)
         return refused("Not moved: " + path + " isn't one of the large files the scan found.");
     auto failed = [&] {
-        return refused(Words::text("Couldn't move " + item->title +
-                                   " to the Trash. Use Show in Finder and drag it there."));
+        return refused(Words::filled("Couldn't move {} to the Trash. Use Show in Finder and drag it there.",
+                                     {item->title}));
     };
 
     struct stat file {};

@@ -41,6 +41,19 @@ std::string text(std::string_view text) {
     return forPlatform(text, current());
 }
 
+std::string filled(std::string_view fixed, const std::vector<std::string>& names) {
+    std::string worded = text(fixed);
+    std::string out;
+    std::size_t next = 0, from = 0;
+    for (std::size_t at = worded.find("{}"); at != std::string::npos; at = worded.find("{}", from)) {
+        out.append(worded, from, at - from);
+        if (next < names.size()) out += names[next++];
+        from = at + 2;
+    }
+    out.append(worded, from);
+    return out;
+}
+
 std::string choose(std::string_view macText, std::string_view otherText) {
     return std::string(current() == Platform::macOS ? macText : otherText);
 }

@@ -27,6 +27,15 @@ TEST(WordsTest, LinuxReplacesWholeWordsOnlyAndMacOSKeepsTheText) {
     }
 }
 
+TEST(WordsTest, NamesFilledIntoAFixedTextKeepTheirWords) {
+    EXPECT_EQ(Words::filled("{} stopped. Your Mac has room again.", {"Mac"}),
+              "Mac stopped. Your computer has room again.");
+    EXPECT_EQ(Words::filled("Show {} in Finder, next to {}.", {"Finder", "macOS notes"}),
+              "Show Finder in Files, next to macOS notes.");
+    EXPECT_EQ(Words::filled("{} and {}", {"only one"}), "only one and ") << "a missing name leaves nothing";
+    EXPECT_EQ(Words::filled("no names", {"unused"}), "no names");
+}
+
 TEST(WordsTest, CurrentPlatformWordingIsLinux) {
     ASSERT_EQ(Words::current(), Platform::Linux);
     EXPECT_EQ(Words::text("Measuring your Mac."), "Measuring your computer.");
