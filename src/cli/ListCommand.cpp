@@ -144,10 +144,11 @@ struct TableRow {
 };
 
 // A row shows the health of the first of its ports that answered.
-std::string healthText(const TableRow& row, const HealthLabels& labels) {
+std::string healthText(const TableRow& row, const ProbeOutcomes& probes) {
     for (const Server& server : row.group.servers) {
         if (server.pid != row.server().pid || server.kind != row.server().kind) continue;
-        if (auto found = labels.find(server.id()); found != labels.end()) return found->second;
+        if (auto found = probes.find(server.id()); found != probes.end())
+            if (auto label = HTTPProbe::label(found->second)) return *label;
     }
     return "-";
 }
@@ -163,7 +164,7 @@ struct Column {
 };
 
 // The optional columns appear only when some row has something to show in them.
-std::vector<Column> serverColumns(bool branches, const HealthLabels* health) {
+std::vector<Column> serverColumns(bool branches, const ProbeOutcomes* health) {
     using enum Align;
     std::vector<Column> columns;
     columns.push_back({std::string(indent) + "KIND", left,
@@ -216,23 +217,22 @@ std::string withTintedKind(const std::string& line, const Server& server) {
 
 }  // namespace
 
-HealthLabels probeHealth(const std::vector<Server>& servers) {
-    std::vector<const Server*> http;
+ProbeOutcomes probeHealth(const std::vector<Server>& servers) {
+    std::vector<const Server*> targets;
     std::vector<int> ports;
     for (const auto& server : servers) {
-        if (!std::holds_alternative<ServiceProtocols::Http>(ServiceProtocols::of(server))) continue;
-        http.push_back(&server);
+        if (!ServiceProtocols::isProbed(server)) continue;
+        targets.push_back(&server);
         ports.push_back(server.port);
     }
     auto outcomes = PortProber::probeAll(ports, 1.0);
-    HealthLabels labels;
-    for (std::size_t i = 0; i < http.size(); ++i)
-        if (auto label = HTTPProbe::label(outcomes[i])) labels.emplace(http[i]->id(), *label);
-    return labels;
+    ProbeOutcomes probes;
+    for (std::size_t i = 0; i < targets.size(); ++i) probes.emplace(targets[i]->id(), outcomes[i]);
+    return probes;
 }
 
 std::string renderServerTable(const std::vector<Server>& servers, bool all, const Terminal& terminal,
-                              const HealthLabels* health) {
+                              const ProbeOutcomes* health) {
     auto groups = shownGroups(servers, all);
     if (groups.empty()) {
         return all ? Words::text("No listening servers found among the processes this user can read.\n")
@@ -274,9 +274,9 @@ std::string footprintLine(const DevFootprint& footprint) {
 
 int runList(const ListOptions& options, std::ostream& out) {
     auto servers = collectServers(options.interval);
-    std::optional<HealthLabels> labels;
-    if (options.probe) labels = probeHealth(servers);
-    const HealthLabels* health = labels ? &*labels : nullptr;
+    std::optional<ProbeOutcomes> probes;
+    if (options.probe) probes = probeHealth(servers);
+    const ProbeOutcomes* health = probes ? &*probes : nullptr;
     if (options.json && options.groups) {
         printJson(out, toJson(shownGroups(servers, options.all), health));
     } else if (options.json) {

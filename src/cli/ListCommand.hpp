@@ -35,10 +35,10 @@ void addListCommand(CLI::App& app, ListOptions& options);
 // One block per group (heading with its branch, then a row per process and kind with all its
 // ports), or a sentence when there is nothing to show.
 [[nodiscard]] std::string renderServerTable(const std::vector<Server>& servers, bool all,
-                                            const Terminal& terminal, const HealthLabels* health = nullptr);
+                                            const Terminal& terminal, const ProbeOutcomes* health = nullptr);
 
-// Probes the HTTP servers all at once (one second at most) and labels those that answered HTTP.
-[[nodiscard]] HealthLabels probeHealth(const std::vector<Server>& servers);
+// Probes the dev servers that are not databases, all at once (about one second), by server id.
+[[nodiscard]] ProbeOutcomes probeHealth(const std::vector<Server>& servers);
 
 // "Servers and containers use 1.2 GB (servers 1 GB, containers 200 MB); everything else ..."
 [[nodiscard]] std::string footprintLine(const DevFootprint& footprint);

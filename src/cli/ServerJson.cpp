@@ -5,7 +5,17 @@
 
 namespace tarvik::cli {
 
-nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health) {
+namespace {
+
+nlohmann::ordered_json probeJson(const HTTPProbe::Outcome& outcome) {
+    if (const auto* http = std::get_if<HTTPProbe::Http>(&outcome))
+        return {{"outcome", "http"}, {"status", http->status}, {"latencyMS", http->latencyMS}};
+    return {{"outcome", std::holds_alternative<HTTPProbe::NotHTTP>(outcome) ? "notHTTP" : "unreachable"}};
+}
+
+}  // namespace
+
+nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* probes) {
     nlohmann::ordered_json json;
     json["pid"] = server.pid;
     json["port"] = server.port;
@@ -31,36 +41,43 @@ nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health) 
     json["id"] = server.id();
     json["url"] = server.url();
     json["isExposedToNetwork"] = server.isExposedToNetwork();
-    if (health) {
-        auto label = health->find(server.id());
-        json["health"] =
-            label == health->end() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(label->second);
+    if (probes) {
+        auto found = probes->find(server.id());
+        std::optional<HTTPProbe::Outcome> outcome;
+        if (found != probes->end()) outcome = found->second;
+        json["probe"] = outcome ? probeJson(*outcome) : nlohmann::ordered_json(nullptr);
+        json["health"] = outcome ? orNull(HTTPProbe::label(*outcome)) : nlohmann::ordered_json(nullptr);
+        auto protocol = ServiceProtocols::of(server, outcome);
+        json["protocol"] = std::holds_alternative<ServiceProtocols::Database>(protocol) ? "database"
+                           : std::holds_alternative<ServiceProtocols::Http>(protocol)   ? "http"
+                                                                                        : "unknown";
     }
     return json;
 }
 
-nlohmann::ordered_json toJson(const std::vector<Server>& servers, const HealthLabels* health) {
+nlohmann::ordered_json toJson(const std::vector<Server>& servers, const ProbeOutcomes* probes) {
     auto array = nlohmann::ordered_json::array();
-    for (const auto& server : servers) array.push_back(toJson(server, health));
+    for (const auto& server : servers) array.push_back(toJson(server, probes));
     return array;
 }
 
-nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups, const HealthLabels* health) {
+nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups, const ProbeOutcomes* probes) {
     auto array = nlohmann::ordered_json::array();
     for (const auto& group : groups) {
         nlohmann::ordered_json json;
-        json["title"] = group.title;
+        json["id"] = group.id();
         json["kind"] = std::holds_alternative<ServerGroup::Project>(group.kind)    ? "project"
                        : std::holds_alternative<ServerGroup::Services>(group.kind) ? "services"
                                                                                    : "system";
+        json["title"] = group.title;
         json["branch"] = orNull(group.branch);
+        json["isSystem"] = group.isSystem();
+        json["displayCount"] = group.displayCount();
+        json["servers"] = toJson(group.servers, probes);
         auto rows = nlohmann::ordered_json::array();
-        for (const auto& row : PortMerger::merge(group.servers)) {
-            auto server = toJson(row.primary, health);
-            server["ports"] = row.ports;
-            rows.push_back(std::move(server));
-        }
-        json["servers"] = std::move(rows);
+        for (const auto& row : PortMerger::merge(group.servers))
+            rows.push_back({{"id", row.id()}, {"server", row.primary.id()}, {"ports", row.ports}});
+        json["rows"] = std::move(rows);
         array.push_back(std::move(json));
     }
     return array;

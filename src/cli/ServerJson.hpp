@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/servers/Probe.hpp"
 #include "core/servers/Server.hpp"
 #include "core/servers/ServerGroup.hpp"
 
@@ -12,17 +13,20 @@ namespace tarvik::cli {
 
 // A server with its documented member names, absent values as null, plus id, url and
 // isExposedToNetwork. The kind is an object {name, symbol, tint}; the category "dev" or "system".
-// Health labels by server id ("200 · 12ms"); with a map, every server gets `health` (null when
-// it was not probed or did not answer HTTP).
-using HealthLabels = std::unordered_map<std::string, std::string>;
+// Probe outcomes by server id. With a map, every server gets `probe` ({outcome: "http", "notHTTP"
+// or "unreachable", status and latencyMS for http}; null when it was not probed), `health` (the
+// label "200 · 12ms", null unless it answered HTTP) and `protocol` ("database", "http" or
+// "unknown"; an unknown kind that answered HTTP reads "http").
+using ProbeOutcomes = std::unordered_map<std::string, HTTPProbe::Outcome>;
 
-[[nodiscard]] nlohmann::ordered_json toJson(const Server& server, const HealthLabels* health = nullptr);
+[[nodiscard]] nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* health = nullptr);
 [[nodiscard]] nlohmann::ordered_json toJson(const std::vector<Server>& servers,
-                                            const HealthLabels* health = nullptr);
+                                            const ProbeOutcomes* health = nullptr);
 
-// Groups as {title, kind ("project", "services" or "system"), branch, servers}, each server a
-// merged row: its primary server's members plus `ports`.
+// Groups as {id, kind ("project", "services" or "system"), title, branch, isSystem, displayCount,
+// servers (every server of the group, full records), rows (the merged rows: id "PID:KIND", server
+// (the primary server's id) and ports)}.
 [[nodiscard]] nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups,
-                                            const HealthLabels* health = nullptr);
+                                            const ProbeOutcomes* health = nullptr);
 
 }  // namespace tarvik::cli

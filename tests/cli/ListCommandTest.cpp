@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <set>
 #include <sstream>
 #include <tuple>
 
 #include "cli/Cli.hpp"
 #include "cli/ListCommand.hpp"
+#include "core/servers/Probe.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "support/TempDir.hpp"
@@ -134,6 +136,20 @@ TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
     ASSERT_EQ(result.status, 0);
     std::vector<std::string> seen;  // "title@branch: branches of our rows"
     for (const auto& group : json::parse(result.output)) {
+        // The group model: its id and flags, every server in full and the merged rows over them.
+        EXPECT_EQ(group["id"], group["title"]);
+        EXPECT_EQ(group["isSystem"], group["kind"] == "system");
+        ASSERT_TRUE(group["rows"].is_array());
+        EXPECT_EQ(group["displayCount"], group["rows"].size());
+        std::set<std::string> serverIds;
+        for (const auto& server : group["servers"]) serverIds.insert(server["id"].get<std::string>());
+        for (const auto& row : group["rows"]) {
+            EXPECT_TRUE(serverIds.contains(row["server"].get<std::string>())) << row.dump();
+            EXPECT_TRUE(row["id"].get<std::string>().starts_with(
+                row["server"].get<std::string>().substr(0, row["server"].get<std::string>().find(':') + 1)))
+                << row.dump();
+            EXPECT_FALSE(row["ports"].empty());
+        }
         std::string rows;
         for (const auto& row : group["servers"])
             if (std::find(pids.begin(), pids.end(), row["pid"].get<int>()) != pids.end())
@@ -163,6 +179,36 @@ TEST(ListCommand, ProbeLabelsHttpServersWithStatusAndLatency) {
     EXPECT_EQ(servers[0]["kind"]["name"], "Flask");
     std::string health = servers[0]["health"].is_string() ? servers[0]["health"].get<std::string>() : "";
     EXPECT_TRUE(health.starts_with("200 \u00B7 ") && health.ends_with("ms")) << health;
+}
+
+// Any dev server that is not a database is probed; one whose kind tells nothing but that answered
+// HTTP reads as http, and the JSON tells a server not probed from one that did not answer.
+TEST(ListCommand, ProbesEveryDevServerAndSaysWhatCameBack) {
+    test::TempDir site;
+    test::TestProcess web({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+                           "--directory", site.path().string()});
+    ASSERT_NE(web.firstLine().find(" port "), std::string::npos);
+    test::TestProcess silent(test::listener({}));  // accepts and never answers
+    ASSERT_FALSE(silent.numbers().empty());
+    auto servers = listed({web.pid(), silent.pid()}, {"--probe"});
+    ASSERT_EQ(servers.size(), 2u);
+    for (const auto& server : servers) {
+        SCOPED_TRACE(server.dump());
+        EXPECT_EQ(server["category"], "dev");
+        EXPECT_NE(server["kind"]["name"], "Flask") << "a kind outside the named web tools";
+        if (server["pid"] == web.pid()) {
+            EXPECT_EQ(server["probe"]["outcome"], "http");
+            EXPECT_EQ(server["probe"]["status"], 200);
+            EXPECT_EQ(server["protocol"], "http");
+        } else {
+            EXPECT_EQ(server["probe"]["outcome"], "unreachable");
+            EXPECT_TRUE(server["health"].is_null());
+            EXPECT_EQ(server["protocol"], "unknown");
+        }
+    }
+    auto unprobed = listed({web.pid()});
+    ASSERT_EQ(unprobed.size(), 1u);
+    EXPECT_FALSE(unprobed[0].contains("probe")) << "without --probe nothing is said about probing";
 }
 
 // The lines, each ended by a newline.
@@ -201,14 +247,16 @@ TEST(ListCommand, RendersOneAlignedTableAcrossTheGroups) {
 
     Server login = api;
     login.branch = "feature/login";
-    const cli::HealthLabels health{{api.id(), "200 · 3ms"}, {viteSecond.id(), "404 · 12ms"}};
+    const cli::ProbeOutcomes health{{api.id(), HTTPProbe::Http{200, 3}},
+                                    {viteSecond.id(), HTTPProbe::Http{404, 12}},
+                                    {vite.id(), HTTPProbe::Unreachable{}}};
     const cli::Terminal plain{false, std::nullopt};
     struct Case {
         const char* name;
         std::vector<Server> servers;
         bool all;
         cli::Terminal terminal;
-        const cli::HealthLabels* health;
+        const cli::ProbeOutcomes* health;
         std::string table;
     };
     const Case cases[] = {

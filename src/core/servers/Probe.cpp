@@ -3,8 +3,11 @@
 #include <curl/curl.h>
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <unordered_map>
@@ -44,6 +47,17 @@ ServiceProtocol of(const Server& server) {
         return Database{std::string(scheme->second) + "://localhost:" + std::to_string(server.port)};
     if (httpTools.contains(server.kind.name)) return Http{};
     return Unknown{};
+}
+
+ServiceProtocol of(const Server& server, const std::optional<HTTPProbe::Outcome>& probe) {
+    auto protocol = of(server);
+    if (std::holds_alternative<Unknown>(protocol) && probe && std::holds_alternative<HTTPProbe::Http>(*probe))
+        return Http{};
+    return protocol;
+}
+
+bool isProbed(const Server& server) {
+    return server.category == ServerCategory::dev && !std::holds_alternative<Database>(of(server));
 }
 
 }  // namespace ServiceProtocols
@@ -128,11 +142,21 @@ HTTPProbe::Outcome probe(int port, double timeout) {
 std::vector<HTTPProbe::Outcome> probeAll(const std::vector<int>& ports, double timeout) {
     (void)curl();  // loaded once, before the threads race for it
     std::vector<HTTPProbe::Outcome> outcomes(ports.size(), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
-    std::vector<std::thread> probes;
-    probes.reserve(ports.size());
-    for (std::size_t i = 0; i < ports.size(); ++i)
-        probes.emplace_back([&, i] { outcomes[i] = probe(ports[i], timeout); });
-    for (auto& thread : probes) thread.join();
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < ports.size(); i = next++) outcomes[i] = probe(ports[i], timeout);
+    };
+    std::vector<std::thread> helpers;
+    std::size_t wanted = std::min(ports.size(), maxConcurrent);
+    for (std::size_t t = 1; t < wanted; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // out of threads: the ones running, this one included, share the rest
+        }
+    }
+    work();
+    for (auto& thread : helpers) thread.join();
     return outcomes;
 }
 

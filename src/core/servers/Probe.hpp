@@ -50,6 +50,10 @@ using ServiceProtocol =
 namespace ServiceProtocols {
 // A database kind gives its connection string, an HTTP tool's kind `Http`, anything else `Unknown`.
 [[nodiscard]] ServiceProtocol of(const Server& server);
+// The same, except that an unknown kind that answered HTTP when probed is `Http`.
+[[nodiscard]] ServiceProtocol of(const Server& server, const std::optional<HTTPProbe::Outcome>& probe);
+// Whether a server is worth probing over HTTP: a dev server that is not a database.
+[[nodiscard]] bool isProbed(const Server& server);
 }  // namespace ServiceProtocols
 
 namespace PortProber {
@@ -59,7 +63,10 @@ namespace PortProber {
 // Thread-safe: each probe has its own connection.
 [[nodiscard]] HTTPProbe::Outcome probe(int port, double timeout);
 
-// The ports probed all at once, outcomes in the same order; takes about one `timeout` in all.
+// The ports probed at once on a bounded pool of threads (at most `maxConcurrent`, fewer when the
+// system refuses more), outcomes in the same order: about one `timeout` in all for up to
+// `maxConcurrent` ports. Never throws.
+inline constexpr std::size_t maxConcurrent = 32;
 [[nodiscard]] std::vector<HTTPProbe::Outcome> probeAll(const std::vector<int>& ports, double timeout);
 
 }  // namespace PortProber
