@@ -174,7 +174,9 @@ std::vector<Column> serverColumns(bool branches, const ProbeOutcomes* health) {
         columns.push_back(
             {"HEALTH", left, [health](const TableRow& row) { return healthText(row, *health); }});
     columns.push_back({"ADDRESS", left, [](const TableRow& row) { return row.server().address; }});
-    columns.push_back({"PID", right, [](const TableRow& row) { return std::to_string(row.server().pid); }});
+    columns.push_back({"PID", right, [](const TableRow& row) {
+                           return row.server().pid > 0 ? std::to_string(row.server().pid) : std::string("-");
+                       }});
     columns.push_back(
         {"MEMORY", right, [](const TableRow& row) { return row.server().memoryLabel().value_or("-"); }});
     columns.push_back({"CPU", right, [](const TableRow& row) { return cpuText(row.server().cpuPercent); }});

@@ -23,6 +23,27 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot) {
     return scan(snapshot, Sources::live());
 }
 
+namespace {
+
+std::vector<Server> unownedServers(const Sources& sources) {
+    std::vector<Server> servers;
+    if (!sources.unownedSockets) return servers;
+    std::set<std::pair<int, std::string>> seen;  // one row per port and address, however many sockets
+    for (auto& socket : sources.unownedSockets()) {
+        if (!seen.emplace(socket.port, socket.address).second) continue;
+        Server server;
+        server.port = socket.port;
+        server.address = socket.address;
+        server.kind = ServerKind{"Hidden listener", "eye-slash", TintToken::slate};
+        server.category = ServerCategory::system;
+        server.user = socket.user;
+        servers.push_back(std::move(server));
+    }
+    return servers;
+}
+
+}  // namespace
+
 std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources) {
     std::vector<LibProc::ProcessRef> processes;
     processes.reserve(snapshot.records.size());
@@ -38,7 +59,8 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
             found.push_back({record.pid, std::string(record.name()), "", socket.port, socket.address});
     }
     auto ports = ListeningPort::deduplicated(found);
-    if (ports.empty()) return {};
+    auto hidden = unownedServers(sources);
+    if (ports.empty()) return hidden;
 
     std::set<std::int32_t> distinct;
     for (const auto& port : ports) distinct.insert(port.pid);
@@ -101,6 +123,7 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
         }
         servers.push_back(attributeDocker(server, containers.ports, containers.memory));
     }
+    servers.insert(servers.end(), hidden.begin(), hidden.end());
     sort(servers);
     return servers;
 }

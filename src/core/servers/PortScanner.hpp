@@ -16,6 +16,14 @@
 
 namespace tarvik::PortScanner {
 
+// A listening socket whose process this user cannot see.
+struct UnownedSocket {
+    int port = 0;
+    std::string address;
+    std::string user;
+    bool operator==(const UnownedSocket&) const = default;
+};
+
 // What the scan asks of the platform; `live()` is the kernel, tests script a population.
 struct Sources {
     // Listening sockets per pid for the snapshot's processes, in descriptor order.
@@ -30,6 +38,9 @@ struct Sources {
     std::string home;               // the user's home folder
     GitCache* git = nullptr;        // project and branch per folder; none leaves them empty
     DockerCache* docker = nullptr;  // containers per host port; none leaves servers unattributed
+    // The listening sockets whose process could not be seen, with the login name (or the number) of
+    // the user they belong to; asked after `listeningSockets`. Optional.
+    std::function<std::vector<UnownedSocket>()> unownedSockets;
     // Finds the holders of the listening sockets ahead of a scan, so that the scan finds them
     // known: a one-shot caller runs it beside its process sample. Optional.
     std::function<void()> prepare;
@@ -40,7 +51,9 @@ struct Sources {
 };
 
 // The listening servers of the snapshot: one per (pid, port), classified, with tree totals for
-// dev servers, sorted dev before system, then by port, then by pid.
+// dev servers, sorted dev before system, then by port, then by pid. A socket whose process cannot
+// be seen is a system server of pid 0 with its user, kind "Hidden listener", one per port and
+// address.
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources);
 // With fresh live sources: a one-shot caller's cold scan.
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot);

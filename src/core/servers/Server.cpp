@@ -47,6 +47,7 @@ std::string Server::id() const {
 }
 
 std::string Server::displayCommand() const {
+    if (user && pid == 0) return "a process of " + *user + " that this user cannot see";
     if (!argv.empty()) return Text::repairUtf8(Text::quotedCommand(argv));
     return args.value_or(processName);
 }

@@ -55,13 +55,16 @@ struct Server {
     // empty when unknown. `args` is their ps form (joined by spaces, repaired), which the rules
     // match; this is what a restart starts again.
     std::vector<std::string> argv;
+    // The login name of the user whose socket it is, for a listener whose process this user cannot
+    // see (pid 0); else absent.
+    std::optional<std::string> user;
 
     bool operator==(const Server&) const = default;
 
     // "PID:PORT"; two servers with the same pid and port are the same row everywhere.
     [[nodiscard]] std::string id() const;
     // The command line to show: the arguments each shell-quoted when it needs it, else `args`, else
-    // the process name.
+    // the process name; for a listener whose process cannot be seen, whose it is.
     [[nodiscard]] std::string displayCommand() const;
     // "http://localhost:PORT".
     [[nodiscard]] std::string url() const;

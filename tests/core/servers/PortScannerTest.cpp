@@ -47,6 +47,34 @@ TEST(PortScanner, SortsDevBeforeSystemThenPortThenPid) {
     EXPECT_NE(servers[0].id(), servers[1].id()) << "two processes on one port are two rows";
 }
 
+// Ports held by processes this user cannot see are listed with their user instead of vanishing.
+TEST(PortScanner, AListenerWhoseProcessCannotBeSeenIsASystemRowWithItsUser) {
+    Population p;
+    p.snapshot.records = {record(2, 1, "/usr/bin/node", 1 << 20, 0)};
+    p.sockets = {{2, {{3000, "*"}}}};
+    auto sources = p.sources();
+    sources.unownedSockets = [] {
+        return std::vector<PortScanner::UnownedSocket>{
+            {5432, "127.0.0.1", "postgres"}, {5432, "127.0.0.1", "postgres"}, {2024, "*", "root"}};
+    };
+    auto servers = PortScanner::scan(p.snapshot, sources);
+    ASSERT_EQ(servers.size(), 3u) << "one row per port and address, however many sockets";
+    EXPECT_EQ(servers[0].pid, 2);
+    EXPECT_EQ(servers[1].port, 2024);
+    EXPECT_EQ(servers[2].port, 5432);
+    for (std::size_t i = 1; i < servers.size(); ++i) {
+        EXPECT_EQ(servers[i].pid, 0);
+        EXPECT_EQ(servers[i].category, ServerCategory::system);
+        EXPECT_EQ(servers[i].kind.name, "Hidden listener");
+    }
+    EXPECT_EQ(servers[2].user, "postgres");
+    EXPECT_EQ(servers[2].displayCommand(), "a process of postgres that this user cannot see");
+
+    p.snapshot.records.clear();
+    p.sockets.clear();
+    EXPECT_EQ(PortScanner::scan(p.snapshot, sources).size(), 2u) << "even with no visible listener at all";
+}
+
 TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
     Population p;
     p.snapshot.records = {

@@ -1,5 +1,7 @@
 #include "core/platform/LibProc.hpp"
 
+#include <pwd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -165,6 +167,19 @@ private:
 
 }  // namespace
 
+namespace {
+
+std::string userName(std::uint32_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[1024];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
+        return Text::repairUtf8(found->pw_name);
+    return std::to_string(uid);
+}
+
+}  // namespace
+
 PortScanner::Sources PortScanner::Sources::live() {
     // The memory of socket holders and of the listening processes' open files belongs to these
     // sources: a caller that keeps them scans steadily, a one-shot caller starts cold.
@@ -177,6 +192,12 @@ PortScanner::Sources PortScanner::Sources::live() {
         for (const auto& [pid, sockets] : owners->resolve(*root, SocketTable::read(*root), processes))
             result.emplace(pid, LibProc::toSockets(sockets));
         return result;
+    };
+    sources.unownedSockets = [owners] {
+        std::vector<UnownedSocket> sockets;
+        for (const auto& socket : owners->unowned())
+            sockets.push_back({socket.port, socket.address, userName(socket.uid)});
+        return sockets;
     };
     sources.prepare = [root, owners] {
         std::vector<LibProc::ProcessRef> processes;

@@ -131,11 +131,14 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
             walk(children);
         }
     }
+    m_unowned.clear();
     for (const auto& socket : table) {
-        if (!holders.contains(socket.inode))
+        if (!holders.contains(socket.inode)) {
             m_unfound.insert(socket.inode);
-        else
+            m_unowned.push_back(socket);
+        } else {
             m_unfound.erase(socket.inode);
+        }
     }
 
     m_lastWalkCount = walked.size();
@@ -155,6 +158,11 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
         for (const auto& entry : entries) sockets.push_back(*entry.second);
     }
     return result;
+}
+
+std::vector<ListeningSocket> SocketOwners::unowned() const {
+    std::lock_guard lock(m_mutex);
+    return m_unowned;
 }
 
 std::size_t SocketOwners::lastWalkCount() const {

@@ -31,6 +31,10 @@ public:
         const ProcRoot& root, const std::vector<ListeningSocket>& table,
         const std::vector<LibProc::ProcessRef>& processes);
 
+    // The listening sockets of the last call whose holder was not found: another user's, or held
+    // by a process whose descriptors the kernel does not show this user. Thread-safe.
+    [[nodiscard]] std::vector<ListeningSocket> unowned() const;
+
     // How many processes the last call walked in full (for tests and benchmarks).
     [[nodiscard]] std::size_t lastWalkCount() const;
 
@@ -41,6 +45,7 @@ private:
     std::unordered_set<std::int32_t> m_knownPids;                      // pids of the previous call
     bool m_primed = false;
     std::size_t m_lastWalkCount = 0;
+    std::vector<ListeningSocket> m_unowned;  // of the last call
 };
 
 }  // namespace tarvik

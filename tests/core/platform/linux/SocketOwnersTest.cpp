@@ -1,9 +1,11 @@
 #include "core/platform/linux/SocketOwners.hpp"
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "support/Listener.hpp"
@@ -60,6 +62,23 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
     EXPECT_FALSE(result.contains(child));
     EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
+}
+
+// A socket whose holder is not among the processes given (another user's, or hidden) is kept as
+// unowned, so that the scan can still list its port.
+TEST(SocketOwners, KeepsTheSocketsWhoseHolderWasNotFound) {
+    ProcRoot root;
+    SocketOwners owners;
+    Listener listener;
+    auto ours = [&] {
+        auto unowned = owners.unowned();
+        return std::any_of(unowned.begin(), unowned.end(),
+                           [&](const ListeningSocket& socket) { return socket.port == listener.port(); });
+    };
+    (void)owners.resolve(root, *SocketTable::queryNetlink(), {});
+    EXPECT_TRUE(ours()) << "no process given: nobody holds it";
+    (void)owners.resolve(root, *SocketTable::queryNetlink(), {{getpid(), getppid()}});
+    EXPECT_FALSE(ours());
 }
 
 }  // namespace
