@@ -2,19 +2,14 @@
 
 #include <thread>
 
-#include "core/platform/linux/ProcFs.hpp"
 #include "core/support/Spawn.hpp"
+#include "support/ProcStat.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool alive(pid_t pid) {
-    auto stat = ProcRoot().stat(pid);
-    return stat && stat->state != 'Z';
-}
 
 Spawn::Result stop(int port, bool force = false) {
     std::vector<std::string> arguments{"stop", std::to_string(port)};
@@ -29,7 +24,7 @@ TEST(StopCommand, StopsAServerAndSaysWhatIsFree) {
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("stopped."), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("port " + std::to_string(port)), std::string::npos) << result.output;
-    EXPECT_FALSE(alive(server.pid()));
+    EXPECT_FALSE(test::isRunning(server.pid()));
 }
 
 TEST(StopCommand, AServerThatIgnoresTermIsReportedAndGoesWithForce) {
@@ -39,11 +34,11 @@ TEST(StopCommand, AServerThatIgnoresTermIsReportedAndGoesWithForce) {
     EXPECT_EQ(gentle.status, 1);
     EXPECT_NE(gentle.output.find("still running"), std::string::npos) << gentle.output;
     EXPECT_NE(gentle.output.find("--force"), std::string::npos) << gentle.output;
-    EXPECT_TRUE(alive(server.pid()));
+    EXPECT_TRUE(test::isRunning(server.pid()));
 
     auto forced = stop(port, true);
     EXPECT_EQ(forced.status, 0) << forced.output;
-    EXPECT_FALSE(alive(server.pid()));
+    EXPECT_FALSE(test::isRunning(server.pid()));
 }
 
 TEST(StopCommand, APortWithoutAServerIsAnError) {
