@@ -12,6 +12,7 @@
 #include "core/servers/PortScanner.hpp"
 #include "support/ProcStat.hpp"
 #include "support/TempDir.hpp"
+#include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {
@@ -72,6 +73,8 @@ TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
         ProcessControl control;
         ASSERT_TRUE(control.carryOut(StopActions::ForceSignalProcess{server.pid()}));
         ASSERT_TRUE(test::waitUntilGone(server.pid(), 30s));
+        // The restart goes through a login shell, whose start-up files write where they like.
+        test::TempHome home;
         ASSERT_TRUE(control.restart(*found));
         for (auto deadline = std::chrono::steady_clock::now() + 30s;
              restarted < 0 && std::chrono::steady_clock::now() < deadline;) {
