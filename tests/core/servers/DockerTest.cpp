@@ -142,7 +142,7 @@ TEST_F(FakeDocker, AHungCommandIsStoppedAndTheNextTryWaitsEightSeconds) {
         "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
         "esac\n");
     install();
-    auto docker = cache(300ms);
+    auto docker = cache(2000ms);  // far above what the scripted commands need, on any machine
     docker.refreshIfStale(true);
     docker.waitForRefresh();
     ASSERT_EQ(docker.current().ports.size(), 1u);

@@ -15,6 +15,7 @@ std::string http(int status) {
     return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
 }
 
+// Limits are generous where an answer comes, so that only silence waits them out.
 TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
     Listener ok(Listener::Mode::answer, http(404)), failing(Listener::Mode::answer, http(503));
     Listener silent(Listener::Mode::silent), hangUp(Listener::Mode::hangUp);
@@ -26,19 +27,19 @@ TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
         return gone.port();
     }();
 
-    auto found = PortProber::probe(ok.port(), 2.0);
+    auto found = PortProber::probe(ok.port(), 5.0);
     ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(found));
     EXPECT_EQ(std::get<HTTPProbe::Http>(found).status, 404);
     EXPECT_GE(std::get<HTTPProbe::Http>(found).latencyMS, 1) << "latency is never 0";
     EXPECT_TRUE(HTTPProbe::isHealthy(found));
-    auto broken = PortProber::probe(failing.port(), 2.0);
+    auto broken = PortProber::probe(failing.port(), 5.0);
     EXPECT_EQ(std::get<HTTPProbe::Http>(broken).status, 503);
     EXPECT_FALSE(HTTPProbe::isHealthy(broken));
 
     EXPECT_EQ(PortProber::probe(closedPort, 1.0), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
     EXPECT_EQ(PortProber::probe(silent.port(), 0.3), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
-    EXPECT_EQ(PortProber::probe(hangUp.port(), 1.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
-    EXPECT_EQ(PortProber::probe(database.port(), 1.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
+    EXPECT_EQ(PortProber::probe(hangUp.port(), 5.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
+    EXPECT_EQ(PortProber::probe(database.port(), 5.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
     EXPECT_FALSE(HTTPProbe::isHealthy(HTTPProbe::NotHTTP{}));
     EXPECT_EQ(HTTPProbe::label(HTTPProbe::NotHTTP{}), std::nullopt);
     EXPECT_EQ(HTTPProbe::label(HTTPProbe::Http{200, 12}), "200 \u00B7 12ms");
@@ -51,7 +52,7 @@ TEST(PortProber, IgnoresProxiesFromTheEnvironment) {
     std::string address = "http://127.0.0.1:" + std::to_string(proxy.port());
     for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
         setenv(name, address.c_str(), 1);
-    auto outcome = PortProber::probe(ok.port(), 1.0);
+    auto outcome = PortProber::probe(ok.port(), 5.0);
     for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
     ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(outcome));
     EXPECT_EQ(std::get<HTTPProbe::Http>(outcome).status, 200);
