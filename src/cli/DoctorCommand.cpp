@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/analysis/AppExplainer.hpp"
+#include "core/analysis/DoctorReport.hpp"
 #include "core/analysis/VitalsRecorder.hpp"
 #include "core/machine/SystemMonitor.hpp"
 #include "core/platform/SystemSensors.hpp"
@@ -108,39 +109,23 @@ int runDoctor(const DoctorOptions& options, std::ostream& out) {
     ProcessSampler sampler;
     SystemMonitor monitor;
     VitalsRecorder recorder;
-    HeatReport heat;
-    std::vector<Finding> findings;
+    DoctorReport report;
     for (int i = 0; i < options.samples; ++i) {
         if (i > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.interval));
         auto snapshot = sampler.sample();
         auto vitals = monitor.sample(snapshot);
         auto servers = PortScanner::scan(snapshot);
         const Date now = snapshot.at;
-        auto memory = SystemStats::memory();
-        auto apps = recorder.record(vitals, memory, servers, now);
+        auto apps = recorder.record(vitals, SystemStats::memory(), servers, now);
         if (i == 0) continue;  // the first sample has no rates yet
-        double cpu = recorder.mean("cpu", VitalsRecorder::averageWindow, now);
-        double gpu = recorder.mean("gpu", VitalsRecorder::averageWindow, now);
-        auto power = vitals.power.value_or(PowerTelemetry{});
-        heat = HeatReport::diagnose(
-            {vitals.thermal, vitals.chipCelsius, power.systemWatts, power.chargingWatts, cpu, gpu, apps});
-        DiagnosisInputs inputs;
-        inputs.pressure = MemoryPressures::current();
-        inputs.swapOutPerSecond = recorder.mean("swap", 60, now);
-        inputs.heat = heat;
-        inputs.systemCPU = cpu;
-        inputs.gpu = gpu;
-        inputs.disk = vitals.disk;
-        inputs.onBattery = vitals.battery && !vitals.battery->onPower;
-        inputs.systemWatts = power.systemWatts;
-        inputs.apps = apps;
-        findings = Diagnosis::evaluate(inputs);
+        report = DoctorReport::assemble(
+            recorder, {std::move(vitals), std::move(apps), MemoryPressures::current()}, now);
     }
     if (options.json) {
-        printJson(out, toJson(heat, findings));
+        printJson(out, toJson(report.heat(), report.findings));
         return 0;
     }
-    out << renderDoctor(heat, findings, Terminal::of(stdout));
+    out << renderDoctor(report.heat(), report.findings, Terminal::of(stdout));
     return 0;
 }
 

@@ -10,9 +10,9 @@
 #include "cli/Cli.hpp"
 #include "cli/ListCommand.hpp"
 #include "core/servers/Probe.hpp"
-#include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "support/TempDir.hpp"
+#include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {
@@ -36,7 +36,8 @@ std::vector<json> listed(const std::vector<int>& pids, std::vector<std::string> 
 }
 
 TEST(ListCommand, ShowsAPythonServerStartedInTheHome) {
-    test::TempDir project(Paths::homeDirectory());
+    test::TempHome home;
+    test::TempDir project(home.path());
     test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"},
                              project.path().string());
     // "Serving HTTP on 127.0.0.1 port 41234 (http://127.0.0.1:41234/) ..."
@@ -89,7 +90,8 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
 }
 
 TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
-    test::TempDir project(Paths::homeDirectory());
+    test::TempHome home;
+    test::TempDir project(home.path());
     // One process bound to one port twice; a tree of three; a socket shared with a forked worker.
     test::TestProcess dual(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
     test::TestProcess tree(test::listener({"--children", "2", "--title", "a b $(x)"}),
@@ -117,7 +119,7 @@ TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
 }
 
 TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
-    test::TempDir home(Paths::homeDirectory());
+    test::TempHome home;
     auto repo = home.path() / "shop";
     std::filesystem::create_directories(repo);
     std::string git = "cd '" + repo.string() + "' && git -c user.name=t -c user.email=t@t.invalid ";

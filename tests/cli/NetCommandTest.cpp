@@ -19,8 +19,8 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
 }  // namespace
 }  // namespace tarvik::cli
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "core/support/Spawn.hpp"
 #include "support/TestProcess.hpp"
@@ -28,24 +28,28 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
 namespace tarvik {
 namespace {
 
-TEST(NetCommand, ReportsBothEndsOfALoopbackTransfer) {
+// The stream runs before, through and after the command's second, however late the command gets
+// to it, so both ends must show the bytes of that second.
+TEST(NetCommand, ReportsBothEndsOfALoopbackStream) {
     const std::string script = std::string(TARVIK_FIXTURES) + "/servers/traffic.py";
     test::TestProcess receiver({"/usr/bin/python3", script, "receive"});
     int port = receiver.numbers().at(0);
-    Spawn::Result result;
-    std::thread watch([&] { result = Spawn::run(TARVIK_BINARY, {"net", "--json"}); });
-    // The bytes go out half a second into the command's one-second watch.
-    test::TestProcess sender({"/usr/bin/python3", script, "send", std::to_string(port), "0.5"});
-    watch.join();
+    test::TestProcess sender({"/usr/bin/python3", script, "send", std::to_string(port)});
+    ASSERT_EQ(sender.firstLine(), "sending");
+    auto result = Spawn::run(TARVIK_BINARY, {"net", "--json"});
     ASSERT_EQ(result.status, 0);
     std::uint64_t in = 0, out = 0;
     for (const auto& row : nlohmann::json::parse(result.output)) {
         if (row["pid"] == receiver.pid()) in = row["bytesIn"];
         if (row["pid"] == sender.pid()) out = row["bytesOut"];
     }
-    const double sent = 4 * 1024 * 1024;
-    EXPECT_NEAR(static_cast<double>(in), sent, sent / 10) << result.output;
-    EXPECT_NEAR(static_cast<double>(out), sent, sent / 10) << result.output;
+    EXPECT_GT(in, 0u) << result.output;
+    EXPECT_GT(out, 0u) << result.output;
+    // What one end sent in the second the other received, but for the bytes in flight when the
+    // counters were read.
+    const double larger = static_cast<double>(std::max(in, out));
+    EXPECT_NEAR(static_cast<double>(in), static_cast<double>(out), std::max(larger / 4, 256.0 * 1024))
+        << result.output;
 }
 
 }  // namespace

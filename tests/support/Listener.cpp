@@ -10,7 +10,8 @@
 
 namespace tarvik::test {
 
-Listener::Listener(Mode mode, std::string reply) : m_mode(mode), m_reply(std::move(reply)) {
+Listener::Listener(Mode mode, std::string reply, std::size_t together)
+    : m_mode(mode), m_reply(std::move(reply)), m_together(together) {
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -52,6 +53,16 @@ void Listener::serve() {
                 break;
             case Mode::silent:
                 open.push_back(connection);
+                break;
+            case Mode::answerTogether:
+                open.push_back(connection);
+                if (open.size() < m_together) break;
+                for (int held : open) {
+                    (void)!recv(held, request, sizeof request, 0);
+                    (void)!send(held, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
+                    close(held);
+                }
+                open.clear();
                 break;
         }
     }

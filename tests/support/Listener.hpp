@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <thread>
 
@@ -15,9 +16,12 @@ public:
         silent,  // accept and never answer
         hangUp,  // close at once
         banner,  // send `reply` first and then nothing, as a database does
+        // hold every connection until `together` are open at once, then read each request, send
+        // `reply` and close
+        answerTogether,
     };
 
-    explicit Listener(Mode mode = Mode::silent, std::string reply = {});
+    explicit Listener(Mode mode = Mode::silent, std::string reply = {}, std::size_t together = 1);
     ~Listener();
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
@@ -29,6 +33,7 @@ private:
 
     Mode m_mode;
     std::string m_reply;
+    std::size_t m_together;
     int m_fd = -1;
     int m_port = 0;
     std::atomic<bool> m_done{false};

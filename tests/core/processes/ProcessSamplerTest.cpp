@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "core/platform/linux/ProcFs.hpp"
 #include "core/support/Text.hpp"
 #include "support/FakeProc.hpp"
+#include "support/ProcStat.hpp"
 #include "support/TestProcess.hpp"
 
 extern char** environ;
@@ -44,8 +44,8 @@ class ProcessSamplerTree : public ::testing::Test {
 protected:
     test::FakeProc proc;
     test::TempDir applications;
-    const std::uint64_t hz = static_cast<std::uint64_t>(ProcRoot::clockTicksPerSecond());
-    const std::uint64_t page = static_cast<std::uint64_t>(ProcRoot::pageSize());
+    const std::uint64_t hz = test::clockTicksPerSecond();
+    const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     const Date t0 = Date{} + std::chrono::hours(24 * 365 * 50);
 
     ProcessSampler sampler() {
@@ -211,31 +211,48 @@ TEST(ProcessSamplerLive, CountsTheSharedMemoryAProcessMapped) {
     auto snapshot = ProcessSampler().sample();
     const auto* record = find(snapshot, holder.pid());
     ASSERT_NE(record, nullptr);
-    auto status = ProcRoot().read(holder.pid(), "status");
-    ASSERT_TRUE(status);
-    auto truth = ProcFs::parseStatusMemory(*status);
-    ASSERT_TRUE(truth);
-    EXPECT_GE(truth->shmem, 64u << 20) << *status;
+    auto anonymous = test::statusKilobytes(holder.pid(), "RssAnon");
+    auto shmem = test::statusKilobytes(holder.pid(), "RssShmem");
+    ASSERT_TRUE(anonymous && shmem);
+    EXPECT_GE(*shmem * 1024, 64u << 20);
     EXPECT_GE(record->memoryBytes, 64u << 20);
-    EXPECT_EQ(record->memoryBytes, truth->anonymous + truth->shmem)
-        << "the process sits idle, so both reads agree";
+    EXPECT_EQ(record->memoryBytes, (*anonymous + *shmem) * 1024) << "the process sits idle, so both reads agree";
 }
 
-// Idle single-threaded processes are not read again; a busy one must still show its CPU.
+// Idle single-threaded processes are not read again; a busy one must still show its CPU. The busy
+// one's rate is held against the kernel's count of its CPU time, read by the test just before and
+// just after each sample, so it holds however little of the machine the process gets.
 TEST(ProcessSamplerLive, ABusyProcessShowsItsCpuAndAnIdleOneNone) {
     test::TestProcess busy({"/bin/sh", "-c", "echo ready; while :; do :; done"});
     test::TestProcess idle({"/bin/sh", "-c", "echo ready; exec sleep 30"});
-    busy.firstLine();
-    idle.firstLine();
+    ASSERT_EQ(busy.firstLine(), "ready");
+    ASSERT_EQ(idle.firstLine(), "ready");
+    auto ticks = [&] { return test::procStat(busy.pid()).value().cpuTicks; };
     ProcessSampler sampler;
     (void)sampler.sample();
     std::this_thread::sleep_for(300ms);
-    (void)sampler.sample();
-    std::this_thread::sleep_for(300ms);
-    auto snapshot = sampler.sample();
-    EXPECT_GT(find(snapshot, busy.pid())->cpuPercent, 50.0);
-    EXPECT_EQ(find(snapshot, idle.pid())->cpuPercent, 0.0);
-    EXPECT_EQ(find(snapshot, idle.pid())->name(), "sleep");
+    const auto beforeSecond = ticks();
+    auto second = sampler.sample();
+    const auto afterSecond = ticks();
+    // A tenth of a second of CPU between the two samples, however long the machine takes to give it.
+    const auto tenth = test::clockTicksPerSecond() / 10;
+    ASSERT_TRUE(test::waitForCpuTicks(busy.pid(), afterSecond + tenth, 60s));
+    const auto beforeThird = ticks();
+    auto third = sampler.sample();
+    const auto afterThird = ticks();
+
+    const double seconds = std::chrono::duration<double>(third.at - second.at).count();
+    const double percentPerTick = 100.0 / static_cast<double>(test::clockTicksPerSecond()) / seconds;
+    const double least = static_cast<double>(beforeThird - afterSecond) * percentPerTick;
+    const double most = static_cast<double>(afterThird - beforeSecond) * percentPerTick;
+    const auto *busyRecord = find(third, busy.pid()), *idleRecord = find(third, idle.pid());
+    ASSERT_NE(busyRecord, nullptr);
+    ASSERT_NE(idleRecord, nullptr);
+    const double rounding = 0.05 + 1e-9;  // the rate has one decimal
+    EXPECT_GE(busyRecord->cpuPercent, least - rounding);
+    EXPECT_LE(busyRecord->cpuPercent, most + rounding);
+    EXPECT_EQ(idleRecord->cpuPercent, 0.0);
+    EXPECT_EQ(idleRecord->name(), "sleep");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "core/servers/PortScanner.hpp"
-#include "core/support/Paths.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik {
@@ -78,10 +77,10 @@ TEST(GitCache, RemembersAFolderForThirtySecondsAndOnlyInTheUserArea) {
     EXPECT_EQ(runs, 4) << "folders outside the user area are never resolved";
 }
 
-// Real repositories made by the test under the home folder.
+// Real repositories made by the test under a home folder of its own.
 class GitRepositories : public ::testing::Test {
 protected:
-    test::TempDir home{Paths::homeDirectory()};
+    test::TempDir home;
 
     void git(const std::filesystem::path& where, const std::string& command) {
         std::string line = "cd '" + where.string() + "' && git -c user.name=t -c user.email=t@t.invalid " +
@@ -89,7 +88,7 @@ protected:
         ASSERT_EQ(std::system(line.c_str()), 0) << command;
     }
     ProjectAndBranch resolve(const std::filesystem::path& cwd) {
-        GitCache cache;  // a fresh cache: nothing remembered from other tests
+        GitCache cache({{}, {}, home.path().string()});  // fresh: nothing remembered from other tests
         return cache.project(cwd.string());
     }
 };
@@ -111,9 +110,8 @@ TEST_F(GitRepositories, ResolveProjectsAndBranchesAsGitSeesThem) {
     EXPECT_EQ(resolve(home.path() / "shop-detached"), (ProjectAndBranch{"shop", nullopt}));
     EXPECT_EQ(resolve(home.path() / "tools.git"), (ProjectAndBranch{"tools", nullopt}));
     EXPECT_EQ(resolve(home.path() / "notes/drafts"), (ProjectAndBranch{"drafts", nullopt}));
-    test::TempDir hidden(Paths::homeDirectory(), ".tarvik-test-");
-    std::filesystem::create_directories(hidden.path() / "thing");
-    EXPECT_EQ(resolve(hidden.path() / "thing"), ProjectAndBranch{});
+    std::filesystem::create_directories(home.path() / ".hidden/thing");
+    EXPECT_EQ(resolve(home.path() / ".hidden/thing"), ProjectAndBranch{});
 }
 
 }  // namespace

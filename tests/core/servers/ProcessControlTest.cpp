@@ -7,32 +7,18 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
-#include "core/platform/linux/ProcFs.hpp"
 #include "core/servers/PortScanner.hpp"
+#include "support/ProcStat.hpp"
 #include "support/TempDir.hpp"
+#include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Running, and not a zombie waiting for its parent.
-bool alive(pid_t pid) {
-    auto stat = ProcRoot().stat(pid);
-    return stat && stat->state != 'Z' && stat->state != 'X';
-}
-
-bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
-    for (auto waited = 0ms; waited < limit; waited += 50ms) {
-        if (!alive(pid)) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return !alive(pid);
-}
 
 TEST(ProcessControl, NeverSignalsPidOneOrItself) {
     std::vector<std::int32_t> signalled;
@@ -52,7 +38,8 @@ TEST(ProcessControl, AnOrphanedChildIsSignalledAfterItsParent) {
     ProcessControl control;
     ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
     control.waitIdle();
-    EXPECT_TRUE(waitUntilGone(child, 2s)) << "the sleep child re-parented to pid 1 must be stopped too";
+    EXPECT_TRUE(test::waitUntilGone(child, 30s))
+        << "the sleep child re-parented to pid 1 must be stopped too";
 }
 
 TEST(ProcessControl, AChildUnderAnUnrelatedParentIsLeftAlone) {
@@ -63,18 +50,11 @@ TEST(ProcessControl, AChildUnderAnUnrelatedParentIsLeftAlone) {
     ProcessControl control;
     ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
     control.waitIdle();
-    bool survived = alive(child);
+    bool survived = test::isRunning(child);
     kill(child, SIGKILL);  // ours: started by the server this test started
     waitpid(child, nullptr, 0);
     prctl(PR_SET_CHILD_SUBREAPER, 0);
     EXPECT_TRUE(survived);
-}
-
-// The argv of a process, as the kernel holds it.
-std::vector<std::string> argv(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
-    std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    return ProcFs::arguments(raw);
 }
 
 TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
@@ -95,12 +75,15 @@ TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
         ASSERT_NE(found, servers.end());
         ProcessControl control;
         ASSERT_TRUE(control.carryOut(StopActions::ForceSignalProcess{server.pid()}));
-        ASSERT_TRUE(waitUntilGone(server.pid(), 2s));
+        ASSERT_TRUE(test::waitUntilGone(server.pid(), 30s));
+        // The restart goes through a login shell, whose start-up files write where they like.
+        test::TempHome home;
         ASSERT_TRUE(control.restart(*found));
-        for (int tries = 0; tries < 100 && restarted < 0; ++tries) {
-            for (auto pid : ProcRoot().pids())
-                if (pid != server.pid() && argv(pid) == original) restarted = pid;
-            std::this_thread::sleep_for(50ms);
+        for (auto deadline = std::chrono::steady_clock::now() + 30s;
+             restarted < 0 && std::chrono::steady_clock::now() < deadline;) {
+            for (auto pid : test::allPids())
+                if (pid != server.pid() && test::arguments(pid) == original) restarted = pid;
+            if (restarted < 0) std::this_thread::sleep_for(50ms);
         }
     }
     ASSERT_GT(restarted, 0) << "no process with the original argv appeared";

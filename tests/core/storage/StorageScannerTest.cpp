@@ -1,7 +1,10 @@
 #include "core/storage/StorageScanner.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "core/support/Paths.hpp"
@@ -160,13 +163,39 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesAndLinks) {
     EXPECT_EQ(largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0}), std::vector<StorageItem>{});
 }
 
+// Sets aside, for the calling thread and as long as it lives, the capabilities that let root open
+// any folder, so that file modes bind root as they bind every other user.
+class WithoutFolderOverride {
+public:
+    WithoutFolderOverride() {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0) return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        for (unsigned capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+            reduced[capability / 32].effective &= ~(1u << (capability % 32));
+        m_changed = syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutFolderOverride() {
+        if (m_changed) syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutFolderOverride(const WithoutFolderOverride&) = delete;
+    WithoutFolderOverride& operator=(const WithoutFolderOverride&) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_changed = false;
+};
+
 TEST(StorageScanner, SkipsAFolderItCannotOpen) {
-    if (geteuid() == 0) GTEST_SKIP() << "root opens every folder";
     test::TempDir home;
     const std::string h = home.path().string();
     home.write("locked/big.bin", std::string(300 * 1024, 'x'));
     home.write("open/big.bin", std::string(300 * 1024, 'x'));
     ASSERT_EQ(chmod((h + "/locked").c_str(), 0), 0);
+    WithoutFolderOverride asAnyUser;
+    int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (probe >= 0) close(probe);
+    ASSERT_LT(probe, 0) << "the locked folder must be closed to this test, root or not";
     EXPECT_EQ(largeFiles(h, 100 * 1024, 15), std::vector<StorageItem>{onDisk(h + "/open/big.bin", h)});
 }
 

@@ -27,13 +27,15 @@ TEST(Spawn, ArgumentsAreNotInterpretedAndOutputIsRepaired) {
     EXPECT_EQ(bytes.output, "ok\xEF\xBF\xBD");
 }
 
+// The limit is far above what the shell needs to start and print, however busy the machine, so
+// only the hang reaches it.
 TEST(SpawnWatchdog, StopsAHungCommandAndKeepsItsOutput) {
-    auto hung = Spawn::run("/bin/sh", {"-c", "echo started; exec sleep 30"}, 300ms);
+    auto hung = Spawn::run("/bin/sh", {"-c", "echo started; exec sleep 30"}, 2000ms);
     EXPECT_TRUE(hung.timedOut);
     EXPECT_EQ(hung.status, -1);
     EXPECT_EQ(hung.output, "started\n");
     // Output closed early but the process lingers: the limit still holds.
-    auto lingering = Spawn::run("/bin/sh", {"-c", "exec >/dev/null; exec sleep 30"}, 300ms);
+    auto lingering = Spawn::run("/bin/sh", {"-c", "exec >/dev/null; exec sleep 30"}, 2000ms);
     EXPECT_TRUE(lingering.timedOut);
     auto quick = Spawn::run("/bin/sh", {"-c", "echo done"}, 5000ms);
     EXPECT_EQ(quick, (Spawn::Result{"done\n", 0, false}));

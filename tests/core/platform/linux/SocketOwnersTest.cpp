@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <algorithm>
 
+#include <algorithm>
+
 #include "core/platform/linux/ProcFs.hpp"
 #include "support/Listener.hpp"
 
@@ -23,6 +25,18 @@ std::vector<int> portsOf(const std::unordered_map<std::int32_t, std::vector<List
     return ports;
 }
 
+// The kernel's table cut down to the listeners of this test: a socket that another process opens
+// meanwhile would be one nobody is known to hold, and would make a walk the test did not ask for.
+std::vector<ListeningSocket> tableOf(const std::vector<const Listener*>& listeners) {
+    auto table = *SocketTable::queryNetlink();
+    std::erase_if(table, [&](const ListeningSocket& socket) {
+        return socket.address != "127.0.0.1" ||
+               std::none_of(listeners.begin(), listeners.end(),
+                            [&](const Listener* listener) { return listener->port() == socket.port; });
+    });
+    return table;
+}
+
 // The test walks only its own processes, so every other process on the machine stays untouched.
 TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     ProcRoot root;
@@ -31,11 +45,11 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     const std::int32_t self = getpid();
     std::vector<LibProc::ProcessRef> processes{{self, getppid()}};
 
-    auto result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    auto result = owners.resolve(root, tableOf({&first}), processes);
     EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
     EXPECT_EQ(owners.lastWalkCount(), 1u);
 
-    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    result = owners.resolve(root, tableOf({&first}), processes);
     EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
     EXPECT_EQ(owners.lastWalkCount(), 0u) << "a known holder is checked, not walked";
 
@@ -46,20 +60,20 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     }
     ASSERT_GT(child, 0);
     processes.push_back({child, self});
-    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    result = owners.resolve(root, tableOf({&first}), processes);
     EXPECT_EQ(portsOf(result, child), std::vector<int>{first.port()});
     EXPECT_EQ(owners.lastWalkCount(), 1u);
 
     // A socket nobody is known to hold yet makes one full walk.
     Listener second;
-    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    result = owners.resolve(root, tableOf({&first, &second}), processes);
     EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
     EXPECT_EQ(owners.lastWalkCount(), 2u);
 
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     processes.pop_back();
-    result = owners.resolve(root, *SocketTable::queryNetlink(), processes);
+    result = owners.resolve(root, tableOf({&first, &second}), processes);
     EXPECT_FALSE(result.contains(child));
     EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
 }

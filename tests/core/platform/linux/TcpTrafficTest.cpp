@@ -75,22 +75,24 @@ TEST(TcpTrafficParse, ReadsCountersSkipsShortInfoAndFailsOnErrorsAndCuts) {
 }
 
 constexpr std::size_t sentBytes = 4 << 20;
+// Every wait of the test and its children ends after this, however little of the machine they get.
+constexpr int patienceSeconds = 30;
 
-// A byte or an end on `fd`, or five seconds: every wait of the children is bounded.
+// A byte or an end on `fd`, or the patience: every wait of the children is bounded.
 void awaitByte(int fd) {
     pollfd poller{fd, POLLIN, 0};
     char byte;
-    if (poll(&poller, 1, 5000) > 0) (void)!::read(fd, &byte, 1);
+    if (poll(&poller, 1, patienceSeconds * 1000) > 0) (void)!::read(fd, &byte, 1);
 }
 
-// A child that runs `body` with socket calls bounded to five seconds and exits when it returns.
+// A child that runs `body` with socket calls bounded by the patience and exits when it returns.
 template <typename Body>
 pid_t child(int hold, Body body) {
     pid_t pid = fork();
     if (pid != 0) return pid;
     close(hold);  // so that the test closing its end releases the child
     body([](int fd) {
-        timeval limit{5, 0};
+        timeval limit{patienceSeconds, 0};
         setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         return fd;
@@ -110,7 +112,8 @@ TEST(TcpTrafficLive, SampleSeesBothEndsOfALoopbackTransfer) {
     static char buffer[65536];  // no allocation in the children: a fork copies other threads' locks
     pid_t server = child(hold[1], [&](auto bounded) {
         pollfd poller{listener, POLLIN, 0};
-        int connection = bounded(poll(&poller, 1, 5000) > 0 ? accept(listener, nullptr, nullptr) : -1);
+        int connection =
+            bounded(poll(&poller, 1, patienceSeconds * 1000) > 0 ? accept(listener, nullptr, nullptr) : -1);
         for (std::size_t total = 0; total < sentBytes;) {
             ssize_t n = recv(connection, buffer, sizeof buffer, 0);
             if (n <= 0) break;

@@ -1,0 +1,26 @@
+#include "core/analysis/DoctorReport.hpp"
+
+namespace tarvik {
+
+DoctorReport DoctorReport::assemble(const VitalsRecorder& recorder, const DoctorSample& latest, Date now) {
+    const SystemVitals& vitals = latest.vitals;
+    const double cpu = recorder.mean("cpu", VitalsRecorder::averageWindow, now);
+    const double gpu = recorder.mean("gpu", VitalsRecorder::averageWindow, now);
+    const auto power = vitals.power.value_or(PowerTelemetry{});
+    DoctorReport report;
+    DiagnosisInputs& inputs = report.inputs;
+    inputs.heat = HeatReport::diagnose(
+        {vitals.thermal, vitals.chipCelsius, power.systemWatts, power.chargingWatts, cpu, gpu, latest.apps});
+    inputs.pressure = latest.pressure;
+    inputs.swapOutPerSecond = recorder.mean("swap", swapWindow, now);
+    inputs.systemCPU = cpu;
+    inputs.gpu = gpu;
+    inputs.disk = vitals.disk;
+    inputs.onBattery = vitals.battery && !vitals.battery->onPower;
+    inputs.systemWatts = power.systemWatts;
+    inputs.apps = latest.apps;
+    report.findings = Diagnosis::evaluate(inputs);
+    return report;
+}
+
+}  // namespace tarvik

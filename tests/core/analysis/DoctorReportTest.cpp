@@ -1,0 +1,183 @@
+#include "core/analysis/DoctorReport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double MiB = 1024 * 1024;
+
+AppUsage app(std::string name, double cpu) {
+    AppUsage usage;
+    usage.name = std::move(name);
+    usage.cpuPercent = cpu;
+    usage.memoryBytes = 1 << 20;
+    return usage;
+}
+
+// A sample of a calm machine: every reading present, nothing close to a finding.
+SystemVitals calm(double busy = 0.1) {
+    SystemVitals vitals;
+    vitals.cpu = CPULoad{busy, busy, 0};
+    vitals.gpu = 5;
+    vitals.disk = DiskSpace{50, 100};
+    vitals.swapOutPerSecond = 0;
+    return vitals;
+}
+
+// Scripted samples recorded as the doctor records the machine's, at seconds the test picks.
+struct Recording {
+    VitalsRecorder recorder;
+    DoctorSample latest;
+    Date now{};
+
+    void record(int seconds, SystemVitals vitals, MemoryPressure pressure = MemoryPressure::normal) {
+        now = Date{} + 1000h + std::chrono::seconds(seconds);
+        auto apps = recorder.record(vitals, MemoryUsage{1u << 30, 8u << 30}, {}, now);
+        latest = {std::move(vitals), std::move(apps), pressure};
+    }
+    [[nodiscard]] DoctorReport report() const { return DoctorReport::assemble(recorder, latest, now); }
+};
+
+std::vector<std::string> kinds(const std::vector<Finding>& findings) {
+    std::vector<std::string> result;
+    for (const auto& f : findings)
+        result.push_back(std::string(f.id()) + "/" + std::string(Finding::rawValue(f.severity)));
+    return result;
+}
+
+TEST(DoctorReport, NamesTheAppThatKeepsTheCoresBusyByItsAverage) {
+    Recording recording;
+    SystemVitals first;  // the first sample has no rates yet
+    first.apps = {app("perl", 0), app("sh", 0)};
+    recording.record(0, first);
+    for (int second = 1; second <= 4; ++second) {
+        auto busy = calm(1.0);
+        busy.apps = {app("perl", 390), app("sh", 4)};
+        recording.record(second, busy);
+    }
+    auto report = recording.report();
+    EXPECT_EQ(report.heat().level, HeatLevel::workingHard);
+    ASSERT_EQ(report.heat().causes.size(), 1u);
+    auto culprit = report.heat().culprit();
+    ASSERT_TRUE(culprit);
+    EXPECT_EQ(culprit->name, "perl");
+    EXPECT_DOUBLE_EQ(culprit->cpuPercent, 4 * 390.0 / 5) << "averaged over every sample, the first too";
+    EXPECT_EQ(kinds(report.findings), std::vector<std::string>{"cpu/warning"});
+    ASSERT_TRUE(report.findings[0].app);
+    EXPECT_EQ(report.findings[0].app->name, "perl");
+    EXPECT_DOUBLE_EQ(report.inputs.systemCPU, 100);
+}
+
+TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
+    struct Step {
+        int seconds;
+        std::function<void(SystemVitals&)> change;
+    };
+    const auto nothing = [](SystemVitals&) {};
+    const auto busy = [](double fraction) {
+        return [=](SystemVitals& v) { v.cpu = CPULoad{fraction, fraction, 0}; };
+    };
+    const auto swapping = [](double bytes) { return [=](SystemVitals& v) { v.swapOutPerSecond = bytes; }; };
+    struct Case {
+        const char* label;
+        std::vector<Step> steps;
+        MemoryPressure pressure;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"calm", {{0, nothing}, {1, nothing}}, MemoryPressure::normal, {"allClear/calm"}},
+        // 75 and 65 make 70 within ten minutes; the newest alone, or with the sample before the
+        // window, stays under it.
+        {"cpu over ten minutes",
+         {{0, busy(0)}, {601, busy(0.75)}, {660, busy(0.65)}},
+         MemoryPressure::normal,
+         {"cpu/notice"}},
+        {"gpu over ten minutes",
+         {{0, [](auto& v) { v.gpu = 0; }},
+          {601, [](auto& v) { v.gpu = 70; }},
+          {660, [](auto& v) { v.gpu = 50; }}},
+         MemoryPressure::normal,
+         {"gpu/notice"}},
+        {"swap over the last minute",
+         {{601, swapping(20 * MiB)}, {660, swapping(0)}},
+         MemoryPressure::normal,
+         {"memory/warning"}},
+        {"swap older than a minute",
+         {{100, swapping(100 * MiB)}, {601, swapping(0)}, {660, swapping(0)}},
+         MemoryPressure::normal,
+         {"allClear/calm"}},
+        {"pressure of the newest sample",
+         {{0, nothing}, {1, nothing}},
+         MemoryPressure::critical,
+         {"memory/critical"}},
+        {"heat of the newest sample",
+         {{0, [](auto& v) { v.thermal = ThermalLevel::critical; }},
+          {1, [](auto& v) { v.thermal = ThermalLevel::fair; }}},
+         MemoryPressure::normal,
+         {"heat/warning"}},
+        {"disk of the newest sample",
+         {{0, nothing},
+          {1,
+           [](auto& v) {
+               v.disk = DiskSpace{5, 100};
+           }}},
+         MemoryPressure::normal,
+         {"disk/notice"}},
+        {"on battery at 30 W",
+         {{0, nothing},
+          {1,
+           [](auto& v) {
+               v.battery = BatteryStatus{.percent = 50};
+               v.power = PowerTelemetry{30.0, {}, {}};
+           }}},
+         MemoryPressure::normal,
+         {"battery/warning"}},
+        {"on the adapter at 30 W",
+         {{0, nothing},
+          {1,
+           [](auto& v) {
+               v.battery = BatteryStatus{.percent = 50, .onPower = true};
+               v.power = PowerTelemetry{30.0, {}, {}};
+           }}},
+         MemoryPressure::normal,
+         {"allClear/calm"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Recording recording;
+        for (const auto& step : c.steps) {
+            auto vitals = calm();
+            step.change(vitals);
+            recording.record(step.seconds, vitals, c.pressure);
+        }
+        EXPECT_EQ(kinds(recording.report().findings), c.expected);
+    }
+}
+
+TEST(DoctorReport, HeatCarriesTheNewestReadingsAndFastCharging) {
+    Recording recording;
+    recording.record(0, calm());
+    auto warm = calm();
+    warm.thermal = ThermalLevel::fair;
+    warm.chipCelsius = 81.0;
+    warm.power = PowerTelemetry{20.0, 65.0, 45.0};
+    warm.apps = {app("builder", 60)};  // 30 over the two samples: enough once warm
+    recording.record(10, warm);
+    auto report = recording.report();
+    auto builder = recording.latest.apps.at(0);
+    EXPECT_EQ(
+        report.heat(),
+        (HeatReport{
+            HeatLevel::warm, 81.0, 20.0, 45.0, {HeatCauses::Charging{45.0}, HeatCauses::App{builder}}}));
+    EXPECT_EQ(report.inputs.apps, recording.latest.apps);
+    EXPECT_EQ(kinds(report.findings), std::vector<std::string>{"heat/warning"});
+    EXPECT_EQ(report.findings[0].detail, "The chip is at 81 °C. Fast charging (45 W) is the main cause.");
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The kernel's own account of processes, read by the tests straight from /proc rather than through
+// the code under test, so that an assertion can be held against it.
+namespace tarvik::test {
+
+struct ProcStat {
+    char state = '?';
+    pid_t processGroup = 0;
+    std::uint64_t cpuTicks = 0;  // user and system time, in clock ticks
+};
+
+// /proc/PID/stat; nullopt when the process is gone.
+[[nodiscard]] std::optional<ProcStat> procStat(pid_t pid);
+// The process exists and is neither a zombie nor dead.
+[[nodiscard]] bool isRunning(pid_t pid);
+// Polls every 20 ms, at most `limit`, until the process no longer runs; true when it stopped.
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit);
+// Polls every 20 ms, at most `limit`, until the process has used `ticks` of CPU time; true when it
+// did. A busy process gets there on any machine; only the wait grows with the load.
+bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::milliseconds limit);
+// Every pid in /proc.
+[[nodiscard]] std::vector<pid_t> allPids();
+// The argv of a process as the kernel holds it; empty when it is gone.
+[[nodiscard]] std::vector<std::string> arguments(pid_t pid);
+// A "Key:  N kB" line of /proc/PID/status, in kB; nullopt when the process or the line is missing.
+[[nodiscard]] std::optional<std::uint64_t> statusKilobytes(pid_t pid, const std::string& key);
+// The clock ticks per second that /proc counts CPU time in.
+[[nodiscard]] std::uint64_t clockTicksPerSecond();
+
+}  // namespace tarvik::test
