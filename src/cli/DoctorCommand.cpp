@@ -30,13 +30,15 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
     auto bold = [&](const std::string& text) {
         return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
     };
-    std::string out = bold(headline(heat.level)) + " (" + std::string(name(heat.level)) + ")";
+    std::string out = bold(headline(heat.level));
     std::vector<std::string> readings;
     if (heat.chipCelsius) readings.push_back(fmt::format("chip {:.0f} °C", *heat.chipCelsius));
     if (heat.systemWatts) readings.push_back(fmt::format("{:.1f} W", *heat.systemWatts));
     for (std::size_t i = 0; i < readings.size(); ++i) out += (i ? ", " : ": ") + readings[i];
     out += "\n";
-    if (heat.level == HeatLevel::cool && heat.causes.empty()) out += "  " + normalTemperatureNote() + "\n";
+    // Without a temperature sensor nothing is known about the temperature.
+    if (heat.level == HeatLevel::cool && heat.causes.empty() && heat.chipCelsius)
+        out += "  " + normalTemperatureNote() + "\n";
     for (const auto& cause : heat.causes) {
         if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
             auto explanation = AppExplainer::explain(app->usage);
@@ -58,7 +60,9 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
     return out;
 }
 
-Json toJson(const HeatReport& heat, const std::vector<Finding>& findings) {
+Json toJson(const DoctorReport& report) {
+    const HeatReport& heat = report.heat();
+    const std::vector<Finding>& findings = report.findings;
     Json causes = Json::array();
     for (const auto& cause : heat.causes) {
         if (const auto* app = std::get_if<HeatCauses::App>(&cause)) {
@@ -75,6 +79,16 @@ Json toJson(const HeatReport& heat, const std::vector<Finding>& findings) {
             causes.push_back({{"kind", "charging"}, {"watts", charging.watts}, {"title", charging.title()}});
         }
     }
+    // The apps as averaged over the samples, busiest first.
+    std::vector<const AppUsage*> apps;
+    for (const auto& app : report.inputs.apps) apps.push_back(&app);
+    std::stable_sort(apps.begin(), apps.end(),
+                     [](auto* a, auto* b) { return a->cpuPercent > b->cpuPercent; });
+    Json busiest = Json::array();
+    for (std::size_t i = 0; i < std::min<std::size_t>(apps.size(), 5); ++i)
+        busiest.push_back({{"app", apps[i]->name},
+                           {"cpuPercent", apps[i]->cpuPercent},
+                           {"memoryBytes", apps[i]->memoryBytes}});
     Json list = Json::array();
     for (const auto& finding : findings)
         list.push_back({{"kind", Finding::rawValue(finding.kind)},
@@ -90,6 +104,7 @@ Json toJson(const HeatReport& heat, const std::vector<Finding>& findings) {
                     {"chargingWatts", orNull(heat.chargingWatts)},
                     {"causes", std::move(causes)}};
     json["findings"] = std::move(list);
+    json["apps"] = std::move(busiest);
     return json;
 }
 
@@ -110,19 +125,21 @@ int runDoctor(const DoctorOptions& options, std::ostream& out) {
     SystemMonitor monitor;
     VitalsRecorder recorder;
     DoctorReport report;
+    auto sources = PortScanner::Sources::live();
     for (int i = 0; i < options.samples; ++i) {
         if (i > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.interval));
         auto snapshot = sampler.sample();
         auto vitals = monitor.sample(snapshot);
-        auto servers = PortScanner::scan(snapshot);
+        // The first sample only starts the rates: recorded, its zeros would be averaged in.
+        if (i == 0) continue;
+        auto servers = PortScanner::scan(snapshot, sources);
         const Date now = snapshot.at;
         auto apps = recorder.record(vitals, SystemStats::memory(), servers, now);
-        if (i == 0) continue;  // the first sample has no rates yet
         report = DoctorReport::assemble(
             recorder, {std::move(vitals), std::move(apps), MemoryPressures::current()}, now);
     }
     if (options.json) {
-        printJson(out, toJson(report.heat(), report.findings));
+        printJson(out, toJson(report));
         return 0;
     }
     out << renderDoctor(report.heat(), report.findings, Terminal::of(stdout));

@@ -6,6 +6,7 @@
 
 #include "cli/Terminal.hpp"
 #include "core/analysis/Diagnosis.hpp"
+#include "core/analysis/DoctorReport.hpp"
 #include "core/analysis/HeatReport.hpp"
 
 namespace CLI {
@@ -28,6 +29,6 @@ int runDoctor(const DoctorOptions& options, std::ostream& out);
 
 [[nodiscard]] std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& findings,
                                        const Terminal& terminal);
-[[nodiscard]] nlohmann::ordered_json toJson(const HeatReport& heat, const std::vector<Finding>& findings);
+[[nodiscard]] nlohmann::ordered_json toJson(const DoctorReport& report);
 
 }  // namespace tarvik::cli

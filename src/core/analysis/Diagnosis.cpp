@@ -87,9 +87,12 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         std::string leaderText = topMemory ? topMemory->name + " is using the most, " +
                                                  ByteFormat::short_(topMemory->memoryBytes) + ". "
                                            : "";
-        std::string cause = inputs.swapOutPerSecond >= fastSwap
-                                ? "macOS is moving memory out to disk, which slows everything down."
-                                : "macOS is compressing memory to make room.";
+        std::string cause =
+            inputs.swapOutPerSecond >= fastSwap
+                ? "macOS is moving memory out to disk, which slows everything down."
+                : Words::choose("macOS is compressing memory to make room.",
+                                inputs.compressedBytes > 0 ? "macOS is compressing memory to make room."
+                                                           : "macOS is dropping cached files to make room.");
         findings.push_back({Kind::memory, critical ? Severity::critical : Severity::warning,
                             critical ? "Memory is very low" : "Memory is tight",
                             Words::text(leaderText + cause), topMemory});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,8 @@ struct DiagnosisInputs {
     std::optional<DiskSpace> disk;
     bool onBattery = false;
     std::optional<double> systemWatts;
-    std::vector<AppUsage> apps;  // averaged
+    std::vector<AppUsage> apps;         // averaged
+    std::uint64_t compressedBytes = 0;  // memory held compressed now (zram or zswap on Linux)
     bool operator==(const DiagnosisInputs&) const = default;
 };
 

@@ -19,6 +19,7 @@ DoctorReport DoctorReport::assemble(const VitalsRecorder& recorder, const Doctor
     inputs.onBattery = vitals.battery && !vitals.battery->onPower;
     inputs.systemWatts = power.systemWatts;
     inputs.apps = latest.apps;
+    inputs.compressedBytes = vitals.memory ? vitals.memory->compressed : 0;
     report.findings = Diagnosis::evaluate(inputs);
     return report;
 }

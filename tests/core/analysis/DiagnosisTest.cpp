@@ -104,7 +104,12 @@ TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
     auto findings = Diagnosis::evaluate(inputs);
     ASSERT_EQ(findings.size(), 2u);
     EXPECT_EQ(findings[0].title, "Memory is tight");
-    EXPECT_EQ(findings[0].detail, "node is using the most, 3 GB. Linux is compressing memory to make room.");
+    EXPECT_EQ(findings[0].detail,
+              "node is using the most, 3 GB. Linux is dropping cached files to make room.")
+        << "nothing is compressed without zram or zswap";
+    inputs.compressedBytes = 1 << 20;
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail,
+              "node is using the most, 3 GB. Linux is compressing memory to make room.");
     EXPECT_EQ(findings[1].detail, "91% of the whole computer. node is using the most, 151% of a core.")
         << "the kernel is a symptom, never the top CPU";
     EXPECT_EQ(findings[1].app->name, "node");

@@ -216,7 +216,8 @@ TEST(ProcessSamplerLive, CountsTheSharedMemoryAProcessMapped) {
     ASSERT_TRUE(anonymous && shmem);
     EXPECT_GE(*shmem * 1024, 64u << 20);
     EXPECT_GE(record->memoryBytes, 64u << 20);
-    EXPECT_EQ(record->memoryBytes, (*anonymous + *shmem) * 1024) << "the process sits idle, so both reads agree";
+    EXPECT_EQ(record->memoryBytes, (*anonymous + *shmem) * 1024)
+        << "the process sits idle, so both reads agree";
 }
 
 // Idle single-threaded processes are not read again; a busy one must still show its CPU. The busy
