@@ -70,14 +70,22 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
             status = 1;
             continue;
         }
+        if (server.pid == 0 && server.user) {
+            err << Unicode::visible(Words::filled("tarvik: port {} is held by a process of {} that this user "
+                                                  "cannot see; it is not stopped.",
+                                                  {std::to_string(server.port), *server.user}))
+                << '\n';
+            status = 1;
+            continue;
+        }
         if (!ProcessControl::maySignal(server.pid) && !isContainer(server)) {
             err << "tarvik: process " << server.pid << " is not one Tarvik stops.\n";
             status = 1;
             continue;
         }
         if (!control.carryOut(StopActions::of(server, options.force))) {
-            err << "tarvik: could not stop " << server.kind.name << " (process " << server.pid << ")"
-                << (isContainer(server) ? ": no docker client was found.\n" : ".\n");
+            err << "tarvik: could not stop " << Unicode::visible(server.kind.name) << " (process "
+                << server.pid << ")" << (isContainer(server) ? ": no docker client was found.\n" : ".\n");
             status = 1;
             continue;
         }
