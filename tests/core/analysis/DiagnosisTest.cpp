@@ -49,43 +49,27 @@ TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
         std::function<void(DiagnosisInputs&)> change;
         std::vector<std::string> expected;
     };
+    const auto disk = [](std::uint64_t free, std::uint64_t total) {
+        return [=](DiagnosisInputs& i) { i.disk = DiskSpace{free, total}; };
+    };
     const Case cases[] = {
         {"cpu 69.9", [](auto& i) { i.systemCPU = 69.9; }, {"allClear/calm"}},
         {"cpu 70", [](auto& i) { i.systemCPU = 70; }, {"cpu/notice"}},
         {"cpu 90", [](auto& i) { i.systemCPU = 90; }, {"cpu/warning"}},
         {"gpu 60", [](auto& i) { i.gpu = 60; }, {"gpu/notice"}},
-        {"disk 9.99 %",
-         [](auto& i) {
-             i.disk = DiskSpace{999, 10000};
-         },
-         {"disk/notice"}},
-        {"disk 10 %",
-         [](auto& i) {
-             i.disk = DiskSpace{10, 100};
-         },
-         {"allClear/calm"}},
-        {"disk of no size",
-         [](auto& i) {
-             i.disk = DiskSpace{0, 0};
-         },
-         {"allClear/calm"}},
+        {"disk 9.99 %", disk(999, 10000), {"disk/notice"}},
+        {"disk 10 %", disk(10, 100), {"allClear/calm"}},
+        {"disk of no size", disk(0, 0), {"allClear/calm"}},
         {"battery without watts", [](auto& i) { i.onBattery = true; }, {"allClear/calm"}},
         {"on power at 60 W", [](auto& i) { i.systemWatts = 60; }, {"allClear/calm"}},
         {"swap at 10 MiB/s", [](auto& i) { i.swapOutPerSecond = 10485760; }, {"memory/warning"}},
         {"everything",
          [](auto& i) {
-             i.pressure = MemoryPressure::critical;
-             i.heat.level = HeatLevel::hot;
-             i.systemCPU = 95;
-             i.gpu = 80;
-             i.onBattery = true;
-             i.systemWatts = 30;
-             i.disk = DiskSpace{1, 100};
+             i.pressure = MemoryPressure::critical, i.heat.level = HeatLevel::hot, i.systemCPU = 95;
+             i.gpu = 80, i.onBattery = true, i.systemWatts = 30, i.disk = DiskSpace{1, 100};
          },
          {"memory/critical", "heat/critical", "cpu/warning", "gpu/notice", "battery/warning", "disk/notice"}},
-        {"working hard is not hot",
-         [](auto& i) { i.heat.level = HeatLevel::workingHard; },
-         {"allClear/calm"}},
+        {"working hard, not hot", [](auto& i) { i.heat.level = HeatLevel::workingHard; }, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

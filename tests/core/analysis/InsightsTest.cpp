@@ -97,14 +97,10 @@ TEST(Insights, ReadOnTheOverviewPage) {
         {Insights::Idle{}, nullopt},
     };
     for (const auto& [insight, line] : lines) EXPECT_EQ(Insights::attentionLine(insight), line);
-    for (auto [hours, span] : {std::pair{1.0, "over an hour"},
-                               {1.999, "over an hour"},
-                               {2.0, "2 hours"},
-                               {47.99, "47 hours"},
-                               {48.0, "2 days"},
-                               {71.99, "2 days"},
-                               {72.0, "3 days"}})
-        EXPECT_EQ(Insights::idleSpan(hours * 3600), span) << hours << " h";
+    const std::pair<double, const char*> spans[] = {
+        {1.0, "over an hour"}, {1.999, "over an hour"}, {2.0, "2 hours"}, {47.99, "47 hours"},
+        {48.0, "2 days"},      {71.99, "2 days"},       {72.0, "3 days"}};
+    for (auto [hours, span] : spans) EXPECT_EQ(Insights::idleSpan(hours * 3600), span) << hours << " h";
     EXPECT_EQ(
         Insights::idleBanner({{server(7, 3000), server(7, 3001)}, 1, 1'610'612'736, {3000, 3001}, 7200}),
         (IdleBanner{"Vite idle for 2 hours", "Stopping it frees 1.5 GB and ports 3000 and 3001.",

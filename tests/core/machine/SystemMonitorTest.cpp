@@ -42,10 +42,8 @@ TEST(MemoryRecords, ClampAtZeroAndJudgeLowDisks) {
     EXPECT_TRUE((DiskSpace{9, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{10, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{0, 0}.isLow()));
-    for (auto [level, pressure] : {std::pair{1, MemoryPressure::normal},
-                                   {2, MemoryPressure::warning},
-                                   {4, MemoryPressure::critical},
-                                   {3, MemoryPressure::normal}})
+    using enum MemoryPressure;
+    for (auto [level, pressure] : {std::pair{1, normal}, {2, warning}, {4, critical}, {3, normal}})
         EXPECT_EQ(MemoryPressures::fromLevel(level), pressure);
 }
 

@@ -14,28 +14,16 @@ TEST(AppOwnerTest, ResolvesFamilyThenResponsibleThenOwnPath) {
         std::optional<std::string> responsible;
         AppOwner expected;
     };
-    const std::string xcode = "/Applications/Xcode.app";
-    const std::string finder = "/System/Library/CoreServices/Finder.app";
+    const std::string xcode = "/Applications/Xcode.app", finder = "/System/Library/CoreServices/Finder.app";
+    const std::string finderBinary = finder + "/Contents/MacOS/Finder";
     const std::string terminal = "/System/Applications/Utilities/Terminal.app";
     const Case cases[] = {
-        {"outermost bundle",
-         xcode + "/Contents/Applications/Simulator.app/Contents/MacOS/S",
-         nullopt,
-         {"Xcode", xcode, false}},
-        {"system bundle", finder + "/Contents/MacOS/Finder", nullopt, {"Finder", finder, true}},
-        {"responsible in own bundle",
-         finder + "/Contents/MacOS/Finder",
-         finder + "/Contents/MacOS/Finder",
-         {"Finder", finder, false}},
+        {"outermost bundle", xcode + "/Contents/Applications/S.app/S", nullopt, {"Xcode", xcode, false}},
+        {"system bundle", finderBinary, nullopt, {"Finder", finder, true}},
+        {"responsible in own bundle", finderBinary, finderBinary, {"Finder", finder, false}},
         {"system path", "/usr/local/bin/node", nullopt, {"node", nullopt, true}},
-        {"responsible app",
-         "/usr/local/bin/node",
-         terminal + "/Contents/MacOS/Terminal",
-         {"Terminal", terminal, false}},
-        {"responsible is a bundle",
-         "/opt/worker",
-         "/Applications/T.app",
-         {"T", "/Applications/T.app", false}},
+        {"responsible app", "/usr/local/bin/node", terminal + "/Terminal", {"Terminal", terminal, false}},
+        {"responsible bundle", "/opt/worker", "/Applications/T.app", {"T", "/Applications/T.app", false}},
         {"responsible program", "/opt/worker", "/opt/tools/agent", {"agent", nullopt, false}},
         {"responsible is itself", "/opt/worker", "/opt/worker", {"worker", nullopt, false}},
         {"responsible is system", "/opt/worker", "/sbin/launchd", {"worker", nullopt, false}},

@@ -37,20 +37,17 @@ TEST(ServerDerived, DirectoryExposureAndEnergy) {
         server.cwd = c.cwd;
         EXPECT_EQ(server.displayDirectory("/Users/anna"), c.shown) << c.cwd.value_or("nil");
     }
-    for (auto [address, exposed] : {std::pair{"*", true},
-                                    {"0.0.0.0", true},
-                                    {"::", true},
-                                    {"127.0.0.1", false},
-                                    {"::1", false},
-                                    {"192.168.1.4", false}}) {
+    const std::pair<const char*, bool> addresses[] = {{"*", true},    {"0.0.0.0", true},
+                                                      {"::", true},   {"127.0.0.1", false},
+                                                      {"::1", false}, {"192.168.1.4", false}};
+    for (auto [address, exposed] : addresses) {
         server.address = address;
         EXPECT_EQ(server.isExposedToNetwork(), exposed) << address;
     }
     EXPECT_FALSE(server.energy());
-    for (auto [cpu, energy] : {std::pair{4.99, Energy::low},
-                               {5.0, Energy::medium},
-                               {29.99, Energy::medium},
-                               {30.0, Energy::high}}) {
+    const std::pair<double, Energy> energies[] = {
+        {4.99, Energy::low}, {5.0, Energy::medium}, {29.99, Energy::medium}, {30.0, Energy::high}};
+    for (auto [cpu, energy] : energies) {
         server.cpuPercent = cpu;
         EXPECT_EQ(server.energy(), energy) << cpu;
     }
