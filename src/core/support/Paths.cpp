@@ -46,7 +46,10 @@ const std::string& homeDirectory() {
 
 std::string abbreviatingHome(std::string_view path, std::string_view home) {
     auto rest = insideHome(path, home);
-    return rest ? "~" + std::string(*rest) : std::string(path);
+    if (!rest) return std::string(path);
+    std::string shown = "~";
+    shown += *rest;
+    return shown;
 }
 
 std::string expandingHome(std::string_view path, std::string_view home) {
