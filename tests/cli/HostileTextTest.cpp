@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -7,6 +9,7 @@
 
 #include "core/support/Spawn.hpp"
 #include "support/TempDir.hpp"
+#include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {
@@ -73,6 +76,25 @@ TEST(HostileText, JsonStaysValidAndNoControlCharacterReachesTheTerminal) {
                 << "the hostile listener is listed";
         }
     }
+}
+
+// A large file anyone could have dropped in a shared folder, named to break a terminal and JSON.
+TEST(HostileText, StorageListsAHostileFileNameSafely) {
+    test::TempHome home;
+    std::string name = std::string("movie\x1b]0;owned\x07\n\xff.mkv");
+    std::string path = home / name;
+    int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(fallocate(fd, 0, 0, 520LL << 20), 0) << "the file system cannot allocate blocks";
+    close(fd);
+    auto plain = Spawn::run(TARVIK_BINARY, {"storage"});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(firstControl(plain.output), "");
+    EXPECT_NE(plain.output.find("movie\\e]0;owned\\x07\\n\xef\xbf\xbd.mkv"), std::string::npos)
+        << plain.output;
+    auto json = Spawn::run(TARVIK_BINARY, {"storage", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_FALSE(nlohmann::json::parse(json.output, nullptr, false).is_discarded()) << json.output;
 }
 
 }  // namespace
