@@ -163,6 +163,17 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesAndLinks) {
     EXPECT_EQ(largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0}), std::vector<StorageItem>{});
 }
 
+// A file last opened in the year 3000 (any user can set that) is past what the clock can count.
+TEST(StorageScanner, ClampsALastOpeningBeyondTheClocksRange) {
+    test::TempDir home;
+    home.write("future.bin", std::string(200 * 1024, 'x'));
+    const timespec times[2] = {{32503680000, 0}, {0, UTIME_OMIT}};  // 3000-01-01
+    ASSERT_EQ(utimensat(AT_FDCWD, (home / "future.bin").c_str(), times, 0), 0);
+    auto found = largeFiles(home.path().string(), 100 * 1024, 15);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].lastUsed, std::chrono::system_clock::time_point::max());
+}
+
 // Sets aside, for the calling thread and as long as it lives, the capabilities that let root open
 // any folder, so that file modes bind root as they bind every other user.
 class WithoutFolderOverride {

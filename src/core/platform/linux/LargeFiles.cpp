@@ -14,6 +14,18 @@ namespace tarvik::StorageScanner {
 
 namespace {
 
+// A file time as a date. The clock counts nanoseconds in 64 bits, which run out in 2262 (and
+// before 1677); a file can carry any 64-bit second count, so a later time is clamped to the
+// clock's end and an earlier one to 1970, which leaves room to subtract it from now.
+Date timeOf(const timespec& time) {
+    using namespace std::chrono;
+    constexpr auto limit = duration_cast<seconds>(system_clock::duration::max()).count() - 1;
+    if (time.tv_sec >= limit) return system_clock::time_point::max();
+    if (time.tv_sec <= -limit) return system_clock::time_point{};
+    return system_clock::time_point(
+        duration_cast<system_clock::duration>(seconds(time.tv_sec) + nanoseconds(time.tv_nsec)));
+}
+
 bool isBundleName(std::string_view name) {
     return name.ends_with(".app") || name.ends_with(".photoslibrary");
 }
@@ -62,11 +74,7 @@ std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t m
             } else if (S_ISREG(info.st_mode)) {
                 auto onDisk = static_cast<std::uint64_t>(info.st_blocks) * 512;
                 if (onDisk <= minimum) continue;
-                auto accessed = std::chrono::system_clock::time_point(
-                    std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                        std::chrono::seconds(info.st_atim.tv_sec) +
-                        std::chrono::nanoseconds(info.st_atim.tv_nsec)));
-                items.push_back(largeFileItem(path, onDisk, accessed, home));
+                items.push_back(largeFileItem(path, onDisk, timeOf(info.st_atim), home));
             }
         }
         closedir(directory);
