@@ -13,6 +13,7 @@
 #include "cli/StopCommand.hpp"
 #include "cli/StorageCommand.hpp"
 #include "cli/VitalsCommand.hpp"
+#include "core/support/Unicode.hpp"
 
 namespace tarvik::cli {
 
@@ -65,7 +66,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return 0;
     } catch (const CLI::ParseError& error) {
         // Subcommand help arrives as CallForHelp from the subcommand; anything else is a usage error.
-        err << "tarvik: " << error.what() << " (see tarvik --help)\n";
+        err << "tarvik: " << Unicode::visible(error.what()) << " (see tarvik --help)\n";
         return 2;
     }
 

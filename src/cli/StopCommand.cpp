@@ -3,10 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <optional>
 #include <set>
 #include <thread>
 
 #include "cli/ListCommand.hpp"
+#include "core/platform/LibProc.hpp"
 #include "core/servers/FreedCopy.hpp"
 #include "core/servers/ProcessControl.hpp"
 #include "core/servers/ServerClassifier.hpp"
@@ -24,33 +27,55 @@ bool isContainer(const Server& server) {
     return server.containerName && !server.containerName->empty();
 }
 
-std::vector<Server> matching(const std::vector<Server>& servers, std::int64_t target) {
-    std::vector<Server> found;
-    for (const auto& server : servers)
-        if (server.port == target) found.push_back(server);
-    if (found.empty())
-        for (const auto& server : servers)
-            if (server.pid == target) found.push_back(server);
-    return found;
-}
-
 }  // namespace
 
 CLI::App* addStopCommand(CLI::App& app, StopOptions& options) {
     auto* stop = app.add_subcommand("stop", "Stop the server on a port, or the servers of a process");
+    auto decimal = CLI::Validator(
+        [](const std::string& text) -> std::string {
+            bool digits = !text.empty() && text.size() <= 7 &&
+                          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            return digits ? "" : "takes a port or a process id in decimal, not \"" + text + "\"";
+        },
+        "NUMBER");
     stop->add_option("target", options.target, "A port, or a process id when no server listens on that port")
         ->required()
+        ->check(decimal)
         ->check(CLI::Range(std::int64_t{1}, std::int64_t{4194304}));
+    auto* port = stop->add_flag("--port", options.port, "The number is a port");
+    stop->add_flag("--pid", options.pid, "The number is a process id")->excludes(port);
     stop->add_flag("--force", options.force, "Kill at once instead of asking the process to quit");
     return stop;
 }
 
 int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
+    const std::int64_t number = options.target;
     auto servers = collectServers(0);
-    auto targets = matching(servers, options.target);
+    std::vector<Server> onPort, ofProcess;
+    for (const auto& server : servers) {
+        if (server.port == number) onPort.push_back(server);
+        if (server.pid == number) ofProcess.push_back(server);
+    }
+    const bool running = number <= INT32_MAX && LibProc::parentPid(static_cast<std::int32_t>(number));
+    const bool samePid =
+        std::all_of(onPort.begin(), onPort.end(), [&](const Server& s) { return s.pid == number; });
+    if (!options.port && !options.pid && !onPort.empty() && running && !samePid) {
+        err << "tarvik: " << number << " is both a port with a server and a running process; say stop --port "
+            << number << " or stop --pid " << number << ".\n";
+        return 2;
+    }
+    const bool byPort = options.port || (!options.pid && !onPort.empty());
+    const auto& targets = byPort ? onPort : ofProcess;
     if (targets.empty()) {
-        err << "tarvik: no server listens on port " << options.target << " and none runs as process "
-            << options.target << ".\n";
+        if (options.port)
+            err << "tarvik: no server listens on port " << number << ".\n";
+        else if (running)
+            err << "tarvik: process " << number << " listens on no TCP port; Tarvik stops servers only.\n";
+        else if (options.pid)
+            err << "tarvik: no process " << number << " runs.\n";
+        else
+            err << "tarvik: no server listens on port " << number << " and no process " << number
+                << " runs.\n";
         return 1;
     }
 
@@ -96,28 +121,37 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
     std::this_thread::sleep_for(settleTime);
     control.waitIdle();
     auto after = collectServers(0);
+    std::vector<const Server*> gone;
     for (const auto& server : stopped) {
         bool container = isContainer(server);
         auto still = std::find_if(after.begin(), after.end(), [&](const Server& s) {
             return container ? s.port == server.port : s.pid == server.pid;
         });
-        if (still != after.end()) {
-            out << Unicode::visible(server.kind.name) << " (process " << server.pid << ") is still running. "
-                << (options.force ? "It may be stuck in the kernel or restarted by a supervisor.\n"
-                                  : "Run tarvik stop " + std::to_string(options.target) +
-                                        " --force to end it at once.\n");
-            status = 1;
+        if (still == after.end()) {
+            gone.push_back(&server);
             continue;
         }
-        // A container frees its own port; a process every port it held.
-        std::vector<int> ports{server.port};
-        if (!container)
-            for (const auto& s : servers)
-                if (s.pid == server.pid) ports.push_back(s.port);
-        std::sort(ports.begin(), ports.end());
-        ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
-        out << Unicode::visible(FreedCopy::stopped(server.kind.name, server.memoryBytes, ports)) << '\n';
+        out << Unicode::visible(server.kind.name) << " (process " << server.pid << ") is still running. "
+            << (options.force
+                    ? "It may be stuck in the kernel or restarted by a supervisor.\n"
+                    : "Run tarvik stop " + std::to_string(number) + " --force to end it at once.\n");
+        status = 1;
     }
+    if (gone.empty()) return status;
+    // One sentence for everything that went: the workers sharing a port are one server. A container
+    // frees its own port, a process every port it held, unless someone still listens there.
+    std::set<int> ports;
+    std::optional<std::uint64_t> memory;
+    for (const Server* server : gone) {
+        ports.insert(server->port);
+        if (!isContainer(*server))
+            for (const auto& s : servers)
+                if (s.pid == server->pid) ports.insert(s.port);
+        if (server->memoryBytes) memory = memory.value_or(0) + *server->memoryBytes;
+    }
+    for (const auto& s : after) ports.erase(s.port);
+    out << Unicode::visible(FreedCopy::stopped(gone.front()->kind.name, memory, {ports.begin(), ports.end()}))
+        << '\n';
     return status;
 }
 

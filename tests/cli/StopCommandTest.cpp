@@ -3,8 +3,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
+#include <sstream>
 
+#include "cli/Cli.hpp"
 #include "core/support/Spawn.hpp"
 #include "support/ProcStat.hpp"
 #include "support/TestProcess.hpp"
@@ -84,6 +87,71 @@ TEST(StopCommand, ANumberWithoutAServerIsAnError) {
         return;
     }
     FAIL() << "the pid of every process started was a port in use";
+}
+
+// What the command says, both streams, run in this process.
+struct Said {
+    int status = 0;
+    std::string out, err;
+};
+Said run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "tarvik");
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    std::ostringstream out, err;
+    int status = cli::run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(StopCommand, ReadsOnlyDecimalNumbers) {
+    for (const char* target : {"0x10", "abc", "-5", "1e3", "99999999", "0"}) {
+        SCOPED_TRACE(target);
+        auto said = run({"stop", target});
+        EXPECT_EQ(said.status, 2) << said.err;
+        EXPECT_EQ(std::count(said.err.begin(), said.err.end(), '\n'), 1) << said.err;
+    }
+    EXPECT_NE(run({"stop", "0x10"}).err.find("decimal"), std::string::npos);
+}
+
+// A number that is both a port with a server and a running process is not guessed at: the test's
+// idle child's pid is the port its own listener takes.
+TEST(StopCommand, AsksWhichWhenANumberIsBothAPortAndAProcess) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        test::TestProcess idle({"/bin/sh", "-c", "echo ready; exec sleep 30"});
+        ASSERT_EQ(idle.firstLine(), "ready");
+        const std::string number = std::to_string(idle.pid());
+        if (idle.pid() > 65535) continue;
+        test::TestProcess server(test::listener({"--port", number}));
+        if (server.firstLine() != number) continue;  // the port is taken: try another pid
+
+        auto ambiguous = run({"stop", number});
+        EXPECT_EQ(ambiguous.status, 2);
+        EXPECT_NE(ambiguous.err.find("--port " + number), std::string::npos) << ambiguous.err;
+        auto byPid = run({"stop", "--pid", number});
+        EXPECT_EQ(byPid.status, 1);
+        EXPECT_NE(byPid.err.find("listens on no TCP port"), std::string::npos) << byPid.err;
+        EXPECT_TRUE(test::isRunning(idle.pid()) && test::isRunning(server.pid())) << "nothing was signalled";
+
+        auto byPort = run({"stop", "--port", number});
+        EXPECT_EQ(byPort.status, 0) << byPort.err;
+        EXPECT_FALSE(test::isRunning(server.pid()));
+        EXPECT_TRUE(test::isRunning(idle.pid()));
+        return;
+    }
+    GTEST_SKIP() << "every pid was above the port range or its port was taken";
+}
+
+// Workers forked to share a port are one server: one sentence says it stopped.
+TEST(StopCommand, SaysOneSentenceForWorkersSharingAPort) {
+    test::TestProcess server(test::listener({"--share", "2"}));
+    auto numbers = server.numbers();
+    ASSERT_EQ(numbers.size(), 3u);
+    auto said = run({"stop", "--port", std::to_string(numbers[0])});
+    EXPECT_EQ(said.status, 0) << said.err;
+    EXPECT_EQ(std::count(said.out.begin(), said.out.end(), '\n'), 1) << said.out;
+    EXPECT_NE(said.out.find("stopped."), std::string::npos) << said.out;
+    for (int worker : {numbers[1], numbers[2]})
+        EXPECT_TRUE(test::waitUntilGone(worker, std::chrono::seconds(30)));
 }
 
 }  // namespace
