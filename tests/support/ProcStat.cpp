@@ -45,6 +45,8 @@ std::optional<ProcStat> procStat(pid_t pid) {
     fields >> stat.state >> parent >> stat.processGroup;
     for (int field = 6; field <= 13; ++field) fields >> skip;
     fields >> user >> system;
+    for (int field = 16; field <= 21; ++field) fields >> skip;
+    fields >> stat.startTicks;
     if (!fields) return std::nullopt;
     stat.cpuTicks = user + system;
     return stat;

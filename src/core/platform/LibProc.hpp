@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/machine/NetworkUsage.hpp"
+#include "core/processes/ProcessTree.hpp"
 
 // The kernel's process information. Every operation the core needs from the operating system is
 // declared under core/platform/ (this header and SystemSensors.hpp), and a stateful sampler's
@@ -39,6 +40,8 @@ struct ProcessRef {
 };
 
 [[nodiscard]] std::vector<std::int32_t> allPids();
+// Every visible process with its parent and start time; memory and CPU are left at 0.
+[[nodiscard]] std::vector<ProcessRow> processTable();
 [[nodiscard]] std::optional<std::string> path(std::int32_t pid);
 [[nodiscard]] std::optional<std::int32_t> parentPid(std::int32_t pid);
 [[nodiscard]] std::optional<Usage> usage(std::int32_t pid);

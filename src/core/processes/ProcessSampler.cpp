@@ -23,10 +23,9 @@ std::unordered_map<std::int32_t, const ProcessRecord*> ProcessSnapshot::byPid() 
 std::vector<ProcessRow> ProcessSnapshot::rows() const {
     std::vector<ProcessRow> rows;
     rows.reserve(records.size());
-    for (const auto& record : records) {
-        rows.push_back({record.pid, record.ppid, static_cast<int>(record.memoryBytes / 1024),
-                        record.cpuPercent, record.path, std::nullopt});
-    }
+    for (const auto& record : records)
+        rows.push_back(
+            {record.pid, record.ppid, static_cast<int>(record.memoryBytes / 1024), record.cpuPercent});
     return rows;
 }
 

@@ -40,7 +40,7 @@ struct ProcessSnapshot {
 
     // Records by pid; on a duplicate pid the first record is kept.
     [[nodiscard]] std::unordered_map<std::int32_t, const ProcessRecord*> byPid() const;
-    // The records as process-table rows: rssKB = memoryBytes / 1024, command = path, no cpuSeconds.
+    // The records as process-table rows: rssKB = memoryBytes / 1024, no start time.
     [[nodiscard]] std::vector<ProcessRow> rows() const;
 };
 

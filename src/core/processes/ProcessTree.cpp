@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "core/support/CPUTime.hpp"
-#include "core/support/Spawn.hpp"
-#include "core/support/Text.hpp"
-
 namespace tarvik::ProcessTree {
 
 namespace {
@@ -24,43 +20,7 @@ void pushChildren(std::vector<std::int32_t>& stack, const ChildMap& children, st
         stack.insert(stack.end(), found->second.begin(), found->second.end());
 }
 
-std::optional<ProcessRow> parseLine(std::string_view line) {
-    auto pieces = Text::split(line, ' ');
-    if (pieces.size() < 4) return std::nullopt;
-    auto pid = Text::parseInt32(pieces[0]);
-    auto ppid = Text::parseInt32(pieces[1]);
-    auto rssKB = Text::parseInt32(pieces[2]);
-    auto cpu = Text::parseDouble(pieces[3]);
-    if (!pid || !ppid || !rssKB || !cpu) return std::nullopt;
-
-    ProcessRow row{*pid, *ppid, *rssKB, *cpu, {}, std::nullopt};
-    if (pieces.size() == 4) return row;
-    std::size_t commandPiece = 4;
-    if (pieces.size() >= 6) {
-        row.cpuSeconds = CPUTime::parse(pieces[4]);
-        if (row.cpuSeconds) commandPiece = 5;
-    }
-    // Taken from the line rather than joined from the pieces so that a name's own spaces survive.
-    auto commandStart = static_cast<std::size_t>(pieces[commandPiece].data() - line.data());
-    row.command = std::string(Text::trim(line.substr(commandStart)));
-    return row;
-}
-
 }  // namespace
-
-std::vector<ProcessRow> parse(std::string_view text) {
-    std::vector<ProcessRow> rows;
-    for (std::string_view line : Text::lines(text))
-        if (auto row = parseLine(line)) rows.push_back(std::move(*row));
-    return rows;
-}
-
-std::vector<ProcessRow> snapshot(bool commands) {
-    // Whatever ps printed is used even on a non-zero exit; a run that failed printed nothing.
-    auto result = Spawn::run(
-        "/bin/ps", {"-axo", commands ? "pid=,ppid=,rss=,pcpu=,time=,comm=" : "pid=,ppid=,rss=,pcpu="});
-    return parse(result.output);
-}
 
 std::vector<std::int32_t> descendants(std::int32_t pid, const std::vector<ProcessRow>& rows) {
     ChildMap children = childrenByParent(rows);

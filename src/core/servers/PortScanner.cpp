@@ -70,17 +70,8 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
     std::unordered_map<std::int32_t, std::optional<std::string>> directories;
     for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
 
-    // The roll-up reads no command, so the rows skip copying every path.
-    std::vector<ProcessRow> rows;
-    rows.reserve(snapshot.records.size());
-    for (const auto& record : snapshot.records)
-        rows.push_back({record.pid,
-                        record.ppid,
-                        static_cast<int>(record.memoryBytes / 1024),
-                        record.cpuPercent,
-                        {},
-                        std::nullopt});
-    auto totals = ProcessTree::rollUp(rows, std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
+    auto totals =
+        ProcessTree::rollUp(snapshot.rows(), std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
     auto records = snapshot.byPid();
 
     DockerCache::Contents containers;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/platform/LibProc.hpp"
 #include "core/servers/Docker.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
@@ -36,7 +37,7 @@ std::vector<std::string> loginShellEnvironment() {
 }  // namespace
 
 ProcessControl::ProcessControl(Options options) : m_options(std::move(options)) {
-    if (!m_options.processTable) m_options.processTable = [] { return ProcessTree::snapshot(false); };
+    if (!m_options.processTable) m_options.processTable = LibProc::processTable;
     if (!m_options.docker) m_options.docker = [] { return DockerInspector::binaryPath(); };
     if (!m_options.sendSignal)
         m_options.sendSignal = [](std::int32_t pid, int signal) { return ::kill(pid, signal); };
@@ -104,26 +105,28 @@ void ProcessControl::waitIdle() {
 
 bool ProcessControl::signalTree(std::int32_t pid, int signal) {
     if (!maySignal(pid)) return false;
-    auto descendants = ProcessTree::descendants(pid, m_options.processTable());
+    auto table = m_options.processTable();
+    std::unordered_map<std::int32_t, const ProcessRow*> rows;
+    for (const auto& row : table) rows.emplace(row.pid, &row);
+    std::vector<ProcessRow> descendants;
+    for (std::int32_t child : ProcessTree::descendants(pid, table))
+        if (auto row = rows.find(child); row != rows.end() && row->second->started != 0)
+            descendants.push_back(*row->second);
     if (m_options.sendSignal(pid, signal) != 0) return false;
     if (!descendants.empty())
-        later([this, pid, descendants = std::move(descendants), signal] {
-            followUp(pid, descendants, signal);
-        });
+        later([this, descendants = std::move(descendants), signal] { followUp(descendants, signal); });
     return true;
 }
 
-void ProcessControl::followUp(std::int32_t pid, std::vector<std::int32_t> descendants, int signal) {
+void ProcessControl::followUp(std::vector<ProcessRow> descendants, int signal) {
     std::this_thread::sleep_for(m_options.followUpDelay);
-    std::unordered_map<std::int32_t, std::int32_t> parents;
-    for (const auto& row : m_options.processTable()) parents.emplace(row.pid, row.ppid);
-    std::unordered_set<std::int32_t> allowed(descendants.begin(), descendants.end());
-    allowed.insert(pid);
-    for (std::int32_t child : descendants) {
-        auto parent = parents.find(child);
-        if (parent == parents.end() || !maySignal(child)) continue;  // gone, or not ours to touch
-        // A pid now under an unrelated parent may have been reused by another process.
-        if (parent->second == 1 || allowed.contains(parent->second)) m_options.sendSignal(child, signal);
+    std::unordered_map<std::int32_t, std::uint64_t> started;
+    for (const auto& row : m_options.processTable()) started.emplace(row.pid, row.started);
+    for (const auto& child : descendants) {
+        auto now = started.find(child.pid);
+        // A different start time means the pid was reused by another process since.
+        if (now != started.end() && now->second == child.started && maySignal(child.pid))
+            m_options.sendSignal(child.pid, signal);
     }
 }
 

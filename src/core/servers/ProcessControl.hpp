@@ -21,7 +21,7 @@ namespace tarvik {
 class ProcessControl {
 public:
     struct Options {
-        std::function<std::vector<ProcessRow>()> processTable;  // default: ProcessTree::snapshot(false)
+        std::function<std::vector<ProcessRow>()> processTable;  // default: LibProc::processTable
         std::function<std::optional<std::string>()> docker;     // default: DockerInspector::binaryPath
         std::function<int(std::int32_t, int)> sendSignal;       // default: kill(2)
         std::chrono::milliseconds followUpDelay{1000};
@@ -38,8 +38,9 @@ public:
     ProcessControl& operator=(const ProcessControl&) = delete;
 
     // False when the pid may not be signalled, the signal failed, or there is no docker client.
-    // A signalled process with children has them signalled again a second later, where they are
-    // still there and now belong to pid 1 (orphaned) or to the process or one of its children.
+    // The descendants a signalled process had are signalled again a second later, those still
+    // alive with the start time they had then, whoever their parent is now (a subreaper adopts
+    // orphans as well as pid 1 does).
     bool carryOut(const StopAction& action);
 
     // SIGTERM for every process of the group (with the same follow-up), "docker stop" for every
@@ -60,7 +61,7 @@ public:
 
 private:
     bool signalTree(std::int32_t pid, int signal);
-    void followUp(std::int32_t pid, std::vector<std::int32_t> descendants, int signal);
+    void followUp(std::vector<ProcessRow> descendants, int signal);
     bool runDocker(std::vector<std::string> arguments);
     void later(std::function<void()> work);
 

@@ -4,31 +4,15 @@
 
 #include <algorithm>
 
+#include "core/platform/LibProc.hpp"
 #include "core/processes/ProcessTree.hpp"
+#include "support/ProcStat.hpp"
 
 namespace tarvik {
 
-TEST(ProcessTree, parseSplitsOffTheTimeColumnOnlyWhenACommandFollowsIt) {
-    auto rows = ProcessTree::parse(
-        "    1     0  1024   0.0   1:02.50 /sbin/launchd\n"
-        "2 1 10 1.5\n"
-        "3 1 20 0.5 12:00.00\n"
-        "4 1 30 2.0 later my app\n"
-        "5 1 40\n"
-        "6 1 1.5 0.0\n"
-        "9  1  5  0.0  0:01.00  two  spaces  \t\n");
-    const std::vector<ProcessRow> expected{
-        {1, 0, 1024, 0.0, "/sbin/launchd", 62.5},  {2, 1, 10, 1.5, "", std::nullopt},
-        {3, 1, 20, 0.5, "12:00.00", std::nullopt}, {4, 1, 30, 2.0, "later my app", std::nullopt},
-        {9, 1, 5, 0.0, "two  spaces", 1.0},
-    };
-    EXPECT_EQ(rows, expected);
-}
-
 // 10 -> {11, 13}, 11 -> 12, and 12 claims to be 10's parent; 13 is listed twice, the later row wins.
 const std::vector<ProcessRow> loopRows{
-    {10, 12, 100, 1.0, "", {}}, {11, 10, 50, 2.0, "", {}}, {13, 10, 5, 0.0, "", {}},
-    {12, 11, 25, 0.5, "", {}},  {13, 10, 7, 0.25, "", {}},
+    {10, 12, 100, 1.0}, {11, 10, 50, 2.0}, {13, 10, 5, 0.0}, {12, 11, 25, 0.5}, {13, 10, 7, 0.25},
 };
 
 TEST(ProcessTree, walksTreesInPopOrderThroughLoopsAndStopsAtNestedRoots) {
@@ -46,16 +30,12 @@ TEST(ProcessTree, walksTreesInPopOrderThroughLoopsAndStopsAtNestedRoots) {
     }
 }
 
-TEST(ProcessTree, snapshotListsThisProcessWithItsParent) {
-    for (bool commands : {false, true}) {
-        auto rows = ProcessTree::snapshot(commands);
-        auto self =
-            std::find_if(rows.begin(), rows.end(), [](const ProcessRow& r) { return r.pid == getpid(); });
-        ASSERT_NE(self, rows.end());
-        EXPECT_EQ(self->ppid, getppid());
-        EXPECT_EQ(self->cpuSeconds.has_value(), commands);
-        EXPECT_EQ(self->command.empty(), !commands);
-    }
+TEST(ProcessTree, theTableListsThisProcessWithItsParentAndStartTime) {
+    auto rows = LibProc::processTable();
+    auto self = std::find_if(rows.begin(), rows.end(), [](const ProcessRow& r) { return r.pid == getpid(); });
+    ASSERT_NE(self, rows.end());
+    EXPECT_EQ(self->ppid, getppid());
+    EXPECT_EQ(self->started, test::procStat(getpid())->startTicks);
 }
 
 }  // namespace tarvik

@@ -42,19 +42,37 @@ TEST(ProcessControl, AnOrphanedChildIsSignalledAfterItsParent) {
         << "the sleep child re-parented to pid 1 must be stopped too";
 }
 
-TEST(ProcessControl, AChildUnderAnUnrelatedParentIsLeftAlone) {
-    // This test process adopts the orphans, so the child's new parent is neither 1 nor the server.
+TEST(ProcessControl, AChildAdoptedByASubreaperIsStoppedToo) {
+    // This test process adopts the orphans, as a desktop's service manager does.
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     test::TestProcess server(test::listener({"--children", "1"}));
     pid_t child = server.numbers().at(1);
     ProcessControl control;
     ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
     control.waitIdle();
-    bool survived = test::isRunning(child);
+    bool stopped = test::waitUntilGone(child, 30s);
     kill(child, SIGKILL);  // ours: started by the server this test started
     waitpid(child, nullptr, 0);
     prctl(PR_SET_CHILD_SUBREAPER, 0);
-    EXPECT_TRUE(survived);
+    EXPECT_TRUE(stopped);
+}
+
+TEST(ProcessControl, AFollowUpSparesAPidThatNowNamesAnotherProcess) {
+    int calls = 0;
+    std::vector<std::int32_t> signalled;
+    ProcessControl control(
+        {[&] {
+             // 11 and 12 were 10's children; by the follow-up 12 was reused.
+             if (calls++ == 0)
+                 return std::vector<ProcessRow>{{10, 1}, {11, 10, 0, 0, 500}, {12, 10, 0, 0, 600}};
+             return std::vector<ProcessRow>{{11, 1, 0, 0, 500}, {12, 1, 0, 0, 900}};
+         },
+         {},
+         [&](std::int32_t pid, int) { return signalled.push_back(pid), 0; },
+         1ms});
+    ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{10}));
+    control.waitIdle();
+    EXPECT_EQ(signalled, (std::vector<std::int32_t>{10, 11}));
 }
 
 TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {

@@ -32,6 +32,17 @@ std::vector<std::int32_t> allPids() {
     return ProcRoot().pids();
 }
 
+std::vector<ProcessRow> processTable() {
+    ProcRoot root;
+    auto pids = root.pids();
+    std::vector<ProcessRow> rows;
+    rows.reserve(pids.size());
+    for (std::int32_t pid : pids) {
+        if (auto stat = root.stat(pid)) rows.push_back({pid, stat->ppid, 0, 0, stat->startTicks});
+    }
+    return rows;
+}
+
 std::optional<std::string> path(std::int32_t pid) {
     ProcRoot root;
     auto stat = root.stat(pid);
