@@ -1,15 +1,19 @@
 #include "core/storage/StorageActions.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 #include "core/servers/Docker.hpp"
 #include "core/support/ByteUnits.hpp"
@@ -60,6 +64,136 @@ std::string numbered(const std::string& name, int number) {
     return name.substr(0, dot) + " " + std::to_string(number) + name.substr(dot);
 }
 
+// Owns one open descriptor.
+struct Descriptor {
+    int fd = -1;
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    explicit operator bool() const { return fd >= 0; }
+};
+
+// A cache folder cleared as a whole or not at all. `survey` looks for what would stop the removal
+// halfway (another file system mounted inside, a folder of another user's or one that cannot be
+// read) before anything changes; `remove` then deletes it bottom-up, making the user's own
+// read-only folders writable first as the tools that lock them do. Every entry is reached through
+// its parent's descriptor, so a link is removed as a link and never entered, and nothing on
+// another file system is entered or removed.
+struct CacheTree {
+    dev_t device;
+    std::string root;
+    std::optional<std::string> trouble;  // the first obstacle, as a phrase naming its path
+
+    static constexpr mode_t ownerAll = S_IRWXU;
+
+    // The entry's status when it is a folder on the cache's own file system; a mount point is
+    // recorded as trouble.
+    std::optional<struct statx> folderAt(int parent, const char* name, const std::string& path) {
+        struct statx info {};
+        if (statx(parent, name, AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MODE | STATX_UID, &info) != 0 ||
+            !S_ISDIR(info.stx_mode))
+            return std::nullopt;
+        if (makedev(info.stx_dev_major, info.stx_dev_minor) != device ||
+            (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0) {
+            trouble = "another file system is mounted at " + path;
+            return std::nullopt;
+        }
+        return info;
+    }
+
+    template <typename Visit>
+    void eachEntry(int folder, Visit visit) {
+        int copy = dup(folder);
+        DIR* listing = copy < 0 ? nullptr : fdopendir(copy);
+        if (!listing) {
+            if (copy >= 0) close(copy);
+            return;
+        }
+        rewinddir(listing);
+        while (const dirent* entry = readdir(listing)) {
+            std::string_view name = entry->d_name;
+            if (name != "." && name != ".." && !visit(entry->d_name)) break;
+        }
+        closedir(listing);
+    }
+
+    void survey(int folder, const std::string& path) {
+        eachEntry(folder, [&](const char* name) {
+            std::string child = path + "/" + name;
+            auto info = folderAt(folder, name, child);
+            if (trouble) return false;
+            if (!info) return true;
+            bool own = info->stx_uid == geteuid();
+            if (!own && faccessat(folder, name, R_OK | W_OK | X_OK, AT_EACCESS) != 0) {
+                trouble = child + " belongs to another user";
+                return false;
+            }
+            Descriptor inner(openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            // A folder of the user's own that even they may not list is opened up when removing.
+            if (inner)
+                survey(inner.fd, child);
+            else if (!own || (info->stx_mode & S_IRUSR) != 0)
+                trouble = child + " can't be read";
+            return !trouble;
+        });
+    }
+
+    bool remove(int folder, const std::string& path) {
+        eachEntry(folder, [&](const char* name) {
+            std::string child = path + "/" + name;
+            auto info = folderAt(folder, name, child);
+            if (trouble) return false;
+            if (info) {
+                if (info->stx_uid == geteuid() && (info->stx_mode & ownerAll) != ownerAll &&
+                    fchmodat(folder, name, (info->stx_mode & 07777) | ownerAll, AT_SYMLINK_NOFOLLOW) != 0)
+                    return failed(child);
+                Descriptor inner(openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                if (!inner) return failed(child);
+                if (!remove(inner.fd, child)) return false;
+            }
+            return unlinkat(folder, name, info ? AT_REMOVEDIR : 0) == 0 || failed(child);
+        });
+        return !trouble;
+    }
+
+    bool failed(const std::string& path) {
+        trouble = path + ": " + std::strerror(errno);
+        return false;
+    }
+};
+
+// The folder `name` inside `parent`, made (private to the user) when missing. A link, or anything
+// but a folder, is refused rather than followed; an existing folder keeps its mode.
+Descriptor folderIn(int parent, const char* name) {
+    Descriptor folder(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder || errno != ENOENT) return folder;
+    if (mkdirat(parent, name, 0700) != 0 && errno != EEXIST) return Descriptor(-1);
+    return Descriptor(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+struct TrashFolders {
+    Descriptor files;
+    Descriptor info;
+};
+
+// home/.local/share/Trash/{files,info}, reached one component at a time.
+std::optional<TrashFolders> trashFolders(const std::string& home) {
+    Descriptor at(open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const char* name : {".local", "share", "Trash"}) {
+        if (!at) return std::nullopt;
+        Descriptor next = folderIn(at.fd, name);
+        std::swap(at.fd, next.fd);
+    }
+    if (!at) return std::nullopt;
+    TrashFolders trash{folderIn(at.fd, "files"), folderIn(at.fd, "info")};
+    if (!trash.files || !trash.info) return std::nullopt;
+    return trash;
+}
+
 }  // namespace
 
 std::string percentEncoded(std::string_view path) {
@@ -97,11 +231,26 @@ Result removeCache(const std::string& path, const StorageReport& report, const s
         return refused("Not cleared: " + item->title +
                        " isn't rebuilt by its tools. Remove it yourself if you no "
                        "longer need it.");
-    std::error_code error;
-    // remove_all deletes links themselves and never descends through them.
-    fs::remove_all(item->path, error);
-    if (error)
-        return {false, "Couldn't clear " + item->title + ": " + error.message() + ".", 0, std::nullopt};
+
+    struct stat top {};
+    if (lstat(item->path.c_str(), &top) != 0)
+        return {false, "Couldn't clear " + item->title + ": " + std::strerror(errno) + ".", 0, std::nullopt};
+    if (S_ISDIR(top.st_mode)) {
+        Descriptor folder(open(item->path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        CacheTree tree{top.st_dev, item->path, {}};
+        if (!folder)
+            tree.trouble = item->path + " can't be read";
+        else
+            tree.survey(folder.fd, item->path);
+        if (tree.trouble)
+            return refused("Not cleared: " + *tree.trouble + ". Nothing in " + item->title + " was removed.");
+        if (!tree.remove(folder.fd, item->path))
+            return {false, "Cleared only part of " + item->title + ": " + *tree.trouble + ".", 0,
+                    std::nullopt};
+    }
+    // The folder itself, or a link standing for it, which is removed and never followed.
+    if (unlinkat(AT_FDCWD, item->path.c_str(), S_ISDIR(top.st_mode) ? AT_REMOVEDIR : 0) != 0)
+        return {false, "Couldn't clear " + item->title + ": " + std::strerror(errno) + ".", 0, std::nullopt};
     return {true, "Cleared " + item->title + ".", item->bytes, std::nullopt};
 }
 
@@ -118,35 +267,34 @@ Result moveToTrash(const std::string& path, const StorageReport& report, const s
 
     struct stat file {};
     if (lstat(item->path.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) return failed();
-    auto trash = fs::path(home) / ".local/share/Trash";
-    std::error_code error;
-    fs::create_directories(trash / "files", error);
-    fs::create_directories(trash / "info", error);
-    fs::permissions(trash, fs::perms::owner_all, error);
+    auto trash = trashFolders(home);
+    if (!trash) return failed();
     struct stat trashStat {};
     // A rename cannot cross devices, and copying gigabytes is not what "move to Trash" promises.
-    if (stat((trash / "files").c_str(), &trashStat) != 0 || trashStat.st_dev != file.st_dev) return failed();
+    if (fstat(trash->files.fd, &trashStat) != 0 || trashStat.st_dev != file.st_dev) return failed();
 
     auto name = std::string(Text::lastPathComponent(item->path));
     auto info = trashInfo(item->path, now);
     for (int number = 1; number < 10000; ++number) {
         auto candidate = numbered(name, number);
-        auto target = trash / "files" / candidate;
-        auto infoPath = trash / "info" / (candidate + ".trashinfo");
-        if (fs::exists(fs::symlink_status(target, error))) continue;
+        auto infoName = candidate + ".trashinfo";
+        struct stat taken {};
+        if (fstatat(trash->files.fd, candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) continue;
         // The info file is created exclusively first: it reserves the name against other trashers.
-        int descriptor = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        int descriptor = openat(trash->info.fd, infoName.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (descriptor < 0) {
             if (errno == EEXIST) continue;
             return failed();
         }
         bool written = write(descriptor, info.data(), info.size()) == static_cast<ssize_t>(info.size());
         close(descriptor);
-        if (!written || std::rename(item->path.c_str(), target.c_str()) != 0) {
-            fs::remove(infoPath, error);
+        if (!written || renameat(AT_FDCWD, item->path.c_str(), trash->files.fd, candidate.c_str()) != 0) {
+            unlinkat(trash->info.fd, infoName.c_str(), 0);
             return failed();
         }
-        return {true, "Moved " + item->title + " to the Trash.", item->bytes, target.string()};
+        return {true, "Moved " + item->title + " to the Trash.", item->bytes,
+                home + "/.local/share/Trash/files/" + candidate};
     }
     return failed();
 }
@@ -161,7 +309,8 @@ std::optional<std::uint64_t> parseReclaimed(std::string_view output) {
 }
 
 Result cleanUpDocker(const std::string& docker) {
-    auto result = Spawn::run(docker, {"system", "prune", "-f"});
+    // Pruning a large engine takes minutes; a client past that limit is stuck, not working.
+    auto result = Spawn::run(docker, {"system", "prune", "-f"}, std::chrono::minutes(10));
     if (result.status != 0) return refused("Docker isn't running. Open Docker and try again.");
     return {true, "Docker cleaned up.", parseReclaimed(result.output).value_or(0), std::nullopt};
 }

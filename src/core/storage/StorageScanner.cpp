@@ -106,7 +106,8 @@ std::map<std::string, std::uint64_t> parseDu(std::string_view output) {
 
 std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum) {
     std::vector<const Location*> present;
-    std::vector<std::string> arguments{"-sk"};
+    // -x: a folder mounted inside a cache is not the cache's, and clearing never enters it.
+    std::vector<std::string> arguments{"-skx"};
     for (const auto& location : locations()) {
         std::error_code error;
         auto path = Paths::expandingHome(location.path, home);
@@ -115,8 +116,9 @@ std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimu
         arguments.push_back(std::move(path));
     }
     if (present.empty()) return {};
-    // du reports what it could read even when some subfolder refused it, so the status is ignored.
-    auto sizes = parseDu(Spawn::run("/usr/bin/du", arguments).output);
+    // du reports what it could read even when some subfolder refused it, so the status is ignored;
+    // a folder on a hung network mount must not hold the whole scan.
+    auto sizes = parseDu(Spawn::run("/usr/bin/du", arguments, std::chrono::minutes(2)).output);
     std::vector<StorageItem> items;
     for (std::size_t i = 0; i < present.size(); ++i) {
         auto found = sizes.find(arguments[i + 1]);

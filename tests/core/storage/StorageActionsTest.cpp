@@ -1,10 +1,15 @@
 #include "core/storage/StorageActions.hpp"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "support/TempDir.hpp"
@@ -39,6 +44,87 @@ TEST(StorageActions, RemovesAListedCacheWithoutFollowingItsLinks) {
               (Result{true, "Cleared npm downloads.", 4096, nullopt}));
     EXPECT_FALSE(fs::exists(h + "/.npm/_cacache"));
     EXPECT_EQ(contents(outside / "keep.txt"), "precious");
+}
+
+// Runs `body` in a child process and gives its exit code (-1 when it did not exit). As root, who may
+// remove anything, the child first becomes the user nobody, and `home` is handed over to nobody
+// but for folders named root-owned.
+int asUser(const test::TempDir& home, const std::function<int()>& body) {
+    constexpr uid_t nobody = 65534;
+    if (geteuid() == 0)
+        for (const auto& entry : fs::recursive_directory_iterator(home.path()))
+            if (entry.path().string().find("root-owned") == std::string::npos &&
+                lchown(entry.path().c_str(), nobody, nobody) != 0)
+                return -1;
+    if (geteuid() == 0 && chown(home.path().c_str(), nobody, nobody) != 0) return -1;
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(100);
+        _exit(body());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(StorageActions, ClearsAReadOnlyCacheWholeOrLeavesItAsItWas) {
+    for (bool foreignFolder : {false, true}) {
+        SCOPED_TRACE(foreignFolder ? "with another user's folder inside" : "all the user's own");
+        if (foreignFolder && geteuid() != 0) GTEST_SKIP() << "making another user's folder needs root";
+        test::TempDir home;
+        const std::string h = home.path().string(), cache = h + "/go/pkg/mod";
+        home.write("go/pkg/mod/cache/download/list", "v1");
+        home.write("go/pkg/mod/example.com/m@v1/m.go", "package m");
+        if (foreignFolder) home.write("go/pkg/mod/root-owned/x", "x");
+        const std::string expected =
+            foreignFolder ? "Not cleared: " + cache +
+                                "/root-owned belongs to another user. Nothing in Go modules was removed."
+                          : "Cleared Go modules.";
+        int code = asUser(home, [&] {
+            // As the go command leaves its module folders: read-only.
+            for (const auto* folder : {"/example.com/m@v1", "/example.com"})
+                if (chmod((cache + folder).c_str(), 0555) != 0) return 10;
+            StorageReport report;
+            report.clearable = StorageScanner::clearable(h, 0);
+            auto result = removeCache(cache, report, h);
+            return result.message == expected && result.ok == !fs::exists(cache) ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0);
+        if (foreignFolder) {
+            EXPECT_EQ(contents(cache + "/example.com/m@v1/m.go"), "package m");
+            EXPECT_EQ(contents(cache + "/cache/download/list"), "v1");
+            EXPECT_EQ(fs::status(cache + "/example.com").permissions(), static_cast<fs::perms>(0555));
+        }
+    }
+}
+
+TEST(StorageActions, NeitherMeasuresNorClearsAFileSystemMountedInsideACache) {
+    test::TempDir home;
+    const std::string h = home.path().string(), cache = h + "/.cache/go-build";
+    home.write(".cache/go-build/00/a", "x");
+    fs::create_directories(cache + "/mounted");
+    pid_t child = fork();
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0) _exit(77);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", (cache + "/mounted").c_str(), "tmpfs", 0, "size=8m") != 0)
+            _exit(77);
+        std::ofstream(cache + "/mounted/keep") << std::string(2 << 20, 'k');
+        StorageReport report;
+        report.clearable = StorageScanner::clearable(h, 0);
+        if (report.clearable.size() != 1 || report.clearable[0].bytes >= (1u << 20)) _exit(1);
+        auto result = removeCache(cache, report, h);
+        if (result.ok || result.message != "Not cleared: another file system is mounted at " + cache +
+                                               "/mounted. Nothing in Go build cache was removed.")
+            _exit(2);
+        _exit(fs::file_size(cache + "/mounted/keep") == (2u << 20) && contents(cache + "/00/a") == "x" ? 0
+                                                                                                       : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "a private mount namespace needs root here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
@@ -94,6 +180,26 @@ TEST(StorageActions, MovesALargeFileToTheTrashWithItsInfoFileUnderAFreeName) {
     EXPECT_EQ(moveToTrash(h + "/Movies/my film.mov", report, h, now),
               (Result{false, "Couldn't move my film.mov to the Trash. Use Show in Files and drag it there.",
                       0, nullopt}));
+    EXPECT_EQ(fs::status(trash).permissions(), fs::perms::owner_all);
+}
+
+TEST(StorageActions, NeverFollowsALinkedTrashNorChangesAFolderItDidNotMake) {
+    for (const char* linked : {".local/share/Trash", ".local/share", ".local/share/Trash/files"}) {
+        SCOPED_TRACE(linked);
+        test::TempDir home, elsewhere;
+        const std::string h = home.path().string();
+        fs::permissions(elsewhere.path(), static_cast<fs::perms>(0755));
+        fs::create_directories(h + "/.local/share/Trash/info");
+        fs::remove_all(h + "/" + linked);
+        home.link(linked, elsewhere.path().string());
+        home.write("big.iso", "data");
+        StorageReport report;
+        report.largeFiles = {StorageScanner::largeFileItem(h + "/big.iso", 4, nullopt, h)};
+        EXPECT_FALSE(moveToTrash(h + "/big.iso", report, h, {}).ok);
+        EXPECT_EQ(contents(h + "/big.iso"), "data");
+        EXPECT_EQ(fs::status(elsewhere.path()).permissions(), static_cast<fs::perms>(0755));
+        EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+    }
 }
 
 TEST(StorageActions, WritesTheInfoFileTheTrashWants) {
