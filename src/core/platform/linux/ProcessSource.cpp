@@ -134,7 +134,7 @@ private:
             // memory of a process that used none is still what was read, but for the kernel
             // swapping it out; every few reads take it afresh regardless.
             if (fresh || cpuTicks != tracked.cpuTicks || ++tracked.idleReads >= idleReadsBeforeMemory)
-                readMemory(tracked);
+                readMemory(tracked, fresh && m_applications);
             if (fresh && m_applications) readPlacement(pid, tracked);
         }
         tracked.cpuTicks = cpuTicks;
@@ -142,16 +142,17 @@ private:
     }
 
     // The closest match to a physical footprint that /proc gives without walking smaps.
-    void readMemory(Tracked& tracked) {
+    // The same file names the process's user, read along when `withUser`.
+    void readMemory(Tracked& tracked, bool withUser = false) {
         auto memory = tracked.handle.memory(m_root, m_buffer);
         tracked.memoryBytes = memory ? memory->footprint() : 0;
         tracked.idleReads = 0;
+        if (withUser && memory) tracked.uid = ProcFs::parseStatusUid(m_buffer);
     }
 
-    // Who started the process, which never changes: its desktop application, whether it is a
-    // service of the system, and its user.
+    // Where the process was started, which never changes: its desktop application, and whether it
+    // is a service of the system.
     void readPlacement(std::int32_t pid, Tracked& tracked) {
-        if (auto status = m_root.read(pid, "status")) tracked.uid = ProcFs::parseStatusUid(*status);
         auto cgroup = m_root.read(pid, "cgroup");
         if (!cgroup) return;
         tracked.systemService = DesktopApps::systemService(*cgroup);
