@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <type_traits>
 #include <utility>
 
 #include "core/support/Text.hpp"
@@ -251,7 +252,12 @@ void forEachEntry(int folder, Visit&& visit) {
         if (length <= 0) return;
         for (ssize_t offset = 0; offset < length;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-            visit(static_cast<const char*>(entry->d_name));
+            const char* name = entry->d_name;
+            if constexpr (std::is_same_v<std::invoke_result_t<Visit, const char*>, bool>) {
+                if (!visit(name)) return;  // the visitor has seen enough
+            } else {
+                visit(name);
+            }
             offset += entry->d_reclen;
         }
     }
@@ -341,11 +347,13 @@ std::vector<std::pair<int, std::uint64_t>> ProcRoot::socketDescriptors(std::int3
     char target[64];
     forEachEntry(fd, [&](const char* name) {
         auto number = Text::parseInt32(name);
-        if (!number) return;  // "." and ".."
+        if (!number) return true;  // "." and ".."
         ssize_t length = readlinkat(fd, name, target, sizeof target);
-        if (length <= 0) return;
+        // A descriptor closed since the listing is skipped; a refusal holds for every other one.
+        if (length <= 0) return errno == ENOENT;
         auto inode = ProcFs::socketInode(std::string_view(target, static_cast<std::size_t>(length)));
         if (inode) result.emplace_back(*number, *inode);
+        return true;
     });
     close(fd);
     std::sort(result.begin(), result.end());
