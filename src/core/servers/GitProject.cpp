@@ -42,33 +42,40 @@ std::optional<std::string> folderFallback(const std::optional<std::string>& cwd,
 
 }  // namespace ProjectName
 
-namespace PortScanner {
+namespace {
 
-ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home) {
+// Bounded, so that git stuck on a hostile repository cannot stall a scan.
+Spawn::Result runGit(const std::string& path, const std::vector<std::string>& args) {
+    return Spawn::run(path, args, std::chrono::seconds(2));
+}
+
+ProjectAndBranch askGit(const std::string& cwd, const GitRunner& run, std::string_view home) {
     static const std::string git = "/usr/bin/git";
     auto common = run(git, {"-C", cwd, "rev-parse", "--path-format=absolute", "--git-common-dir"});
-    auto project = GitProject::name(common.output, home);
+    auto project = common.status == 0 ? GitProject::name(common.output, home) : std::nullopt;
     if (!project) return {ProjectName::folderFallback(cwd, home), std::nullopt};
     auto head = run(git, {"-C", cwd, "rev-parse", "--abbrev-ref", "HEAD"});
     std::string_view branch = Text::trim(head.output, Text::whitespace);
-    if (branch.empty() || branch == "HEAD") return {project, std::nullopt};  // detached
+    if (head.status != 0 || branch.empty() || branch == "HEAD") return {project, std::nullopt};  // detached
     return {project, std::string(branch)};
 }
 
+}  // namespace
+
+namespace PortScanner {
+
+ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home) {
+    return askGit(cwd, run, home);
+}
+
 ProjectAndBranch resolveProject(const std::string& cwd) {
-    return resolveProject(
-        cwd,
-        [](const std::string& path, const std::vector<std::string>& args) { return Spawn::run(path, args); },
-        Paths::homeDirectory());
+    return resolveProject(cwd, runGit, Paths::homeDirectory());
 }
 
 }  // namespace PortScanner
 
 GitCache::GitCache(Options options) : m_options(std::move(options)) {
-    if (!m_options.run)
-        m_options.run = [](const std::string& path, const std::vector<std::string>& args) {
-            return Spawn::run(path, args);
-        };
+    if (!m_options.run) m_options.run = runGit;
     if (!m_options.clock) m_options.clock = [] { return std::chrono::system_clock::now(); };
     if (m_options.home.empty()) m_options.home = Paths::homeDirectory();
 }

@@ -51,7 +51,7 @@ using GitRunner = std::function<Spawn::Result(const std::string&, const std::vec
 class GitCache {
 public:
     struct Options {
-        GitRunner run;                // defaults to Spawn::run
+        GitRunner run;                // defaults to Spawn::run with a 2-second limit
         std::function<Date()> clock;  // defaults to the system clock
         std::string home;             // defaults to the user's home folder
     };
