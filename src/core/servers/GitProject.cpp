@@ -1,5 +1,6 @@
 #include "core/servers/GitProject.hpp"
 
+#include "core/servers/GitFiles.hpp"
 #include "core/servers/PortScanner.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
@@ -56,7 +57,8 @@ ProjectAndBranch askGit(const std::string& cwd, const GitRunner& run, std::strin
     if (!project) return {ProjectName::folderFallback(cwd, home), std::nullopt};
     auto head = run(git, {"-C", cwd, "rev-parse", "--abbrev-ref", "HEAD"});
     std::string_view branch = Text::trim(head.output, Text::whitespace);
-    if (head.status != 0 || branch.empty() || branch == "HEAD") return {project, std::nullopt};  // detached
+    if (head.status != 0 || branch.empty() || branch == "HEAD")
+        return {project, std::nullopt};  // detached or unborn
     return {project, std::string(branch)};
 }
 
@@ -65,7 +67,11 @@ ProjectAndBranch askGit(const std::string& cwd, const GitRunner& run, std::strin
 namespace PortScanner {
 
 ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run, std::string_view home) {
-    return askGit(cwd, run, home);
+    auto facts = GitFiles::read(cwd);
+    if (!facts) return askGit(cwd, run, home);
+    auto project = facts->commonDir ? GitProject::name(*facts->commonDir, home) : std::nullopt;
+    if (!project) return {ProjectName::folderFallback(cwd, home), std::nullopt};
+    return {project, facts->branch};
 }
 
 ProjectAndBranch resolveProject(const std::string& cwd) {

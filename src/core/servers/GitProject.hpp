@@ -42,11 +42,12 @@ namespace ProjectName {
 
 }  // namespace ProjectName
 
-// Runs git for project resolution: (executable, arguments) -> result. Tests count and script it.
+// Runs git for a repository layout the file reader does not understand: (executable, arguments)
+// -> result. Tests count and script it.
 using GitRunner = std::function<Spawn::Result(const std::string&, const std::vector<std::string>&)>;
 
 // Project and branch per working folder, remembered for 30 seconds. One shared instance serves
-// every scan; the lock covers only the map, never a git run, so two callers may resolve the same
+// every scan; the lock covers only the map, never a resolution, so two callers may resolve the same
 // folder at once and the later result stays.
 class GitCache {
 public:

@@ -69,7 +69,8 @@ struct Sources {
 // Stable sort by category (dev first), port, pid.
 void sort(std::vector<Server>& servers);
 
-// The project and branch of a working folder, uncached: runs git (twice inside a repository).
+// The project and branch of a working folder, uncached: read from the repository's files; git runs
+// (twice) only for a layout those files do not explain.
 [[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd);
 [[nodiscard]] ProjectAndBranch resolveProject(const std::string& cwd, const GitRunner& run,
                                               std::string_view home);

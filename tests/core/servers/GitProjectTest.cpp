@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+
+#include "core/servers/GitFiles.hpp"
 #include "core/servers/PortScanner.hpp"
 #include "support/TempDir.hpp"
 
@@ -52,66 +59,137 @@ TEST(GitProject, FallsBackToTheFolderNameOnlyInsideTheHome) {
     }
 }
 
-// git runs are counted through the runner; time moves only when the test moves it.
-TEST(GitCache, RemembersAFolderForThirtySecondsAndOnlyInTheUserArea) {
-    int runs = 0;
-    Date now = Date{} + std::chrono::hours(1000);
-    GitCache cache({[&](const std::string&, const std::vector<std::string>& args) {
-                        ++runs;
-                        bool head = std::find(args.begin(), args.end(), "HEAD") != args.end();
-                        return Spawn::Result{head ? "main\n" : "/home/anna/shop/.git\n", 0, false};
-                    },
-                    [&] { return now; }, "/home/anna"});
+TEST(GitFiles, ReadsTheLinesOfGitsSmallFiles) {
+    EXPECT_EQ(GitFiles::gitdirLine("gitdir: ../.git/modules/lib\r\n", "/x/super/lib"),
+              "/x/super/lib/../.git/modules/lib");
+    EXPECT_EQ(GitFiles::gitdirLine("gitdir: /x/shop/.git/worktrees/a\n", "/y"), "/x/shop/.git/worktrees/a");
+    for (const char* bad : {"gitdir:/x\n", "gitdir: \n", "/x/shop/.git\n", ""})
+        EXPECT_EQ(GitFiles::gitdirLine(bad, "/y"), nullopt) << bad;
+    EXPECT_EQ(GitFiles::commondirLine("../..\n", "/x/.git/worktrees/a"), "/x/.git/worktrees/a/../..");
+    EXPECT_EQ(GitFiles::commondirLine("/x/.git", "/y/.git/worktrees/a"), "/x/.git");
 
-    EXPECT_EQ(cache.project("/home/anna/shop"), (ProjectAndBranch{"shop", "main"}));
-    EXPECT_EQ(runs, 2);
-    now += std::chrono::seconds(29);
-    EXPECT_EQ(cache.project("/home/anna/shop"), (ProjectAndBranch{"shop", "main"}));
-    EXPECT_EQ(runs, 2) << "within 30 seconds git is not run again";
-    now += std::chrono::seconds(1);
-    (void)cache.project("/home/anna/shop");
-    EXPECT_EQ(runs, 4);
-
-    for (std::optional<std::string> outside : {std::optional<std::string>("/opt/shop"), {"/"}, {}})
-        EXPECT_EQ(cache.project(outside), ProjectAndBranch{});
-    EXPECT_EQ(runs, 4) << "folders outside the user area are never resolved";
+    using Kind = GitFiles::Head::Kind;
+    const std::string id = "0123456789abcdef0123456789ABCDEF01234567";
+    const std::pair<std::string, GitFiles::Head> heads[] = {
+        {"ref: refs/heads/main\n", {Kind::branch, "main"}},
+        {"ref:refs/heads/feature/a", {Kind::branch, "feature/a"}},
+        {id + "\n", {Kind::detached, ""}},
+        {id + id.substr(0, 24), {Kind::detached, ""}},
+        {id.substr(1), {}},
+        {"ref: refs/remotes/origin/main\n", {}},
+        {"ref: refs/heads/.invalid\n", {}},
+        {"ref: refs/heads/../../config\n", {}},
+    };
+    for (const auto& [content, head] : heads) EXPECT_EQ(GitFiles::headLine(content), head) << content;
 }
 
-// Real repositories made by the test under a home folder of its own.
-class GitRepositories : public ::testing::Test {
+// Repositories laid out under a home of the test's own. git is scripted, so an answer naming
+// "scripted" came from asking it.
+class GitLayouts : public ::testing::Test {
 protected:
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    const std::string id = "0123456789abcdef0123456789abcdef01234567";
     test::TempDir home;
+    int gitRuns = 0;
+    GitRunner scriptedGit = [this](const std::string&, const std::vector<std::string>& args) {
+        ++gitRuns;
+        bool head = std::find(args.begin(), args.end(), "HEAD") != args.end();
+        return Spawn::Result{head ? "scripted\n" : "/elsewhere/scripted/.git\n", 0, false};
+    };
 
-    void git(const std::filesystem::path& where, const std::string& command) {
-        std::string line = "cd '" + where.string() + "' && git -c user.name=t -c user.email=t@t.invalid " +
+    // A repository folder as git recognises one, `head` in its HEAD, then `entries`: a path
+    // ending in '/' is a folder, any other a file with that content.
+    void lay(const std::string& gitdir, const std::string& head, Entries entries = {}) {
+        entries.insert(entries.end(),
+                       {{gitdir + "/HEAD", head}, {gitdir + "/objects/", ""}, {gitdir + "/refs/", ""}});
+        for (const auto& [path, content] : entries)
+            path.ends_with('/') ? (void)std::filesystem::create_directories(home / path)
+                                : home.write(path, content);
+    }
+    ProjectAndBranch resolve(const std::string& cwd) {
+        return PortScanner::resolveProject(home / cwd, scriptedGit, home.path().string());
+    }
+    void git(const std::string& where, const std::string& command) {
+        std::string line = "cd '" + (home / where) + "' && git -c user.name=t -c user.email=t@t.invalid " +
                            command + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(line.c_str()), 0) << command;
     }
-    ProjectAndBranch resolve(const std::filesystem::path& cwd) {
-        GitCache cache({{}, {}, home.path().string()});  // fresh: nothing remembered from other tests
-        return cache.project(cwd.string());
-    }
 };
 
-TEST_F(GitRepositories, ResolveProjectsAndBranchesAsGitSeesThem) {
-    auto shop = home.path() / "shop";
-    std::filesystem::create_directories(shop / "web");
-    git(shop, "init -q -b main");
-    git(shop, "commit -q --allow-empty -m one");
-    git(shop, "commit -q --allow-empty -m two");
-    git(shop, "worktree add -q ../shop-login -b feature/login");
-    git(shop, "worktree add -q --detach ../shop-detached HEAD~1");
-    git(home.path(), "init -q --bare tools.git");
-    std::filesystem::create_directories(home.path() / "notes/drafts");
+TEST_F(GitLayouts, ReadRepositoriesAsGitDoesAndAskGitOnlyWhatTheyCannotRead) {
+    const std::string main = "ref: refs/heads/main\n";
+    lay("shop/.git", main, {{"shop/.git/refs/heads/main", id}, {"shop/web/.git/", ""}});
+    lay("fresh/.git", main);
+    lay("det/.git", id + "\n");
+    lay("slash/.git", "ref: refs/heads/feature/a\n",
+        {{"slash/.git/packed-refs", "# pack-refs with: peeled\n" + id + " refs/heads/feature/a\n"}});
+    lay("tools.git", main, {{"tools.git/refs/heads/main", id}});
+    lay("super/.git/modules/lib", id, {{"super/lib/.git", "gitdir: ../.git/modules/lib\n"}});
+    lay("junk/.git", "hello\n", {{"lost/.git", "gitdir: ../nowhere\n"}, {"odd/.git", "nonsense\n"}});
+    const std::tuple<const char*, ProjectAndBranch, bool> cases[] = {
+        {"shop/web", {"shop", "main"}, false},  // past the empty .git folder there
+        {"fresh", {"fresh", nullopt}, false},   // unborn: git prints "HEAD"
+        {"det", {"det", nullopt}, false},
+        {"slash", {"slash", "feature/a"}, false},
+        {"tools.git/refs", {"tools", "main"}, false},
+        {"super/lib", {"lib", nullopt}, false},
+        {"lost", {"lost", nullopt}, false},
+        {"odd", {"scripted", "scripted"}, true},
+        {"junk", {"scripted", "scripted"}, true},
+    };
+    for (const auto& [cwd, expected, asksGit] : cases) {
+        SCOPED_TRACE(cwd);
+        int before = gitRuns;
+        EXPECT_EQ(resolve(cwd), expected);
+        EXPECT_EQ(gitRuns > before, asksGit);
+    }
+}
 
-    EXPECT_EQ(resolve(shop), (ProjectAndBranch{"shop", "main"}));
-    EXPECT_EQ(resolve(shop / "web"), (ProjectAndBranch{"shop", "main"}));
-    EXPECT_EQ(resolve(home.path() / "shop-login"), (ProjectAndBranch{"shop", "feature/login"}));
-    EXPECT_EQ(resolve(home.path() / "shop-detached"), (ProjectAndBranch{"shop", nullopt}));
-    EXPECT_EQ(resolve(home.path() / "tools.git"), (ProjectAndBranch{"tools", nullopt}));
-    EXPECT_EQ(resolve(home.path() / "notes/drafts"), (ProjectAndBranch{"drafts", nullopt}));
-    std::filesystem::create_directories(home.path() / ".hidden/thing");
-    EXPECT_EQ(resolve(home.path() / ".hidden/thing"), ProjectAndBranch{});
+TEST_F(GitLayouts, AHeadThatIsAFifoGivesNoBranchWithoutBlocking) {
+    std::filesystem::create_directories(home / "shop/.git/objects");
+    std::filesystem::create_directories(home / "shop/.git/refs");
+    ASSERT_EQ(mkfifo((home / "shop/.git/HEAD").c_str(), 0600), 0);
+    auto result = std::async(std::launch::async, [&] { return resolve("shop"); });
+    if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "resolving blocked on the FIFO";
+        close(open((home / "shop/.git/HEAD").c_str(), O_WRONLY | O_NONBLOCK));  // lets a blocked open return
+    }
+    EXPECT_EQ(result.get(), (ProjectAndBranch{"shop", nullopt}));
+    EXPECT_EQ(gitRuns, 0);
+}
+
+TEST_F(GitLayouts, AgreeWithRepositoriesThatGitMade) {
+    if (access("/usr/bin/git", X_OK) != 0) GTEST_SKIP() << "git is not installed";
+    std::filesystem::create_directories(home / "shop");
+    git("shop", "init -q -b main");
+    git("shop", "commit -q --allow-empty -m one");
+    git("shop", "commit -q --allow-empty -m two");
+    git("shop", "worktree add -q ../shop-login -b feature/login");
+    git("shop", "worktree add -q --detach ../shop-detached HEAD~1");
+    git("shop", "pack-refs --all");
+    git("shop-login", "commit -q --allow-empty -m three");  // a loose ref again
+
+    EXPECT_EQ(resolve("shop"), (ProjectAndBranch{"shop", "main"}));
+    EXPECT_EQ(resolve("shop-login"), (ProjectAndBranch{"shop", "feature/login"}));
+    EXPECT_EQ(resolve("shop-detached"), (ProjectAndBranch{"shop", nullopt}));
+    EXPECT_EQ(gitRuns, 0);
+}
+
+// Time moves only when the test moves it.
+TEST_F(GitLayouts, TheCacheRemembersAFolderForThirtySecondsAndOnlyInTheUserArea) {
+    Date now = Date{} + std::chrono::hours(1000);
+    GitCache cache({scriptedGit, [&] { return now; }, home / "me"});
+    for (const char* gitdir : {"me/shop/.git", "elsewhere/.git"})
+        lay(gitdir, "ref: refs/heads/main\n", {{std::string(gitdir) + "/refs/heads/main", id}});
+
+    EXPECT_EQ(cache.project(home / "me/shop"), (ProjectAndBranch{"shop", "main"}));
+    home.write("me/shop/.git/HEAD", id);
+    now += std::chrono::seconds(29);
+    EXPECT_EQ(cache.project(home / "me/shop"), (ProjectAndBranch{"shop", "main"}));
+    now += std::chrono::seconds(1);
+    EXPECT_EQ(cache.project(home / "me/shop"), (ProjectAndBranch{"shop", nullopt}));
+    for (std::optional<std::string> outside : {std::optional(home / "elsewhere"), {"/"}, {}})
+        EXPECT_EQ(cache.project(outside), ProjectAndBranch{});
 }
 
 }  // namespace
