@@ -35,9 +35,12 @@ std::vector<json> listed(const std::vector<int>& pids, std::vector<std::string> 
     return mine;
 }
 
-TEST(ListCommand, ShowsAPythonServerStartedInTheHome) {
+TEST(ListCommand, ShowsAPythonServerStartedInARepositoryInTheHome) {
     test::TempHome home;
     test::TempDir project(home.path());
+    project.write(".git/HEAD", "ref: refs/heads/main\n");
+    project.write(".git/refs/heads/main", "0123456789abcdef0123456789abcdef01234567\n");
+    std::filesystem::create_directories(project.path() / ".git/objects");
     test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"},
                              project.path().string());
     // "Serving HTTP on 127.0.0.1 port 41234 (http://127.0.0.1:41234/) ..."
@@ -64,7 +67,8 @@ TEST(ListCommand, ShowsAPythonServerStartedInTheHome) {
     EXPECT_EQ(s["id"], std::to_string(server.pid()) + ":" + std::to_string(port));
     EXPECT_EQ(s["url"], "http://localhost:" + std::to_string(port));
     EXPECT_EQ(s["isExposedToNetwork"], false);
-    EXPECT_TRUE(s["branch"].is_null());
+    EXPECT_EQ(s["project"], project.path().filename().string());
+    EXPECT_EQ(s["branch"], "main");
 }
 
 TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
