@@ -82,70 +82,36 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
     const auto busy = [](double fraction) {
         return [=](SystemVitals& v) { v.cpu = CPULoad{fraction, fraction, 0}; };
     };
+    const auto gpu = [](double percent) { return [=](SystemVitals& v) { v.gpu = percent; }; };
     const auto swapping = [](double bytes) { return [=](SystemVitals& v) { v.swapOutPerSecond = bytes; }; };
+    const auto thermal = [](ThermalLevel level) { return [=](SystemVitals& v) { v.thermal = level; }; };
+    const auto lowDisk = [](SystemVitals& v) { v.disk = DiskSpace{5, 100}; };
+    const auto drawing = [](bool onPower) {
+        return [=](SystemVitals& v) {
+            v.battery = BatteryStatus{.percent = 50, .onPower = onPower};
+            v.power = PowerTelemetry{30.0, {}, {}};
+        };
+    };
     struct Case {
         const char* label;
         std::vector<Step> steps;
-        MemoryPressure pressure;
         std::vector<std::string> expected;
+        MemoryPressure pressure = MemoryPressure::normal;
     };
+    using T = ThermalLevel;
+    using P = MemoryPressure;
     const Case cases[] = {
-        {"calm", {{0, nothing}, {1, nothing}}, MemoryPressure::normal, {"allClear/calm"}},
         // 75 and 65 make 70 within ten minutes; the newest alone, or with the sample before the
         // window, stays under it.
-        {"cpu over ten minutes",
-         {{0, busy(0)}, {601, busy(0.75)}, {660, busy(0.65)}},
-         MemoryPressure::normal,
-         {"cpu/notice"}},
-        {"gpu over ten minutes",
-         {{0, [](auto& v) { v.gpu = 0; }},
-          {601, [](auto& v) { v.gpu = 70; }},
-          {660, [](auto& v) { v.gpu = 50; }}},
-         MemoryPressure::normal,
-         {"gpu/notice"}},
-        {"swap over the last minute",
-         {{601, swapping(20 * MiB)}, {660, swapping(0)}},
-         MemoryPressure::normal,
-         {"memory/warning"}},
-        {"swap older than a minute",
-         {{100, swapping(100 * MiB)}, {601, swapping(0)}, {660, swapping(0)}},
-         MemoryPressure::normal,
-         {"allClear/calm"}},
-        {"pressure of the newest sample",
-         {{0, nothing}, {1, nothing}},
-         MemoryPressure::critical,
-         {"memory/critical"}},
-        {"heat of the newest sample",
-         {{0, [](auto& v) { v.thermal = ThermalLevel::critical; }},
-          {1, [](auto& v) { v.thermal = ThermalLevel::fair; }}},
-         MemoryPressure::normal,
-         {"heat/warning"}},
-        {"disk of the newest sample",
-         {{0, nothing},
-          {1,
-           [](auto& v) {
-               v.disk = DiskSpace{5, 100};
-           }}},
-         MemoryPressure::normal,
-         {"disk/notice"}},
-        {"on battery at 30 W",
-         {{0, nothing},
-          {1,
-           [](auto& v) {
-               v.battery = BatteryStatus{.percent = 50};
-               v.power = PowerTelemetry{30.0, {}, {}};
-           }}},
-         MemoryPressure::normal,
-         {"battery/warning"}},
-        {"on the adapter at 30 W",
-         {{0, nothing},
-          {1,
-           [](auto& v) {
-               v.battery = BatteryStatus{.percent = 50, .onPower = true};
-               v.power = PowerTelemetry{30.0, {}, {}};
-           }}},
-         MemoryPressure::normal,
-         {"allClear/calm"}},
+        {"cpu over ten minutes", {{0, busy(0)}, {601, busy(0.75)}, {660, busy(0.65)}}, {"cpu/notice"}},
+        {"gpu over ten minutes", {{0, gpu(0)}, {601, gpu(70)}, {660, gpu(50)}}, {"gpu/notice"}},
+        {"swap in the last minute", {{601, swapping(20 * MiB)}, {660, swapping(0)}}, {"memory/warning"}},
+        {"swap before it", {{100, swapping(100 * MiB)}, {601, nothing}, {660, nothing}}, {"allClear/calm"}},
+        {"pressure of the newest", {{0, nothing}, {1, nothing}}, {"memory/critical"}, P::critical},
+        {"heat of the newest", {{0, thermal(T::critical)}, {1, thermal(T::fair)}}, {"heat/warning"}},
+        {"disk of the newest", {{0, nothing}, {1, lowDisk}}, {"disk/notice"}},
+        {"on battery at 30 W", {{0, nothing}, {1, drawing(false)}}, {"battery/warning"}},
+        {"on the adapter at 30 W", {{0, nothing}, {1, drawing(true)}}, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
