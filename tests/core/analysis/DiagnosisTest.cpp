@@ -36,13 +36,6 @@ std::vector<std::string> kinds(const std::vector<Finding>& findings) {
     return result;
 }
 
-TEST(Diagnosis, AQuietMachineIsAllClear) {
-    auto findings = Diagnosis::evaluate(quiet());
-    ASSERT_EQ(findings.size(), 1u);
-    EXPECT_EQ(findings[0], (Finding{Finding::Kind::allClear, Finding::Severity::calm, "All clear",
-                                    "Nothing unusual right now.", std::nullopt}));
-}
-
 TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
     struct Case {
         const char* label;
