@@ -106,12 +106,8 @@ TEST(Version, ComparesDottedNumbers) {
         EXPECT_EQ(Version::isNewer(candidate, current), newer) << candidate << " vs " << current;
 }
 
-TEST(FreedCopy, SaysWhatStoppingFrees) {
+TEST(FreedCopy, SaysWhatStoppingFreed) {
     EXPECT_EQ(FreedCopy::ports({8080, 3000, 5173}), "ports 3000, 5173 and 8080");
-    EXPECT_EQ(FreedCopy::ports({4000, 3000}), "ports 3000 and 4000");
-    EXPECT_EQ(FreedCopy::stopping(0, {3000}, 2), "Stopping them frees port 3000.");
-    EXPECT_EQ(FreedCopy::stopping(1610612736, {3000, 5173}, 1),
-              "Stopping it frees 1.5 GB and ports 3000 and 5173.");
     EXPECT_EQ(FreedCopy::stopped("Vite", nullopt, {}), "Vite stopped. No ports are free.");
     EXPECT_EQ(FreedCopy::stopped("Vite", 0, {5173}), "Vite stopped. Port 5173 is free.");
     EXPECT_EQ(FreedCopy::stopped("Vite", 536870912, {5173}), "Vite stopped. 512 MB and port 5173 are free.");
