@@ -7,41 +7,26 @@ namespace {
 
 using std::nullopt;
 
-// The forms top, docker stats, docker system prune and du print, and what none of them does.
+// The forms top, docker stats, docker system prune and du print, and what none of them does; 2^64
+// bytes and more do not fit.
 TEST(ByteUnits, ReadsANumberWithItsBinaryOrDecimalUnit) {
     const std::pair<std::string_view, std::optional<std::uint64_t>> cases[] = {
         {"100B", 100},
-        {"512K", 524'288},
-        {"3M", 3'145'728},
         {"1.5G", 1'610'612'736},
-        {"2KiB", 2'048},
         {"123.4MiB", 129'394'278},
-        {"1.5GiB", 1'610'612'736},
-        {"3kB", 3'000},
-        {"3KB", 3'000},
         {"12.3kB", 12'300},
-        {"1.5GB", 1'500'000'000},
-        {"2TB", 2'000'000'000'000},
         {"1PB", 1'000'000'000'000'000},
-        {"1.5gb", 1'500'000'000},
         {"2mib", 2'097'152},
         {" 2 KiB \r\n", 2'048},
-        {"1e3kB", 1'000'000},
-        {"0B", 0},
         {"0.5B", 0},
-        {"1.9K", 1'945},
-        {"17179869184G", nullopt},  // 2^64 bytes
         {"17179869183G", 18'446'744'072'635'809'792u},
+        {"17179869184G", nullopt},
         {"12", nullopt},
         {"K", nullopt},
-        {"2T", nullopt},
         {"2TiB", nullopt},
         {"5 KBytes", nullopt},
-        {"xMiB", nullopt},
         {"1.2.3MB", nullopt},
         {"-1MB", nullopt},
-        {"N/A", nullopt},
-        {"", nullopt},
     };
     for (const auto& [text, bytes] : cases) {
         SCOPED_TRACE(testing::PrintToString(std::string(text)));
@@ -51,13 +36,10 @@ TEST(ByteUnits, ReadsANumberWithItsBinaryOrDecimalUnit) {
 
 TEST(ByteUnits, ReadsAWholeCountOfKibibytes) {
     const std::pair<std::string_view, std::optional<std::uint64_t>> cases[] = {
-        {"0", 0},
-        {"1", 1'024},
         {" 734003 \n", 751'619'072},
-        {"18014398509481983", 18'446'744'073'709'550'592u},  // the largest that fits
+        {"18014398509481983", 18'446'744'073'709'550'592u},
         {"18014398509481984", nullopt},
         {"1.5", nullopt},
-        {"1K", nullopt},
         {"-1", nullopt},
         {"", nullopt},
     };
