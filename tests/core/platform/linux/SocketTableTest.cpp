@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <tuple>
 #include <vector>
 
 #include "core/platform/linux/ProcFs.hpp"
@@ -27,23 +26,11 @@ TEST(SocketTableFiles, KeepsListeningRowsAndSkipsGarbledOnes) {
                                                 {19118, 9000, "*", 1000}}));
 }
 
-TEST(SocketTableFiles, AddressTextUnmapsIPv4BeforeTellingTheWildcard) {
-    using Bytes = std::vector<std::uint8_t>;
-    const std::tuple<const char*, Bytes, const char*> cases[] = {
-        {"IPv4 wildcard", {0, 0, 0, 0}, "*"},
-        {"IPv4 loopback", {127, 0, 0, 1}, "127.0.0.1"},
-        {"IPv6 wildcard", Bytes(16, 0), "*"},
-        {"IPv6 loopback", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "::1"},
-        {"IPv4-mapped wildcard", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0}, "*"},
-        {"IPv4-mapped loopback", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 127, 0, 0, 1}, "127.0.0.1"},
-        {"IPv4-compatible-looking, not mapped",
-         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0},
-         "::ff:0:0"},
-    };
-    for (const auto& [what, bytes, text] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(SocketTable::addressText(bytes.data(), bytes.size() == 16), text);
-    }
+// The fixtures hold the wildcards, loopbacks and mapped addresses; an address that only looks mapped
+// stays IPv6.
+TEST(SocketTableFiles, AddressTextUnmapsOnlyMappedIPv4) {
+    const std::uint8_t notMapped[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0};
+    EXPECT_EQ(SocketTable::addressText(notMapped, true), "::ff:0:0");
 }
 
 TEST(SocketTableFiles, FixtureTreeIsReadFromItsNetFiles) {
