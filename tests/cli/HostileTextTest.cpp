@@ -30,34 +30,17 @@ std::string firstControl(const std::string& text) {
 
 // A listener whose program name, folder and arguments carry escape sequences, a line break, a C1
 // control and bytes that are not UTF-8: what anyone on a shared machine can start.
-class HostileProcess {
-public:
-    HostileProcess() {
-        std::string name = std::string("srv\x1b]0;owned\x07\xff\xc2\x9b") + "2J";
-        folder = std::make_unique<test::TempDir>(std::filesystem::temp_directory_path(),
-                                                 std::string("tarvik-\n\xfe-\x1b[2J-"));
-        program = (folder->path() / name).string();
-        std::filesystem::copy_file("/usr/bin/perl", program);
-        process = std::make_unique<test::TestProcess>(
-            std::vector<std::string>{
-                program, "-MIO::Socket::INET", "-e",
-                "my $s = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => 0, "
-                "Listen => 1) or die; $| = 1; print $s->sockport, qq(\\n); sleep 60",
-                "--", "--title=\x1b[2J\x1b]0;t\x07", "\xff\xfe"},
-            folder->path().string());
-        auto numbers = process->numbers();
-        port = numbers.empty() ? 0 : numbers.front();
-    }
-
-    std::unique_ptr<test::TempDir> folder;
-    std::string program;
-    std::unique_ptr<test::TestProcess> process;
-    int port = 0;
-};
-
 TEST(HostileText, JsonStaysValidAndNoControlCharacterReachesTheTerminal) {
-    HostileProcess hostile;
-    ASSERT_GT(hostile.port, 0);
+    test::TempDir folder(std::filesystem::temp_directory_path(), std::string("tarvik-\n\xfe-\x1b[2J-"));
+    std::string program = folder / (std::string("srv\x1b]0;owned\x07\xff\xc2\x9b") + "2J");
+    std::filesystem::copy_file("/usr/bin/perl", program);
+    test::TestProcess hostile({program, "-MIO::Socket::INET", "-e",
+                               "my $s = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => 0, "
+                               "Listen => 1) or die; $| = 1; print $s->sockport, qq(\\n); sleep 60",
+                               "--", "--title=\x1b[2J\x1b]0;t\x07", "\xff\xfe"},
+                              folder.path().string());
+    auto port = hostile.numbers();
+    ASSERT_FALSE(port.empty());
     const std::vector<std::vector<std::string>> commands = {{"list", "--all", "--interval", "0"},
                                                             {"vitals", "--interval", "0.2"},
                                                             {"doctor", "--samples", "2", "--interval", "0.2"},
@@ -72,7 +55,7 @@ TEST(HostileText, JsonStaysValidAndNoControlCharacterReachesTheTerminal) {
         EXPECT_EQ(json.status, 0);
         EXPECT_FALSE(nlohmann::json::parse(json.output, nullptr, false).is_discarded()) << json.output;
         if (arguments.front() == "list") {
-            EXPECT_NE(json.output.find("\"port\": " + std::to_string(hostile.port)), std::string::npos)
+            EXPECT_NE(json.output.find("\"port\": " + std::to_string(port[0])), std::string::npos)
                 << "the hostile listener is listed";
         }
     }
