@@ -33,7 +33,6 @@ public:
     [[nodiscard]] std::string root() const { return m_dir.path().string(); }
     void add(const FakeProcess& process) const;
     void remove(std::int32_t pid) const;
-    [[nodiscard]] const TempDir& dir() const { return m_dir; }
 
 private:
     TempDir m_dir;

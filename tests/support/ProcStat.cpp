@@ -40,10 +40,9 @@ std::optional<ProcStat> procStat(pid_t pid) {
     std::istringstream fields(line.substr(end + 1));
     ProcStat stat;
     std::string skip;
-    pid_t parent = 0;
     std::uint64_t user = 0, system = 0;
-    fields >> stat.state >> parent >> stat.processGroup;
-    for (int field = 6; field <= 13; ++field) fields >> skip;
+    fields >> stat.state;
+    for (int field = 4; field <= 13; ++field) fields >> skip;
     fields >> user >> system;
     for (int field = 16; field <= 21; ++field) fields >> skip;
     fields >> stat.startTicks;

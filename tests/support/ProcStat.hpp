@@ -14,7 +14,6 @@ namespace tarvik::test {
 
 struct ProcStat {
     char state = '?';
-    pid_t processGroup = 0;
     std::uint64_t cpuTicks = 0;    // user and system time, in clock ticks
     std::uint64_t startTicks = 0;  // since boot
 };
