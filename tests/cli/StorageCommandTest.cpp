@@ -63,7 +63,6 @@ TEST(StorageCommand, ClearsAListedCacheOnlyAfterYes) {
 TEST(StorageCommand, ParsesItsSubcommands) {
     const std::pair<std::vector<std::string>, std::tuple<StorageOptions::Action, std::string, bool, bool>>
         cases[] = {
-            {{"storage", "--json"}, {StorageOptions::Action::report, "", false, true}},
             {{"storage", "clear", "/home/a/.npm/_cacache", "--yes"},
              {StorageOptions::Action::clear, "/home/a/.npm/_cacache", true, false}},
             {{"storage", "trash", "/home/a/f.mov"},

@@ -59,7 +59,6 @@ TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
         // b and a both score 100: the higher CPU wins, and a drops out with mild.
         {"top three", load(fair, {mild, a, b, c, d}), {cause(c), cause(d), cause(b)}},
         {"slow charging", {nominal, {}, 10.0, 29.9, 0, 0, {c}}, {cause(c)}},
-        {"charger outruns the load", {nominal, {}, 35.0, 40.0, 0, 0, {c}}, {charging(40), cause(c)}},
         {"equal draw", {nominal, {}, 40.0, 40.0, 0, 0, {c}}, {charging(40), cause(c)}},
         {"load outruns the charger", {nominal, {}, 50.0, 40.0, 0, 0, {c}}, {cause(c), charging(40)}},
         {"no system reading", {nominal, {}, {}, 40.0, 0, 0, {c}}, {cause(c), charging(40)}},

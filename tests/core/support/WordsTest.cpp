@@ -14,11 +14,9 @@ TEST(WordsTest, LinuxReplacesWholeWordsOnlyAndMacOSKeepsTheText) {
         {"Mac gets hot", "Computer gets hot"},
         {"less than the Mac's total", "less than the computer's total"},
         {"the Mac\u2019s total", "the computer\u2019s total"},
-        {"Time Machine is backing up your Mac.", "Time Machine is backing up your computer."},
         {"macOS needs free space. Parts of macOS", "Linux needs free space. Parts of Linux"},
         {"Show in Finder", "Show in Files"},
         {"MacBook, iMac, Macs, MacOS, Finders, Mac_1", "MacBook, iMac, Macs, MacOS, Finders, Mac_1"},
-        {"", ""},
     };
     for (const auto& [mac, worded] : cases) {
         SCOPED_TRACE(mac);

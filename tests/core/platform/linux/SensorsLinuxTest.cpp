@@ -71,11 +71,6 @@ hwmon/hwmon1: temp2_label=Core 0 | temp2_input=70000
 thermal/thermal_zone0: type=x86_pkg_temp | temp=99000)",
          {{"coretemp Package id 0", 61}, {"coretemp Core 0", 70}, {"x86_pkg_temp", 99}},
          61},
-        {"AMD with an offset Tctl",
-         "hwmon/hwmon0: name=k10temp | temp1_label=Tctl | temp1_input=75000 | temp2_label=Tdie | "
-         "temp2_input=55000",
-         {{"k10temp Tctl", 75}, {"k10temp Tdie", 55}},
-         55},
         {"thermal zones only",
          R"(hwmon/hwmon0: name=acpitz | temp1_input=40000
 thermal/thermal_zone0: type=acpitz | temp=40000
