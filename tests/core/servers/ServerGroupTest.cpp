@@ -10,12 +10,7 @@ using std::nullopt;
 Server server(std::int32_t pid, int port, std::optional<std::string> project,
               std::optional<std::string> branch, ServerCategory category = ServerCategory::dev,
               std::string kind = "Vite") {
-    Server s;
-    s.pid = pid;
-    s.port = port;
-    s.project = std::move(project);
-    s.branch = std::move(branch);
-    s.category = category;
+    Server s{.pid = pid, .port = port, .category = category, .branch = branch, .project = project};
     s.kind.name = std::move(kind);
     return s;
 }
