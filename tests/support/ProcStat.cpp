@@ -80,14 +80,9 @@ std::vector<pid_t> allPids() {
 }
 
 std::vector<std::string> arguments(pid_t pid) {
-    std::string raw = contents("/proc/" + std::to_string(pid) + "/cmdline");
+    std::istringstream raw(contents("/proc/" + std::to_string(pid) + "/cmdline"));
     std::vector<std::string> argv;
-    for (std::size_t start = 0; start < raw.size();) {
-        auto end = raw.find('\0', start);
-        if (end == std::string::npos) end = raw.size();
-        argv.push_back(raw.substr(start, end - start));
-        start = end + 1;
-    }
+    for (std::string argument; std::getline(raw, argument, '\0');) argv.push_back(argument);
     return argv;
 }
 

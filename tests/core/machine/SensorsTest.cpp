@@ -41,7 +41,6 @@ TEST(ChipTemperature, summarizeKeepsDieSensorsStrictlyBetween0And150) {
     const std::tuple<const char*, std::vector<TemperatureReading>, std::optional<double>> cases[] = {
         {"PMU", {{"PMU tdie1", 48.2}, {"PMU tdev3", 51.7}, {"PMU tcal", 80}, {"PMU tdie2", 160}}, 51.7},
         {"nothing in range", {{"PMU tdie1", 0}, {"PMU tdie2", 150}}, std::nullopt},
-        {"coretemp", {{"coretemp Package id 0", 61}, {"coretemp Core 0", 70}, {"nvme Composite", 80}}, 61},
         {"k10temp Tdie over Tctl", {{"k10temp Tctl", 75}, {"k10temp Tdie", 55}, {"k10temp Tccd1", 60}}, 55},
         {"k10temp Tctl alone", {{"k10temp Tctl", 58.5}, {"k10temp Tccd1", 60}}, 58.5},
         {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53},
@@ -64,10 +63,6 @@ TEST(BatteryStatus, fromRegistryFollowsTheBatteryServiceRules) {
         {"no CurrentCapacity", {}, "CurrentCapacity", std::nullopt},
         {"CurrentCapacity not an integer", {{"CurrentCapacity", 87.0}}, nullptr, std::nullopt},
         {"no estimate yet", {{"AvgTimeToEmpty", I{65535}}}, nullptr, B{87, false, false, {}, 18.9, 86, 142}},
-        {"charging",
-         {{"IsCharging", true}, {"ExternalConnected", true}, {"InstantAmperage", I{1500}}},
-         nullptr,
-         B{87, true, true, 45, 18.9, 86, 142}},
         {"voltage not an integer", {{"Voltage", 12.6}}, nullptr, B{87, false, false, 207, {}, 86, 142}},
         {"no design capacity", {{"DesignCapacity", I{0}}}, nullptr, B{87, false, false, 207, 18.9, {}, 142}},
         {"cycles as text",
