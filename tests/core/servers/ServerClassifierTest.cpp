@@ -68,17 +68,6 @@ TEST(ServerClassifierTest, BundlePathIsIndependentOfTheCategory) {
     }
 }
 
-TEST(ServerClassifierTest, ServerCarriesPortFactsAndClassification) {
-    Server server = classify(ListeningPort{4242, "node", "anna", 5173, "127.0.0.1"}, "node .bin/vite",
-                             "/home/a/web", 1024, 2.5, 60, "main", "web", testHome);
-    EXPECT_EQ(server.id(), "4242:5173");
-    EXPECT_EQ(server.processName, "node");
-    EXPECT_EQ(server.kind.name, "Vite");
-    EXPECT_EQ(server.category, ServerCategory::dev);
-    EXPECT_EQ(server.project, "web");
-    EXPECT_FALSE(server.processCount || server.containerName || server.containerImage);
-}
-
 TEST(ServerClassifierTest, ProtectsOnlyOperatingSystemDaemons) {
     const std::pair<const char*, bool> cases[] = {
         {"ControlCenter", true}, {"systemd-resolved", true}, {"postgres", false}, {"sshd-wrapper", false}};
