@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/servers/FreedCopy.hpp"
 
 namespace tarvik {
@@ -43,11 +45,9 @@ TEST(RecentStops, KeepsTheFiveNewestDevServers) {
 }
 
 TEST(RecentStops, RestartsContainersAndProcessesWithACommandAndAFolder) {
-    struct Case {
-        std::optional<std::string> args, cwd, container;
-        bool restartable;
-    };
-    const Case cases[] = {
+    using Maybe = std::optional<std::string>;
+    const std::tuple<Maybe, Maybe, Maybe, bool> cases[] = {
+        // args, cwd, container, restartable
         {"node server.js", "/Users/anna/app", nullopt, true},
         {"node server.js", nullopt, nullopt, false},
         {"", "/Users/anna/app", nullopt, false},
@@ -55,10 +55,10 @@ TEST(RecentStops, RestartsContainersAndProcessesWithACommandAndAFolder) {
         {"/usr/bin/docker-proxy -p 80", "/", "web", true},
         {nullopt, nullopt, "web", true},
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, cwd, container, restartable] : cases) {
         Server s = server(1, 1);
-        s.args = c.args, s.cwd = c.cwd, s.containerName = c.container;
-        EXPECT_EQ(RecentStops::isRestartable(s), c.restartable) << c.args.value_or("nil");
+        s.args = args, s.cwd = cwd, s.containerName = container;
+        EXPECT_EQ(RecentStops::isRestartable(s), restartable) << args.value_or("nil");
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tarvik {
 namespace {
 
@@ -15,20 +17,18 @@ TEST(Paths, DropsTrailingSlashesButKeepsTheRoot) {
 }
 
 TEST(Paths, AbbreviatesTheHomeOnlyAtAFolderBoundary) {
-    struct Case {
-        std::string_view path, home, shown;
-    };
-    const Case cases[] = {{"/home/al", "/home/al", "~"},
-                          {"/home/al/x", "/home/al", "~/x"},
-                          {"/home/al/shop/src", "/home/al/", "~/shop/src"},
-                          {"/home/alice/shop", "/home/al", "/home/alice/shop"},
-                          {"/srv/home/al/x", "/home/al", "/srv/home/al/x"},
-                          {"/srv/app", "", "/srv/app"},
-                          {"/srv/app", "/", "/srv/app"},
-                          {"", "/home/al", ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.path) + " in " + std::string(c.home));
-        EXPECT_EQ(Paths::abbreviatingHome(c.path, c.home), c.shown);
+    const std::tuple<std::string_view, std::string_view, std::string_view> cases[] = {
+        {"/home/al", "/home/al", "~"},
+        {"/home/al/x", "/home/al", "~/x"},
+        {"/home/al/shop/src", "/home/al/", "~/shop/src"},
+        {"/home/alice/shop", "/home/al", "/home/alice/shop"},
+        {"/srv/home/al/x", "/home/al", "/srv/home/al/x"},
+        {"/srv/app", "", "/srv/app"},
+        {"/srv/app", "/", "/srv/app"},
+        {"", "/home/al", ""}};
+    for (const auto& [path, home, shown] : cases) {
+        SCOPED_TRACE(std::string(path) + " in " + std::string(home));
+        EXPECT_EQ(Paths::abbreviatingHome(path, home), shown);
     }
 }
 

@@ -8,11 +8,7 @@ namespace tarvik {
 namespace {
 
 TEST(DesktopAppsUnit, FindsTheInnermostApplicationUnit) {
-    struct Case {
-        const char* cgroup;
-        std::optional<std::string> expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
         {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Terminal.slice/"
          "vte-spawn-5f1c.scope\n",
          "org.gnome.Terminal"},
@@ -24,9 +20,9 @@ TEST(DesktopAppsUnit, FindsTheInnermostApplicationUnit) {
         {"12:pids:/\n1:name=systemd:/user.slice/app-kde-org.kde.konsole-77.scope\n", "kde-org.kde.konsole"},
         {"", std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.cgroup);
-        EXPECT_EQ(DesktopApps::unitApplication(c.cgroup), c.expected);
+    for (const auto& [cgroup, unit] : cases) {
+        SCOPED_TRACE(cgroup);
+        EXPECT_EQ(DesktopApps::unitApplication(cgroup), unit);
     }
 }
 
