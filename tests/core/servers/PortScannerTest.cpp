@@ -10,7 +10,6 @@ ProcessRecord record(std::int32_t pid, std::int32_t ppid, std::string path, std:
     return ProcessRecord{pid, ppid, std::move(path), AppOwner{}, cpu, memory, std::nullopt};
 }
 
-// A scripted machine: sockets, process facts and folders per pid.
 struct Population {
     ProcessSnapshot snapshot;
     std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> sockets;
