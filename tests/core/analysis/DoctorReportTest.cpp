@@ -142,7 +142,6 @@ TEST(DoctorReport, HeatCarriesTheNewestReadingsAndFastCharging) {
             HeatLevel::warm, 81.0, 20.0, 45.0, {HeatCauses::Charging{45.0}, HeatCauses::App{builder}}}));
     EXPECT_EQ(report.inputs.apps, recording.latest.apps);
     EXPECT_EQ(kinds(report.findings), std::vector<std::string>{"heat/warning"});
-    EXPECT_EQ(report.findings[0].detail, "The chip is at 81 °C. Fast charging (45 W) is the main cause.");
 }
 
 }  // namespace
