@@ -96,8 +96,8 @@ std::string portsText(const std::vector<int>& ports, std::size_t maxWidth) {
 }
 
 std::vector<Server> collectServers(double interval) {
-    ProcessSampler sampler(
-        ProcessSampler::Sources::live(/*applications=*/false));  // the list shows no owners
+    // The list shows no owners, and a listing without an interval reads the processes once.
+    ProcessSampler sampler(ProcessSampler::Sources::live(/*applications=*/false, /*repeated=*/interval > 0));
     // The socket owners are searched beside the first sample, and the containers asked for
     // during the wait, so that the scan finds both known.
     auto sources = PortScanner::Sources::live();

@@ -55,8 +55,9 @@ public:
         std::function<std::vector<ProcessReading>()> read;
 
         // The live process table. Without `applications` the desktop application of each process
-        // is not looked up (a one-shot listing needs no owners).
-        [[nodiscard]] static Sources live(bool applications = true);
+        // is not looked up (a one-shot listing needs no owners); without `repeated` (a caller that
+        // reads once) no files are kept open for the next read.
+        [[nodiscard]] static Sources live(bool applications = true, bool repeated = true);
         // A process table at `root` (a fixture tree), desktop entries looked up in `applicationDirs`.
         [[nodiscard]] static Sources at(const std::string& root, std::vector<std::string> applicationDirs);
     };

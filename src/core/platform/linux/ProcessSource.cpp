@@ -38,12 +38,14 @@ constexpr std::size_t expectedDescriptors = 4096;
 
 class LinuxProcessSource {
 public:
-    LinuxProcessSource(std::string root, std::vector<std::string> applicationDirs, bool applications)
+    LinuxProcessSource(std::string root, std::vector<std::string> applicationDirs, bool applications,
+                       bool keepFiles)
         : m_root(std::move(root)),
           m_directory(std::move(applicationDirs)),
           m_applications(applications),
-          m_descriptorBudget(ProcRoot::raiseDescriptorLimit()) {
-        if (m_root.isLive()) ProcRoot::reserveDescriptors(std::min(expectedDescriptors, m_descriptorBudget));
+          m_descriptorBudget(keepFiles ? ProcRoot::raiseDescriptorLimit() : 0) {
+        if (m_root.isLive() && keepFiles)
+            ProcRoot::reserveDescriptors(std::min(expectedDescriptors, m_descriptorBudget));
     }
 
     std::vector<ProcessReading> read() {
@@ -171,15 +173,15 @@ private:
 
 }  // namespace
 
-ProcessSampler::Sources ProcessSampler::Sources::live(bool applications) {
-    auto source =
-        std::make_shared<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(), applications);
+ProcessSampler::Sources ProcessSampler::Sources::live(bool applications, bool repeated) {
+    auto source = std::make_shared<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(),
+                                                       applications, repeated);
     return {[source] { return source->read(); }};
 }
 
 ProcessSampler::Sources ProcessSampler::Sources::at(const std::string& root,
                                                     std::vector<std::string> applicationDirs) {
-    auto source = std::make_shared<LinuxProcessSource>(root, std::move(applicationDirs), true);
+    auto source = std::make_shared<LinuxProcessSource>(root, std::move(applicationDirs), true, true);
     return {[source] { return source->read(); }};
 }
 
