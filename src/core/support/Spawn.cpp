@@ -25,7 +25,7 @@ struct Child {
 };
 
 std::optional<Child> start(const std::string& path, const std::vector<std::string>& arguments,
-                           const std::string& cwd, bool newSession) {
+                           const std::string& cwd, bool newSession, bool ownGroup) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
 
@@ -45,7 +45,12 @@ std::optional<Child> start(const std::string& path, const std::vector<std::strin
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    if (newSession) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    if (newSession) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    } else if (ownGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);  // a new group, led by the child
+    }
     pid_t pid = -1;
     int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
@@ -92,7 +97,7 @@ Result run(const std::string& path, const std::vector<std::string>& arguments,
 }
 
 Result run(const std::string& path, const std::vector<std::string>& arguments, const Options& options) {
-    auto child = start(path, arguments, options.cwd, options.newSession);
+    auto child = start(path, arguments, options.cwd, options.newSession, options.limit.has_value());
     if (!child) return {};
     std::string bytes;
     if (!options.limit) {
@@ -130,7 +135,8 @@ Result run(const std::string& path, const std::vector<std::string>& arguments, c
         else
             usleep(2000);
     }
-    kill(child->pid, SIGKILL);
+    // The child is not reaped yet, so its pid still names its group and no other.
+    kill(-child->pid, SIGKILL);
     (void)reap(child->pid);
     return {Text::repairUtf8(bytes), -1, true};
 }

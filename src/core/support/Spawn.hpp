@@ -20,13 +20,16 @@ struct Result {
 // Runs to completion with no time limit.
 [[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments);
 
-// Runs with a watchdog: past `limit` the child is killed (SIGKILL), the output so far is kept,
-// status is -1 and `timedOut` is set.
+// Runs with a watchdog, the child in a process group of its own: past `limit` the whole group is
+// killed (SIGKILL), so that what the child started goes with it unless it left the group, the
+// output so far is kept,
+// status is -1 and `timedOut` is set. Outside the terminal's foreground group, the child neither
+// gets the signals typed at the terminal nor may read from it.
 [[nodiscard]] Result run(const std::string& path, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds limit);
 
 struct Options {
-    std::optional<std::chrono::milliseconds> limit;  // none: no watchdog
+    std::optional<std::chrono::milliseconds> limit;  // none: no watchdog and no group of its own
     std::string cwd;                                 // empty: the caller's folder
     bool newSession = false;                         // detach from the caller's terminal and signals
 };

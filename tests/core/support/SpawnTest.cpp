@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ProcStat.hpp"
+
 namespace tarvik {
 namespace {
 
@@ -29,11 +31,13 @@ TEST(Spawn, ArgumentsAreNotInterpretedAndOutputIsRepaired) {
 
 // The limit is far above what the shell needs to start and print, however busy the machine, so
 // only the hang reaches it.
-TEST(SpawnWatchdog, StopsAHungCommandAndKeepsItsOutput) {
-    auto hung = Spawn::run("/bin/sh", {"-c", "echo started; exec sleep 30"}, 2000ms);
+TEST(SpawnWatchdog, StopsAHungCommandWithItsChildrenAndKeepsItsOutput) {
+    // The command prints the pid of a child of its own and waits for it.
+    auto hung = Spawn::run("/bin/sh", {"-c", "sleep 300 & echo $!; wait"}, 2000ms);
     EXPECT_TRUE(hung.timedOut);
     EXPECT_EQ(hung.status, -1);
-    EXPECT_EQ(hung.output, "started\n");
+    ASSERT_TRUE(hung.output.ends_with("\n")) << hung.output;
+    EXPECT_TRUE(test::waitUntilGone(std::stoi(hung.output), 30s)) << "the child went with the client";
     // Output closed early but the process lingers: the limit still holds.
     auto lingering = Spawn::run("/bin/sh", {"-c", "exec >/dev/null; exec sleep 30"}, 2000ms);
     EXPECT_TRUE(lingering.timedOut);
