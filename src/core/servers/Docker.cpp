@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
@@ -91,11 +93,12 @@ DockerCache::DockerCache(Options options) : m_options(std::move(options)) {
     if (!m_options.clock) m_options.clock = [] { return std::chrono::system_clock::now(); };
 }
 
-void DockerCache::refreshIfStale(bool engineRunning) {
+void DockerCache::refreshIfStale(bool engineRunning, std::optional<std::chrono::milliseconds> budget) {
     std::lock_guard lock(m_mutex);
     if (!engineRunning) {
         m_ports.clear();
         m_memory.clear();
+        m_unanswered = false;
         return;
     }
     if (m_refreshing) return;
@@ -103,24 +106,40 @@ void DockerCache::refreshIfStale(bool engineRunning) {
     auto docker = DockerInspector::binaryPath(m_options.candidates);
     if (!docker) return;
     m_refreshing = true;
-    m_queue.enqueue([this, path = *docker] { refresh(path); });
+    m_queue.enqueue([this, path = *docker, budget] { refresh(path, budget); });
 }
 
-void DockerCache::refresh(const std::string& docker) {
-    auto limit = m_options.commandTimeout;
-    auto [ps, psOk] = run(docker,
-                          {"ps", "--no-trunc", "--format",
-                           "{{.Names}}\t{{.Image}}\t{{.Ports}}\t{{.Label \"com.docker.compose.project\"}}\t"
-                           "{{.Label \"com.docker.compose.service\"}}"},
-                          limit);
-    auto [stats, statsOk] =
-        run(docker, {"stats", "--no-stream", "--format", "{{.Name}}\t{{.MemUsage}}"}, limit);
-    auto [info, infoOk] = run(docker, {"info", "--format", "{{.MemTotal}}"}, limit);
+void DockerCache::refresh(const std::string& docker, std::optional<std::chrono::milliseconds> budget) {
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    bool outOfTime = false;
+    // The output of a command that exited 0 in time. A daemon that let one command run out of
+    // time will not answer the next either, so those are not tried.
+    auto ask = [&](const std::vector<std::string>& arguments) -> std::optional<std::string> {
+        auto limit = m_options.commandTimeout;
+        if (budget)
+            limit = std::min(limit, *budget - duration_cast<milliseconds>(steady_clock::now() - start));
+        if (outOfTime || limit.count() <= 0) {
+            outOfTime = true;
+            return std::nullopt;
+        }
+        auto result = Spawn::run(docker, arguments, limit);
+        outOfTime = result.timedOut;
+        if (result.status != 0) return std::nullopt;
+        return std::move(result.output);
+    };
+    auto ps = ask({"ps", "--no-trunc", "--format",
+                   "{{.Names}}\t{{.Image}}\t{{.Ports}}\t{{.Label \"com.docker.compose.project\"}}\t"
+                   "{{.Label \"com.docker.compose.service\"}}"});
+    const bool psUnanswered = outOfTime;
+    auto stats = ask({"stats", "--no-stream", "--format", "{{.Name}}\t{{.MemUsage}}"});
+    auto info = ask({"info", "--format", "{{.MemTotal}}"});
 
     std::lock_guard lock(m_mutex);
-    if (infoOk) m_vmLimit = Text::parseUInt64(Text::trim(info, Text::whitespace));
-    if (psOk) m_ports = DockerInspector::parse(ps);
-    if (statsOk) m_memory = DockerStats::parse(stats);
+    if (info) m_vmLimit = Text::parseUInt64(Text::trim(*info, Text::whitespace));
+    if (ps) m_ports = DockerInspector::parse(*ps);
+    if (stats) m_memory = DockerStats::parse(*stats);
+    m_unanswered = psUnanswered;
     m_fetchedAt = m_options.clock();
     m_refreshing = false;
 }
@@ -135,15 +154,13 @@ std::optional<std::uint64_t> DockerCache::vmMemoryLimit() const {
     return m_vmLimit;
 }
 
-void DockerCache::waitForRefresh() {
-    m_queue.waitIdle();
+bool DockerCache::unanswered() const {
+    std::lock_guard lock(m_mutex);
+    return m_unanswered;
 }
 
-std::pair<std::string, bool> DockerCache::run(const std::string& path,
-                                              const std::vector<std::string>& arguments,
-                                              std::chrono::milliseconds timeout) {
-    auto result = Spawn::run(path, arguments, timeout);
-    return {std::move(result.output), result.status == 0 && !result.timedOut};
+void DockerCache::waitForRefresh() {
+    m_queue.waitIdle();
 }
 
 DockerCache& DockerCache::shared() {

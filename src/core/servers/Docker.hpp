@@ -58,7 +58,7 @@ namespace DockerStats {
 
 // Which containers publish which host ports and what they use, refreshed in the background at
 // most every 8 seconds while the engine runs. One shared instance serves every scan; the lock is
-// never held while a command runs.
+// never held while a command runs. A refresh stops at its first command that runs out of time.
 class DockerCache {
 public:
     struct Options {
@@ -72,8 +72,9 @@ public:
     explicit DockerCache(Options options);
 
     // Starts a refresh on the cache's queue when the engine runs, the data is older than 8 s and
-    // none is in flight; empties the maps when the engine does not run. Never waits.
-    void refreshIfStale(bool engineRunning);
+    // none is in flight; empties the maps when the engine does not run. Never waits. The commands
+    // of a refresh given a `budget` share it, so that the refresh ends within it.
+    void refreshIfStale(bool engineRunning, std::optional<std::chrono::milliseconds> budget = std::nullopt);
 
     struct Contents {
         ContainerPorts ports;
@@ -83,18 +84,15 @@ public:
     [[nodiscard]] Contents current() const;
     // The engine's total memory, bytes.
     [[nodiscard]] std::optional<std::uint64_t> vmMemoryLimit() const;
+    // True when Docker did not list the containers within the last refresh's time.
+    [[nodiscard]] bool unanswered() const;
     // Blocks until no refresh is queued or running (for a caller that shows one answer and exits).
     void waitForRefresh();
-
-    // Runs one command with a watchdog: its output, and whether it exited 0 in time.
-    [[nodiscard]] static std::pair<std::string, bool> run(const std::string& path,
-                                                          const std::vector<std::string>& arguments,
-                                                          std::chrono::milliseconds timeout);
 
     static DockerCache& shared();
 
 private:
-    void refresh(const std::string& docker);
+    void refresh(const std::string& docker, std::optional<std::chrono::milliseconds> budget);
 
     Options m_options;
     mutable std::mutex m_mutex;  // guards the fields below
@@ -103,6 +101,7 @@ private:
     std::optional<std::uint64_t> m_vmLimit;
     std::optional<Date> m_fetchedAt;  // none: never refreshed
     bool m_refreshing = false;
+    bool m_unanswered = false;
     SerialQueue m_queue;  // declared last: joined first, while the fields it uses still exist
 };
 
