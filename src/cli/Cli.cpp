@@ -71,14 +71,14 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
 
     try {
-        if (app.got_subcommand("list")) return runList(list, out);
+        if (app.got_subcommand("list")) return runList(list, out, err);
         if (app.got_subcommand("stop")) return runStop(stop, out, err);
         if (app.got_subcommand("vitals")) return runVitals(vitals, out);
         if (app.got_subcommand("doctor")) return runDoctor(doctor, out);
         if (app.got_subcommand("net")) return runNet(net, out, err);
         if (app.got_subcommand("storage")) return runStorage(storage, std::cin, out, err);
         handOverToTrayApp(argv);
-        return runList(list, out);
+        return runList(list, out, err);
     } catch (const std::exception& error) {
         err << "tarvik: " << error.what() << '\n';
         return 1;

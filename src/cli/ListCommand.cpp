@@ -59,6 +59,9 @@ std::string_view ansiColour(TintToken tint) {
     return "";
 }
 
+// How long a command that shows one answer waits for Docker.
+constexpr std::chrono::seconds containerWait{2};
+
 std::string cpuText(const std::optional<double>& cpu) {
     return cpu ? fmt::format("{:.1f}%", *cpu) : "-";
 }
@@ -103,7 +106,7 @@ std::vector<Server> collectServers(double interval) {
     auto sources = PortScanner::Sources::live();
     std::thread owners(sources.prepare);
     auto snapshot = sampler.sample();
-    DockerCache::shared().refreshIfStale(PortScanner::containerEngineRunning(snapshot));
+    DockerCache::shared().refreshIfStale(PortScanner::containerEngineRunning(snapshot), containerWait);
     if (interval > 0) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));
         snapshot = sampler.sample();
@@ -274,8 +277,11 @@ std::string footprintLine(const DevFootprint& footprint) {
                        ByteFormat::short_(footprint.usedBytes) + " in use.");
 }
 
-int runList(const ListOptions& options, std::ostream& out) {
+int runList(const ListOptions& options, std::ostream& out, std::ostream& err) {
     auto servers = collectServers(options.interval);
+    if (DockerCache::shared().unanswered())
+        err << "tarvik: Docker did not answer within " << containerWait.count()
+            << " s; containers are not shown.\n";
     std::optional<ProbeOutcomes> probes;
     if (options.probe) probes = probeHealth(servers);
     const ProbeOutcomes* health = probes ? &*probes : nullptr;

@@ -26,7 +26,7 @@ struct ListOptions {
 // Registers `list` on the app; the callback runs it into `out`.
 void addListCommand(CLI::App& app, ListOptions& options);
 
-// Samples, waits `interval`, samples again and scans.
+// Samples, waits `interval`, samples again and scans; waits for Docker's containers 2 s at most.
 [[nodiscard]] std::vector<Server> collectServers(double interval);
 
 // The groups shown: every group, or all but "System" without `all`.
@@ -48,6 +48,7 @@ void addListCommand(CLI::App& app, ListOptions& options);
 // The first run is always shown.
 [[nodiscard]] std::string portsText(const std::vector<int>& ports, std::size_t maxWidth = 24);
 
-int runList(const ListOptions& options, std::ostream& out);
+// Says on `err` when Docker did not answer in time and the containers are left out.
+int runList(const ListOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tarvik::cli

@@ -11,6 +11,7 @@
 #include "cli/ListCommand.hpp"
 #include "core/servers/Probe.hpp"
 #include "core/support/Spawn.hpp"
+#include "support/FakeEngine.hpp"
 #include "support/TempDir.hpp"
 #include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
@@ -69,6 +70,18 @@ TEST(ListCommand, ShowsAPythonServerStartedInARepositoryInTheHome) {
     EXPECT_EQ(s["isExposedToNetwork"], false);
     EXPECT_EQ(s["project"], project.path().filename().string());
     EXPECT_EQ(s["branch"], "main");
+}
+
+TEST(ListCommand, ListsWithoutContainersWhenDockerDoesNotAnswer) {
+    test::FakeEngine engine(false);
+    auto result = engine.tarvik({"list", "--all", "--interval", "0"});
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.output.find("tarvik: Docker did not answer within 2 s; containers are not shown.\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find(" " + std::to_string(engine.port()) + " "), std::string::npos)
+        << "the servers are still listed: " << result.output;
 }
 
 TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
