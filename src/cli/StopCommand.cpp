@@ -27,6 +27,12 @@ bool isContainer(const Server& server) {
     return server.containerName && !server.containerName->empty();
 }
 
+// A container is stopped through docker: its name says which, not the pid of the engine's proxy.
+std::string named(const Server& server) {
+    if (isContainer(server)) return "container " + Unicode::visible(*server.containerName);
+    return Unicode::visible(server.kind.name) + " (process " + std::to_string(server.pid) + ")";
+}
+
 }  // namespace
 
 CLI::App* addStopCommand(CLI::App& app, StopOptions& options) {
@@ -109,8 +115,8 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
             continue;
         }
         if (!control.carryOut(StopActions::of(server, options.force))) {
-            err << "tarvik: could not stop " << Unicode::visible(server.kind.name) << " (process "
-                << server.pid << ")" << (isContainer(server) ? ": no docker client was found.\n" : ".\n");
+            err << "tarvik: could not stop " << named(server)
+                << (isContainer(server) ? ": no docker client was found.\n" : ".\n");
             status = 1;
             continue;
         }
@@ -120,6 +126,18 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
 
     std::this_thread::sleep_for(settleTime);
     control.waitIdle();
+    // Docker may yet carry out what it did not answer in time, so nothing is said of its port.
+    auto unanswered = control.unansweredContainers();
+    std::erase_if(stopped, [&](const Server& server) {
+        if (!isContainer(server) || std::ranges::find(unanswered, *server.containerName) == unanswered.end())
+            return false;
+        auto limit = options.force ? ProcessControl::dockerKillLimit : ProcessControl::dockerStopLimit;
+        err << "tarvik: Docker did not answer within " << limit.count() << " s; " << named(server)
+            << " may still be running.\n";
+        status = 1;
+        return true;
+    });
+    if (stopped.empty()) return status;
     auto after = collectServers(0);
     std::vector<const Server*> gone;
     for (const auto& server : stopped) {
@@ -131,7 +149,7 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
             gone.push_back(&server);
             continue;
         }
-        out << Unicode::visible(server.kind.name) << " (process " << server.pid << ") is still running. "
+        out << (container ? "The " : "") << named(server) << " is still running. "
             << (options.force
                     ? "It may be stuck in the kernel or restarted by a supervisor.\n"
                     : "Run tarvik stop " + std::to_string(number) + " --force to end it at once.\n");

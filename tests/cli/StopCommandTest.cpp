@@ -9,6 +9,7 @@
 
 #include "cli/Cli.hpp"
 #include "core/support/Spawn.hpp"
+#include "support/FakeEngine.hpp"
 #include "support/ProcStat.hpp"
 #include "support/TestProcess.hpp"
 
@@ -43,6 +44,17 @@ TEST(StopCommand, AServerThatIgnoresTermIsReportedAndGoesWithForce) {
     auto forced = stop(port, true);
     EXPECT_EQ(forced.status, 0) << forced.output;
     EXPECT_FALSE(test::isRunning(server.pid()));
+}
+
+TEST(StopCommand, GivesUpOnAContainerWhenDockerDoesNotAnswer) {
+    test::FakeEngine engine(true);
+    auto result = engine.tarvik({"stop", "--force", std::to_string(engine.port())});
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(
+        result.output.find("tarvik: Docker did not answer within 5 s; container web may still be running.\n"),
+        std::string::npos)
+        << result.output;
 }
 
 // Keeps a port number from every address, for both IP versions, while it lives. The socket is

@@ -56,14 +56,15 @@ bool ProcessControl::carryOut(const StopAction& action) {
     using namespace StopActions;
     if (auto* gentle = std::get_if<SignalProcess>(&action)) return signalTree(gentle->pid, SIGTERM);
     if (auto* force = std::get_if<ForceSignalProcess>(&action)) return signalTree(force->pid, SIGKILL);
-    if (auto* stop = std::get_if<StopContainer>(&action)) return runDocker({"stop", stop->name});
-    return runDocker({"kill", std::get<KillContainer>(action).name});
+    if (auto* stop = std::get_if<StopContainer>(&action))
+        return runDocker({"stop", stop->name}, dockerStopLimit);
+    return runDocker({"kill", std::get<KillContainer>(action).name}, dockerKillLimit);
 }
 
 void ProcessControl::stopGroup(const std::vector<Server>& servers) {
     for (const auto& server : servers) {
         if (server.containerName && !server.containerName->empty())
-            runDocker({"stop", *server.containerName});
+            runDocker({"stop", *server.containerName}, dockerStopLimit);
         else
             signalTree(server.pid, SIGTERM);
     }
@@ -78,7 +79,7 @@ void ProcessControl::tidyUp(const std::vector<Server>& servers) {
 
 bool ProcessControl::restart(const Server& server) {
     if (server.containerName && !server.containerName->empty())
-        return runDocker({"start", *server.containerName});
+        return runDocker({"start", *server.containerName}, dockerStartLimit);
     if (!RecentStops::isRestartable(server) || server.argv.empty() || !server.cwd) return false;
     std::vector<std::string> environment;
     {
@@ -101,6 +102,11 @@ void ProcessControl::waitIdle() {
         work.swap(m_work);
     }
     for (auto& thread : work) thread.join();
+}
+
+std::vector<std::string> ProcessControl::unansweredContainers() {
+    std::lock_guard lock(m_mutex);
+    return m_unanswered;
 }
 
 bool ProcessControl::signalTree(std::int32_t pid, int signal) {
@@ -130,10 +136,14 @@ void ProcessControl::followUp(std::vector<ProcessRow> descendants, int signal) {
     }
 }
 
-bool ProcessControl::runDocker(std::vector<std::string> arguments) {
+bool ProcessControl::runDocker(std::vector<std::string> arguments, std::chrono::milliseconds limit) {
     auto docker = m_options.docker();
     if (!docker) return false;
-    later([path = *docker, arguments = std::move(arguments)] { (void)Spawn::run(path, arguments); });
+    later([this, path = *docker, arguments = std::move(arguments), limit] {
+        if (!Spawn::run(path, arguments, limit).timedOut) return;
+        std::lock_guard lock(m_mutex);
+        m_unanswered.push_back(arguments.back());
+    });
     return true;
 }
 

@@ -17,7 +17,8 @@ namespace tarvik {
 
 // Carries out stops and restarts. Only pids of at least 2 that are not this process are ever
 // signalled. Work that comes later (the check on a stopped process's children a second after,
-// container commands) runs on threads of its own; `waitIdle` and the destructor wait for it.
+// container commands) runs on threads of its own; `waitIdle` and the destructor wait for it. A
+// docker command is given up after its limit.
 class ProcessControl {
 public:
     struct Options {
@@ -57,18 +58,27 @@ public:
 
     void waitIdle();
 
+    // "docker stop" waits up to 10 s for the container itself.
+    static constexpr std::chrono::seconds dockerStopLimit{15};
+    static constexpr std::chrono::seconds dockerKillLimit{5};
+    static constexpr std::chrono::seconds dockerStartLimit{5};
+    // The containers whose docker command was given up at its limit; complete once `waitIdle`
+    // returned.
+    [[nodiscard]] std::vector<std::string> unansweredContainers();
+
     [[nodiscard]] static bool maySignal(std::int32_t pid);
 
 private:
     bool signalTree(std::int32_t pid, int signal);
     void followUp(std::vector<ProcessRow> descendants, int signal);
-    bool runDocker(std::vector<std::string> arguments);
+    bool runDocker(std::vector<std::string> arguments, std::chrono::milliseconds limit);
     void later(std::function<void()> work);
 
     Options m_options;
-    std::mutex m_mutex;  // guards m_work and m_environment
+    std::mutex m_mutex;  // guards the fields below
     std::vector<std::thread> m_work;
     std::optional<std::vector<std::string>> m_environment;  // the login environment, once read
+    std::vector<std::string> m_unanswered;
 };
 
 }  // namespace tarvik
