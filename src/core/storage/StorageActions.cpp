@@ -311,6 +311,7 @@ std::optional<std::uint64_t> parseReclaimed(std::string_view output) {
 Result cleanUpDocker(const std::string& docker) {
     // Pruning a large engine takes minutes; a client past that limit is stuck, not working.
     auto result = Spawn::run(docker, {"system", "prune", "-f"}, std::chrono::minutes(10));
+    if (result.timedOut) return refused("Docker did not answer within 10 minutes.");
     if (result.status != 0) return refused("Docker isn't running. Open Docker and try again.");
     return {true, "Docker cleaned up.", parseReclaimed(result.output).value_or(0), std::nullopt};
 }

@@ -30,7 +30,7 @@ struct Result {
 [[nodiscard]] Result moveToTrash(const std::string& path, const StorageReport& report,
                                  const std::string& home, Date now);
 
-// Runs `docker system prune -f` with the Docker command line at `docker`.
+// Runs `docker system prune -f` with the Docker command line at `docker`, for 10 minutes at most.
 [[nodiscard]] Result cleanUpDocker(const std::string& docker);
 // The same with the Docker command line found on this machine.
 [[nodiscard]] Result cleanUpDocker();
