@@ -10,6 +10,7 @@
 
 #include "cli/ListCommand.hpp"
 #include "core/platform/LibProc.hpp"
+#include "core/servers/Docker.hpp"
 #include "core/servers/FreedCopy.hpp"
 #include "core/servers/ProcessControl.hpp"
 #include "core/servers/ServerClassifier.hpp"
@@ -106,6 +107,14 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
                                                   "cannot see; it is not stopped.",
                                                   {std::to_string(server.port), *server.user}))
                 << '\n';
+            status = 1;
+            continue;
+        }
+        // Signalling the engine's proxy would break every container it serves, not stop one.
+        if (!isContainer(server) && DockerCache::shared().unanswered() &&
+            DockerEngine::mayPublishForContainer(server.processName)) {
+            err << "tarvik: Docker did not answer, so which container publishes port " << server.port
+                << " is not known; nothing was stopped.\n";
             status = 1;
             continue;
         }

@@ -175,6 +175,10 @@ bool isEngineProcess(std::string_view name) {
            name == "com.docker.virtualization";
 }
 
+bool mayPublishForContainer(std::string_view processName) {
+    return Text::lowercased(processName).find("docker") != std::string::npos;
+}
+
 }  // namespace DockerEngine
 
 }  // namespace tarvik

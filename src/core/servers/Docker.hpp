@@ -108,6 +108,8 @@ private:
 namespace DockerEngine {
 // True when one of the processes named runs the container engine.
 [[nodiscard]] bool isEngineProcess(std::string_view name);
+// True when a process of this name may hold a port on behalf of a container (the engine's proxy).
+[[nodiscard]] bool mayPublishForContainer(std::string_view processName);
 }  // namespace DockerEngine
 
 }  // namespace tarvik

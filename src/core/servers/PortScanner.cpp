@@ -107,7 +107,7 @@ std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources
         if (procInfo) server.argv = procInfo->argv;
         auto tree = totals.find(port.pid);
         if (server.category == ServerCategory::dev && tree != totals.end() &&
-            Text::lowercased(server.processName).find("docker") == std::string::npos) {
+            !DockerEngine::mayPublishForContainer(server.processName)) {
             server.memoryBytes = static_cast<std::uint64_t>(tree->second.rssKB) * 1024;
             server.cpuPercent = tree->second.cpuPercent;
             server.processCount = tree->second.processCount;
@@ -126,7 +126,7 @@ bool containerEngineRunning(const ProcessSnapshot& snapshot) {
 }
 
 Server attributeDocker(const Server& server, const ContainerPorts& ports, const ContainerMemory& memory) {
-    if (Text::lowercased(server.processName).find("docker") == std::string::npos) return server;
+    if (!DockerEngine::mayPublishForContainer(server.processName)) return server;
     auto found = ports.find(server.port);
     if (found == ports.end()) return server;
     const DockerContainer& container = found->second;
