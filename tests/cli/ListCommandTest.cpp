@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <numeric>
 #include <set>
 #include <sstream>
 #include <tuple>
 
-#include "cli/Cli.hpp"
 #include "cli/ListCommand.hpp"
 #include "core/servers/Probe.hpp"
 #include "core/support/Spawn.hpp"
-#include "support/FakeEngine.hpp"
+#include "support/RunCli.hpp"
 #include "support/TempDir.hpp"
 #include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
@@ -21,67 +22,137 @@ namespace {
 
 using nlohmann::json;
 
-// The servers of `tarvik list --json` that belong to the test's own processes.
-std::vector<json> listed(const std::vector<int>& pids, std::vector<std::string> extra = {}) {
-    std::vector<std::string> arguments{"list", "--json", "--interval", "0.2"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
+// `tarvik list --json` with `arguments`, parsed; discarded when it printed something else.
+json listJson(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"list", "--json"});
     auto result = Spawn::run(TARVIK_BINARY, arguments);
     EXPECT_EQ(result.status, 0);
-    auto all = json::parse(result.output, nullptr, false);
-    EXPECT_TRUE(all.is_array()) << result.output;
-    std::vector<json> mine;
-    for (const auto& server : all)
-        if (std::find(pids.begin(), pids.end(), server["pid"].get<int>()) != pids.end())
-            mine.push_back(server);
-    return mine;
+    return json::parse(result.output, nullptr, false);
 }
 
-TEST(ListCommand, ShowsAPythonServerStartedInARepositoryInTheHome) {
+// The test's servers, started once and listed twice: plainly, then grouped and probed. In the home
+// a Python server in a git repository and a listener in a linked worktree of it; outside it a Flask
+// server, one that accepts and never answers, one bound to two addresses, a tree of three with an
+// argument a shell would act on, and one sharing its socket with a forked worker.
+TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     test::TempHome home;
-    test::TempDir project(home.path());
-    project.write(".git/HEAD", "ref: refs/heads/main\n");
-    project.write(".git/refs/heads/main", "0123456789abcdef0123456789abcdef01234567\n");
-    std::filesystem::create_directories(project.path() / ".git/objects");
-    test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"},
-                             project.path().string());
+    auto repo = home.path() / "shop";
+    std::filesystem::create_directories(repo);
+    std::string git = "cd '" + repo.string() + "' && git -c user.name=t -c user.email=t@t.invalid ";
+    ASSERT_EQ(std::system((git + "init -q -b main && " + git + "commit -q --allow-empty -m one && " + git +
+                           "worktree add -q ../shop-login -b feature/login >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    test::TempDir site;
+    std::filesystem::create_directories(site.path() / "flask-app");  // the name makes it a Flask server
+    auto httpServer = [](std::vector<std::string> more) {
+        more.insert(more.begin(),
+                    {"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
+        return more;
+    };
+    test::TestProcess web(httpServer({}), repo.string());
+    test::TestProcess flask(httpServer({"--directory", site / "flask-app"}));
+    test::TestProcess login(test::listener({}), (home.path() / "shop-login").string());
+    test::TestProcess silent(test::listener({}));
+    test::TestProcess dual(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
+    test::TestProcess tree(test::listener({"--children", "2", "--title", "a b $(x)"}));
+    test::TestProcess shared(test::listener({"--share", "1"}));
     // "Serving HTTP on 127.0.0.1 port 41234 (http://127.0.0.1:41234/) ..."
-    std::string banner = server.firstLine();
-    auto at = banner.find(" port ");
-    ASSERT_NE(at, std::string::npos) << banner;
-    int port = std::stoi(banner.substr(at + 6));
+    std::string banner = web.firstLine();
+    ASSERT_NE(banner.find(" port "), std::string::npos) << banner;
+    int port = std::stoi(banner.substr(banner.find(" port ") + 6));
+    ASSERT_NE(flask.firstLine().find(" port "), std::string::npos);
+    ASSERT_FALSE(login.numbers().empty() || silent.numbers().empty());
+    int dualPort = dual.numbers().at(0);
+    ASSERT_EQ(tree.numbers().size(), 3u);
+    int worker = shared.numbers().at(1);
+    const std::vector<int> pids{web.pid(),  flask.pid(), login.pid(),  silent.pid(),
+                                dual.pid(), tree.pid(),  shared.pid(), worker};
+    auto ours = [&](const json& server) { return std::ranges::count(pids, server["pid"].get<int>()) > 0; };
 
-    auto servers = listed({server.pid()});
-    ASSERT_EQ(servers.size(), 1u);
-    const auto& s = servers[0];
+    auto all = listJson({"--interval", "0.2"});
+    ASSERT_TRUE(all.is_array()) << all;
+    std::map<int, json> listed;  // one row per process and port
+    for (const auto& server : all)
+        EXPECT_TRUE(!ours(server) || listed.emplace(server["pid"].get<int>(), server).second) << server;
+    ASSERT_EQ(listed.size(), pids.size());
+    json& s = listed[web.pid()];
     EXPECT_EQ(s["port"], port);
     EXPECT_EQ(s["address"], "127.0.0.1");
     EXPECT_TRUE(s["processName"].get<std::string>().starts_with("python3"));
     EXPECT_EQ(s["args"], "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1");
-    EXPECT_EQ(s["cwd"], project.path().string());
+    EXPECT_EQ(s["cwd"], repo.string());
     EXPECT_EQ(s["kind"]["name"], "Python");
-    EXPECT_EQ(s["kind"]["tint"], "blue");
     EXPECT_EQ(s["category"], "dev");
     EXPECT_GT(s["memoryBytes"].get<std::uint64_t>(), 1'000'000u);
-    EXPECT_TRUE(s["cpuPercent"].is_number());
-    EXPECT_TRUE(s["uptimeSeconds"].is_number());
+    EXPECT_TRUE(s["cpuPercent"].is_number() && s["uptimeSeconds"].is_number());
     EXPECT_EQ(s["processCount"], 1);
-    EXPECT_EQ(s["id"], std::to_string(server.pid()) + ":" + std::to_string(port));
+    EXPECT_EQ(s["id"], std::to_string(web.pid()) + ":" + std::to_string(port));
     EXPECT_EQ(s["url"], "http://localhost:" + std::to_string(port));
     EXPECT_EQ(s["isExposedToNetwork"], false);
-    EXPECT_EQ(s["project"], project.path().filename().string());
+    EXPECT_EQ(s["project"], "shop");
     EXPECT_EQ(s["branch"], "main");
-}
+    EXPECT_FALSE(s.contains("probe")) << "without --probe nothing is said about probing";
+    EXPECT_EQ(listed[dual.pid()]["port"], dualPort);
+    EXPECT_EQ(listed[dual.pid()]["address"], "127.0.0.1");
+    EXPECT_EQ(listed[tree.pid()]["processCount"], 3);
+    EXPECT_TRUE(listed[tree.pid()]["args"].get<std::string>().ends_with("--children 2 --title a b $(x)"))
+        << "the rules see the arguments joined as ps prints them";
+    EXPECT_EQ(listed[tree.pid()]["argv"].back(), "a b $(x)") << "each argument kept apart";
+    EXPECT_EQ(listed[shared.pid()]["port"], listed[worker]["port"]);
+    EXPECT_NE(listed[shared.pid()]["id"], listed[worker]["id"]);
 
-TEST(ListCommand, ListsWithoutContainersWhenDockerDoesNotAnswer) {
-    test::FakeEngine engine(false);
-    auto result = engine.tarvik({"list", "--all", "--interval", "0"});
-    EXPECT_FALSE(result.timedOut);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.output.find("tarvik: Docker did not answer within 2 s; containers are not shown.\n"),
-              std::string::npos)
-        << result.output;
-    EXPECT_NE(result.output.find(" " + std::to_string(engine.port()) + " "), std::string::npos)
-        << "the servers are still listed: " << result.output;
+    auto groups = listJson({"--groups", "--probe", "--interval", "0"});
+    ASSERT_TRUE(groups.is_array()) << groups;
+    auto orDash = [](const json& text) {
+        return text.is_null() ? std::string("-") : text.get<std::string>();
+    };
+    std::vector<std::string> seen;  // "title@branch: branches of our rows"
+    std::map<int, json> probed;
+    for (const auto& group : groups) {
+        // The group model: its id and flags, every server in full and the merged rows over them.
+        EXPECT_EQ(group["id"], group["title"]);
+        EXPECT_EQ(group["isSystem"], group["kind"] == "system");
+        ASSERT_TRUE(group["rows"].is_array());
+        EXPECT_EQ(group["displayCount"], group["rows"].size());
+        std::set<std::string> serverIds;
+        for (const auto& server : group["servers"]) serverIds.insert(server["id"].get<std::string>());
+        for (const auto& row : group["rows"]) {
+            auto server = row["server"].get<std::string>();
+            EXPECT_TRUE(serverIds.contains(server)) << row.dump();
+            EXPECT_TRUE(row["id"].get<std::string>().starts_with(server.substr(0, server.find(':') + 1)))
+                << row.dump();
+            EXPECT_FALSE(row["ports"].empty());
+        }
+        std::string branches;
+        for (const auto& server : group["servers"]) {
+            if (!ours(server)) continue;
+            probed[server["pid"].get<int>()] = server;
+            branches += (branches.empty() ? "" : ",") + orDash(server["branch"]);
+        }
+        if (!branches.empty())
+            seen.push_back(group["title"].get<std::string>() + "@" + orDash(group["branch"]) + ": " +
+                           branches);
+    }
+    // Ports are random, so either worktree may come first; the heading shows the first one's branch.
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0] == "shop@main: main,feature/login" ||
+                seen[0] == "shop@feature/login: feature/login,main")
+        << seen[0];
+    EXPECT_EQ(seen[1], "Services@-: -,-,-,-,-,-");
+
+    EXPECT_EQ(probed[flask.pid()]["kind"]["name"], "Flask");
+    auto health =
+        probed[flask.pid()]["health"].is_string() ? probed[flask.pid()]["health"].get<std::string>() : "";
+    EXPECT_TRUE(health.starts_with("200 \u00B7 ") && health.ends_with("ms")) << health;
+    // Any dev server but a database is probed: one whose kind names no web tool but that answered
+    // HTTP reads as http, and the JSON tells a server not probed from one that did not answer.
+    EXPECT_EQ(probed[web.pid()]["probe"]["outcome"], "http");
+    EXPECT_EQ(probed[web.pid()]["probe"]["status"], 200);
+    EXPECT_EQ(probed[web.pid()]["protocol"], "http");
+    EXPECT_EQ(probed[silent.pid()]["probe"]["outcome"], "unreachable");
+    EXPECT_TRUE(probed[silent.pid()]["health"].is_null());
+    EXPECT_EQ(probed[silent.pid()]["protocol"], "unknown");
 }
 
 TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
@@ -104,130 +175,6 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
         EXPECT_EQ(cli::portsText(ports), shown);
         EXPECT_LE(cli::portsText(ports).size(), 24u);
     }
-}
-
-TEST(ListCommand, OneRowPerProcessAndPortWithTreesAndQuotedArguments) {
-    test::TempHome home;
-    test::TempDir project(home.path());
-    // One process bound to one port twice; a tree of three; a socket shared with a forked worker.
-    test::TestProcess dual(test::listener({"--addr", "0.0.0.0", "--addr", "127.0.0.1"}));
-    test::TestProcess tree(test::listener({"--children", "2", "--title", "a b $(x)"}),
-                           project.path().string());
-    test::TestProcess shared(test::listener({"--share", "1"}));
-    int dualPort = dual.numbers().at(0);
-    ASSERT_EQ(tree.numbers().size(), 3u);
-    auto worker = shared.numbers().at(1);
-
-    auto servers = listed({dual.pid(), tree.pid(), shared.pid(), worker});
-    ASSERT_EQ(servers.size(), 4u);
-    auto of = [&](int pid) {
-        return *std::find_if(servers.begin(), servers.end(), [&](const json& s) { return s["pid"] == pid; });
-    };
-    EXPECT_EQ(of(dual.pid())["port"], dualPort);
-    EXPECT_EQ(of(dual.pid())["address"], "127.0.0.1");
-    EXPECT_EQ(of(tree.pid())["processCount"], 3);
-    EXPECT_TRUE(of(tree.pid())["args"].get<std::string>().ends_with("--children 2 --title a b $(x)"))
-        << "the rules see the arguments joined as ps prints them";
-    auto argv = of(tree.pid())["argv"].get<std::vector<std::string>>();
-    ASSERT_GE(argv.size(), 2u);
-    EXPECT_EQ(argv.back(), "a b $(x)") << "each argument kept apart";
-    EXPECT_EQ(of(shared.pid())["port"], of(worker)["port"]);
-    EXPECT_NE(of(shared.pid())["id"], of(worker)["id"]);
-}
-
-TEST(ListCommand, GroupsWorktreesOfOneProjectBeforeTheServices) {
-    test::TempHome home;
-    auto repo = home.path() / "shop";
-    std::filesystem::create_directories(repo);
-    std::string git = "cd '" + repo.string() + "' && git -c user.name=t -c user.email=t@t.invalid ";
-    ASSERT_EQ(std::system((git + "init -q -b main && " + git + "commit -q --allow-empty -m one && " + git +
-                           "worktree add -q ../shop-login -b feature/login >/dev/null 2>&1")
-                              .c_str()),
-              0);
-    test::TempDir outside("/tmp");
-    test::TestProcess main(test::listener({}), repo.string());
-    test::TestProcess login(test::listener({}), (home.path() / "shop-login").string());
-    test::TestProcess service(test::listener({}), outside.path().string());
-    std::vector<int> pids{main.pid(), login.pid(), service.pid()};
-    for (auto* process : {&main, &login, &service}) ASSERT_FALSE(process->numbers().empty());
-
-    auto result = Spawn::run(TARVIK_BINARY, {"list", "--json", "--groups", "--interval", "0"});
-    ASSERT_EQ(result.status, 0);
-    std::vector<std::string> seen;  // "title@branch: branches of our rows"
-    for (const auto& group : json::parse(result.output)) {
-        // The group model: its id and flags, every server in full and the merged rows over them.
-        EXPECT_EQ(group["id"], group["title"]);
-        EXPECT_EQ(group["isSystem"], group["kind"] == "system");
-        ASSERT_TRUE(group["rows"].is_array());
-        EXPECT_EQ(group["displayCount"], group["rows"].size());
-        std::set<std::string> serverIds;
-        for (const auto& server : group["servers"]) serverIds.insert(server["id"].get<std::string>());
-        for (const auto& row : group["rows"]) {
-            EXPECT_TRUE(serverIds.contains(row["server"].get<std::string>())) << row.dump();
-            EXPECT_TRUE(row["id"].get<std::string>().starts_with(
-                row["server"].get<std::string>().substr(0, row["server"].get<std::string>().find(':') + 1)))
-                << row.dump();
-            EXPECT_FALSE(row["ports"].empty());
-        }
-        std::string rows;
-        for (const auto& row : group["servers"])
-            if (std::find(pids.begin(), pids.end(), row["pid"].get<int>()) != pids.end())
-                rows += (rows.empty() ? "" : ",") +
-                        (row["branch"].is_null() ? "-" : row["branch"].get<std::string>());
-        if (!rows.empty())
-            seen.push_back(group["title"].get<std::string>() + "@" +
-                           (group["branch"].is_null() ? "-" : group["branch"].get<std::string>()) + ": " +
-                           rows);
-    }
-    // Ports are random, so either worktree may come first; the heading shows the first one's branch.
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(seen[0] == "shop@main: main,feature/login" ||
-                seen[0] == "shop@feature/login: feature/login,main")
-        << seen[0];
-    EXPECT_EQ(seen[1], "Services@-: -");
-}
-
-TEST(ListCommand, ProbeLabelsHttpServersWithStatusAndLatency) {
-    test::TempDir site;
-    std::filesystem::create_directories(site.path() / "flask-app");  // the name makes it a Flask server
-    test::TestProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                              "--directory", (site.path() / "flask-app").string()});
-    ASSERT_NE(server.firstLine().find(" port "), std::string::npos);
-    auto servers = listed({server.pid()}, {"--probe"});
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0]["kind"]["name"], "Flask");
-    std::string health = servers[0]["health"].is_string() ? servers[0]["health"].get<std::string>() : "";
-    EXPECT_TRUE(health.starts_with("200 \u00B7 ") && health.ends_with("ms")) << health;
-}
-
-// Any dev server that is not a database is probed; one whose kind tells nothing but that answered
-// HTTP reads as http, and the JSON tells a server not probed from one that did not answer.
-TEST(ListCommand, ProbesEveryDevServerAndSaysWhatCameBack) {
-    test::TempDir site;
-    test::TestProcess web({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                           "--directory", site.path().string()});
-    ASSERT_NE(web.firstLine().find(" port "), std::string::npos);
-    test::TestProcess silent(test::listener({}));  // accepts and never answers
-    ASSERT_FALSE(silent.numbers().empty());
-    auto servers = listed({web.pid(), silent.pid()}, {"--probe"});
-    ASSERT_EQ(servers.size(), 2u);
-    for (const auto& server : servers) {
-        SCOPED_TRACE(server.dump());
-        EXPECT_EQ(server["category"], "dev");
-        EXPECT_NE(server["kind"]["name"], "Flask") << "a kind outside the named web tools";
-        if (server["pid"] == web.pid()) {
-            EXPECT_EQ(server["probe"]["outcome"], "http");
-            EXPECT_EQ(server["probe"]["status"], 200);
-            EXPECT_EQ(server["protocol"], "http");
-        } else {
-            EXPECT_EQ(server["probe"]["outcome"], "unreachable");
-            EXPECT_TRUE(server["health"].is_null());
-            EXPECT_EQ(server["protocol"], "unknown");
-        }
-    }
-    auto unprobed = listed({web.pid()});
-    ASSERT_EQ(unprobed.size(), 1u);
-    EXPECT_FALSE(unprobed[0].contains("probe")) << "without --probe nothing is said about probing";
 }
 
 // The lines, each ended by a newline.
@@ -341,34 +288,23 @@ TEST(ListCommand, RendersOneAlignedTableAcrossTheGroups) {
     }
 }
 
-int runCli(std::vector<std::string> arguments, std::string& out, std::string& err) {
-    arguments.insert(arguments.begin(), "tarvik");
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::ostringstream outStream, errStream;
-    int status = cli::run(static_cast<int>(arguments.size()), argv.data(), outStream, errStream);
-    out = outStream.str();
-    err = errStream.str();
-    return status;
-}
-
 TEST(ListCommand, BadOptionsGiveOneLineAndStatusTwo) {
     for (std::vector<std::string> bad : {std::vector<std::string>{"list", "--bogus"},
                                          {"list", "--interval", "-1"},
                                          {"list", "--interval", "soon"},
                                          {"nonsense"}}) {
-        std::string out, err;
-        EXPECT_EQ(runCli(bad, out, err), 2) << bad.back();
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-        EXPECT_TRUE(out.empty());
+        auto said = test::runCli(bad);
+        EXPECT_EQ(said.status, 2) << bad.back();
+        EXPECT_EQ(std::ranges::count(said.err, '\n'), 1) << said.err;
+        EXPECT_TRUE(said.out.empty());
     }
-    std::string out, err;
-    EXPECT_EQ(runCli({"--help"}, out, err), 0);
-    EXPECT_NE(out.find("list"), std::string::npos);
-    EXPECT_EQ(runCli({"list", "--help"}, out, err), 0);
-    EXPECT_NE(out.find("--interval"), std::string::npos);
-    EXPECT_NE(out.find("--json"), std::string::npos);
+    auto help = test::runCli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("list"), std::string::npos);
+    auto listHelp = test::runCli({"list", "--help"});
+    EXPECT_EQ(listHelp.status, 0);
+    EXPECT_NE(listHelp.out.find("--interval"), std::string::npos);
+    EXPECT_NE(listHelp.out.find("--json"), std::string::npos);
 }
 
 }  // namespace
