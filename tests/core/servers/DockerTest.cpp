@@ -65,39 +65,24 @@ TEST(DockerAttribution, AProxyPortShowsItsContainer) {
     EXPECT_EQ(PortScanner::attributeDocker(node, ports, memory), node) << "only the engine's processes";
 }
 
-// A docker client scripted by the test: it prints captured output, or hangs.
-class FakeDocker : public ::testing::Test {
-protected:
+TEST(DockerCache, ContainersNameTheProxyServersAndAHungRefreshEndsWithinItsBudget) {
+    // A docker client scripted by the test. A new script replaces the last one whole, so that a
+    // command still running reads its own to the end.
     test::TempDir dir;
-    Date now = Date{} + std::chrono::hours(1000);
-    int version = 0;
-
-    void script(const std::string& body) {
-        std::string path = dir / ("docker" + std::to_string(++version));
-        dir.write("docker" + std::to_string(version), "#!/bin/sh\n" + body);
-        chmod(path.c_str(), 0755);
-        m_path = path;
-    }
-    DockerCache cache(std::chrono::milliseconds limit = 5000ms) {
-        return DockerCache({{dir / "docker"}, [this] { return now; }, limit});
-    }
-    void install() {
-        std::filesystem::copy_file(m_path, dir / "docker", std::filesystem::copy_options::overwrite_existing);
-    }
-
-private:
-    std::string m_path;
-};
-
-TEST_F(FakeDocker, ContainersNameTheProxyServersOfTheScan) {
+    auto script = [&](const std::string& body) {
+        dir.write("next", "#!/bin/sh\n" + body);
+        chmod((dir / "next").c_str(), 0755);
+        std::filesystem::rename(dir / "next", dir / "docker");
+    };
     script(
         "case \"$1\" in\n"
         "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
         "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
         "info) echo 8589934592 ;;\n"
         "esac\n");
-    install();
-    auto docker = cache();
+    Date now = Date{} + std::chrono::hours(1000);
+    // Each command may take 600 s: only the budget can end the hung refresh below in time.
+    DockerCache docker({{dir / "docker"}, [&] { return now; }, 600s});
     docker.refreshIfStale(true);
     docker.waitForRefresh();
     EXPECT_EQ(docker.vmMemoryLimit(), 8589934592u);
@@ -123,26 +108,8 @@ TEST_F(FakeDocker, ContainersNameTheProxyServersOfTheScan) {
     EXPECT_EQ(servers[0].containerName, "web");
     EXPECT_EQ(servers[0].memoryBytes, 12u << 20);
 
-    snapshot.records.erase(snapshot.records.begin());  // the engine stopped
-    EXPECT_EQ(PortScanner::scan(snapshot, sources)[0].containerName, nullopt);
-    EXPECT_TRUE(docker.current().ports.empty());
-}
-
-TEST_F(FakeDocker, AHungRefreshEndsWithinItsBudgetAndTheNextTryWaitsEightSeconds) {
-    script(
-        "case \"$1\" in\n"
-        "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
-        "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
-        "esac\n");
-    install();
-    auto docker = cache(600s);  // only the budget can end the hung refresh in time
-    docker.refreshIfStale(true);
-    docker.waitForRefresh();
-    ASSERT_EQ(docker.current().ports.size(), 1u);
-
     // Each hung command notes its pid and its child's.
     script("sleep 600 & echo $$ $! >> '" + dir / "hung" + "'\nwait\n");
-    install();
     now += 9s;
     docker.refreshIfStale(true, 3000ms);  // far above what the script needs to note its pids
     auto refreshed = std::async(std::launch::async, [&] { docker.waitForRefresh(); });
@@ -156,7 +123,6 @@ TEST_F(FakeDocker, AHungRefreshEndsWithinItsBudgetAndTheNextTryWaitsEightSeconds
     EXPECT_EQ(docker.current().memory.at("web"), 12u << 20);
 
     script("case \"$1\" in ps) printf 'api\\tnode:22\\t0.0.0.0:3000->3000/tcp\\n' ;; esac\n");
-    install();
     now += 8s;
     docker.refreshIfStale(true);
     docker.waitForRefresh();
@@ -166,6 +132,10 @@ TEST_F(FakeDocker, AHungRefreshEndsWithinItsBudgetAndTheNextTryWaitsEightSeconds
     docker.waitForRefresh();
     EXPECT_TRUE(docker.current().ports.contains(3000));
     EXPECT_FALSE(docker.unanswered());
+
+    snapshot.records.erase(snapshot.records.begin());  // the engine stopped
+    EXPECT_EQ(PortScanner::scan(snapshot, sources)[0].containerName, nullopt);
+    EXPECT_TRUE(docker.current().ports.empty());
 }
 
 }  // namespace
