@@ -30,31 +30,22 @@ TEST(ProcessControl, NeverSignalsPidOneOrItself) {
     EXPECT_TRUE(signalled.empty());
 }
 
+// The server's child, orphaned when the server goes, is stopped by a follow-up whether pid 1 or
+// a subreaper adopts it.
 TEST(ProcessControl, AnOrphanedChildIsSignalledAfterItsParent) {
-    test::TestProcess server(test::listener({"--children", "1"}));
-    auto numbers = server.numbers();
-    ASSERT_EQ(numbers.size(), 2u);
-    pid_t child = numbers[1];
-    ProcessControl control;
-    ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
-    control.waitIdle();
-    EXPECT_TRUE(test::waitUntilGone(child, 30s))
-        << "the sleep child re-parented to pid 1 must be stopped too";
-}
-
-TEST(ProcessControl, AChildAdoptedByASubreaperIsStoppedToo) {
-    // This test process adopts the orphans, as a desktop's service manager does.
-    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    test::TestProcess server(test::listener({"--children", "1"}));
-    pid_t child = server.numbers().at(1);
-    ProcessControl control;
-    ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
-    control.waitIdle();
-    bool stopped = test::waitUntilGone(child, 30s);
-    kill(child, SIGKILL);  // ours: started by the server this test started
-    waitpid(child, nullptr, 0);
+    for (int subreaper : {0, 1}) {
+        SCOPED_TRACE(subreaper ? "this process adopts orphans, as a desktop's service manager does"
+                               : "pid 1");
+        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, subreaper), 0);
+        test::TestProcess server(test::listener({"--children", "1"}));
+        pid_t child = server.numbers().at(1);
+        ProcessControl control;
+        EXPECT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
+        control.waitIdle();
+        EXPECT_TRUE(test::waitUntilGone(child, 30s));
+        if (subreaper) kill(child, SIGKILL), waitpid(child, nullptr, 0);  // ours, started by our server
+    }
     prctl(PR_SET_CHILD_SUBREAPER, 0);
-    EXPECT_TRUE(stopped);
 }
 
 TEST(ProcessControl, AFollowUpSparesAPidThatNowNamesAnotherProcess) {
