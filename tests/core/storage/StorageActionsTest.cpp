@@ -46,9 +46,17 @@ TEST(StorageActions, RemovesAListedCacheWithoutFollowingItsLinks) {
     EXPECT_EQ(contents(outside / "keep.txt"), "precious");
 }
 
-// Runs `body` in a child process and gives its exit code (-1 when it did not exit). As root, who may
-// remove anything, the child first becomes the user nobody, and `home` is handed over to nobody
-// but for folders named root-owned.
+// Runs `body` in a child process and gives its exit code (-1 when it did not exit).
+int inChild(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child == 0) _exit(body());
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// `inChild` as the user: as root, who may remove anything, the child first becomes the user nobody,
+// and `home` is handed over to nobody but for folders named root-owned.
 int asUser(const test::TempDir& home, const std::function<int()>& body) {
     constexpr uid_t nobody = 65534;
     if (geteuid() == 0)
@@ -57,14 +65,8 @@ int asUser(const test::TempDir& home, const std::function<int()>& body) {
                 lchown(entry.path().c_str(), nobody, nobody) != 0)
                 return -1;
     if (geteuid() == 0 && chown(home.path().c_str(), nobody, nobody) != 0) return -1;
-    pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(100);
-        _exit(body());
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return inChild(
+        [&] { return geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0) ? 100 : body(); });
 }
 
 TEST(StorageActions, ClearsAReadOnlyCacheWholeOrLeavesItAsItWas) {
@@ -103,28 +105,23 @@ TEST(StorageActions, NeitherMeasuresNorClearsAFileSystemMountedInsideACache) {
     const std::string h = home.path().string(), cache = h + "/.cache/go-build";
     home.write(".cache/go-build/00/a", "x");
     fs::create_directories(cache + "/mounted");
-    pid_t child = fork();
-    if (child == 0) {
-        if (unshare(CLONE_NEWNS) != 0) _exit(77);
-        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    int code = inChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount("tmpfs", (cache + "/mounted").c_str(), "tmpfs", 0, "size=8m") != 0)
-            _exit(77);
+            return 77;
         std::ofstream(cache + "/mounted/keep") << std::string(2 << 20, 'k');
         StorageReport report;
         report.clearable = StorageScanner::clearable(h, 0);
-        if (report.clearable.size() != 1 || report.clearable[0].bytes >= (1u << 20)) _exit(1);
+        if (report.clearable.size() != 1 || report.clearable[0].bytes >= (1u << 20)) return 1;
         auto result = removeCache(cache, report, h);
         if (result.ok || result.message != "Not cleared: another file system is mounted at " + cache +
                                                "/mounted. Nothing in Go build cache was removed.")
-            _exit(2);
-        _exit(fs::file_size(cache + "/mounted/keep") == (2u << 20) && contents(cache + "/00/a") == "x" ? 0
-                                                                                                       : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "a private mount namespace needs root here";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+            return 2;
+        return fs::file_size(cache + "/mounted/keep") == (2u << 20) && contents(cache + "/00/a") == "x" ? 0
+                                                                                                        : 3;
+    });
+    if (code == 77) GTEST_SKIP() << "a private mount namespace needs root here";
+    EXPECT_EQ(code, 0);
 }
 
 TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
