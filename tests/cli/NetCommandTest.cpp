@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "core/support/Spawn.hpp"
+#include "support/TestProcess.hpp"
+
 namespace tarvik::cli {
 namespace {
 
@@ -15,18 +21,6 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
     EXPECT_EQ(toJson(rows)[0].dump(),
               R"({"pid":812,"name":"node","bytesIn":1536,"bytesOut":0,"total":1536})");
 }
-
-}  // namespace
-}  // namespace tarvik::cli
-
-#include <algorithm>
-#include <nlohmann/json.hpp>
-
-#include "core/support/Spawn.hpp"
-#include "support/TestProcess.hpp"
-
-namespace tarvik {
-namespace {
 
 // The stream runs before, through and after the command's second, however late the command gets
 // to it, so both ends must show the bytes of that second.
@@ -53,4 +47,4 @@ TEST(NetCommand, ReportsBothEndsOfALoopbackStream) {
 }
 
 }  // namespace
-}  // namespace tarvik
+}  // namespace tarvik::cli

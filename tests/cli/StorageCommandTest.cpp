@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <sstream>
 
 #include "support/TempDir.hpp"
@@ -37,58 +38,37 @@ TEST(StorageCommand, PrintsCachesWithTheTotalThenLargeFilesWithOwnerAndLastUse) 
               "  f.mov  550 MB  ~/Movies/f.mov        Never opened · ~/Movies\n");
 }
 
-TEST(StorageCommand, ClearsAListedCacheOnlyAfterYes) {
+// The subcommands as their command lines give them: a listed cache goes after a yes, asked or
+// given, never a path outside the home; a listed large file goes to the Trash.
+TEST(StorageCommand, ClearsAListedCacheOnlyAfterYesAndTrashesAListedLargeFile) {
     test::TempDir home;
     home.write(".npm/_cacache/a", std::string(8192, 'x'));
-    StorageOptions options;
-    options.action = StorageOptions::Action::clear;
-    options.home = home.path().string();
-    options.minimum = 0;
-    options.path = "~/.npm/_cacache";
-    for (const auto& [answer, status, gone] : {std::tuple{"n\n", 1, false}, std::tuple{"y\n", 0, true}}) {
-        SCOPED_TRACE(answer);
-        std::istringstream in(answer);
-        std::ostringstream out, err;
-        EXPECT_EQ(runStorage(options, in, out, err), status);
-        EXPECT_EQ(fs::exists(home / ".npm/_cacache"), !gone);
-        EXPECT_EQ(err.str(), "");
-    }
-    std::istringstream in;
-    std::ostringstream out, err;
-    options.path = "/etc";
-    EXPECT_EQ(runStorage(options, in, out, err), 1);
-    EXPECT_EQ(err.str(), "Not cleared: /etc is outside your home folder.\n");
-}
-
-TEST(StorageCommand, ParsesItsSubcommands) {
-    const std::pair<std::vector<std::string>, std::tuple<StorageOptions::Action, std::string, bool, bool>>
-        cases[] = {
-            {{"storage", "clear", "/home/a/.npm/_cacache", "--yes"},
-             {StorageOptions::Action::clear, "/home/a/.npm/_cacache", true, false}},
-            {{"storage", "trash", "/home/a/f.mov"},
-             {StorageOptions::Action::trash, "/home/a/f.mov", false, false}},
-        };
-    for (const auto& [arguments, expected] : cases) {
-        SCOPED_TRACE(arguments.back());
+    home.write(".cache/pip/a", std::string(8192, 'x'));
+    home.write("Movies/f.mov", std::string(64 * 1024, 'x'));
+    const std::tuple<std::vector<std::string>, const char*, int, std::string, std::string> steps[] = {
+        // arguments, answer, status, how standard output ends, standard error
+        {{"clear", "~/.npm/_cacache"}, "n\n", 1, "? [y/N] Nothing cleared.\n", ""},
+        {{"clear", "/etc", "--yes"}, "", 1, "", "Not cleared: /etc is outside your home folder.\n"},
+        {{"clear", "~/.npm/_cacache"}, "y\n", 0, "? [y/N] Cleared npm downloads.\n", ""},
+        {{"clear", "--yes", home / ".cache/pip"}, "", 0, "Cleared pip downloads.\n", ""},
+        {{"trash", "~/Movies/f.mov"}, "", 0, "Moved f.mov to the Trash.\n", ""},
+    };
+    for (auto [arguments, answer, status, said, complaint] : steps) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
         CLI::App app;
         StorageOptions options;
         addStorageCommand(app, options);
-        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-        app.parse(reversed);
-        EXPECT_EQ(std::tuple(options.action, options.path, options.yes, options.json), expected);
+        arguments.insert(arguments.begin(), "storage");
+        std::reverse(arguments.begin(), arguments.end());  // as CLI11 takes a vector
+        app.parse(arguments);
+        options.home = home.path().string(), options.minimum = 0, options.largeMinimum = 1024;
+        std::istringstream in(answer);
+        std::ostringstream out, err;
+        EXPECT_EQ(runStorage(options, in, out, err), status);
+        EXPECT_TRUE(out.str().ends_with(said)) << out.str();
+        EXPECT_EQ(err.str(), complaint);
     }
-}
-
-TEST(StorageCommand, TrashesAListedLargeFile) {
-    test::TempDir home;
-    home.write("Movies/f.mov", std::string(64 * 1024, 'x'));
-    StorageOptions options{StorageOptions::Action::trash, false, home / "Movies/f.mov", false,
-                           home.path().string()};
-    options.largeMinimum = 1024;
-    std::istringstream in;
-    std::ostringstream out, err;
-    EXPECT_EQ(runStorage(options, in, out, err), 0);
-    EXPECT_EQ(out.str(), "Moved f.mov to the Trash.\n");
+    EXPECT_FALSE(fs::exists(home / ".npm/_cacache") || fs::exists(home / ".cache/pip"));
     EXPECT_TRUE(fs::exists(home / ".local/share/Trash/files/f.mov"));
     EXPECT_TRUE(fs::exists(home / ".local/share/Trash/info/f.mov.trashinfo"));
 }
