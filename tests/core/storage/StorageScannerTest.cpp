@@ -118,45 +118,6 @@ StorageItem onDisk(const std::string& path, const std::string& home) {
     return largeFileItem(path, static_cast<std::uint64_t>(info.st_blocks) * 512, accessed, home);
 }
 
-TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesAndLinks) {
-    test::TempDir outside;
-    outside.write("huge.bin", std::string(512 * 1024, 'x'));
-    test::TempDir home;
-    const std::string h = home.path().string();
-    home.write("Movies/film.mov", std::string(300 * 1024, 'x'));
-    home.write("Downloads/disk.iso", std::string(200 * 1024, 'x'));
-    home.write(".config/Slack/Cache/blob", std::string(250 * 1024, 'x'));
-    home.write("Applications/Big.app/Contents/data.bin", std::string(400 * 1024, 'x'));
-    home.write("Pictures/Mine.photoslibrary/originals/1.heic", std::string(400 * 1024, 'x'));
-    home.write(".npm/_cacache/content/big", std::string(400 * 1024, 'x'));
-    home.write(".local/share/Trash/files/gone.bin", std::string(400 * 1024, 'x'));
-    home.write("notes.txt", std::string(10 * 1024, 'x'));
-    home.link("loop/self", "..");
-    home.link("loop/to-home", h);
-    home.link("outside.bin", outside / "huge.bin");
-    home.link("dangling", h + "/nowhere/at/all");
-
-    const std::uint64_t minimum = 100 * 1024;
-    auto expected = std::vector<StorageItem>{onDisk(h + "/Movies/film.mov", h),
-                                             onDisk(h + "/.config/Slack/Cache/blob", h),
-                                             onDisk(h + "/Downloads/disk.iso", h)};
-    ASSERT_EQ(expected[1].kind, Kind::appData("Slack"));
-    EXPECT_EQ(largeFiles(h, minimum, 15), expected);
-    EXPECT_EQ(largeFiles(h, minimum, 1), std::vector<StorageItem>{expected[0]});
-    EXPECT_EQ(largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0}), std::vector<StorageItem>{});
-}
-
-// A file last opened in the year 3000 (any user can set that) is past what the clock can count.
-TEST(StorageScanner, ClampsALastOpeningBeyondTheClocksRange) {
-    test::TempDir home;
-    home.write("future.bin", std::string(200 * 1024, 'x'));
-    const timespec times[2] = {{32503680000, 0}, {0, UTIME_OMIT}};  // 3000-01-01
-    ASSERT_EQ(utimensat(AT_FDCWD, (home / "future.bin").c_str(), times, 0), 0);
-    auto found = largeFiles(home.path().string(), 100 * 1024, 15);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].lastUsed, std::chrono::system_clock::time_point::max());
-}
-
 // Sets aside, for the calling thread and as long as it lives, the capabilities that let root open
 // any folder, so that file modes bind root as they bind every other user.
 class WithoutFolderOverride {
@@ -180,17 +141,45 @@ private:
     bool m_changed = false;
 };
 
-TEST(StorageScanner, SkipsAFolderItCannotOpen) {
+TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLockedFolders) {
+    test::TempDir outside;
+    outside.write("huge.bin", std::string(512 * 1024, 'x'));
     test::TempDir home;
     const std::string h = home.path().string();
+    home.write("Movies/film.mov", std::string(300 * 1024, 'x'));
+    home.write("Downloads/disk.iso", std::string(200 * 1024, 'x'));
+    home.write(".config/Slack/Cache/blob", std::string(250 * 1024, 'x'));
+    home.write("Applications/Big.app/Contents/data.bin", std::string(400 * 1024, 'x'));
+    home.write("Pictures/Mine.photoslibrary/originals/1.heic", std::string(400 * 1024, 'x'));
+    home.write(".npm/_cacache/content/big", std::string(400 * 1024, 'x'));
+    home.write(".local/share/Trash/files/gone.bin", std::string(400 * 1024, 'x'));
+    home.write("notes.txt", std::string(10 * 1024, 'x'));
+    home.link("loop/self", "..");
+    home.link("loop/to-home", h);
+    home.link("outside.bin", outside / "huge.bin");
+    home.link("dangling", h + "/nowhere/at/all");
     home.write("locked/big.bin", std::string(300 * 1024, 'x'));
-    home.write("open/big.bin", std::string(300 * 1024, 'x'));
     ASSERT_EQ(chmod((h + "/locked").c_str(), 0), 0);
     WithoutFolderOverride asAnyUser;
     int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (probe >= 0) close(probe);
     ASSERT_LT(probe, 0) << "the locked folder must be closed to this test, root or not";
-    EXPECT_EQ(largeFiles(h, 100 * 1024, 15), std::vector<StorageItem>{onDisk(h + "/open/big.bin", h)});
+
+    // A file last opened in the year 3000 (any user can set that) is past what the clock can count.
+    home.write("future.bin", std::string(150 * 1024, 'x'));
+    auto future = onDisk(h + "/future.bin", h);
+    future.lastUsed = std::chrono::system_clock::time_point::max();
+    const timespec times[2] = {{32503680000, 0}, {0, UTIME_OMIT}};  // 3000-01-01
+    ASSERT_EQ(utimensat(AT_FDCWD, (home / "future.bin").c_str(), times, 0), 0);
+
+    const std::uint64_t minimum = 100 * 1024;
+    auto expected = std::vector<StorageItem>{onDisk(h + "/Movies/film.mov", h),
+                                             onDisk(h + "/.config/Slack/Cache/blob", h),
+                                             onDisk(h + "/Downloads/disk.iso", h), future};
+    ASSERT_EQ(expected[1].kind, Kind::appData("Slack"));
+    EXPECT_EQ(largeFiles(h, minimum, 15), expected);
+    EXPECT_EQ(largeFiles(h, minimum, 1), std::vector<StorageItem>{expected[0]});
+    EXPECT_EQ(largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0}), std::vector<StorageItem>{});
 }
 
 }  // namespace
