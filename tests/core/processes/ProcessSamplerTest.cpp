@@ -46,61 +46,44 @@ protected:
     }
 };
 
-TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnTheNext) {
+// A rate needs the same process seen by the sample before: not one that took its pid, not one
+// that was gone in between.
+TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnlyForAProcessSeenJustBefore) {
     auto node = program(40, "node", 10);
     node.residentPages = 300, node.sharedPages = 100, node.shmemPages = 40;
     proc.add(node);
+    proc.add(program(41, "a", 5 * hz, 100));
+    proc.add(program(90, "x", hz));
     auto sampler = this->sampler();
     auto first = sampler.sample(t0);
-    ASSERT_EQ(first.records.size(), 1u);
-    EXPECT_EQ(first.records[0].cpuPercent, 0);
-    EXPECT_EQ(first.records[0].memoryBytes, 240 * page) << "private pages and mapped shared memory";
+    ASSERT_EQ(first.records.size(), 3u);
+    EXPECT_EQ(find(first, 40)->cpuPercent, 0);
+    EXPECT_EQ(find(first, 40)->memoryBytes, 240 * page) << "private pages and mapped shared memory";
     EXPECT_EQ(first.at, t0);
 
     // One and a half seconds of CPU in two seconds of wall time.
     node.userTicks += hz, node.systemTicks = hz / 2;
     proc.add(node);
-    auto second = sampler.sample(t0 + 2s);
-    EXPECT_DOUBLE_EQ(second.records[0].cpuPercent, 75.0);
-    EXPECT_FALSE(second.records[0].milliwatts) << "Linux keeps no per-process energy";
-}
-
-// A rate needs the same process seen by the sample before: not one that took its pid, not one
-// that was gone in between.
-TEST_F(ProcessSamplerTree, ANewProcessUnderAReusedPidOrOneSeenAgainStartsAfresh) {
-    proc.add(program(41, "a", 5 * hz, 100));
-    proc.add(program(90, "x", hz));
-    auto sampler = this->sampler();
-    (void)sampler.sample(t0);
     proc.add(program(41, "b", 6 * hz, 900));
     proc.remove(90);
-    auto second = sampler.sample(t0 + 1s);
+    auto second = sampler.sample(t0 + 2s);
+    EXPECT_DOUBLE_EQ(find(second, 40)->cpuPercent, 75.0);
+    EXPECT_FALSE(find(second, 40)->milliwatts) << "Linux keeps no per-process energy";
     EXPECT_EQ(find(second, 41)->cpuPercent, 0);
     EXPECT_EQ(find(second, 90), nullptr);
-    proc.add(program(41, "b", 6 * hz + hz / 10, 900));
+    proc.add(program(41, "b", 6 * hz + hz / 5, 900));
     proc.add(program(90, "x", 3 * hz));
-    auto third = sampler.sample(t0 + 2s);
+    auto third = sampler.sample(t0 + 4s);
     EXPECT_DOUBLE_EQ(find(third, 41)->cpuPercent, 10.0);
     EXPECT_EQ(find(third, 90)->cpuPercent, 0);
 }
 
-TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcesses) {
+// Kernel threads and other users' processes are kept; the desktop application of a process's
+// unit owns it.
+TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcessesAndNamesTheirApplication) {
     proc.add({.pid = 2, .ppid = 0, .comm = "kthreadd", .kernelThread = true});
     proc.add({.pid = 50, .ppid = 2, .comm = "kworker/0:1", .kernelThread = true});
     proc.add({.pid = 60, .comm = "sshd", .cmdline = "/usr/sbin/sshd\0-D\0"s, .residentPages = 10});
-    auto snapshot = sampler().sample(t0);
-    ASSERT_EQ(snapshot.records.size(), 3u);
-
-    const auto* worker = find(snapshot, 50);
-    EXPECT_EQ(worker->name(), "[kworker/0:1]");
-    EXPECT_EQ(worker->owner, find(snapshot, 2)->owner) << "every kernel thread has the one kernel owner";
-    EXPECT_TRUE(worker->owner.isSystem);
-    EXPECT_EQ(worker->memoryBytes, 0u);
-    EXPECT_EQ(find(snapshot, 60)->path, "/usr/sbin/sshd");
-    EXPECT_TRUE(find(snapshot, 60)->owner.isSystem);
-}
-
-TEST_F(ProcessSamplerTree, TheDesktopApplicationOfTheUnitOwnsTheProcess) {
     applications.write("org.gnome.Terminal.desktop", "[Desktop Entry]\nName=Terminal\n");
     auto inTerminal = program(80, "node"), inService = program(81, "node");
     inTerminal.cgroup =
@@ -110,6 +93,15 @@ TEST_F(ProcessSamplerTree, TheDesktopApplicationOfTheUnitOwnsTheProcess) {
     proc.add(inTerminal);
     proc.add(inService);
     auto snapshot = sampler().sample(t0);
+    ASSERT_EQ(snapshot.records.size(), 5u);
+
+    const auto* worker = find(snapshot, 50);
+    EXPECT_EQ(worker->name(), "[kworker/0:1]");
+    EXPECT_EQ(worker->owner, find(snapshot, 2)->owner) << "every kernel thread has the one kernel owner";
+    EXPECT_TRUE(worker->owner.isSystem);
+    EXPECT_EQ(worker->memoryBytes, 0u);
+    EXPECT_EQ(find(snapshot, 60)->path, "/usr/sbin/sshd");
+    EXPECT_TRUE(find(snapshot, 60)->owner.isSystem);
     EXPECT_EQ(find(snapshot, 80)->owner,
               (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
     EXPECT_EQ(find(snapshot, 81)->owner.name, "node");
