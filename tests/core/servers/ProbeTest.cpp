@@ -15,7 +15,8 @@ std::string http(int status) {
     return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
 }
 
-// Limits are generous where an answer comes, so that only silence waits them out.
+// Limits are generous where an answer comes, so that only silence waits them out. Proxies named in
+// the environment are never used.
 TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
     Listener ok(Listener::Mode::answer, http(404)), failing(Listener::Mode::answer, http(503));
     Listener silent(Listener::Mode::silent), hangUp(Listener::Mode::hangUp);
@@ -27,12 +28,17 @@ TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
         return gone.port();
     }();
 
-    auto found = PortProber::probe(ok.port(), 5.0);
+    // A proxy that would swallow the requests; the probes must go straight to their ports.
+    const auto proxy = "http://127.0.0.1:" + std::to_string(silent.port());
+    const char* proxies[] = {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"};
+    for (const char* name : proxies) setenv(name, proxy.c_str(), 1);
+    auto found = PortProber::probe(ok.port(), 5.0), broken = PortProber::probe(failing.port(), 5.0);
+    for (const char* name : proxies) unsetenv(name);
     ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(found));
     EXPECT_EQ(std::get<HTTPProbe::Http>(found).status, 404);
     EXPECT_GE(std::get<HTTPProbe::Http>(found).latencyMS, 1) << "latency is never 0";
     EXPECT_TRUE(HTTPProbe::isHealthy(found));
-    auto broken = PortProber::probe(failing.port(), 5.0);
+    ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(broken));
     EXPECT_EQ(std::get<HTTPProbe::Http>(broken).status, 503);
     EXPECT_FALSE(HTTPProbe::isHealthy(broken));
 
@@ -43,19 +49,6 @@ TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
     EXPECT_FALSE(HTTPProbe::isHealthy(HTTPProbe::NotHTTP{}));
     EXPECT_EQ(HTTPProbe::label(HTTPProbe::NotHTTP{}), std::nullopt);
     EXPECT_EQ(HTTPProbe::label(HTTPProbe::Http{200, 12}), "200 \u00B7 12ms");
-}
-
-TEST(PortProber, IgnoresProxiesFromTheEnvironment) {
-    Listener ok(Listener::Mode::answer, http(200));
-    // A proxy that would swallow the request; the probe must go straight to the port.
-    Listener proxy(Listener::Mode::silent);
-    std::string address = "http://127.0.0.1:" + std::to_string(proxy.port());
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
-        setenv(name, address.c_str(), 1);
-    auto outcome = PortProber::probe(ok.port(), 5.0);
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
-    ASSERT_TRUE(std::holds_alternative<HTTPProbe::Http>(outcome));
-    EXPECT_EQ(std::get<HTTPProbe::Http>(outcome).status, 200);
 }
 
 TEST(PortProber, ProbesEveryPortAtOnce) {

@@ -24,20 +24,14 @@ TEST(SocketTableFiles, KeepsListeningRowsAndSkipsGarbledOnes) {
                                                 {19114, 5432, "::1", 999},
                                                 {19117, 3000, "127.0.0.1", 0},
                                                 {19118, 9000, "*", 1000}}));
-}
-
-// The fixtures hold the wildcards, loopbacks and mapped addresses; an address that only looks mapped
-// stays IPv6.
-TEST(SocketTableFiles, AddressTextUnmapsOnlyMappedIPv4) {
+    // The fixtures hold the wildcards, loopbacks and mapped addresses; an address that only looks
+    // mapped stays IPv6.
     const std::uint8_t notMapped[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0};
     EXPECT_EQ(SocketTable::addressText(notMapped, true), "::ff:0:0");
-}
-
-TEST(SocketTableFiles, FixtureTreeIsReadFromItsNetFiles) {
     test::TempDir dir;
     dir.write("net/tcp", test::fixture("proc/net_tcp_listen_established_garbled"));
     dir.write("net/tcp6", test::fixture("proc/net_tcp6_wildcard_loopback_mapped_and_mapped_wildcard"));
-    EXPECT_EQ(SocketTable::read(ProcRoot(dir.path().string())).size(), 6u);
+    EXPECT_EQ(SocketTable::read(ProcRoot(dir.path().string())).size(), 6u) << "read from a root's net files";
 }
 
 // A socket the test opens must appear in the kernel's own table with its port and address.
