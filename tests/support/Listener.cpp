@@ -37,34 +37,20 @@ void Listener::serve() {
         if (poll(&entry, 1, 50) <= 0) continue;
         int connection = accept(m_fd, nullptr, nullptr);
         if (connection < 0) continue;
-        char request[2048];
-        switch (m_mode) {
-            case Mode::answer:
-                (void)!recv(connection, request, sizeof request, 0);
-                (void)!send(connection, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
-                close(connection);
-                break;
-            case Mode::banner:
-                (void)!send(connection, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
-                open.push_back(connection);
-                break;
-            case Mode::hangUp:
-                close(connection);
-                break;
-            case Mode::silent:
-                open.push_back(connection);
-                break;
-            case Mode::answerTogether:
-                open.push_back(connection);
-                if (open.size() < m_together) break;
-                for (int held : open) {
-                    (void)!recv(held, request, sizeof request, 0);
-                    (void)!send(held, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
-                    close(held);
-                }
-                open.clear();
-                break;
+        if (m_mode == Mode::hangUp) {
+            close(connection);
+            continue;
         }
+        if (m_mode == Mode::hold) (void)!send(connection, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
+        open.push_back(connection);
+        if (m_mode == Mode::hold || open.size() < m_together) continue;
+        for (int held : open) {
+            char request[2048];
+            (void)!recv(held, request, sizeof request, 0);
+            (void)!send(held, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
+            close(held);
+        }
+        open.clear();
     }
     for (int connection : open) close(connection);
 }

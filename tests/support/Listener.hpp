@@ -12,16 +12,14 @@ namespace tarvik::test {
 class Listener {
 public:
     enum class Mode {
-        answer,  // read the request, send `reply`, close
-        silent,  // accept and never answer
+        hold,    // send `reply` first (nothing, or a database's banner), then keep the connection open
         hangUp,  // close at once
-        banner,  // send `reply` first and then nothing, as a database does
         // hold every connection until `together` are open at once, then read each request, send
         // `reply` and close
-        answerTogether,
+        answer,
     };
 
-    explicit Listener(Mode mode = Mode::silent, std::string reply = {}, std::size_t together = 1);
+    explicit Listener(Mode mode = Mode::hold, std::string reply = {}, std::size_t together = 1);
     ~Listener();
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
