@@ -1,9 +1,9 @@
 #pragma once
 
-#include <filesystem>
+#include <stdlib.h>
+
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "support/TempDir.hpp"
 
@@ -13,19 +13,14 @@ namespace tarvik::test {
 // they do lands in the real home folder; the previous value comes back when the object goes.
 // Code inside the test process reads the home folder once and keeps it, so tests hand the folder
 // to such code as a parameter instead.
-class TempHome {
+class TempHome : public TempDir {
 public:
-    TempHome();
-    ~TempHome();
-    TempHome(const TempHome&) = delete;
-    TempHome& operator=(const TempHome&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return m_dir.path(); }
-    [[nodiscard]] std::string operator/(std::string_view relative) const { return m_dir / relative; }
+    TempHome() { setenv("HOME", path().c_str(), 1); }
+    ~TempHome() { m_previous ? setenv("HOME", m_previous->c_str(), 1) : unsetenv("HOME"); }
 
 private:
-    TempDir m_dir;
-    std::optional<std::string> m_previous;
+    std::optional<std::string> m_previous =
+        getenv("HOME") ? std::optional<std::string>(getenv("HOME")) : std::nullopt;
 };
 
 }  // namespace tarvik::test
