@@ -1,14 +1,9 @@
 #include "support/ProcStat.hpp"
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <thread>
 
 namespace tarvik::test {
 
@@ -19,36 +14,17 @@ std::string contents(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// Polls `done` every 20 ms until it holds or `limit` passes; true when it held.
-template <typename Condition>
-bool poll(std::chrono::milliseconds limit, Condition done) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<ProcStat> procStat(pid_t pid) {
     std::string line = contents("/proc/" + std::to_string(pid) + "/stat");
-    // The command name may hold spaces and parentheses; the fields start after the last ')'.
-    auto end = line.rfind(')');
-    if (end == std::string::npos) return std::nullopt;
-    std::istringstream fields(line.substr(end + 1));
-    ProcStat stat;
-    std::string skip;
-    std::uint64_t user = 0, system = 0;
-    fields >> stat.state;
-    for (int field = 4; field <= 13; ++field) fields >> skip;
-    fields >> user >> system;
-    for (int field = 16; field <= 21; ++field) fields >> skip;
-    fields >> stat.startTicks;
-    if (!fields) return std::nullopt;
-    stat.cpuTicks = user + system;
-    return stat;
+    // The command name may hold spaces and parentheses; the fields from the third, the state, start
+    // after the last ')'. A gone process leaves no line, and so no fields.
+    std::istringstream rest(line.substr(line.rfind(')') + 1));
+    std::vector<std::string> field{std::istream_iterator<std::string>(rest), {}};
+    if (field.size() < 20) return std::nullopt;
+    // Fields 14 and 15 are the user and system time, 22 the start time.
+    return ProcStat{field[0][0], std::stoull(field[11]) + std::stoull(field[12]), std::stoull(field[19])};
 }
 
 bool isRunning(pid_t pid) {
@@ -57,50 +33,39 @@ bool isRunning(pid_t pid) {
 }
 
 bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
-    return poll(limit, [&] { return !isRunning(pid); });
+    return waitUntil(limit, [&] { return !isRunning(pid); });
 }
 
 bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::milliseconds limit) {
-    return poll(limit, [&] {
+    return waitUntil(limit, [&] {
         auto stat = procStat(pid);
         return stat && stat->cpuTicks >= ticks;
     });
 }
 
-std::vector<pid_t> allPids() {
+std::vector<pid_t> pidsRunning(const std::vector<std::string>& argv) {
+    std::string cmdline;
+    for (const auto& argument : argv) cmdline += argument + '\0';
     std::vector<pid_t> pids;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         std::string name = entry.path().filename().string();
-        if (!name.empty() &&
-            std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); }))
-            pids.push_back(static_cast<pid_t>(std::stol(name)));
+        if (name.find_first_not_of("0123456789") == std::string::npos &&
+            contents(entry.path() / "cmdline") == cmdline)
+            pids.push_back(std::stoi(name));
     }
     return pids;
 }
 
-std::vector<std::string> arguments(pid_t pid) {
-    std::istringstream raw(contents("/proc/" + std::to_string(pid) + "/cmdline"));
-    std::vector<std::string> argv;
-    for (std::string argument; std::getline(raw, argument, '\0');) argv.push_back(argument);
-    return argv;
-}
-
 std::optional<std::uint64_t> statusKilobytes(pid_t pid, const std::string& key) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::istringstream status(contents("/proc/" + std::to_string(pid) + "/status"));
     for (std::string line; std::getline(status, line);) {
-        if (!line.starts_with(key + ":")) continue;
-        std::istringstream fields(line.substr(key.size() + 1));
+        std::istringstream fields(line.substr(line.find(':') + 1));
         std::uint64_t kilobytes = 0;
         std::string unit;
-        if (fields >> kilobytes >> unit && unit == "kB") return kilobytes;
-        return std::nullopt;
+        if (line.starts_with(key + ":") && fields >> kilobytes >> unit && unit == "kB") return kilobytes;
     }
     return std::nullopt;
-}
-
-std::uint64_t clockTicksPerSecond() {
-    return static_cast<std::uint64_t>(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace tarvik::test

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The kernel's own account of processes, read by the tests straight from /proc rather than through
@@ -22,18 +23,26 @@ struct ProcStat {
 [[nodiscard]] std::optional<ProcStat> procStat(pid_t pid);
 // The process exists and is neither a zombie nor dead.
 [[nodiscard]] bool isRunning(pid_t pid);
+// Polls `done` every 20 ms until it holds or `limit` passes; true when it held.
+template <typename Condition>
+bool waitUntil(std::chrono::milliseconds limit, Condition done) {
+    for (auto deadline = std::chrono::steady_clock::now() + limit; !done();
+         std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    return true;
+}
 // Polls every 20 ms, at most `limit`, until the process no longer runs; true when it stopped.
 bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit);
 // Polls every 20 ms, at most `limit`, until the process has used `ticks` of CPU time; true when it
 // did. A busy process gets there on any machine; only the wait grows with the load.
 bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::milliseconds limit);
-// Every pid in /proc.
-[[nodiscard]] std::vector<pid_t> allPids();
-// The argv of a process as the kernel holds it; empty when it is gone.
-[[nodiscard]] std::vector<std::string> arguments(pid_t pid);
+// The pids whose argv the kernel holds is `argv`, byte for byte.
+[[nodiscard]] std::vector<pid_t> pidsRunning(const std::vector<std::string>& argv);
 // A "Key:  N kB" line of /proc/PID/status, in kB; nullopt when the process or the line is missing.
 [[nodiscard]] std::optional<std::uint64_t> statusKilobytes(pid_t pid, const std::string& key);
 // The clock ticks per second that /proc counts CPU time in.
-[[nodiscard]] std::uint64_t clockTicksPerSecond();
+[[nodiscard]] inline std::uint64_t clockTicksPerSecond() {
+    return static_cast<std::uint64_t>(sysconf(_SC_CLK_TCK));
+}
 
 }  // namespace tarvik::test
