@@ -19,7 +19,7 @@ struct FakeProcess {
     std::uint64_t systemTicks = 0;
     std::uint64_t startTicks = 1000;
     std::uint64_t residentPages = 0;
-    std::uint64_t sharedPages = 0;  // file pages and shared memory, as statm counts them
+    std::uint64_t sharedPages = 0;  // file pages and shared memory, the resident pages that are not anonymous
     std::uint64_t shmemPages = 0;   // of which shared memory
     bool kernelThread = false;
     std::optional<std::string> cgroup;  // /proc/PID/cgroup content

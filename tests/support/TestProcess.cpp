@@ -27,17 +27,16 @@ TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    std::vector<std::string> storage = argv;
     std::vector<char*> pointers;
-    for (auto& argument : storage) pointers.push_back(argument.data());
+    for (const auto& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
     pointers.push_back(nullptr);
-    int error = posix_spawn(&m_pid, storage[0].c_str(), &actions, &attributes, pointers.data(), environ);
+    int error = posix_spawn(&m_pid, argv[0].c_str(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(fds[1]);
     if (error != 0) {
         close(fds[0]);
-        throw std::runtime_error("could not start " + storage[0]);
+        throw std::runtime_error("could not start " + argv[0]);
     }
     m_output = fds[0];
 }
@@ -51,12 +50,10 @@ TestProcess::~TestProcess() {
 std::string TestProcess::firstLine(int seconds) {
     std::string line;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (char c; std::chrono::steady_clock::now() < deadline;) {
         pollfd entry{m_output, POLLIN, 0};
         if (poll(&entry, 1, 100) <= 0) continue;
-        char c;
-        if (read(m_output, &c, 1) != 1) break;
-        if (c == '\n') return line;
+        if (read(m_output, &c, 1) != 1 || c == '\n') break;
         line += c;
     }
     return line;
