@@ -39,17 +39,12 @@ TEST(DockerStats, ReadsTheMemoryUsedBeforeTheSlash) {
 }
 
 TEST(DockerAttribution, AProxyPortShowsItsContainer) {
-    Server proxy;
-    proxy.pid = 900, proxy.port = 8080, proxy.processName = "docker-proxy";
-    proxy.kind = {"Docker", "shippingbox.fill", TintToken::blue};
-    proxy.category = ServerCategory::dev;
-    proxy.memoryBytes = 4096;
+    Server proxy{
+        .pid = 900, .port = 5432, .processName = "docker-proxy", .kind = {"Docker"}, .memoryBytes = 4096};
     const ContainerPorts ports{{8080, web},
                                {5432, {"db", "postgres:16", nullopt, nullopt}},
                                {9000, {"thing", "acme/thing", nullopt, nullopt}}};
     const ContainerMemory memory{{"web", 50u << 20}};
-
-    proxy.port = 5432;
     auto attributed = PortScanner::attributeDocker(proxy, ports, memory);
     EXPECT_EQ(attributed.kind.name, "PostgreSQL");
     EXPECT_EQ(attributed.project, "db") << "without compose, the container's name";
@@ -59,9 +54,7 @@ TEST(DockerAttribution, AProxyPortShowsItsContainer) {
     EXPECT_EQ(PortScanner::attributeDocker(proxy, ports, memory).kind.name, "Docker")
         << "no rule: kind stays";
 
-    Server node = proxy;
-    node.processName = "node";
-    node.port = 8080;
+    const Server node{.port = 8080, .processName = "node"};
     EXPECT_EQ(PortScanner::attributeDocker(node, ports, memory), node) << "only the engine's processes";
 }
 
@@ -75,32 +68,24 @@ TEST(DockerCache, ContainersNameTheProxyServersAndAHungRefreshEndsWithinItsBudge
         std::filesystem::rename(dir / "next", dir / "docker");
     };
     script(
-        "case \"$1\" in\n"
-        "ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
-        "stats) printf 'web\\t12MiB / 1GiB\\n' ;;\n"
-        "info) echo 8589934592 ;;\n"
-        "esac\n");
+        "case \"$1\" in ps) printf 'web\\tnginx:1.27\\t0.0.0.0:8080->80/tcp\\tshop\\tfrontend\\n' ;;\n"
+        "stats) printf 'web\\t12MiB / 1GiB\\n' ;; info) echo 8589934592 ;; esac\n");
     Date now = Date{} + std::chrono::hours(1000);
     // Each command may take 600 s: only the budget can end the hung refresh below in time.
     DockerCache docker({{dir / "docker"}, [&] { return now; }, 600s});
-    docker.refreshIfStale(true);
-    docker.waitForRefresh();
+    auto refresh = [&] { docker.refreshIfStale(true), docker.waitForRefresh(); };
+    refresh();
     EXPECT_EQ(docker.vmMemoryLimit(), 8589934592u);
 
     ProcessSnapshot snapshot;
     snapshot.records = {{100, 1, "/usr/bin/dockerd", {}, 0, 1 << 20, nullopt},
                         {200, 100, "/usr/bin/docker-proxy", {}, 0, 1 << 20, nullopt}};
-    PortScanner::Sources sources{
-        [](const std::vector<LibProc::ProcessRef>&) {
-            return std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>{{200, {{8080, "*"}}}};
-        },
-        [](const std::vector<std::int32_t>&) {
-            return std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>{};
-        },
-        [](std::int32_t) { return std::optional<std::string>{}; },
-        "/home/anna",
-        nullptr,
-        &docker};
+    using Sockets = std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>;
+    using Info = std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>;
+    PortScanner::Sources sources{.docker = &docker};
+    sources.listeningSockets = [](auto&) { return Sockets{{200, {{8080, "*"}}}}; };
+    sources.processInfo = [](auto&) { return Info{}; };
+    sources.workingDirectory = [](std::int32_t) { return std::optional<std::string>{}; };
     auto servers = PortScanner::scan(snapshot, sources);
     ASSERT_EQ(servers.size(), 1u);
     EXPECT_EQ(servers[0].kind.name, "nginx");
@@ -124,12 +109,10 @@ TEST(DockerCache, ContainersNameTheProxyServersAndAHungRefreshEndsWithinItsBudge
 
     script("case \"$1\" in ps) printf 'api\\tnode:22\\t0.0.0.0:3000->3000/tcp\\n' ;; esac\n");
     now += 8s;
-    docker.refreshIfStale(true);
-    docker.waitForRefresh();
+    refresh();
     EXPECT_TRUE(docker.current().ports.contains(8080)) << "8 seconds after the last try: still fresh";
     now += 1s;
-    docker.refreshIfStale(true);
-    docker.waitForRefresh();
+    refresh();
     EXPECT_TRUE(docker.current().ports.contains(3000));
     EXPECT_FALSE(docker.unanswered());
 
