@@ -32,10 +32,7 @@ TEST(AppOwnerTest, ResolvesFamilyThenResponsibleThenOwnPath) {
         {"pid 0 placeholder", "kernel_task", nullopt, {"kernel_task", nullopt, true}},
         {"case-sensitive bundle", "/Applications/X.APP/Contents/MacOS/X", nullopt, {"X", nullopt, false}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        EXPECT_EQ(AppOwner::resolve(c.path, c.responsible), c.expected);
-    }
+    for (const Case& c : cases) EXPECT_EQ(AppOwner::resolve(c.path, c.responsible), c.expected) << c.label;
 }
 
 TEST(AppOwnerTest, LinuxResolutionPrefersFamilyThenDesktopAppThenOwnPath) {
@@ -46,10 +43,8 @@ TEST(AppOwnerTest, LinuxResolutionPrefersFamilyThenDesktopAppThenOwnPath) {
         {"/usr/bin/node", nullopt, {"node", nullopt, true}},
         {"/home/anna/bin/tool", nullopt, {"tool", nullopt, false}},
     };
-    for (const auto& [path, app, expected] : cases) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(AppOwnerResolution::resolve(path, app), expected);
-    }
+    for (const auto& [path, app, expected] : cases)
+        EXPECT_EQ(AppOwnerResolution::resolve(path, app), expected) << path;
     EXPECT_EQ(AppOwner::kernel(), (AppOwner{"Linux kernel", nullopt, true}));
 }
 

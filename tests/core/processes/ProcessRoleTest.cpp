@@ -17,10 +17,7 @@ TEST(ProcessRoleTest, FirstMatchingRowWinsWithLinuxWording) {
         {"tarvik", "Tarvik, measuring your computer"},
         {"python3.11", "A script or server"},
         {"[kworker/0:1-events]", "Part of the Linux kernel"}};
-    for (const auto& [name, expected] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(ProcessRole::describe(name), expected);
-    }
+    for (const auto& [name, expected] : cases) EXPECT_EQ(ProcessRole::describe(name), expected) << name;
 }
 
 }  // namespace

@@ -24,10 +24,8 @@ TEST(ProcessTree, walksTreesInPopOrderThroughLoopsAndStopsAtNestedRoots) {
             {{10, 11}, {{10, {107, 1.25, 2}}, {11, {75, 2.5, 2}}}},
             {{12, 99}, {{12, {182, 3.75, 4}}}},
         };
-    for (const auto& [roots, totals] : cases) {
-        SCOPED_TRACE(testing::PrintToString(roots));
-        EXPECT_EQ(ProcessTree::rollUp(loopRows, roots), totals);
-    }
+    for (const auto& [roots, totals] : cases)
+        EXPECT_EQ(ProcessTree::rollUp(loopRows, roots), totals) << testing::PrintToString(roots);
 }
 
 TEST(ProcessTree, theTableListsThisProcessWithItsParentAndStartTime) {

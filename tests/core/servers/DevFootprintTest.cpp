@@ -13,16 +13,10 @@ Server server(std::int32_t pid, std::optional<std::uint64_t> bytes, std::optiona
 }
 
 TEST(DevFootprint, CountsEachProcessAndContainerOnce) {
-    const std::pair<std::vector<Server>, std::uint64_t> cases[] = {
-        {{server(1, 100 * MB), server(1, 100 * MB)}, 100 * MB},
-        {{server(9, 70 * MB, "db"), server(10, 80 * MB, "db")}, 70 * MB},
-        {{server(1, std::nullopt), server(1, 5 * MB), server(2, 2 * MB)}, 2 * MB},
-        {{server(1, 1 * MB, "1"), server(1, 2 * MB)}, 3 * MB},  // a container is not a pid
-    };
-    for (const auto& [servers, bytes] : cases) {
-        SCOPED_TRACE(testing::Message() << servers.size() << " servers from pid " << servers[0].pid);
-        EXPECT_EQ(DevFootprint::uniqueBytes(servers), bytes);
-    }
+    EXPECT_EQ(DevFootprint::uniqueBytes({server(1, std::nullopt), server(1, 5 * MB), server(2, 2 * MB)}),
+              2 * MB);
+    EXPECT_EQ(DevFootprint::uniqueBytes({server(1, 1 * MB, "1"), server(1, 2 * MB)}), 3 * MB)
+        << "a container is not a pid";
     const std::vector<Server> servers{server(1, 100 * MB), server(1, 100 * MB), server(9, 70 * MB, "db"),
                                       server(10, 70 * MB, "db"),
                                       server(4, 900 * MB, {}, {}, ServerCategory::system)};

@@ -46,10 +46,8 @@ TEST(GitProject, FallsBackToTheFolderNameOnlyInsideTheHome) {
         {"/Users/anna/.config/x", nullopt}, {"/Users/anna", nullopt},
         {"/Users/annabel/x", nullopt},      {nullopt, nullopt},
     };
-    for (const auto& [cwd, name] : cases) {
-        SCOPED_TRACE(cwd.value_or("nil"));
-        EXPECT_EQ(ProjectName::folderFallback(cwd, "/Users/anna"), name);
-    }
+    for (const auto& [cwd, name] : cases)
+        EXPECT_EQ(ProjectName::folderFallback(cwd, "/Users/anna"), name) << cwd.value_or("nil");
 }
 
 TEST(GitFiles, ReadsTheLinesOfGitsSmallFiles) {

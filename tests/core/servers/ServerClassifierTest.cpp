@@ -53,19 +53,15 @@ TEST(ServerClassifierTest, BundlePathIsIndependentOfTheCategory) {
         {"/A/Outer.app/Contents/Inner.app/Contents/MacOS/x", "/A/Outer.app"},
         {"/Applications/Shout.APP/Contents/MacOS/x", nullopt},  // case-sensitive
     };
-    for (const auto& [args, expected] : cases) {
-        SCOPED_TRACE(args.value_or("(none)"));
-        EXPECT_EQ(AppBundle::path(args), expected);
-    }
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(AppBundle::path(args), expected) << args.value_or("(none)");
 }
 
 TEST(ServerClassifierTest, ProtectsOnlyOperatingSystemDaemons) {
     const std::pair<const char*, bool> cases[] = {
         {"ControlCenter", true}, {"systemd-resolved", true}, {"postgres", false}, {"sshd-wrapper", false}};
-    for (const auto& [name, expected] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(ServerClassifier::isProtectedSystemProcess(name), expected);
-    }
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(ServerClassifier::isProtectedSystemProcess(name), expected) << name;
 }
 
 }  // namespace

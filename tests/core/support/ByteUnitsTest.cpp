@@ -28,10 +28,8 @@ TEST(ByteUnits, ReadsANumberWithItsBinaryOrDecimalUnit) {
         {"1.2.3MB", nullopt},
         {"-1MB", nullopt},
     };
-    for (const auto& [text, bytes] : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        EXPECT_EQ(ByteUnits::parse(text), bytes);
-    }
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(ByteUnits::parse(text), bytes) << testing::PrintToString(std::string(text));
 }
 
 TEST(ByteUnits, ReadsAWholeCountOfKibibytes) {
@@ -43,10 +41,8 @@ TEST(ByteUnits, ReadsAWholeCountOfKibibytes) {
         {"-1", nullopt},
         {"", nullopt},
     };
-    for (const auto& [text, bytes] : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        EXPECT_EQ(ByteUnits::parseKibibytes(text), bytes);
-    }
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(ByteUnits::parseKibibytes(text), bytes) << testing::PrintToString(std::string(text));
 }
 
 }  // namespace

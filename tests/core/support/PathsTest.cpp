@@ -10,10 +10,8 @@ namespace {
 TEST(Paths, DropsTrailingSlashesButKeepsTheRoot) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"/home/al///", "/home/al"}, {"/home/al", "/home/al"}, {"///", "/"}, {"", ""}};
-    for (const auto& [path, stripped] : cases) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(Paths::withoutTrailingSlashes(path), stripped);
-    }
+    for (const auto& [path, stripped] : cases)
+        EXPECT_EQ(Paths::withoutTrailingSlashes(path), stripped) << path;
 }
 
 TEST(Paths, AbbreviatesTheHomeOnlyAtAFolderBoundary) {
@@ -26,20 +24,16 @@ TEST(Paths, AbbreviatesTheHomeOnlyAtAFolderBoundary) {
         {"/srv/app", "", "/srv/app"},
         {"/srv/app", "/", "/srv/app"},
         {"", "/home/al", ""}};
-    for (const auto& [path, home, shown] : cases) {
-        SCOPED_TRACE(std::string(path) + " in " + std::string(home));
-        EXPECT_EQ(Paths::abbreviatingHome(path, home), shown);
-    }
+    for (const auto& [path, home, shown] : cases)
+        EXPECT_EQ(Paths::abbreviatingHome(path, home), shown) << path << " in " << home;
 }
 
 TEST(Paths, ExpandsOnlyALeadingTildeSlash) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"~/x", "/home/al/x"}, {"~", "~"}, {"~al/x", "~al/x"}, {"/opt/~/x", "/opt/~/x"}, {"x", "x"},
     };
-    for (const auto& [path, expanded] : cases) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(Paths::expandingHome(path, "/home/al"), expanded);
-    }
+    for (const auto& [path, expanded] : cases)
+        EXPECT_EQ(Paths::expandingHome(path, "/home/al"), expanded) << path;
 }
 
 TEST(Paths, UserAreasAreTheHomeFoldersAndWhatLiesStrictlyInsideTheHome) {
@@ -49,10 +43,8 @@ TEST(Paths, UserAreasAreTheHomeFoldersAndWhatLiesStrictlyInsideTheHome) {
         {"/srv/alice", "/srv/al", false}, {"/homework/x", "/srv/al", false},
         {"/srv/x", "/", false},           {"/srv/x", "", false},
     };
-    for (const auto& [path, home, inside] : cases) {
-        SCOPED_TRACE(std::string(path) + " in " + std::string(home));
-        EXPECT_EQ(Paths::isUserArea(path, home), inside);
-    }
+    for (const auto& [path, home, inside] : cases)
+        EXPECT_EQ(Paths::isUserArea(path, home), inside) << path << " in " << home;
 }
 
 }  // namespace

@@ -12,10 +12,8 @@ TEST(ProcessNames, VersionedInterpretersCarryNumbersJoinedBySingleDots) {
         {"python3.x", false}, {"pythonista", false}, {"Python3.11", false},  {"node18", false},
         {"perl5.36", false},  {"ruby3.1-x", false},  {"xpython3.11", false}, {"", false},
     };
-    for (const auto& [name, versioned] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(ProcessNames::isVersionedInterpreter(name), versioned);
-    }
+    for (const auto& [name, versioned] : cases)
+        EXPECT_EQ(ProcessNames::isVersionedInterpreter(name), versioned) << name;
 }
 
 TEST(ProcessNames, KernelThreadsAreBracketedNonEmptyNames) {
@@ -27,10 +25,7 @@ TEST(ProcessNames, KernelThreadsAreBracketedNonEmptyNames) {
         {"x]", false},
         {"kworker", false},
     };
-    for (const auto& [name, kernel] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(ProcessNames::isKernelThread(name), kernel);
-    }
+    for (const auto& [name, kernel] : cases) EXPECT_EQ(ProcessNames::isKernelThread(name), kernel) << name;
 }
 
 }  // namespace

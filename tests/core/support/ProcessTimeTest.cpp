@@ -39,10 +39,7 @@ TEST(ProcessTime, elapsedLabelShowsTheLargestUnitAndTheNextUnlessItIsZero) {
         {3'600, "1h"},  {7'259, "2h"},     {7'500, "2h 5m"},   {86'399, "23h 59m"},
         {89'999, "1d"}, {90'000, "1d 1h"}, {100'800, "1d 4h"},
     };
-    for (const auto& [seconds, label] : cases) {
-        SCOPED_TRACE(seconds);
-        EXPECT_EQ(ElapsedTime::label(seconds), label);
-    }
+    for (const auto& [seconds, label] : cases) EXPECT_EQ(ElapsedTime::label(seconds), label) << seconds;
 }
 
 }  // namespace tarvik

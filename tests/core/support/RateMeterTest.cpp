@@ -24,10 +24,8 @@ TEST(RateMeter, GivesPerSecondRatesAndRecoversAfterAResetOrAcrossAWrap) {
     };
     RateMeter meter;
     const Date t = Date{} + 1000h;
-    for (const auto& [what, value, seconds, wrapsAt, rate] : steps) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(meter.update(value, t + std::chrono::seconds(seconds), wrapsAt), rate);
-    }
+    for (const auto& [what, value, seconds, wrapsAt, rate] : steps)
+        EXPECT_EQ(meter.update(value, t + std::chrono::seconds(seconds), wrapsAt), rate) << what;
 }
 
 }  // namespace

@@ -54,10 +54,7 @@ TEST(Text, QuotesOnlyTheArgumentsThatNeedIt) {
         {{"/opt/Gr\u00fcn/bin/tool"}, "/opt/Gr\u00fcn/bin/tool"},
         {{}, ""},
     };
-    for (const auto& [argv, shown] : cases) {
-        SCOPED_TRACE(shown);
-        EXPECT_EQ(Text::quotedCommand(argv), shown);
-    }
+    for (const auto& [argv, shown] : cases) EXPECT_EQ(Text::quotedCommand(argv), shown) << shown;
 }
 
 }  // namespace

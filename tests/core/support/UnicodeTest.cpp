@@ -22,19 +22,13 @@ TEST(Unicode, VisibleWritesEveryControlCharacterAsAnEscape) {
         {"Gr\xc3\xbcn \xe6\xbc\xa2", "Gr\xc3\xbcn \xe6\xbc\xa2"},
         {std::string("nul\0byte", 8), "nul\\x00byte"},
     };
-    for (const auto& [raw, shown] : cases) {
-        SCOPED_TRACE(shown);
-        EXPECT_EQ(Unicode::visible(raw), shown);
-    }
+    for (const auto& [raw, shown] : cases) EXPECT_EQ(Unicode::visible(raw), shown) << shown;
 }
 
 TEST(Unicode, WidthCountsTerminalColumnsAndTruncateKeepsToThem) {
     const std::tuple<std::string, std::size_t> widths[] = {
         {"abc", 3}, {"Gr\xc3\xbcn", 4}, {"\xe6\xbc\xa2\xe5\xad\x97", 4}, {"e\xcc\x81", 1}, {"", 0}};
-    for (const auto& [text, columns] : widths) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(Unicode::displayWidth(text), columns);
-    }
+    for (const auto& [text, columns] : widths) EXPECT_EQ(Unicode::displayWidth(text), columns) << text;
     EXPECT_EQ(Unicode::truncate("abcdef", 4), "abc\xe2\x80\xa6");
     EXPECT_EQ(Unicode::truncate("\xe6\xbc\xa2\xe5\xad\x97\xe5\xad\x97", 4), "\xe6\xbc\xa2\xe2\x80\xa6")
         << "a wide character that would cross the limit is left out whole";
