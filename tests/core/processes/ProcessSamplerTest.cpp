@@ -25,12 +25,9 @@ const ProcessRecord* find(const ProcessSnapshot& snapshot, std::int32_t pid) {
 
 test::FakeProcess program(std::int32_t pid, const std::string& name, std::uint64_t ticks = 0,
                           std::uint64_t start = 1000) {
-    return {.pid = pid,
-            .comm = name,
-            .exe = "/usr/bin/" + name,
-            .cmdline = name + "\0"s,
-            .userTicks = ticks,
-            .startTicks = start};
+    test::FakeProcess process{.pid = pid, .comm = name, .exe = "/usr/bin/" + name, .cmdline = name + "\0"s};
+    process.userTicks = ticks, process.startTicks = start;
+    return process;
 }
 
 class ProcessSamplerTree : public ::testing::Test {
@@ -118,12 +115,7 @@ TEST_F(ProcessSamplerTree, TheSystemOwnsItsServicesAndTheUserTheirCommands) {
     const std::string session = "0::/user.slice/user-1000.slice/session-2.scope\n";
     const std::string service = "0::/system.slice/cron.service\n";
     const std::string none = "0::/\n";  // a container: the cgroup tells nothing
-    struct Case {
-        const char* what;
-        test::FakeProcess process;
-        bool isSystem;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, test::FakeProcess, bool> cases[] = {
         {"a build in the user's session", at(110, 1, "/usr/bin/sha256sum", session, 1000), false},
         {"root's command in a session scope", at(111, 1, "/usr/bin/perl", session, 0), false},
         {"a service", at(112, 1, "/usr/sbin/cron", service, 0), true},
@@ -134,13 +126,11 @@ TEST_F(ProcessSamplerTree, TheSystemOwnsItsServicesAndTheUserTheirCommands) {
     };
     proc.add(at(120, 1, "/usr/bin/bash", none, 0));
     proc.add(at(122, 1, "/usr/bin/sh", none, 0));
-    for (const auto& c : cases) proc.add(c.process);
+    for (const auto& [what, process, isSystem] : cases) proc.add(process);
     auto snapshot = sampler().sample(t0);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const auto* record = find(snapshot, c.process.pid);
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record->owner.isSystem, c.isSystem);
+    for (const auto& [what, process, isSystem] : cases) {
+        const auto* record = find(snapshot, process.pid);
+        EXPECT_TRUE(record && record->owner.isSystem == isSystem) << what;
     }
 }
 
@@ -181,8 +171,7 @@ TEST(ProcessSamplerLive, ABusyProcessShowsItsCpuAndMemoryAndAnIdleOneNoCpu) {
     const double least = static_cast<double>(beforeThird - afterSecond) * percentPerTick;
     const double most = static_cast<double>(afterThird - beforeSecond) * percentPerTick;
     const auto *busyRecord = find(third, busy.pid()), *idleRecord = find(third, idle.pid());
-    ASSERT_NE(busyRecord, nullptr);
-    ASSERT_NE(idleRecord, nullptr);
+    ASSERT_TRUE(busyRecord && idleRecord);
     const double rounding = 0.05 + 1e-9;  // the rate has one decimal
     EXPECT_GE(busyRecord->cpuPercent, least - rounding);
     EXPECT_LE(busyRecord->cpuPercent, most + rounding);
