@@ -34,9 +34,8 @@ TEST(GitProject, NamesTheRepositoryFromItsCommonDirectory) {
         {"/.git", "/", nullopt},
     };
     for (const auto& [output, root, name] : cases) {
-        SCOPED_TRACE(output);
-        EXPECT_EQ(GitProject::root(output), root);
-        EXPECT_EQ(GitProject::name(output, "/Users/anna"), name);
+        EXPECT_EQ(GitProject::root(output), root) << output;
+        EXPECT_EQ(GitProject::name(output, "/Users/anna"), name) << output;
     }
 }
 

@@ -57,9 +57,7 @@ TEST(ServerGrouper, ProjectNamesShareAGroupByTheirLettersAndNumbersInAnyScript) 
     for (const auto& [names, groupCount] : cases) {
         SCOPED_TRACE(names.front());
         std::vector<Server> servers;
-        for (std::size_t i = 0; i < names.size(); ++i)
-            servers.push_back(
-                server(static_cast<std::int32_t>(i + 1), 3000 + static_cast<int>(i), names[i], nullopt));
+        for (const auto& name : names) servers.push_back(server(1, 3000, name, nullopt));
         EXPECT_EQ(ServerGrouper::groups(servers).size(), groupCount);
     }
 }

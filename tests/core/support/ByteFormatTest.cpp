@@ -21,10 +21,9 @@ TEST(ByteFormat, picksTheUnitBeforeRoundingAndRoundsHalvesAwayFromZero) {
         {2'000'000'000'000, "1862.6 GB", "2 TB", "1862.6 GB/s"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        EXPECT_EQ(ByteFormat::short_(c.bytes), c.memory);
-        EXPECT_EQ(ByteFormat::storage(c.bytes), c.disk);
-        EXPECT_EQ(ByteFormat::rate(static_cast<double>(c.bytes)), c.throughput);
+        EXPECT_EQ(ByteFormat::short_(c.bytes), c.memory) << c.bytes;
+        EXPECT_EQ(ByteFormat::storage(c.bytes), c.disk) << c.bytes;
+        EXPECT_EQ(ByteFormat::rate(static_cast<double>(c.bytes)), c.throughput) << c.bytes;
     }
     EXPECT_EQ(ByteFormat::rate(-5), "0 KB/s");
 }

@@ -27,9 +27,8 @@ TEST(ProcessTime, parsersReadTheirPsFormsAndRejectTheRest) {
         {"1:2:3:4", std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ElapsedTime::parse(c.text), c.elapsed);
-        EXPECT_EQ(CPUTime::parse(c.text), c.cpu);
+        EXPECT_EQ(ElapsedTime::parse(c.text), c.elapsed) << c.text;
+        EXPECT_EQ(CPUTime::parse(c.text), c.cpu) << c.text;
     }
 }
 

@@ -18,9 +18,8 @@ TEST(Text, TrimsOnlyTheGivenCharactersAndOnlyAtTheEnds) {
         {"vv1.2V", "vV", "1.2", "vv1.2"},
     };
     for (const auto& [text, characters, trimmed, endTrimmed] : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        EXPECT_EQ(Text::trim(text, characters), trimmed);
-        EXPECT_EQ(Text::trimEnd(text, characters), endTrimmed);
+        EXPECT_EQ(Text::trim(text, characters), trimmed) << testing::PrintToString(std::string(text));
+        EXPECT_EQ(Text::trimEnd(text, characters), endTrimmed) << testing::PrintToString(std::string(text));
     }
     EXPECT_EQ(Text::trim("\t x \t"), "x") << "spaces and tabs by default";
 }
@@ -36,9 +35,8 @@ TEST(Text, FieldsKeepEveryEmptyPieceWhereSplitDropsThem) {
         {"", {""}, {}},
     };
     for (const auto& [text, fields, split] : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        EXPECT_EQ(Text::fields(text, '\t'), fields);
-        EXPECT_EQ(Text::split(text, '\t'), split);
+        EXPECT_EQ(Text::fields(text, '\t'), fields) << testing::PrintToString(std::string(text));
+        EXPECT_EQ(Text::split(text, '\t'), split) << testing::PrintToString(std::string(text));
     }
     EXPECT_EQ(Text::fields(std::string_view("x\0\0y", 4), '\0'), (Pieces{"x", "", "y"}));
 }

@@ -19,9 +19,8 @@ TEST(WordsTest, LinuxReplacesWholeWordsOnlyAndMacOSKeepsTheText) {
         {"MacBook, iMac, Macs, MacOS, Finders, Mac_1", "MacBook, iMac, Macs, MacOS, Finders, Mac_1"},
     };
     for (const auto& [mac, worded] : cases) {
-        SCOPED_TRACE(mac);
-        EXPECT_EQ(Words::forPlatform(mac, Platform::Linux), worded);
-        EXPECT_EQ(Words::forPlatform(mac, Platform::macOS), mac);
+        EXPECT_EQ(Words::forPlatform(mac, Platform::Linux), worded) << mac;
+        EXPECT_EQ(Words::forPlatform(mac, Platform::macOS), mac) << mac;
     }
 }
 
