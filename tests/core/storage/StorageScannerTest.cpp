@@ -24,14 +24,8 @@ const Location& row(std::string_view path) {
     throw std::logic_error("no row " + std::string(path));
 }
 
-StorageItem cache(const std::string& home, const Location& location, std::uint64_t bytes) {
-    return {Paths::expandingHome(location.path, home),
-            location.title,
-            location.detail,
-            bytes,
-            location.kind,
-            nullopt,
-            false};
+StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
+    return {Paths::expandingHome(row.path, home), row.title, row.detail, bytes, row.kind, nullopt, false};
 }
 
 std::uint64_t duBytes(const std::string& path) {
@@ -149,16 +143,16 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
     home.write("Movies/film.mov", std::string(300 * 1024, 'x'));
     home.write("Downloads/disk.iso", std::string(200 * 1024, 'x'));
     home.write(".config/Slack/Cache/blob", std::string(250 * 1024, 'x'));
-    home.write("Applications/Big.app/Contents/data.bin", std::string(400 * 1024, 'x'));
-    home.write("Pictures/Mine.photoslibrary/originals/1.heic", std::string(400 * 1024, 'x'));
-    home.write(".npm/_cacache/content/big", std::string(400 * 1024, 'x'));
-    home.write(".local/share/Trash/files/gone.bin", std::string(400 * 1024, 'x'));
+    home.write("future.bin", std::string(150 * 1024, 'x'));
     home.write("notes.txt", std::string(10 * 1024, 'x'));
+    for (const char* skipped :
+         {"Applications/Big.app/Contents/data.bin", "Pictures/Mine.photoslibrary/originals/1.heic",
+          ".npm/_cacache/content/big", ".local/share/Trash/files/gone.bin", "locked/big.bin"})
+        home.write(skipped, std::string(400 * 1024, 'x'));
     home.link("loop/self", "..");
     home.link("loop/to-home", h);
     home.link("outside.bin", outside / "huge.bin");
     home.link("dangling", h + "/nowhere/at/all");
-    home.write("locked/big.bin", std::string(300 * 1024, 'x'));
     ASSERT_EQ(chmod((h + "/locked").c_str(), 0), 0);
     WithoutFolderOverride asAnyUser;
     int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -166,7 +160,6 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
     ASSERT_LT(probe, 0) << "the locked folder must be closed to this test, root or not";
 
     // A file last opened in the year 3000 (any user can set that) is past what the clock can count.
-    home.write("future.bin", std::string(150 * 1024, 'x'));
     auto future = onDisk(h + "/future.bin", h);
     future.lastUsed = std::chrono::system_clock::time_point::max();
     const timespec times[2] = {{32503680000, 0}, {0, UTIME_OMIT}};  // 3000-01-01
