@@ -6,20 +6,10 @@
 #include <functional>
 
 #include "core/analysis/AppExplainer.hpp"
+#include "core/analysis/Builders.hpp"
 
 namespace tarvik {
 namespace {
-
-AppUsage app(std::string name, double cpu, std::uint64_t memory, double gpu = 0,
-             std::optional<double> milliwatts = std::nullopt) {
-    AppUsage usage;
-    usage.name = std::move(name);
-    usage.cpuPercent = cpu;
-    usage.memoryBytes = memory;
-    usage.gpuPercent = gpu;
-    usage.milliwatts = milliwatts;
-    return usage;
-}
 
 DiagnosisInputs quiet() {
     DiagnosisInputs inputs;
@@ -27,13 +17,6 @@ DiagnosisInputs quiet() {
     inputs.gpu = 5;
     inputs.disk = DiskSpace{50, 100};
     return inputs;
-}
-
-std::vector<std::string> kinds(const std::vector<Finding>& findings) {
-    std::vector<std::string> result;
-    for (const auto& f : findings)
-        result.push_back(std::string(f.id()) + "/" + std::string(Finding::rawValue(f.severity)));
-    return result;
 }
 
 TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {

@@ -4,20 +4,14 @@
 
 #include <functional>
 
+#include "core/analysis/Builders.hpp"
+
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
 
 constexpr double MiB = 1024 * 1024;
-
-AppUsage app(std::string name, double cpu) {
-    AppUsage usage;
-    usage.name = std::move(name);
-    usage.cpuPercent = cpu;
-    usage.memoryBytes = 1 << 20;
-    return usage;
-}
 
 // A sample of a calm machine: every reading present, nothing close to a finding.
 SystemVitals calm(double busy = 0.1) {
@@ -36,19 +30,12 @@ struct Recording {
     Date now{};
 
     void record(int seconds, SystemVitals vitals, MemoryPressure pressure = MemoryPressure::normal) {
-        now = Date{} + 1000h + std::chrono::seconds(seconds);
+        now = at(seconds) + 1000h;
         auto apps = recorder.record(vitals, MemoryUsage{1u << 30, 8u << 30}, {}, now);
         latest = {std::move(vitals), std::move(apps), pressure};
     }
     [[nodiscard]] DoctorReport report() const { return DoctorReport::assemble(recorder, latest, now); }
 };
-
-std::vector<std::string> kinds(const std::vector<Finding>& findings) {
-    std::vector<std::string> result;
-    for (const auto& f : findings)
-        result.push_back(std::string(f.id()) + "/" + std::string(Finding::rawValue(f.severity)));
-    return result;
-}
 
 TEST(DoctorReport, NamesTheAppThatKeepsTheCoresBusyByItsAverage) {
     Recording recording;
@@ -61,15 +48,11 @@ TEST(DoctorReport, NamesTheAppThatKeepsTheCoresBusyByItsAverage) {
         recording.record(second, busy);
     }
     auto report = recording.report();
-    EXPECT_EQ(report.heat().level, HeatLevel::workingHard);
-    ASSERT_EQ(report.heat().causes.size(), 1u);
-    auto culprit = report.heat().culprit();
-    ASSERT_TRUE(culprit);
-    EXPECT_EQ(culprit->name, "perl");
-    EXPECT_DOUBLE_EQ(culprit->cpuPercent, 4 * 390.0 / 5) << "averaged over every sample, the first too";
-    EXPECT_EQ(kinds(report.findings), std::vector<std::string>{"cpu/warning"});
-    ASSERT_TRUE(report.findings[0].app);
-    EXPECT_EQ(report.findings[0].app->name, "perl");
+    const auto perl = recording.latest.apps.at(0);
+    EXPECT_EQ(perl, app("perl", 4 * 390.0 / 5)) << "averaged over every sample, the first too";
+    EXPECT_EQ(report.heat(), (HeatReport{HeatLevel::workingHard, {}, {}, {}, {HeatCauses::App{perl}}}));
+    ASSERT_EQ(kinds(report.findings), std::vector<std::string>{"cpu/warning"});
+    EXPECT_EQ(report.findings[0].app, perl);
     EXPECT_DOUBLE_EQ(report.inputs.systemCPU, 100);
 }
 

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/analysis/Builders.hpp"
+
 namespace tarvik {
 namespace {
 
-AppUsage app(std::string name, double cpu, double gpu = 0) {
-    return {std::move(name), {}, cpu, 0, 0, gpu};
-}
 HeatCause cause(const AppUsage& usage) {
     return HeatCauses::App{usage};
 }
@@ -50,8 +49,8 @@ TEST(HeatReport, WorksHardOnlyFromCoolAndSkipsSymptoms) {
 }
 
 TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
-    const AppUsage mild = app("mild", 20, 15), a = app("a", 60, 20), b = app("b", 100), c = app("c", 300),
-                   d = app("d", 30, 40), e = app("e", 99.9, 29.9);
+    const AppUsage mild = app("mild", 20, 0, 15), a = app("a", 60, 0, 20), b = app("b", 100),
+                   c = app("c", 300), d = app("d", 30, 0, 40), e = app("e", 99.9, 0, 29.9);
     const auto charging = [](double watts) { return HeatCause{HeatCauses::Charging{watts}}; };
     const std::tuple<const char*, HeatInputs, std::vector<HeatCause>> cases[] = {
         {"warm keeps score 50", load(fair, {mild}), {cause(mild)}},

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/analysis/Builders.hpp"
+
 namespace tarvik {
 namespace {
-
-Date at(int seconds) {
-    return Date{} + std::chrono::seconds(seconds);
-}
 
 TEST(MetricHistory, PrunesOnlyTheLeadingSamplesOlderThanTheWindow) {
     MetricHistory history(3600);
