@@ -12,11 +12,7 @@ TEST(CPUSampler, ComputesSharesAndNeverDividesByZero) {
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850}));
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850})) << "no tick passed";
     EXPECT_FALSE(cpu.sampleLoad(std::nullopt)) << "a failed reading keeps the previous one";
-    auto load = cpu.sampleLoad(CpuTicks{160, 70, 870});
-    ASSERT_TRUE(load);
-    EXPECT_DOUBLE_EQ(load->user, 0.6);
-    EXPECT_DOUBLE_EQ(load->system, 0.2);
-    EXPECT_DOUBLE_EQ(load->busy, 0.8);
+    EXPECT_EQ(cpu.sampleLoad(CpuTicks{160, 70, 870}), (CPULoad{0.8, 0.6, 0.2}));
 }
 
 TEST(CoreSampler, SkipsASampleWhenTheCoreCountChanges) {
