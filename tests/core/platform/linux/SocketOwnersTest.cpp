@@ -27,7 +27,7 @@ std::vector<int> portsOf(const std::unordered_map<std::int32_t, std::vector<List
 // The kernel's table cut down to the listeners of this test: a socket that another process opens
 // meanwhile would be one nobody is known to hold, and would make a walk the test did not ask for.
 std::vector<ListeningSocket> tableOf(const std::vector<const Listener*>& listeners) {
-    auto table = *SocketTable::queryNetlink();
+    auto table = SocketTable::queryNetlink().value();
     std::erase_if(table, [&](const ListeningSocket& socket) {
         return socket.address != "127.0.0.1" ||
                std::none_of(listeners.begin(), listeners.end(),
@@ -47,6 +47,7 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     // as unowned, so that the scan can still list its port.
     (void)owners.resolve(root, tableOf({&first}), {});
     EXPECT_EQ(owners.unowned(), tableOf({&first})) << "no process given: nobody holds it";
+    EXPECT_EQ(tableOf({&first}).at(0).uid, geteuid()) << "the kernel's table names the listener's owner";
 
     auto result = owners.resolve(root, tableOf({&first}), processes);
     EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
