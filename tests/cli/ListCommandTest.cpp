@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <numeric>
-#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -30,9 +28,8 @@ json listJson(std::vector<std::string> arguments) {
     return json::parse(result.output, nullptr, false);
 }
 
-// The test's servers, started once and listed twice: plainly, then grouped and probed. In the home
-// a Python HTTP server in a git repository and a listener in a linked worktree of it; outside it
-// one that accepts and never answers, and a tree of three with an argument a shell would act on.
+// Listed plainly, then grouped and probed: a Python HTTP server in a git repository and a listener in
+// a worktree of it; one that never answers, and a tree of three with an argument a shell acts on.
 TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     test::TempHome home;
     auto repo = home.path() / "shop";
@@ -80,8 +77,6 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     EXPECT_EQ(s["branch"], "main");
     EXPECT_FALSE(s.contains("probe")) << "without --probe nothing is said about probing";
     EXPECT_EQ(listed[tree.pid()]["processCount"], 3);
-    EXPECT_TRUE(listed[tree.pid()]["args"].get<std::string>().ends_with("--children 2 --title a b $(x)"))
-        << "the rules see the arguments joined as ps prints them";
     EXPECT_EQ(listed[tree.pid()]["argv"].back(), "a b $(x)") << "each argument kept apart";
 
     auto groups = listJson({"--groups", "--probe", "--interval", "0"});
@@ -95,16 +90,14 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
         // The group model: its id and flags, every server in full and the merged rows over them.
         EXPECT_EQ(group["id"], group["title"]);
         EXPECT_EQ(group["isSystem"], group["kind"] == "system");
-        ASSERT_TRUE(group["rows"].is_array());
         EXPECT_EQ(group["displayCount"], group["rows"].size());
-        std::set<std::string> serverIds;
-        for (const auto& server : group["servers"]) serverIds.insert(server["id"].get<std::string>());
         for (const auto& row : group["rows"]) {
             auto server = row["server"].get<std::string>();
-            EXPECT_TRUE(serverIds.contains(server)) << row.dump();
-            EXPECT_TRUE(row["id"].get<std::string>().starts_with(server.substr(0, server.find(':') + 1)))
-                << row.dump();
-            EXPECT_FALSE(row["ports"].empty());
+            EXPECT_TRUE(std::any_of(group["servers"].begin(), group["servers"].end(),
+                                    [&](const json& other) { return other["id"] == server; }) &&
+                        row["id"].get<std::string>().starts_with(server.substr(0, server.find(':') + 1)) &&
+                        !row["ports"].empty())
+                << row;
         }
         std::string branches;
         for (const auto& server : group["servers"]) {
@@ -137,16 +130,9 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
 }
 
 TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
-    std::vector<int> twoHundred(200);
-    std::iota(twoHundred.begin(), twoHundred.end(), 20000);
-    std::vector<int> scattered;
-    for (int port = 40000; port < 40400; port += 2) scattered.push_back(port);
     const std::tuple<const char*, std::vector<int>, std::string> cases[] = {
-        {"one", {3000}, "3000"},
         {"a pair stays a pair", {3000, 3001}, "3000,3001"},
         {"a run reads as a range", {3000, 3001, 3002, 8080}, "3000-3002,8080"},
-        {"two hundred in a row", twoHundred, "20000-20199"},
-        {"two hundred apart", scattered, "40000,40002,40004,+197"},
         {"the first port always shows",
          {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25},
          "1,3,5,7,9,11,13,15,17,+4"},
@@ -156,13 +142,6 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
         EXPECT_EQ(cli::portsText(ports), shown);
         EXPECT_LE(cli::portsText(ports).size(), 24u);
     }
-}
-
-// The lines, each ended by a newline.
-std::string lines(std::initializer_list<std::string_view> texts) {
-    std::string joined;
-    for (std::string_view text : texts) joined.append(text).append("\n");
-    return joined;
 }
 
 Server tableServer(std::int32_t pid, int port, std::string kind, TintToken tint) {
@@ -192,16 +171,19 @@ TEST(ListCommand, RendersOneAlignedTableAcrossTheGroups) {
     sshd.category = ServerCategory::system;
     const std::vector<Server> servers{vite, viteSecond, api, db, sshd};
     const cli::Terminal plain{false, std::nullopt};
-    const std::string table = lines(
-        {"  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND", "shop · main",
-         "  Express     3000       ::1        77   50 MB  3.2%   1h 1m  /srv/shop  npm start",
-         "  Vite        5173,5174  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start", "Services",
-         "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (postgres:16)"});
+    const std::string table =
+        R"(  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND
+shop · main
+  Express     3000       ::1        77   50 MB  3.2%   1h 1m  /srv/shop  npm start
+  Vite        5173,5174  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start
+Services
+  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (postgres:16)
+)";
     EXPECT_EQ(cli::renderServerTable(servers, false, plain), table);
-    EXPECT_EQ(cli::renderServerTable(servers, true, plain),
-              table + lines({"System",
-                             "  SSH         22         ::1         1   50 MB  3.2%   1h 1m  /srv/shop  "
-                             "npm start"}));
+    EXPECT_EQ(
+        cli::renderServerTable(servers, true, plain),
+        table +
+            "System\n  SSH         22         ::1         1   50 MB  3.2%   1h 1m  /srv/shop  npm start\n");
     EXPECT_EQ(cli::renderServerTable({sshd}, false, plain),
               "No dev servers are running. Use --all to include the system's listeners.\n");
 
