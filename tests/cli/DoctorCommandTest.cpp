@@ -13,11 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-// Four spinning processes keep both cores busy however loaded the machine already is, so the
-// report must find the machine working hard and name the app busiest on it. Which app that is
-// depends on what else runs here; naming the right one is DoctorReportTest's part. The apps'
-// averages start from the second sample: the first has no rates, and averaged in it would halve
-// the spinners' CPU with two samples.
+// Four spinners keep both cores busy however loaded the machine is, so the report finds it working
+// hard and names its busiest app; the averages skip the first sample, whose lack of rates would halve them.
 TEST(DoctorCommand, FindsABusyMachineWorkingHardAndAveragesTheSamplesWithRates) {
     test::TestProcess spinners({"/usr/bin/perl", "-e", "$| = 1; fork; fork; print qq($$\\n); 1 while 1"});
     std::vector<pid_t> pids;

@@ -28,9 +28,8 @@ std::string firstControl(const std::string& text) {
     return {};
 }
 
-// What anyone on a shared machine can start or drop in a shared folder: a listener whose program
-// name, folder and arguments carry escape sequences, a line break, a C1 control and bytes that are
-// not UTF-8, and a large file named alike.
+// What anyone can start or drop on a shared machine: a listener whose name, folder and arguments
+// carry escapes, a line break, a C1 control and bytes that are not UTF-8, and a large file named alike.
 TEST(HostileText, JsonStaysValidAndNoControlCharacterReachesTheTerminal) {
     test::TempHome home;
     std::string movie = home / "movie\x1b]0;owned\x07\n\xff.mkv";

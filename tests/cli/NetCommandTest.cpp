@@ -22,8 +22,7 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
               R"({"pid":812,"name":"node","bytesIn":1536,"bytesOut":0,"total":1536})");
 }
 
-// The stream runs before, through and after the command's second, however late the command gets
-// to it, so both ends must show the bytes of that second.
+// The stream outlasts the command's second however late it starts, so both ends show its bytes.
 TEST(NetCommand, ReportsBothEndsOfALoopbackStream) {
     const std::string script = std::string(TARVIK_FIXTURES) + "/servers/traffic.py";
     test::TestProcess receiver({"/usr/bin/python3", script, "receive"});
@@ -39,8 +38,7 @@ TEST(NetCommand, ReportsBothEndsOfALoopbackStream) {
     }
     EXPECT_GT(in, 0u) << result.output;
     EXPECT_GT(out, 0u) << result.output;
-    // What one end sent in the second the other received, but for the bytes in flight when the
-    // counters were read.
+    // What one end sent the other received, but for the bytes in flight when the counters were read.
     const double larger = static_cast<double>(std::max(in, out));
     EXPECT_NEAR(static_cast<double>(in), static_cast<double>(out), std::max(larger / 4, 256.0 * 1024))
         << result.output;

@@ -74,24 +74,18 @@ TEST(StopCommand, GivesUpOnAContainerWhenDockerDoesNotAnswer) {
     }
 }
 
-// Binds `port` for both IP versions without listening, so that no server takes it while the
-// socket stays open; -1 when the port is in use.
+// Binds `port` on both IP versions without listening, keeping servers off it; -1 when it is taken.
 int holdPort(int port) {
     int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0), dualStack = 0;
     setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &dualStack, sizeof dualStack);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_port = htons(static_cast<std::uint16_t>(port));
-    address.sin6_addr = in6addr_any;
+    sockaddr_in6 address{AF_INET6, htons(static_cast<std::uint16_t>(port)), 0, in6addr_any, 0};
     if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
     if (fd >= 0) close(fd);
     return -1;
 }
 
-// `stop N` reads N as a port and, when nothing listens there, as a process. N is the pid of an
-// idle process of the test's own. With the port held free of listeners, whatever else runs on the
-// machine, the command finds nothing to stop and signals nobody; with the test's own listener on
-// it, N is both a port with a server and a running process, and is not guessed at.
+// `stop N` reads N as a port, else as a process; N is the pid of an idle process of the test's. With
+// the port held free, nothing is stopped; with the test's listener on it, N is not guessed at.
 TEST(StopCommand, ANumberIsNeverGuessedAt) {
     for (int attempt = 0; attempt < 20; ++attempt) {
         test::TestProcess idle({"/bin/sh", "-c", "echo ready; exec sleep 30"});
