@@ -36,10 +36,8 @@ TEST(DesktopAppsDirectory, LooksUpWithAndWithoutTheLauncherPrefix) {
     dir.write("user/firefox-esr.desktop", "[Desktop Entry]\nName=Firefox ESR\n");
     dir.write("system/firefox-esr.desktop", "[Desktop Entry]\nName=Shadowed\n");
     DesktopApps::Directory directory({dir / "user", dir / "system"});
-    auto app = directory.lookup("gnome-firefox-esr");
-    ASSERT_TRUE(app);
-    EXPECT_EQ(app->name, "Firefox ESR");
-    EXPECT_EQ(app->entryPath, dir / "user/firefox-esr.desktop");
+    EXPECT_EQ(directory.lookup("gnome-firefox-esr"),
+              (DesktopApp{"Firefox ESR", dir / "user/firefox-esr.desktop"}));
     EXPECT_FALSE(directory.lookup("gnome-unknown"));
 }
 
