@@ -93,18 +93,15 @@ TEST(SensorsLinux, thermalStateOfTheHottestZoneAgainstItsTripPoints) {
     const std::string trips =
         "trip_point_0_type=passive | trip_point_0_temp=0 | trip_point_1_type=passive | "
         "trip_point_1_temp=70000 | trip_point_2_type=critical | trip_point_2_temp=100000";
-    auto zone = [&](int number, int millidegrees, const std::string& tripPoints) {
-        return "thermal_zone" + std::to_string(number) + ": temp=" + std::to_string(millidegrees) + " | " +
-               tripPoints + "\n";
-    };
+    using enum ThermalLevel;
     const std::pair<std::string, ThermalLevel> cases[] = {
-        {"", ThermalLevel::nominal},
-        {zone(0, 64999, trips), ThermalLevel::nominal},
-        {zone(0, 65000, trips), ThermalLevel::fair},
-        {zone(0, 70000, trips), ThermalLevel::serious},
-        {zone(0, 95000, "trip_point_0_type=hot | trip_point_0_temp=95000"), ThermalLevel::critical},
-        {zone(0, 50000, "trip_point_0_type=passive | trip_point_0_temp=0"), ThermalLevel::nominal},
-        {zone(0, 30000, trips) + zone(1, 100000, trips), ThermalLevel::critical},
+        {"", nominal},
+        {"thermal_zone0: temp=64999 | " + trips, nominal},
+        {"thermal_zone0: temp=65000 | " + trips, fair},
+        {"thermal_zone0: temp=70000 | " + trips, serious},
+        {"thermal_zone0: temp=95000 | trip_point_0_type=hot | trip_point_0_temp=95000", critical},
+        {"thermal_zone0: temp=50000 | trip_point_0_type=passive | trip_point_0_temp=0", nominal},
+        {"thermal_zone0: temp=30000 | " + trips + "\nthermal_zone1: temp=100000 | " + trips, critical},
     };
     for (const auto& [zones, level] : cases) {
         SCOPED_TRACE(zones);
