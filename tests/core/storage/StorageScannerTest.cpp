@@ -62,7 +62,6 @@ TEST(StorageScanner, NamesTheOwnerByDataFolder) {
         {home + "/.local/share/Steam/steamapps/game.pak", "Steam"},
         {home + "/.var/app/org.mozilla.firefox/cache/x", "firefox"},
         {home + "/.docker/desktop/vms/0/data/Docker.raw", "Docker"},
-        {home + "/Downloads/x.iso", nullopt},
         {"/srv/Library/Caches/App/x", nullopt},
     };
     for (const auto& [path, app] : cases) {
@@ -136,9 +135,8 @@ private:
 };
 
 TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLockedFolders) {
-    test::TempDir outside;
+    test::TempDir outside, home;
     outside.write("huge.bin", std::string(512 * 1024, 'x'));
-    test::TempDir home;
     const std::string h = home.path().string();
     home.write("Movies/film.mov", std::string(300 * 1024, 'x'));
     home.write("Downloads/disk.iso", std::string(200 * 1024, 'x'));

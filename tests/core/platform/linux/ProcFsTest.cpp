@@ -38,7 +38,6 @@ TEST(ProcFsStatus, FootprintIsAnonymousPlusSharedMemoryOrNothing) {
          "Name:\tpostgres\nVmRSS:\t   80000 kB\nRssAnon:\t    6000 kB\nRssFile:\t    8464 kB\n"
          "RssShmem:\t   65536 kB\nThreads:\t1\n",
          Memory{80000 * 1024, 6000 * 1024, 65536 * 1024}},
-        {"a kernel thread", "Name:\tkworker/0:1\nThreads:\t1\n", std::nullopt},
         {"a kernel before RssShmem", "VmRSS:\t 10 kB\nRssAnon:\t 5 kB\n", std::nullopt},
         {"a garbled unit", "VmRSS:\t 10 kB\nRssAnon:\t 5 MB\nRssShmem:\t 1 kB\n", std::nullopt},
         {"an overflowing figure", "VmRSS:\t 99999999999999999 kB\nRssAnon:\t 5 kB\nRssShmem:\t 1 kB\n",
