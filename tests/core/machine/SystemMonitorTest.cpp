@@ -55,17 +55,14 @@ struct ScriptedMachine {
     SystemMonitor::Sources sources() {
         SystemMonitor::Sources s;
         s.clock = [this] { return now; };
-        s.cpu = [] { return std::optional<CpuTicks>(); };
-        s.cores = [] { return std::optional<std::vector<CpuTicks>>(); };
-        s.memory = [] { return std::optional<MemoryBreakdown::Reading>(); };
-        s.gpu = [] { return std::optional<double>(); };
+        const auto none = [] { return std::nullopt; };
+        s.cpu = none, s.cores = none, s.memory = none, s.gpu = none;
         s.network = [this] { return SystemSensors::Totals{received, 0}; };
         s.disks = [] { return SystemSensors::Totals{}; };
         s.diskSpace = [this] { return ++diskSpaceReads, std::optional<DiskSpace>(DiskSpace{1, 2}); };
         s.packageEnergy = [this] { return packageEnergy; };
-        s.batteryAndPower = [this](std::optional<double> milliwatts) {
-            packageMilliwatts.push_back(milliwatts);
-            return BatteryAndPower{};
+        s.batteryAndPower = [this](auto milliwatts) {
+            return packageMilliwatts.push_back(milliwatts), BatteryAndPower{};
         };
         s.chipTemperature = [this] {
             return ++temperatureReads, std::optional<double>(50.0 + temperatureReads);
