@@ -18,20 +18,19 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
     const std::string general = "If you aren't using it, quitting it frees up the processor and memory.";
     const std::string settles = "It settles once that finishes. Stop it there if you don't need it.";
     // Nothing holds a Linux processor back to cool it: the kernel's threads are explained as its work.
-    const std::string kernel =
-        "The kernel's own threads are moving data for disks, the network and memory on behalf of other apps. "
-        "It's a sign of what they do, not the cause.";
+    const AppExplanation kernel{"Linux kernel at work",
+                                "The kernel's own threads are moving data for disks, the network and memory "
+                                "on behalf of other apps. It's a sign of what they do, not the cause.",
+                                "Look at the next busiest app instead.", false};
     const std::string script =
         "A script or dev server is running. Builds, file watchers, and loops can keep it busy.";
     const std::pair<AppUsage, AppExplanation> cases[] = {
         {app("Google Chrome"),
          {"Google Chrome", "A tab playing video, a busy web app, or a page full of ads usually causes this.",
           "Close tabs you aren't using, or quit the browser and open it again.", true}},
-        {app("kernel_task"),
-         {"Linux kernel at work", kernel, "Look at the next busiest app instead.", false}},
+        {app("kernel_task"), kernel},
         // Names no rule lists take the rule of their shape: a kernel thread, a versioned interpreter.
-        {app("[kworker/0:1]"),
-         {"Linux kernel at work", kernel, "Look at the next busiest app instead.", false}},
+        {app("[kworker/0:1]"), kernel},
         {app("Python3.12"), {"Python3.12", script, "Stop it if you aren't using it.", true}},
         {app("Terminal", {process("/x/Terminal", 1), process("/x/node", 80)}),
          {"Terminal", "Most of this is node, a JavaScript program or dev server, started from Terminal.",

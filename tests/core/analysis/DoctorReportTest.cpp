@@ -62,17 +62,14 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
         std::function<void(SystemVitals&)> change;
     };
     const auto nothing = [](SystemVitals&) {};
-    const auto busy = [](double fraction) {
-        return [=](SystemVitals& v) { v.cpu = CPULoad{fraction, fraction, 0}; };
-    };
+    const auto busy = [](double f) { return [=](SystemVitals& v) { v.cpu = CPULoad{f, f, 0}; }; };
     const auto gpu = [](double percent) { return [=](SystemVitals& v) { v.gpu = percent; }; };
     const auto swapping = [](double bytes) { return [=](SystemVitals& v) { v.swapOutPerSecond = bytes; }; };
     const auto thermal = [](ThermalLevel level) { return [=](SystemVitals& v) { v.thermal = level; }; };
     const auto lowDisk = [](SystemVitals& v) { v.disk = DiskSpace{5, 100}; };
     const auto drawing = [](bool onPower) {
         return [=](SystemVitals& v) {
-            v.battery = BatteryStatus{.percent = 50, .onPower = onPower};
-            v.power = PowerTelemetry{30.0, {}, {}};
+            v.battery = BatteryStatus{50, false, onPower}, v.power = PowerTelemetry{30.0};
         };
     };
     struct Case {
