@@ -34,11 +34,10 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     test::TempHome home;
     auto repo = home.path() / "shop";
     std::filesystem::create_directories(repo);
-    std::string git = "cd '" + repo.string() + "' && git -c user.name=t -c user.email=t@t.invalid ";
-    ASSERT_EQ(std::system((git + "init -q -b main && " + git + "commit -q --allow-empty -m one && " + git +
-                           "worktree add -q ../shop-login -b feature/login >/dev/null 2>&1")
-                              .c_str()),
-              0);
+    const std::string git = "git -C '" + repo.string() + "' -c user.name=t -c user.email=t@t.invalid ";
+    const std::string setUp = git + "init -q -b main && " + git + "commit -q --allow-empty -m one && " + git +
+                              "worktree add -q ../shop-login -b feature/login >/dev/null 2>&1";
+    ASSERT_EQ(std::system(setUp.c_str()), 0);
     test::TestProcess web({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"},
                           repo.string());
     test::TestProcess login(test::listener({}), (home.path() / "shop-login").string());
@@ -60,21 +59,17 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
         EXPECT_TRUE(!ours(server) || listed.emplace(server["pid"].get<int>(), server).second) << server;
     ASSERT_EQ(listed.size(), pids.size());
     json& s = listed[web.pid()];
-    EXPECT_EQ(s["port"], port);
-    EXPECT_EQ(s["address"], "127.0.0.1");
-    EXPECT_TRUE(s["processName"].get<std::string>().starts_with("python3"));
-    EXPECT_EQ(s["args"], "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1");
-    EXPECT_EQ(s["cwd"], repo.string());
+    auto expected = json::parse(R"({"address": "127.0.0.1", "category": "dev", "processCount": 1,
+        "args": "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1", "isExposedToNetwork": false,
+        "project": "shop", "branch": "main"})");
+    expected["port"] = port, expected["cwd"] = repo.string();
+    expected["id"] = std::to_string(web.pid()) + ":" + std::to_string(port);
+    expected["url"] = "http://localhost:" + std::to_string(port);
+    for (const auto& [key, value] : expected.items()) EXPECT_EQ(s[key], value) << key;
     EXPECT_EQ(s["kind"]["name"], "Python");
-    EXPECT_EQ(s["category"], "dev");
+    EXPECT_TRUE(s["processName"].get<std::string>().starts_with("python3"));
     EXPECT_GT(s["memoryBytes"].get<std::uint64_t>(), 1'000'000u);
     EXPECT_TRUE(s["cpuPercent"].is_number() && s["uptimeSeconds"].is_number());
-    EXPECT_EQ(s["processCount"], 1);
-    EXPECT_EQ(s["id"], std::to_string(web.pid()) + ":" + std::to_string(port));
-    EXPECT_EQ(s["url"], "http://localhost:" + std::to_string(port));
-    EXPECT_EQ(s["isExposedToNetwork"], false);
-    EXPECT_EQ(s["project"], "shop");
-    EXPECT_EQ(s["branch"], "main");
     EXPECT_FALSE(s.contains("probe")) << "without --probe nothing is said about probing";
     EXPECT_EQ(listed[tree.pid()]["processCount"], 3);
     EXPECT_EQ(listed[tree.pid()]["argv"].back(), "a b $(x)") << "each argument kept apart";
