@@ -31,9 +31,8 @@ StorageItem cacheItem(const std::string& path, Kind kind = Kind::regenerable()) 
 }
 
 TEST(StorageActions, RemovesAListedCacheWithoutFollowingItsLinks) {
-    test::TempDir outside;
+    test::TempDir outside, home;
     outside.write("keep.txt", "precious");
-    test::TempDir home;
     const std::string h = home.path().string();
     home.write(".npm/_cacache/content/a", "x");
     home.link(".npm/_cacache/out", outside.path().string());
