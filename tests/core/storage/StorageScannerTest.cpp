@@ -7,6 +7,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "support/TempDir.hpp"
@@ -111,28 +113,16 @@ StorageItem onDisk(const std::string& path, const std::string& home) {
     return largeFileItem(path, static_cast<std::uint64_t>(info.st_blocks) * 512, accessed, home);
 }
 
-// Sets aside, for the calling thread and as long as it lives, the capabilities that let root open
-// any folder, so that file modes bind root as they bind every other user.
-class WithoutFolderOverride {
-public:
-    WithoutFolderOverride() {
-        if (syscall(SYS_capget, &m_header, m_saved) != 0) return;
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        for (unsigned capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
-            reduced[capability / 32].effective &= ~(1u << (capability % 32));
-        m_changed = syscall(SYS_capset, &m_header, reduced) == 0;
-    }
-    ~WithoutFolderOverride() {
-        if (m_changed) syscall(SYS_capset, &m_header, m_saved);
-    }
-    WithoutFolderOverride(const WithoutFolderOverride&) = delete;
-    WithoutFolderOverride& operator=(const WithoutFolderOverride&) = delete;
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2]{};
-    bool m_changed = false;
-};
+// Gives up, for the calling thread only, the capabilities that let root open any folder, so that
+// file modes bind root as they bind every other user.
+void dropFolderOverride() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct capabilities[2]{};
+    if (syscall(SYS_capget, &header, capabilities) != 0) return;
+    for (unsigned capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+        capabilities[capability / 32].effective &= ~(1u << (capability % 32));
+    syscall(SYS_capset, &header, capabilities);
+}
 
 TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLockedFolders) {
     test::TempDir outside, home;
@@ -152,11 +142,6 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
     home.link("outside.bin", outside / "huge.bin");
     home.link("dangling", h + "/nowhere/at/all");
     ASSERT_EQ(chmod((h + "/locked").c_str(), 0), 0);
-    WithoutFolderOverride asAnyUser;
-    int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (probe >= 0) close(probe);
-    ASSERT_LT(probe, 0) << "the locked folder must be closed to this test, root or not";
-
     // A file last opened in the year 3000 (any user can set that) is past what the clock can count.
     auto future = onDisk(h + "/future.bin", h);
     future.lastUsed = std::chrono::system_clock::time_point::max();
@@ -168,9 +153,18 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
                                              onDisk(h + "/.config/Slack/Cache/blob", h),
                                              onDisk(h + "/Downloads/disk.iso", h), future};
     ASSERT_EQ(expected[1].kind, Kind::appData("Slack"));
-    EXPECT_EQ(largeFiles(h, minimum, 15), expected);
-    EXPECT_EQ(largeFiles(h, minimum, 1), std::vector<StorageItem>{expected[0]});
-    EXPECT_EQ(largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0}), std::vector<StorageItem>{});
+    std::vector<StorageItem> all, first, none;
+    std::thread([&] {
+        dropFolderOverride();
+        int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (probe >= 0) close(probe);
+        ASSERT_LT(probe, 0) << "the locked folder must be closed to this walk, root or not";
+        all = largeFiles(h, minimum, 15), first = largeFiles(h, minimum, 1);
+        none = largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0});
+    }).join();
+    EXPECT_EQ(all, expected);
+    EXPECT_EQ(first, std::vector<StorageItem>{expected[0]});
+    EXPECT_EQ(none, std::vector<StorageItem>{});
 }
 
 }  // namespace
