@@ -16,13 +16,7 @@ namespace {
 
 using test::Listener;
 
-std::vector<int> portsOf(const std::unordered_map<std::int32_t, std::vector<ListeningSocket>>& owners,
-                         std::int32_t pid) {
-    std::vector<int> ports;
-    if (auto it = owners.find(pid); it != owners.end())
-        for (const auto& socket : it->second) ports.push_back(socket.port);
-    return ports;
-}
+using Owners = std::unordered_map<std::int32_t, std::vector<ListeningSocket>>;
 
 // The kernel's table cut down to the listeners of this test: a socket that another process opens
 // meanwhile would be one nobody is known to hold, and would make a walk the test did not ask for.
@@ -45,17 +39,15 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     std::vector<LibProc::ProcessRef> processes{{self, getppid()}};
     // A socket whose holder is not among the processes given (another user's, or hidden) is kept
     // as unowned, so that the scan can still list its port.
-    (void)owners.resolve(root, tableOf({&first}), {});
-    EXPECT_EQ(owners.unowned(), tableOf({&first})) << "no process given: nobody holds it";
-    EXPECT_EQ(tableOf({&first}).at(0).uid, geteuid()) << "the kernel's table names the listener's owner";
+    const auto one = tableOf({&first});
+    (void)owners.resolve(root, one, {});
+    EXPECT_EQ(owners.unowned(), one) << "no process given: nobody holds it";
+    EXPECT_EQ(one.at(0).uid, geteuid()) << "the kernel's table names the listener's owner";
 
-    auto result = owners.resolve(root, tableOf({&first}), processes);
-    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
+    EXPECT_EQ(owners.resolve(root, one, processes), (Owners{{self, one}}));
     EXPECT_EQ(owners.lastWalkCount(), 1u);
     EXPECT_TRUE(owners.unowned().empty());
-
-    result = owners.resolve(root, tableOf({&first}), processes);
-    EXPECT_EQ(portsOf(result, self), std::vector<int>{first.port()});
+    EXPECT_EQ(owners.resolve(root, one, processes), (Owners{{self, one}}));
     EXPECT_EQ(owners.lastWalkCount(), 0u) << "a known holder is checked, not walked";
 
     // A forked worker shares the socket: found because its parent holds one.
@@ -65,22 +57,20 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     }
     ASSERT_GT(child, 0);
     processes.push_back({child, self});
-    result = owners.resolve(root, tableOf({&first}), processes);
-    EXPECT_EQ(portsOf(result, child), std::vector<int>{first.port()});
+    EXPECT_EQ(owners.resolve(root, one, processes), (Owners{{self, one}, {child, one}}));
     EXPECT_EQ(owners.lastWalkCount(), 1u);
 
     // A socket nobody is known to hold yet makes one full walk.
     Listener second;
-    result = owners.resolve(root, tableOf({&first, &second}), processes);
-    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
+    auto both = one;
+    both.push_back(tableOf({&second}).at(0));
+    EXPECT_EQ(owners.resolve(root, both, processes), (Owners{{self, both}, {child, one}}));
     EXPECT_EQ(owners.lastWalkCount(), 2u);
 
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     processes.pop_back();
-    result = owners.resolve(root, tableOf({&first, &second}), processes);
-    EXPECT_FALSE(result.contains(child));
-    EXPECT_EQ(portsOf(result, self), (std::vector<int>{first.port(), second.port()}));
+    EXPECT_EQ(owners.resolve(root, both, processes), (Owners{{self, both}}));
 }
 
 }  // namespace
