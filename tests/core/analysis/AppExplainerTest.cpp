@@ -63,10 +63,8 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
         {app("Builder", {process("/usr/bin/clang", 0.9), process("/opt/builder", 0)}),
          {"Builder", "It's one of the busiest apps right now.", general, true}},
     };
-    for (const auto& [usage, expected] : cases) {
-        SCOPED_TRACE(usage.name);
-        EXPECT_EQ(AppExplainer::explain(usage), expected);
-    }
+    for (const auto& [usage, expected] : cases)
+        EXPECT_EQ(AppExplainer::explain(usage), expected) << usage.name;
 }
 
 }  // namespace

@@ -48,10 +48,9 @@ TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
         {"working hard, not hot", [](auto& i) { i.heat.level = HeatLevel::workingHard; }, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
         auto inputs = quiet();
         c.change(inputs);
-        EXPECT_EQ(kinds(Diagnosis::evaluate(inputs)), c.expected);
+        EXPECT_EQ(kinds(Diagnosis::evaluate(inputs)), c.expected) << c.label;
     }
 }
 

@@ -94,14 +94,13 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
         {"on the adapter at 30 W", {{0, nothing}, {1, drawing(true)}}, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
         Recording recording;
         for (const auto& step : c.steps) {
             auto vitals = calm();
             step.change(vitals);
             recording.record(step.seconds, vitals, c.pressure);
         }
-        EXPECT_EQ(kinds(recording.report().findings), c.expected);
+        EXPECT_EQ(kinds(recording.report().findings), c.expected) << c.label;
     }
 }
 

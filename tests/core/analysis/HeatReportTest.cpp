@@ -24,11 +24,10 @@ TEST(HeatReport, GradesTemperatureAtInclusiveBoundariesUnderEachThermalState) {
         {T::fair, std::nullopt, warm}, {T::fair, 60, warm},          {T::fair, 88, hot},
         {T::serious, 90, hot},         {T::serious, 96, critical},   {T::critical, 40, critical},
     };
-    for (const auto& [thermal, celsius, level] : cases) {
-        SCOPED_TRACE(testing::Message() << name(thermal) << " " << celsius.value_or(-1));
-        HeatInputs inputs{thermal, celsius, 20.0, std::nullopt, 10, 0, {}};
-        EXPECT_EQ(HeatReport::diagnose(inputs), (HeatReport{level, celsius, 20.0, std::nullopt, {}}));
-    }
+    for (const auto& [thermal, celsius, level] : cases)
+        EXPECT_EQ(HeatReport::diagnose({thermal, celsius, 20.0, std::nullopt, 10, 0, {}}),
+                  (HeatReport{level, celsius, 20.0, std::nullopt, {}}))
+            << name(thermal) << " " << celsius.value_or(-1);
 }
 
 TEST(HeatReport, WorksHardOnlyFromCoolAndSkipsSymptoms) {
@@ -42,10 +41,8 @@ TEST(HeatReport, WorksHardOnlyFromCoolAndSkipsSymptoms) {
         {"kernel threads", load(nominal, {kernel, linux}), {cool}},
         {"never lowers warm", load(fair, {}, 90, 90), {warm}},
     };
-    for (const auto& [label, inputs, report] : cases) {
-        SCOPED_TRACE(label);
-        EXPECT_EQ(HeatReport::diagnose(inputs), report);
-    }
+    for (const auto& [label, inputs, report] : cases)
+        EXPECT_EQ(HeatReport::diagnose(inputs), report) << label;
 }
 
 TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
@@ -63,10 +60,8 @@ TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
         {"no system reading", {nominal, {}, {}, 40.0, 0, 0, {c}}, {cause(c), charging(40)}},
         {"charging alone", {nominal, {}, {}, 30.0, 0, 0, {}}, {charging(30)}},
     };
-    for (const auto& [label, inputs, causes] : cases) {
-        SCOPED_TRACE(label);
-        EXPECT_EQ(HeatReport::diagnose(inputs).causes, causes);
-    }
+    for (const auto& [label, inputs, causes] : cases)
+        EXPECT_EQ(HeatReport::diagnose(inputs).causes, causes) << label;
     EXPECT_EQ((HeatReport{HeatLevel::hot, {}, {}, {}, {charging(40), cause(a), cause(b)}}).culprit(), a);
     EXPECT_EQ((HeatReport{HeatLevel::hot, {}, {}, {}, {charging(40)}}).culprit(), std::nullopt);
     EXPECT_EQ(HeatReport::diagnose({}), HeatReport{});
@@ -78,10 +73,9 @@ TEST(HeatReport, PresentsLevelsAndChargingInLinuxWords) {
         {cool, "Temperature normal", SystemTint::green, "thermometer-simple"},
         {workingHard, "Your computer is working hard", SystemTint::orange, "thermometer-simple"},
         {hot, "Your computer is running hot", SystemTint::red, "fire"}};
-    for (const auto& [level, text, color, symbol] : cases) {
-        SCOPED_TRACE(name(level));
-        EXPECT_EQ(std::tuple(headline(level), tint(level), icon(level)), std::tuple(text, color, symbol));
-    }
+    for (const auto& [level, text, color, symbol] : cases)
+        EXPECT_EQ(std::tuple(headline(level), tint(level), icon(level)), std::tuple(text, color, symbol))
+            << name(level);
     EXPECT_EQ(heatLevel(5), std::nullopt);
     EXPECT_EQ(HeatCauses::Charging{40.5}.title(), "Fast charging, 41 W");
 }

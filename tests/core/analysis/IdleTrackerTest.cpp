@@ -12,7 +12,6 @@ TEST(IdleTracker, IdleAfterEnoughConsecutiveQuietSamples) {
     const std::pair<std::vector<double>, std::string> cases[] = {
         {{0.5, 0.9, 0.0, 0.99}, "..II"}, {{0.5, 1.0, 0.2, 0.1}, "...."}, {{0.1, 0.1, -1, 0.1, 0.1}, "....."}};
     for (const auto& [readings, expected] : cases) {
-        SCOPED_TRACE(expected);
         IdleTracker tracker(1.0, 3);
         std::string idle;
         for (double cpu : readings) {
@@ -39,10 +38,8 @@ TEST(ActivityClock, IdleSinceLastBusyOrFirstSighting) {
     clock.record({{"pid:3", 0.9}, {"b", 1.0}}, at(130));
     clock.record({{"pid:3", 0.0}, {"b", 0.0}, {"c", 0.0}}, at(140));
     const std::optional<double> expected[] = {60, std::nullopt, 30, 20};  // "a" was left out, so forgotten
-    for (int i = 0; const std::string key : {"pid:3", "a", "b", "c"}) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(clock.idleSeconds(key, at(160)), expected[i++]);
-    }
+    for (int i = 0; const std::string key : {"pid:3", "a", "b", "c"})
+        EXPECT_EQ(clock.idleSeconds(key, at(160)), expected[i++]) << key;
 }
 
 }  // namespace

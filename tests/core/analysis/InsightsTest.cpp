@@ -49,10 +49,9 @@ TEST(Insights, IdleDevServersAndExposedOnes) {
          {Insights::Idle{{{wide}, 1, 0, {3000}, 7200}}, Insights::Exposed{{wide, boxed, any}}}},
     };
     for (const auto& [name, servers, idle, expected] : cases) {
-        SCOPED_TRACE(name);
         ActivityClock clock(1);
         for (auto pid : {7, 8}) clock.lastActive[ActivityClock::key(pid)] = now - std::chrono::seconds(idle);
-        EXPECT_EQ(Insights::evaluate(servers, MetricHistory(3600), clock, now, {}), expected);
+        EXPECT_EQ(Insights::evaluate(servers, MetricHistory(3600), clock, now, {}), expected) << name;
     }
 }
 
@@ -74,12 +73,12 @@ TEST(Insights, SteadyGrowthThenSustainedCpuOverCoveredWindows) {
     };
     const Server vite = server(7, 3000);
     for (const auto& [name, samples, delta, average] : cases) {
-        SCOPED_TRACE(name);
         std::vector<Insight> expected;
         if (delta) expected.push_back(Insights::MemoryGrowth{vite, *delta, 30});
         if (average) expected.push_back(Insights::CpuHog{vite, *average, 10});
         const std::vector<Server> servers = {vite, inContainer(server(7, 80, "nginx"))};
-        EXPECT_EQ(Insights::evaluate(servers, history(7, samples), ActivityClock(1), now, {}), expected);
+        EXPECT_EQ(Insights::evaluate(servers, history(7, samples), ActivityClock(1), now, {}), expected)
+            << name;
     }
 }
 

@@ -31,7 +31,6 @@ TEST(ValueHistory, ChartPointsAverageConsecutiveRunsStampedWithTheirLastTime) {
         {0, 4, {}},
     };
     for (const auto& [count, limit, runEnds] : cases) {
-        SCOPED_TRACE(testing::Message() << count << " points, limit " << limit);
         ValueHistory history(1e9);
         for (int i = 0; i < count; ++i) history.record("v", i, at(i));
         std::vector<ValueHistory::Point> expected;
@@ -39,7 +38,7 @@ TEST(ValueHistory, ChartPointsAverageConsecutiveRunsStampedWithTheirLastTime) {
             expected.push_back({at(end - 1), (begin + end - 1) / 2.0});
             begin = end;
         }
-        EXPECT_EQ(history.points("v", limit), expected);
+        EXPECT_EQ(history.points("v", limit), expected) << count << " points, limit " << limit;
     }
 }
 
