@@ -31,10 +31,9 @@ TEST(GPUMeter, ratesOnlyGrowthSinceAUsablePreviousReadingCappedAt100) {
         {{{1, 500'000'500}}, 6000, {{1, 50.0}}},                    // rated from the reset value
     };
     GPUMeter meter;
-    for (const auto& [times, milliseconds, percents] : steps) {
-        SCOPED_TRACE(milliseconds);
-        EXPECT_EQ(meter.update(times, Date{} + std::chrono::milliseconds(milliseconds)), percents);
-    }
+    for (const auto& [times, milliseconds, percents] : steps)
+        EXPECT_EQ(meter.update(times, Date{} + std::chrono::milliseconds(milliseconds)), percents)
+            << milliseconds;
 }
 
 TEST(ChipTemperature, summarizeKeepsDieSensorsStrictlyBetween0And150) {
@@ -45,10 +44,8 @@ TEST(ChipTemperature, summarizeKeepsDieSensorsStrictlyBetween0And150) {
         {"k10temp Tctl alone", {{"k10temp Tctl", 58.5}, {"k10temp Tccd1", 60}}, 58.5},
         {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53},
     };
-    for (const auto& [what, readings, celsius] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(ChipTemperature::summarize(readings), celsius);
-    }
+    for (const auto& [what, readings, celsius] : cases)
+        EXPECT_EQ(ChipTemperature::summarize(readings), celsius) << what;
 }
 
 TEST(BatteryStatus, fromRegistryFollowsTheBatteryServiceRules) {
@@ -71,11 +68,10 @@ TEST(BatteryStatus, fromRegistryFollowsTheBatteryServiceRules) {
          B{87, false, false, {}, 18.9, 86, {}}},
     };
     for (const auto& [what, changes, removed, status] : cases) {
-        SCOPED_TRACE(what);
         Registry registry = every;
         for (const auto& [key, value] : changes) registry[key] = value;
         if (removed) registry.erase(removed);
-        EXPECT_EQ(BatteryStatus::fromRegistry(registry), status);
+        EXPECT_EQ(BatteryStatus::fromRegistry(registry), status) << what;
     }
 }
 
@@ -95,10 +91,8 @@ TEST(PowerTelemetry, fromRegistryRoundsMilliwattsAndDropsIdleFigures) {
          {{"IsCharging", true}, {"PowerTelemetryData", table({{"BatteryPower", I{40}}})}},
          PowerTelemetry{}},
     };
-    for (const auto& [what, registry, power] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(PowerTelemetry::fromRegistry(registry), power);
-    }
+    for (const auto& [what, registry, power] : cases)
+        EXPECT_EQ(PowerTelemetry::fromRegistry(registry), power) << what;
 }
 
 }  // namespace tarvik

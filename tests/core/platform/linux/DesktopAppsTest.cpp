@@ -18,10 +18,7 @@ TEST(DesktopAppsUnit, FindsTheInnermostApplicationUnit) {
         {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/dbus.service\n", std::nullopt},
         {"12:pids:/\n1:name=systemd:/user.slice/app-kde-org.kde.konsole-77.scope\n", "kde-org.kde.konsole"},
     };
-    for (const auto& [cgroup, unit] : cases) {
-        SCOPED_TRACE(cgroup);
-        EXPECT_EQ(DesktopApps::unitApplication(cgroup), unit);
-    }
+    for (const auto& [cgroup, unit] : cases) EXPECT_EQ(DesktopApps::unitApplication(cgroup), unit) << cgroup;
 }
 
 TEST(DesktopAppsEntries, ReadsTheNameOfTheDesktopEntryGroupOnly) {
@@ -50,10 +47,8 @@ TEST(DesktopApps, SystemServiceFollowsTheTopSliceOfTheUnitPath) {
         {"0::/\n", std::nullopt},
         {"0::/machine.slice/libpod-1.scope\n", std::nullopt},
     };
-    for (const auto& [cgroup, system] : cases) {
-        SCOPED_TRACE(cgroup);
-        EXPECT_EQ(DesktopApps::systemService(cgroup), system);
-    }
+    for (const auto& [cgroup, system] : cases)
+        EXPECT_EQ(DesktopApps::systemService(cgroup), system) << cgroup;
 }
 
 }  // namespace

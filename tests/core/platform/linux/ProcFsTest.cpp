@@ -43,10 +43,7 @@ TEST(ProcFsStatus, FootprintIsAnonymousPlusSharedMemoryOrNothing) {
         {"an overflowing figure", "VmRSS:\t 99999999999999999 kB\nRssAnon:\t 5 kB\nRssShmem:\t 1 kB\n",
          std::nullopt},
     };
-    for (const auto& [what, text, memory] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(ProcFs::parseStatusMemory(text), memory);
-    }
+    for (const auto& [what, text, memory] : cases) EXPECT_EQ(ProcFs::parseStatusMemory(text), memory) << what;
     EXPECT_EQ(ProcFs::parseStatusMemory(std::get<1>(cases[0]))->footprint(), (6000u + 65536u) * 1024);
     EXPECT_EQ(ProcFs::parseStatusUid("Name:\tx\nUid:\t1000\t0\t0\t0\nGid:\t5\n"), 1000u) << "the real id";
     EXPECT_EQ(ProcFs::parseStatusUid("Uid:\tx\t0\n"), std::nullopt);
@@ -68,11 +65,8 @@ TEST(ProcFsCommandLine, JoinsArgumentsAsPsPrintsThemAndKeepsThemApart) {
         {"/opt/Gr\xfcn/bin/tool\0"s, "/opt/Gr\uFFFDn/bin/tool", Argv{"/opt/Gr\xfcn/bin/tool"}},
         {""s, "", Argv{}},
     };
-    for (const auto& [raw, line, argv] : cases) {
-        SCOPED_TRACE(line);
-        EXPECT_EQ(ProcFs::commandLine(raw), line);
-        EXPECT_EQ(ProcFs::arguments(raw), argv);
-    }
+    for (const auto& [raw, line, argv] : cases)
+        EXPECT_EQ(std::pair(ProcFs::commandLine(raw), ProcFs::arguments(raw)), std::pair(line, argv)) << line;
 }
 
 TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {

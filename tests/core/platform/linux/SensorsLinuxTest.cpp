@@ -41,10 +41,9 @@ ucsi-source-psy-USBC000:001: type=USB | online=1 | power_now=45000000)",
         {"desktop", "", {}},
     };
     for (const auto& [what, supplies, expected] : cases) {
-        SCOPED_TRACE(what);
         test::TempDir dir;
         write(dir, "class/power_supply/", supplies);
-        EXPECT_EQ(SystemSensors::batteryAndPower(dir.path(), std::nullopt), expected);
+        EXPECT_EQ(SystemSensors::batteryAndPower(dir.path(), std::nullopt), expected) << what;
     }
 }
 
@@ -104,10 +103,9 @@ TEST(SensorsLinux, thermalStateOfTheHottestZoneAgainstItsTripPoints) {
         {"thermal_zone0: temp=30000 | " + trips + "\nthermal_zone1: temp=100000 | " + trips, critical},
     };
     for (const auto& [zones, level] : cases) {
-        SCOPED_TRACE(zones);
         test::TempDir dir;
         write(dir, "class/thermal/", zones);
-        EXPECT_EQ(SystemSensors::thermal(dir.path()), level);
+        EXPECT_EQ(SystemSensors::thermal(dir.path()), level) << zones;
     }
 }
 

@@ -12,10 +12,7 @@ TEST(GPUUsage, creatorNeedsThePrefixAndACommaAfterTheNumber) {
         {"pid 412, WindowServer", 412}, {"pid 7,a,b", 7},    {"pid 412", {}},           {"pid , x", {}},
         {"process 412, x", {}},         {"pid 4 12, x", {}}, {"pid 3000000000, x", {}},
     };
-    for (const auto& [text, pid] : cases) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(GPUUsage::creator(text), pid);
-    }
+    for (const auto& [text, pid] : cases) EXPECT_EQ(GPUUsage::creator(text), pid) << text;
 }
 
 }  // namespace

@@ -27,10 +27,8 @@ TEST(NetworkUsageParse, ReadsTheIntervalSample) {
          ",\na.1,1,0\n,\nb.2,2,0\n,\n",
          {{2, "b", 2, 0}}},
     };
-    for (const auto& [what, output, expected] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(NetworkUsage::parse(output), expected);
-    }
+    for (const auto& [what, output, expected] : cases)
+        EXPECT_EQ(NetworkUsage::parse(output), expected) << what;
 }
 
 }  // namespace
