@@ -143,10 +143,8 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
         {moveToTrash(h + "/x", report, h, {}),
          "Not moved: " + h + "/x isn't one of the large files the scan found."},
     };
-    for (const auto& [result, message] : cases) {
-        SCOPED_TRACE(message);
-        EXPECT_EQ(result, (Result{false, message, 0, nullopt}));
-    }
+    for (const auto& [result, message] : cases)
+        EXPECT_EQ(result, (Result{false, message, 0, nullopt})) << message;
     EXPECT_TRUE(fs::exists(h + "/Library/Developer/Xcode/Archives/a"));
     EXPECT_TRUE(fs::exists("/etc/passwd"));
 }

@@ -40,10 +40,7 @@ TEST(StorageScanner, ParsesDuOutput) {
         {"abc\t/x\nno tab here\n4\t/y\n\n", {{"/y", 4096}}},
         {" 1 \t/z\n2\t/z\n3\t/a\tb\n", {{"/z", 2048}}},
     };
-    for (const auto& [output, sizes] : cases) {
-        SCOPED_TRACE(output);
-        EXPECT_EQ(parseDu(output), sizes);
-    }
+    for (const auto& [output, sizes] : cases) EXPECT_EQ(parseDu(output), sizes) << output;
 }
 
 TEST(StorageScanner, KnowsFilesInsideBundles) {
@@ -66,10 +63,7 @@ TEST(StorageScanner, NamesTheOwnerByDataFolder) {
         {home + "/.docker/desktop/vms/0/data/Docker.raw", "Docker"},
         {"/srv/Library/Caches/App/x", nullopt},
     };
-    for (const auto& [path, app] : cases) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(owner(path, home), app);
-    }
+    for (const auto& [path, app] : cases) EXPECT_EQ(owner(path, home), app) << path;
 }
 
 TEST(StorageScanner, CountsOnlyWhatToolsRebuildAndHoldsNoPurgeableSpace) {
