@@ -132,11 +132,7 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
          {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25},
          "1,3,5,7,9,11,13,15,17,+4"},
     };
-    for (const auto& [what, ports, shown] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(cli::portsText(ports), shown);
-        EXPECT_LE(cli::portsText(ports).size(), 24u);
-    }
+    for (const auto& [what, ports, shown] : cases) EXPECT_EQ(cli::portsText(ports), shown) << what;
 }
 
 Server tableServer(std::int32_t pid, int port, std::string kind, TintToken tint) {
@@ -229,13 +225,11 @@ TEST(ListCommand, BadOptionsGiveOneLineAndStatusTwo) {
         EXPECT_EQ(std::ranges::count(said.err, '\n'), 1) << said.err;
         EXPECT_TRUE(said.out.empty());
     }
-    auto help = test::runCli({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("list"), std::string::npos);
-    auto listHelp = test::runCli({"list", "--help"});
-    EXPECT_EQ(listHelp.status, 0);
-    EXPECT_NE(listHelp.out.find("--interval"), std::string::npos);
-    EXPECT_NE(listHelp.out.find("--json"), std::string::npos);
+    auto help = test::runCli({"--help"}), listHelp = test::runCli({"list", "--help"});
+    EXPECT_TRUE(help.status == 0 && help.out.find("list") != std::string::npos) << help.out;
+    EXPECT_TRUE(listHelp.status == 0 && listHelp.out.find("--interval") != std::string::npos &&
+                listHelp.out.find("--json") != std::string::npos)
+        << listHelp.out;
 }
 
 }  // namespace
