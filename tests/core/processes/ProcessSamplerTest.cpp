@@ -134,16 +134,6 @@ TEST_F(ProcessSamplerTree, TheSystemOwnsItsServicesAndTheUserTheirCommands) {
     }
 }
 
-// This test runs under a shell (the one that started the test run), so its own child is the user's
-// command, whatever folder its binary lives in and whatever the machine's cgroups say.
-TEST(ProcessSamplerLive, ACommandStartedUnderTheUsersShellIsNotTheSystems) {
-    test::TestProcess command({"/usr/bin/sleep", "30"});
-    auto snapshot = ProcessSampler().sample();
-    const auto* record = find(snapshot, command.pid());
-    ASSERT_NE(record, nullptr);
-    EXPECT_FALSE(record->owner.isSystem) << record->owner.name;
-}
-
 // Idle single-threaded processes are not read again; a busy one must still show its CPU and its
 // memory. Its rate is held against the kernel's count of its CPU time, read just before and just
 // after each sample, so it holds however little of the machine the process gets.
