@@ -33,11 +33,7 @@ TEST(WordsTest, NamesFilledIntoAFixedTextKeepTheirWords) {
     EXPECT_EQ(Words::filled("no names", {"unused"}), "no names");
 }
 
-TEST(WordsTest, CurrentPlatformWordingIsLinux) {
-    ASSERT_EQ(Words::current(), Platform::Linux);
-    EXPECT_EQ(Words::text("Measuring your Mac."), "Measuring your computer.");
-    EXPECT_EQ(Words::choose("Apple silicon slows down", "The processor slows down"),
-              "The processor slows down");
+TEST(WordsTest, TheNormalTemperatureNoteNamesNoAppleHardware) {
     EXPECT_EQ(normalTemperatureNote().find("Apple"), std::string::npos);
     EXPECT_TRUE(normalTemperatureNote().starts_with("Temperature is normal. "));
 }
