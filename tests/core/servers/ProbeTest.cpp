@@ -41,7 +41,6 @@ TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
     EXPECT_EQ(PortProber::probe(database.port(), 5.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
     EXPECT_FALSE(HTTPProbe::isHealthy(HTTPProbe::NotHTTP{}));
     EXPECT_EQ(HTTPProbe::label(HTTPProbe::NotHTTP{}), std::nullopt);
-    EXPECT_EQ(HTTPProbe::label(HTTPProbe::Http{200, 12}), "200 \u00B7 12ms");
 }
 
 TEST(PortProber, ProbesEveryPortAtOnce) {

@@ -38,7 +38,6 @@ TEST(Text, FieldsKeepEveryEmptyPieceWhereSplitDropsThem) {
         EXPECT_EQ(Text::fields(text, '\t'), fields) << testing::PrintToString(std::string(text));
         EXPECT_EQ(Text::split(text, '\t'), split) << testing::PrintToString(std::string(text));
     }
-    EXPECT_EQ(Text::fields(std::string_view("x\0\0y", 4), '\0'), (Pieces{"x", "", "y"}));
 }
 
 TEST(Text, QuotesOnlyTheArgumentsThatNeedIt) {
