@@ -29,8 +29,6 @@ TEST(DockerInspector, ReadsPublishedHostPortsAndSkipsTheRest) {
     EXPECT_EQ(containers, (ContainerPorts{{8080, web},
                                           {15432, {"db", "postgres:16", nullopt, nullopt}},
                                           {9000, {"ranges", "app", nullopt, nullopt}}}));
-    EXPECT_EQ(DockerInspector::hostPorts("0.0.0.0:5432->5432/tcp, :::5432->5432/tcp"),
-              (std::vector<int>{5432, 5432}));
 }
 
 TEST(DockerStats, ReadsTheMemoryUsedBeforeTheSlash) {
