@@ -41,7 +41,6 @@ TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
              i.gpu = 80, i.onBattery = true, i.systemWatts = 30, i.disk = DiskSpace{1, 100};
          },
          {"memory/critical", "heat/critical", "cpu/warning", "gpu/notice", "battery/warning", "disk/notice"}},
-        {"working hard, not hot", [](auto& i) { i.heat.level = HeatLevel::workingHard; }, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
         auto inputs = quiet();
@@ -67,7 +66,6 @@ TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
               "node is using the most, 3 GB. Linux is compressing memory to make room.");
     EXPECT_EQ(findings[1].detail, "91% of the whole computer. node is using the most, 151% of a core.")
         << "the kernel is a symptom, never the top CPU";
-    EXPECT_EQ(findings[1].app->name, "node");
 
     inputs = quiet();
     inputs.heat.level = HeatLevel::warm;
