@@ -53,7 +53,6 @@ TEST(StorageScanner, KnowsFilesInsideBundles) {
 TEST(StorageScanner, NamesTheOwnerByDataFolder) {
     const std::string home = "/home/a";
     const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {home + "/Library/Containers/com.docker.docker/Data/vms/0/data/Docker.raw", "Docker"},
         {home + "/Library/Application Support/Slack/Cache/x", "Slack"},
         {home + "/Library/Group Containers/group.com.example.Notes/db", "Notes"},
         {home + "/Library/Caches/com.apple.mail/x", "com.apple.mail"},
