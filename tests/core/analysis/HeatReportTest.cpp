@@ -62,9 +62,7 @@ TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
     };
     for (const auto& [label, inputs, causes] : cases)
         EXPECT_EQ(HeatReport::diagnose(inputs).causes, causes) << label;
-    EXPECT_EQ((HeatReport{HeatLevel::hot, {}, {}, {}, {charging(40), cause(a), cause(b)}}).culprit(), a);
     EXPECT_EQ((HeatReport{HeatLevel::hot, {}, {}, {}, {charging(40)}}).culprit(), std::nullopt);
-    EXPECT_EQ(HeatReport::diagnose({}), HeatReport{});
 }
 
 TEST(HeatReport, PresentsLevelsAndChargingInLinuxWords) {
