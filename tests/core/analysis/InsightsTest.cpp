@@ -41,7 +41,6 @@ TEST(Insights, IdleDevServersAndExposedOnes) {
         {"a second short", {vite}, 3599, {}},
         {"a database", {server(8, 5432, "PostgreSQL")}, 86400, {}},
         {"a container", {inContainer(vite)}, 86400, {}},
-        {"never seen", {server(9, 3000)}, 86400, {}},
         {"two sockets", {vite2, vite}, 4000, {Insights::Idle{{{vite2, vite}, 1, 0, {3000, 3001}, 4000}}}},
         {"wildcards",
          {wide, boxed, any, server(4, 22, "sshd", "*", ServerCategory::system)},
