@@ -40,7 +40,6 @@ TEST(Insights, IdleDevServersAndExposedOnes) {
         {"exactly the threshold", {vite}, 3600, {Insights::Idle{{{vite}, 1, 0, {3000}, 3600}}}},
         {"a second short", {vite}, 3599, {}},
         {"a database", {server(8, 5432, "PostgreSQL")}, 86400, {}},
-        {"a container", {inContainer(vite)}, 86400, {}},
         {"two sockets", {vite2, vite}, 4000, {Insights::Idle{{{vite2, vite}, 1, 0, {3000, 3001}, 4000}}}},
         {"wildcards",
          {wide, boxed, any, server(4, 22, "sshd", "*", ServerCategory::system)},
