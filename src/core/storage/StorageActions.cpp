@@ -313,7 +313,11 @@ Result cleanUpDocker(const std::string& docker) {
     auto result = Spawn::run(docker, {"system", "prune", "-f"}, std::chrono::minutes(10));
     if (result.timedOut) return refused("Docker did not answer within 10 minutes.");
     if (result.status != 0) return refused("Docker isn't running. Open Docker and try again.");
-    return {true, "Docker cleaned up.", parseReclaimed(result.output).value_or(0), std::nullopt};
+    // Docker's own summary line says what it freed; older clients print none.
+    std::string message = "Docker cleaned up.";
+    for (auto line : Text::lines(result.output))
+        if (!line.empty() && line.find("reclaimed") != std::string_view::npos) message = std::string(line);
+    return {true, message, parseReclaimed(result.output).value_or(0), std::nullopt};
 }
 
 Result cleanUpDocker() {

@@ -1,0 +1,238 @@
+#pragma once
+
+#include <QVariantMap>
+#include <deque>
+#include <map>
+
+#include "ui/Services.hpp"
+
+// Stand-ins for the machine, the desktop and time: the store's tests script what it sees and
+// read back what it did. Time moves only when a test advances it.
+namespace tarvik::test {
+
+using namespace std::chrono_literals;
+
+class FakeClock : public ui::Clock {
+public:
+    Date time = Date{} + std::chrono::hours(24 * 365 * 50);
+    [[nodiscard]] Date now() const override { return time; }
+};
+
+class FakeScheduler : public ui::Scheduler {
+public:
+    explicit FakeScheduler(FakeClock& clock) : m_clock(clock) {}
+
+    Handle after(std::chrono::milliseconds delay, std::function<void()> work) override {
+        m_due.emplace(std::pair{m_clock.time + delay, ++m_next}, std::move(work));
+        return m_next;
+    }
+    void cancel(Handle handle) override {
+        std::erase_if(m_due, [&](const auto& entry) { return entry.first.second == handle; });
+    }
+    // Moves the clock forward, running every callback that falls due on the way in time order.
+    void advance(std::chrono::duration<double> span) {
+        const Date end = m_clock.time + std::chrono::duration_cast<Date::duration>(span);
+        while (!m_due.empty() && m_due.begin()->first.first <= end) {
+            auto entry = m_due.extract(m_due.begin());
+            m_clock.time = entry.key().first;
+            entry.mapped()();
+        }
+        m_clock.time = end;
+    }
+
+private:
+    FakeClock& m_clock;
+    Handle m_next = 0;
+    std::map<std::pair<Date, Handle>, std::function<void()>> m_due;
+};
+
+// Runs the work at once, on the caller's thread.
+class FakeBackground : public ui::Background {
+public:
+    void run(std::function<void()> work, std::function<void()> then) override {
+        work();
+        then();
+    }
+};
+
+// Answers each refresh with the next scripted result; the last one repeats.
+class FakeSampling : public ui::SamplingStep {
+public:
+    std::deque<ui::SamplingResult> script;
+    int calls = 0;
+    ui::SamplingResult sample() override {
+        ++calls;
+        if (script.size() > 1) {
+            auto next = std::move(script.front());
+            script.pop_front();
+            return next;
+        }
+        return script.empty() ? ui::SamplingResult{} : script.front();
+    }
+};
+
+class FakeProber : public ui::Prober {
+public:
+    std::vector<int> probed;
+    HTTPProbe::Outcome probe(int port, double) override {
+        probed.push_back(port);
+        return HTTPProbe::Http{200, 3};
+    }
+};
+
+class FakeControl : public ui::ProcessControl {
+public:
+    std::vector<StopAction> actions;
+    std::vector<std::pair<std::int32_t, int>> sent;  // pid, signal
+    std::vector<std::string> groupStops;             // ids
+    std::vector<std::string> restarts;               // ids
+    std::map<std::int32_t, std::uint32_t> owners;
+    std::optional<std::string> docker;
+
+    bool carryOut(const StopAction& action) override {
+        actions.push_back(action);
+        return true;
+    }
+    void stopGroup(const std::vector<Server>& servers) override {
+        for (const auto& server : servers) groupStops.push_back(server.id());
+    }
+    void tidyUp(const std::vector<Server>&) override {}
+    bool restart(const Server& server) override {
+        restarts.push_back(server.id());
+        return true;
+    }
+    bool signal(std::int32_t pid, int signal) override {
+        sent.emplace_back(pid, signal);
+        return true;
+    }
+    std::optional<std::uint32_t> ownerUid(std::int32_t pid) override {
+        auto owner = owners.find(pid);
+        return owner == owners.end() ? std::nullopt : std::optional(owner->second);
+    }
+    std::optional<std::string> dockerPath() override { return docker; }
+};
+
+class FakeNotifier : public ui::Notifier {
+public:
+    bool isAvailable = true;
+    ui::Authorization status = ui::Authorization::authorized;
+    std::vector<ui::Notification> posts;
+    int requests = 0;
+    std::function<void(const std::string&)> clickHandler;
+
+    bool available() override { return isAvailable; }
+    ui::Authorization authorization() override { return status; }
+    void requestAuthorization(std::function<void(bool, std::optional<std::string>)> done) override {
+        ++requests;
+        done(status == ui::Authorization::authorized, std::nullopt);
+    }
+    void post(const ui::Notification& notification, Done done) override {
+        posts.push_back(notification);
+        done(std::nullopt);
+    }
+    void onClick(std::function<void(const std::string&)> handler) override {
+        clickHandler = std::move(handler);
+    }
+};
+
+class FakeDesktop : public ui::Desktop {
+public:
+    std::vector<std::string> calls;  // "what:argument"
+    bool quitsApps = false;
+    std::string fullName;
+
+    void openUrl(const std::string& url) override { calls.push_back("open:" + url); }
+    void reveal(const std::string& path) override { calls.push_back("reveal:" + path); }
+    void openFolder(const std::string& path) override { calls.push_back("folder:" + path); }
+    void openTrash() override { calls.push_back("trash:"); }
+    void copyText(const std::string& text) override { calls.push_back("copy:" + text); }
+    void openSettings(ui::SettingsPanel panel) override {
+        calls.push_back(panel == ui::SettingsPanel::battery ? "settings:battery" : "settings:notifications");
+    }
+    bool askToQuit(const AppUsage& app) override {
+        calls.push_back("quit:" + app.name);
+        return quitsApps;
+    }
+    std::string userFullName() override { return fullName; }
+};
+
+class FakeSettings : public ui::SettingsStore {
+public:
+    QVariantMap values;
+    [[nodiscard]] QVariant value(const QString& key) const override { return values.value(key); }
+    void setValue(const QString& key, const QVariant& value) override { values[key] = value; }
+};
+
+class FakeLoginItem : public ui::LoginItem {
+public:
+    bool enabled = false;
+    bool fails = false;
+    int changes = 0;
+    bool isEnabled() override { return enabled; }
+    std::optional<std::string> setEnabled(bool value) override {
+        ++changes;
+        if (fails) return "not allowed";
+        enabled = value;
+        return std::nullopt;
+    }
+};
+
+class FakeStorage : public ui::StorageService {
+public:
+    std::vector<StorageItem> files, caches;
+    int scans = 0;
+    StorageActions::Result answer{true, {}, 0, std::nullopt};
+
+    std::vector<StorageItem> largeFiles() override {
+        ++scans;
+        return files;
+    }
+    std::uint64_t purgeable() override { return 0; }
+    std::vector<StorageItem> clearable() override { return caches; }
+    StorageActions::Result clear(const StorageItem&, const StorageReport&) override { return answer; }
+    StorageActions::Result moveToTrash(const StorageItem&, const StorageReport&) override { return answer; }
+    StorageActions::Result cleanUpDocker(const std::string&) override { return answer; }
+    void removeUnusedSimulators() override {}
+};
+
+class FakeNetwork : public ui::NetworkService {
+public:
+    std::vector<ProcessTraffic> traffic;
+    std::vector<ProcessTraffic> sample() override { return traffic; }
+};
+
+// One set of fakes; `services()` hands them to a store while the pointers stay for the test.
+struct FakeWorld {
+    FakeClock* clock = new FakeClock;
+    FakeScheduler* scheduler = new FakeScheduler(*clock);
+    FakeSampling* sampling = new FakeSampling;
+    FakeProber* prober = new FakeProber;
+    FakeControl* control = new FakeControl;
+    FakeNotifier* notifier = new FakeNotifier;
+    FakeDesktop* desktop = new FakeDesktop;
+    FakeSettings* settings = new FakeSettings;
+    FakeLoginItem* loginItem = new FakeLoginItem;
+    FakeStorage* storage = new FakeStorage;
+    FakeNetwork* network = new FakeNetwork;
+
+    // Call once: the store takes ownership.
+    ui::Services services() {
+        return {std::unique_ptr<ui::Clock>(clock),
+                std::unique_ptr<ui::Scheduler>(scheduler),
+                std::make_unique<FakeBackground>(),
+                std::unique_ptr<ui::SamplingStep>(sampling),
+                std::unique_ptr<ui::Prober>(prober),
+                std::unique_ptr<ui::ProcessControl>(control),
+                std::unique_ptr<ui::Notifier>(notifier),
+                std::unique_ptr<ui::Desktop>(desktop),
+                std::unique_ptr<ui::SettingsStore>(settings),
+                std::unique_ptr<ui::LoginItem>(loginItem),
+                std::unique_ptr<ui::StorageService>(storage),
+                std::unique_ptr<ui::NetworkService>(network),
+                "1.4.0",
+                4242,
+                1000};
+    }
+};
+
+}  // namespace tarvik::test

@@ -1,0 +1,385 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "core/servers/FreedCopy.hpp"
+#include "ui/Fakes.hpp"
+#include "ui/ServerStore.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeWorld;
+using ui::SamplingResult;
+using ui::ServerStore;
+
+Server server(std::int32_t pid, int port, double cpu = 0, std::string kind = "Vite") {
+    Server s;
+    s.pid = pid;
+    s.port = port;
+    s.address = "127.0.0.1";
+    s.processName = "node";
+    s.args = "node vite";
+    s.argv = {"node", "vite"};
+    s.cwd = "/home/ada/shop";
+    s.kind = {std::move(kind), "bolt.fill"};
+    s.category = ServerCategory::dev;
+    s.memoryBytes = 200u << 20;
+    s.cpuPercent = cpu;
+    return s;
+}
+
+SamplingResult sampled(std::vector<Server> servers, std::vector<AppUsage> apps = {}) {
+    SamplingResult result;
+    result.servers = std::move(servers);
+    result.vitals.cpu = CPULoad{0.5, 0.3, 0.2};
+    result.vitals.apps = std::move(apps);
+    result.memory = {8ull << 30, 16ull << 30};
+    return result;
+}
+
+AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids = {}) {
+    AppUsage usage;
+    usage.name = std::move(name);
+    usage.cpuPercent = cpu;
+    usage.pids = pids;
+    for (auto pid : pids) usage.processes.push_back({pid, 1, "/usr/bin/" + usage.name});
+    return usage;
+}
+
+std::vector<std::string> titles(const std::vector<ui::Notification>& posts) {
+    std::vector<std::string> result;
+    for (const auto& post : posts) result.push_back(post.title);
+    return result;
+}
+
+class StoreTest : public testing::Test {
+protected:
+    FakeWorld world;
+    std::unique_ptr<ServerStore> store;
+
+    ServerStore& make() {
+        store = std::make_unique<ServerStore>(world.services());
+        return *store;
+    }
+    void script(std::vector<SamplingResult> results) {
+        world.sampling->script.assign(results.begin(), results.end());
+    }
+    void advance(std::chrono::duration<double> span) { world.scheduler->advance(span); }
+};
+
+TEST_F(StoreTest, TheFirstRefreshStaysSilentAndLaterOnesNotifyStartsStopsAndHeatOncePerHour) {
+    auto hot = [](std::vector<Server> servers) {
+        auto result = sampled(std::move(servers));
+        result.vitals.thermal = ThermalLevel::critical;
+        return result;
+    };
+    script({hot({server(1, 3000)}), hot({server(2, 5173)})});
+    make().refresh();
+    EXPECT_TRUE(store->hasScanned());
+    EXPECT_TRUE(world.notifier->posts.empty());
+
+    store->refresh();
+    ASSERT_EQ(world.notifier->posts.size(), 3u);
+    EXPECT_EQ(world.notifier->posts[0].title, "Your computer is very hot");
+    EXPECT_TRUE(world.notifier->posts[0].identifier.starts_with("heat-"));
+    EXPECT_EQ(world.notifier->posts[1],
+              (ui::Notification{"Vite is up", "Listening on localhost:5173", "start-2:5173"}));
+    EXPECT_EQ(world.notifier->posts[2],
+              (ui::Notification{"Vite stopped", "Port 3000 is free again", "stop-1:3000"}));
+
+    store->refresh();
+    EXPECT_EQ(world.notifier->posts.size(), 3u);
+}
+
+TEST_F(StoreTest, AServerBackOnItsPortLeavesNoRecentStop) {
+    script({sampled({server(1, 3000)}), sampled({server(2, 3000)}), sampled({})});
+    make().refresh();
+    store->refresh();
+    EXPECT_TRUE(store->recentStops().entries.empty());
+    store->refresh();
+    ASSERT_EQ(store->recentStops().entries.size(), 1u);
+    EXPECT_EQ(store->recentStops().entries[0].server.pid, 2);
+}
+
+TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilItIsGone) {
+    auto vite = server(7, 5173);
+    script({sampled({vite})});
+    make().refresh();
+    store->kill(vite, false);
+    EXPECT_EQ(world.control->actions, (std::vector<StopAction>{StopActions::SignalProcess{7}}));
+    advance(1.4s);
+    EXPECT_TRUE(store->stubbornPids().empty());
+    advance(0.1s);
+    EXPECT_EQ(store->stubbornPids(), (std::set<std::int32_t>{7}));
+    EXPECT_FALSE(store->toast());
+
+    store->kill(vite, true);
+    script({sampled({})});
+    advance(1.5s);
+    EXPECT_EQ(world.control->actions.back(), StopAction(StopActions::ForceSignalProcess{7}));
+    EXPECT_TRUE(store->stubbornPids().empty());
+    EXPECT_EQ(store->toast(), FreedCopy::stopped("Vite", vite.memoryBytes, {5173}));
+}
+
+TEST_F(StoreTest, AStubbornPidLeavesWhenNoServerCarriesIt) {
+    auto vite = server(7, 5173);
+    script({sampled({vite}), sampled({vite}), sampled({server(8, 5173)})});
+    make().refresh();
+    store->kill(vite, false);
+    advance(1.5s);
+    ASSERT_TRUE(store->stubbornPids().contains(7));
+    store->refresh();
+    EXPECT_TRUE(store->stubbornPids().empty());
+}
+
+TEST_F(StoreTest, ANewerToastLivesItsFullFourSeconds) {
+    make().announce("first");
+    advance(1s);
+    store->announce("second");
+    advance(3.9s);
+    EXPECT_EQ(store->toast(), "second");
+    advance(0.2s);
+    EXPECT_FALSE(store->toast());
+}
+
+TEST_F(StoreTest, TheSameCPUHogNotifiesOncePerHour) {
+    script({sampled({server(9, 3000, 95)})});
+    make().startPolling();
+    advance(11min);
+    EXPECT_EQ(titles(world.notifier->posts), std::vector<std::string>{"Vite is keeping the CPU busy"});
+    EXPECT_EQ(world.notifier->posts[0].body, "95% on average for 10 minutes.");
+    advance(57min);  // the first fired once the samples reached nine minutes back
+    EXPECT_EQ(world.notifier->posts.size(), 1u);
+    advance(2min);
+    EXPECT_EQ(world.notifier->posts.size(), 2u);
+
+    store->setAlertOnHighCPU(false);
+    advance(61min);
+    EXPECT_EQ(world.notifier->posts.size(), 2u);
+}
+
+TEST_F(StoreTest, AnAppBusyInHalfTheSamplesAveragesHalfItsCPU) {
+    make();
+    for (double cpu : {2.0, 0.5, 2.0, 0.5, 2.0, 0.5}) {
+        script({sampled({}, {app("node", cpu)})});
+        store->refresh();
+        advance(60s);
+    }
+    ASSERT_EQ(store->appsAveraged().size(), 1u);
+    EXPECT_DOUBLE_EQ(store->appsAveraged()[0].cpuPercent, 1.0);
+}
+
+TEST_F(StoreTest, PausesThreeSecondsWhileAViewShowsAndEightOtherwise) {
+    make().startPolling();
+    EXPECT_EQ(world.sampling->calls, 1);
+    advance(7.9s);
+    EXPECT_EQ(world.sampling->calls, 1);
+    advance(0.1s);
+    EXPECT_EQ(world.sampling->calls, 2);
+
+    store->setDashboardIsOpen(true);  // refreshes at once; the loop's pause already runs
+    EXPECT_EQ(world.sampling->calls, 3);
+    advance(8s);
+    EXPECT_EQ(world.sampling->calls, 4);
+    advance(3s);
+    EXPECT_EQ(world.sampling->calls, 5);
+
+    store->setDashboardIsOpen(false);
+    advance(3s);
+    EXPECT_EQ(world.sampling->calls, 6);
+    advance(7.9s);
+    EXPECT_EQ(world.sampling->calls, 6);
+    advance(0.1s);
+    EXPECT_EQ(world.sampling->calls, 7);
+}
+
+TEST_F(StoreTest, AGroupStopWaitsEightTimesThenMarksTheSurvivorsStubborn) {
+    auto a = server(11, 3000), b = server(12, 3001);
+    script({sampled({a, b})});
+    make().refresh();
+    store->stop({a, b}, "shop");
+    EXPECT_EQ(world.control->groupStops, (std::vector<std::string>{"11:3000", "12:3001"}));
+    advance(10.5s);
+    EXPECT_EQ(world.sampling->calls, 8);
+    EXPECT_TRUE(store->stubbornPids().empty());
+    advance(1.5s);
+    EXPECT_EQ(world.sampling->calls, 9);
+    EXPECT_EQ(store->stubbornPids(), (std::set<std::int32_t>{11, 12}));
+    EXPECT_FALSE(store->toast());
+    advance(30s);
+    EXPECT_EQ(world.sampling->calls, 9);
+
+    script({sampled({b}), sampled({})});
+    store->stop({a, b}, "shop");
+    advance(3s);
+    EXPECT_EQ(store->toast(), FreedCopy::stopped("shop", DevFootprint::uniqueBytes({a, b}), {3000, 3001}));
+}
+
+TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
+    make();
+    EXPECT_FALSE(store->showSystemServers());
+    EXPECT_TRUE(store->notificationsEnabled());
+    EXPECT_TRUE(store->alertOnHeat() && store->alertOnHighCPU() && store->alertOnMemoryGrowth());
+    EXPECT_EQ(store->menuBarDisplay(), ui::MenuBarDisplay::count);
+    EXPECT_FALSE(store->hasOnboarded());
+
+    const std::vector<std::pair<QVariant, ui::MenuBarDisplay>> displays = {
+        {QString("memory"), ui::MenuBarDisplay::memory},
+        {QString("both"), ui::MenuBarDisplay::both},
+        {QString("Memory"), ui::MenuBarDisplay::count},
+        {QString("icons"), ui::MenuBarDisplay::count},
+        {7, ui::MenuBarDisplay::count},
+    };
+    for (const auto& [stored, expected] : displays) {
+        FakeWorld other;
+        other.settings->values = {
+            {"menuBarDisplay", stored}, {"notificationsEnabled", QString("no")}, {"hasOnboarded", true}};
+        ServerStore read(other.services());
+        EXPECT_EQ(read.menuBarDisplay(), expected) << stored.toString().toStdString();
+        EXPECT_TRUE(read.notificationsEnabled());
+        EXPECT_TRUE(read.hasOnboarded());
+    }
+
+    store->setMenuBarDisplay(ui::MenuBarDisplay::both);
+    store->setAlertOnHeat(false);
+    EXPECT_EQ(world.settings->values["menuBarDisplay"], QVariant(QString("both")));
+    EXPECT_EQ(world.settings->values["alertOnHeat"], QVariant(false));
+}
+
+TEST_F(StoreTest, ALoginItemThatCannotChangeLeavesTheSwitchAsTheDesktopHasIt) {
+    world.loginItem->fails = true;
+    make().setLaunchAtLogin(true);
+    EXPECT_FALSE(store->launchAtLogin());
+    EXPECT_EQ(world.loginItem->changes, 1);
+
+    world.loginItem->fails = false;
+    store->setLaunchAtLogin(true);
+    EXPECT_TRUE(store->launchAtLogin() && world.loginItem->enabled);
+
+    std::vector<bool> pushed;
+    store->onSetAutomaticUpdates = [&](bool value) { pushed.push_back(value); };
+    store->setAutomaticUpdates(false);
+    EXPECT_EQ(pushed, std::vector<bool>{false});
+}
+
+TEST_F(StoreTest, AnnouncesAnUpgradeButNotAFreshInstall) {
+    make().startPolling();
+    EXPECT_TRUE(store->isFreshInstall());
+    EXPECT_EQ(world.settings->values["lastRunVersion"], QVariant(QString("1.4.0")));
+
+    FakeWorld upgraded;
+    upgraded.settings->values["lastRunVersion"] = QString("1.3.9");
+    ServerStore later(upgraded.services());
+    int requests = 0;
+    QObject::connect(&later, &ServerStore::dashboardRequested, [&] { ++requests; });
+    later.startPolling();
+    EXPECT_FALSE(later.isFreshInstall());
+    ASSERT_EQ(upgraded.notifier->posts.size(), 1u);
+    EXPECT_EQ(upgraded.notifier->posts[0].title, "Tarvik updated to 1.4.0");
+    EXPECT_EQ(upgraded.notifier->posts[0].identifier, "updated-1.4.0");
+    upgraded.notifier->clickHandler("start-1:3000");
+    upgraded.notifier->clickHandler("updated-1.4.0");
+    EXPECT_EQ(requests, 1);
+}
+
+TEST_F(StoreTest, MeasuresStorageAtMostEveryFiveMinutesUnlessForced) {
+    StorageItem cache{"/home/ada/.npm/_cacache", "npm cache", "", 300'000'000,
+                      StorageItem::Kind::regenerable()};
+    world.storage->caches = {cache};
+    make().scanStorage(false);
+    advance(299s);
+    store->scanStorage(false);
+    EXPECT_EQ(world.storage->scans, 1);
+    store->scanStorage(true);
+    EXPECT_EQ(world.storage->scans, 2);
+
+    store->clear(cache);
+    EXPECT_EQ(store->toast(), "Cleared npm cache, 300 MB.");
+    EXPECT_TRUE(store->clearable()->empty());
+    EXPECT_TRUE(store->storageBusy().empty());
+
+    world.control->docker = "/usr/bin/docker";
+    world.storage->answer = {true, "Total reclaimed space: 1.2GB", 0, std::nullopt};
+    store->cleanUpDocker(cache);
+    EXPECT_EQ(store->toast(), "Total reclaimed space: 1.2GB");
+    EXPECT_EQ(world.storage->scans, 3);
+}
+
+TEST_F(StoreTest, EndsOnlyTheUsersOwnUnprotectedProcesses) {
+    world.control->owners = {{30, 1000}, {31, 0}, {4242, 1000}, {33, 1000}};
+    make();
+    struct Case {
+        ProcessRecord process;
+        bool allowed;
+    };
+    const std::vector<Case> cases = {
+        {{30, 1, "/home/ada/bin/worker"}, true}, {{31, 1, "/usr/sbin/cron"}, false},
+        {{4242, 1, "/usr/bin/tarvik"}, false},   {{33, 1, "/usr/bin/gnome-shell"}, false},
+        {{1, 0, "/sbin/init"}, false},           {{34, 1, "/home/ada/bin/gone"}, false},
+    };
+    for (const auto& [process, allowed] : cases) EXPECT_EQ(store->canEnd(process), allowed) << process.path;
+
+    EXPECT_FALSE(store->end(cases[1].process, true));
+    EXPECT_TRUE(store->end(cases[0].process, true));
+    EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{30, SIGKILL}}));
+    EXPECT_EQ(store->toast(), "Force quit worker.");
+}
+
+TEST_F(StoreTest, QuitAsksTheDesktopAndSignalsOnlyWhenItCannot) {
+    auto shop = app("Shop", 40, {50, 51});
+    shop.bundlePath = "/usr/share/applications/shop.desktop";
+    world.desktop->quitsApps = true;
+    make().quit(shop);
+    EXPECT_TRUE(world.control->sent.empty());
+    EXPECT_EQ(store->toast(), "Asked Shop to quit.");
+
+    world.desktop->quitsApps = false;
+    store->quit(shop);
+    EXPECT_EQ(world.control->sent,
+              (std::vector<std::pair<std::int32_t, int>>{{50, SIGTERM}, {51, SIGTERM}}));
+
+    auto system = app("Shop", 40, {60});
+    system.isSystem = true;
+    store->forceQuit(system);
+    EXPECT_EQ(world.control->sent.size(), 2u);
+}
+
+TEST_F(StoreTest, ReadsServersThroughTheirProbesAndActivity) {
+    auto tool = server(5, 4000, 0, "Unknown tool");
+    auto db = server(6, 5432, 0, "PostgreSQL");
+    script({sampled({tool, db})});
+    make().startPolling();
+    EXPECT_TRUE(std::holds_alternative<ServiceProtocols::Unknown>(store->serviceProtocol(tool)));
+    store->setPanelIsOpen(true);
+    EXPECT_EQ(world.prober->probed, std::vector<int>{4000});
+    EXPECT_TRUE(std::holds_alternative<ServiceProtocols::Http>(store->serviceProtocol(tool)));
+    advance(30s);
+    EXPECT_EQ(store->idleSeconds(tool), 30.0);
+    EXPECT_EQ(store->idleSeconds(db), std::nullopt);
+}
+
+TEST(AppTraffic, SumsProcessesIntoTheAppsThatListThemHeaviestFirst) {
+    std::vector<AppUsage> apps = {app("Firefox", 5, {10, 11}), app("Mail", 1, {20})};
+    std::vector<ProcessTraffic> traffic = {
+        {10, "firefox", 100, 10}, {30, "curl", 500, 0}, {11, "firefox", 50, 40}, {20, "mail", 0, 0}};
+    auto rows = ui::AppTraffic::group(traffic, apps);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (ui::AppTraffic{std::nullopt, "curl", 500, 0}));
+    EXPECT_EQ(rows[1].name, "Firefox");
+    EXPECT_EQ(rows[1].bytesIn + rows[1].bytesOut, 200);
+    EXPECT_EQ(rows[2].name, "Mail");
+}
+
+TEST_F(StoreTest, GreetsTheUserByFirstName) {
+    make();
+    for (const auto& [full, first] : std::vector<std::pair<std::string, std::string>>{
+             {"Ada Lovelace", "Ada"}, {"James's", "James"}, {"Zoë\u2019s laptop", "Zoë"}, {"", "there"}}) {
+        world.desktop->fullName = full;
+        EXPECT_EQ(store->userFirstName(), first);
+    }
+}
+
+}  // namespace
+}  // namespace tarvik
