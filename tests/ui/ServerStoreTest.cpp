@@ -337,8 +337,7 @@ TEST_F(StoreTest, QuitAsksTheDesktopAndSignalsOnlyWhenItCannot) {
 
     world.desktop->quitsApps = false;
     store->quit(shop);
-    EXPECT_EQ(world.control->sent,
-              (std::vector<std::pair<std::int32_t, int>>{{50, SIGTERM}, {51, SIGTERM}}));
+    EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{50, SIGTERM}, {51, SIGTERM}}));
 
     auto system = app("Shop", 40, {60});
     system.isSystem = true;

@@ -44,6 +44,8 @@ struct ProcessRef {
 [[nodiscard]] std::vector<ProcessRow> processTable();
 [[nodiscard]] std::optional<std::string> path(std::int32_t pid);
 [[nodiscard]] std::optional<std::int32_t> parentPid(std::int32_t pid);
+// The real user id the process runs as.
+[[nodiscard]] std::optional<std::uint32_t> ownerUid(std::int32_t pid);
 [[nodiscard]] std::optional<Usage> usage(std::int32_t pid);
 // The process the platform holds responsible for `pid`; absent where the platform has no notion.
 [[nodiscard]] std::optional<std::int32_t> responsiblePid(std::int32_t pid);

@@ -56,6 +56,12 @@ std::optional<std::int32_t> parentPid(std::int32_t pid) {
     return stat->ppid;
 }
 
+std::optional<std::uint32_t> ownerUid(std::int32_t pid) {
+    auto status = ProcRoot().read(pid, "status");
+    if (!status) return std::nullopt;
+    return ProcFs::parseStatusUid(*status);
+}
+
 std::optional<Usage> usage(std::int32_t pid) {
     ProcRoot root;
     auto stat = root.stat(pid);
