@@ -52,7 +52,7 @@ std::string entryText(const std::string& executable) {
 
 std::string AutostartLoginItem::defaultConfigHome() {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    // The base directory spec ignores a relative path there.
+    // XDG readers ignore a relative path there.
     if (configHome && configHome[0] == '/') return configHome;
     return Paths::homeDirectory() + "/.config";
 }

@@ -6,8 +6,7 @@
 
 namespace tarvik::ui {
 
-// Starting at login through the XDG autostart entry CONFIG/autostart/tarvik.desktop
-// (https://specifications.freedesktop.org/autostart-spec/latest/).
+// Starting at login through the XDG autostart entry CONFIG/autostart/tarvik.desktop.
 class AutostartLoginItem : public LoginItem {
 public:
     // $XDG_CONFIG_HOME, else ~/.config.

@@ -8,8 +8,7 @@
 
 namespace tarvik::ui {
 
-// Notifications through the session's notification server
-// (https://specifications.freedesktop.org/notification-spec/latest/). Posting never blocks; `done`
+// Notifications through the session's org.freedesktop.Notifications server. Posting never blocks; `done`
 // and the click handler run on this object's thread, and never once it is gone.
 class DbusNotifier : public QObject, public Notifier {
     Q_OBJECT

@@ -4,8 +4,7 @@
 #include <string>
 #include <string_view>
 
-// Reading and writing desktop entry files
-// (https://specifications.freedesktop.org/desktop-entry-spec/latest/).
+// Reading and writing freedesktop.org desktop entry files.
 namespace tarvik::ui::DesktopEntry {
 
 // The value of `key` in the [Desktop Entry] group, trimmed, escapes left as written; nullopt when
