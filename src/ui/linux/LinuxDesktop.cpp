@@ -1,0 +1,122 @@
+#include "ui/linux/LinuxDesktop.hpp"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "core/support/Paths.hpp"
+#include "core/support/Text.hpp"
+#include "ui/linux/DesktopEntry.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+QString localPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+void openLocal(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(localPath(path)));
+}
+
+// The folder holding `path`; a folder's own parent when `path` is one.
+std::string containingFolder(const std::string& path) {
+    std::filesystem::path trimmed(Paths::withoutTrailingSlashes(path));
+    return trimmed.has_parent_path() ? trimmed.parent_path().string() : "/";
+}
+
+std::optional<std::string> readSmallFile(const std::string& path) {
+    QFile file(localPath(path));
+    constexpr qint64 limit = 1 << 20;  // desktop entries are a few kilobytes
+    if (!file.open(QIODevice::ReadOnly) || file.size() > limit) return std::nullopt;
+    return file.readAll().toStdString();
+}
+
+}  // namespace
+
+LinuxDesktop::LinuxDesktop(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+void LinuxDesktop::openUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+void LinuxDesktop::reveal(const std::string& path) {
+    auto call =
+        QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                       "org.freedesktop.FileManager1", "ShowItems");
+    call << QStringList{QUrl::fromLocalFile(localPath(path)).toString(QUrl::FullyEncoded)} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), &m_replies);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &m_replies,
+                     [path](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError()) openLocal(containingFolder(path));
+                         finished->deleteLater();
+                     });
+}
+
+void LinuxDesktop::openFolder(const std::string& path) {
+    openLocal(path);
+}
+
+void LinuxDesktop::openTrash() {
+    if (QDesktopServices::openUrl(QUrl("trash:///"))) return;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    std::string files =
+        (dataHome && *dataHome ? std::string(dataHome) : Paths::homeDirectory() + "/.local/share") +
+        "/Trash/files";
+    std::error_code ignored;
+    if (std::filesystem::is_directory(files, ignored)) openLocal(files);
+}
+
+void LinuxDesktop::copyText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text), QClipboard::Clipboard);
+}
+
+void LinuxDesktop::openSettings(SettingsPanel panel) {
+    QString program = QStandardPaths::findExecutable("gnome-control-center");
+    if (program.isEmpty()) return;
+    QProcess::startDetached(program, {panel == SettingsPanel::battery ? "power" : "notifications"});
+}
+
+bool LinuxDesktop::askToQuit(const AppUsage& app) {
+    if (!app.bundlePath) return false;
+    auto text = readSmallFile(*app.bundlePath);
+    auto target = text ? DesktopEntry::busApplication(*app.bundlePath, *text) : std::nullopt;
+    if (!target || !m_bus.isConnected()) return false;
+    QString service = QString::fromStdString(target->service);
+    if (!m_bus.interface()->isServiceRegistered(service).value()) return false;
+    auto call = QDBusMessage::createMethodCall(service, QString::fromStdString(target->objectPath),
+                                               "org.freedesktop.Application", "ActivateAction");
+    call << QString("quit") << QVariantList() << QVariantMap();
+    call.setAutoStartService(false);
+    m_bus.asyncCall(call);
+    return true;
+}
+
+std::string LinuxDesktop::userFullName() {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(4096);
+    while (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (1 << 20))
+        buffer.resize(buffer.size() * 2);
+    if (!found || !found->pw_gecos) return {};
+    std::string_view gecos = found->pw_gecos;
+    return Text::repairUtf8(Text::trim(gecos.substr(0, gecos.find(','))));
+}
+
+}  // namespace tarvik::ui

@@ -1,0 +1,65 @@
+#include "ui/linux/AutostartLoginItem.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/TempDir.hpp"
+
+namespace tarvik::ui {
+namespace {
+
+std::string read(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
+    test::TempDir dir;
+    AutostartLoginItem item(dir / "config", "/opt/My Apps/tarvik");
+    EXPECT_FALSE(item.isEnabled());
+    EXPECT_EQ(item.setEnabled(false), std::nullopt) << "nothing to remove";
+
+    EXPECT_EQ(item.setEnabled(true), std::nullopt);
+    EXPECT_TRUE(item.isEnabled());
+    EXPECT_EQ(read(dir / "config/autostart/tarvik.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Tarvik\n"
+              "Comment=See what runs on your machine and what it costs\nExec=\"/opt/My Apps/tarvik\"\n"
+              "Icon=tarvik\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+
+    EXPECT_EQ(item.setEnabled(false), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(dir / "config/autostart/tarvik.desktop"));
+    EXPECT_FALSE(item.isEnabled());
+}
+
+TEST(AutostartLoginItem, EntriesThatTurnThemselvesOffAreOff) {
+    for (const char* line : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        test::TempDir dir;
+        dir.write("autostart/tarvik.desktop", std::string("[Desktop Entry]\nExec=tarvik\n") + line + "\n");
+        EXPECT_FALSE(AutostartLoginItem(dir.path(), "/usr/bin/tarvik").isEnabled()) << line;
+    }
+}
+
+TEST(AutostartLoginItem, ReportsAFileInPlaceOfTheFolder) {
+    test::TempDir dir;
+    dir.write("autostart", "");
+    AutostartLoginItem item(dir.path(), "/usr/bin/tarvik");
+    auto error = item.setEnabled(true);
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find(dir / "autostart/tarvik.desktop"), std::string::npos) << *error;
+    EXPECT_FALSE(item.isEnabled());
+}
+
+TEST(AutostartLoginItem, RemovesALinkAndNotWhatItPointsAt) {
+    test::TempDir dir;
+    dir.write("elsewhere.desktop", "[Desktop Entry]\n");
+    dir.link("autostart/tarvik.desktop", dir / "elsewhere.desktop");
+    EXPECT_EQ(AutostartLoginItem(dir.path(), "/usr/bin/tarvik").setEnabled(false), std::nullopt);
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "autostart/tarvik.desktop"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "elsewhere.desktop"));
+}
+
+}  // namespace
+}  // namespace tarvik::ui
