@@ -306,7 +306,7 @@ void ServerStore::finishRefresh(const SnapshotDiff& diff, std::function<void()> 
 
 void ServerStore::recordVitals(const SystemVitals& sample, Date at) {
     m_appsAveraged = m_recorder.record(sample, m_memoryUsage, m_servers, at);
-    auto report = DoctorReport::assemble(m_recorder, {sample, m_appsAveraged, m_memoryPressure}, at);
+    auto report = DoctorReport::assemble(m_recorder, sample, m_appsAveraged, m_memoryPressure, at);
     m_heat = report.heat();
     m_findings = std::move(report.findings);
 }
@@ -742,26 +742,30 @@ void ServerStore::notify(const SnapshotDiff& diff) {
 }
 
 void ServerStore::alertIfNeeded(Date at) {
-    if (!m_notificationsEnabled || !m_services.notifier->available()) return;
-    if (m_alertOnHeat && (m_heat.level == HeatLevel::hot || m_heat.level == HeatLevel::critical) &&
-        m_alertThrottle.shouldFire("heat", at)) {
+    if (!m_notificationsEnabled) return;
+    // Asking the session bus costs a round trip, so it is asked only once an alert is due; an alert
+    // that cannot be shown is not counted against its hour.
+    std::optional<bool> reachable;
+    auto due = [&](bool wanted, const std::string& key) {
+        if (!wanted) return false;
+        if (!reachable) reachable = m_services.notifier->available();
+        return *reachable && m_alertThrottle.shouldFire(key, at);
+    };
+    const bool hot = m_heat.level == HeatLevel::hot || m_heat.level == HeatLevel::critical;
+    if (due(m_alertOnHeat && hot, "heat")) {
         post({Words::text(m_heat.level == HeatLevel::critical ? "Your Mac is very hot"
                                                               : "Your Mac is running hot"),
               heatBody(m_heat), "heat-" + randomIdentifier()});
     }
     for (const auto& insight : m_insights) {
         if (const auto* hog = std::get_if<Insights::CpuHog>(&insight)) {
-            if (!m_alertOnHighCPU ||
-                !m_alertThrottle.shouldFire("cpu:" + std::to_string(hog->server.pid), at))
-                continue;
+            if (!due(m_alertOnHighCPU, "cpu:" + std::to_string(hog->server.pid))) continue;
             post({Insights::displayName(hog->server) + " is keeping the CPU busy",
                   rounded(hog->averagePercent) + "% on average for " + std::to_string(hog->minutes) +
                       " minutes.",
                   "insight-" + randomIdentifier()});
         } else if (const auto* growth = std::get_if<Insights::MemoryGrowth>(&insight)) {
-            if (!m_alertOnMemoryGrowth ||
-                !m_alertThrottle.shouldFire("growth:" + std::to_string(growth->server.pid), at))
-                continue;
+            if (!due(m_alertOnMemoryGrowth, "growth:" + std::to_string(growth->server.pid))) continue;
             auto current = growth->server.memoryBytes ? ByteFormat::short_(*growth->server.memoryBytes) : "";
             post({Insights::displayName(growth->server) + " keeps using more memory",
                   "Up " + ByteFormat::short_(growth->deltaBytes) + " in " + std::to_string(growth->minutes) +

@@ -58,7 +58,7 @@ struct SamplingResult {
 };
 
 // One process snapshot, the servers scanned against it and the machine sampled with it. Blocking;
-// called off the store's thread, never twice at once.
+// called off the store's thread, sometimes from two refreshes at once.
 class SamplingStep {
 public:
     virtual ~SamplingStep() = default;

@@ -33,6 +33,9 @@ struct DoctorReport {
 
     [[nodiscard]] static DoctorReport assemble(const VitalsRecorder& recorder, const DoctorSample& latest,
                                                Date now);
+    [[nodiscard]] static DoctorReport assemble(const VitalsRecorder& recorder, const SystemVitals& vitals,
+                                               const std::vector<AppUsage>& apps, MemoryPressure pressure,
+                                               Date now);
 };
 
 }  // namespace tarvik

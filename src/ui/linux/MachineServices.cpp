@@ -53,6 +53,7 @@ void PoolBackground::run(std::function<void()> work, std::function<void()> then)
 LiveSampling::LiveSampling() : m_sources(PortScanner::Sources::live()) {}
 
 SamplingResult LiveSampling::sample() {
+    std::lock_guard lock(m_mutex);
     auto snapshot = m_sampler.sample();
     SamplingResult result;
     result.servers = PortScanner::scan(snapshot, m_sources);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QThreadPool>
+#include <mutex>
 #include <unordered_map>
 
 #include "core/machine/SystemMonitor.hpp"
@@ -44,12 +45,15 @@ private:
     QThreadPool m_pool;
 };
 
+// Two refreshes may overlap (opening a view refreshes beside the loop); their samples take turns,
+// since the scan's sources remember the sockets between scans.
 class LiveSampling : public SamplingStep {
 public:
     LiveSampling();
     SamplingResult sample() override;
 
 private:
+    std::mutex m_mutex;  // held for a whole sample
     ProcessSampler m_sampler;
     SystemMonitor m_monitor;
     PortScanner::Sources m_sources;

@@ -198,12 +198,14 @@ TEST(StorageActions, NeverFollowsALinkedTrashNorChangesAFolderItDidNotMake) {
 
 TEST(StorageActions, RunsTheDockerCleanUpReadsWhatItReclaimedAndSaysWhenDockerIsNotRunning) {
     test::TempDir bin;
-    bin.write("docker",
-              "#!/bin/sh\n[ \"$*\" = 'system prune -f' ] || exit 3\necho 'Total reclaimed space: 2MB'\necho\n");
+    bin.write(
+        "docker",
+        "#!/bin/sh\n[ \"$*\" = 'system prune -f' ] || exit 3\necho 'Total reclaimed space: 2MB'\necho\n");
     bin.write("quiet", "#!/bin/sh\nexit 0\n");
     bin.write("stopped", "#!/bin/sh\necho 'Cannot connect to the Docker daemon' >&2\nexit 1\n");
     for (const auto* name : {"docker", "quiet", "stopped"}) fs::permissions(bin / name, fs::perms::owner_all);
-    EXPECT_EQ(cleanUpDocker(bin / "docker"), (Result{true, "Total reclaimed space: 2MB", 2'000'000, nullopt}));
+    EXPECT_EQ(cleanUpDocker(bin / "docker"),
+              (Result{true, "Total reclaimed space: 2MB", 2'000'000, nullopt}));
     EXPECT_EQ(cleanUpDocker(bin / "quiet"), (Result{true, "Docker cleaned up.", 0, nullopt}));
     EXPECT_EQ(cleanUpDocker(bin / "stopped"),
               (Result{false, "Docker isn't running. Open Docker and try again.", 0, nullopt}));
