@@ -3,6 +3,7 @@
 #include <QVariantMap>
 #include <deque>
 #include <map>
+#include <mutex>
 
 #include "ui/Services.hpp"
 
@@ -71,10 +72,13 @@ public:
     }
 };
 
+// Answers HTTP at once; safe on a real pool's threads.
 class FakeProber : public ui::Prober {
 public:
+    std::mutex mutex;
     std::vector<int> probed;
     HTTPProbe::Outcome probe(int port, double) override {
+        std::lock_guard lock(mutex);
         probed.push_back(port);
         return HTTPProbe::Http{200, 3};
     }

@@ -103,9 +103,9 @@ TEST_F(StoreTest, AServerBackOnItsPortLeavesNoRecentStop) {
     EXPECT_EQ(store->recentStops().entries[0].server.pid, 2);
 }
 
-TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilItIsGone) {
+TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilNoScanSeesIt) {
     auto vite = server(7, 5173);
-    script({sampled({vite})});
+    script({sampled({vite}), sampled({vite}), sampled({server(8, 5173)})});
     make().refresh();
     store->kill(vite, false);
     EXPECT_EQ(world.control->actions, (std::vector<StopAction>{StopActions::SignalProcess{7}}));
@@ -114,24 +114,14 @@ TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilItIsGone) {
     advance(0.1s);
     EXPECT_EQ(store->stubbornPids(), (std::set<std::int32_t>{7}));
     EXPECT_FALSE(store->toast());
-
-    store->kill(vite, true);
-    script({sampled({})});
-    advance(1.5s);
-    EXPECT_EQ(world.control->actions.back(), StopAction(StopActions::ForceSignalProcess{7}));
-    EXPECT_TRUE(store->stubbornPids().empty());
-    EXPECT_EQ(store->toast(), FreedCopy::stopped("Vite", vite.memoryBytes, {5173}));
-}
-
-TEST_F(StoreTest, AStubbornPidLeavesWhenNoServerCarriesIt) {
-    auto vite = server(7, 5173);
-    script({sampled({vite}), sampled({vite}), sampled({server(8, 5173)})});
-    make().refresh();
-    store->kill(vite, false);
-    advance(1.5s);
-    ASSERT_TRUE(store->stubbornPids().contains(7));
     store->refresh();
     EXPECT_TRUE(store->stubbornPids().empty());
+
+    store->kill(server(8, 5173), true);
+    script({sampled({})});
+    advance(1.5s);
+    EXPECT_EQ(world.control->actions.back(), StopAction(StopActions::ForceSignalProcess{8}));
+    EXPECT_EQ(store->toast(), FreedCopy::stopped("Vite", vite.memoryBytes, {5173}));
 }
 
 TEST_F(StoreTest, ANewerToastLivesItsFullFourSeconds) {
