@@ -1,0 +1,195 @@
+#include "ui/Preview.hpp"
+
+#include <QVariantMap>
+
+#include "core/servers/ServerClassifier.hpp"
+#include "ui/linux/MachineServices.hpp"
+
+namespace tarvik::ui::Preview {
+
+namespace {
+
+constexpr std::uint64_t MB = 1024 * 1024;
+
+Server dev(std::int32_t pid, int port, std::string_view rule, std::string cwd,
+           std::optional<std::string> project, std::optional<std::string> branch, std::uint64_t megabytes,
+           double cpu, int uptime) {
+    Server server;
+    server.pid = pid;
+    server.port = port;
+    server.address = "127.0.0.1";
+    server.kind =
+        ServerClassifier::devKind(rule).value_or(ServerKind{"Node", "hexagon.fill", TintToken::green});
+    server.category = ServerCategory::dev;
+    server.processName = std::string(rule);
+    server.args = std::string(rule);
+    server.argv = {std::string(rule)};
+    server.cwd = std::move(cwd);
+    server.project = std::move(project);
+    server.branch = std::move(branch);
+    server.memoryBytes = megabytes * MB;
+    server.cpuPercent = cpu;
+    server.uptimeSeconds = uptime;
+    server.processCount = 1;
+    return server;
+}
+
+Server system(std::int32_t pid, int port, std::string name, std::uint64_t megabytes) {
+    Server server;
+    server.pid = pid;
+    server.port = port;
+    server.address = "*";
+    server.processName = name;
+    server.kind = {std::move(name), "gearshape.fill", TintToken::slate};
+    server.category = ServerCategory::system;
+    server.memoryBytes = megabytes * MB;
+    server.cpuPercent = 0;
+    server.uptimeSeconds = 86'400 * 3;
+    return server;
+}
+
+std::vector<Server> servers() {
+    auto vite = dev(4211, 5173, "vite", "/home/ada/code/shop", "shop", "main", 312, 2.4, 5'400);
+    vite.address = "*";
+    vite.args = "node /home/ada/code/shop/node_modules/.bin/vite --host";
+    vite.argv = {"node", "/home/ada/code/shop/node_modules/.bin/vite", "--host"};
+    vite.processCount = 3;
+    auto hmr = vite;
+    hmr.port = 24678;
+    auto next = dev(4388, 3000, "next dev", "/home/ada/code/shop", "shop", "main", 1'240, 11.8, 7'200);
+    next.args = "node /home/ada/code/shop/node_modules/.bin/next dev";
+    next.processCount = 4;
+    auto django = dev(5120, 8000, "manage.py runserver", "/home/ada/code/blog", "blog", "feature/login", 96,
+                      0, 26 * 3600);
+    django.args = "python3 manage.py runserver";
+    django.argv = {"python3", "manage.py", "runserver"};
+    auto postgres = dev(812, 5432, "postgres", "/var/lib/postgresql/15/main", std::nullopt, std::nullopt, 184,
+                        0.3, 86'400 * 2);
+    auto redis = dev(2290, 6379, "redis-server", "/", std::nullopt, std::nullopt, 64, 0.2, 86'400);
+    redis.kind = ServerClassifier::devKind("redis").value_or(redis.kind);
+    redis.processName = "docker-proxy";
+    redis.containerName = "cache";
+    redis.containerImage = "redis:7-alpine";
+    std::vector<Server> all = {
+        vite, hmr, next, django, postgres, redis, system(1022, 22, "sshd", 6), system(1180, 631, "cupsd", 9)};
+    PortScanner::sort(all);
+    return all;
+}
+
+// Does nothing and reports nothing: the preview never reaches the machine or the desktop.
+struct NoSampling : SamplingStep {
+    SamplingResult sample() override { return {}; }
+};
+
+struct NoTraffic : NetworkService {
+    std::vector<ProcessTraffic> sample() override { return {}; }
+};
+
+struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, LoginItem, StorageService {
+    HTTPProbe::Outcome probe(int, double) override { return HTTPProbe::Unreachable{}; }
+    bool carryOut(const StopAction&) override { return false; }
+    void stopGroup(const std::vector<Server>&) override {}
+    void tidyUp(const std::vector<Server>&) override {}
+    bool restart(const Server&) override { return false; }
+    bool signal(std::int32_t, int) override { return false; }
+    std::optional<std::uint32_t> ownerUid(std::int32_t) override { return std::nullopt; }
+    std::optional<std::string> dockerPath() override { return std::nullopt; }
+    bool available() override { return false; }
+    Authorization authorization() override { return Authorization::denied; }
+    void requestAuthorization(std::function<void(bool, std::optional<std::string>)> done) override {
+        done(false, std::nullopt);
+    }
+    void post(const Notification&, Done done) override { done(std::string("preview")); }
+    void onClick(std::function<void(const std::string&)>) override {}
+    void openUrl(const std::string&) override {}
+    void reveal(const std::string&) override {}
+    void openFolder(const std::string&) override {}
+    void openTrash() override {}
+    void copyText(const std::string&) override {}
+    void openSettings(SettingsPanel) override {}
+    bool askToQuit(const AppUsage&) override { return false; }
+    std::string userFullName() override { return "Ada Lovelace"; }
+    QVariant value(const QString& key) const override { return values.value(key); }
+    void setValue(const QString& key, const QVariant& value) override { values[key] = value; }
+    bool isEnabled() override { return false; }
+    std::optional<std::string> setEnabled(bool) override { return "preview"; }
+    std::vector<StorageItem> largeFiles() override { return {}; }
+    std::uint64_t purgeable() override { return 0; }
+    std::vector<StorageItem> clearable() override { return {}; }
+    StorageActions::Result clear(const StorageItem&, const StorageReport&) override { return {}; }
+    StorageActions::Result moveToTrash(const StorageItem&, const StorageReport&) override { return {}; }
+    StorageActions::Result cleanUpDocker(const std::string&) override { return {}; }
+    void removeUnusedSimulators() override {}
+
+    QVariantMap values;
+};
+
+}  // namespace
+
+PreviewData data() {
+    return {servers(), true, {11ull * 1024 * MB, 16ull * 1024 * MB}, 0.23};
+}
+
+void decorate(ServerStore& store, Date now) {
+    const auto& all = store.servers();
+    auto find = [&](int port) {
+        for (const auto& server : all)
+            if (server.port == port) return server;
+        return Server{};
+    };
+    const Server vite = find(5173), next = find(3000), django = find(8000);
+    IdleSummary idle{{django}, 1, *django.memoryBytes, {8000}, 26 * 3600};
+    store.setPreviewInsights({Insights::Idle{idle}, Insights::MemoryGrowth{next, 620 * MB, 30},
+                              Insights::Exposed{{vite, find(24678)}}});
+    store.setPreviewIdle({django.pid, 1180});
+    store.setPreviewDockerVMLimit(8ull * 1024 * MB);
+    store.setPreviewProbe(vite.id(), HTTPProbe::Http{200, 12});
+    store.setPreviewProbe(next.id(), HTTPProbe::Http{200, 48});
+    store.setPreviewProbe(django.id(), HTTPProbe::Http{302, 9});
+
+    RecentStops stops;
+    auto flask = dev(6001, 5000, "flask", "/home/ada/code/api", "api", "main", 88, 0, 600);
+    flask.args = "python3 -m flask run";
+    flask.argv = {"python3", "-m", "flask", "run"};
+    auto mail = dev(6100, 8025, "mailpit", "/", std::nullopt, std::nullopt, 40, 0, 3600);
+    mail.containerName = "mailpit";
+    mail.containerImage = "axllent/mailpit";
+    stops.record({mail}, now - std::chrono::minutes(42));
+    stops.record({flask}, now - std::chrono::minutes(4));
+    store.setPreviewRecentStops(std::move(stops));
+
+    SystemVitals vitals;
+    vitals.cpu = CPULoad{0.23, 0.16, 0.07};
+    vitals.memory = MemoryBreakdown{16ull * 1024 * MB, 7ull * 1024 * MB, 2ull * 1024 * MB, 512 * MB,
+                                    4ull * 1024 * MB,  2ull * 1024 * MB, 256 * MB,         4ull * 1024 * MB};
+    vitals.disk = DiskSpace{212'000'000'000, 512'000'000'000};
+    vitals.networkIn = 1'200'000;
+    vitals.networkOut = 86'000;
+    store.setPreviewVitals(std::move(vitals));
+}
+
+Services inertServices() {
+    Services services;
+    services.clock = std::make_unique<SystemClock>();
+    services.scheduler = std::make_unique<TimerScheduler>();
+    services.background = std::make_unique<PoolBackground>(1);
+    services.sampling = std::make_unique<NoSampling>();
+    services.prober = std::make_unique<Nothing>();
+    services.control = std::make_unique<Nothing>();
+    services.notifier = std::make_unique<Nothing>();
+    services.desktop = std::make_unique<Nothing>();
+    services.settings = std::make_unique<Nothing>();
+    services.loginItem = std::make_unique<Nothing>();
+    services.storage = std::make_unique<Nothing>();
+    services.network = std::make_unique<NoTraffic>();
+    services.version = TARVIK_VERSION;
+    return services;
+}
+
+std::unique_ptr<ServerStore> store() {
+    auto result = std::make_unique<ServerStore>(inertServices(), data());
+    decorate(*result, result->now());
+    return result;
+}
+
+}  // namespace tarvik::ui::Preview
