@@ -415,6 +415,15 @@ void ServerStore::setAutomaticUpdates(bool value) {
     if (onSetAutomaticUpdates) onSetAutomaticUpdates(value);
 }
 
+QByteArray ServerStore::dashboardGeometry() const {
+    auto value = m_services.settings->value("dashboardGeometry");
+    return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+void ServerStore::setDashboardGeometry(const QByteArray& geometry) {
+    if (!m_isPreview) m_services.settings->setValue("dashboardGeometry", geometry);
+}
+
 void ServerStore::setPanelIsOpen(bool open) {
     bool opened = open && !m_panelIsOpen;
     m_panelIsOpen = open;

@@ -153,6 +153,9 @@ public:
     void setHasOnboarded(bool value);
     void setLaunchAtLogin(bool value);
     void setAutomaticUpdates(bool value);
+    // Where the dashboard window was last, as the window system saves it; empty before.
+    [[nodiscard]] QByteArray dashboardGeometry() const;
+    void setDashboardGeometry(const QByteArray& geometry);
     // Opening a view refreshes at once.
     void setPanelIsOpen(bool open);
     void setDashboardIsOpen(bool open);

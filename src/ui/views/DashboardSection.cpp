@@ -1,0 +1,53 @@
+#include "ui/views/DashboardSection.hpp"
+
+namespace tarvik::ui::DashboardSections {
+
+namespace {
+
+struct Row {
+    std::string_view raw, title, purpose;
+};
+
+Row row(DashboardSection section) {
+    switch (section) {
+        case DashboardSection::overview:
+            return {"overview", "Overview", "What's going on right now, and which app is behind it."};
+        case DashboardSection::cpu:
+            return {"cpu", "CPU", "Which apps keep the processor busy, now and over the last hour."};
+        case DashboardSection::memory:
+            return {"memory", "Memory", "What's using memory, and which apps to quit to free it."};
+        case DashboardSection::gpu:
+            return {"gpu", "GPU", "What's drawing on the graphics chip: video, games, design apps."};
+        case DashboardSection::disk:
+            return {"disk", "Disk", "What's filling your disk, and caches you can clear safely."};
+        case DashboardSection::network:
+            return {"network", "Network",
+                    "How fast you're downloading and uploading, and which apps are doing it."};
+        case DashboardSection::battery:
+            return {"battery", "Battery", "Charge, health, and the apps draining it fastest."};
+        case DashboardSection::heat:
+            return {"heat", "Heat", "How hot the chip is, and what's heating it up."};
+        case DashboardSection::projects:
+            return {"projects", "Projects",
+                    "Your local dev servers, grouped by project, with stop and open."};
+        case DashboardSection::settings:
+            break;
+    }
+    return {"settings", "Settings", "Alerts, automatic updates and what the menu bar shows."};
+}
+
+}  // namespace
+
+std::string_view rawValue(DashboardSection section) {
+    return row(section).raw;
+}
+
+std::string_view title(DashboardSection section) {
+    return row(section).title;
+}
+
+std::string_view purpose(DashboardSection section) {
+    return row(section).purpose;
+}
+
+}  // namespace tarvik::ui::DashboardSections

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace tarvik::ui {
+
+// The pages of the dashboard window, in rail order.
+enum class DashboardSection { overview, cpu, memory, gpu, disk, network, battery, heat, projects, settings };
+
+namespace DashboardSections {
+inline constexpr std::array all{
+    DashboardSection::overview, DashboardSection::cpu,     DashboardSection::memory,  DashboardSection::gpu,
+    DashboardSection::disk,     DashboardSection::network, DashboardSection::battery, DashboardSection::heat,
+    DashboardSection::projects, DashboardSection::settings};
+// "overview", "cpu", ...: how a section is named on the command line.
+[[nodiscard]] std::string_view rawValue(DashboardSection section);
+[[nodiscard]] std::string_view title(DashboardSection section);
+// What the page is for, in one line.
+[[nodiscard]] std::string_view purpose(DashboardSection section);
+}  // namespace DashboardSections
+
+}  // namespace tarvik::ui
