@@ -1,5 +1,7 @@
 #include "ui/linux/DesktopEntry.hpp"
 
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
 #include "core/support/Text.hpp"
@@ -28,6 +30,17 @@ bool isBusName(std::string_view name) {
 }
 
 }  // namespace
+
+std::optional<std::string> read(const std::string& path) {
+    QString local = QFile::decodeName(QByteArray::fromStdString(path));
+    // A fifo or a device would block or never end; entries are a few kilobytes.
+    constexpr qint64 limit = 1 << 20;
+    QFileInfo info(local);
+    if (!info.isFile() || info.size() > limit) return std::nullopt;
+    QFile file(local);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return file.read(limit).toStdString();
+}
 
 std::optional<std::string_view> value(std::string_view text, std::string_view key) {
     bool inEntry = false;

@@ -7,6 +7,10 @@
 // Reading and writing freedesktop.org desktop entry files.
 namespace tarvik::ui::DesktopEntry {
 
+// The text of the entry file at `path`; nullopt unless it is a readable regular file of at most
+// 1 MiB.
+[[nodiscard]] std::optional<std::string> read(const std::string& path);
+
 // The value of `key` in the [Desktop Entry] group, trimmed, escapes left as written; nullopt when
 // the group or the key is absent. A localised key ("Name[de]") is another key.
 [[nodiscard]] std::optional<std::string_view> value(std::string_view text, std::string_view key);

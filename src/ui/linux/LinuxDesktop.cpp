@@ -40,13 +40,6 @@ std::string containingFolder(const std::string& path) {
     return trimmed.has_parent_path() ? trimmed.parent_path().string() : "/";
 }
 
-std::optional<std::string> readSmallFile(const std::string& path) {
-    QFile file(localPath(path));
-    constexpr qint64 limit = 1 << 20;  // desktop entries are a few kilobytes
-    if (!file.open(QIODevice::ReadOnly) || file.size() > limit) return std::nullopt;
-    return file.readAll().toStdString();
-}
-
 }  // namespace
 
 LinuxDesktop::LinuxDesktop(QDBusConnection bus) : m_bus(std::move(bus)) {}
@@ -94,7 +87,7 @@ void LinuxDesktop::openSettings(SettingsPanel panel) {
 
 bool LinuxDesktop::askToQuit(const AppUsage& app) {
     if (!app.bundlePath) return false;
-    auto text = readSmallFile(*app.bundlePath);
+    auto text = DesktopEntry::read(*app.bundlePath);
     auto target = text ? DesktopEntry::busApplication(*app.bundlePath, *text) : std::nullopt;
     if (!target || !m_bus.isConnected()) return false;
     QString service = QString::fromStdString(target->service);
