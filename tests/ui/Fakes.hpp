@@ -90,6 +90,7 @@ public:
     std::vector<std::pair<std::int32_t, int>> sent;  // pid, signal
     std::vector<std::string> groupStops;             // ids
     std::vector<std::string> restarts;               // ids
+    std::vector<std::string> tidied;                 // ids
     std::map<std::int32_t, std::uint32_t> owners;
     std::optional<std::string> docker;
 
@@ -100,7 +101,9 @@ public:
     void stopGroup(const std::vector<Server>& servers) override {
         for (const auto& server : servers) groupStops.push_back(server.id());
     }
-    void tidyUp(const std::vector<Server>&) override {}
+    void tidyUp(const std::vector<Server>& servers) override {
+        for (const auto& server : servers) tidied.push_back(server.id());
+    }
     bool restart(const Server& server) override {
         restarts.push_back(server.id());
         return true;

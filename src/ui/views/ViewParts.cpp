@@ -1,0 +1,61 @@
+#include "ui/views/ViewParts.hpp"
+
+#include <QLayout>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "ui/views/Theme.hpp"
+
+namespace tarvik::ui {
+
+Card::Card(QWidget* parent, Look look) : QWidget(parent), m_look(look) {}
+
+void Card::paintEvent(QPaintEvent*) {
+    const bool dark = Theme::isDark(this);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::color(Theme::Role::card, dark));
+    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    if (m_look == Look::plain || !layout()) return;
+
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 0));
+    const QWidget* above = nullptr;
+    for (int i = 0; i < layout()->count(); ++i) {
+        const QWidget* widget = layout()->itemAt(i)->widget();
+        if (!widget || widget->isHidden()) continue;
+        if (above) {
+            const int y = (above->geometry().bottom() + widget->geometry().top() + 1) / 2;
+            painter.drawLine(widget->geometry().left() + 10, y, width() - 10, y);
+        }
+        above = widget;
+    }
+}
+
+QScrollArea* pageScrollArea(QWidget* parent) {
+    auto* result = new QScrollArea(parent);
+    result->setWidgetResizable(true);
+    result->setFrameShape(QFrame::NoFrame);
+    result->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    result->viewport()->setAutoFillBackground(false);
+    // Grey at half strength reads on the light and the dark ground alike.
+    result->verticalScrollBar()->setStyleSheet(
+        "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px 2px 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 110); border-radius: 3px; "
+        "min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
+    return result;
+}
+
+void setForeground(QWidget* widget, const QColor& colour) {
+    QPalette palette;
+    // A label inside a button draws with the button's text role.
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+}  // namespace tarvik::ui

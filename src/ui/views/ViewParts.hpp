@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+class QScrollArea;
+
+// Small pieces the pages share.
+namespace tarvik::ui {
+
+// A rounded block in the card colour. As a list, a hairline separates the visible widgets of its
+// layout.
+class Card : public QWidget {
+public:
+    enum class Look { list, plain };
+    explicit Card(QWidget* parent = nullptr, Look look = Look::list);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Look m_look;
+};
+
+// A frameless, vertically scrolling area for a page drawn on its parent's ground, with a thin bar.
+// Give it its page with `setWidget` once the page is filled: it sizes itself from the page then.
+[[nodiscard]] QScrollArea* pageScrollArea(QWidget* parent);
+
+// Gives `widget` the text colour `colour` and leaves every other colour to its parents, so a later
+// change of the application's palette still reaches it.
+void setForeground(QWidget* widget, const QColor& colour);
+
+}  // namespace tarvik::ui

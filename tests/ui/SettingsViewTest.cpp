@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <algorithm>
+
+#include "ui/Fakes.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/views/SettingsView.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::FakeWorld;
+using ui::ServerStore;
+
+class SettingsViewTest : public testing::Test {
+protected:
+    FakeWorld world;
+    ServerStore store{world.services()};
+    ui::SettingsView view{store};
+
+    QAbstractButton* control(const QString& name) {
+        for (auto* button : view.findChildren<QAbstractButton*>())
+            if (button->accessibleName() == name || button->text() == name) return button;
+        ADD_FAILURE() << "no control " << name.toStdString();
+        return nullptr;
+    }
+    bool shows(const QString& text) {
+        const auto labels = view.findChildren<QLabel*>();
+        return std::any_of(labels.begin(), labels.end(),
+                           [&](QLabel* label) { return label->text() == text; });
+    }
+};
+
+TEST_F(SettingsViewTest, EachSwitchFlipsItsSettingAndWritesItBack) {
+    struct Case {
+        const char* name;
+        bool (ServerStore::*get)() const;
+        const char* key;  // nullptr for settings the desktop keeps
+    };
+    for (const Case& c :
+         {Case{"Show system listeners", &ServerStore::showSystemServers, "showSystemServers"},
+          Case{"Notify on start & stop", &ServerStore::notificationsEnabled, "notificationsEnabled"},
+          Case{"Computer gets hot", &ServerStore::alertOnHeat, "alertOnHeat"},
+          Case{"Memory keeps growing", &ServerStore::alertOnMemoryGrowth, "alertOnMemoryGrowth"},
+          Case{"CPU stays high", &ServerStore::alertOnHighCPU, "alertOnHighCPU"},
+          Case{"Update automatically", &ServerStore::automaticUpdates, nullptr},
+          Case{"Launch at login", &ServerStore::launchAtLogin, nullptr}}) {
+        SCOPED_TRACE(c.name);
+        auto* toggle = control(c.name);
+        ASSERT_TRUE(toggle);
+        const bool before = (store.*c.get)();
+        EXPECT_EQ(toggle->isChecked(), before);
+        toggle->click();
+        EXPECT_EQ((store.*c.get)(), !before);
+        EXPECT_EQ(toggle->isChecked(), !before);
+        if (c.key) {
+            EXPECT_EQ(world.settings->values.value(c.key), QVariant(!before));
+        }
+    }
+    EXPECT_TRUE(shows("Include Linux and background-app ports"));
+}
+
+TEST_F(SettingsViewTest, ThePickerStoresTheChosenDisplayAndFollowsTheStore) {
+    auto* picker = view.findChild<QComboBox*>();
+    ASSERT_EQ(picker->count(), 3);
+    EXPECT_EQ(picker->itemText(1), "Dev memory");
+    picker->setCurrentIndex(1);
+    EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "memory");
+    picker->setCurrentIndex(2);
+    EXPECT_EQ(store.menuBarDisplay(), ui::MenuBarDisplay::both);
+    EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "both");
+
+    store.setMenuBarDisplay(ui::MenuBarDisplay::count);
+    store.setShowSystemServers(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(picker->currentIndex(), 0);
+    EXPECT_TRUE(control("Show system listeners")->isChecked());
+}
+
+TEST_F(SettingsViewTest, ARefusedLoginItemLeavesTheSwitchOff) {
+    world.loginItem->fails = true;
+    auto* toggle = control("Launch at login");
+    toggle->click();
+    EXPECT_EQ(world.loginItem->changes, 1);
+    EXPECT_FALSE(store.launchAtLogin());
+    EXPECT_FALSE(toggle->isChecked());
+}
+
+TEST_F(SettingsViewTest, TheFooterNamesTheVersionAndItsButtonsReachTheStore) {
+    EXPECT_TRUE(shows("Tarvik 1.4.0"));
+    int checks = 0;
+    store.onCheckForUpdates = [&] { ++checks; };
+    control("Check for Updates")->click();
+    EXPECT_EQ(checks, 1);
+    control("Send Test Notification")->click();
+    EXPECT_EQ(world.notifier->posts.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tarvik

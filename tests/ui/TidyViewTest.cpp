@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+
+#include "core/support/ByteFormat.hpp"
+#include "ui/Fakes.hpp"
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/views/TidyView.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::FakeWorld;
+using ui::ServerStore;
+using ui::TidyView;
+
+constexpr std::uint64_t MB = 1024 * 1024;
+
+Server listener(std::int32_t pid, int port, std::string name, std::uint64_t megabytes) {
+    Server server;
+    server.pid = pid;
+    server.port = port;
+    server.processName = std::move(name);
+    server.category = ServerCategory::system;
+    server.memoryBytes = megabytes * MB;
+    return server;
+}
+
+QString size(std::uint64_t bytes) {
+    return QString::fromStdString(ByteFormat::short_(bytes));
+}
+
+// The texts the view shows: its labels' in the order they were made, then its buttons'.
+QStringList texts(const QWidget& view) {
+    QStringList result;
+    for (auto* label : view.findChildren<QLabel*>())
+        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
+    for (auto* button : view.findChildren<QPushButton*>())
+        if (button->isVisibleTo(&view)) result << button->text();
+    return result;
+}
+
+// The texts of the row that shows `text`.
+QStringList rowTexts(const QWidget& view, const QString& text) {
+    for (auto* label : view.findChildren<QLabel*>())
+        if (label->text() == text && label->isVisibleTo(&view)) return texts(*label->parentWidget());
+    return {};
+}
+
+// Clicks the button, or the row, that shows `text`.
+void click(const QWidget& view, const QString& text) {
+    for (auto* button : view.findChildren<QAbstractButton*>()) {
+        const auto labels = button->findChildren<QLabel*>();
+        if (button->isVisibleTo(&view) &&
+            (button->text() == text ||
+             std::any_of(labels.begin(), labels.end(), [&](QLabel* label) { return label->text() == text; })))
+            return button->click();
+    }
+    ADD_FAILURE() << "nothing to click shows " << text.toStdString();
+}
+
+class TidyViewTest : public testing::Test {
+protected:
+    FakeWorld world;
+    std::unique_ptr<ServerStore> store;
+    std::unique_ptr<TidyView> view;
+
+    TidyView& make(std::vector<Server> servers, std::optional<std::set<std::int32_t>> idle) {
+        store = std::make_unique<ServerStore>(world.services(), ui::PreviewData{std::move(servers)});
+        view = std::make_unique<TidyView>(*store, std::move(idle));
+        return *view;
+    }
+    [[nodiscard]] QString figure() const { return view->findChild<QLabel*>("figure")->text(); }
+    [[nodiscard]] QPushButton* cleanUpButton() const {
+        for (auto* button : view->findChildren<QPushButton*>())
+            if (button->text().startsWith("Clean Up")) return button;
+        return nullptr;
+    }
+};
+
+TEST_F(TidyViewTest, WithoutSystemListenersThereIsNothingToReviewOrKeep) {
+    Server dev = listener(10, 3000, "node", 200);
+    dev.category = ServerCategory::dev;
+    auto shown = texts(make({dev}, std::set<std::int32_t>{10}));
+    EXPECT_EQ(shown.mid(shown.indexOf("Review"), 2), QStringList({"Review", "0"}));
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(
+        "Nothing to clean up — no background listener has been idle long enough to be sure.")));
+    EXPECT_FALSE(shown.contains("Kept Safe"));
+    EXPECT_EQ(cleanUpButton()->text(), "Clean Up");
+    EXPECT_FALSE(cleanUpButton()->isEnabled());
+}
+
+TEST_F(TidyViewTest, TwoSocketsOfOneProcessFreeItsMemoryOnce) {
+    auto& tidy = make({listener(700, 5000, "syncd", 120), listener(700, 5001, "syncd", 120)}, {{700}});
+    click(tidy, ":5000");
+    click(tidy, ":5001");
+    EXPECT_EQ(figure(), size(120 * MB));
+    EXPECT_EQ(cleanUpButton()->text(), QString::fromUtf8("Clean Up — free ") + size(120 * MB));
+}
+
+TEST_F(TidyViewTest, TickingEveryRowOffersToDeselectAll) {
+    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30)}, {{700, 701}});
+    click(tidy, ":5000");
+    EXPECT_TRUE(texts(tidy).contains("Select All"));
+    click(tidy, ":6000");
+    click(tidy, "Deselect All");
+    EXPECT_EQ(figure(), size(0));
+    EXPECT_FALSE(cleanUpButton()->isEnabled());
+    click(tidy, "Select All");
+    EXPECT_EQ(figure(), size(70 * MB));
+    EXPECT_TRUE(texts(tidy).contains("Deselect All"));
+}
+
+TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmptiesTheSelection) {
+    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30),
+                       listener(702, 7000, "castd", 20)},
+                      std::nullopt);
+    store->setPreviewIdle({700, 701, 702});
+    QCoreApplication::processEvents();
+    click(tidy, ":5000");
+    click(tidy, ":6000");
+    store->setPreviewIdle({701, 702});  // the first one woke up
+    QCoreApplication::processEvents();
+    EXPECT_EQ(figure(), size(30 * MB));
+    cleanUpButton()->click();
+    EXPECT_EQ(world.control->tidied, std::vector<std::string>{"701:6000"});
+    EXPECT_EQ(figure(), size(0));
+    EXPECT_FALSE(cleanUpButton()->isEnabled());
+}
+
+TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
+    auto machine = ui::Preview::data().servers;  // sshd busy, cupsd idle
+    machine.push_back(listener(3520, 57621, "spotify", 200));
+    auto& tidy = make(machine, std::nullopt);
+    ui::Preview::decorate(*store, world.clock->now());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(texts(tidy).contains(":631"));
+    click(tidy, "Kept Safe");
+    EXPECT_EQ(rowTexts(tidy, ":631"), QStringList({":631", "cupsd", "Linux"}));
+    EXPECT_EQ(rowTexts(tidy, ":22"), QStringList({":22", "sshd", "Linux"}));
+    EXPECT_EQ(rowTexts(tidy, ":57621"), QStringList({":57621", "spotify", "active"}));
+}
+
+}  // namespace
+}  // namespace tarvik
