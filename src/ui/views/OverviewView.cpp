@@ -184,20 +184,20 @@ QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
     heading->addStretch();
     layout->addLayout(heading);
 
-    const std::vector<std::pair<const char*, Share>> parts = {
+    const std::vector<std::pair<const char*, Share>> slices = {
         {"Servers", {footprint.serversBytes, Theme::color(Theme::Role::accent, dark)}},
         {"Containers", {footprint.containersBytes, Theme::tint(TintToken::teal, dark)}},
         {"Other", {footprint.otherBytes, Theme::color(Theme::Role::tertiaryText, dark)}},
     };
     std::vector<Share> shares;
-    for (const auto& part : parts) shares.push_back(part.second);
+    for (const auto& slice : slices) shares.push_back(slice.second);
     layout->addWidget(new ShareBar(shares, footprint.totalBytes, card));
 
     auto* legend = new QGridLayout;
     legend->setHorizontalSpacing(5);
     legend->setVerticalSpacing(1);
     int column = 0;
-    for (const auto& [title, share] : parts) {
+    for (const auto& [title, share] : slices) {
         legend->addWidget(makeDot(share.colour, 8, card), 0, column);
         legend->addWidget(makeLabel(title, 9, QFont::Normal, Theme::Role::secondaryText, dark, card), 0,
                           column + 1);

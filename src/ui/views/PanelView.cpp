@@ -1,11 +1,13 @@
 #include "ui/views/PanelView.hpp"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/ServerStore.hpp"
@@ -37,6 +39,8 @@ QScrollArea* scrolling(QWidget* content, QWidget* parent) {
     content->setAutoFillBackground(false);
     return scroll;
 }
+
+constexpr int pressRetryMilliseconds = 100;
 
 QString countText(int count) {
     if (count == 0) return "all quiet";
@@ -199,6 +203,11 @@ void PanelView::scheduleRebuild() {
 }
 
 void PanelView::rebuild() {
+    if (QGuiApplication::mouseButtons() != Qt::NoButton && isVisible()) {
+        // A press on a button that the rebuild replaced would never become a click.
+        QTimer::singleShot(pressRetryMilliseconds, this, &PanelView::rebuild);
+        return;
+    }
     m_rebuildPending = false;
     styleHeader();
     showCurrent();
