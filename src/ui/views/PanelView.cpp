@@ -211,6 +211,7 @@ void PanelView::rebuild() {
     m_rebuildPending = false;
     styleHeader();
     showCurrent();
+    placeToast();
     if (!m_store.hasOnboarded()) {
         m_onboarding->rebuild();
         showItems(m_onboarding->layout());
@@ -242,8 +243,8 @@ void PanelView::styleHeader() {
 
 void PanelView::placeToast() {
     const auto& toast = m_store.toast();
-    m_toast->setVisible(toast.has_value());
-    if (!toast) return;
+    m_toast->setVisible(toast && m_store.hasOnboarded());
+    if (!m_toast->isVisibleTo(this)) return;
     m_toast->setText(qs(*toast));
     const int padding = 2 * 12 + 2;  // the style sheet's, and a pixel each side for rounding
     const int width =
