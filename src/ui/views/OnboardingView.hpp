@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class QVBoxLayout;
+
+namespace tarvik::ui {
+
+class ServerStore;
+
+// What the panel shows until the user has been through it once: a greeting, what Tarvik does in
+// four cards, and "Get Started", which records that the user has seen it.
+class OnboardingView : public QWidget {
+public:
+    OnboardingView(ServerStore& store, QWidget* parent);
+    void rebuild();
+
+private:
+    ServerStore& m_store;
+    QVBoxLayout* m_layout;
+};
+
+}  // namespace tarvik::ui

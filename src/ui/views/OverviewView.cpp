@@ -1,0 +1,256 @@
+#include "ui/views/OverviewView.hpp"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/analysis/Insights.hpp"
+#include "core/servers/DevFootprint.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/views/PanelKit.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+struct Share {
+    std::uint64_t bytes;
+    QColor colour;
+};
+
+// The machine's memory as one bar: each share from the left, the free rest as the track.
+class ShareBar : public QWidget {
+public:
+    ShareBar(std::vector<Share> shares, std::uint64_t total, QWidget* parent)
+        : QWidget(parent), m_shares(std::move(shares)), m_total(total) {
+        setFixedHeight(8);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath track;
+        track.addRoundedRect(QRectF(rect()), 4, 4);
+        painter.fillPath(track, Theme::color(Theme::Role::separator, Theme::isDark(this)));
+        if (m_total == 0) return;
+        painter.setClipPath(track);
+        double left = 0;
+        for (const auto& share : m_shares) {
+            const double span = double(width()) * double(share.bytes) / double(m_total);
+            painter.fillRect(QRectF(left, 0, span, height()), share.colour);
+            left += span;
+        }
+    }
+
+private:
+    std::vector<Share> m_shares;
+    std::uint64_t m_total;
+};
+
+// A whole-row button laid out with labels, drawn as a card that answers the mouse.
+class WindowRow : public QAbstractButton {
+public:
+    using QAbstractButton::QAbstractButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool dark = Theme::isDark(this);
+        QColor fill = Theme::color(Theme::Role::card, dark);
+        if (underMouse()) fill = dark ? fill.lighter(120) : fill.darker(104);
+        painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+    }
+};
+
+QVBoxLayout* cardLayout(Card* card) {
+    auto* layout = new QVBoxLayout(card);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(8);
+    return layout;
+}
+
+QWidget* symbolLine(std::string_view symbol, const QColor& colour, QLabel* text, QWidget* parent) {
+    auto* line = new QWidget(parent);
+    auto* layout = new QHBoxLayout(line);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(makeSymbol(symbol, colour, 14, line), 0, Qt::AlignTop);
+    text->setParent(line);
+    text->setWordWrap(true);
+    layout->addWidget(text, 1);
+    return line;
+}
+
+}  // namespace
+
+OverviewView::OverviewView(ServerStore& store, PanelState& state, std::function<void()> openWindow,
+                           QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_state(state),
+      m_openWindow(std::move(openWindow)),
+      m_layout(new QVBoxLayout(this)) {
+    m_layout->setContentsMargins(10, 8, 10, 10);
+    m_layout->setSpacing(8);
+}
+
+void OverviewView::rebuild() {
+    clearLayout(m_layout);
+    const bool dark = Theme::isDark(this);
+    addAttention(dark);
+    if (auto limit = m_store.dockerVMLimit()) {
+        auto* note = makeLabel(qs("Docker's VM can use up to " + ByteFormat::short_(*limit) +
+                                  ", on top of what containers report."),
+                               9, QFont::Normal, Theme::Role::secondaryText, dark, this);
+        auto* line = symbolLine("shippingbox", Theme::color(Theme::Role::secondaryText, dark), note, this);
+        line->setContentsMargins(4, 0, 4, 0);
+        m_layout->addWidget(line);
+    }
+    if (auto summary = m_store.idleSummary()) m_layout->addWidget(makeIdleBanner(*summary, dark));
+    m_layout->addWidget(makeFootprint(m_store.footprint(), dark));
+    if (auto* projects = makeProjects(dark)) m_layout->addWidget(projects);
+    m_layout->addWidget(makeWindowRow(dark));
+    m_layout->addStretch();
+}
+
+void OverviewView::addAttention(bool dark) {
+    std::vector<AttentionLine> lines;
+    for (const auto& insight : m_store.insights())
+        if (auto line = Insights::attentionLine(insight)) lines.push_back(std::move(*line));
+    if (lines.empty()) return;
+    auto* card = new Card(this);
+    auto* layout = cardLayout(card);
+    for (const auto& line : lines) {
+        const auto role = line.tint == InsightTint::red ? Theme::Role::red : Theme::Role::orange;
+        auto* text = makeLabel(qs(line.text), 9.5, QFont::Medium, Theme::Role::text, dark, card);
+        layout->addWidget(symbolLine(line.icon, Theme::color(role, dark), text, card));
+    }
+    m_layout->addWidget(card);
+}
+
+QWidget* OverviewView::makeIdleBanner(const IdleSummary& summary, bool dark) {
+    const IdleBanner banner = Insights::idleBanner(summary);
+    auto* card = new Card(this);
+    auto* layout = cardLayout(card);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(10);
+    top->addWidget(makeSymbol(banner.icon, Theme::tint(TintToken::indigo, dark), 22, card), 0, Qt::AlignTop);
+    auto* text = new QVBoxLayout;
+    text->setSpacing(2);
+    text->addWidget(makeLabel(qs(banner.title), 10.5, QFont::DemiBold, Theme::Role::text, dark, card));
+    auto* sentence = makeLabel(qs(banner.sentence), 9, QFont::Normal, Theme::Role::secondaryText, dark, card);
+    sentence->setWordWrap(true);
+    text->addWidget(sentence);
+    top->addLayout(text, 1);
+    layout->addLayout(top);
+
+    const int count = summary.processCount;
+    const std::string name = count > 1                 ? std::to_string(count) + " idle servers"
+                             : summary.servers.empty() ? std::string("Server")
+                                                       : summary.servers.front().kind.name;
+    auto* action = new QHBoxLayout;
+    action->addStretch();
+    if (m_state.isConfirming("idle")) {
+        action->addWidget(makeQuestion(
+            stopAllQuestion(count), [this, servers = summary.servers, name] { m_store.stop(servers, name); },
+            m_state, card));
+    } else {
+        auto* stop = new CapsuleButton(qs(banner.action), CapsuleButton::Style::plain, card);
+        stop->setObjectName("stopIdle");
+        connect(stop, &QAbstractButton::clicked, this, [this] { m_state.confirm("idle"); });
+        action->addWidget(stop);
+    }
+    layout->addLayout(action);
+    return card;
+}
+
+QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
+    auto* card = new Card(this);
+    auto* layout = cardLayout(card);
+    auto* heading = new QHBoxLayout;
+    heading->setSpacing(5);
+    heading->addWidget(
+        makeLabel("Servers and containers use", 9.5, QFont::Normal, Theme::Role::secondaryText, dark, card));
+    heading->addWidget(makeLabel(qs(ByteFormat::short_(footprint.devBytes())), 9.5, QFont::Bold,
+                                 Theme::Role::text, dark, card));
+    heading->addStretch();
+    layout->addLayout(heading);
+
+    const std::vector<std::pair<const char*, Share>> slices = {
+        {"Servers", {footprint.serversBytes, Theme::color(Theme::Role::accent, dark)}},
+        {"Containers", {footprint.containersBytes, Theme::tint(TintToken::teal, dark)}},
+        {"Other", {footprint.otherBytes, Theme::color(Theme::Role::tertiaryText, dark)}},
+    };
+    std::vector<Share> shares;
+    for (const auto& slice : slices) shares.push_back(slice.second);
+    layout->addWidget(new ShareBar(shares, footprint.totalBytes, card));
+
+    auto* legend = new QGridLayout;
+    legend->setHorizontalSpacing(5);
+    legend->setVerticalSpacing(1);
+    int column = 0;
+    for (const auto& [title, share] : slices) {
+        legend->addWidget(makeDot(share.colour, 8, card), 0, column);
+        legend->addWidget(makeLabel(title, 9, QFont::Normal, Theme::Role::secondaryText, dark, card), 0,
+                          column + 1);
+        legend->addWidget(makeLabel(qs(ByteFormat::short_(share.bytes)), 9.5, QFont::DemiBold,
+                                    Theme::Role::text, dark, card),
+                          1, column + 1);
+        legend->setColumnStretch(column + 1, 1);
+        column += 2;
+    }
+    layout->addLayout(legend);
+    return card;
+}
+
+QWidget* OverviewView::makeProjects(bool dark) {
+    const auto projects = m_store.projectUsage();
+    if (projects.empty()) return nullptr;
+    auto* card = new Card(this);
+    auto* layout = cardLayout(card);
+    layout->setSpacing(6);
+    for (const auto& project : projects) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(6);
+        row->addWidget(makeLabel(qs(project.title), 9.5, QFont::DemiBold, Theme::Role::text, dark, card));
+        const QString servers =
+            QString::number(project.serverCount) + (project.serverCount == 1 ? " server" : " servers");
+        row->addWidget(makeLabel(servers, 9, QFont::Normal, Theme::Role::tertiaryText, dark, card));
+        row->addStretch();
+        row->addWidget(makeLabel(qs(ByteFormat::short_(project.bytes)), 9.5, QFont::Medium, Theme::Role::text,
+                                 dark, card));
+        layout->addLayout(row);
+    }
+    return card;
+}
+
+QWidget* OverviewView::makeWindowRow(bool dark) {
+    auto* row = new WindowRow(this);
+    row->setObjectName("openWindow");
+    row->setCursor(Qt::PointingHandCursor);
+    row->setAttribute(Qt::WA_Hover);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(12, 9, 10, 9);
+    layout->setSpacing(10);
+    layout->addWidget(makeSymbol("macwindow", Theme::color(Theme::Role::accent, dark), 18, row));
+    auto* text = new QVBoxLayout;
+    text->setSpacing(1);
+    text->addWidget(makeLabel("Open the Tarvik window", 10, QFont::DemiBold, Theme::Role::text, dark, row));
+    text->addWidget(makeLabel("Every app, chart and reading, in full", 9, QFont::Normal,
+                              Theme::Role::secondaryText, dark, row));
+    layout->addLayout(text, 1);
+    layout->addWidget(makeSymbol("chevron.right", Theme::color(Theme::Role::tertiaryText, dark), 12, row));
+    for (auto* label : row->findChildren<QLabel*>()) label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(row, &QAbstractButton::clicked, this, [this] { m_openWindow(); });
+    return row;
+}
+
+}  // namespace tarvik::ui

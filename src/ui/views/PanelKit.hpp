@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QLabel>
+#include <QObject>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "ui/views/Theme.hpp"
+
+class QBoxLayout;
+class QLayout;
+
+// The small pieces the panel's pages are built from, and the view state they share.
+namespace tarvik::ui {
+
+[[nodiscard]] QString qs(std::string_view text);
+
+// What the panel keeps between rebuilds of its content: which row is open, which stop waits for
+// a second click, which buttons show their check mark. Lives as long as the panel; forgotten when
+// it closes. `changed()` asks for a rebuild.
+class PanelState : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    [[nodiscard]] const std::optional<std::string>& expandedRowID() const { return m_expandedRowID; }
+    void toggleExpanded(const std::string& rowID);
+
+    // At most one question at a time: "row:ID", "group:TITLE" or "idle".
+    [[nodiscard]] bool isConfirming(const std::string& key) const { return m_confirming == key; }
+    void confirm(const std::string& key);
+    void cancel();
+
+    // Shows a copy's check mark for a second.
+    [[nodiscard]] bool isCopied(const std::string& key) const { return m_copied.contains(key); }
+    void markCopied(const std::string& key);
+
+    void reset();
+
+signals:
+    void changed();
+
+private:
+    std::optional<std::string> m_expandedRowID;
+    std::optional<std::string> m_confirming;
+    std::set<std::string> m_copied;
+};
+
+// A text in the panel's font and one of its colours.
+QLabel* makeLabel(const QString& text, qreal points, QFont::Weight weight, Theme::Role role, bool dark,
+                  QWidget* parent);
+// A symbol as a fixed-size picture; an empty square keeps the column when there is no drawing.
+QLabel* makeSymbol(std::string_view symbol, const QColor& colour, int size, QWidget* parent);
+void setTextColour(QWidget* widget, const QColor& colour);
+// A filled circle, `size` pixels across.
+QLabel* makeDot(const QColor& colour, int size, QWidget* parent);
+// The button that confirms stopping `count` rows at once: "Stop it?" for one, "Stop all N" for more.
+[[nodiscard]] QString stopAllQuestion(int count);
+// A hairline between rows.
+QWidget* makeSeparator(bool dark, QWidget* parent);
+// A destructive button named "confirm" that runs `confirmed` and closes the question, beside
+// "Cancel" that only closes it.
+QWidget* makeQuestion(const QString& confirmText, std::function<void()> confirmed, PanelState& state,
+                      QWidget* parent);
+// Deletes every widget and nested layout the layout holds.
+void clearLayout(QLayout* layout);
+// Shows the widgets of a layout filled while its owner is on screen at once, not on the next turn
+// of the event loop, so that a picture taken right after a rebuild has them.
+void showItems(QLayout* layout);
+// A centred symbol, title and line for a page with nothing to list.
+QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, bool dark,
+                        QWidget* parent);
+
+// A label that elides its text in the middle to the width it gets instead of growing.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode = Qt::ElideMiddle);
+    [[nodiscard]] QSize minimumSizeHint() const override;
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Qt::TextElideMode m_mode;
+};
+
+// A rounded block in the card colour. Buttons and cards take their colours from their palette when
+// they paint.
+class Card : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A borderless button showing only a symbol, with a soft ground under the mouse.
+class SymbolButton : public QAbstractButton {
+public:
+    SymbolButton(std::string_view symbol, const QColor& colour, QWidget* parent, int size = 15);
+    void setSymbol(std::string_view symbol, const QColor& colour, qreal rotation = 0);
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap m_pixmap;
+    int m_size;
+};
+
+// A rounded text button, optionally with a symbol before the text.
+class CapsuleButton : public QAbstractButton {
+public:
+    enum class Style { plain, prominent, destructive, tab };
+    CapsuleButton(const QString& text, Style style, QWidget* parent, std::string_view symbol = {});
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    [[nodiscard]] QColor textColour() const;
+
+    Style m_style;
+    std::string m_symbol;
+};
+
+}  // namespace tarvik::ui

@@ -1,0 +1,163 @@
+#include "ui/views/ServerDetailView.hpp"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+
+#include "core/support/ByteFormat.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/views/PanelKit.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+QString kindLine(const Server& server) {
+    QString line = qs(server.kind.name);
+    if (server.containerName) return line + "  ·  Docker container";
+    if (server.processCount)
+        line += "  ·  " + QString::number(*server.processCount) +
+                (*server.processCount == 1 ? " process" : " processes");
+    return line;
+}
+
+// The server's own draw, where the machine measures it per process.
+std::optional<double> milliwatts(const ServerStore& store, std::int32_t pid) {
+    for (const auto& app : store.vitals().apps)
+        for (const auto& process : app.processes)
+            if (process.pid == pid) return process.milliwatts;
+    return std::nullopt;
+}
+
+// The ground of the block, a step away from the card it opens in.
+class Inset : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::color(Theme::Role::background, Theme::isDark(this)));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(6, 0, -6, -6), 8, 8);
+    }
+};
+
+}  // namespace
+
+ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const Server& server,
+                                   QWidget* parent)
+    : QWidget(parent), m_store(store), m_state(state), m_server(server) {
+    const bool dark = Theme::isDark(parent);
+    const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* inset = new Inset(this);
+    outer->addWidget(inset);
+    auto* grid = new QGridLayout(inset);
+    grid->setContentsMargins(16, 10, 16, 16);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(7);
+    grid->setColumnStretch(1, 1);
+
+    auto text = [&](const QString& value, Theme::Role role = Theme::Role::text) {
+        auto* label = makeLabel(value, 9.5, QFont::Normal, role, dark, inset);
+        label->setWordWrap(true);
+        return label;
+    };
+    if (auto directory = m_server.displayDirectory()) {
+        auto* label = new ElidedLabel(qs(*directory), inset);
+        label->setFont(Theme::font(9.5));
+        setTextColour(label, Theme::color(Theme::Role::text, dark));
+        addLine(grid, "folder", secondary, label);
+    }
+    addLine(grid, m_server.kind.symbol, Theme::tint(m_server.kind.tint, dark), text(kindLine(m_server)));
+    grid->addWidget(makeFigures(dark), grid->rowCount(), 0, 1, 2);
+    if (m_server.isExposedToNetwork())
+        addLine(grid, "wifi", Theme::color(Theme::Role::orange, dark),
+                text("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
+    else
+        addLine(grid, "lock.fill", Theme::color(Theme::Role::green, dark),
+                text(qs(m_server.address) + " · localhost only", Theme::Role::secondaryText));
+    auto probe = store.probeOutcomes().find(m_server.id());
+    if (probe != store.probeOutcomes().end()) {
+        if (auto label = HTTPProbe::label(probe->second)) {
+            auto* line = new QWidget(inset);
+            auto* layout = new QHBoxLayout(line);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(
+                makeLabel("Live HTTP check", 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
+            layout->addWidget(makeLabel(
+                qs(*label), 9.5, QFont::DemiBold,
+                HTTPProbe::isHealthy(probe->second) ? Theme::Role::green : Theme::Role::orange, dark, line));
+            layout->addStretch();
+            addLine(grid, "waveform.path.ecg", secondary, line);
+        }
+    }
+    grid->addWidget(makeButtons(), grid->rowCount(), 0, 1, 2);
+}
+
+void ServerDetailView::addLine(QGridLayout* grid, std::string_view symbol, const QColor& symbolColour,
+                               QWidget* content) {
+    const int row = grid->rowCount();
+    grid->addWidget(makeSymbol(symbol, symbolColour, 13, content->parentWidget()), row, 0, Qt::AlignTop);
+    grid->addWidget(content, row, 1);
+}
+
+QWidget* ServerDetailView::makeFigures(bool dark) {
+    auto* figures = new QWidget(this);
+    auto* layout = new QHBoxLayout(figures);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
+    auto add = [&](std::string_view symbol, const QString& value) {
+        layout->addWidget(makeSymbol(symbol, secondary, 13, figures));
+        layout->addWidget(makeLabel(value, 9.5, QFont::Normal, Theme::Role::text, dark, figures));
+        layout->addSpacing(8);
+    };
+    if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
+    if (m_server.cpuPercent) add("cpu", QString::number(*m_server.cpuPercent, 'f', 1) + "%");
+    if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
+    if (auto power = milliwatts(m_store, m_server.pid))
+        add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
+    layout->addStretch();
+    return figures;
+}
+
+QWidget* ServerDetailView::makeButtons() {
+    auto* buttons = new QWidget(this);
+    auto* grid = new QGridLayout(buttons);
+    grid->setContentsMargins(0, 4, 0, 0);
+    grid->setSpacing(6);
+    const std::string id = m_server.id();
+    auto add = [&](const QString& title, const std::string& name, int row, int column,
+                   std::string_view symbol = {}) {
+        auto* button = new CapsuleButton(title, CapsuleButton::Style::plain, buttons, symbol);
+        button->setObjectName(qs(name + ":" + id));
+        grid->addWidget(button, row, column, Qt::AlignLeft);
+        return button;
+    };
+    const auto protocol = m_store.serviceProtocol(m_server);
+    if (const auto* database = std::get_if<ServiceProtocols::Database>(&protocol)) {
+        const std::string key = "connection:" + id;
+        auto* copy = add(m_state.isCopied(key) ? "Copied" : "Copy connection string", "connection", 0, 0);
+        connect(copy, &QAbstractButton::clicked, this, [this, key, text = database->connectionString] {
+            m_store.copyText(text);
+            m_state.markCopied(key);
+        });
+    } else {
+        connect(add("Open in Browser", "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,
+                [this] { m_store.open(m_server); });
+    }
+    const std::string address = "localhost:" + std::to_string(m_server.port);
+    connect(add(qs("Copy " + address), "address", 0, 1), &QAbstractButton::clicked, this,
+            [this, address] { m_store.copyText(address); });
+    const bool stubborn = m_store.stubbornPids().contains(m_server.pid);
+    connect(add("Kill process", "kill", 1, 0), &QAbstractButton::clicked, this,
+            [this, stubborn] { m_store.kill(m_server, stubborn); });
+    grid->setColumnStretch(2, 1);
+    return buttons;
+}
+
+}  // namespace tarvik::ui

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+#include <string_view>
+
+#include "core/servers/Server.hpp"
+
+class QGridLayout;
+
+namespace tarvik::ui {
+
+class PanelState;
+class ServerStore;
+
+// Everything known about one server, opened beneath its row: where and what it is, its figures,
+// who can reach it, how it answered, and the actions on it.
+class ServerDetailView : public QWidget {
+public:
+    ServerDetailView(ServerStore& store, PanelState& state, const Server& server, QWidget* parent);
+
+private:
+    void addLine(QGridLayout* grid, std::string_view symbol, const QColor& symbolColour, QWidget* content);
+    QWidget* makeFigures(bool dark);
+    QWidget* makeButtons();
+
+    ServerStore& m_store;
+    PanelState& m_state;
+    Server m_server;
+};
+
+}  // namespace tarvik::ui

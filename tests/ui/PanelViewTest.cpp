@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QMenu>
+
+#include "ui/Fakes.hpp"
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/views/PanelView.hpp"
+#include "ui/views/ServerRow.hpp"
+#include "ui/views/Theme.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeWorld;
+using ui::PanelView;
+using ui::ServerStore;
+using Page = PanelView::Page;
+using Tab = PanelView::ListTab;
+
+// A rebuild asked for while events are handled, or a palette passed down, comes on a later pass.
+void settle() {
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+}
+
+// What the user can read in `root` when it shows: labels and button titles.
+QStringList texts(const QWidget* root) {
+    QStringList result;
+    for (const auto* label : root->findChildren<QLabel*>())
+        if (label->isVisibleTo(root)) result << label->text();
+    for (const auto* button : root->findChildren<QAbstractButton*>())
+        if (button->isVisibleTo(root) && !button->text().isEmpty()) result << button->text();
+    return result;
+}
+
+void click(const QWidget* root, const QString& name) {
+    auto* button = root->findChild<QAbstractButton*>(name);
+    ASSERT_TRUE(button) << name.toStdString();
+    button->click();
+    settle();
+}
+
+// Every shown text has the width it asks for and lies inside the panel, not cut off by its edge.
+void expectEverythingFits(const QWidget* panel) {
+    for (const auto* widget : panel->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        if (!(label || button) || !widget->isVisibleTo(panel)) continue;
+        const std::string text = label ? label->text().toStdString() : button->text().toStdString();
+        if (!(label && label->wordWrap())) {
+            EXPECT_GE(widget->width(), widget->sizeHint().width()) << text;
+        }
+        EXPECT_LT(widget->mapTo(panel, widget->rect().topRight()).x(), panel->width())
+            << text << widget->objectName().toStdString();
+    }
+}
+
+ui::SamplingResult sampled(std::vector<Server> servers) {
+    ui::SamplingResult result;
+    result.servers = std::move(servers);
+    result.memory = {8ull << 30, 16ull << 30};
+    return result;
+}
+
+// The fixed preview machine, onboarded, behind a panel; actions land in the fakes.
+class PanelTest : public testing::Test {
+protected:
+    PanelTest() : store(world.services(), ui::Preview::data()) {
+        ui::Preview::decorate(store, world.clock->now());
+        store.setHasOnboarded(true);
+        panel = std::make_unique<PanelView>(store);
+        settle();
+    }
+
+    FakeWorld world;
+    ServerStore store;
+    std::unique_ptr<PanelView> panel;
+};
+
+TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
+    const struct {
+        Tab tab;
+        QString name;
+        QStringList expected;
+    } cases[] = {
+        {Tab::overview,
+         "overview",
+         {"5 servers", "Next.js (shop) grew 620 MB in 30 min",
+          "Ports 5173 and 24678 reachable from your network",
+          "Docker's VM can use up to 8 GB, on top of what containers report.", "Django idle for 26 hours",
+          "Stop all", "Servers and containers use", "Servers", "Containers", "Other", "shop", "blog",
+          "Open the Tarvik window", "Every app, chart and reading, in full"}},
+        {Tab::active,
+         "active",
+         {"shop", "main", "blog", "feature/login", "Services", "Vite", ":5173  :24678"}},
+        {Tab::stopped, "stopped", {"Flask (api)", ":5000", "4m ago", "42m ago"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        click(panel.get(), "tab:" + c.name);
+        EXPECT_EQ(panel->tab(), c.tab);
+        const QStringList shown = texts(panel.get());
+        for (const auto& text : c.expected) EXPECT_TRUE(shown.contains(text)) << text.toStdString();
+    }
+    auto* play = panel->findChild<QAbstractButton*>("restart:6001:5000");
+    ASSERT_TRUE(play);
+    EXPECT_EQ(play->toolTip(), "Start again");
+}
+
+TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDesktop) {
+    panel->showTab(Tab::active);
+    click(panel.get(), "expand:4211:5173");
+    const struct {
+        QString button;
+        std::string call;
+    } cases[] = {
+        {"copy:4211:5173", "copy:http://localhost:5173"},
+        {"open:4211:5173", "open:http://localhost:5173"},
+        {"address:4211:5173", "copy:localhost:5173"},
+        {"browse:4211:5173", "open:http://localhost:5173"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button.toStdString());
+        click(panel.get(), c.button);
+        ASSERT_FALSE(world.desktop->calls.empty());
+        EXPECT_EQ(world.desktop->calls.back(), c.call);
+        EXPECT_TRUE(texts(panel.get()).contains("Live HTTP check"));
+    }
+    EXPECT_TRUE(texts(panel.get())
+                    .contains("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
+
+    click(panel.get(), "expand:812:5432");
+    click(panel.get(), "connection:812:5432");
+    EXPECT_EQ(world.desktop->calls.back(), "copy:postgres://localhost:5432");
+    const QStringList shown = texts(panel.get());
+    EXPECT_TRUE(shown.contains("Copied"));
+    EXPECT_TRUE(shown.contains("Copy localhost:5432"));
+    EXPECT_FALSE(shown.contains("Live HTTP check"));
+
+    auto* row = dynamic_cast<ui::ServerRow*>(panel->findChild<QWidget*>("row:4211:5173"));
+    ASSERT_TRUE(row);
+    QMenu* menu = row->makeMenu(panel.get());
+    QStringList items;
+    for (auto* action : menu->actions())
+        if (!action->isSeparator()) items << action->text();
+    EXPECT_EQ(items,
+              (QStringList{"Open in Browser", "Copy URL", "Reveal in Files", "Kill Process", "Force Kill"}));
+    menu->actions()[2]->trigger();
+    EXPECT_EQ(world.desktop->calls.back(), "reveal:/home/ada/code/shop");
+}
+
+TEST_F(PanelTest, GroupAndIdleStopsAskFirstAndStopEveryServerTheyName) {
+    const struct {
+        Tab tab;
+        QString button;
+        QString question;
+        std::vector<std::string> stopped;
+    } cases[] = {
+        {Tab::active, "stopGroup:shop", "Stop all 2", {"4388:3000", "4211:5173", "4211:24678"}},
+        {Tab::active, "stopGroup:blog", "Stop it?", {"5120:8000"}},
+        {Tab::overview, "stopIdle", "Stop it?", {"5120:8000"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button.toStdString());
+        panel->showTab(c.tab);
+        world.control->groupStops.clear();
+        click(panel.get(), c.button);
+        click(panel.get(), "cancel");
+        EXPECT_TRUE(world.control->groupStops.empty());
+        click(panel.get(), c.button);
+        auto* confirm = panel->findChild<QAbstractButton*>("confirm");
+        ASSERT_TRUE(confirm);
+        EXPECT_EQ(confirm->text(), c.question);
+        click(panel.get(), "confirm");
+        EXPECT_EQ(world.control->groupStops, c.stopped);
+    }
+}
+
+TEST_F(PanelTest, StartingAgainRunsTheStoppedCommandAndSaysSoUntilItIsBack) {
+    panel->showTab(Tab::stopped);
+    click(panel.get(), "restart:6001:5000");
+    EXPECT_EQ(world.control->restarts, (std::vector<std::string>{"6001:5000"}));
+    EXPECT_TRUE(texts(panel.get()).contains("Starting"));
+    EXPECT_FALSE(panel->findChild<QAbstractButton*>("restart:6001:5000"));
+}
+
+TEST_F(PanelTest, TheHeaderOpensTheSubPagesAndHandsOverToTheWindow) {
+    auto* tidy = new QLabel("tidy view");
+    auto* settings = new QLabel("settings form");
+    panel->setSubPages(tidy, settings);
+    const struct {
+        QString button;
+        Page page;
+        QString title;
+        QLabel* view;
+    } cases[] = {{"tidy", Page::tidy, "Clean Up", tidy}, {"settings", Page::settings, "Settings", settings}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title.toStdString());
+        click(panel.get(), c.button);
+        EXPECT_EQ(panel->page(), c.page);
+        EXPECT_TRUE(c.view->isVisibleTo(panel.get()));
+        EXPECT_TRUE(texts(panel.get()).contains(c.title));
+        click(panel.get(), "back");
+        EXPECT_EQ(panel->page(), Page::list);
+    }
+    int requests = 0;
+    QObject::connect(panel.get(), &PanelView::dashboardRequested, [&] { ++requests; });
+    for (const char* button : {"dashboard", "openWindow"}) {
+        panel->show();
+        EXPECT_TRUE(store.panelIsOpen());
+        click(panel.get(), button);
+        EXPECT_FALSE(store.panelIsOpen());
+        panel->hide();
+    }
+    EXPECT_EQ(requests, 2);
+}
+
+// Draws every page in both appearances into the build folder for people to look at, and checks
+// that no text is cut short.
+TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
+    struct PaletteBack {
+        QPalette original = QApplication::palette();
+        ~PaletteBack() { QApplication::setPalette(original); }
+    } paletteBack;
+    auto hover = [this](const char* row) {
+        auto* widget = panel->findChild<QWidget*>(row);
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(widget, &enter);
+    };
+    const struct {
+        const char* name;
+        Page page;
+        Tab tab;
+        std::function<void()> prepare;
+    } views[] = {
+        {"overview", Page::list, Tab::overview, [] {}},
+        {"active", Page::list, Tab::active,
+         [&] {
+             click(panel.get(), "expand:4211:5173");
+             click(panel.get(), "stop:4388:3000");
+             hover("row:5120:8000");
+         }},
+        {"stopped", Page::list, Tab::stopped, [&] { store.announce("Flask stopped. Port 5000 is free."); }},
+        {"tidy", Page::tidy, Tab::overview, [] {}},
+        {"settings", Page::settings, Tab::overview, [] {}},
+        {"onboarding", Page::list, Tab::overview, [&] { store.setHasOnboarded(false); }},
+    };
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    panel->setAnimated(false);
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(ui::Theme::palette(dark));
+        for (const auto& view : views) {
+            const std::string name = std::string(view.name) + (dark ? "-dark" : "-light");
+            SCOPED_TRACE(name);
+            store.setHasOnboarded(true);
+            panel->show();
+            panel->showPage(view.page);
+            panel->showTab(view.tab);
+            settle();
+            view.prepare();
+            settle();
+            expectEverythingFits(panel.get());
+            EXPECT_TRUE(panel->grab().save(QString(TARVIK_RENDERS "/panel-%1.png").arg(name.c_str())));
+            panel->hide();
+        }
+    }
+}
+
+// A store on the fakes, refreshed from a scripted scan.
+class LivePanelTest : public testing::Test {
+protected:
+    ServerStore& make(std::vector<Server> servers, bool onboarded = true) {
+        world.sampling->script = {sampled(std::move(servers))};
+        store = std::make_unique<ServerStore>(world.services());
+        store->refresh();
+        if (onboarded) store->setHasOnboarded(true);
+        panel = std::make_unique<PanelView>(*store);
+        settle();
+        return *store;
+    }
+
+    FakeWorld world;
+    std::unique_ptr<ServerStore> store;
+    std::unique_ptr<PanelView> panel;
+};
+
+TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
+    make(ui::Preview::data().servers);
+    panel->showTab(Tab::active);
+    click(panel.get(), "stop:4388:3000");
+    click(panel.get(), "cancel");
+    EXPECT_TRUE(world.control->actions.empty());
+    const struct {
+        QString question;
+        StopAction action;
+    } cases[] = {{"Sure?", StopActions::SignalProcess{4388}},
+                 {"Force?", StopActions::ForceSignalProcess{4388}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.question.toStdString());
+        click(panel.get(), "stop:4388:3000");
+        EXPECT_TRUE(texts(panel.get()).contains(c.question));
+        click(panel.get(), "confirm");
+        ASSERT_FALSE(world.control->actions.empty());
+        EXPECT_EQ(world.control->actions.back(), c.action);
+        world.scheduler->advance(2s);
+        settle();
+    }
+}
+
+TEST_F(LivePanelTest, WithoutServersEveryTabSaysSo) {
+    make({});
+    const QStringList expected[] = {
+        {"all quiet"},
+        {"No servers running", "Start a dev server and it shows up here."},
+        {"Nothing stopped yet", "Servers you stop show up here,\nready to start again."}};
+    for (int tab = 0; tab < 3; ++tab) {
+        panel->showTab(static_cast<Tab>(tab));
+        for (const auto& text : expected[tab])
+            EXPECT_TRUE(texts(panel.get()).contains(text)) << text.toStdString();
+    }
+}
+
+TEST_F(LivePanelTest, GetStartedEndsOnboardingForGood) {
+    make({}, false);
+    QStringList shown = texts(panel.get());
+    EXPECT_TRUE(shown.contains("See what's reachable beyond your computer"));
+    EXPECT_FALSE(shown.contains("all quiet"));
+    click(panel.get(), "getStarted");
+    EXPECT_TRUE(store->hasOnboarded());
+    EXPECT_EQ(world.settings->values.value("hasOnboarded"), QVariant(true));
+    shown = texts(panel.get());
+    EXPECT_TRUE(shown.contains("all quiet"));
+    EXPECT_FALSE(shown.contains("Get Started"));
+}
+
+}  // namespace
+}  // namespace tarvik
