@@ -27,11 +27,14 @@ void handOverToTrayApp(char** argv) {
     std::error_code error;
     auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return;
-    auto app = self.parent_path() / "tarvik-app";
-    if (access(app.c_str(), X_OK) != 0) return;
-    std::string path = app.string();
-    argv[0] = path.data();
-    execv(path.c_str(), argv);  // returns only on failure; the list is shown instead
+    // Installed side by side, or as the build tree lays them out.
+    for (const auto& app :
+         {self.parent_path() / "tarvik-app", self.parent_path().parent_path() / "app" / "tarvik-app"}) {
+        if (access(app.c_str(), X_OK) != 0) continue;
+        std::string path = app.string();
+        argv[0] = path.data();
+        execv(path.c_str(), argv);  // returns only on failure; the list is shown instead
+    }
 }
 
 }  // namespace

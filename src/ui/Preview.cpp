@@ -141,7 +141,7 @@ void decorate(ServerStore& store, Date now) {
     IdleSummary idle{{django}, 1, *django.memoryBytes, {8000}, 26 * 3600};
     store.setPreviewInsights({Insights::Idle{idle}, Insights::MemoryGrowth{next, 620 * MB, 30},
                               Insights::Exposed{{vite, find(24678)}}});
-    store.setPreviewIdle({django.pid, 1180});
+    store.setPreviewIdle({django.pid, 1180, 1304});
     store.setPreviewDockerVMLimit(8ull * 1024 * MB);
     store.setPreviewProbe(vite.id(), HTTPProbe::Http{200, 12});
     store.setPreviewProbe(next.id(), HTTPProbe::Http{200, 48});

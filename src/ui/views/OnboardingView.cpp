@@ -54,7 +54,7 @@ void OnboardingView::rebuild() {
     m_layout->addSpacing(6);
 
     for (const auto& feature : features) {
-        auto* card = new Card(this);
+        auto* card = new Card(this, Card::Look::outlined);
         auto* layout = new QHBoxLayout(card);
         layout->setContentsMargins(12, 9, 12, 9);
         layout->setSpacing(12);

@@ -126,7 +126,7 @@ void OverviewView::addAttention(bool dark) {
     for (const auto& insight : m_store.insights())
         if (auto line = Insights::attentionLine(insight)) lines.push_back(std::move(*line));
     if (lines.empty()) return;
-    auto* card = new Card(this);
+    auto* card = new Card(this, Card::Look::outlined);
     auto* layout = cardLayout(card);
     for (const auto& line : lines) {
         const auto role = line.tint == InsightTint::red ? Theme::Role::red : Theme::Role::orange;
@@ -138,7 +138,7 @@ void OverviewView::addAttention(bool dark) {
 
 QWidget* OverviewView::makeIdleBanner(const IdleSummary& summary, bool dark) {
     const IdleBanner banner = Insights::idleBanner(summary);
-    auto* card = new Card(this);
+    auto* card = new Card(this, Card::Look::outlined);
     auto* layout = cardLayout(card);
     auto* top = new QHBoxLayout;
     top->setSpacing(10);
@@ -173,7 +173,7 @@ QWidget* OverviewView::makeIdleBanner(const IdleSummary& summary, bool dark) {
 }
 
 QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
-    auto* card = new Card(this);
+    auto* card = new Card(this, Card::Look::outlined);
     auto* layout = cardLayout(card);
     auto* heading = new QHBoxLayout;
     heading->setSpacing(5);
@@ -214,7 +214,7 @@ QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
 QWidget* OverviewView::makeProjects(bool dark) {
     const auto projects = m_store.projectUsage();
     if (projects.empty()) return nullptr;
-    auto* card = new Card(this);
+    auto* card = new Card(this, Card::Look::outlined);
     auto* layout = cardLayout(card);
     layout->setSpacing(6);
     for (const auto& project : projects) {

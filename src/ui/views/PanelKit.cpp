@@ -181,15 +181,6 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
                      fontMetrics().elidedText(text(), m_mode, area.width()));
 }
 
-void Card::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
-    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
-    painter.setBrush(Theme::color(Theme::Role::card, dark));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
-}
-
 SymbolButton::SymbolButton(std::string_view symbol, const QColor& colour, QWidget* parent, int size)
     : QAbstractButton(parent), m_size(size) {
     setAttribute(Qt::WA_Hover);

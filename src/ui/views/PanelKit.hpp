@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "ui/views/Theme.hpp"
+#include "ui/views/ViewParts.hpp"
 
 class QBoxLayout;
 class QLayout;
@@ -89,16 +90,6 @@ protected:
 
 private:
     Qt::TextElideMode m_mode;
-};
-
-// A rounded block in the card colour. Buttons and cards take their colours from their palette when
-// they paint.
-class Card : public QFrame {
-public:
-    using QFrame::QFrame;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
 };
 
 // A borderless button showing only a symbol, with a soft ground under the mouse.

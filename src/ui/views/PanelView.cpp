@@ -1,5 +1,7 @@
 #include "ui/views/PanelView.hpp"
 
+#include <QApplication>
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -51,6 +53,7 @@ QString countText(int count) {
 
 PanelView::PanelView(ServerStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_state(new PanelState(this)) {
+    qApp->installEventFilter(this);
     setFixedSize(380, 560);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -202,8 +205,19 @@ void PanelView::scheduleRebuild() {
     QMetaObject::invokeMethod(this, &PanelView::rebuild, Qt::QueuedConnection);
 }
 
+bool PanelView::eventFilter(QObject* watched, QEvent* event) {
+    // The application's idea of the buttons can stay pressed after the click on the tray icon that
+    // opened the panel, so presses are followed here, and only those inside the panel count.
+    if (event->type() == QEvent::MouseButtonRelease) {
+        m_pressed = false;
+    } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+        m_pressed = isAncestorOf(static_cast<QWidget*>(watched));
+    }
+    return false;
+}
+
 void PanelView::rebuild() {
-    if (QGuiApplication::mouseButtons() != Qt::NoButton && isVisible()) {
+    if (m_pressed && isVisible()) {
         // A press on a button that the rebuild replaced would never become a click.
         QTimer::singleShot(pressRetryMilliseconds, this, &PanelView::rebuild);
         return;

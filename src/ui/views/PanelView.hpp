@@ -51,6 +51,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* makeHeader();
@@ -67,6 +68,7 @@ private:
     Page m_page = Page::list;
     ListTab m_tab = ListTab::overview;
     bool m_rebuildPending = false;
+    bool m_pressed = false;  // a mouse button went down inside the panel and has not come up
 
     QWidget* m_header = nullptr;
     QWidget* m_listHeader = nullptr;

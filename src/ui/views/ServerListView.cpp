@@ -26,7 +26,7 @@ void ServerListView::rebuild() {
     }
     for (const auto& group : groups) {
         m_layout->addWidget(makeHeader(group, dark));
-        auto* card = new Card(this);
+        auto* card = new Card(this, Card::Look::outlined);
         auto* rows = new QVBoxLayout(card);
         rows->setContentsMargins(0, 1, 0, 1);
         rows->setSpacing(0);

@@ -46,7 +46,7 @@ void StoppedView::rebuild() {
                                            this));
         return;
     }
-    auto* card = new Card(this);
+    auto* card = new Card(this, Card::Look::outlined);
     auto* rows = new QVBoxLayout(card);
     rows->setContentsMargins(0, 1, 0, 1);
     rows->setSpacing(0);

@@ -15,8 +15,13 @@ void Card::paintEvent(QPaintEvent*) {
     const bool dark = Theme::isDark(this);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
     painter.setBrush(Theme::color(Theme::Role::card, dark));
+    if (m_look == Look::outlined) {
+        painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+        return;
+    }
+    painter.setPen(Qt::NoPen);
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
     if (m_look == Look::plain || !layout()) return;
 

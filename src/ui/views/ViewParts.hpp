@@ -9,10 +9,10 @@ class QScrollArea;
 namespace tarvik::ui {
 
 // A rounded block in the card colour. As a list, a hairline separates the visible widgets of its
-// layout.
+// layout; outlined, a hairline runs round it instead.
 class Card : public QWidget {
 public:
-    enum class Look { list, plain };
+    enum class Look { list, plain, outlined };
     explicit Card(QWidget* parent = nullptr, Look look = Look::list);
 
 protected:

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include "ui/ServerStore.hpp"
+#include "ui/views/DashboardSection.hpp"
+
+namespace tarvik::app {
+
+// The one dashboard window: made on first use, hidden (never destroyed) on close, and shown again
+// on the section asked for.
+class DashboardWindow : public QObject {
+    Q_OBJECT
+
+public:
+    static DashboardWindow& shared();
+
+    // The store every opening without one of its own shows; set once the app has made it.
+    ui::ServerStore* defaultStore = nullptr;
+
+    void show(ui::ServerStore& store, ui::DashboardSection section);
+    // The default store's overview; nothing without a default store.
+    void showDefault();
+    [[nodiscard]] QMainWindow* window() const { return m_window; }
+    [[nodiscard]] ui::DashboardSection section() const { return m_section; }
+
+private:
+    class Window;
+    QPointer<QMainWindow> m_window;
+    ui::ServerStore* m_store = nullptr;
+    ui::DashboardSection m_section = ui::DashboardSection::overview;
+};
+
+}  // namespace tarvik::app

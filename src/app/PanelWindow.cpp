@@ -1,0 +1,85 @@
+#include "app/PanelWindow.hpp"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "ui/views/PanelView.hpp"
+#include "ui/views/SettingsView.hpp"
+#include "ui/views/Theme.hpp"
+#include "ui/views/TidyView.hpp"
+
+namespace tarvik::app {
+
+namespace {
+
+constexpr int radius = 12;
+constexpr int margin = 8;  // from the screen's edges and the icon
+
+}  // namespace
+
+PanelWindow::PanelWindow(ui::ServerStore& store) : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    m_view = new ui::PanelView(store, this);
+    m_view->setSubPages(new ui::TidyView(store), new ui::SettingsView(store));
+    layout->addWidget(m_view);
+    connect(m_view, &ui::PanelView::dashboardRequested, this, [this] {
+        hide();
+        emit dashboardRequested();
+    });
+    resize(380, 560);
+}
+
+QPoint PanelWindow::placement(const QRect& anchor, const QSize& panel, const QRect& screen) {
+    // Edges as coordinates between pixels: a rectangle ends where the next begins.
+    const int screenRight = screen.x() + screen.width();
+    const int screenBottom = screen.y() + screen.height();
+    QPoint at;
+    if (anchor.isEmpty()) {
+        at = QPoint(screenRight - margin - panel.width(), screen.y() + margin);
+    } else {
+        at.setX(anchor.x() + anchor.width() / 2 - panel.width() / 2);
+        // A tray at the bottom of the screen opens the panel upwards.
+        const bool below = anchor.y() + anchor.height() / 2 < screen.y() + screen.height() / 2;
+        at.setY(below ? anchor.y() + anchor.height() + margin : anchor.y() - margin - panel.height());
+    }
+    at.setX(std::clamp(at.x(), screen.x() + margin,
+                       std::max(screen.x() + margin, screenRight - margin - panel.width())));
+    at.setY(std::clamp(at.y(), screen.y() + margin,
+                       std::max(screen.y() + margin, screenBottom - margin - panel.height())));
+    return at;
+}
+
+void PanelWindow::showAt(const QRect& anchor) {
+    QScreen* screen =
+        anchor.isEmpty() ? QGuiApplication::primaryScreen() : QGuiApplication::screenAt(anchor.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    move(placement(anchor, size(), area));
+    show();
+    raise();
+    activateWindow();
+}
+
+void PanelWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // A mask rounds the corners without needing a compositor.
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), radius, radius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void PanelWindow::paintEvent(QPaintEvent*) {
+    const bool dark = ui::Theme::isDark(this);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(ui::Theme::color(ui::Theme::Role::separator, dark));
+    painter.setBrush(ui::Theme::color(ui::Theme::Role::background, dark));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+}
+
+}  // namespace tarvik::app

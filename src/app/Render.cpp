@@ -1,0 +1,100 @@
+#include "app/Render.hpp"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QPainter>
+#include <QTimer>
+#include <cstdio>
+
+#include "ui/Preview.hpp"
+#include "ui/linux/MachineServices.hpp"
+#include "ui/views/PanelView.hpp"
+#include "ui/views/SettingsView.hpp"
+#include "ui/views/Theme.hpp"
+#include "ui/views/TidyView.hpp"
+#include "ui/views/TrayLabel.hpp"
+
+namespace tarvik::app {
+
+namespace {
+
+using ui::PanelView;
+
+struct PanelTarget {
+    const char* name;
+    PanelView::Page page;
+    PanelView::ListTab tab;
+};
+
+constexpr PanelTarget panelTargets[] = {
+    {"panel:overview", PanelView::Page::list, PanelView::ListTab::overview},
+    {"panel:active", PanelView::Page::list, PanelView::ListTab::active},
+    {"panel:stopped", PanelView::Page::list, PanelView::ListTab::stopped},
+    {"panel:tidy", PanelView::Page::tidy, PanelView::ListTab::overview},
+    {"panel:settings", PanelView::Page::settings, PanelView::ListTab::overview},
+    {"panel:onboarding", PanelView::Page::list, PanelView::ListTab::overview},
+};
+
+// The machine as one refresh sees it, with the user's settings read but never written.
+std::unique_ptr<ui::ServerStore> liveStore() {
+    auto services = ui::liveServices();
+    auto inert = ui::Preview::inertServices();
+    auto settings = std::move(inert.settings);
+    for (const char* key : {"showSystemServers", "notificationsEnabled", "menuBarDisplay",
+                            "alertOnMemoryGrowth", "alertOnHighCPU", "alertOnHeat", "hasOnboarded"})
+        settings->setValue(key, services.settings->value(key));
+    services.settings = std::move(settings);
+    services.notifier = std::move(inert.notifier);
+    auto store = std::make_unique<ui::ServerStore>(std::move(services));
+    QEventLoop wait;
+    store->refresh([&] { wait.quit(); });
+    wait.exec();
+    return store;
+}
+
+bool save(const QPixmap& pixmap, const QString& out) {
+    if (pixmap.save(out, "PNG")) return true;
+    std::fprintf(stderr, "tarvik-app: could not write %s\n", qPrintable(out));
+    return false;
+}
+
+}  // namespace
+
+QStringList renderTargets() {
+    QStringList targets;
+    for (const auto& target : panelTargets) targets << target.name;
+    targets << "tray-icon";
+    return targets;
+}
+
+int render(const RenderRequest& request) {
+    QApplication::setPalette(ui::Theme::palette(request.dark));
+    auto store = request.preview ? ui::Preview::store() : liveStore();
+    if (request.target == "tray-icon") {
+        auto icon = ui::TrayLabel::of(*store).render(44, request.dark);
+        // On a ground like a tray's, so that the label can be read.
+        QPixmap shown(icon.size() + QSize(24, 16));
+        shown.fill(ui::Theme::color(ui::Theme::Role::background, request.dark));
+        QPainter(&shown).drawPixmap(12, 8, icon);
+        return save(shown, request.out) ? 0 : 1;
+    }
+    for (const auto& target : panelTargets) {
+        if (request.target != target.name) continue;
+        if (request.target != "panel:onboarding" && !store->hasOnboarded()) store->setHasOnboarded(true);
+        if (request.target == "panel:onboarding" && store->hasOnboarded()) store->setHasOnboarded(false);
+        PanelView panel(*store);
+        panel.setSubPages(new ui::TidyView(*store), new ui::SettingsView(*store));
+        panel.resize(380, 560);
+        panel.showPage(target.page);
+        panel.showTab(target.tab);
+        panel.setAttribute(Qt::WA_DontShowOnScreen);
+        panel.show();
+        QCoreApplication::processEvents();
+        return save(panel.grab(), request.out) ? 0 : 1;
+    }
+    std::fprintf(stderr, "tarvik-app: no render target %s; one of: %s\n", qPrintable(request.target),
+                 qPrintable(renderTargets().join(", ")));
+    return 2;
+}
+
+}  // namespace tarvik::app

@@ -1,0 +1,119 @@
+#include "app/TrayApp.hpp"
+
+#include <unistd.h>
+#include <QApplication>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QTimer>
+
+#include "app/DashboardWindow.hpp"
+#include "ui/views/Theme.hpp"
+#include "ui/views/TrayLabel.hpp"
+
+namespace tarvik::app {
+
+QString TrayApp::instanceName() {
+    return QString("tarvik-%1").arg(getuid());
+}
+
+bool TrayApp::handOver(const QString& instance) {
+    QLocalSocket socket;
+    socket.connectToServer(instance);
+    if (!socket.waitForConnected(500)) return false;
+    socket.write("reopen\n");
+    socket.waitForBytesWritten(500);
+    return true;
+}
+
+TrayApp::TrayApp(ui::Services services, const QString& instance)
+    : m_store(std::make_unique<ui::ServerStore>(std::move(services))) {
+    m_store->setAutomaticUpdates(m_updater.automaticallyDownloads());
+    m_store->onCheckForUpdates = [this] {
+        m_updater.checkForUpdates();
+        m_store->announce("Tarvik updates with your system's packages.");
+    };
+    m_store->onSetAutomaticUpdates = [this](bool enabled) { m_updater.setAutomaticallyDownloads(enabled); };
+    m_updater.onWillInstall(
+        [this](std::function<void()> installNow) { installWhenPanelCloses(std::move(installNow)); });
+
+    m_panel = std::make_unique<PanelWindow>(*m_store);
+    connect(m_panel.get(), &PanelWindow::dashboardRequested, this, &TrayApp::reopen);
+    connect(m_store.get(), &ui::ServerStore::dashboardRequested, this, &TrayApp::reopen);
+    connect(m_store.get(), &ui::ServerStore::changed, this, &TrayApp::updateIcon);
+
+    m_menu = std::make_unique<QMenu>();
+    m_menu->addAction("Open Tarvik", this, &TrayApp::reopen);
+    m_menu->addAction("Quit Tarvik", qApp, &QCoreApplication::quit);
+    m_tray.setContextMenu(m_menu.get());
+    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) togglePanel();
+    });
+
+    // Later launches knock here instead of starting a second app.
+    QLocalServer::removeServer(instance);
+    m_instance.setSocketOptions(QLocalServer::UserAccessOption);
+    m_instance.listen(instance);
+    connect(&m_instance, &QLocalServer::newConnection, this, [this] {
+        while (auto* socket = m_instance.nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (socket->readAll().startsWith("reopen")) reopen();
+                socket->disconnectFromServer();
+            });
+        }
+    });
+}
+
+TrayApp::~TrayApp() {
+    if (DashboardWindow::shared().defaultStore == m_store.get())
+        DashboardWindow::shared().defaultStore = nullptr;
+}
+
+void TrayApp::start() {
+    m_store->startPolling();
+    DashboardWindow::shared().defaultStore = m_store.get();
+    updateIcon();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_tray.show();
+        if (m_store->isFreshInstall()) reopen();
+    } else {
+        // Without a tray the window is the app.
+        reopen();
+    }
+}
+
+void TrayApp::togglePanel() {
+    if (m_panel->isVisible()) {
+        m_panel->hide();
+        return;
+    }
+    m_panel->showAt(m_tray.geometry());
+}
+
+void TrayApp::reopen() {
+    m_panel->hide();
+    DashboardWindow::shared().showDefault();
+}
+
+void TrayApp::updateIcon() {
+    auto label = ui::TrayLabel::of(*m_store);
+    const int warning = static_cast<int>(label.warning);
+    if (label.text == m_shownLabel && warning == m_shownWarning && !m_tray.icon().isNull()) return;
+    m_shownLabel = label.text;
+    m_shownWarning = warning;
+    // Trays sit on dark bars on most desktops.
+    m_tray.setIcon(QIcon(label.render(labelHeight, true, 2)));
+    m_tray.setToolTip(QString::fromStdString(label.tooltip()));
+}
+
+void TrayApp::installWhenPanelCloses(std::function<void()> installNow) {
+    if (!m_store->panelIsOpen()) {
+        installNow();
+        return;
+    }
+    QTimer::singleShot(installRetryMilliseconds, this, [this, installNow = std::move(installNow)]() mutable {
+        installWhenPanelCloses(std::move(installNow));
+    });
+}
+
+}  // namespace tarvik::app

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QSystemTrayIcon>
+#include <memory>
+
+#include "app/PanelWindow.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/linux/FeedlessUpdater.hpp"
+
+class QMenu;
+
+namespace tarvik::app {
+
+// The running application: the store, the tray item with its live label, the panel that hangs
+// from it and the dashboard window; one per user, later launches hand over to it.
+class TrayApp : public QObject {
+    Q_OBJECT
+
+public:
+    // The local socket a second launch asks this one to reopen through.
+    [[nodiscard]] static QString instanceName();
+    // True when another instance took the request to reopen; this one should then exit.
+    [[nodiscard]] static bool handOver(const QString& instance = instanceName());
+
+    // `instance` names the socket later launches knock at.
+    explicit TrayApp(ui::Services services, const QString& instance = instanceName());
+    ~TrayApp() override;
+
+    // Starts polling and shows the tray item, or the dashboard where no tray exists; a fresh
+    // install also opens the dashboard once.
+    void start();
+    void togglePanel();
+    // The dashboard on its overview, for a reopen or a click on the update notice.
+    void reopen();
+
+    [[nodiscard]] ui::ServerStore& store() { return *m_store; }
+    [[nodiscard]] QSystemTrayIcon& tray() { return m_tray; }
+    [[nodiscard]] PanelWindow& panel() { return *m_panel; }
+
+    // Pixels of the label's height in the tray.
+    static constexpr int labelHeight = 22;
+    // How long an update waits before looking again whether the panel closed.
+    static constexpr int installRetryMilliseconds = 15'000;
+
+private:
+    void updateIcon();
+    void installWhenPanelCloses(std::function<void()> installNow);
+
+    std::unique_ptr<ui::ServerStore> m_store;
+    ui::FeedlessUpdater m_updater;
+    QSystemTrayIcon m_tray;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<PanelWindow> m_panel;
+    QLocalServer m_instance;
+    std::string m_shownLabel;
+    int m_shownWarning = -1;
+};
+
+}  // namespace tarvik::app

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QTimer>
+
+#include "app/PanelWindow.hpp"
+#include "app/TrayApp.hpp"
+#include "support/TempDir.hpp"
+#include "support/TestProcess.hpp"
+#include "support/TrayDisplay.hpp"
+#include "ui/Fakes.hpp"
+#include "ui/linux/MachineServices.hpp"
+#include "ui/views/PanelView.hpp"
+
+namespace tarvik {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = 20s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QEventLoop wait;
+        QTimer::singleShot(25, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    return true;
+}
+
+bool shows(const QWidget& widget, const QString& text) {
+    for (const auto* label : widget.findChildren<QLabel*>())
+        if (label->isVisibleTo(&widget) && label->text().contains(text)) return true;
+    return false;
+}
+
+TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize panel(380, 560);
+    struct Case {
+        QRect icon;
+        QPoint expected;
+    };
+    const std::vector<Case> cases = {
+        {{600, 0, 24, 24}, {422, 32}},     // centred under an icon at the top
+        {{1250, 0, 24, 24}, {892, 32}},    // pushed in from the right edge
+        {{5, 0, 24, 24}, {8, 32}},         // and from the left
+        {{600, 776, 24, 24}, {422, 208}},  // a tray at the bottom opens upwards
+        {{}, {892, 8}},                    // no icon: the top right corner
+    };
+    for (const auto& [icon, expected] : cases)
+        EXPECT_EQ(app::PanelWindow::placement(icon, panel, screen), expected) << icon.x() << "," << icon.y();
+}
+
+TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) {
+    auto* display = test::TrayDisplay::current;
+    if (!display) GTEST_SKIP() << "no Xvfb and trayer to host a tray";
+    ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+        << "trayer did not take the tray on " << display->display();
+
+    test::FakeWorld desk;
+    desk.settings->values["hasOnboarded"] = true;
+    desk.settings->values["lastRunVersion"] = QString(TARVIK_VERSION);
+    desk.notifier->isAvailable = false;
+    auto services = desk.services();
+    services.clock = std::make_unique<ui::SystemClock>();
+    services.scheduler = std::make_unique<ui::TimerScheduler>();
+    services.background = std::make_unique<ui::PoolBackground>();
+    services.sampling = std::make_unique<ui::LiveSampling>();
+    services.prober = std::make_unique<ui::LiveProber>();
+    app::TrayApp tray(std::move(services), QString("tarvik-test-%1").arg(QCoreApplication::applicationPid()));
+    tray.start();
+    // The icon is placed at the origin first and docked into the tray a moment later.
+    QRect icon;
+    ASSERT_TRUE(pumpUntil([&] {
+        const QRect now = tray.tray().geometry();
+        const bool docked =
+            tray.tray().isVisible() && !now.isEmpty() && now.topLeft() != QPoint(0, 0) && now == icon;
+        icon = now;
+        return docked;
+    })) << "the icon was never docked";
+    ASSERT_TRUE(display->click(icon.center().x(), icon.center().y()));
+    ASSERT_TRUE(pumpUntil([&] { return tray.panel().isVisible(); })) << "the click did not open the panel";
+    const QRect panel = tray.panel().geometry();
+    EXPECT_GT(panel.top(), icon.bottom());
+    EXPECT_TRUE(panel.left() <= icon.center().x() && icon.center().x() <= panel.right() + 1);
+    EXPECT_TRUE(tray.store().panelIsOpen());
+
+    test::TempDir folder;
+    test::TestProcess server(test::listener({"--ttl", "120"}), folder.path().string());
+    auto ports = server.numbers();
+    ASSERT_FALSE(ports.empty());
+    tray.panel().view().showTab(ui::PanelView::ListTab::active);
+    const QString port = QString::number(ports.front());
+    // The next refresh finds it (the loop's pause may still be the 8 s chosen before the panel
+    // opened); the panel shows it when that refresh is applied, after its probes.
+    const auto listed = [&] {
+        for (const auto& found : tray.store().servers())
+            if (found.pid == server.pid()) return true;
+        return false;
+    };
+    ASSERT_TRUE(pumpUntil(listed, 15s));
+    EXPECT_TRUE(pumpUntil([&] { return shows(tray.panel(), port); }, 3s));
+}
+
+}  // namespace
+}  // namespace tarvik

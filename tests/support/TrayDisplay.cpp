@@ -1,0 +1,49 @@
+#include "support/TrayDisplay.hpp"
+
+#include <unistd.h>
+#include <cstdlib>
+
+#include "core/support/Spawn.hpp"
+
+namespace tarvik::test {
+
+namespace {
+
+constexpr const char* xvfb = "/usr/bin/Xvfb";
+constexpr const char* trayer = "/usr/bin/trayer";
+constexpr const char* xdotool = "/usr/bin/xdotool";
+
+}  // namespace
+
+std::unique_ptr<TrayDisplay> TrayDisplay::start() {
+    if (access(xvfb, X_OK) != 0 || access(trayer, X_OK) != 0) return nullptr;
+    auto display = std::unique_ptr<TrayDisplay>(new TrayDisplay);
+    // Xvfb picks a free display number and prints it on the descriptor it is given: its stdout.
+    display->m_server = std::make_unique<TestProcess>(
+        std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    auto number = display->m_server->firstLine(15);
+    if (number.empty()) return nullptr;
+    display->m_display = ":" + number;
+    setenv("DISPLAY", display->m_display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // Docked at the top right, as a panel's tray usually is.
+    display->m_tray = std::make_unique<TestProcess>(std::vector<std::string>{
+        trayer, "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+        "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"});
+    return display;
+}
+
+TrayDisplay::~TrayDisplay() {
+    m_tray.reset();
+    m_server.reset();
+}
+
+bool TrayDisplay::click(int x, int y) const {
+    if (access(xdotool, X_OK) != 0) return false;
+    auto result =
+        Spawn::run(xdotool, {"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"},
+                   std::chrono::seconds(10));
+    return result.status == 0;
+}
+
+}  // namespace tarvik::test
