@@ -14,19 +14,13 @@
 #include <cstring>
 #include <string>
 
+#include "bench/BenchSupport.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/linux/MachineServices.hpp"
 
 namespace {
 
 using namespace tarvik;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& time) { return double(time.tv_sec) + double(time.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 long residentKB() {
     rusage usage{};
@@ -54,10 +48,10 @@ int main(int argc, char** argv) {
 
     // The first refreshes fill the caches a running app keeps warm.
     for (int i = 0; i < 3; ++i) refreshOnce(store);
-    const double startCPU = cpuSeconds();
+    const double startCPU = bench::cpuSeconds();
     const auto startWall = std::chrono::steady_clock::now();
     for (int i = 0; i < refreshes; ++i) refreshOnce(store);
-    const double perRefresh = (cpuSeconds() - startCPU) / refreshes * 1000;
+    const double perRefresh = (bench::cpuSeconds() - startCPU) / refreshes * 1000;
     const double wall =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startWall).count() /
         refreshes;
@@ -66,11 +60,11 @@ int main(int argc, char** argv) {
 
     // Polling with both views closed: one refresh every 8 s, and nothing in between.
     store.startPolling();
-    const double pollCPU = cpuSeconds();
+    const double pollCPU = bench::cpuSeconds();
     QEventLoop wait;
     QTimer::singleShot(std::chrono::seconds(seconds), &wait, &QEventLoop::quit);
     wait.exec();
-    const double share = (cpuSeconds() - pollCPU) / seconds * 100;
+    const double share = (bench::cpuSeconds() - pollCPU) / seconds * 100;
     std::printf("polling for %d s at the idle cadence: %.3f %% of one core (goal: under 0.3 %%)\n", seconds,
                 share);
     std::printf("peak resident memory: %.1f MB\n", double(residentKB()) / 1024);

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/TrayApp.hpp"
+#include "bench/BenchSupport.hpp"
 #include "support/TrayDisplay.hpp"
 #include "ui/Preview.hpp"
 #include "ui/linux/MachineServices.hpp"
@@ -24,13 +25,6 @@
 namespace {
 
 using namespace tarvik;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& time) { return double(time.tv_sec) + double(time.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // VmRSS of /proc/self/status, in MB.
 double residentMB() {
@@ -95,9 +89,9 @@ int main(int argc, char** argv) {
     waitFor([&] { return !tray.tray().geometry().isEmpty(); }, 10'000);
 
     runFor(10'000);  // the first refreshes fill the caches
-    const double startCPU = cpuSeconds();
+    const double startCPU = bench::cpuSeconds();
     runFor(seconds * 1000);
-    const double share = (cpuSeconds() - startCPU) / seconds * 100;
+    const double share = (bench::cpuSeconds() - startCPU) / seconds * 100;
     std::printf("panel closed for %d s: %.3f %% of one core (goal: under 0.3 %%)\n", seconds, share);
     std::printf("resident memory: %.1f MB (goal: under 80 MB)\n", residentMB());
 

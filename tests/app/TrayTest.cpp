@@ -10,25 +10,13 @@
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
 #include "support/TrayDisplay.hpp"
-#include "ui/Fakes.hpp"
-#include "ui/linux/MachineServices.hpp"
+#include "ui/LiveMachine.hpp"
 #include "ui/views/PanelView.hpp"
 
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool pumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QEventLoop wait;
-        QTimer::singleShot(25, &wait, &QEventLoop::quit);
-        wait.exec();
-    }
-    return true;
-}
 
 bool shows(const QWidget& widget, const QString& text) {
     for (const auto* label : widget.findChildren<QLabel*>())
@@ -57,24 +45,18 @@ TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
 TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) {
     auto* display = test::TrayDisplay::current;
     if (!display) GTEST_SKIP() << "no Xvfb and trayer to host a tray";
-    ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+    ASSERT_TRUE(test::pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
         << "trayer did not take the tray on " << display->display();
 
     test::FakeWorld desk;
     desk.settings->values["hasOnboarded"] = true;
     desk.settings->values["lastRunVersion"] = QString(TARVIK_VERSION);
-    desk.notifier->isAvailable = false;
-    auto services = desk.services();
-    services.clock = std::make_unique<ui::SystemClock>();
-    services.scheduler = std::make_unique<ui::TimerScheduler>();
-    services.background = std::make_unique<ui::PoolBackground>();
-    services.sampling = std::make_unique<ui::LiveSampling>();
-    services.prober = std::make_unique<ui::LiveProber>();
+    auto services = test::liveMachine(desk);
     app::TrayApp tray(std::move(services), QString("tarvik-test-%1").arg(QCoreApplication::applicationPid()));
     tray.start();
     // The icon is placed at the origin first and docked into the tray a moment later.
     QRect icon;
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(test::pumpUntil([&] {
         const QRect now = tray.tray().geometry();
         const bool docked =
             tray.tray().isVisible() && !now.isEmpty() && now.topLeft() != QPoint(0, 0) && now == icon;
@@ -82,7 +64,8 @@ TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) 
         return docked;
     })) << "the icon was never docked";
     ASSERT_TRUE(display->click(icon.center().x(), icon.center().y()));
-    ASSERT_TRUE(pumpUntil([&] { return tray.panel().isVisible(); })) << "the click did not open the panel";
+    ASSERT_TRUE(test::pumpUntil([&] { return tray.panel().isVisible(); }))
+        << "the click did not open the panel";
     const QRect panel = tray.panel().geometry();
     EXPECT_GT(panel.top(), icon.bottom());
     EXPECT_TRUE(panel.left() <= icon.center().x() && icon.center().x() <= panel.right() + 1);
@@ -101,8 +84,8 @@ TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) 
             if (found.pid == server.pid()) return true;
         return false;
     };
-    ASSERT_TRUE(pumpUntil(listed, 15s));
-    EXPECT_TRUE(pumpUntil([&] { return shows(tray.panel(), port); }, 3s));
+    ASSERT_TRUE(test::pumpUntil(listed, 15s));
+    EXPECT_TRUE(test::pumpUntil([&] { return shows(tray.panel(), port); }, 3s));
 }
 
 }  // namespace

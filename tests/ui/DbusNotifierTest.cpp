@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "ui/FakeNotificationServer.hpp"
+#include "ui/LiveMachine.hpp"
 
 namespace tarvik::ui {
 namespace {

@@ -76,14 +76,4 @@ uint FakeNotificationServer::Notify(const QString& appName, uint /*replacesId*/,
     return m_calls.back().id;
 }
 
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 }  // namespace tarvik::test

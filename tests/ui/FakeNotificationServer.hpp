@@ -74,8 +74,4 @@ private:
     std::vector<NotifyCall> m_calls;
 };
 
-// Handles this thread's events until `condition` holds or `limit` passes; whether it held.
-bool pumpUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
-
 }  // namespace tarvik::test

@@ -1,42 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
-#include <QTimer>
 #include <csignal>
 
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
-#include "ui/Fakes.hpp"
+#include "ui/LiveMachine.hpp"
 #include "ui/ServerStore.hpp"
-#include "ui/linux/MachineServices.hpp"
 
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Runs the event loop until `done` holds or 30 s pass.
-bool pumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QEventLoop wait;
-        QTimer::singleShot(50, &wait, &QEventLoop::quit);
-        wait.exec();
-    }
-    return true;
-}
-
 TEST(LiveStore, ListsProbesAndRemembersAServerItStartedAndStopped) {
     test::FakeWorld desk;
-    auto services = desk.services();
-    services.clock = std::make_unique<ui::SystemClock>();
-    services.scheduler = std::make_unique<ui::TimerScheduler>();
-    services.background = std::make_unique<ui::PoolBackground>();
-    services.sampling = std::make_unique<ui::LiveSampling>();
-    services.prober = std::make_unique<ui::LiveProber>();
-    services.control = std::make_unique<ui::LiveControl>();
-    desk.notifier->isAvailable = false;
+    auto services = test::liveMachine(desk);
     ui::ServerStore store(std::move(services));
 
     test::TempDir folder;
@@ -52,13 +30,13 @@ TEST(LiveStore, ListsProbesAndRemembersAServerItStartedAndStopped) {
 
     store.startPolling();
     store.setPanelIsOpen(true);
-    ASSERT_TRUE(pumpUntil(listed));
+    ASSERT_TRUE(test::pumpUntil(listed));
     const std::string id = std::to_string(server.pid()) + ":" + std::to_string(port);
-    ASSERT_TRUE(pumpUntil([&] { return store.probeOutcomes().contains(id); }));
+    ASSERT_TRUE(test::pumpUntil([&] { return store.probeOutcomes().contains(id); }));
     EXPECT_FALSE(HTTPProbe::isHealthy(store.probeOutcomes().at(id)));  // it speaks no HTTP
 
     ASSERT_EQ(::kill(server.pid(), SIGKILL), 0);
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(test::pumpUntil([&] {
         const auto& stops = store.recentStops().entries;
         return !stops.empty() && stops.front().id() == id;
     }));

@@ -5,10 +5,9 @@
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
 #include "ui/FakeNotificationServer.hpp"
-#include "ui/Fakes.hpp"
+#include "ui/LiveMachine.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/linux/DbusNotifier.hpp"
-#include "ui/linux/MachineServices.hpp"
 
 namespace tarvik {
 namespace {
@@ -23,14 +22,10 @@ TEST(StoreNotifications, ADevServerThatStartsIsAnnouncedOnTheSessionBus) {
     ASSERT_TRUE(daemon.registered());
 
     test::FakeWorld desk;
-    auto services = desk.services();
+    auto services = test::liveMachine(desk);
     auto notifier = std::make_unique<ui::DbusNotifier>(bus.connect());
     auto* dbus = notifier.get();
     services.notifier = std::move(notifier);
-    services.clock = std::make_unique<ui::SystemClock>();
-    services.scheduler = std::make_unique<ui::TimerScheduler>();
-    services.background = std::make_unique<ui::PoolBackground>();
-    services.sampling = std::make_unique<ui::LiveSampling>();
     ui::ServerStore store(std::move(services));
     store.startPolling();
     store.setPanelIsOpen(true);  // every 3 s
