@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <cstdlib>
 
+#include <fmt/format.h>
+
 #include "core/support/Spawn.hpp"
 
 namespace tarvik::test {
@@ -23,7 +25,7 @@ std::unique_ptr<TrayDisplay> TrayDisplay::start() {
         std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
     auto number = display->m_server->firstLine(15);
     if (number.empty()) return nullptr;
-    display->m_display = ":" + number;
+    display->m_display = fmt::format(":{}", number);
     setenv("DISPLAY", display->m_display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // Docked at the top right, as a panel's tray usually is.
