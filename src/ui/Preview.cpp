@@ -179,7 +179,7 @@ ValueHistory hour(Date now) {
         const Date at = now - std::chrono::seconds(second);
         const double t = (3600.0 - second) / 3600.0;
         const double wave = std::sin(t * 9.0) * 0.5 + std::sin(t * 23.0 + 1.3) * 0.3;
-        const double burst = t > 0.62 && t < 0.7 ? 28 * std::sin((t - 0.62) / 0.08 * 3.14159) : 0;
+        const double burst = 30 * std::exp(-std::pow((t - 0.66) / 0.025, 2));
         const double user = std::max(2.0, 14 + 6 * wave + burst);
         const double system = std::max(1.0, 6 + 2 * std::sin(t * 13.0 + 0.4) + burst * 0.3);
         history.record("cpu", user + system, at);

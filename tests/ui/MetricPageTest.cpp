@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <csignal>
 
 #include "core/support/Words.hpp"
@@ -259,8 +261,12 @@ TEST_F(DashboardViewTest, RendersTheCpuPageInBothAppearances) {
         page->findChild<ui::AppRow*>("app:Firefox")->setExpanded(true);
         frame.show();
         QCoreApplication::processEvents();
-        EXPECT_TRUE(
-            frame.grab().save(QString(TARVIK_RENDERS "/dashboard-cpu-%1.png").arg(dark ? "dark" : "light")));
+        const QString name = QString(TARVIK_RENDERS "/dashboard-cpu-%1%2.png").arg(dark ? "dark" : "light");
+        EXPECT_TRUE(frame.grab().save(name.arg("")));
+        auto* scroll = page->findChild<QScrollArea*>();
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(frame.grab().save(name.arg("-apps")));
     }
     QApplication::setPalette(before);
 }

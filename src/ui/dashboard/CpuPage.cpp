@@ -122,7 +122,7 @@ MetricPage* makeCpuPage(ServerStore& store, QWidget* parent) {
                                  {"System", part(&CPULoad::system)},
                                  {"Cores", QString::number(logicalCores(shown))}};
     };
-    page.chart = {"cpu", {{"cpu.system", "System"}, {"cpu.user", "User"}}, percent, 100, false};
+    page.chart = {"cpu", {{"cpu.user", "User"}, {"cpu.system", "System"}}, percent, 100, false};
     page.appsTitle = "Busy for the last hour";
     page.appsNote = "Average over the hour, not just this moment";
     page.apps = [](const ServerStore& shown) { return shown.appsAveraged(); };

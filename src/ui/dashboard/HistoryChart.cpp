@@ -99,6 +99,7 @@ void HistoryChart::paintEvent(QPaintEvent*) {
     painter.setPen(secondary);
     painter.setFont(Theme::font(9.5, QFont::DemiBold));
     painter.drawText(QRectF(4, 0, width(), 20), Qt::AlignLeft | Qt::AlignVCenter, "Last hour");
+    if (!m_plotted.empty()) paintLegend(painter, dark);
     if (m_message->palette().color(QPalette::WindowText) != secondary) setForeground(m_message, secondary);
 
     const QRectF area = plotArea();
@@ -159,8 +160,26 @@ void HistoryChart::paintEvent(QPaintEvent*) {
         painter.fillPath(fill, gradient);
     }
     painter.setPen(QPen(partColour(0, dark), 1.8));
+    painter.setBrush(Qt::NoBrush);
     painter.drawPath(line);
     paintReadout(painter, area, dark);
+}
+
+void HistoryChart::paintLegend(QPainter& painter, bool dark) const {
+    painter.setFont(Theme::font(9));
+    const QFontMetricsF metrics(painter.font());
+    double right = plotArea().right();
+    for (std::size_t part = m_options.parts.size(); part-- > 0;) {
+        const QString& name = m_options.parts[part].name;
+        const double textWidth = metrics.horizontalAdvance(name);
+        painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
+        painter.drawText(QRectF(right - textWidth, 0, textWidth + 1, 20), Qt::AlignRight | Qt::AlignVCenter,
+                         name);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(partColour(part, dark));
+        painter.drawRoundedRect(QRectF(right - textWidth - 14, 6, 9, 9), 2, 2);
+        right -= textWidth + 26;
+    }
 }
 
 void HistoryChart::paintReadout(QPainter& painter, const QRectF& area, bool dark) const {

@@ -48,6 +48,7 @@ protected:
 private:
     [[nodiscard]] QRectF plotArea() const;
     [[nodiscard]] QPointF place(const ValueHistory::Point& point, const QRectF& area) const;
+    void paintLegend(QPainter& painter, bool dark) const;
     void paintReadout(QPainter& painter, const QRectF& area, bool dark) const;
 
     Options m_options;
