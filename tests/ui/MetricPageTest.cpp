@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <csignal>
@@ -261,6 +262,10 @@ TEST_F(DashboardViewTest, RendersTheCpuPageInBothAppearances) {
         page->findChild<ui::AppRow*>("app:Firefox")->setExpanded(true);
         frame.show();
         QCoreApplication::processEvents();
+        QWidget* chart = page->chart();
+        const QPointF spot(chart->width() * 0.66, chart->height() / 2.0);
+        QMouseEvent hover(QEvent::MouseMove, spot, chart->mapToGlobal(spot), Qt::NoButton, {}, {});
+        QCoreApplication::sendEvent(chart, &hover);
         const QString name = QString(TARVIK_RENDERS "/dashboard-cpu-%1%2.png").arg(dark ? "dark" : "light");
         EXPECT_TRUE(frame.grab().save(name.arg("")));
         auto* scroll = page->findChild<QScrollArea*>();
