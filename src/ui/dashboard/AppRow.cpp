@@ -58,6 +58,15 @@ QWidget* AppRow::makeLine(bool showPower, bool dark) {
     layout->setSpacing(10);
     m_chevron = makeSymbol("chevron.right", Theme::color(Theme::Role::tertiaryText, dark), 11, line);
     layout->addWidget(m_chevron);
+    auto* icon = new QLabel(line);
+    icon->setFixedSize(18, 18);
+    QPixmap picture;
+    if (m_app.bundlePath) picture = Icons::applicationIcon(*m_app.bundlePath, 18, devicePixelRatioF());
+    if (picture.isNull())
+        picture = Icons::tiledSymbol("macwindow", Theme::color(Theme::Role::secondaryText, dark), 18,
+                                     devicePixelRatioF());
+    icon->setPixmap(picture);
+    layout->addWidget(icon);
     auto* name = new ElidedLabel(qs(m_app.name), line, Qt::ElideRight);
     name->setFont(Theme::font(10, QFont::Medium));
     setTextColour(name, Theme::color(Theme::Role::text, dark));
@@ -72,7 +81,7 @@ QWidget* AppRow::makeDetails(bool dark) {
     const auto explanation = AppExplainer::explain(m_app);
     auto* details = new QWidget(this);
     auto* layout = new QVBoxLayout(details);
-    layout->setContentsMargins(31, 0, 12, 10);
+    layout->setContentsMargins(59, 0, 12, 10);
     layout->setSpacing(4);
     if (explanation.title != m_app.name)
         layout->addWidget(

@@ -42,7 +42,7 @@ AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
 
     m_header = new QWidget(this);
     auto* columns = new QHBoxLayout(m_header);
-    columns->setContentsMargins(31, 8, 12, 4);
+    columns->setContentsMargins(59, 8, 12, 4);
     columns->setSpacing(10);
     columns->addWidget(heading("App", 0, dark, m_header), 1);
     columns->addWidget(heading("CPU", AppRow::cpuWidth, dark, m_header));
