@@ -1,6 +1,8 @@
 #include "ui/Preview.hpp"
 
 #include <QVariantMap>
+#include <algorithm>
+#include <cmath>
 
 #include "core/servers/ServerClassifier.hpp"
 #include "ui/linux/MachineServices.hpp"
@@ -124,6 +126,78 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     QVariantMap values;
 };
 
+ProcessRecord process(std::int32_t pid, std::string path, const std::string& app, double cpu,
+                      std::uint64_t megabytes) {
+    ProcessRecord record;
+    record.pid = pid;
+    record.ppid = 1;
+    record.path = std::move(path);
+    record.owner = {app, std::nullopt, false};
+    record.cpuPercent = cpu;
+    record.memoryBytes = megabytes * MB;
+    return record;
+}
+
+AppUsage app(std::string name, double cpu, std::vector<ProcessRecord> processes) {
+    AppUsage result;
+    result.name = std::move(name);
+    result.cpuPercent = cpu;
+    result.processCount = static_cast<int>(processes.size());
+    for (const auto& member : processes) {
+        result.memoryBytes += member.memoryBytes;
+        result.pids.push_back(member.pid);
+    }
+    std::sort(result.pids.begin(), result.pids.end());
+    result.processes = std::move(processes);
+    return result;
+}
+
+std::vector<AppUsage> apps() {
+    return {
+        app("Firefox", 18.4,
+            {process(3101, "/usr/lib/firefox/firefox", "Firefox", 9.2, 610),
+             process(3144, "/usr/lib/firefox/firefox", "Firefox", 4.8, 420),
+             process(3160, "/usr/lib/firefox/firefox", "Firefox", 2.6, 380),
+             process(3188, "/usr/lib/firefox/firefox", "Firefox", 1.2, 250),
+             process(3203, "/usr/lib/firefox/firefox", "Firefox", 0.6, 120)}),
+        app("node", 12.6,
+            {process(4388, "/usr/bin/node", "node", 11.8, 1'240),
+             process(4211, "/usr/bin/node", "node", 0.8, 312)}),
+        app("code", 6.1,
+            {process(2801, "/usr/share/code/code", "code", 4.0, 540),
+             process(2840, "/usr/share/code/code", "code", 2.1, 300)}),
+        app("gnome-shell", 3.2, {process(1410, "/usr/bin/gnome-shell", "gnome-shell", 3.2, 290)}),
+        app("Slack", 1.4, {process(3650, "/usr/lib/slack/slack", "Slack", 1.4, 460)}),
+    };
+}
+
+// An hour of readings, one every 8 s, that drift smoothly like a machine at light work.
+ValueHistory hour(Date now) {
+    ValueHistory history(3600);
+    constexpr int step = 8;
+    for (int second = 3600 - step; second >= 0; second -= step) {
+        const Date at = now - std::chrono::seconds(second);
+        const double t = (3600.0 - second) / 3600.0;
+        const double wave = std::sin(t * 9.0) * 0.5 + std::sin(t * 23.0 + 1.3) * 0.3;
+        const double burst = 30 * std::exp(-std::pow((t - 0.66) / 0.025, 2));
+        const double user = std::max(2.0, 14 + 6 * wave + burst);
+        const double system = std::max(1.0, 6 + 2 * std::sin(t * 13.0 + 0.4) + burst * 0.3);
+        history.record("cpu", user + system, at);
+        history.record("cpu.user", user, at);
+        history.record("cpu.system", system, at);
+        const double memory = (9.2 + 1.1 * t + 0.3 * wave) * 1024 * MB;
+        history.record("memory", memory, at);
+        history.record("memory.compressed", (0.4 + 0.15 * t) * 1024 * MB, at);
+        history.record("net.in", std::max(0.0, 400'000 + 350'000 * wave + burst * 40'000), at);
+        history.record("net.out", std::max(0.0, 60'000 + 30'000 * std::sin(t * 17.0)), at);
+        history.record("disk.read", std::max(0.0, 900'000 + 800'000 * std::sin(t * 11.0 + 2)), at);
+        history.record("disk.write", std::max(0.0, 500'000 + 400'000 * std::sin(t * 7.0 + 1)), at);
+        history.record("dev.memory", (1.6 + 0.5 * t) * 1024 * MB, at);
+        history.record("dev.cpu", std::max(0.0, 3 + 2 * wave + burst * 0.4), at);
+    }
+    return history;
+}
+
 }  // namespace
 
 PreviewData data() {
@@ -165,7 +239,14 @@ void decorate(ServerStore& store, Date now) {
     vitals.disk = DiskSpace{212'000'000'000, 512'000'000'000};
     vitals.networkIn = 1'200'000;
     vitals.networkOut = 86'000;
+    // Four efficiency cores below eight performance threads, as on a hybrid laptop chip.
+    vitals.cores =
+        CoreLoad::label({0.08, 0.12, 0.05, 0.1, 0.42, 0.18, 0.36, 0.22, 0.61, 0.14, 0.27, 0.09}, 4);
+    vitals.apps = apps();
     store.setPreviewVitals(std::move(vitals));
+    auto averaged = apps();
+    for (auto& usage : averaged) usage.cpuPercent = std::round(usage.cpuPercent * 7) / 10;
+    store.setPreviewHistories(hour(now), ValueHistory(3600), std::move(averaged));
 }
 
 Services inertServices() {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/processes/AppUsage.hpp"
+
+class QLabel;
+
+namespace tarvik::ui {
+
+class ServerStore;
+
+// What the rows of one table keep across refreshes, by app name.
+struct AppRowState {
+    enum class Question { quit, forceQuit };
+    std::set<std::string> expanded;
+    std::set<std::string> showingAll;  // every process listed, not only the first few
+    std::map<std::string, Question> asking;
+};
+
+// One app: its name and figures on a line that opens the explanation, its processes and the
+// quit actions. Everything is built once; opening and asking only show and hide parts.
+class AppRow : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int processesShown = 3;  // before "Show all"
+
+    AppRow(ServerStore& store, AppRowState& state, AppUsage app, bool showPower, QWidget* parent);
+
+    [[nodiscard]] const AppUsage& app() const { return m_app; }
+    void setExpanded(bool expanded);
+
+    // The widths of the figure columns, shared with the table's header.
+    static constexpr int cpuWidth = 64;
+    static constexpr int memoryWidth = 78;
+    static constexpr int powerWidth = 70;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QWidget* makeLine(bool showPower, bool dark);
+    QWidget* makeDetails(bool dark);
+    QWidget* makeProcess(const ProcessRecord& process, bool dark, QWidget* parent);
+    QWidget* makeActions(QWidget* parent);
+    QWidget* makeQuestion(AppRowState::Question question, bool dark, QWidget* parent);
+    void ask(std::optional<AppRowState::Question> question);
+    void showAll(bool all);
+
+    ServerStore& m_store;
+    AppRowState& m_state;
+    AppUsage m_app;
+    QWidget* m_line = nullptr;
+    QWidget* m_details = nullptr;
+    QLabel* m_chevron = nullptr;
+    std::vector<QWidget*> m_extraProcesses;  // beyond the first few
+    QWidget* m_showAll = nullptr;
+    QWidget* m_showFewer = nullptr;
+    QWidget* m_actions = nullptr;
+    std::map<AppRowState::Question, QWidget*> m_questions;
+};
+
+}  // namespace tarvik::ui

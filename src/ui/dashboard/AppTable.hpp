@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+#include "core/processes/AppUsage.hpp"
+#include "ui/dashboard/AppRow.hpp"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace tarvik::ui {
+
+class ServerStore;
+
+// Apps as rows sorted by one column, largest first, narrowed by a name filter. Which rows are
+// open survives new data.
+class AppTable : public QWidget {
+public:
+    enum class Column { cpu, memory, power };
+    struct Options {
+        Column sort = Column::cpu;
+        bool showPower = false;
+        QString empty = "Nothing to show yet.";  // when there are no apps at all
+    };
+
+    AppTable(ServerStore& store, Options options, QWidget* parent);
+
+    void setApps(std::vector<AppUsage> apps);
+    // Shows only apps whose name contains `query`, ignoring case; an empty query shows all.
+    void setFilter(const QString& query);
+
+    [[nodiscard]] const std::vector<AppUsage>& apps() const { return m_apps; }
+    // The names of the rows on show, in order.
+    [[nodiscard]] QStringList shownNames() const;
+
+private:
+    void rebuild();
+    [[nodiscard]] bool matches(const AppUsage& app) const;
+
+    ServerStore& m_store;
+    Options m_options;
+    std::vector<AppUsage> m_apps;
+    QString m_filter;
+    AppRowState m_state;
+    QWidget* m_header;
+    QVBoxLayout* m_rows;
+    QLabel* m_message;
+};
+
+}  // namespace tarvik::ui

@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <csignal>
+
+#include "core/support/Words.hpp"
+#include "ui/Fakes.hpp"
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/dashboard/AppTable.hpp"
+#include "ui/dashboard/CpuPage.hpp"
+#include "ui/dashboard/HistoryChart.hpp"
+#include "ui/dashboard/MetricPage.hpp"
+#include "ui/dashboard/PageSentence.hpp"
+#include "ui/views/Theme.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::FakeWorld;
+using ui::AppTable;
+using ui::HistoryChart;
+using ui::ServerStore;
+
+QStringList shownTexts(const QWidget& view) {
+    QStringList result;
+    for (auto* label : view.findChildren<QLabel*>())
+        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
+    for (auto* button : view.findChildren<QAbstractButton*>())
+        if (button->isVisibleTo(&view) && !button->text().isEmpty()) result << button->text();
+    return result;
+}
+
+void click(const QWidget& view, const QString& textOrName) {
+    for (auto* button : view.findChildren<QAbstractButton*>())
+        if (button->isVisibleTo(&view) &&
+            (button->text() == textOrName || button->objectName() == textOrName))
+            return button->click();
+    ADD_FAILURE() << "no button shows " << textOrName.toStdString();
+}
+
+AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids) {
+    AppUsage result;
+    result.name = std::move(name);
+    result.cpuPercent = cpu;
+    result.pids = pids;
+    for (auto pid : pids) {
+        ProcessRecord process;
+        process.pid = pid;
+        process.path = "/opt/" + result.name + "/" + result.name;
+        process.owner.name = result.name;
+        result.processes.push_back(process);
+    }
+    result.processCount = static_cast<int>(pids.size());
+    return result;
+}
+
+TEST(PageSentenceTest, TheFirstFindingOfThePagesKindWinsOverTheFallback) {
+    const Finding heat{Finding::Kind::heat, Finding::Severity::warning, "Running hot", "Fans are loud", {}};
+    const Finding cpu{
+        Finding::Kind::cpu, Finding::Severity::notice, "The processor is busy", "Zoom is using it", {}};
+    const Finding laterCpu{Finding::Kind::cpu, Finding::Severity::critical, "Second", "ignored", {}};
+    struct Case {
+        const char* name;
+        std::vector<Finding> findings;
+        std::string expected;
+    } cases[] = {
+        {"finding of the kind", {heat, cpu, laterCpu}, "The processor is busy. Zoom is using it"},
+        {"other kinds only", {heat}, "fallback"},
+        {"no findings", {}, "fallback"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(ui::PageSentence::of(test.findings, Finding::Kind::cpu, "fallback"), test.expected);
+    }
+}
+
+TEST(PageSentenceTest, FallbacksFollowTheMachineAndAreWordedForIt) {
+    EXPECT_EQ(
+        ui::PageSentence::cpuFallback(12),
+        Words::text("The processor has plenty of headroom. 100% here means the whole Mac, all 12 cores."));
+    EXPECT_EQ(ui::PageSentence::memoryFallback(MemoryPressure::warning), "Memory is tight.");
+    EXPECT_EQ(ui::PageSentence::memoryFallback(MemoryPressure::critical), "Memory is tight.");
+    EXPECT_TRUE(ui::PageSentence::memoryFallback(MemoryPressure::normal).starts_with("Memory is fine."));
+    if (Words::current() == Words::Platform::Linux)
+        for (const auto& text : {ui::PageSentence::memoryFallback(MemoryPressure::normal),
+                                 ui::PageSentence::heatFallback(), ui::PageSentence::cpuFallback(4)}) {
+            EXPECT_EQ(text.find("Mac"), std::string::npos) << text;
+            EXPECT_EQ(text.find("Apple"), std::string::npos) << text;
+        }
+
+    struct Case {
+        const char* name;
+        BatteryStatus battery;
+        std::string expected;
+    } cases[] = {
+        {"charging, watts rounded",
+         {80, true, true, std::nullopt, 44.5, std::nullopt, std::nullopt},
+         "Charging at 45 W."},
+        {"charging, no watts",
+         {80, true, true, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+         "Charging."},
+        {"full on power",
+         {100, false, true, std::nullopt, 0.0, std::nullopt, std::nullopt},
+         "Plugged in and not charging."},
+        {"on battery", {60, false, false, 120, 8.2, std::nullopt, std::nullopt}, "Running on battery."},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(ui::PageSentence::batteryStatus(test.battery), test.expected);
+    }
+}
+
+class DashboardViewTest : public testing::Test {
+protected:
+    FakeWorld world;
+    std::unique_ptr<ServerStore> store = std::make_unique<ServerStore>(world.services(), ui::Preview::data());
+    QWidget window;
+};
+
+TEST_F(DashboardViewTest, ChartWaitsForThreeReadingsThenPlotsTheLastHourDownsampled) {
+    const HistoryChart::Options options{"cpu", {{"cpu.user", "User"}}, {}, 100, false};
+    auto* chart = new HistoryChart(options, &window);
+    const Date now = world.clock->now();
+    ValueHistory history(7200);
+    history.record("cpu", 10, now - std::chrono::seconds(8));
+    history.record("cpu", 12, now);
+    chart->setHistory(history, now);
+    EXPECT_TRUE(chart->plotted().empty());
+    EXPECT_TRUE(
+        shownTexts(window).contains("Collecting readings. The chart fills in over the next few minutes."));
+
+    for (int second = 7200; second >= 0; second -= 4) {
+        history.record("cpu", 20, now - std::chrono::seconds(second));
+        history.record("cpu.user", 15, now - std::chrono::seconds(second));
+    }
+    chart->setHistory(history, now);
+    ASSERT_EQ(chart->plotted().size(), 2u);
+    for (const auto& series : chart->plotted()) {
+        EXPECT_LE(series.size(), static_cast<std::size_t>(HistoryChart::pointLimit));
+        EXPECT_GE(series.size(), static_cast<std::size_t>(HistoryChart::pointLimit / 3));
+        EXPECT_GE(series.front().at, now - std::chrono::hours(1));
+        EXPECT_EQ(series.back().at, now);
+    }
+    EXPECT_TRUE(shownTexts(window).isEmpty());
+}
+
+TEST_F(DashboardViewTest, AnEventChartWithOnlyZerosSaysNoneHappened) {
+    auto* chart = new HistoryChart({"memory.swapout", {}, {}, std::nullopt, true}, &window);
+    ValueHistory history(3600);
+    for (int second = 40; second >= 0; second -= 8)
+        history.record("memory.swapout", 0, world.clock->now() - std::chrono::seconds(second));
+    chart->setHistory(history, world.clock->now());
+    EXPECT_TRUE(chart->plotted().empty());
+    EXPECT_EQ(shownTexts(window), QStringList{"None during this time."});
+}
+
+TEST_F(DashboardViewTest, TheFilterNarrowsTheTableAndSaysWhenNothingMatches) {
+    auto* table = new AppTable(*store, {}, &window);
+    EXPECT_EQ(shownTexts(window), QStringList{"Nothing to show yet."});
+    table->setApps({app("Mail", 3, {40}), app("Shop", 2, {41}), app("Shopify Helper", 9, {42})});
+    EXPECT_EQ(table->shownNames(), QStringList({"Shopify Helper", "Mail", "Shop"}));
+    table->setFilter("sHOP");
+    EXPECT_EQ(table->shownNames(), QStringList({"Shopify Helper", "Shop"}));
+    table->setFilter("x");
+    EXPECT_TRUE(table->shownNames().isEmpty());
+    EXPECT_EQ(shownTexts(window), QStringList{QString::fromUtf8("No app matches “x”")});
+}
+
+TEST_F(DashboardViewTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
+    auto* table = new AppTable(*store, {}, &window);
+    table->setApps({app("Shop", 5, {501, 502})});
+    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    click(window, "Quit Shop");
+    EXPECT_TRUE(world.control->sent.empty());
+    EXPECT_TRUE(shownTexts(window).contains("Quit Shop? Unsaved work may ask to be saved."));
+    click(window, "Cancel");
+    EXPECT_FALSE(shownTexts(window).contains("Quit Shop? Unsaved work may ask to be saved."));
+    click(window, "Quit Shop");
+    click(window, "confirm");
+    EXPECT_EQ(world.control->sent,
+              (std::vector<std::pair<std::int32_t, int>>{{501, SIGTERM}, {502, SIGTERM}}));
+
+    world.control->sent.clear();
+    click(window, "Force Quit");
+    EXPECT_TRUE(shownTexts(window).contains("Force quit Shop? Unsaved work may be lost."));
+    click(window, "confirm");
+    EXPECT_EQ(world.control->sent,
+              (std::vector<std::pair<std::int32_t, int>>{{501, SIGKILL}, {502, SIGKILL}}));
+}
+
+TEST_F(DashboardViewTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
+    world.control->owners = {{501, 1000}, {502, 0}};
+    auto* table = new AppTable(*store, {}, &window);
+    table->setApps({app("Shop", 5, {501, 502, 503})});
+    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    EXPECT_NE(table->findChild<QAbstractButton*>("end:501"), nullptr);
+    EXPECT_EQ(table->findChild<QAbstractButton*>("end:502"), nullptr);
+    EXPECT_EQ(table->findChild<QAbstractButton*>("end:503"), nullptr);
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count("Asks this one process to quit."), 1);
+    EXPECT_EQ(texts.count(QString::fromStdString(Words::text("Owned by macOS, so Tarvik can't end it."))), 2);
+    EXPECT_TRUE(texts.contains("Shop\npid 502"));
+    click(window, "end:501");
+    EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{501, SIGTERM}}));
+}
+
+TEST_F(DashboardViewTest, ProcessListsBeyondThreeFoldBehindShowAll) {
+    auto* table = new AppTable(*store, {}, &window);
+    table->setApps({app("Shop", 5, {501, 502, 503, 504, 505})});
+    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    EXPECT_TRUE(shownTexts(window).contains("5 processes"));
+    EXPECT_FALSE(shownTexts(window).contains("Shop\npid 505"));
+    click(window, "Show all 5");
+    EXPECT_TRUE(shownTexts(window).contains("Shop\npid 505"));
+    table->setApps({app("Shop", 6, {501, 502, 503, 504, 505})});  // a refresh keeps the row open
+    click(window, "Show fewer");
+    EXPECT_FALSE(shownTexts(window).contains("Shop\npid 505"));
+    EXPECT_TRUE(shownTexts(window).contains("Show all 5"));
+}
+
+TEST_F(DashboardViewTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeCpuPage(*store, &window);
+    auto sentence = [&] { return page->findChild<QLabel*>("sentence")->text(); };
+    EXPECT_EQ(sentence().toStdString(), ui::PageSentence::cpuFallback(12));
+    EXPECT_EQ(page->findChild<QLabel*>("figure")->text(), "23%");
+    EXPECT_EQ(page->findChild<ui::CoreBars*>()->groups(),
+              QStringList({"Efficiency cores", "Performance cores"}));
+    EXPECT_EQ(page->chart()->plotted().size(), 3u);
+    EXPECT_EQ(page->table()->apps().size(), store->appsAveraged().size());
+
+    store->setPreviewHeat(
+        {}, {{Finding::Kind::cpu, Finding::Severity::warning, "Busy", "Firefox is working", {}}});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sentence(), "Busy. Firefox is working");
+
+    store->setPreviewHistories(ValueHistory(3600), ValueHistory(3600), {});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shownTexts(window).contains("No app has kept the processor busy this hour."));
+}
+
+// Keeps pictures of the CPU page for people to look at.
+TEST_F(DashboardViewTest, RendersTheCpuPageInBothAppearances) {
+    ui::Preview::decorate(*store, world.clock->now());
+    world.control->owners = {{3101, 1000}, {3144, 1000}};
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    const QPalette before = QApplication::palette();
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(ui::Theme::palette(dark));
+        QWidget frame;
+        frame.resize(880, 700);
+        frame.setAutoFillBackground(true);
+        auto* page = ui::makeCpuPage(*store, &frame);
+        page->resize(frame.size());
+        page->findChild<ui::AppRow*>("app:Firefox")->setExpanded(true);
+        frame.show();
+        QCoreApplication::processEvents();
+        QWidget* chart = page->chart();
+        const QPointF spot(chart->width() * 0.66, chart->height() / 2.0);
+        QMouseEvent hover(QEvent::MouseMove, spot, chart->mapToGlobal(spot), Qt::NoButton, {}, {});
+        QCoreApplication::sendEvent(chart, &hover);
+        const QString name = QString(TARVIK_RENDERS "/dashboard-cpu-%1%2.png").arg(dark ? "dark" : "light");
+        EXPECT_TRUE(frame.grab().save(name.arg("")));
+        auto* scroll = page->findChild<QScrollArea*>();
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(frame.grab().save(name.arg("-apps")));
+    }
+    QApplication::setPalette(before);
+}
+
+}  // namespace
+}  // namespace tarvik
