@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QEnterEvent>
 #include <QLineEdit>
 
 #include "ui/Fakes.hpp"
@@ -77,6 +78,27 @@ TEST_F(DashboardViewTest, OpeningTheDiskPageScansStorageAtMostEveryFiveMinutes) 
     view.goBack();
     view.goForward();
     EXPECT_EQ(world.storage->scans, 2);
+}
+
+TEST_F(DashboardViewTest, HoveringAnotherSectionsTilePreviewsItsPageUntilThePointerLeaves) {
+    auto* preview = view.findChild<QWidget*>("stagePreview");
+    auto hover = [&](const char* raw, QEvent::Type type) {
+        auto* tile = view.findChild<QAbstractButton*>(QString("stage:") + raw);
+        if (type == QEvent::Enter) {
+            QEnterEvent enter(QPointF(4, 4), QPointF(4, 4), QPointF(4, 4));
+            QCoreApplication::sendEvent(tile, &enter);
+        } else {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(tile, &leave);
+        }
+    };
+    hover("overview", QEvent::Enter);
+    EXPECT_FALSE(preview->isVisible());
+    hover("heat", QEvent::Enter);
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(view.selection(), DashboardSection::overview);
+    hover("heat", QEvent::Leave);
+    EXPECT_FALSE(preview->isVisible());
 }
 
 TEST_F(DashboardViewTest, TheSearchTextReachesTheQueryAndItsListeners) {

@@ -217,6 +217,7 @@ QRect StageStrip::globalFrame(DashboardSection section) const {
 }
 
 StagePreview::StagePreview(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
+    setObjectName("stagePreview");
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
