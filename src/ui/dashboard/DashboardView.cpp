@@ -289,7 +289,6 @@ void DashboardView::setRailShown(bool shown) {
 }
 
 void DashboardView::preview(std::optional<DashboardSection> section) {
-    m_stripHover = section;
     if (!section || *section == m_selection) {
         m_preview->hide();
         return;

@@ -82,7 +82,6 @@ private:
     std::vector<DashboardSection> m_back;
     std::vector<DashboardSection> m_forward;
     bool m_railShown = true;
-    std::optional<DashboardSection> m_stripHover;
 
     QWidget* m_rail = nullptr;
     std::map<DashboardSection, QAbstractButton*> m_railButtons;
