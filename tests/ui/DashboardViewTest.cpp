@@ -58,6 +58,22 @@ TEST_F(DashboardViewTest, BackAndForwardWalkTheVisitedSectionsAndANewSelectionDr
     EXPECT_FALSE(view.canGoBack() || view.canGoForward());
 }
 
+TEST(DashboardViewPages, TheFactoryMakesEachPageOnceWhenItIsFirstShown) {
+    FakeWorld world;
+    ServerStore store{world.services()};
+    std::vector<DashboardSection> made;
+    DashboardView::setPageFactory([&](DashboardSection section, ServerStore&, DashboardView& view) {
+        made.push_back(section);
+        return new QWidget(&view);
+    });
+    DashboardView view(store, DashboardSection::cpu);
+    view.select(DashboardSection::memory);
+    view.goBack();
+    view.goForward();
+    DashboardView::setPageFactory({});
+    EXPECT_EQ(made, (std::vector{DashboardSection::cpu, DashboardSection::memory}));
+}
+
 TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDo) {
     auto* toggle = view.findChild<QAbstractButton*>("railToggle");
     EXPECT_EQ(toggle->toolTip(), "Hide pages");
