@@ -1,11 +1,9 @@
 #include "app/DashboardWindow.hpp"
 
 #include <QCloseEvent>
-#include <QLabel>
 #include <QTimer>
-#include <QVBoxLayout>
 
-#include "ui/views/Theme.hpp"
+#include "ui/dashboard/DashboardView.hpp"
 
 namespace tarvik::app {
 
@@ -31,24 +29,6 @@ private:
     DashboardWindow& m_owner;
 };
 
-namespace {
-
-// The page of a section until the dashboard's own pages take its place.
-QWidget* page(ui::DashboardSection section) {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(32, 28, 32, 28);
-    auto* title = new QLabel(QString::fromUtf8(ui::DashboardSections::title(section).data()));
-    title->setFont(ui::Theme::font(22, QFont::Bold));
-    auto* purpose = new QLabel(QString::fromUtf8(ui::DashboardSections::purpose(section).data()));
-    layout->addWidget(title);
-    layout->addWidget(purpose);
-    layout->addStretch();
-    return page;
-}
-
-}  // namespace
-
 DashboardWindow& DashboardWindow::shared() {
     static DashboardWindow instance;
     return instance;
@@ -62,9 +42,13 @@ void DashboardWindow::show(ui::ServerStore& store, ui::DashboardSection section)
         auto geometry = store.dashboardGeometry();
         if (geometry.isEmpty() || !m_window->restoreGeometry(geometry)) m_window->resize(1120, 760);
     }
-    m_store = &store;
-    m_section = section;
-    m_window->setCentralWidget(page(section));
+    auto* view = qobject_cast<ui::DashboardView*>(m_window->centralWidget());
+    if (view && m_store == &store) {
+        view->reset(section);
+    } else {
+        m_store = &store;
+        m_window->setCentralWidget(new ui::DashboardView(store, section));
+    }
     store.setDashboardIsOpen(true);
     m_window->show();
     m_window->raise();
@@ -73,6 +57,11 @@ void DashboardWindow::show(ui::ServerStore& store, ui::DashboardSection section)
     QTimer::singleShot(0, m_window, [window = m_window] {
         if (window && window->focusWidget()) window->focusWidget()->clearFocus();
     });
+}
+
+ui::DashboardSection DashboardWindow::section() const {
+    auto* view = m_window ? qobject_cast<ui::DashboardView*>(m_window->centralWidget()) : nullptr;
+    return view ? view->selection() : ui::DashboardSection::overview;
 }
 
 void DashboardWindow::showDefault() {

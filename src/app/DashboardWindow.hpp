@@ -23,13 +23,13 @@ public:
     // The default store's overview; nothing without a default store.
     void showDefault();
     [[nodiscard]] QMainWindow* window() const { return m_window; }
-    [[nodiscard]] ui::DashboardSection section() const { return m_section; }
+    // The section on view; overview before the window is made.
+    [[nodiscard]] ui::DashboardSection section() const;
 
 private:
     class Window;
     QPointer<QMainWindow> m_window;
-    ui::ServerStore* m_store = nullptr;
-    ui::DashboardSection m_section = ui::DashboardSection::overview;
+    QPointer<ui::ServerStore> m_store;  // the one the view shows; cleared when it goes
 };
 
 }  // namespace tarvik::app

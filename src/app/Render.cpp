@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "ui/Preview.hpp"
+#include "ui/dashboard/DashboardView.hpp"
 #include "ui/linux/MachineServices.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/SettingsView.hpp"
@@ -58,11 +59,17 @@ bool save(const QPixmap& pixmap, const QString& out) {
     return false;
 }
 
+QString dashboardTarget(ui::DashboardSection section) {
+    const auto raw = ui::DashboardSections::rawValue(section);
+    return "dashboard:" + QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+}
+
 }  // namespace
 
 QStringList renderTargets() {
     QStringList targets;
     for (const auto& target : panelTargets) targets << target.name;
+    for (auto section : ui::DashboardSections::all) targets << dashboardTarget(section);
     targets << "tray-icon";
     return targets;
 }
@@ -91,6 +98,15 @@ int render(const RenderRequest& request) {
         panel.show();
         QCoreApplication::processEvents();
         return save(panel.grab(), request.out) ? 0 : 1;
+    }
+    for (auto section : ui::DashboardSections::all) {
+        if (request.target != dashboardTarget(section)) continue;
+        ui::DashboardView dashboard(*store, section);
+        dashboard.resize(request.size.isEmpty() ? QSize(1120, 760) : request.size);
+        dashboard.setAttribute(Qt::WA_DontShowOnScreen);
+        dashboard.show();
+        QCoreApplication::processEvents();
+        return save(dashboard.grab(), request.out) ? 0 : 1;
     }
     std::fprintf(stderr, "tarvik-app: no render target %s; one of: %s\n", qPrintable(request.target),
                  qPrintable(renderTargets().join(", ")));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <string>
 
@@ -10,6 +11,7 @@ struct RenderRequest {
     QString out;     // the PNG to write
     bool preview = false;
     bool dark = false;
+    QSize size;  // of a dashboard render; empty for the window's default
 };
 
 // The targets that can be drawn, for help texts.

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     parser.addOption({"out", "The PNG file --render writes.", "file"});
     parser.addOption({"preview", "Render the fixed preview machine instead of this one."});
     parser.addOption({"dark", "Render in the dark appearance."});
+    parser.addOption({"size", "The size of a dashboard render, such as 860x560.", "WIDTHxHEIGHT"});
     parser.process(app);
 
     if (parser.isSet("render")) {
@@ -32,8 +33,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tarvik-app: --render needs --out FILE.png\n");
             return 2;
         }
-        return tarvik::app::render(
-            {parser.value("render"), parser.value("out"), parser.isSet("preview"), parser.isSet("dark")});
+        QSize size;
+        if (parser.isSet("size")) {
+            const auto parts = parser.value("size").split('x');
+            if (parts.size() == 2) size = QSize(parts[0].toInt(), parts[1].toInt());
+            if (!size.isValid() || size.isEmpty()) {
+                std::fprintf(stderr, "tarvik-app: --size needs WIDTHxHEIGHT\n");
+                return 2;
+            }
+        }
+        return tarvik::app::render({parser.value("render"), parser.value("out"), parser.isSet("preview"),
+                                    parser.isSet("dark"), size});
     }
 
     if (tarvik::app::TrayApp::handOver()) return 0;

@@ -5,35 +5,45 @@ namespace tarvik::ui::DashboardSections {
 namespace {
 
 struct Row {
-    std::string_view raw, title, purpose;
+    std::string_view raw, title, purpose, symbol;
+    TintToken tint;
 };
 
 Row row(DashboardSection section) {
     switch (section) {
         case DashboardSection::overview:
-            return {"overview", "Overview", "What's going on right now, and which app is behind it."};
+            return {"overview", "Overview", "What's going on right now, and which app is behind it.", "gauge",
+                    TintToken::blue};
         case DashboardSection::cpu:
-            return {"cpu", "CPU", "Which apps keep the processor busy, now and over the last hour."};
+            return {"cpu", "CPU", "Which apps keep the processor busy, now and over the last hour.", "cpu",
+                    TintToken::orange};
         case DashboardSection::memory:
-            return {"memory", "Memory", "What's using memory, and which apps to quit to free it."};
+            return {"memory", "Memory", "What's using memory, and which apps to quit to free it.",
+                    "memorychip", TintToken::purple};
         case DashboardSection::gpu:
-            return {"gpu", "GPU", "What's drawing on the graphics chip: video, games, design apps."};
+            return {"gpu", "GPU", "What's drawing on the graphics chip: video, games, design apps.",
+                    "chart.bar.fill", TintToken::pink};
         case DashboardSection::disk:
-            return {"disk", "Disk", "What's filling your disk, and caches you can clear safely."};
+            return {"disk", "Disk", "What's filling your disk, and caches you can clear safely.",
+                    "internaldrive", TintToken::teal};
         case DashboardSection::network:
             return {"network", "Network",
-                    "How fast you're downloading and uploading, and which apps are doing it."};
+                    "How fast you're downloading and uploading, and which apps are doing it.", "network",
+                    TintToken::indigo};
         case DashboardSection::battery:
-            return {"battery", "Battery", "Charge, health, and the apps draining it fastest."};
+            return {"battery", "Battery", "Charge, health, and the apps draining it fastest.", "battery.100",
+                    TintToken::green};
         case DashboardSection::heat:
-            return {"heat", "Heat", "How hot the chip is, and what's heating it up."};
+            return {"heat", "Heat", "How hot the chip is, and what's heating it up.", "thermometer.medium",
+                    TintToken::red};
         case DashboardSection::projects:
-            return {"projects", "Projects",
-                    "Your local dev servers, grouped by project, with stop and open."};
+            return {"projects", "Projects", "Your local dev servers, grouped by project, with stop and open.",
+                    "folder.fill", TintToken::amber};
         case DashboardSection::settings:
             break;
     }
-    return {"settings", "Settings", "Alerts, automatic updates and what the menu bar shows."};
+    return {"settings", "Settings", "Alerts, automatic updates and what the menu bar shows.", "gearshape",
+            TintToken::slate};
 }
 
 }  // namespace
@@ -48,6 +58,14 @@ std::string_view title(DashboardSection section) {
 
 std::string_view purpose(DashboardSection section) {
     return row(section).purpose;
+}
+
+std::string_view symbol(DashboardSection section) {
+    return row(section).symbol;
+}
+
+TintToken tint(DashboardSection section) {
+    return row(section).tint;
 }
 
 }  // namespace tarvik::ui::DashboardSections

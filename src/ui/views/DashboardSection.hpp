@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "core/servers/ServerKind.hpp"
+
 namespace tarvik::ui {
 
 // The pages of the dashboard window, in rail order.
@@ -18,6 +20,9 @@ inline constexpr std::array all{
 [[nodiscard]] std::string_view title(DashboardSection section);
 // What the page is for, in one line.
 [[nodiscard]] std::string_view purpose(DashboardSection section);
+// The symbol the rail and the strip show for the section ("gauge", "cpu", ...).
+[[nodiscard]] std::string_view symbol(DashboardSection section);
+[[nodiscard]] TintToken tint(DashboardSection section);
 }  // namespace DashboardSections
 
 }  // namespace tarvik::ui

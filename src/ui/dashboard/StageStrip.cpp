@@ -1,0 +1,254 @@
+#include "ui/dashboard/StageStrip.hpp"
+
+#include <QAbstractButton>
+#include <QGridLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "core/support/ByteFormat.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/icons/Icons.hpp"
+#include "ui/views/PanelKit.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+QString percent(double value) {
+    return QString::number(std::lround(value)) + "%";
+}
+
+QString overviewValue(const ServerStore& store) {
+    if (store.heat().level >= HeatLevel::hot) return "Running hot";
+    auto worst = Finding::Severity::calm;
+    for (const auto& finding : store.findings()) worst = std::max(worst, finding.severity);
+    switch (worst) {
+        case Finding::Severity::critical:
+            return "Needs attention";
+        case Finding::Severity::warning:
+            return "Worth a look";
+        case Finding::Severity::notice:
+            return "Good to know";
+        case Finding::Severity::calm:
+            break;
+    }
+    return "All clear";
+}
+
+// "9.5 of 16 GB": the unit once when both sizes share it.
+QString memoryValue(const MemoryBreakdown& memory) {
+    std::string used = ByteFormat::short_(memory.used());
+    const std::string total = ByteFormat::short_(memory.total);
+    const auto unit = [](const std::string& size) { return size.substr(size.rfind(' ') + 1); };
+    if (const auto space = used.rfind(' '); space != std::string::npos && unit(used) == unit(total))
+        used.resize(space);
+    return qs(used + " of " + total);
+}
+
+QString serverCount(int count) {
+    if (count == 0) return "No dev servers";
+    return QString::number(count) + (count == 1 ? " server" : " servers");
+}
+
+}  // namespace
+
+QString stageValue(DashboardSection section, const ServerStore& store) {
+    const SystemVitals& vitals = store.vitals();
+    // Memory and disk arrive with the first sample; the rates only with the second.
+    const bool measured = vitals.memory || vitals.disk || vitals.cpu;
+    if (section == DashboardSection::settings) return {};
+    if (section == DashboardSection::projects)
+        return store.hasScanned() ? serverCount(store.devServerCount()) : "Measuring";
+    if (!measured) return "Measuring";
+    switch (section) {
+        case DashboardSection::overview:
+            return overviewValue(store);
+        case DashboardSection::cpu:
+            return vitals.cpu ? percent(vitals.cpu->busy * 100) : "Measuring";
+        case DashboardSection::memory:
+            return vitals.memory ? memoryValue(*vitals.memory) : "Measuring";
+        case DashboardSection::gpu:
+            return vitals.gpu ? percent(*vitals.gpu) : QString("—");
+        case DashboardSection::disk:
+            return vitals.disk ? qs(ByteFormat::storage(vitals.disk->free) + " free") : "Measuring";
+        case DashboardSection::network:
+            return vitals.networkIn ? qs("↓ " + ByteFormat::rate(*vitals.networkIn)) : "Measuring";
+        case DashboardSection::battery:
+            return vitals.battery ? percent(vitals.battery->percent) : "No battery";
+        case DashboardSection::heat:
+            return vitals.chipCelsius ? QString::number(std::lround(*vitals.chipCelsius)) + " °C"
+                                      : QString("Normal");
+        case DashboardSection::projects:
+        case DashboardSection::settings:
+            break;
+    }
+    return {};
+}
+
+class StageStrip::Tile : public QAbstractButton {
+public:
+    Tile(DashboardSection section, QWidget* parent) : QAbstractButton(parent), m_section(section) {
+        setObjectName(qs("stage:" + std::string(DashboardSections::rawValue(section))));
+        setAccessibleName(qs(DashboardSections::title(section)));
+        setCheckable(true);
+        setAttribute(Qt::WA_Hover);
+        setMinimumSize(72, 52);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    std::function<void(std::optional<DashboardSection>)> onHover;
+
+    void setValue(const QString& value) {
+        if (value == accessibleDescription()) return;
+        setAccessibleDescription(value);
+        updateGeometry();
+        update();
+    }
+    [[nodiscard]] QSize sizeHint() const override {
+        const int title = QFontMetrics(titleFont).horizontalAdvance(accessibleName()) + 18;
+        const int value = QFontMetrics(valueFont).horizontalAdvance(accessibleDescription());
+        return {std::max({title, value, 64}) + 2 * inset + 2, 52};
+    }
+
+protected:
+    void enterEvent(QEnterEvent* event) override {
+        QAbstractButton::enterEvent(event);
+        if (onHover) onHover(m_section);
+    }
+    void leaveEvent(QEvent* event) override {
+        QAbstractButton::leaveEvent(event);
+        if (onHover) onHover(std::nullopt);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool dark = Theme::isDark(this);
+        const QColor tint = Theme::tint(DashboardSections::tint(m_section), dark);
+        QColor fill = Theme::color(Theme::Role::card, dark);
+        if (isChecked()) {
+            fill = tint;
+            fill.setAlphaF(dark ? 0.28F : 0.14F);
+        } else if (underMouse()) {
+            fill = dark ? fill.lighter(125) : fill.darker(105);
+        }
+        painter.setPen(QPen(isChecked() ? tint : Theme::color(Theme::Role::separator, dark), 1));
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+
+        painter.drawPixmap(
+            inset, 9, Icons::symbol(DashboardSections::symbol(m_section), tint, 13, devicePixelRatioF()));
+        painter.setFont(titleFont);
+        painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
+        const QRect title(inset + 18, 6, width() - inset * 2 - 18, 18);
+        painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter,
+                         painter.fontMetrics().elidedText(accessibleName(), Qt::ElideRight, title.width()));
+        painter.setFont(valueFont);
+        painter.setPen(Theme::color(Theme::Role::text, dark));
+        const QRect value(inset, 26, width() - inset * 2, 20);
+        painter.drawText(
+            value, Qt::AlignLeft | Qt::AlignVCenter,
+            painter.fontMetrics().elidedText(accessibleDescription(), Qt::ElideRight, value.width()));
+    }
+
+private:
+    static constexpr int inset = 9;
+    const QFont titleFont = Theme::font(9, QFont::Medium);
+    const QFont valueFont = Theme::font(10, QFont::DemiBold);
+    DashboardSection m_section;
+};
+
+StageStrip::StageStrip(const ServerStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_grid(new QGridLayout(this)) {
+    m_grid->setContentsMargins(0, 0, 0, 0);
+    m_grid->setSpacing(6);
+    for (DashboardSection section : DashboardSections::all) {
+        auto* tile = new Tile(section, this);
+        tile->onHover = [this](std::optional<DashboardSection> hovered) {
+            if (onHover) onHover(hovered);
+        };
+        connect(tile, &QAbstractButton::clicked, this, [this, section] {
+            if (onHover) onHover(std::nullopt);
+            if (onSelect) onSelect(section);
+        });
+        m_tiles[section] = tile;
+    }
+    arrange(static_cast<int>(m_tiles.size()));
+    refresh();
+}
+
+void StageStrip::arrange(int columns) {
+    if (columns == m_columns) return;
+    m_columns = columns;
+    int index = 0;
+    for (DashboardSection section : DashboardSections::all) {
+        m_grid->addWidget(m_tiles[section], index / columns, index % columns);
+        ++index;
+    }
+    for (int column = 0; column < static_cast<int>(m_tiles.size()); ++column)
+        m_grid->setColumnStretch(column, column < columns ? 1 : 0);
+}
+
+void StageStrip::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fit();
+}
+
+void StageStrip::fit() {
+    int row = m_grid->spacing() * (static_cast<int>(m_tiles.size()) - 1);
+    for (auto [section, tile] : m_tiles) row += tile->sizeHint().width();
+    const int all = static_cast<int>(m_tiles.size());
+    // Two rows of half the tiles rather than readings cut short.
+    arrange(contentsRect().width() >= row ? all : (all + 1) / 2);
+}
+
+void StageStrip::refresh() {
+    for (auto [section, tile] : m_tiles) tile->setValue(stageValue(section, m_store));
+    fit();
+}
+
+void StageStrip::setCurrent(DashboardSection section) {
+    for (auto [shown, tile] : m_tiles) tile->setChecked(shown == section);
+}
+
+QRect StageStrip::globalFrame(DashboardSection section) const {
+    const Tile* tile = m_tiles.at(section);
+    return {tile->mapToGlobal(QPoint(0, 0)), tile->size()};
+}
+
+StagePreview::StagePreview(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
+    setObjectName("stagePreview");
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void StagePreview::present(const QPixmap& page, const QString& title, QPoint topLeft) {
+    constexpr int pictureWidth = 300;
+    m_page = page.scaledToWidth(qRound(pictureWidth * page.devicePixelRatio()), Qt::SmoothTransformation);
+    m_page.setDevicePixelRatio(page.devicePixelRatio());
+    m_title = title;
+    setFixedSize(pictureWidth + 16, qRound(m_page.deviceIndependentSize().height()) + 40);
+    move(topLeft);
+    show();
+    raise();
+    update();
+}
+
+void StagePreview::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool dark = Theme::isDark(this);
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
+    painter.setBrush(Theme::color(Theme::Role::card, dark));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    painter.setFont(Theme::font(10, QFont::DemiBold));
+    painter.setPen(Theme::color(Theme::Role::text, dark));
+    painter.drawText(QRect(10, 6, width() - 20, 24), Qt::AlignLeft | Qt::AlignVCenter, m_title);
+    QPainterPath clip;
+    const QRectF frame(8, 32, width() - 16, height() - 40);
+    clip.addRoundedRect(frame, 6, 6);
+    painter.setClipPath(clip);
+    painter.drawPixmap(frame.topLeft(), m_page);
+}
+
+}  // namespace tarvik::ui

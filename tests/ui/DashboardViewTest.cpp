@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QLineEdit>
+
+#include "ui/Fakes.hpp"
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/dashboard/DashboardView.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::FakeWorld;
+using ui::DashboardSection;
+using ui::DashboardView;
+using ui::ServerStore;
+
+QString tileValue(const DashboardView& view, const char* raw) {
+    auto* tile = view.findChild<QAbstractButton*>(QString("stage:") + raw);
+    return tile ? tile->accessibleDescription() : "no tile";
+}
+
+class DashboardViewTest : public testing::Test {
+protected:
+    FakeWorld world;
+    ServerStore store{world.services()};
+    DashboardView view{store, DashboardSection::overview};
+};
+
+TEST_F(DashboardViewTest, BackAndForwardWalkTheVisitedSectionsAndANewSelectionDropsForward) {
+    auto* back = view.findChild<QAbstractButton*>("back");
+    auto* forward = view.findChild<QAbstractButton*>("forward");
+    EXPECT_FALSE(back->isEnabled());
+    view.select(DashboardSection::cpu);
+    view.select(DashboardSection::memory);
+    back->click();
+    EXPECT_EQ(view.selection(), DashboardSection::cpu);
+    view.goBack();
+    EXPECT_EQ(view.selection(), DashboardSection::overview);
+    EXPECT_FALSE(view.canGoBack());
+    EXPECT_FALSE(back->isEnabled());
+    forward->click();
+    EXPECT_EQ(view.selection(), DashboardSection::cpu);
+    EXPECT_TRUE(view.canGoForward());
+
+    view.select(DashboardSection::heat);
+    EXPECT_FALSE(view.canGoForward());
+    EXPECT_FALSE(forward->isEnabled());
+    view.goBack();
+    EXPECT_EQ(view.selection(), DashboardSection::cpu);
+
+    view.reset(DashboardSection::gpu);
+    EXPECT_EQ(view.selection(), DashboardSection::gpu);
+    EXPECT_FALSE(view.canGoBack() || view.canGoForward());
+}
+
+TEST(DashboardViewPages, TheFactoryMakesEachPageOnceWhenItIsFirstShown) {
+    FakeWorld world;
+    ServerStore store{world.services()};
+    std::vector<DashboardSection> made;
+    DashboardView::setPageFactory([&](DashboardSection section, ServerStore&, DashboardView& view) {
+        made.push_back(section);
+        return new QWidget(&view);
+    });
+    DashboardView view(store, DashboardSection::cpu);
+    view.select(DashboardSection::memory);
+    view.goBack();
+    view.goForward();
+    DashboardView::setPageFactory({});
+    EXPECT_EQ(made, (std::vector{DashboardSection::cpu, DashboardSection::memory}));
+}
+
+TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDo) {
+    auto* toggle = view.findChild<QAbstractButton*>("railToggle");
+    EXPECT_EQ(toggle->toolTip(), "Hide pages");
+    toggle->click();
+    EXPECT_FALSE(view.railShown());
+    EXPECT_EQ(toggle->toolTip(), "Show pages");
+    view.findChild<QAbstractButton*>("rail:projects")->click();
+    EXPECT_EQ(view.selection(), DashboardSection::projects);
+}
+
+TEST_F(DashboardViewTest, OpeningTheDiskPageScansStorageAtMostEveryFiveMinutes) {
+    view.select(DashboardSection::disk);
+    EXPECT_EQ(world.storage->scans, 1);
+    view.goBack();
+    view.goForward();
+    EXPECT_EQ(world.storage->scans, 1);
+    world.scheduler->advance(std::chrono::minutes(6));
+    view.goBack();
+    view.goForward();
+    EXPECT_EQ(world.storage->scans, 2);
+}
+
+TEST_F(DashboardViewTest, HoveringAnotherSectionsTilePreviewsItsPageUntilThePointerLeaves) {
+    auto* preview = view.findChild<QWidget*>("stagePreview");
+    auto hover = [&](const char* raw, QEvent::Type type) {
+        auto* tile = view.findChild<QAbstractButton*>(QString("stage:") + raw);
+        if (type == QEvent::Enter) {
+            QEnterEvent enter(QPointF(4, 4), QPointF(4, 4), QPointF(4, 4));
+            QCoreApplication::sendEvent(tile, &enter);
+        } else {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(tile, &leave);
+        }
+    };
+    hover("overview", QEvent::Enter);
+    EXPECT_FALSE(preview->isVisible());
+    hover("heat", QEvent::Enter);
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(view.selection(), DashboardSection::overview);
+    hover("heat", QEvent::Leave);
+    EXPECT_FALSE(preview->isVisible());
+}
+
+TEST_F(DashboardViewTest, TheSearchTextReachesTheQueryAndItsListeners) {
+    QStringList changes;
+    QObject::connect(&view, &DashboardView::queryChanged, [&](const QString& query) { changes << query; });
+    auto* search = view.findChild<QLineEdit*>("search");
+    EXPECT_EQ(search->placeholderText(), "Find an app");
+    search->setText("code");
+    EXPECT_EQ(view.query(), "code");
+    EXPECT_EQ(changes, QStringList{"code"});
+    for (auto* action : search->actions())
+        if (action->text() == "Clear") action->trigger();
+    EXPECT_TRUE(view.query().isEmpty());
+    EXPECT_EQ(changes, (QStringList{"code", ""}));
+}
+
+TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
+    EXPECT_EQ(tileValue(view, "cpu"), "Measuring");
+    EXPECT_EQ(tileValue(view, "projects"), "Measuring");
+    store.refresh();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tileValue(view, "projects"), "No dev servers");
+
+    auto preview = ui::Preview::store();
+    DashboardView shown(*preview, DashboardSection::settings);
+    ASSERT_GT(preview->devServerCount(), 1);
+    EXPECT_EQ(tileValue(shown, "projects"), QString::number(preview->devServerCount()) + " servers");
+    EXPECT_EQ(tileValue(shown, "disk"), "212 GB free");
+    EXPECT_EQ(tileValue(shown, "battery"), "No battery");
+}
+
+}  // namespace
+}  // namespace tarvik
