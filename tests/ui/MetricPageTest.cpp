@@ -117,14 +117,14 @@ TEST(PageSentenceTest, FallbacksFollowTheMachineAndAreWordedForIt) {
     }
 }
 
-class DashboardViewTest : public testing::Test {
+class MetricPageTest : public testing::Test {
 protected:
     FakeWorld world;
     std::unique_ptr<ServerStore> store = std::make_unique<ServerStore>(world.services(), ui::Preview::data());
     QWidget window;
 };
 
-TEST_F(DashboardViewTest, ChartWaitsForThreeReadingsThenPlotsTheLastHourDownsampled) {
+TEST_F(MetricPageTest, ChartWaitsForThreeReadingsThenPlotsTheLastHourDownsampled) {
     const HistoryChart::Options options{"cpu", {{"cpu.user", "User"}}, {}, 100, false};
     auto* chart = new HistoryChart(options, &window);
     const Date now = world.clock->now();
@@ -151,7 +151,7 @@ TEST_F(DashboardViewTest, ChartWaitsForThreeReadingsThenPlotsTheLastHourDownsamp
     EXPECT_TRUE(shownTexts(window).isEmpty());
 }
 
-TEST_F(DashboardViewTest, AnEventChartWithOnlyZerosSaysNoneHappened) {
+TEST_F(MetricPageTest, AnEventChartWithOnlyZerosSaysNoneHappened) {
     auto* chart = new HistoryChart({"memory.swapout", {}, {}, std::nullopt, true}, &window);
     ValueHistory history(3600);
     for (int second = 40; second >= 0; second -= 8)
@@ -161,7 +161,7 @@ TEST_F(DashboardViewTest, AnEventChartWithOnlyZerosSaysNoneHappened) {
     EXPECT_EQ(shownTexts(window), QStringList{"None during this time."});
 }
 
-TEST_F(DashboardViewTest, TheFilterNarrowsTheTableAndSaysWhenNothingMatches) {
+TEST_F(MetricPageTest, TheFilterNarrowsTheTableAndSaysWhenNothingMatches) {
     auto* table = new AppTable(*store, {}, &window);
     EXPECT_EQ(shownTexts(window), QStringList{"Nothing to show yet."});
     table->setApps({app("Mail", 3, {40}), app("Shop", 2, {41}), app("Shopify Helper", 9, {42})});
@@ -173,7 +173,7 @@ TEST_F(DashboardViewTest, TheFilterNarrowsTheTableAndSaysWhenNothingMatches) {
     EXPECT_EQ(shownTexts(window), QStringList{QString::fromUtf8("No app matches “x”")});
 }
 
-TEST_F(DashboardViewTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
+TEST_F(MetricPageTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
     auto* table = new AppTable(*store, {}, &window);
     table->setApps({app("Shop", 5, {501, 502})});
     table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
@@ -195,7 +195,7 @@ TEST_F(DashboardViewTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
               (std::vector<std::pair<std::int32_t, int>>{{501, SIGKILL}, {502, SIGKILL}}));
 }
 
-TEST_F(DashboardViewTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
+TEST_F(MetricPageTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
     world.control->owners = {{501, 1000}, {502, 0}};
     auto* table = new AppTable(*store, {}, &window);
     table->setApps({app("Shop", 5, {501, 502, 503})});
@@ -211,7 +211,7 @@ TEST_F(DashboardViewTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
     EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{501, SIGTERM}}));
 }
 
-TEST_F(DashboardViewTest, ProcessListsBeyondThreeFoldBehindShowAll) {
+TEST_F(MetricPageTest, ProcessListsBeyondThreeFoldBehindShowAll) {
     auto* table = new AppTable(*store, {}, &window);
     table->setApps({app("Shop", 5, {501, 502, 503, 504, 505})});
     table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
@@ -225,7 +225,7 @@ TEST_F(DashboardViewTest, ProcessListsBeyondThreeFoldBehindShowAll) {
     EXPECT_TRUE(shownTexts(window).contains("Show all 5"));
 }
 
-TEST_F(DashboardViewTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
+TEST_F(MetricPageTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
     ui::Preview::decorate(*store, world.clock->now());
     auto* page = ui::makeCpuPage(*store, &window);
     auto sentence = [&] { return page->findChild<QLabel*>("sentence")->text(); };
@@ -247,7 +247,7 @@ TEST_F(DashboardViewTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
 }
 
 // Keeps pictures of the CPU page for people to look at.
-TEST_F(DashboardViewTest, RendersTheCpuPageInBothAppearances) {
+TEST_F(MetricPageTest, RendersTheCpuPageInBothAppearances) {
     ui::Preview::decorate(*store, world.clock->now());
     world.control->owners = {{3101, 1000}, {3144, 1000}};
     ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));

@@ -1,5 +1,8 @@
 #include "ui/dashboard/DashboardView.hpp"
 
+#include "ui/dashboard/CpuPage.hpp"
+#include "ui/dashboard/MetricPage.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -139,6 +142,12 @@ void DashboardView::setPageFactory(PageFactory factory) {
 }
 
 QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store, DashboardView& view) {
+    if (section == DashboardSection::cpu) {
+        auto* metric = makeCpuPage(store, &view);
+        metric->setFilter(view.query());
+        connect(&view, &DashboardView::queryChanged, metric, &MetricPage::setFilter);
+        return metric;
+    }
     auto* page = new QWidget(&view);
     const bool dark = Theme::isDark(&view);
     auto* layout = new QVBoxLayout(page);
