@@ -1,0 +1,157 @@
+#include "ui/dashboard/NetworkPage.hpp"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/support/ByteFormat.hpp"
+#include "core/support/ElapsedTime.hpp"
+#include "core/support/Words.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/dashboard/MetricPage.hpp"
+#include "ui/views/PanelKit.hpp"
+#include "ui/views/Theme.hpp"
+#include "ui/views/ViewParts.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+QString rate(double bytesPerSecond) {
+    return qs(ByteFormat::rate(bytesPerSecond));
+}
+
+std::optional<QString> rate(std::optional<double> bytesPerSecond) {
+    return bytesPerSecond ? std::optional(rate(*bytesPerSecond)) : std::nullopt;
+}
+
+std::optional<double> busiest(const ServerStore& store, const std::string& key) {
+    const auto found = store.vitalsHistory().series.find(key);
+    if (found == store.vitalsHistory().series.end()) return std::nullopt;
+    std::optional<double> top;
+    const Date since = store.now() - std::chrono::seconds(static_cast<int>(HistoryChart::span));
+    for (const auto& point : found->second)
+        if (point.at >= since) top = std::max(top.value_or(point.value), point.value);
+    return top;
+}
+
+QWidget* trafficRow(const AppTraffic& traffic, bool dark, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    row->setObjectName(qs("traffic:" + traffic.name));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(12, 6, 12, 6);
+    layout->setSpacing(8);
+    layout->addWidget(new ElidedLabel(qs(traffic.name), row), 1);
+    if (traffic.app && traffic.app->isSystem)
+        layout->addWidget(makeLabel(qs(Words::text("Part of macOS")), 9, QFont::Normal,
+                                    Theme::Role::secondaryText, dark, row));
+    // The check watches for one second, so its byte counts read as rates.
+    layout->addWidget(makeLabel(
+        QString::fromUtf8("↓ ") + rate(traffic.bytesIn) + QString::fromUtf8("   ↑ ") + rate(traffic.bytesOut),
+        9.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
+    return row;
+}
+
+}  // namespace
+
+MetricPage* makeNetworkPage(ServerStore& store, QWidget* parent) {
+    MetricPage::Description page;
+    page.section = DashboardSection::network;
+    page.sentence = [](const ServerStore& shown) -> std::string {
+        const auto& vitals = shown.vitals();
+        if (!vitals.networkIn || !vitals.networkOut) return "Measuring the network.";
+        return "Downloading at " + ByteFormat::rate(*vitals.networkIn) + " and uploading at " +
+               ByteFormat::rate(*vitals.networkOut) + ".";
+    };
+    page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
+        const auto& in = shown.vitals().networkIn;
+        if (!in) return std::nullopt;
+        return Reading{rate(*in), "Download"};
+    };
+    page.facts = [](const ServerStore& shown) {
+        return std::vector<Fact>{{"Upload", rate(shown.vitals().networkOut)},
+                                 {"Average download", rate(shown.vitalsHistory().average(
+                                                          "net.in", HistoryChart::span, shown.now()))},
+                                 {"Busiest download", rate(busiest(shown, "net.in"))}};
+    };
+    page.chart = {"net.in", {}, [](double value) { return rate(value); }, std::nullopt, false};
+
+    auto* result = new MetricPage(store, std::move(page), parent);
+    result->table()->hide();
+    const bool dark = Theme::isDark(parent);
+    auto* extra = new QWidget(result);
+    auto* layout = new QVBoxLayout(extra);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(14);
+
+    auto* uploadCard = new Card(extra, Card::Look::plain);
+    auto* uploadLayout = new QVBoxLayout(uploadCard);
+    uploadLayout->setContentsMargins(14, 12, 10, 10);
+    uploadLayout->addWidget(
+        makeLabel("Upload", 10, QFont::DemiBold, Theme::Role::secondaryText, dark, uploadCard));
+    auto* upload = new HistoryChart(
+        {"net.out", {}, [](double value) { return rate(value); }, std::nullopt, false}, uploadCard);
+    upload->setFixedHeight(120);
+    uploadLayout->addWidget(upload);
+    layout->addWidget(uploadCard);
+    // Only physical interfaces are summed, so a tunnel's traffic is not seen a second time.
+    layout->addWidget(makeLabel("Wi-Fi and Ethernet together. VPN traffic isn't counted twice.", 9.5,
+                                QFont::Normal, Theme::Role::secondaryText, dark, extra));
+
+    auto* apps = new Card(extra, Card::Look::plain);
+    auto* appsLayout = new QVBoxLayout(apps);
+    appsLayout->setContentsMargins(14, 12, 14, 12);
+    appsLayout->setSpacing(8);
+    appsLayout->addWidget(
+        makeLabel("Apps using the network", 12, QFont::DemiBold, Theme::Role::text, dark, apps));
+    auto* explanation = makeLabel(
+        "See which apps are downloading or uploading right now. Tarvik watches for one "
+        "second when you ask, so it costs nothing the rest of the time.",
+        9.5, QFont::Normal, Theme::Role::secondaryText, dark, apps);
+    explanation->setWordWrap(true);
+    appsLayout->addWidget(explanation);
+    auto* controls = new QHBoxLayout;
+    controls->setSpacing(10);
+    auto* check = new CapsuleButton("Check now", CapsuleButton::Style::prominent, apps);
+    check->setObjectName("checkNetwork");
+    QObject::connect(check, &QAbstractButton::clicked, result, [&store] { store.checkNetworkApps(); });
+    controls->addWidget(check);
+    auto* checked = makeLabel({}, 9.5, QFont::Normal, Theme::Role::secondaryText, dark, apps);
+    controls->addWidget(checked);
+    controls->addStretch();
+    appsLayout->addLayout(controls);
+    auto* status = makeLabel({}, 10, QFont::Normal, Theme::Role::secondaryText, dark, apps);
+    appsLayout->addWidget(status);
+    auto* rows = new QVBoxLayout;
+    rows->setSpacing(0);
+    appsLayout->addLayout(rows);
+    layout->addWidget(apps);
+
+    result->setExtra(extra, [=, &store] {
+        upload->setHistory(store.vitalsHistory(), store.now());
+        const auto& found = store.networkApps();
+        const auto at = store.networkCheckedAt();
+        check->setText(found ? "Check again" : "Check now");
+        check->setEnabled(!store.checkingNetwork());
+        checked->setVisible(at.has_value());
+        if (at) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(store.now() - *at).count();
+            checked->setText(qs("Checked " + ElapsedTime::label(static_cast<int>(seconds)) + " ago"));
+        }
+        clearLayout(rows);
+        QString message;
+        if (store.checkingNetwork())
+            message = QString::fromUtf8("Watching traffic for a second…");
+        else if (found && found->empty())
+            message = "Nothing was using the network just now.";
+        else if (found)
+            for (const auto& traffic : *found) rows->addWidget(trafficRow(traffic, dark, apps));
+        status->setText(message);
+        status->setVisible(!message.isEmpty());
+        showItems(rows);
+    });
+    return result;
+}
+
+}  // namespace tarvik::ui
