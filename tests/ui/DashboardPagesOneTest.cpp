@@ -86,6 +86,9 @@ TEST_F(DashboardPagesOneTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
 
     page->setFilter("zzz");
     EXPECT_TRUE(shownTexts(window).contains(QString::fromUtf8("No app matches “zzz”")));
+    page->setFilter({});
+    setApps({app("a", 1 << 20)});
+    EXPECT_TRUE(shownTexts(window).contains("Together they use 1 MB"));
     setApps({});
     EXPECT_TRUE(shownTexts(window).contains("Nothing stands out right now."));
     EXPECT_FALSE(shownTexts(window).contains("These five use 0 MB"));

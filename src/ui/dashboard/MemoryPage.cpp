@@ -101,7 +101,8 @@ MetricPage* makeMemoryPage(ServerStore& store, QWidget* parent) {
         std::uint64_t sum = 0;
         const auto apps = heaviest(store);
         for (const auto& app : apps) sum += app.memoryBytes;
-        total->setText("These five use " + bytes(static_cast<double>(sum)));
+        total->setText((apps.size() == shownApps ? "These five use " : "Together they use ") +
+                       bytes(static_cast<double>(sum)));
         total->setVisible(!apps.empty());
     });
     return result;
