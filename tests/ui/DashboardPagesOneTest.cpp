@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Words.hpp"
@@ -172,8 +174,12 @@ TEST_F(DashboardPagesOneTest, RendersThePagesInBothAppearances) {
             frame.show();
             QCoreApplication::processEvents();
             const QString file =
-                QString(TARVIK_RENDERS "/dashboard-%1-%2.png").arg(name, dark ? "dark" : "light");
-            EXPECT_TRUE(frame.grab().save(file));
+                QString(TARVIK_RENDERS "/dashboard-%1-%2%3.png").arg(name, dark ? "dark" : "light");
+            EXPECT_TRUE(frame.grab().save(file.arg("")));
+            auto* scroll = page->findChild<QScrollArea*>();
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(frame.grab().save(file.arg("-apps")));
         }
     }
     QApplication::setPalette(before);
