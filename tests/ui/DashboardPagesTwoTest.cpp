@@ -2,14 +2,19 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "core/support/Words.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/dashboard/BatteryPage.hpp"
 #include "ui/dashboard/DiskPage.hpp"
 #include "ui/dashboard/MetricPage.hpp"
+#include "ui/views/Theme.hpp"
 
 namespace tarvik {
 namespace {
@@ -98,6 +103,57 @@ TEST_F(DashboardPagesTwoTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesRe
     click(*page, "Open Trash");
     EXPECT_EQ(world.desktop->calls,
               (std::vector<std::string>{"reveal:/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "trash:"}));
+}
+
+TEST_F(DashboardPagesTwoTest, BatteryPageWithoutABatterySaysOnlyWhy) {
+    auto* page = ui::makeBatteryPage(*store, &window);
+    const QString mains =
+        QString::fromStdString(Words::text("This Mac runs on mains power and has no battery."));
+    EXPECT_EQ(shownTexts(window), QStringList({"Battery", mains}));
+
+    SystemVitals vitals;
+    vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(page->findChild<QLabel*>("sentence")->text(), "Charging at 28 W.");
+    EXPECT_EQ(page->findChild<QLabel*>("figure")->text(), "64%");
+    const auto texts = shownTexts(window);
+    EXPECT_TRUE(texts.contains("Until full"));
+    EXPECT_TRUE(texts.contains("28 W"));
+    click(*page, "Battery Settings…");
+    EXPECT_EQ(world.desktop->calls, std::vector<std::string>{"settings:battery"});
+}
+
+// Keeps pictures of the disk and battery pages for people to look at.
+TEST_F(DashboardPagesTwoTest, RendersTheDiskAndBatteryPagesInBothAppearances) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto vitals = store->vitals();
+    vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
+    vitals.power = PowerTelemetry{14.2, 45.0, 27.6};
+    store->setPreviewVitals(vitals);
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    const QPalette before = QApplication::palette();
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(ui::Theme::palette(dark));
+        for (const QString name : {"disk", "battery"}) {
+            QWidget frame;
+            frame.resize(880, 700);
+            frame.setAutoFillBackground(true);
+            auto* page =
+                name == "disk" ? ui::makeDiskPage(*store, &frame) : ui::makeBatteryPage(*store, &frame);
+            page->resize(frame.size());
+            frame.show();
+            settle();
+            const QString file =
+                QString(TARVIK_RENDERS "/dashboard-%1-%2%3.png").arg(name, dark ? "dark" : "light");
+            EXPECT_TRUE(frame.grab().save(file.arg("")));
+            auto* scroll = page->findChild<QScrollArea*>();
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+            settle();
+            EXPECT_TRUE(frame.grab().save(file.arg("-end")));
+        }
+    }
+    QApplication::setPalette(before);
 }
 
 }  // namespace
