@@ -198,6 +198,39 @@ ValueHistory hour(Date now) {
     return history;
 }
 
+StorageItem cache(std::string path, std::string title, std::string detail, std::uint64_t bytes,
+                  StorageItem::Kind kind = StorageItem::Kind::regenerable()) {
+    return {
+        std::move(path), std::move(title), std::move(detail), bytes, std::move(kind), std::nullopt, false};
+}
+
+StorageItem file(std::string path, std::string title, std::string detail, std::uint64_t bytes,
+                 StorageItem::Kind kind, std::optional<Date> lastUsed) {
+    return {std::move(path), std::move(title), std::move(detail), bytes, std::move(kind), lastUsed, true};
+}
+
+// Three tool caches, Docker's disk image and three large files, one of them an app's own.
+void decorateStorage(ServerStore& store, Date now) {
+    constexpr std::uint64_t GB = 1'000'000'000;
+    store.setPreviewStorage(
+        {file("/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "debian-12-amd64-DVD-1.iso", "~/Downloads",
+              4 * GB, StorageItem::Kind::personal(), std::nullopt),
+         file("/home/ada/.local/share/Steam/steamapps/common/Portal 2/pak01_dir.vpk", "pak01_dir.vpk",
+              "~/.local/share/Steam/steamapps/common/Portal 2", 2'600'000'000,
+              StorageItem::Kind::appData("Steam"), now - std::chrono::hours(30)),
+         file("/home/ada/Videos/talk-recording.mkv", "talk-recording.mkv", "~/Videos", 1'300'000'000,
+              StorageItem::Kind::personal(), now - std::chrono::hours(24 * 9))},
+        {cache("/home/ada/.npm/_cacache", "npm downloads", "npm downloads packages again when needed.",
+               2'100'000'000),
+         cache("/home/ada/.docker/desktop/vms", "Docker disk image", "Images, containers and build cache.",
+               1'800'000'000, StorageItem::Kind::appData("Docker")),
+         cache("/home/ada/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed.",
+               1'400'000'000),
+         cache("/home/ada/.cache/pip", "pip downloads", "pip downloads packages again when needed.",
+               640'000'000)},
+        0);
+}
+
 }  // namespace
 
 PreviewData data() {
@@ -247,6 +280,7 @@ void decorate(ServerStore& store, Date now) {
     auto averaged = apps();
     for (auto& usage : averaged) usage.cpuPercent = std::round(usage.cpuPercent * 7) / 10;
     store.setPreviewHistories(hour(now), ValueHistory(3600), std::move(averaged));
+    decorateStorage(store, now);
 }
 
 Services inertServices() {

@@ -1,0 +1,97 @@
+#include "ui/dashboard/BatteryPage.hpp"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "core/support/Words.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/dashboard/MetricPage.hpp"
+#include "ui/dashboard/PageSentence.hpp"
+#include "ui/views/PanelKit.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+QString watts(double value) {
+    return QString::asprintf("%.0f W", value);
+}
+
+QString duration(int minutes) {
+    if (minutes < 60) return QString::number(minutes) + " min";
+    return QString::number(minutes / 60) + " h " + QString::number(minutes % 60) + " min";
+}
+
+std::string sentence(const ServerStore& store) {
+    const auto& battery = store.vitals().battery;
+    if (!battery) return Words::text("This Mac runs on mains power and has no battery.");
+    return PageSentence::of(store.findings(), Finding::Kind::battery, PageSentence::batteryStatus(*battery));
+}
+
+std::vector<Fact> facts(const ServerStore& store) {
+    const auto& battery = store.vitals().battery;
+    if (!battery) return {};
+    std::vector<Fact> result;
+    if (battery->minutesRemaining)
+        result.push_back(
+            {battery->isCharging ? "Until full" : "Remaining", duration(*battery->minutesRemaining)});
+    const auto& power = store.vitals().power;
+    const auto system = power ? power->systemWatts : std::nullopt;
+    result.push_back(
+        {qs(Words::text("Mac is using")), system ? std::optional(watts(*system)) : std::nullopt});
+    const auto charging = power && power->chargingWatts ? power->chargingWatts : battery->watts;
+    result.push_back({"Going into the battery",
+                      battery->isCharging && charging ? watts(*charging) : QString("Not charging")});
+    if (battery->healthPercent) result.push_back({"Health", QString::number(*battery->healthPercent) + "%"});
+    return result;
+}
+
+}  // namespace
+
+MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
+    MetricPage::Description page;
+    page.section = DashboardSection::battery;
+    page.sentence = sentence;
+    page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
+        const auto& battery = shown.vitals().battery;
+        if (!battery) return std::nullopt;
+        return Reading{QString::number(battery->percent) + "%", "Charge"};
+    };
+    page.facts = facts;
+    page.chart = {
+        "battery", {}, [](double value) { return QString::number(value, 'f', 0) + "%"; }, 100, false};
+    page.appsTitle = "Using the most power";
+    page.appsNote =
+        qs(Words::text("Power is measured for your own apps. Parts of macOS aren't included, so the apps "
+                       "add up to less than the Mac's total."));
+    page.apps = [](const ServerStore& shown) { return shown.vitals().apps; };
+    page.table = {AppTable::Column::power, true, "No app is drawing much power."};
+
+    auto* result = new MetricPage(store, std::move(page), parent);
+    const bool dark = Theme::isDark(parent);
+    auto* card = new Card(result, Card::Look::plain);
+    auto* layout = new QVBoxLayout(card);
+    layout->setContentsMargins(14, 12, 10, 10);
+    layout->addWidget(makeLabel("Power", 10, QFont::DemiBold, Theme::Role::secondaryText, dark, card));
+    auto* power = new HistoryChart({"power", {}, watts, std::nullopt, false}, card);
+    layout->addWidget(power);
+    auto* settings = new CapsuleButton(qs("Battery Settings…"), CapsuleButton::Style::plain, card);
+    QObject::connect(settings, &QAbstractButton::clicked, result, [&store] { store.openBatterySettings(); });
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(settings);
+    layout->addLayout(row);
+
+    auto* content = result->chart()->parentWidget()->parentWidget();
+    result->setExtra(card, [content, power, &store] {
+        power->setHistory(store.vitalsHistory(), store.now());
+        // Without a battery every reading is empty, so the page says only why.
+        const bool hasBattery = store.vitals().battery.has_value();
+        const auto* heading = content->layout()->itemAt(0)->widget();
+        for (auto* child : content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child != heading && child->objectName() != "sentence") child->setVisible(hasBattery);
+    });
+    return result;
+}
+
+}  // namespace tarvik::ui
