@@ -1,7 +1,12 @@
 #include "ui/dashboard/DashboardView.hpp"
 
+#include "ui/dashboard/BatteryPage.hpp"
 #include "ui/dashboard/CpuPage.hpp"
+#include "ui/dashboard/DiskPage.hpp"
+#include "ui/dashboard/GpuPage.hpp"
+#include "ui/dashboard/MemoryPage.hpp"
 #include "ui/dashboard/MetricPage.hpp"
+#include "ui/dashboard/NetworkPage.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -142,8 +147,30 @@ void DashboardView::setPageFactory(PageFactory factory) {
 }
 
 QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store, DashboardView& view) {
-    if (section == DashboardSection::cpu) {
-        auto* metric = makeCpuPage(store, &view);
+    MetricPage* metric = nullptr;
+    switch (section) {
+        case DashboardSection::cpu:
+            metric = makeCpuPage(store, &view);
+            break;
+        case DashboardSection::memory:
+            metric = makeMemoryPage(store, &view);
+            break;
+        case DashboardSection::gpu:
+            metric = makeGpuPage(store, &view);
+            break;
+        case DashboardSection::disk:
+            metric = makeDiskPage(store, &view);
+            break;
+        case DashboardSection::network:
+            metric = makeNetworkPage(store, &view);
+            break;
+        case DashboardSection::battery:
+            metric = makeBatteryPage(store, &view);
+            break;
+        default:
+            break;
+    }
+    if (metric) {
         metric->setFilter(view.query());
         connect(&view, &DashboardView::queryChanged, metric, &MetricPage::setFilter);
         return metric;
