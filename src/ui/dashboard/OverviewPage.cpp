@@ -85,11 +85,13 @@ std::vector<Vital> vitals(const ServerStore& store) {
                           qs("free of " + ByteFormat::storage(now.disk->total))});
     else
         result.push_back({"disk", "Disk", unknown, {}});
-    QString network = unknown;
+    // The full line is too wide for a tile's big number, so the download leads and the line sits under it.
     if (now.networkIn || now.networkOut)
-        network = qs("Download " + ByteFormat::rate(now.networkIn.value_or(0)) + "  ·  up " +
-                     ByteFormat::rate(now.networkOut.value_or(0)));
-    result.push_back({"network", "Network", network, "Wi-Fi and Ethernet"});
+        result.push_back({"network", "Network", qs(ByteFormat::rate(now.networkIn.value_or(0))),
+                          qs("Download " + ByteFormat::rate(now.networkIn.value_or(0)) + "  ·  up " +
+                             ByteFormat::rate(now.networkOut.value_or(0)))});
+    else
+        result.push_back({"network", "Network", unknown, {}});
     if (now.battery)
         result.push_back({"battery", "Battery", percent(now.battery->percent), batteryState(*now.battery)});
     // Only a sensor's reading can vouch for the temperature.
