@@ -128,7 +128,9 @@ TEST_F(DashboardPagesThreeTest, TheHeatPageShowsATemperatureOnlyWhenASensorGives
     EXPECT_TRUE(claimsTemperature());
 }
 
-TEST_F(DashboardPagesThreeTest, TheProjectsCountLineCountsTheDevServers) {
+// A store per case, each on its own world.
+TEST(DashboardPagesThreeCountTest, TheProjectsCountLineCountsTheDevServers) {
+    QWidget window;
     const auto groups = projects();
     ASSERT_GE(groups.size(), 2u);
     struct Case {
