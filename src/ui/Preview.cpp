@@ -231,6 +231,21 @@ void decorateStorage(ServerStore& store, Date now) {
         0);
 }
 
+// A machine kept busy by a build: warm but not hot, memory worth a look and a note about the disk.
+void decorateHeat(ServerStore& store) {
+    HeatReport heat;
+    heat.level = HeatLevel::workingHard;
+    heat.systemWatts = 24;
+    heat.causes = {HeatCauses::App{apps()[1]}, HeatCauses::App{apps()[0]}};
+    const std::vector<Finding> findings{
+        {Finding::Kind::memory, Finding::Severity::warning, "Memory is getting tight",
+         "Firefox holds 1.7 GB. Closing tabs you're done with frees it.", apps()[0]},
+        {Finding::Kind::disk, Finding::Severity::notice, "Caches are taking space",
+         "About 4 GB of caches can be cleared safely from the Disk page.", std::nullopt},
+    };
+    store.setPreviewHeat(std::move(heat), findings);
+}
+
 }  // namespace
 
 PreviewData data() {
@@ -281,6 +296,7 @@ void decorate(ServerStore& store, Date now) {
     for (auto& usage : averaged) usage.cpuPercent = std::round(usage.cpuPercent * 7) / 10;
     store.setPreviewHistories(hour(now), ValueHistory(3600), std::move(averaged));
     decorateStorage(store, now);
+    decorateHeat(store);
 }
 
 Services inertServices() {

@@ -70,6 +70,11 @@ protected:
 TEST_F(DashboardPagesOneTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
     ui::Preview::decorate(*store, world.clock->now());
     auto* page = ui::makeMemoryPage(*store, &window);
+    // A memory finding speaks first; without one the page falls back by pressure.
+    EXPECT_EQ(sentence(page).toStdString(),
+              store->findings().front().title + ". " + store->findings().front().detail);
+    store->setPreviewHeat(store->heat(), {});
+    settle();
     EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::memoryFallback(MemoryPressure::normal));
     EXPECT_EQ(page->findChild<QLabel*>("figure")->text(), "11 GB");
     for (const char* text : {"used of 16 GB", "Pressure", "Normal", "Moving to disk", "Compress", "512 MB",

@@ -4,9 +4,12 @@
 #include "ui/dashboard/CpuPage.hpp"
 #include "ui/dashboard/DiskPage.hpp"
 #include "ui/dashboard/GpuPage.hpp"
+#include "ui/dashboard/HeatPage.hpp"
 #include "ui/dashboard/MemoryPage.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/NetworkPage.hpp"
+#include "ui/dashboard/OverviewPage.hpp"
+#include "ui/dashboard/ProjectsPage.hpp"
 
 #include <QAction>
 #include <QApplication>
