@@ -170,7 +170,14 @@ QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store
         case DashboardSection::battery:
             metric = makeBatteryPage(store, &view);
             break;
-        default:
+        case DashboardSection::heat:
+            metric = makeHeatPage(store, &view);
+            break;
+        case DashboardSection::overview:
+            return makeOverviewPage(store, &view);
+        case DashboardSection::projects:
+            return makeProjectsPage(store, &view);
+        case DashboardSection::settings:
             break;
     }
     if (metric) {
