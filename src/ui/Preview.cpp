@@ -190,8 +190,13 @@ ValueHistory hour(Date now) {
         history.record("memory.compressed", (0.4 + 0.15 * t) * 1024 * MB, at);
         history.record("net.in", std::max(0.0, 400'000 + 350'000 * wave + burst * 40'000), at);
         history.record("net.out", std::max(0.0, 60'000 + 30'000 * std::sin(t * 17.0)), at);
-        history.record("disk.read", std::max(0.0, 900'000 + 800'000 * std::sin(t * 11.0 + 2)), at);
-        history.record("disk.write", std::max(0.0, 500'000 + 400'000 * std::sin(t * 7.0 + 1)), at);
+        const double read = std::max(0.0, 900'000 + 800'000 * std::sin(t * 11.0 + 2));
+        const double written = std::max(0.0, 500'000 + 400'000 * std::sin(t * 7.0 + 1));
+        history.record("disk", read + written, at);
+        history.record("disk.read", read, at);
+        history.record("disk.write", written, at);
+        // Memory went to swap once, during the burst.
+        history.record("memory.swapout", burst > 1 ? burst * 200'000 : 0, at);
         history.record("dev.memory", (1.6 + 0.5 * t) * 1024 * MB, at);
         history.record("dev.cpu", std::max(0.0, 3 + 2 * wave + burst * 0.4), at);
     }

@@ -78,8 +78,21 @@ QString stageValue(DashboardSection section, const ServerStore& store) {
         case DashboardSection::battery:
             return vitals.battery ? percent(vitals.battery->percent) : "No battery";
         case DashboardSection::heat:
-            return vitals.chipCelsius ? QString::number(std::lround(*vitals.chipCelsius)) + " °C"
-                                      : QString("Normal");
+            if (vitals.chipCelsius) return QString::number(std::lround(*vitals.chipCelsius)) + " °C";
+            // Without a sensor the heat report judges by load alone; the tile says what it found.
+            switch (store.heat().level) {
+                case HeatLevel::cool:
+                    return "Normal";
+                case HeatLevel::workingHard:
+                    return "Working hard";
+                case HeatLevel::warm:
+                    return "Warm";
+                case HeatLevel::hot:
+                    return "Running hot";
+                case HeatLevel::critical:
+                    return "Very hot";
+            }
+            return "Normal";
         case DashboardSection::projects:
         case DashboardSection::settings:
             break;
