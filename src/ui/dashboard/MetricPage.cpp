@@ -1,5 +1,7 @@
 #include "ui/dashboard/MetricPage.hpp"
 
+#include <QEvent>
+
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -27,6 +29,7 @@ MetricPage::MetricPage(ServerStore& store, Description description, QWidget* par
     m_sentence = makeLabel({}, 17, QFont::DemiBold, Theme::Role::text, dark, content);
     m_sentence->setObjectName("sentence");
     m_sentence->setWordWrap(true);
+    m_sentence->installEventFilter(this);
     m_content->addWidget(m_sentence);
     m_content->addWidget(makeSummary(dark, content));
 
@@ -112,6 +115,14 @@ void MetricPage::refresh() {
     m_chart->setHistory(m_store.vitalsHistory(), m_store.now());
     if (m_refreshExtra) m_refreshExtra();
     m_table->setApps(m_description.apps ? m_description.apps(m_store) : std::vector<AppUsage>{});
+}
+
+bool MetricPage::eventFilter(QObject* watched, QEvent* event) {
+    // The page's layout hands a wrapped sentence the height of one line when little else shows (a
+    // machine without a battery); asking for the wrapped height keeps its second line.
+    if (watched == m_sentence && event->type() == QEvent::Resize)
+        m_sentence->setMinimumHeight(m_sentence->heightForWidth(m_sentence->width()));
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tarvik::ui

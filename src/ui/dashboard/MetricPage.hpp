@@ -58,6 +58,9 @@ public:
     [[nodiscard]] HistoryChart* chart() const { return m_chart; }
     [[nodiscard]] AppTable* table() const { return m_table; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* makeSummary(bool dark, QWidget* parent);
 
