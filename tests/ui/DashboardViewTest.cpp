@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "ui/Fakes.hpp"
@@ -129,6 +130,21 @@ TEST_F(DashboardViewTest, TheSearchTextReachesTheQueryAndItsListeners) {
         if (action->text() == "Clear") action->trigger();
     EXPECT_TRUE(view.query().isEmpty());
     EXPECT_EQ(changes, (QStringList{"code", ""}));
+}
+
+TEST(DashboardViewSearch, FiltersTheAppTablesOfThePagesItMade) {
+    FakeWorld world;
+    ServerStore store(world.services(), ui::Preview::data());
+    ui::Preview::decorate(store, world.clock->now());
+    DashboardView view(store, DashboardSection::overview);
+    view.select(DashboardSection::heat);
+    view.setQuery("zzz");
+    for (auto section : {DashboardSection::overview, DashboardSection::heat}) {
+        bool told = false;
+        for (const auto* label : view.page(section)->findChildren<QLabel*>())
+            told |= label->text() == QString::fromUtf8("No app matches “zzz”");
+        EXPECT_TRUE(told) << ui::DashboardSections::rawValue(section);
+    }
 }
 
 TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {

@@ -1,5 +1,6 @@
 #include "ui/dashboard/DashboardView.hpp"
 
+#include "ui/dashboard/AppTable.hpp"
 #include "ui/dashboard/BatteryPage.hpp"
 #include "ui/dashboard/CpuPage.hpp"
 #include "ui/dashboard/DiskPage.hpp"
@@ -149,6 +150,17 @@ void DashboardView::setPageFactory(PageFactory factory) {
     installedFactory = std::move(factory);
 }
 
+QWidget* DashboardView::filtered(QWidget* page, DashboardView& view) {
+    // AppTable declares no meta-object of its own, so it is told apart by its C++ type.
+    for (auto* widget : page->findChildren<QWidget*>()) {
+        auto* table = dynamic_cast<AppTable*>(widget);
+        if (!table) continue;
+        table->setFilter(view.query());
+        connect(&view, &DashboardView::queryChanged, table, &AppTable::setFilter);
+    }
+    return page;
+}
+
 QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store, DashboardView& view) {
     MetricPage* metric = nullptr;
     switch (section) {
@@ -174,17 +186,13 @@ QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store
             metric = makeHeatPage(store, &view);
             break;
         case DashboardSection::overview:
-            return makeOverviewPage(store, &view);
+            return filtered(makeOverviewPage(store, &view), view);
         case DashboardSection::projects:
             return makeProjectsPage(store, &view);
         case DashboardSection::settings:
             break;
     }
-    if (metric) {
-        metric->setFilter(view.query());
-        connect(&view, &DashboardView::queryChanged, metric, &MetricPage::setFilter);
-        return metric;
-    }
+    if (metric) return filtered(metric, view);
     auto* page = new QWidget(&view);
     const bool dark = Theme::isDark(&view);
     auto* layout = new QVBoxLayout(page);

@@ -36,8 +36,8 @@ public:
 
     // The factory every view made from now on uses; an empty one restores the default.
     static void setPageFactory(PageFactory factory);
-    // The page made when no factory is set: the section's title and purpose, and for settings the
-    // settings form with the quit button.
+    // The page made when no factory is set: the section's own page, its app tables following the
+    // search field.
     static QWidget* defaultPage(DashboardSection section, ServerStore& store, DashboardView& view);
 
     // Shows the section; opening the disk page asks the store for a storage scan that it skips
@@ -70,6 +70,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    static QWidget* filtered(QWidget* page, DashboardView& view);
     QWidget* makeRail();
     QWidget* makeBar();
     void showSection(DashboardSection section);
