@@ -147,6 +147,18 @@ TEST(DashboardViewSearch, FiltersTheAppTablesOfThePagesItMade) {
     }
 }
 
+TEST_F(DashboardViewTest, TheSettingsPageHostsTheFormAndAWayToQuit) {
+    view.select(DashboardSection::settings);
+    QStringList texts;
+    for (const auto* label : view.page(DashboardSection::settings)->findChildren<QLabel*>())
+        texts << label->text();
+    for (const auto* button : view.page(DashboardSection::settings)->findChildren<QAbstractButton*>())
+        texts << button->text();
+    for (const char* text : {"Show system listeners", "Launch at login", "Quit Tarvik",
+                             "Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same."})
+        EXPECT_TRUE(texts.contains(text)) << text;
+}
+
 TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     EXPECT_EQ(tileValue(view, "cpu"), "Measuring");
     EXPECT_EQ(tileValue(view, "projects"), "Measuring");
