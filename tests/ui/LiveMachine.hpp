@@ -26,7 +26,7 @@ inline ui::Services liveMachine(FakeWorld& world) {
 
 // Handles this thread's events until `done` holds or `limit` passes; whether it held.
 inline bool pumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+                      std::chrono::milliseconds limit = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
