@@ -29,6 +29,7 @@
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/SettingsView.hpp"
+#include "ui/views/Toast.hpp"
 
 namespace tarvik::ui {
 
@@ -136,6 +137,7 @@ DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidg
     column->addWidget(m_strip);
     m_pages = new QStackedWidget(this);
     column->addWidget(m_pages, 1);
+    new Toast(store, m_pages);
     layout->addLayout(column, 1);
 
     m_preview = new StagePreview(this);

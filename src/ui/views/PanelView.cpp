@@ -19,6 +19,7 @@
 #include "ui/views/PanelTabBar.hpp"
 #include "ui/views/ServerListView.hpp"
 #include "ui/views/StoppedView.hpp"
+#include "ui/views/Toast.hpp"
 
 namespace tarvik::ui {
 
@@ -90,16 +91,9 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
     m_settingsPage = makeSubPage(m_settingsSlot);
     layout->addWidget(m_pages, 1);
 
-    m_toast = new QLabel(this);
-    m_toast->setObjectName("toast");
-    m_toast->setWordWrap(true);
-    m_toast->setTextFormat(Qt::PlainText);
-    m_toast->setAlignment(Qt::AlignCenter);
-    m_toast->setFont(Theme::font(9.5, QFont::Medium));
-    m_toast->hide();
+    m_toast = new Toast(store, this, [this] { return m_store.hasOnboarded(); });
 
     connect(&store, &ServerStore::changed, this, &PanelView::scheduleRebuild);
-    connect(&store, &ServerStore::toastChanged, this, &PanelView::placeToast);
     connect(m_state, &PanelState::changed, this, &PanelView::scheduleRebuild);
     rebuild();
 }
@@ -225,7 +219,7 @@ void PanelView::rebuild() {
     m_rebuildPending = false;
     styleHeader();
     showCurrent();
-    placeToast();
+    m_toast->place();
     if (!m_store.hasOnboarded()) {
         m_onboarding->rebuild();
         showItems(m_onboarding->layout());
@@ -250,22 +244,6 @@ void PanelView::styleHeader() {
     m_tidyButton->setSymbol("sparkles", symbols);
     m_settingsButton->setSymbol("gearshape", symbols);
     m_windowButton->setSymbol("macwindow", symbols);
-    m_toast->setStyleSheet(QString("background: %1; color: %2; border-radius: 10px; padding: 7px 12px;")
-                               .arg(Theme::color(Theme::Role::text, dark).name(),
-                                    Theme::color(Theme::Role::background, dark).name()));
-}
-
-void PanelView::placeToast() {
-    const auto& toast = m_store.toast();
-    m_toast->setVisible(toast && m_store.hasOnboarded());
-    if (!m_toast->isVisibleTo(this)) return;
-    m_toast->setText(qs(*toast));
-    const int padding = 2 * 12 + 2;  // the style sheet's, and a pixel each side for rounding
-    const int width =
-        std::min(m_toast->fontMetrics().horizontalAdvance(m_toast->text()) + padding, this->width() - 40);
-    const int height = m_toast->heightForWidth(width);
-    m_toast->setGeometry((this->width() - width) / 2, this->height() - height - 14, width, height);
-    m_toast->raise();
 }
 
 void PanelView::openDashboard() {
@@ -287,10 +265,6 @@ void PanelView::hideEvent(QHideEvent*) {
 void PanelView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) scheduleRebuild();
     QWidget::changeEvent(event);
-}
-
-void PanelView::resizeEvent(QResizeEvent*) {
-    placeToast();
 }
 
 void PanelView::paintEvent(QPaintEvent*) {

@@ -17,6 +17,7 @@ class ServerListView;
 class ServerStore;
 class StoppedView;
 class SymbolButton;
+class Toast;
 
 // The tray's panel: onboarding until the user has seen it, then a header, the overview, active
 // and stopped tabs, the clean-up and settings pages, and the toast. It reads the store and calls
@@ -49,7 +50,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -60,7 +60,6 @@ private:
     void rebuild();
     void showCurrent();
     void styleHeader();
-    void placeToast();
     void openDashboard();
 
     ServerStore& m_store;
@@ -94,7 +93,7 @@ private:
     QVBoxLayout* m_tidySlot = nullptr;
     QVBoxLayout* m_settingsSlot = nullptr;
 
-    QLabel* m_toast = nullptr;
+    Toast* m_toast = nullptr;
 };
 
 }  // namespace tarvik::ui
