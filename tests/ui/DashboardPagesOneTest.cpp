@@ -12,6 +12,7 @@
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
 #include "ui/dashboard/GpuPage.hpp"
 #include "ui/dashboard/MemoryPage.hpp"
 #include "ui/dashboard/MetricPage.hpp"
@@ -26,14 +27,7 @@ using test::FakeWorld;
 using ui::MetricPage;
 using ui::ServerStore;
 
-QStringList shownTexts(const QWidget& view) {
-    QStringList result;
-    for (auto* label : view.findChildren<QLabel*>())
-        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
-    for (auto* button : view.findChildren<QAbstractButton*>())
-        if (button->isVisibleTo(&view) && !button->text().isEmpty()) result << button->text();
-    return result;
-}
+using test::shownTexts;
 
 QStringList names(const std::vector<AppUsage>& apps) {
     QStringList result;

@@ -11,6 +11,7 @@
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
 #include "ui/dashboard/BatteryPage.hpp"
 #include "ui/dashboard/DiskPage.hpp"
 #include "ui/dashboard/MetricPage.hpp"
@@ -22,14 +23,7 @@ namespace {
 using test::FakeWorld;
 using ui::ServerStore;
 
-QStringList shownTexts(const QWidget& view) {
-    QStringList result;
-    for (auto* label : view.findChildren<QLabel*>())
-        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
-    for (auto* button : view.findChildren<QAbstractButton*>())
-        if (button->isVisibleTo(&view) && !button->text().isEmpty()) result << button->text();
-    return result;
-}
+using test::shownTexts;
 
 // Clicks the `index`th visible button showing `text`.
 void click(const QWidget& view, const QString& text, int index = 0) {

@@ -13,6 +13,7 @@
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
 #include "ui/dashboard/AppTable.hpp"
 #include "ui/dashboard/CpuPage.hpp"
 #include "ui/dashboard/HistoryChart.hpp"
@@ -28,14 +29,7 @@ using ui::AppTable;
 using ui::HistoryChart;
 using ui::ServerStore;
 
-QStringList shownTexts(const QWidget& view) {
-    QStringList result;
-    for (auto* label : view.findChildren<QLabel*>())
-        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
-    for (auto* button : view.findChildren<QAbstractButton*>())
-        if (button->isVisibleTo(&view) && !button->text().isEmpty()) result << button->text();
-    return result;
-}
+using test::shownTexts;
 
 void click(const QWidget& view, const QString& textOrName) {
     for (auto* button : view.findChildren<QAbstractButton*>())
