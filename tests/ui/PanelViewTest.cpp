@@ -337,6 +337,16 @@ TEST_F(LivePanelTest, GetStartedEndsOnboardingForGood) {
     shown = texts(panel.get());
     EXPECT_TRUE(shown.contains("all quiet"));
     EXPECT_FALSE(shown.contains("Get Started"));
+
+    // The next launch reads the same settings and goes straight to the servers.
+    FakeWorld next;
+    next.settings->values = world.settings->values;
+    ServerStore relaunched(next.services());
+    EXPECT_TRUE(relaunched.hasOnboarded());
+    PanelView again(relaunched);
+    settle();
+    EXPECT_FALSE(texts(&again).contains("Get Started"));
+    EXPECT_TRUE(texts(&again).contains("all quiet"));
 }
 
 }  // namespace
