@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QPainter>
 #include <QTimer>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "ui/linux/MachineServices.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/SettingsView.hpp"
+#include "ui/views/ShareMenu.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/TidyView.hpp"
 #include "ui/views/TrayLabel.hpp"
@@ -70,7 +72,8 @@ QStringList renderTargets() {
     QStringList targets;
     for (const auto& target : panelTargets) targets << target.name;
     for (auto section : ui::DashboardSections::all) targets << dashboardTarget(section);
-    targets << "tray-icon";
+    targets << "share-card"
+            << "tray-icon";
     return targets;
 }
 
@@ -84,6 +87,13 @@ int render(const RenderRequest& request) {
         shown.fill(ui::Theme::color(ui::Theme::Role::background, request.dark));
         QPainter(&shown).drawPixmap(12, 8, icon);
         return save(shown, request.out) ? 0 : 1;
+    }
+    if (request.target == "share-card") {
+        const QByteArray png = ui::ShareMenu::renderPNG(*store, request.dark);
+        QFile file(request.out);
+        if (!png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size()) return 0;
+        std::fprintf(stderr, "tarvik-app: could not write %s\n", qPrintable(request.out));
+        return 1;
     }
     for (const auto& target : panelTargets) {
         if (request.target != target.name) continue;

@@ -108,6 +108,8 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     void openFolder(const std::string&) override {}
     void openTrash() override {}
     void copyText(const std::string&) override {}
+    bool copyImage(const QByteArray&) override { return false; }
+    std::optional<std::string> downloadsFolder() override { return std::nullopt; }
     void openSettings(SettingsPanel) override {}
     bool askToQuit(const AppUsage&) override { return false; }
     std::string userFullName() override { return "Ada Lovelace"; }

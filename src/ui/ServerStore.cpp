@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 #include <syslog.h>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QTimer>
 #include <QUuid>
 #include <algorithm>
@@ -461,6 +463,39 @@ void ServerStore::copyURL(const Server& server) {
 
 void ServerStore::copyText(const std::string& text) {
     m_services.desktop->copyText(text);
+}
+
+void ServerStore::saveImage(const QByteArray& png) {
+    if (png.isEmpty()) return;
+    const auto folder = m_services.desktop->downloadsFolder();
+    if (!folder) return;
+    // Two saves in one second keep both images.
+    const std::string first = shareImageName(now());
+    const std::string stem = first.substr(0, first.size() - std::string_view(".png").size());
+    std::string name;
+    QSaveFile file;
+    for (int copy = 1; copy <= 99 && name.empty(); ++copy) {
+        std::string candidate = stem + (copy == 1 ? "" : " " + std::to_string(copy)) + ".png";
+        const QString path = QFile::decodeName(QByteArray::fromStdString(*folder + "/" + candidate));
+        if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink()) {
+            name = std::move(candidate);
+            file.setFileName(path);
+        }
+    }
+    if (name.empty() || !file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
+        return;
+    announce("Saved " + name + " to Downloads.");
+}
+
+void ServerStore::copyImage(const QByteArray& png) {
+    if (png.isEmpty() || !m_services.desktop->copyImage(png)) return;
+    announce("Image copied. Paste it into a post.");
+}
+
+std::string ServerStore::shareImageName(Date now) {
+    std::string stamp = isoLocalTime(now);
+    std::replace(stamp.begin(), stamp.end(), ':', '.');
+    return "Tarvik " + stamp + ".png";
 }
 
 void ServerStore::revealDirectory(const Server& server) {

@@ -165,6 +165,12 @@ public:
     void open(const Server& server);
     void copyURL(const Server& server);
     void copyText(const std::string& text);
+    // The share card as a PNG: saved into the Downloads folder, or put on the clipboard. An empty
+    // image (a failed render) or a missing Downloads folder does nothing.
+    void saveImage(const QByteArray& png);
+    void copyImage(const QByteArray& png);
+    // "Tarvik " and the local date and time with "." for ":", then ".png".
+    [[nodiscard]] static std::string shareImageName(Date now);
     void revealDirectory(const Server& server);
     void reveal(const std::string& path);
     void kill(const Server& server, bool force);

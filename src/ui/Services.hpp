@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QVariant>
 #include <chrono>
@@ -124,6 +125,10 @@ public:
     virtual void openFolder(const std::string& path) = 0;
     virtual void openTrash() = 0;
     virtual void copyText(const std::string& text) = 0;
+    // Puts a PNG image on the clipboard; false when it is not one.
+    virtual bool copyImage(const QByteArray& png) = 0;
+    // The user's Downloads folder; nullopt when it does not exist.
+    [[nodiscard]] virtual std::optional<std::string> downloadsFolder() = 0;
     // Nothing where the desktop has no such panel.
     virtual void openSettings(SettingsPanel panel) = 0;
     // Asks the application to close through the desktop session; false when it cannot be asked.

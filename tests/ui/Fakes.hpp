@@ -147,12 +147,20 @@ public:
     std::vector<std::string> calls;  // "what:argument"
     bool quitsApps = false;
     std::string fullName;
+    std::optional<std::string> downloads;
+    QByteArray copiedImage;
 
     void openUrl(const std::string& url) override { calls.push_back("open:" + url); }
     void reveal(const std::string& path) override { calls.push_back("reveal:" + path); }
     void openFolder(const std::string& path) override { calls.push_back("folder:" + path); }
     void openTrash() override { calls.push_back("trash:"); }
     void copyText(const std::string& text) override { calls.push_back("copy:" + text); }
+    bool copyImage(const QByteArray& png) override {
+        calls.push_back("copyImage:" + std::to_string(png.size()));
+        copiedImage = png;
+        return !png.isEmpty();
+    }
+    std::optional<std::string> downloadsFolder() override { return downloads; }
     void openSettings(ui::SettingsPanel panel) override {
         calls.push_back(panel == ui::SettingsPanel::battery ? "settings:battery" : "settings:notifications");
     }

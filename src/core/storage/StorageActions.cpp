@@ -213,12 +213,8 @@ std::string percentEncoded(std::string_view path) {
 }
 
 std::string trashInfo(std::string_view originalPath, Date now) {
-    auto seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    return "[Trash Info]\nPath=" + percentEncoded(originalPath) + "\nDeletionDate=" + date + "\n";
+    return "[Trash Info]\nPath=" + percentEncoded(originalPath) + "\nDeletionDate=" + isoLocalTime(now) +
+           "\n";
 }
 
 Result removeCache(const std::string& path, const StorageReport& report, const std::string& home) {

@@ -11,6 +11,7 @@
 #include "ui/dashboard/HistoryChart.hpp"
 #include "ui/views/DashboardSection.hpp"
 #include "ui/views/PanelKit.hpp"
+#include "ui/views/ShareMenu.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/ViewParts.hpp"
 
@@ -44,8 +45,15 @@ public:
         auto* layout = new QVBoxLayout(content);
         layout->setContentsMargins(28, 22, 28, 28);
         layout->setSpacing(14);
-        layout->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::projects)), 10,
-                                    QFont::DemiBold, Theme::Role::secondaryText, dark, content));
+        auto* heading = new QHBoxLayout;
+        heading->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::projects)), 10,
+                                     QFont::DemiBold, Theme::Role::secondaryText, dark, content));
+        heading->addStretch();
+        auto* share = new CapsuleButton("Share", CapsuleButton::Style::plain, content, "square.and.arrow.up");
+        share->setObjectName("share");
+        connect(share, &QAbstractButton::clicked, this, [this, share] { ShareMenu(m_store).popUp(share); });
+        heading->addWidget(share);
+        layout->addLayout(heading);
         m_count = makeLabel({}, 17, QFont::DemiBold, Theme::Role::text, dark, content);
         m_count->setObjectName("count");
         m_count->setWordWrap(true);

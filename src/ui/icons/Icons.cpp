@@ -61,6 +61,7 @@ constexpr auto symbolTable = std::to_array<Names>({
     {"trash", "trash"},
     {"doc.on.doc", "copy"},
     {"square.and.arrow.down", "tray-arrow-down"},
+    {"square.and.arrow.up", "export"},
     {"clock", "clock"},
     {"clock.arrow.circlepath", "clock-counter-clockwise"},
     {"memorychip", "memory"},

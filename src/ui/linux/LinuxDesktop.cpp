@@ -9,7 +9,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -77,6 +80,23 @@ void LinuxDesktop::openTrash() {
 
 void LinuxDesktop::copyText(const std::string& text) {
     QGuiApplication::clipboard()->setText(QString::fromStdString(text), QClipboard::Clipboard);
+}
+
+bool LinuxDesktop::copyImage(const QByteArray& png) {
+    QImage image;
+    if (!image.loadFromData(png, "PNG")) return false;
+    // The PNG itself as well as the image, so that a receiver taking image/png gets these bytes.
+    auto* data = new QMimeData;
+    data->setImageData(image);
+    data->setData("image/png", png);
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    return true;
+}
+
+std::optional<std::string> LinuxDesktop::downloadsFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return std::nullopt;
+    return QFile::encodeName(folder).toStdString();
 }
 
 void LinuxDesktop::openSettings(SettingsPanel panel) {

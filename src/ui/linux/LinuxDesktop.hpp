@@ -20,6 +20,9 @@ public:
     void openFolder(const std::string& path) override;
     void openTrash() override;
     void copyText(const std::string& text) override;
+    bool copyImage(const QByteArray& png) override;
+    // Where the XDG user directories put downloads (~/Downloads unless configured otherwise).
+    [[nodiscard]] std::optional<std::string> downloadsFolder() override;
     void openSettings(SettingsPanel panel) override;
     // `app.bundlePath` is the path of the application's desktop entry file. Asks only an
     // application that is D-Bus activatable and on the bus now, so that none is started to quit.

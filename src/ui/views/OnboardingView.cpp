@@ -11,8 +11,6 @@ namespace tarvik::ui {
 
 namespace {
 
-constexpr const char* webSite = "tarvik.app";
-
 struct Feature {
     const char* symbol;
     TintToken tint;
@@ -71,7 +69,7 @@ void OnboardingView::rebuild() {
     }
 
     m_layout->addStretch(2);
-    auto* caption = makeLabel(webSite, 8.5, QFont::Normal, Theme::Role::tertiaryText, dark, this);
+    auto* caption = makeLabel(productWebSite, 8.5, QFont::Normal, Theme::Role::tertiaryText, dark, this);
     caption->setAlignment(Qt::AlignHCenter);
     m_layout->addWidget(caption);
     auto* start = new CapsuleButton("Get Started", CapsuleButton::Style::prominent, this);

@@ -12,45 +12,13 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/views/PanelKit.hpp"
+#include "ui/views/ShareMenu.hpp"
 
 namespace tarvik::ui {
 
 namespace {
 
-struct Share {
-    std::uint64_t bytes;
-    QColor colour;
-};
-
-// The machine's memory as one bar: each share from the left, the free rest as the track.
-class ShareBar : public QWidget {
-public:
-    ShareBar(std::vector<Share> shares, std::uint64_t total, QWidget* parent)
-        : QWidget(parent), m_shares(std::move(shares)), m_total(total) {
-        setFixedHeight(8);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath track;
-        track.addRoundedRect(QRectF(rect()), 4, 4);
-        painter.fillPath(track, Theme::color(Theme::Role::separator, Theme::isDark(this)));
-        if (m_total == 0) return;
-        painter.setClipPath(track);
-        double left = 0;
-        for (const auto& share : m_shares) {
-            const double span = double(width()) * double(share.bytes) / double(m_total);
-            painter.fillRect(QRectF(left, 0, span, height()), share.colour);
-            left += span;
-        }
-    }
-
-private:
-    std::vector<Share> m_shares;
-    std::uint64_t m_total;
-};
+using Share = ShareBar::Share;
 
 // A whole-row button laid out with labels, drawn as a card that answers the mouse.
 class WindowRow : public QAbstractButton {
@@ -182,6 +150,13 @@ QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
     heading->addWidget(makeLabel(qs(ByteFormat::short_(footprint.devBytes())), 9.5, QFont::Bold,
                                  Theme::Role::text, dark, card));
     heading->addStretch();
+    auto* shareButton =
+        new SymbolButton("square.and.arrow.up", Theme::color(Theme::Role::secondaryText, dark), card, 14);
+    shareButton->setObjectName("share");
+    shareButton->setToolTip("Share");
+    connect(shareButton, &QAbstractButton::clicked, this,
+            [this, shareButton] { ShareMenu(m_store).popUp(shareButton); });
+    heading->addWidget(shareButton);
     layout->addLayout(heading);
 
     const std::vector<std::pair<const char*, Share>> slices = {

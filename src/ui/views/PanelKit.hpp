@@ -21,6 +21,9 @@ namespace tarvik::ui {
 
 [[nodiscard]] QString qs(std::string_view text);
 
+// Shown as a caption where the product introduces itself.
+inline constexpr const char* productWebSite = "tarvik.app";
+
 // What the panel keeps between rebuilds of its content: which row is open, which stop waits for
 // a second click, which buttons show their check mark. Lives as long as the panel; forgotten when
 // it closes. `changed()` asks for a rebuild.

@@ -2,6 +2,7 @@
 
 #include <QLayout>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -36,6 +37,28 @@ void Card::paintEvent(QPaintEvent*) {
             painter.drawLine(widget->geometry().left() + 10, y, width() - 10, y);
         }
         above = widget;
+    }
+}
+
+ShareBar::ShareBar(std::vector<Share> shares, std::uint64_t total, QWidget* parent, int height)
+    : QWidget(parent), m_shares(std::move(shares)), m_total(total) {
+    setFixedHeight(height);
+}
+
+void ShareBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath track;
+    const qreal radius = height() / 2.0;
+    track.addRoundedRect(QRectF(rect()), radius, radius);
+    painter.fillPath(track, Theme::color(Theme::Role::separator, Theme::isDark(this)));
+    if (m_total == 0) return;
+    painter.setClipPath(track);
+    double left = 0;
+    for (const auto& share : m_shares) {
+        const double span = double(width()) * double(share.bytes) / double(m_total);
+        painter.fillRect(QRectF(left, 0, span, height()), share.colour);
+        left += span;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QWidget>
+#include <cstdint>
+#include <vector>
 
 class QScrollArea;
 
@@ -20,6 +22,23 @@ protected:
 
 private:
     Look m_look;
+};
+
+// Memory as one bar: each share from the left, the rest of `total` as the track.
+class ShareBar : public QWidget {
+public:
+    struct Share {
+        std::uint64_t bytes;
+        QColor colour;
+    };
+    ShareBar(std::vector<Share> shares, std::uint64_t total, QWidget* parent, int height = 8);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::vector<Share> m_shares;
+    std::uint64_t m_total;
 };
 
 // A frameless, vertically scrolling area for a page drawn on its parent's ground, with a thin bar.

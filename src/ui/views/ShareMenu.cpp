@@ -1,0 +1,64 @@
+#include "ui/views/ShareMenu.hpp"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QMenu>
+
+#include "ui/ServerStore.hpp"
+#include "ui/icons/Icons.hpp"
+#include "ui/views/ShareCard.hpp"
+#include "ui/views/Theme.hpp"
+
+namespace tarvik::ui {
+
+namespace {
+
+bool applicationIsDark() {
+    return Theme::isDark(QApplication::palette());
+}
+
+}  // namespace
+
+QByteArray ShareMenu::renderPNG(const ServerStore& store, bool dark) {
+    ShareCard card(store.footprint(), store.projectUsage(), store.devServerCount(), dark);
+    // Laid out as if shown, without ever reaching the screen.
+    card.setAttribute(Qt::WA_DontShowOnScreen);
+    card.show();
+    QImage image(ShareCard::width, ShareCard::height, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(1.0);
+    image.fill(Qt::transparent);
+    card.render(&image);
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
+    return png;
+}
+
+void ShareMenu::saveImage() {
+    m_store.saveImage(renderPNG(m_store, applicationIsDark()));
+}
+
+void ShareMenu::copyImage() {
+    m_store.copyImage(renderPNG(m_store, applicationIsDark()));
+}
+
+QMenu* ShareMenu::makeMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const QColor colour = Theme::color(Theme::Role::text, applicationIsDark());
+    auto& store = m_store;
+    menu->addAction(Icons::symbolIcon("square.and.arrow.down", colour), "Save image", menu,
+                    [&store] { ShareMenu(store).saveImage(); });
+    menu->addAction(Icons::symbolIcon("doc.on.doc", colour), "Copy image", menu,
+                    [&store] { ShareMenu(store).copyImage(); });
+    return menu;
+}
+
+void ShareMenu::popUp(QWidget* anchor) {
+    QMenu* menu = makeMenu(anchor->window());
+    menu->setObjectName("shareMenu");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(anchor->mapToGlobal(QPoint(0, anchor->height())));
+}
+
+}  // namespace tarvik::ui
