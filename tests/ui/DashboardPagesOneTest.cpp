@@ -111,6 +111,7 @@ TEST_F(DashboardPagesOneTest, GpuPageListsOnlyAppsOnTheChipAndSaysWhenThereIsNoR
     EXPECT_TRUE(shownTexts(window).contains("14.3 W"));
     EXPECT_TRUE(shownTexts(window).contains("Using the graphics chip"));
     EXPECT_EQ(names(page->table()->apps()), QStringList({"Blender", "mpv"}));
+    for (const char* text : {"GPU", "40.0%", "21.5%"}) EXPECT_TRUE(shownTexts(window).contains(text)) << text;
 
     setApps({app("make", 0, 0)}, 0);
     EXPECT_TRUE(shownTexts(window).contains("No app is using it right now."));

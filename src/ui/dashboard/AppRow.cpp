@@ -36,21 +36,21 @@ QString powerText(const std::optional<double>& milliwatts) {
 
 }  // namespace
 
-AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, bool showPower, QWidget* parent)
+AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent)
     : QWidget(parent), m_store(store), m_state(state), m_app(std::move(app)) {
     setObjectName(qs("app:" + m_app.name));
     const bool dark = Theme::isDark(parent);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_line = makeLine(showPower, dark);
+    m_line = makeLine(extra, dark);
     layout->addWidget(m_line);
     m_details = makeDetails(dark);
     layout->addWidget(m_details);
     setExpanded(m_state.expanded.contains(m_app.name));
 }
 
-QWidget* AppRow::makeLine(bool showPower, bool dark) {
+QWidget* AppRow::makeLine(Extra extra, bool dark) {
     auto* line = new QWidget(this);
     line->setCursor(Qt::PointingHandCursor);
     auto* layout = new QHBoxLayout(line);
@@ -73,7 +73,9 @@ QWidget* AppRow::makeLine(bool showPower, bool dark) {
     layout->addWidget(name, 1);
     layout->addWidget(figure(QString::number(m_app.cpuPercent, 'f', 1) + "%", cpuWidth, dark, line));
     layout->addWidget(figure(qs(ByteFormat::short_(m_app.memoryBytes)), memoryWidth, dark, line));
-    if (showPower) layout->addWidget(figure(powerText(m_app.milliwatts), powerWidth, dark, line));
+    if (extra == Extra::power) layout->addWidget(figure(powerText(m_app.milliwatts), extraWidth, dark, line));
+    if (extra == Extra::gpu)
+        layout->addWidget(figure(QString::number(m_app.gpuPercent, 'f', 1) + "%", extraWidth, dark, line));
     return line;
 }
 

@@ -31,7 +31,10 @@ class AppRow : public QWidget {
 public:
     static constexpr int processesShown = 3;  // before "Show all"
 
-    AppRow(ServerStore& store, AppRowState& state, AppUsage app, bool showPower, QWidget* parent);
+    // A figure some pages show after CPU and memory.
+    enum class Extra { none, power, gpu };
+
+    AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent);
 
     [[nodiscard]] const AppUsage& app() const { return m_app; }
     void setExpanded(bool expanded);
@@ -39,13 +42,13 @@ public:
     // The widths of the figure columns, shared with the table's header.
     static constexpr int cpuWidth = 64;
     static constexpr int memoryWidth = 78;
-    static constexpr int powerWidth = 70;
+    static constexpr int extraWidth = 70;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QWidget* makeLine(bool showPower, bool dark);
+    QWidget* makeLine(Extra extra, bool dark);
     QWidget* makeDetails(bool dark);
     QWidget* makeProcess(const ProcessRecord& process, bool dark, QWidget* parent);
     QWidget* makeActions(QWidget* parent);

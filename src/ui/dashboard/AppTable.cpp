@@ -18,6 +18,8 @@ double sortValue(const AppUsage& app, AppTable::Column column) {
             return static_cast<double>(app.memoryBytes);
         case AppTable::Column::power:
             return app.milliwatts.value_or(-1);
+        case AppTable::Column::gpu:
+            return app.gpuPercent;
     }
     return 0;
 }
@@ -47,7 +49,10 @@ AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
     columns->addWidget(heading("App", 0, dark, m_header), 1);
     columns->addWidget(heading("CPU", AppRow::cpuWidth, dark, m_header));
     columns->addWidget(heading("Memory", AppRow::memoryWidth, dark, m_header));
-    if (m_options.showPower) columns->addWidget(heading("Power", AppRow::powerWidth, dark, m_header));
+    if (m_options.extra == AppRow::Extra::power)
+        columns->addWidget(heading("Power", AppRow::extraWidth, dark, m_header));
+    if (m_options.extra == AppRow::Extra::gpu)
+        columns->addWidget(heading("GPU", AppRow::extraWidth, dark, m_header));
     layout->addWidget(m_header);
 
     auto* rows = new Card(this, Card::Look::list);
@@ -95,7 +100,7 @@ void AppTable::rebuild() {
     int shown = 0;
     for (const auto& app : m_apps) {
         if (!matches(app)) continue;
-        m_rows->addWidget(new AppRow(m_store, m_state, app, m_options.showPower, m_rows->parentWidget()));
+        m_rows->addWidget(new AppRow(m_store, m_state, app, m_options.extra, m_rows->parentWidget()));
         ++shown;
     }
     showItems(m_rows);

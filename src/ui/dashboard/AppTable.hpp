@@ -17,10 +17,10 @@ class ServerStore;
 // open survives new data.
 class AppTable : public QWidget {
 public:
-    enum class Column { cpu, memory, power };
+    enum class Column { cpu, memory, power, gpu };
     struct Options {
         Column sort = Column::cpu;
-        bool showPower = false;
+        AppRow::Extra extra = AppRow::Extra::none;
         QString empty = "Nothing to show yet.";  // when there are no apps at all
     };
 

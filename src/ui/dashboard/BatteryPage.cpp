@@ -65,7 +65,7 @@ MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
         qs(Words::text("Power is measured for your own apps. Parts of macOS aren't included, so the apps "
                        "add up to less than the Mac's total."));
     page.apps = [](const ServerStore& shown) { return shown.vitals().apps; };
-    page.table = {AppTable::Column::power, true, "No app is drawing much power."};
+    page.table = {AppTable::Column::power, AppRow::Extra::power, "No app is drawing much power."};
 
     auto* result = new MetricPage(store, std::move(page), parent);
     const bool dark = Theme::isDark(parent);

@@ -126,7 +126,8 @@ MetricPage* makeCpuPage(ServerStore& store, QWidget* parent) {
     page.appsTitle = "Busy for the last hour";
     page.appsNote = "Average over the hour, not just this moment";
     page.apps = [](const ServerStore& shown) { return shown.appsAveraged(); };
-    page.table = {AppTable::Column::cpu, false, "No app has kept the processor busy this hour."};
+    page.table = {AppTable::Column::cpu, AppRow::Extra::none,
+                  "No app has kept the processor busy this hour."};
 
     auto* result = new MetricPage(store, std::move(page), parent);
     auto* card = new Card(result, Card::Look::plain);

@@ -46,11 +46,9 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
         std::vector<AppUsage> apps;
         std::copy_if(shown.vitals().apps.begin(), shown.vitals().apps.end(), std::back_inserter(apps),
                      [](const AppUsage& app) { return app.gpuPercent > 0; });
-        std::stable_sort(apps.begin(), apps.end(),
-                         [](const AppUsage& a, const AppUsage& b) { return a.gpuPercent > b.gpuPercent; });
         return apps;
     };
-    page.table = {AppTable::Column::cpu, false, "No app is using it right now."};
+    page.table = {AppTable::Column::gpu, AppRow::Extra::gpu, "No app is using it right now."};
     auto* result = new MetricPage(store, std::move(page), parent);
     // An empty chart would promise readings that never come on a machine without them.
     QWidget* chartCard = result->chart()->parentWidget();

@@ -73,7 +73,7 @@ MetricPage* makeMemoryPage(ServerStore& store, QWidget* parent) {
         "memory", {{"memory.compressed", "Compress: squeezed to make room"}}, bytes, std::nullopt, false};
     page.appsNote = "Quit to free memory";
     page.apps = heaviest;
-    page.table = {AppTable::Column::memory, false, "Nothing stands out right now."};
+    page.table = {AppTable::Column::memory, AppRow::Extra::none, "Nothing stands out right now."};
 
     auto* result = new MetricPage(store, std::move(page), parent);
     const bool dark = Theme::isDark(parent);

@@ -150,7 +150,8 @@ public:
         m_heatLines->setSpacing(3);
         layout->addWidget(m_heat);
         layout->addWidget(makeLabel("Busiest apps", 12, QFont::DemiBold, Theme::Role::text, dark, content));
-        m_table = new AppTable(store, {AppTable::Column::cpu, false, "No app is busy right now."}, content);
+        m_table = new AppTable(
+            store, {AppTable::Column::cpu, AppRow::Extra::none, "No app is busy right now."}, content);
         layout->addWidget(m_table);
         layout->addStretch();
         scroll->setWidget(content);
