@@ -147,6 +147,25 @@ TEST(DashboardViewSearch, FiltersTheAppTablesOfThePagesItMade) {
     }
 }
 
+TEST(DashboardViewSearch, NarrowsTheAppsTheNetworkCheckFound) {
+    FakeWorld world;
+    ServerStore store(world.services());
+    store.setPreviewNetwork({{std::nullopt, "curl", 2048, 0}, {std::nullopt, "Firefox", 9000, 100}});
+    DashboardView view(store, DashboardSection::network);
+    auto* page = view.page(DashboardSection::network);
+    view.setQuery("fire");
+    EXPECT_EQ(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    EXPECT_NE(page->findChild<QWidget*>("traffic:Firefox"), nullptr);
+    view.setQuery("zzz");
+    EXPECT_EQ(page->findChild<QWidget*>("traffic:Firefox"), nullptr);
+    bool told = false;
+    for (const auto* label : page->findChildren<QLabel*>())
+        told |= label->isVisibleTo(page) && label->text() == QString::fromUtf8("No app matches “zzz”");
+    EXPECT_TRUE(told);
+    view.setQuery("");
+    EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
+}
+
 TEST_F(DashboardViewTest, TheSettingsPageHostsTheFormAndAWayToQuit) {
     view.select(DashboardSection::settings);
     QStringList texts;

@@ -35,6 +35,14 @@ QLabel* heading(const QString& text, int width, bool dark, QWidget* parent) {
 
 }  // namespace
 
+QString AppFilter::noMatch(const QString& query) {
+    return QString::fromUtf8("No app matches “") + query + QString::fromUtf8("”");
+}
+
+bool AppFilter::matches(const std::string& name, const QString& query) {
+    return query.isEmpty() || QString::fromStdString(name).contains(query, Qt::CaseInsensitive);
+}
+
 AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
     : QWidget(parent), m_store(store), m_options(std::move(options)) {
     const bool dark = Theme::isDark(parent);
@@ -84,14 +92,10 @@ void AppTable::setFilter(const QString& query) {
     rebuild();
 }
 
-bool AppTable::matches(const AppUsage& app) const {
-    return m_filter.isEmpty() || QString::fromStdString(app.name).contains(m_filter, Qt::CaseInsensitive);
-}
-
 QStringList AppTable::shownNames() const {
     QStringList names;
     for (const auto& app : m_apps)
-        if (matches(app)) names << QString::fromStdString(app.name);
+        if (matches(app.name, m_filter)) names << QString::fromStdString(app.name);
     return names;
 }
 
@@ -99,17 +103,14 @@ void AppTable::rebuild() {
     clearLayout(m_rows);
     int shown = 0;
     for (const auto& app : m_apps) {
-        if (!matches(app)) continue;
+        if (!matches(app.name, m_filter)) continue;
         m_rows->addWidget(new AppRow(m_store, m_state, app, m_options.extra, m_rows->parentWidget()));
         ++shown;
     }
     showItems(m_rows);
     m_rows->parentWidget()->setVisible(shown > 0);
     m_header->setVisible(shown > 0);
-    m_message->setText(m_apps.empty() ? m_options.empty
-                       : shown == 0
-                           ? QString::fromUtf8("No app matches “") + m_filter + QString::fromUtf8("”")
-                           : QString());
+    m_message->setText(m_apps.empty() ? m_options.empty : shown == 0 ? noMatch(m_filter) : QString());
     m_message->setVisible(shown == 0);
 }
 

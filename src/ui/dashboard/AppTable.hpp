@@ -13,9 +13,21 @@ namespace tarvik::ui {
 
 class ServerStore;
 
+// A list of apps that the dashboard's "Find an app" narrows: only names containing `query`,
+// ignoring case, stay; an empty query shows all.
+class AppFilter {
+public:
+    virtual ~AppFilter() = default;
+    virtual void setFilter(const QString& query) = 0;
+
+    // "No app matches “query”".
+    [[nodiscard]] static QString noMatch(const QString& query);
+    [[nodiscard]] static bool matches(const std::string& name, const QString& query);
+};
+
 // Apps as rows sorted by one column, largest first, narrowed by a name filter. Which rows are
 // open survives new data.
-class AppTable : public QWidget {
+class AppTable : public QWidget, public AppFilter {
 public:
     enum class Column { cpu, memory, power, gpu };
     struct Options {
@@ -27,8 +39,7 @@ public:
     AppTable(ServerStore& store, Options options, QWidget* parent);
 
     void setApps(std::vector<AppUsage> apps);
-    // Shows only apps whose name contains `query`, ignoring case; an empty query shows all.
-    void setFilter(const QString& query);
+    void setFilter(const QString& query) override;
 
     [[nodiscard]] const std::vector<AppUsage>& apps() const { return m_apps; }
     // The names of the rows on show, in order.
@@ -36,7 +47,6 @@ public:
 
 private:
     void rebuild();
-    [[nodiscard]] bool matches(const AppUsage& app) const;
 
     ServerStore& m_store;
     Options m_options;

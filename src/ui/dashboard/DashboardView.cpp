@@ -153,12 +153,13 @@ void DashboardView::setPageFactory(PageFactory factory) {
 }
 
 QWidget* DashboardView::filtered(QWidget* page, DashboardView& view) {
-    // AppTable declares no meta-object of its own, so it is told apart by its C++ type.
+    // The lists declare no meta-object of their own, so they are told apart by their C++ type.
     for (auto* widget : page->findChildren<QWidget*>()) {
-        auto* table = dynamic_cast<AppTable*>(widget);
-        if (!table) continue;
-        table->setFilter(view.query());
-        connect(&view, &DashboardView::queryChanged, table, &AppTable::setFilter);
+        auto* list = dynamic_cast<AppFilter*>(widget);
+        if (!list) continue;
+        list->setFilter(view.query());
+        connect(&view, &DashboardView::queryChanged, widget,
+                [list](const QString& query) { list->setFilter(query); });
     }
     return page;
 }

@@ -9,6 +9,7 @@
 #include "core/support/ElapsedTime.hpp"
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/dashboard/AppTable.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/Theme.hpp"
@@ -52,6 +53,57 @@ QWidget* trafficRow(const AppTraffic& traffic, bool dark, QWidget* parent) {
         9.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
     return row;
 }
+
+// The apps the last check found, narrowed by the search.
+class TrafficList : public QWidget, public AppFilter {
+public:
+    TrafficList(bool dark, QWidget* parent)
+        : QWidget(parent),
+          m_dark(dark),
+          m_rows(new QVBoxLayout),
+          m_message(makeLabel({}, 10, QFont::Normal, Theme::Role::secondaryText, dark, this)) {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        m_rows->setSpacing(0);
+        layout->addLayout(m_rows);
+        m_message->setAlignment(Qt::AlignCenter);
+        m_message->hide();
+        layout->addWidget(m_message);
+    }
+
+    void setTraffic(std::vector<AppTraffic> traffic) {
+        if (traffic == m_traffic) return;
+        m_traffic = std::move(traffic);
+        rebuild();
+    }
+
+    void setFilter(const QString& query) override {
+        if (query.trimmed() == m_filter) return;
+        m_filter = query.trimmed();
+        rebuild();
+    }
+
+private:
+    void rebuild() {
+        clearLayout(m_rows);
+        int shown = 0;
+        for (const auto& traffic : m_traffic) {
+            if (!matches(traffic.name, m_filter)) continue;
+            m_rows->addWidget(trafficRow(traffic, m_dark, this));
+            ++shown;
+        }
+        showItems(m_rows);
+        m_message->setText(noMatch(m_filter));
+        m_message->setVisible(shown == 0 && !m_traffic.empty());
+    }
+
+    bool m_dark;
+    QVBoxLayout* m_rows;
+    QLabel* m_message;
+    std::vector<AppTraffic> m_traffic;
+    QString m_filter;
+};
 
 }  // namespace
 
@@ -123,9 +175,8 @@ MetricPage* makeNetworkPage(ServerStore& store, QWidget* parent) {
     appsLayout->addLayout(controls);
     auto* status = makeLabel({}, 10, QFont::Normal, Theme::Role::secondaryText, dark, apps);
     appsLayout->addWidget(status);
-    auto* rows = new QVBoxLayout;
-    rows->setSpacing(0);
-    appsLayout->addLayout(rows);
+    auto* list = new TrafficList(dark, apps);
+    appsLayout->addWidget(list);
     layout->addWidget(apps);
 
     result->setExtra(extra, [=, &store] {
@@ -139,17 +190,14 @@ MetricPage* makeNetworkPage(ServerStore& store, QWidget* parent) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(store.now() - *at).count();
             checked->setText(qs("Checked " + ElapsedTime::label(static_cast<int>(seconds)) + " ago"));
         }
-        clearLayout(rows);
         QString message;
         if (store.checkingNetwork())
             message = QString::fromUtf8("Watching traffic for a second…");
         else if (found && found->empty())
             message = "Nothing was using the network just now.";
-        else if (found)
-            for (const auto& traffic : *found) rows->addWidget(trafficRow(traffic, dark, apps));
+        list->setTraffic(found && !store.checkingNetwork() ? *found : std::vector<AppTraffic>{});
         status->setText(message);
         status->setVisible(!message.isEmpty());
-        showItems(rows);
     });
     return result;
 }
