@@ -11,6 +11,7 @@
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/DashboardView.hpp"
+#include "ui/dashboard/StageStrip.hpp"
 
 namespace tarvik {
 namespace {
@@ -191,6 +192,33 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     EXPECT_EQ(tileValue(shown, "projects"), QString::number(preview->devServerCount()) + " servers");
     EXPECT_EQ(tileValue(shown, "disk"), "212 GB free");
     EXPECT_EQ(tileValue(shown, "battery"), "No battery");
+}
+
+}  // namespace
+}  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
+    const QRect screen(0, 0, 1000, 700);
+    const QSize size(316, 240);
+    const struct {
+        const char* name;
+        QRect tile;
+        QPoint expected;
+    } cases[] = {
+        {"room below", {100, 100, 120, 50}, {100, 156}},
+        {"against the right edge", {900, 100, 90, 50}, {684, 156}},
+        {"past the left edge", {-40, 100, 90, 50}, {0, 156}},
+        {"no room below", {100, 600, 120, 50}, {100, 354}},
+        {"no room either way", {100, 200, 120, 300}, {100, 506}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPoint at = ui::StagePreview::placement(c.tile, size, screen);
+        EXPECT_EQ(at, c.expected);
+    }
 }
 
 }  // namespace

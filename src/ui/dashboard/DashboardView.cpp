@@ -355,7 +355,7 @@ void DashboardView::preview(std::optional<DashboardSection> section) {
     shown->resize(m_pages->size());
     if (shown->layout()) shown->layout()->activate();
     const QRect tile = m_strip->globalFrame(*section);
-    m_preview->present(shown->grab(), titleOf(*section), tile.bottomLeft() + QPoint(0, 6));
+    m_preview->present(shown->grab(), titleOf(*section), tile);
 }
 
 void DashboardView::paintEvent(QPaintEvent*) {

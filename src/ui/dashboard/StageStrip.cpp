@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <algorithm>
 #include <cmath>
 
@@ -235,13 +237,24 @@ StagePreview::StagePreview(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void StagePreview::present(const QPixmap& page, const QString& title, QPoint topLeft) {
+QPoint StagePreview::placement(QRect tile, QSize size, QRect available) {
+    constexpr int gap = 6;
+    int y = tile.bottom() + 1 + gap;
+    if (y + size.height() > available.bottom() + 1 && tile.top() - gap - size.height() >= available.top())
+        y = tile.top() - gap - size.height();
+    const int x = std::max(available.left(), std::min(tile.left(), available.right() + 1 - size.width()));
+    return {x, y};
+}
+
+void StagePreview::present(const QPixmap& page, const QString& title, QRect tile) {
     constexpr int pictureWidth = 300;
     m_page = page.scaledToWidth(qRound(pictureWidth * page.devicePixelRatio()), Qt::SmoothTransformation);
     m_page.setDevicePixelRatio(page.devicePixelRatio());
     m_title = title;
     setFixedSize(pictureWidth + 16, qRound(m_page.deviceIndependentSize().height()) + 40);
-    move(topLeft);
+    const QScreen* screen = QGuiApplication::screenAt(tile.center());
+    if (!screen) screen = this->screen();
+    move(screen ? placement(tile, size(), screen->availableGeometry()) : tile.bottomLeft() + QPoint(0, 6));
     show();
     raise();
     update();

@@ -53,8 +53,12 @@ private:
 class StagePreview : public QWidget {
 public:
     explicit StagePreview(QWidget* parent);
-    // Shows `page` scaled down, titled, with its top left corner at `topLeft` on the screen.
-    void present(const QPixmap& page, const QString& title, QPoint topLeft);
+    // Shows `page` scaled down and titled under `tile` (a rectangle on the screen).
+    void present(const QPixmap& page, const QString& title, QRect tile);
+
+    // Where a preview of `size` goes for `tile`: below it, left edges lined up, or above it when
+    // the screen's `available` area has no room below; never past the area's sides.
+    [[nodiscard]] static QPoint placement(QRect tile, QSize size, QRect available);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
