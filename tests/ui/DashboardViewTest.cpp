@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/DashboardView.hpp"
 #include "ui/dashboard/StageStrip.hpp"
+#include "ui/views/Theme.hpp"
 
 namespace tarvik {
 namespace {
@@ -199,6 +201,25 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
 
 namespace tarvik {
 namespace {
+
+TEST(DashboardViewAppearance, ASwitchToDarkRemakesThePagesInDarkColours) {
+    QApplication::setPalette(ui::Theme::palette(false));
+    FakeWorld world;
+    ServerStore store(world.services(), ui::Preview::data());
+    DashboardView view(store, DashboardSection::cpu);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    auto sentenceColour = [&] {
+        auto* sentence = view.page(DashboardSection::cpu)->findChild<QLabel*>("sentence");
+        return sentence ? sentence->palette().color(QPalette::WindowText) : QColor();
+    };
+    EXPECT_EQ(sentenceColour(), ui::Theme::color(ui::Theme::Role::text, false));
+    QApplication::setPalette(ui::Theme::palette(true));
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+    EXPECT_EQ(sentenceColour(), ui::Theme::color(ui::Theme::Role::text, true));
+    EXPECT_EQ(view.selection(), DashboardSection::cpu);
+    QApplication::setPalette(ui::Theme::palette(false));
+}
 
 TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
     const QRect screen(0, 0, 1000, 700);

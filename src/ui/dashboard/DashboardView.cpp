@@ -120,6 +120,7 @@ QWidget* settingsPage(ServerStore& store, QWidget* page, QVBoxLayout* layout) {
 DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidget* parent)
     : QWidget(parent), m_store(store), m_selection(initial) {
     setMinimumSize(860, 560);
+    m_dark = Theme::isDark(this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -363,8 +364,24 @@ void DashboardView::paintEvent(QPaintEvent*) {
 }
 
 void DashboardView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange && m_railToggle) restyle();
+    if (event->type() == QEvent::PaletteChange && m_railToggle) {
+        restyle();
+        if (Theme::isDark(this) != m_dark) {
+            m_dark = !m_dark;
+            // Not while the palette is still being handed down to the pages.
+            QMetaObject::invokeMethod(this, &DashboardView::remakePages, Qt::QueuedConnection);
+        }
+    }
     QWidget::changeEvent(event);
+}
+
+void DashboardView::remakePages() {
+    for (auto& [section, made] : m_made) {
+        m_pages->removeWidget(made);
+        made->deleteLater();
+    }
+    m_made.clear();
+    m_pages->setCurrentWidget(page(m_selection));
 }
 
 }  // namespace tarvik::ui
