@@ -90,6 +90,7 @@ struct Event {
     Ns at = 0;                  // opened: once listening; closed: once killed and reaped
     std::int64_t spawned = 0;   // short-lived processes started so far
     std::int64_t reaped = 0;    // and killed and reaped
+    Ns killed = 0;              // closed: when the kill was sent, the socket going from then on
 };
 
 // The body of a listener process: it listens on 127.0.0.1 and a port of the kernel's choosing,
@@ -236,10 +237,11 @@ private:
     void endDue(std::vector<Child>& children, Ns at, bool listeners) {
         std::erase_if(children, [&](const Child& child) {
             if (child.until > at) return false;
+            const Ns killed = now();
             kill(child.pid, SIGKILL);
             waitpid(child.pid, nullptr, 0);
             if (listeners)
-                send({Event::closed, child.pid, child.port, m_failures, now(), m_spawned, m_reaped});
+                send({Event::closed, child.pid, child.port, m_failures, now(), m_spawned, m_reaped, killed});
             else
                 ++m_reaped;
             return true;
@@ -262,6 +264,7 @@ struct Listener {
     std::int32_t pid = 0;
     int port = 0;
     Ns opened = 0;
+    Ns killed = never;
     Ns closed = never;
     bool seen = false;
     bool lived = false;  // through the whole of at least one refresh
@@ -360,6 +363,7 @@ private:
             m_ports.set(static_cast<std::size_t>(event.port));
         } else if (event.kind == Event::closed) {
             if (auto* listener = find(event.pid, event.port)) {
+                listener->killed = event.killed;
                 listener->closed = event.at;
                 ++m_closed;
             }
@@ -389,10 +393,11 @@ private:
             listener->seen = true;
             ++m_listenerRows;
         }
-        // Listeners open across the whole refresh must be in it; they last a few seconds at most.
+        // A listener listening before the refresh began and not yet killed when it ended must be in
+        // it; they last a few seconds at most.
         for (auto it = m_listeners.rbegin(); it != m_listeners.rend() && it->opened > refresh.began - ns(60s);
              ++it) {
-            if (it->opened >= refresh.began || it->closed <= refresh.ended) continue;
+            if (it->opened >= refresh.began || it->killed <= refresh.ended) continue;
             it->lived = true;
             ++m_expected;
             if (std::none_of(refresh.rows.begin(), refresh.rows.end(),
