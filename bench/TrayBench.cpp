@@ -14,8 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <string>
 
 #include "app/TrayApp.hpp"
 #include "bench/BenchSupport.hpp"
@@ -26,14 +24,6 @@
 namespace {
 
 using namespace tarvik;
-
-// VmRSS of /proc/self/status, in MB.
-double residentMB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:")) return std::stod(line.substr(6)) / 1024;
-    return 0;
-}
 
 void runFor(int milliseconds) {
     QEventLoop wait;
@@ -94,7 +84,7 @@ int main(int argc, char** argv) {
     runFor(seconds * 1000);
     const double share = (bench::cpuSeconds() - startCPU) / seconds * 100;
     std::printf("panel closed for %d s: %.3f %% of one core (goal: under 0.3 %%)\n", seconds, share);
-    std::printf("resident memory: %.1f MB (goal: under 80 MB)\n", residentMB());
+    std::printf("resident memory: %.1f MB (goal: under 80 MB)\n", bench::residentMB());
 
     PaintWatch watch;
     tray.panel().installEventFilter(&watch);
