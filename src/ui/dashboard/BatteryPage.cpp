@@ -36,9 +36,9 @@ std::vector<Fact> facts(const ServerStore& store) {
         result.push_back(
             {battery->isCharging ? "Until full" : "Remaining", duration(*battery->minutesRemaining)});
     const auto& power = store.vitals().power;
-    const auto system = power ? power->systemWatts : std::nullopt;
-    result.push_back(
-        {qs(Words::text("Mac is using")), system ? std::optional(watts(*system)) : std::nullopt});
+    std::optional<QString> drawn;
+    if (power && power->systemWatts) drawn = watts(*power->systemWatts);
+    result.push_back({qs(Words::text("Mac is using")), drawn});
     const auto charging = power && power->chargingWatts ? power->chargingWatts : battery->watts;
     result.push_back({"Going into the battery",
                       battery->isCharging && charging ? watts(*charging) : QString("Not charging")});
