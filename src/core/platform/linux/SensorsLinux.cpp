@@ -184,7 +184,14 @@ namespace {
 
 // The battery's readings under the battery service's keys and units.
 void addBattery(const std::string& folder, bool sourceOnline, Registry& registry, Registry& telemetry) {
-    auto read = [&](const char* file) { return readInteger(folder + file); };
+    // No battery holds, draws or stands at anything near 2^40 µWh, µW, µA or µV (a megawatt-hour):
+    // a reading past it is garbled, and leaving it out keeps the arithmetic below inside 64 bits.
+    constexpr std::int64_t plausible = std::int64_t{1} << 40;
+    auto read = [&](const char* file) -> std::optional<std::int64_t> {
+        auto value = readInteger(folder + file);
+        if (value && (*value > plausible || *value < -plausible)) return std::nullopt;
+        return value;
+    };
     std::string status = readLine(folder + "status").value_or("");
     bool charging = status == "Charging";
     // "Not charging" is a battery held below full by a charge limit, which needs external power.
@@ -220,7 +227,10 @@ void addBattery(const std::string& folder, bool sourceOnline, Registry& registry
                          std::optional<double> flow) -> std::optional<std::int64_t> {
         if (!now || !full || !flow || *flow <= 0) return std::nullopt;
         double stored = static_cast<double>(charging ? *full - *now : *now);
-        return static_cast<std::int64_t>(std::lround(stored / *flow * 60));
+        double span = stored / *flow * 60;
+        // A trickle of a flow gives minutes past what a 64-bit count holds.
+        if (!(std::abs(span) < 0x1p62)) return std::nullopt;
+        return static_cast<std::int64_t>(std::lround(span));
     };
     if (!minutes && (charging || status == "Discharging"))
         minutes = energyNow ? remaining(energyNow, energyFull, microwatts)
