@@ -18,3 +18,10 @@ if(TARVIK_SANITIZE)
                                                      -fno-sanitize-recover=undefined)
     target_link_options(tarvik_warnings INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(TARVIK_BUILD_FUZZ)
+    # Coverage counters for libFuzzer in every object; only the harnesses link its driver.
+    target_compile_options(tarvik_warnings INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                     -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(tarvik_warnings INTERFACE -fsanitize=address,undefined)
+endif()

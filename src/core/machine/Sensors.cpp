@@ -88,9 +88,13 @@ std::optional<BatteryStatus> BatteryStatus::fromRegistry(const Registry& registr
     }
     auto full = integer(registry, "NominalChargeCapacity");
     auto design = integer(registry, "DesignCapacity");
-    if (full && design && *design >= 1)
-        status.healthPercent = static_cast<int>(
-            Text::roundHalfAwayFromZero(static_cast<double>(*full) / static_cast<double>(*design) * 100));
+    if (full && design && *design >= 1) {
+        double health =
+            Text::roundHalfAwayFromZero(static_cast<double>(*full) / static_cast<double>(*design) * 100);
+        // A garbled capacity can give a ratio no int holds.
+        if (std::abs(health) <= std::numeric_limits<int>::max())
+            status.healthPercent = static_cast<int>(health);
+    }
     status.cycleCount = smallInteger(registry, "CycleCount");
     return status;
 }

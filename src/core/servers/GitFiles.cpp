@@ -94,21 +94,6 @@ std::optional<std::string> repositoryCommonDir(const std::string& gitdir) {
     return common;
 }
 
-// Whether packed-refs lists `ref`; nullopt for a line git would reject the whole file for.
-std::optional<bool> packedRefsHold(std::string_view text, std::string_view ref) {
-    bool held = false;
-    bool first = true;
-    for (std::string_view line : Text::lines(text)) {
-        std::size_t space = line.find(' ');
-        bool listed = space != std::string_view::npos && isObjectId(line.substr(0, space));
-        bool peeled = line.starts_with('^') && isObjectId(line.substr(1));
-        if (!listed && !peeled && !(first && line.starts_with("# pack-refs with:"))) return std::nullopt;
-        held = held || (listed && line.substr(space + 1) == ref);
-        first = false;
-    }
-    return held;
-}
-
 std::optional<Facts> readFacts(const std::string& gitdir, const std::string& common) {
     std::error_code failed;
     auto canonical = std::filesystem::weakly_canonical(common, failed);
@@ -156,6 +141,20 @@ std::optional<std::string> gitdirLine(std::string_view content, std::string_view
 
 std::string commondirLine(std::string_view content, std::string_view gitdir) {
     return relativeTo(Text::trimEnd(content, "\r\n"), gitdir);
+}
+
+std::optional<bool> packedRefsHold(std::string_view text, std::string_view ref) {
+    bool held = false;
+    bool first = true;
+    for (std::string_view line : Text::lines(text)) {
+        std::size_t space = line.find(' ');
+        bool listed = space != std::string_view::npos && isObjectId(line.substr(0, space));
+        bool peeled = line.starts_with('^') && isObjectId(line.substr(1));
+        if (!listed && !peeled && !(first && line.starts_with("# pack-refs with:"))) return std::nullopt;
+        held = held || (listed && line.substr(space + 1) == ref);
+        first = false;
+    }
+    return held;
 }
 
 Head headLine(std::string_view content) {

@@ -26,6 +26,10 @@ struct Head {
 };
 [[nodiscard]] Head headLine(std::string_view content);
 
+// Whether the text of a packed-refs file lists `ref` ("refs/heads/main"); nullopt for a line git
+// would reject the whole file for.
+[[nodiscard]] std::optional<bool> packedRefsHold(std::string_view text, std::string_view ref);
+
 struct Facts {
     std::optional<std::string> commonDir;  // absolute, as `git rev-parse --git-common-dir`; none outside git
     std::optional<std::string> branch;  // as `git rev-parse --abbrev-ref HEAD`; none when detached or unborn

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -43,7 +44,10 @@ std::wstring decode(std::string_view text) {
     while (at < end) {
         wchar_t c = 0;
         std::size_t used = mbrtowc(&c, at, static_cast<std::size_t>(end - at), &state);
-        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
+        // glibc also reads code points past U+10FFFF and the old five- and six-byte forms, which
+        // UTF-8 no longer has and which would be written back as they came.
+        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2) ||
+            static_cast<std::uint32_t>(c) > 0x10FFFF) {
             out.push_back(L'\uFFFD');
             state = mbstate_t{};
             ++at;

@@ -8,6 +8,13 @@
 namespace tarvik {
 namespace {
 
+// `count` U+FFFD, one for each byte that is not UTF-8.
+std::string replacements(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += "\xef\xbf\xbd";
+    return out;
+}
+
 TEST(Unicode, VisibleWritesEveryControlCharacterAsAnEscape) {
     const std::pair<std::string, std::string> cases[] = {
         {"plain name", "plain name"},
@@ -17,6 +24,8 @@ TEST(Unicode, VisibleWritesEveryControlCharacterAsAnEscape) {
         {"del\x7f", "del\\x7f"},
         {"c1 \u009b31m", "c1 \\u009b31m"},
         {"not utf-8 \xff", "not utf-8 \xef\xbf\xbd"},
+        {"past U+10FFFF \xf4\x90\x80\x80", "past U+10FFFF " + replacements(4)},
+        {"five bytes \xf8\x88\x80\x80\x80", "five bytes " + replacements(5)},
         {"Gr\xc3\xbcn \xe6\xbc\xa2", "Gr\xc3\xbcn \xe6\xbc\xa2"},
         {std::string("nul\0byte", 8), "nul\\x00byte"},
     };

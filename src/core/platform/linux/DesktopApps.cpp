@@ -89,7 +89,11 @@ std::optional<std::string> unitApplication(std::string_view cgroupText) {
             continue;
         }
         if (body.empty()) continue;
-        return unescape(body);
+        // An escaped "/" would let the id name a file outside the application folders (a FIFO
+        // there blocks the reader), and a NUL would cut the file name short.
+        std::string application = unescape(body);
+        if (application.find_first_of(std::string_view("/\0", 2)) != std::string::npos) continue;
+        return application;
     }
     return std::nullopt;
 }

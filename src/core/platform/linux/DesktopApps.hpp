@@ -15,7 +15,8 @@ namespace tarvik::DesktopApps {
 // applications in units named app[-LAUNCHER]-APPID[@RANDOM].service or
 // app[-LAUNCHER]-APPID-RANDOM.scope, or in a slice app-APPID.slice
 // (https://systemd.io/DESKTOP_ENVIRONMENTS/); the innermost such unit wins. The id keeps its
-// launcher prefix, if any; `candidates` says which ids to look up. nullopt outside such units.
+// launcher prefix, if any; `candidates` says which ids to look up. nullopt outside such units. A
+// unit whose id would hold a "/" or a NUL is passed over, as no desktop entry has such an id.
 [[nodiscard]] std::optional<std::string> unitApplication(std::string_view cgroupText);
 
 // Whether the process's cgroup is one of the system's services (system.slice, init.scope: true) or

@@ -134,7 +134,8 @@ std::optional<std::vector<int>> parseCpuList(std::string_view text) {
         auto first = Text::parseInt32(range.substr(0, dash));
         auto last = dash == std::string_view::npos ? first : Text::parseInt32(range.substr(dash + 1));
         if (!first || !last || *first < 0 || *last < *first || *last - *first > 4096) return std::nullopt;
-        for (int core = *first; core <= *last; ++core) cores.push_back(core);
+        // Counted in 64 bits: a range that ends at INT_MAX would otherwise step past it.
+        for (std::int64_t core = *first; core <= *last; ++core) cores.push_back(static_cast<int>(core));
     }
     return cores;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -46,6 +47,14 @@ namespace SystemSensors {
 }  // namespace SystemSensors
 
 namespace GPUUsage {
+// One open DRM file as its fdinfo describes it.
+struct DrmClient {
+    std::string id;  // device and client id; empty when the driver gives none
+    std::uint64_t nanoseconds = 0;
+    bool operator==(const DrmClient&) const = default;
+};
+// The engine time of an fdinfo text; nullopt when it holds no engine time (not a GPU file).
+[[nodiscard]] std::optional<DrmClient> parseFdinfo(std::string_view fdinfo);
 // GPU nanoseconds per pid from /proc/PID/fdinfo of the descriptors open on /dev/dri or /dev/accel:
 // the sum of the "drm-engine-NAME: N ns" lines, each drm client (drm-pdev and drm-client-id)
 // counted once per process however many descriptors share it. Another user's processes cannot be

@@ -79,39 +79,6 @@ std::optional<std::string_view> fileIndex(std::string_view name, std::string_vie
     return index;
 }
 
-// One open DRM file as its fdinfo describes it.
-struct DrmClient {
-    std::string id;  // empty when the driver gives none
-    std::uint64_t nanoseconds = 0;
-};
-
-std::optional<DrmClient> parseDrmClient(std::string_view fdinfo) {
-    DrmClient client;
-    std::string_view pdev, clientId;
-    bool hasEngines = false;
-    for (std::string_view line : Text::lines(fdinfo)) {
-        std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        std::string_view key = line.substr(0, colon);
-        std::string_view value = Text::trim(line.substr(colon + 1));
-        if (key == "drm-client-id") {
-            clientId = value;
-        } else if (key == "drm-pdev") {
-            pdev = value;
-        } else if (key.starts_with("drm-engine-") && value.ends_with(" ns")) {
-            // drm-engine-capacity-NAME shares the prefix but counts engines, without a unit.
-            auto nanoseconds = Text::parseUInt64(Text::trim(value.substr(0, value.size() - 3)));
-            if (!nanoseconds) continue;
-            client.nanoseconds += *nanoseconds;
-            hasEngines = true;
-        }
-    }
-    if (!hasEngines) return std::nullopt;
-    // Client ids may be unique per device only, in which case the device is named beside them.
-    if (!clientId.empty()) client.id = std::string(pdev) + " " + std::string(clientId);
-    return client;
-}
-
 std::optional<std::uint64_t> drmTimeOfProcess(const std::string& folder) {
     DIR* dir = ::opendir((folder + "fd").c_str());
     if (!dir) return std::nullopt;  // gone, or another user's process
@@ -125,7 +92,7 @@ std::optional<std::uint64_t> drmTimeOfProcess(const std::string& folder) {
         // Only GPU descriptors carry engine times; reading every fdinfo would cost a file per descriptor.
         if (!path.starts_with("/dev/dri/") && !path.starts_with("/dev/accel/")) continue;
         auto text = Files::read(folder + "fdinfo/" + entry->d_name);
-        auto client = text ? parseDrmClient(*text) : std::nullopt;
+        auto client = text ? GPUUsage::parseFdinfo(*text) : std::nullopt;
         if (!client) continue;
         // A duplicated or inherited descriptor shows the same client, whose time must count once.
         if (!client->id.empty() && !clients.insert(client->id).second) continue;
@@ -217,7 +184,14 @@ namespace {
 
 // The battery's readings under the battery service's keys and units.
 void addBattery(const std::string& folder, bool sourceOnline, Registry& registry, Registry& telemetry) {
-    auto read = [&](const char* file) { return readInteger(folder + file); };
+    // No battery holds, draws or stands at anything near 2^40 µWh, µW, µA or µV (a megawatt-hour):
+    // a reading past it is garbled, and leaving it out keeps the arithmetic below inside 64 bits.
+    constexpr std::int64_t plausible = std::int64_t{1} << 40;
+    auto read = [&](const char* file) -> std::optional<std::int64_t> {
+        auto value = readInteger(folder + file);
+        if (value && (*value > plausible || *value < -plausible)) return std::nullopt;
+        return value;
+    };
     std::string status = readLine(folder + "status").value_or("");
     bool charging = status == "Charging";
     // "Not charging" is a battery held below full by a charge limit, which needs external power.
@@ -253,7 +227,10 @@ void addBattery(const std::string& folder, bool sourceOnline, Registry& registry
                          std::optional<double> flow) -> std::optional<std::int64_t> {
         if (!now || !full || !flow || *flow <= 0) return std::nullopt;
         double stored = static_cast<double>(charging ? *full - *now : *now);
-        return static_cast<std::int64_t>(std::lround(stored / *flow * 60));
+        double span = stored / *flow * 60;
+        // A trickle of a flow gives minutes past what a 64-bit count holds.
+        if (!(std::abs(span) < 0x1p62)) return std::nullopt;
+        return static_cast<std::int64_t>(std::lround(span));
     };
     if (!minutes && (charging || status == "Discharging"))
         minutes = energyNow ? remaining(energyNow, energyFull, microwatts)
@@ -341,6 +318,33 @@ ThermalLevel thermal(const std::string& sysRoot) {
 }  // namespace SystemSensors
 
 namespace GPUUsage {
+
+std::optional<DrmClient> parseFdinfo(std::string_view fdinfo) {
+    DrmClient client;
+    std::string_view pdev, clientId;
+    bool hasEngines = false;
+    for (std::string_view line : Text::lines(fdinfo)) {
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        std::string_view key = line.substr(0, colon);
+        std::string_view value = Text::trim(line.substr(colon + 1));
+        if (key == "drm-client-id") {
+            clientId = value;
+        } else if (key == "drm-pdev") {
+            pdev = value;
+        } else if (key.starts_with("drm-engine-") && value.ends_with(" ns")) {
+            // drm-engine-capacity-NAME shares the prefix but counts engines, without a unit.
+            auto nanoseconds = Text::parseUInt64(Text::trim(value.substr(0, value.size() - 3)));
+            if (!nanoseconds) continue;
+            client.nanoseconds += *nanoseconds;
+            hasEngines = true;
+        }
+    }
+    if (!hasEngines) return std::nullopt;
+    // Client ids may be unique per device only, in which case the device is named beside them.
+    if (!clientId.empty()) client.id = std::string(pdev) + " " + std::string(clientId);
+    return client;
+}
 
 std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(const std::string& procRoot) {
     std::unordered_map<std::int32_t, std::uint64_t> times;

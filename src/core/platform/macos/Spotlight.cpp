@@ -49,7 +49,11 @@ std::optional<Date> parseMdlsDate(std::string_view text) {
     fields.tm_sec = *second;
     auto utc = timegm(&fields);
     long offset = (*offsetHours * 60L + *offsetMinutes) * 60L * (text[20] == '-' ? -1 : 1);
-    return std::chrono::system_clock::from_time_t(utc - offset);
+    // The clock counts nanoseconds in 64 bits, which reach only about 292 years either side of 1970.
+    constexpr auto reach = std::chrono::duration_cast<std::chrono::seconds>(Date::duration::max()).count();
+    auto seconds = utc - offset;
+    if (seconds >= reach || seconds <= -reach) return std::nullopt;
+    return std::chrono::system_clock::from_time_t(seconds);
 }
 
 std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, std::string_view mdls,

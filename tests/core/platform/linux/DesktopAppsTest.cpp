@@ -17,6 +17,8 @@ TEST(DesktopAppsUnit, FindsTheInnermostApplicationUnit) {
         {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-code@a1b2.service\n", "code"},
         {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/dbus.service\n", std::nullopt},
         {"12:pids:/\n1:name=systemd:/user.slice/app-kde-org.kde.konsole-77.scope\n", "kde-org.kde.konsole"},
+        {"0::/user.slice/app-outer.slice/app-..\\x2f..\\x2f..\\x2ftmp\\x2fx.service\n", "outer"},
+        {"0::/user.slice/app-nul\\x00.desktop.service\n", std::nullopt},
     };
     for (const auto& [cgroup, unit] : cases) EXPECT_EQ(DesktopApps::unitApplication(cgroup), unit) << cgroup;
 }

@@ -70,6 +70,7 @@ enp3s0: x 1 0 0 0 0 0 0 400 1 0 0 0 0 0 0)");
 
     EXPECT_EQ(parseCpuList("0-3,8,10-11\n"), (std::vector<int>{0, 1, 2, 3, 8, 10, 11}));
     EXPECT_FALSE(parseCpuList("3-1"));
+    EXPECT_EQ(parseCpuList("2147483646-2147483647"), (std::vector<int>{2147483646, 2147483647}));
 }
 
 TEST(MachineStats, ReadersFollowTheirRoot) {

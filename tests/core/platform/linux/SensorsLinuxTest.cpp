@@ -39,6 +39,13 @@ sbs-9-000b: charge_full_design=5000000 | current_now=1500000 | voltage_now=12600
 ucsi-source-psy-USBC000:001: type=USB | online=1 | power_now=45000000)",
          {BatteryStatus{50, true, true, 80, 18.9, 80, {}}, PowerTelemetry{{}, 45.0, 18.9}}},
         {"desktop", "", {}},
+        {"a garbled charge past what any battery holds",
+         "BAT0: type=Battery | status=Discharging | energy_now=9000000000000000000 | energy_full=50000000",
+         {}},
+        {"a garbled draw past what any battery gives",
+         "BAT0: type=Battery | status=Discharging | capacity=50 | power_now=9000000000000000000 | "
+         "voltage_now=1",
+         {BatteryStatus{50, false, false, {}, {}, {}, {}}, {}}},
     };
     for (const auto& [what, supplies, expected] : cases) {
         test::TempDir dir;

@@ -27,6 +27,9 @@ TEST(StorageScanner, ParsesMdlsPiecesAndSkipsUnreadableSizes) {
                    Kind::appData("Docker"), date, true}}));
     EXPECT_EQ(parseMdlsDate("2024-03-01 11:20:30 +0100"), date);
     EXPECT_EQ(parseMdlsDate("(null)"), nullopt);
+    EXPECT_EQ(parseMdlsDate("2200-01-01 00:00:00 +0000"), std::chrono::system_clock::from_time_t(7258118400));
+    EXPECT_EQ(parseMdlsDate("9999-12-31 23:59:59 +0000"), nullopt) << "past what the clock holds";
+    EXPECT_EQ(parseMdlsDate("1000-01-01 00:00:00 +0000"), nullopt) << "before what the clock holds";
 }
 
 }  // namespace
