@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
+#include <QLayout>
 #include <QMenu>
 
 #include "ui/ServerStore.hpp"
@@ -22,9 +23,9 @@ bool applicationIsDark() {
 
 QByteArray ShareMenu::renderPNG(const ServerStore& store, bool dark) {
     ShareCard card(store.footprint(), store.projectUsage(), store.devServerCount(), dark);
-    // Laid out as if shown, without ever reaching the screen.
-    card.setAttribute(Qt::WA_DontShowOnScreen);
-    card.show();
+    // Laid out without being shown: a window appearing would close an open panel, a popup.
+    card.ensurePolished();
+    card.layout()->activate();
     QImage image(ShareCard::width, ShareCard::height, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(1.0);
     image.fill(Qt::transparent);
