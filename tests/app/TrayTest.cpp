@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
 #include <QLabel>
@@ -86,6 +87,25 @@ TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) 
     };
     ASSERT_TRUE(test::pumpUntil(listed));
     EXPECT_TRUE(test::pumpUntil([&] { return shows(tray.panel(), port); }, 10s));
+
+    // Sharing from the panel on a real display: the choices open inside it, and "Copy image"
+    // copies the card while the panel stays open to say so.
+    tray.panel().view().showTab(ui::PanelView::ListTab::overview);
+    const auto clickOn = [&](const char* name) {
+        QAbstractButton* button = nullptr;
+        const bool shown = test::pumpUntil([&] {
+            button = tray.panel().findChild<QAbstractButton*>(name);
+            return button && button->isVisible();
+        });
+        if (!shown) return false;
+        const QPoint at = button->mapToGlobal(button->rect().center());
+        return display->click(at.x(), at.y());
+    };
+    ASSERT_TRUE(clickOn("share"));
+    ASSERT_TRUE(clickOn("copyImage"));
+    EXPECT_TRUE(test::pumpUntil([&] { return !desk.desktop->copiedImage.isEmpty(); }));
+    EXPECT_TRUE(test::pumpUntil([&] { return shows(tray.panel(), "Image copied. Paste it into a post."); }));
+    EXPECT_TRUE(tray.panel().isVisible());
 }
 
 }  // namespace

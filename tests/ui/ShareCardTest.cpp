@@ -168,13 +168,21 @@ TEST_F(ShareTest, NothingHappensWithoutAPictureOrADownloadsFolder) {
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 }
 
-TEST_F(ShareTest, ThePanelsShareMenuCopiesTheCard) {
+TEST_F(ShareTest, ThePanelsShareButtonOffersBothChoicesAndCopiesTheCard) {
     ui::PanelView panel(store);
     panel.resize(380, 560);
     panel.setAttribute(Qt::WA_DontShowOnScreen);
     panel.show();
     settle();
-    share(panel, "Copy image");
+    EXPECT_FALSE(shownTexts(panel).contains("Copy image"));
+    panel.findChild<QAbstractButton*>("share")->click();
+    settle();
+    EXPECT_TRUE(shownTexts(panel).contains("Save image"));
+    auto* copy = panel.findChild<QAbstractButton*>("copyImage");
+    ASSERT_TRUE(copy);
+    copy->click();
+    settle();
+    EXPECT_FALSE(shownTexts(panel).contains("Save image"));
     QImage copied;
     ASSERT_TRUE(copied.loadFromData(world.desktop->copiedImage, "PNG"));
     EXPECT_EQ(copied.size(), QSize(1200, 630));

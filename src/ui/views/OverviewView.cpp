@@ -154,10 +154,33 @@ QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
         new SymbolButton("square.and.arrow.up", Theme::color(Theme::Role::secondaryText, dark), card, 14);
     shareButton->setObjectName("share");
     shareButton->setToolTip("Share");
+    // The choices open inside the panel, the way its questions do.
     connect(shareButton, &QAbstractButton::clicked, this,
-            [this, shareButton] { ShareMenu(m_store).popUp(shareButton); });
+            [this] { m_state.isConfirming("share") ? m_state.cancel() : m_state.confirm("share"); });
     heading->addWidget(shareButton);
     layout->addLayout(heading);
+    if (m_state.isConfirming("share")) {
+        auto* choices = new QHBoxLayout;
+        choices->setSpacing(6);
+        const struct {
+            const char* name;
+            const char* title;
+            const char* symbol;
+            void (ShareMenu::*action)();
+        } actions[] = {{"saveImage", "Save image", "square.and.arrow.down", &ShareMenu::saveImage},
+                       {"copyImage", "Copy image", "doc.on.doc", &ShareMenu::copyImage}};
+        for (const auto& choice : actions) {
+            auto* button = new CapsuleButton(choice.title, CapsuleButton::Style::plain, card, choice.symbol);
+            button->setObjectName(choice.name);
+            connect(button, &QAbstractButton::clicked, this, [this, action = choice.action] {
+                m_state.cancel();
+                (ShareMenu(m_store).*action)();
+            });
+            choices->addWidget(button);
+        }
+        choices->addStretch();
+        layout->addLayout(choices);
+    }
 
     const std::vector<std::pair<const char*, Share>> slices = {
         {"Servers", {footprint.serversBytes, Theme::color(Theme::Role::accent, dark)}},

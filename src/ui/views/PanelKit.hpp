@@ -36,7 +36,8 @@ public:
     [[nodiscard]] const std::optional<std::string>& expandedRowID() const { return m_expandedRowID; }
     void toggleExpanded(const std::string& rowID);
 
-    // At most one question at a time: "row:ID", "group:TITLE" or "idle".
+    // At most one question at a time: "row:ID", "group:TITLE", "idle", or "share" for the choices
+    // of the share button.
     [[nodiscard]] bool isConfirming(const std::string& key) const { return m_confirming == key; }
     void confirm(const std::string& key);
     void cancel();
