@@ -12,28 +12,53 @@
 
 namespace tarvik::cli {
 
-std::string renderNet(const std::vector<ProcessTraffic>& rows, const Terminal& terminal) {
-    if (rows.empty()) return Words::text("No process moved data over TCP during the second.") + "\n";
-    // The window is one second, so the bytes of the second read as a rate; rates keep kilobytes,
-    // where memory-style sizes would round most connections down to "0 MB".
-    // The name goes last, as in top: the figures stay aligned and a long name is cut at the edge.
-    std::vector<std::vector<std::string>> table{{"PID", "IN", "OUT", "PROCESS"}};
-    for (const auto& row : rows)
-        table.push_back({std::to_string(row.pid), ByteFormat::rate(static_cast<double>(row.bytesIn)),
-                         ByteFormat::rate(static_cast<double>(row.bytesOut)),
-                         row.name.empty() ? "?" : row.name});
-    return alignedTable(table, {true, true, true, false}, terminal.width);
+std::string renderNet(const TrafficSample& sample, const Terminal& terminal) {
+    const auto& rows = sample.rows;
+    const auto& shortConnections = sample.shortConnections;
+    std::string out;
+    if (rows.empty() && shortConnections.count == 0) {
+        out = Words::text("No process moved data over TCP during the second.") + "\n";
+    } else {
+        // The window is one second, so the bytes of the second read as a rate; rates keep
+        // kilobytes, where memory-style sizes would round most connections down to "0 MB".
+        // The name goes last, as in top: the figures stay aligned and a long name is cut at the edge.
+        std::vector<std::vector<std::string>> table{{"PID", "IN", "OUT", "PROCESS"}};
+        for (const auto& row : rows)
+            table.push_back({std::to_string(row.pid), ByteFormat::rate(static_cast<double>(row.bytesIn)),
+                             ByteFormat::rate(static_cast<double>(row.bytesOut)),
+                             row.name.empty() ? "?" : row.name});
+        // Their processes had come and gone between the two readings: the bytes are shown all
+        // the same, on a row of their own.
+        if (shortConnections.count > 0)
+            table.push_back(
+                {"-", ByteFormat::rate(static_cast<double>(shortConnections.bytesIn)),
+                 ByteFormat::rate(static_cast<double>(shortConnections.bytesOut)),
+                 "Short connections (" + std::to_string(shortConnections.count) + ", process unknown)"});
+        out = alignedTable(table, {true, true, true, false}, terminal.width);
+    }
+    if (!sample.closedCounted)
+        out += Words::text(
+                   "Connections that opened and closed within the second are not counted: this system "
+                   "does not report closed connections.") +
+               "\n";
+    return out;
 }
 
-nlohmann::ordered_json toJson(const std::vector<ProcessTraffic>& rows) {
-    auto json = nlohmann::ordered_json::array();
-    for (const auto& row : rows)
-        json.push_back({{"pid", row.pid},
-                        {"name", row.name},
-                        {"bytesIn", row.bytesIn},
-                        {"bytesOut", row.bytesOut},
-                        {"total", row.total()}});
-    return json;
+nlohmann::ordered_json toJson(const TrafficSample& sample) {
+    auto processes = nlohmann::ordered_json::array();
+    for (const auto& row : sample.rows)
+        processes.push_back({{"pid", row.pid},
+                             {"name", row.name},
+                             {"bytesIn", row.bytesIn},
+                             {"bytesOut", row.bytesOut},
+                             {"total", row.total()}});
+    const auto& shortConnections = sample.shortConnections;
+    return {{"processes", std::move(processes)},
+            {"shortConnections",
+             {{"count", shortConnections.count},
+              {"bytesIn", shortConnections.bytesIn},
+              {"bytesOut", shortConnections.bytesOut}}},
+            {"shortConnectionsCounted", sample.closedCounted}};
 }
 
 CLI::App* addNetCommand(CLI::App& app, NetOptions& options) {
@@ -45,7 +70,7 @@ CLI::App* addNetCommand(CLI::App& app, NetOptions& options) {
 
 int runNet(const NetOptions& options, std::ostream& out, std::ostream& err) {
     const bool progress = isatty(STDERR_FILENO) != 0;
-    auto rows = NetworkUsage::sample([&] {
+    auto sample = NetworkUsage::watch([&] {
         // A second of silence looks like a hang; a line that grows shows that it is watching.
         constexpr int steps = 4;
         if (progress) err << "Watching the network" << std::flush;
@@ -56,9 +81,9 @@ int runNet(const NetOptions& options, std::ostream& out, std::ostream& err) {
         if (progress) err << "\r\x1b[K" << std::flush;
     });
     if (options.json)
-        printJson(out, toJson(rows));
+        printJson(out, toJson(sample));
     else
-        out << renderNet(rows, Terminal::of(stdout));
+        out << renderNet(sample, Terminal::of(stdout));
     return 0;
 }
 

@@ -27,10 +27,12 @@ CLI::App* addNetCommand(CLI::App& app, NetOptions& options);
 int runNet(const NetOptions& options, std::ostream& out, std::ostream& err);
 
 // The readable table: pid, what the process received and sent during the second as rates, and
-// its name; or a sentence when nothing moved.
-[[nodiscard]] std::string renderNet(const std::vector<ProcessTraffic>& rows, const Terminal& terminal);
+// its name, then a row of the short connections whose process is unknown; or a sentence when
+// nothing moved. A note follows when connections shorter than the second went uncounted.
+[[nodiscard]] std::string renderNet(const TrafficSample& sample, const Terminal& terminal);
 
-// The rows with their member names and the total.
-[[nodiscard]] nlohmann::ordered_json toJson(const std::vector<ProcessTraffic>& rows);
+// {"processes": rows with their member names and the total, "shortConnections": {count, bytesIn,
+// bytesOut}, "shortConnectionsCounted": whether they could be counted at all}.
+[[nodiscard]] nlohmann::ordered_json toJson(const TrafficSample& sample);
 
 }  // namespace tarvik::cli

@@ -13,6 +13,7 @@
 #include "core/processes/ProcessSampler.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/Unicode.hpp"
 #include "core/support/Words.hpp"
 
 namespace tarvik::cli {
@@ -83,9 +84,13 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
         cores += (cores.empty() ? "" : "  ") + std::to_string(core.index) + (core.isEfficiency ? "e" : "") +
                  ": " + percent(core.load);
     lines.emplace_back("Cores", cores.empty() ? "n/a" : cores);
-    lines.emplace_back("Memory", orNA(mapped(vitals.memory, [](const MemoryBreakdown& m) {
+    lines.emplace_back("Memory", orNA(mapped(vitals.memory, [&](const MemoryBreakdown& m) {
+                           std::string limit;
+                           if (vitals.memoryLimitedBy)
+                               limit = " (the memory limit of this cgroup, " +
+                                       Unicode::visible(*vitals.memoryLimitedBy) + ")";
                            return ByteFormat::short_(m.used()) + " used of " + ByteFormat::short_(m.total) +
-                                  ": apps " + ByteFormat::short_(m.app) + ", wired " +
+                                  limit + ": apps " + ByteFormat::short_(m.app) + ", wired " +
                                   ByteFormat::short_(m.wired) + ", compressed " +
                                   ByteFormat::short_(m.compressed) + ", cached " +
                                   ByteFormat::short_(m.cached) + ", free " + ByteFormat::short_(m.free);
@@ -160,10 +165,11 @@ Json toJson(const SystemVitals& vitals) {
     json["thermal"] = std::string(name(vitals.thermal));
     if (vitals.memory) {
         const auto& m = *vitals.memory;
-        json["memory"] = {
-            {"total", m.total},   {"app", m.app},   {"wired", m.wired},       {"compressed", m.compressed},
-            {"cached", m.cached}, {"free", m.free}, {"swapUsed", m.swapUsed}, {"swapTotal", m.swapTotal},
-            {"used", m.used()}};
+        json["memory"] = {{"total", m.total},       {"app", m.app},
+                          {"wired", m.wired},       {"compressed", m.compressed},
+                          {"cached", m.cached},     {"free", m.free},
+                          {"swapUsed", m.swapUsed}, {"swapTotal", m.swapTotal},
+                          {"used", m.used()},       {"limitedBy", orNull(vitals.memoryLimitedBy)}};
     } else {
         json["memory"] = nullptr;
     }

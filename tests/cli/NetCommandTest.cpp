@@ -13,13 +13,36 @@ namespace {
 
 TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
     std::vector<ProcessTraffic> rows{{812, "node", 1536, 0}, {9, "", 0, 3 << 20}};
-    EXPECT_EQ(renderNet(rows, Terminal{}),
+    EXPECT_EQ(renderNet({rows, {}, true}, Terminal{}),
               "PID      IN     OUT  PROCESS\n"
               "812  2 KB/s  0 KB/s  node\n"
               "  9  0 KB/s  3 MB/s  ?\n");
-    EXPECT_EQ(renderNet({}, Terminal{}), "No process moved data over TCP during the second.\n");
-    EXPECT_EQ(toJson(rows)[0].dump(),
+    EXPECT_EQ(renderNet({{}, {}, true}, Terminal{}), "No process moved data over TCP during the second.\n");
+    EXPECT_EQ(toJson(TrafficSample{rows, {}, true})["processes"][0].dump(),
               R"({"pid":812,"name":"node","bytesIn":1536,"bytesOut":0,"total":1536})");
+}
+
+TEST(NetCommand, ShowsShortConnectionsOrSaysTheyWentUncounted) {
+    std::vector<ProcessTraffic> rows{{812, "node", 1536, 0}};
+    TrafficSample counted{rows, {921, 4700 << 10, 4700 << 10}, true};
+    EXPECT_EQ(renderNet(counted, Terminal{}),
+              "PID        IN       OUT  PROCESS\n"
+              "812    2 KB/s    0 KB/s  node\n"
+              "  -  4.6 MB/s  4.6 MB/s  Short connections (921, process unknown)\n");
+    EXPECT_EQ(toJson(counted)["shortConnections"].dump(),
+              R"({"count":921,"bytesIn":4812800,"bytesOut":4812800})");
+    EXPECT_EQ(toJson(counted)["shortConnectionsCounted"], true);
+
+    // Without the kernel's notices of closed sockets.
+    TrafficSample uncounted{rows, {}, false};
+    const std::string note =
+        "Connections that opened and closed within the second are not counted: this system does not "
+        "report closed connections.\n";
+    EXPECT_EQ(renderNet(uncounted, Terminal{}),
+              "PID      IN     OUT  PROCESS\n812  2 KB/s  0 KB/s  node\n" + note);
+    EXPECT_EQ(renderNet({{}, {}, false}, Terminal{}),
+              "No process moved data over TCP during the second.\n" + note);
+    EXPECT_EQ(toJson(uncounted)["shortConnectionsCounted"], false);
 }
 
 // The stream outlasts the command's second however late it starts, so both ends show its bytes.
@@ -32,7 +55,8 @@ TEST(NetCommand, ReportsBothEndsOfALoopbackStream) {
     auto result = Spawn::run(TARVIK_BINARY, {"net", "--json"});
     ASSERT_EQ(result.status, 0);
     std::uint64_t in = 0, out = 0;
-    for (const auto& row : nlohmann::json::parse(result.output)) {
+    auto record = nlohmann::json::parse(result.output);
+    for (const auto& row : record["processes"]) {
         if (row["pid"] == receiver.pid()) in = row["bytesIn"];
         if (row["pid"] == sender.pid()) out = row["bytesOut"];
     }

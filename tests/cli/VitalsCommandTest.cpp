@@ -1,3 +1,5 @@
+#include "cli/VitalsCommand.hpp"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -35,6 +37,29 @@ TEST(VitalsCommand, ReportsThisMachineAndSaysNaWhereItHasNoSensor) {
     }
     EXPECT_TRUE(shows("Memory", ".* used of .*")) << textRun.output;
     EXPECT_NE(textRun.output.find("Busiest apps by memory"), std::string::npos);
+}
+
+// Inside a limited cgroup the memory line and the record say whose limit the total is.
+TEST(VitalsCommand, SaysWhenTheTotalIsACgroupLimit) {
+    SystemVitals vitals;
+    vitals.memory = MemoryBreakdown{};
+    vitals.memory->total = 2u << 30;
+    vitals.memory->app = 1u << 30;
+    for (auto limitedBy :
+         {std::optional<std::string>{}, std::optional<std::string>{"/system.slice/foo.service"}}) {
+        vitals.memoryLimitedBy = limitedBy;
+        auto text = cli::renderVitals(vitals, MemoryPressure::normal, cli::Terminal{});
+        const std::string said =
+            "1 GB used of 2 GB (the memory limit of this cgroup, /system.slice/foo.service):";
+        EXPECT_EQ(text.find(said) != std::string::npos, limitedBy.has_value()) << text;
+        EXPECT_NE(text.find("1 GB used of 2 GB"), std::string::npos) << text;
+        auto record = cli::toJson(vitals);
+        EXPECT_EQ(record["memory"]["total"], 2u << 30);
+        if (limitedBy)
+            EXPECT_EQ(record["memory"]["limitedBy"], *limitedBy);
+        else
+            EXPECT_TRUE(record["memory"]["limitedBy"].is_null());
+    }
 }
 
 }  // namespace

@@ -82,14 +82,25 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
     auto topPower = leader(apps, [](const AppUsage& a) { return a.milliwatts.value_or(0); });
 
     std::vector<Finding> findings;
-    if (inputs.pressure != MemoryPressure::normal || inputs.swapOutPerSecond >= fastSwap) {
-        bool critical = inputs.pressure == MemoryPressure::critical;
+    const double inUse = inputs.memoryTotal > 0 ? static_cast<double>(inputs.memoryUsed) /
+                                                      static_cast<double>(inputs.memoryTotal)
+                                                : 0;
+    if (inputs.pressure != MemoryPressure::normal || inputs.swapOutPerSecond >= fastSwap ||
+        inUse >= tightMemory) {
+        bool critical = inputs.pressure == MemoryPressure::critical || inUse >= lowMemory;
         std::string leaderText = topMemory ? topMemory->name + " is using the most, " +
                                                  ByteFormat::short_(topMemory->memoryBytes) + ". "
                                            : "";
+        std::string share = rounded(inUse * 100).value_or("");
         std::string cause =
             inputs.swapOutPerSecond >= fastSwap
                 ? "macOS is moving memory out to disk, which slows everything down."
+            : inUse >= tightMemory && inputs.memoryLimitedBy
+                ? share + "% of the memory limit of cgroup " + *inputs.memoryLimitedBy + " (" +
+                      ByteFormat::short_(inputs.memoryTotal) +
+                      ") is in use; at the limit the kernel kills its processes."
+            : inUse >= tightMemory && inputs.pressure == MemoryPressure::normal
+                ? share + "% of memory is in use."
                 : Words::choose("macOS is compressing memory to make room.",
                                 inputs.compressedBytes > 0 ? "macOS is compressing memory to make room."
                                                            : "macOS is dropping cached files to make room.");

@@ -24,6 +24,11 @@ struct DiagnosisInputs {
     std::optional<double> systemWatts;
     std::vector<AppUsage> apps;         // averaged
     std::uint64_t compressedBytes = 0;  // memory held compressed now (zram or zswap on Linux)
+    // Memory in use and the memory there is, bytes, now: within a cgroup's memory limit the
+    // limit's, and `memoryLimitedBy` names that cgroup. A total of 0 means unknown.
+    std::uint64_t memoryUsed = 0;
+    std::uint64_t memoryTotal = 0;
+    std::optional<std::string> memoryLimitedBy;
     bool operator==(const DiagnosisInputs&) const = default;
 };
 
@@ -48,7 +53,11 @@ struct Finding {
 
 namespace Diagnosis {
 // Memory, heat, CPU, GPU, battery and disk findings in that fixed order, each when its condition
-// holds; the single all-clear finding when none does. Never empty.
+// holds; the single all-clear finding when none does. Never empty. Memory is tight at
+// `tightMemory` of the total in use and very low at `lowMemory`, whatever the pressure says: a
+// cgroup's limit is reached without the machine feeling any pressure.
+inline constexpr double tightMemory = 0.90;
+inline constexpr double lowMemory = 0.95;
 [[nodiscard]] std::vector<Finding> evaluate(const DiagnosisInputs& inputs);
 }  // namespace Diagnosis
 

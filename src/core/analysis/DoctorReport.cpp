@@ -25,6 +25,9 @@ DoctorReport DoctorReport::assemble(const VitalsRecorder& recorder, const System
     inputs.systemWatts = power.systemWatts;
     inputs.apps = std::move(heat.apps);
     inputs.compressedBytes = vitals.memory ? vitals.memory->compressed : 0;
+    inputs.memoryUsed = vitals.memory ? vitals.memory->used() : 0;
+    inputs.memoryTotal = vitals.memory ? vitals.memory->total : 0;
+    inputs.memoryLimitedBy = vitals.memoryLimitedBy;
     report.findings = Diagnosis::evaluate(inputs);
     return report;
 }

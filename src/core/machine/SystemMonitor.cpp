@@ -107,6 +107,7 @@ SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
     vitals.cores = m_cores.sample(m_sources.cores());
     if (auto memory = m_sources.memory()) {
         vitals.memory = memory->breakdown;
+        vitals.memoryLimitedBy = memory->limitedBy;
         vitals.swapOutPerSecond = m_swapOuts.update(memory->swapOuts, now);
     }
     vitals.gpu = m_sources.gpu();

@@ -62,6 +62,8 @@ struct MemoryBreakdown {
 struct MemoryBreakdown::Reading {
     MemoryBreakdown breakdown;
     std::uint64_t swapOuts = 0;  // cumulative bytes
+    // The cgroup whose memory limit `breakdown.total` is, when one binds below physical memory.
+    std::optional<std::string> limitedBy;
     bool operator==(const Reading&) const = default;
 };
 
@@ -113,6 +115,9 @@ struct SystemVitals {
     std::optional<double> chipCelsius;
     ThermalLevel thermal = ThermalLevel::nominal;
     std::optional<MemoryBreakdown> memory;
+    // The cgroup ("/system.slice/foo.service") whose memory limit `memory` counts within, in
+    // place of physical memory; absent when no limit binds below it.
+    std::optional<std::string> memoryLimitedBy;
     std::optional<double> swapOutPerSecond;
     std::vector<CoreLoad> cores;  // empty on the first sample or after a core-count change
     std::vector<AppUsage> apps;

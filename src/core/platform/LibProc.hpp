@@ -55,6 +55,25 @@ struct ProcessRef {
 // Every TCP socket's lifetime byte counters; nullopt when the platform refuses to tell.
 [[nodiscard]] std::optional<std::vector<SocketBytes>> socketBytes();
 
+// A subscription to the TCP sockets that close, from construction on: their final counters with
+// their cookie (`inode` 0). Where the platform refuses (a kernel without the notices) `watching` is
+// false and nothing arrives. One thread at a time.
+class SocketCloseWatch {
+public:
+    SocketCloseWatch();
+    ~SocketCloseWatch();
+    SocketCloseWatch(const SocketCloseWatch&) = delete;
+    SocketCloseWatch& operator=(const SocketCloseWatch&) = delete;
+
+    [[nodiscard]] bool watching() const { return m_fd >= 0; }
+    // Appends what has arrived, waiting up to `timeout` (milliseconds) for a first message and
+    // then reading only what is already there.
+    void poll(int timeout, std::vector<SocketBytes>& out);
+
+private:
+    int m_fd = -1;
+};
+
 // The process holding each socket, by socket inode, among the processes this user may inspect. A
 // socket shared through fork goes to the lowest pid, usually the parent.
 [[nodiscard]] std::unordered_map<std::uint64_t, std::int32_t> socketHolders();

@@ -49,6 +49,34 @@ TEST(Diagnosis, FindingsComeInTheirFixedOrderWithTheirBoundaries) {
     }
 }
 
+TEST(Diagnosis, MemoryNearItsTotalIsTightWithoutPressureAndNamesTheCgroupLimit) {
+    auto inputs = quiet();
+    inputs.memoryTotal = 2u << 30;
+    inputs.memoryUsed = inputs.memoryTotal / 100 * 97;
+    inputs.memoryLimitedBy = "/system.slice/build.service";
+    inputs.apps = {app("cc1plus", 90, 1u << 30)};
+    auto findings = Diagnosis::evaluate(inputs);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].kind, Finding::Kind::memory);
+    EXPECT_EQ(findings[0].severity, Finding::Severity::critical);
+    EXPECT_EQ(findings[0].detail,
+              "cc1plus is using the most, 1 GB. 97% of the memory limit of cgroup "
+              "/system.slice/build.service (2 GB) is in use; at the limit the kernel kills its processes.");
+
+    inputs.memoryLimitedBy.reset();
+    inputs.memoryUsed = inputs.memoryTotal / 100 * 91;
+    findings = Diagnosis::evaluate(inputs);
+    EXPECT_EQ(findings[0].severity, Finding::Severity::warning);
+    EXPECT_EQ(findings[0].detail, "cc1plus is using the most, 1 GB. 91% of memory is in use.");
+
+    inputs.memoryUsed = inputs.memoryTotal / 100 * 89;
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].kind, Finding::Kind::allClear);
+    inputs.memoryTotal = 0;
+    inputs.memoryUsed = 5;
+    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].kind, Finding::Kind::allClear)
+        << "an unknown total finds nothing";
+}
+
 TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
     auto inputs = quiet();
     inputs.pressure = MemoryPressure::warning;

@@ -67,6 +67,15 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
     const auto swapping = [](double bytes) { return [=](SystemVitals& v) { v.swapOutPerSecond = bytes; }; };
     const auto thermal = [](ThermalLevel level) { return [=](SystemVitals& v) { v.thermal = level; }; };
     const auto lowDisk = [](SystemVitals& v) { v.disk = DiskSpace{5, 100}; };
+    // Apps hold `share` of a 2 GiB cgroup limit: no machine-wide pressure shows it.
+    const auto inCgroup = [](double share) {
+        return [=](SystemVitals& v) {
+            v.memory = MemoryBreakdown{};
+            v.memory->total = 2048 * MiB;
+            v.memory->app = static_cast<std::uint64_t>(share * 2048 * MiB);
+            v.memoryLimitedBy = "/system.slice/build.service";
+        };
+    };
     const auto drawing = [](bool onPower) {
         return [=](SystemVitals& v) {
             v.battery = BatteryStatus{50, false, onPower}, v.power = PowerTelemetry{30.0};
@@ -92,6 +101,9 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
         {"disk of the newest", {{0, nothing}, {1, lowDisk}}, {"disk/notice"}},
         {"on battery at 30 W", {{0, nothing}, {1, drawing(false)}}, {"battery/warning"}},
         {"on the adapter at 30 W", {{0, nothing}, {1, drawing(true)}}, {"allClear/calm"}},
+        {"97% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.97)}}, {"memory/critical"}},
+        {"92% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.92)}}, {"memory/warning"}},
+        {"80% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.80)}}, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
         Recording recording;

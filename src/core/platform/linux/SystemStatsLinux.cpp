@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "core/platform/SystemSensors.hpp"
+#include "core/platform/linux/CgroupMemory.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 
 namespace tarvik {
@@ -55,7 +56,21 @@ std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots
     auto memory = breakdown(*meminfo, MachineStats::readZramUsed(roots));
     if (!memory) return std::nullopt;
     auto pages = MachineStats::readSwapOutPages(roots).value_or(0);
-    return MemoryBreakdown::Reading{*memory, pages * static_cast<std::uint64_t>(ProcRoot::pageSize())};
+    MemoryBreakdown::Reading reading{*memory, pages * static_cast<std::uint64_t>(ProcRoot::pageSize()),
+                                     std::nullopt};
+    if (auto limit = CgroupMemory::read(roots, memory->total)) {
+        reading.breakdown = CgroupMemory::breakdown(*limit, *memory);
+        reading.limitedBy = limit->cgroup;
+    }
+    return reading;
+}
+
+MemoryUsage currentUsage(const MachineStats::Roots& roots) {
+    auto meminfo = MachineStats::readMeminfo(roots);
+    if (!meminfo) return {};
+    auto machine = usage(*meminfo);
+    auto limit = CgroupMemory::read(roots, machine.totalBytes);
+    return limit ? CgroupMemory::usage(*limit) : machine;
 }
 
 }  // namespace LinuxMemory
@@ -89,9 +104,7 @@ std::optional<MemoryBreakdown::Reading> memoryReading() {
 }
 
 MemoryUsage memory() {
-    auto meminfo = MachineStats::readMeminfo();
-    if (!meminfo) return {};
-    return LinuxMemory::usage(*meminfo);
+    return LinuxMemory::currentUsage({});
 }
 }  // namespace SystemStats
 

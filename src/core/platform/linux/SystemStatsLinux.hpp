@@ -24,7 +24,10 @@ namespace tarvik::LinuxMemory {
 // critical when all did (or some did over 40 %).
 [[nodiscard]] MemoryPressure pressure(const std::optional<MachineStats::Pressure>& psi);
 
-// The readings over a root, for fixture trees.
+// The readings over a root, for fixture trees. Inside a cgroup whose memory limit binds below
+// physical memory, the memory is the limit's (see CgroupMemory) and `limitedBy` names the cgroup.
 [[nodiscard]] std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots);
+// Used and total for the footer over a root, the limit's likewise; zeros when nothing reads.
+[[nodiscard]] MemoryUsage currentUsage(const MachineStats::Roots& roots);
 
 }  // namespace tarvik::LinuxMemory

@@ -5,6 +5,7 @@
 #include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
 #include <linux/tcp.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -34,19 +35,26 @@ void parseSocket(const char* message, std::size_t length, std::vector<SocketByte
     // RTA_NEXT and friends are C casts too; the attributes are walked by hand for the same reason.
     std::size_t offset = NLMSG_LENGTH(sizeof(inet_diag_msg));
     offset = NLMSG_ALIGN(offset);
+    const char* info = nullptr;
+    bool tcp = true;  // a dump names no protocol: it answers for the one asked about
     while (offset + sizeof(rtattr) <= length) {
         rtattr attribute;
         std::memcpy(&attribute, message + offset, sizeof attribute);
         if (attribute.rta_len < sizeof(rtattr) || offset + attribute.rta_len > length) return;
+        const std::size_t size = attribute.rta_len - RTA_LENGTH(0);
         if (attribute.rta_type == INET_DIAG_INFO) {
-            const char* info = message + offset + RTA_LENGTH(0);
-            if (attribute.rta_len - RTA_LENGTH(0) < countersEnd) return;
-            out.push_back({diag.idiag_inode, field(info, offsetof(tcp_info, tcpi_bytes_received)),
-                           field(info, offsetof(tcp_info, tcpi_bytes_acked))});
-            return;
+            if (size < countersEnd) return;
+            info = message + offset + RTA_LENGTH(0);
+        } else if (attribute.rta_type == INET_DIAG_PROTOCOL && size >= 1) {
+            tcp = static_cast<std::uint8_t>(message[offset + RTA_LENGTH(0)]) == IPPROTO_TCP;
         }
         offset += RTA_ALIGN(attribute.rta_len);
     }
+    if (!info || !tcp) return;
+    std::uint64_t cookie = diag.id.idiag_cookie[0] | static_cast<std::uint64_t>(diag.id.idiag_cookie[1])
+                                                         << 32;
+    out.push_back({diag.idiag_inode, field(info, offsetof(tcp_info, tcpi_bytes_received)),
+                   field(info, offsetof(tcp_info, tcpi_bytes_acked)), cookie});
 }
 
 }  // namespace
@@ -54,6 +62,10 @@ void parseSocket(const char* message, std::size_t length, std::vector<SocketByte
 Batch parseReplies(const void* data, std::size_t length, std::vector<SocketBytes>& out) {
     return SockDiag::walk(static_cast<const char*>(data), length,
                           [&](const char* message, std::size_t size) { parseSocket(message, size, out); });
+}
+
+Batch parseDestroyed(const void* data, std::size_t length, std::vector<SocketBytes>& out) {
+    return parseReplies(data, length, out);
 }
 
 std::optional<std::vector<SocketBytes>> read() {

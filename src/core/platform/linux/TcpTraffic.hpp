@@ -20,6 +20,13 @@ using Batch = SockDiag::Batch;
 // the counters (kernels before 4.1), is skipped.
 [[nodiscard]] Batch parseReplies(const void* data, std::size_t length, std::vector<SocketBytes>& out);
 
+// The same for a datagram of the kernel's notices of destroyed sockets (the sock_diag multicast
+// groups of TCP over IPv4 and IPv6): one inet_diag_msg each with INET_DIAG_PROTOCOL and the final
+// INET_DIAG_INFO. The kernel fills in the addresses, the state and the cookie but neither inode nor
+// uid, so `inode` comes out 0 and the cookie is what matches a notice to an earlier dump. A notice
+// about another protocol is skipped.
+[[nodiscard]] Batch parseDestroyed(const void* data, std::size_t length, std::vector<SocketBytes>& out);
+
 // Every TCP socket of both families in any state; nullopt when the kernel refuses the query.
 [[nodiscard]] std::optional<std::vector<SocketBytes>> read();
 

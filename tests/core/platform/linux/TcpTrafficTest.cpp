@@ -7,6 +7,8 @@
 #include <linux/sock_diag.h>
 #include <linux/tcp.h>
 
+#include <netinet/in.h>
+
 #include <cstring>
 
 namespace tarvik {
@@ -54,7 +56,7 @@ TEST(TcpTrafficParse, ReadsCountersSkipsShortInfoAndFailsOnErrorsAndCuts) {
     std::vector<SocketBytes> out;
     EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size(), out),
               TcpTraffic::Batch::more);
-    EXPECT_EQ(out, (std::vector<SocketBytes>{{42, 1000, 2000}, {44, 0, 7}}));
+    EXPECT_EQ(out, (std::vector<SocketBytes>{{42, 1000, 2000, 0}, {44, 0, 7, 0}}));
     EXPECT_EQ(TcpTraffic::parseReplies(replies.bytes.data(), replies.bytes.size() - 8, out),
               TcpTraffic::Batch::failed);
 
@@ -64,6 +66,52 @@ TEST(TcpTrafficParse, ReadsCountersSkipsShortInfoAndFailsOnErrorsAndCuts) {
     Replies error;
     error.message(NLMSG_ERROR, nlmsgerr{});
     EXPECT_EQ(TcpTraffic::parseReplies(error.bytes.data(), error.bytes.size(), out),
+              TcpTraffic::Batch::failed);
+}
+
+// A notice of a destroyed socket as sock_diag's multicast sends it: no inode, the cookie, the
+// protocol as a one-byte attribute, an alignment pad and the final tcp_info.
+std::vector<char> destroyNotice(std::uint64_t cookie, std::uint8_t protocol, std::uint64_t received,
+                                std::uint64_t acked) {
+    inet_diag_msg diag{};
+    diag.idiag_family = AF_INET;
+    diag.id.idiag_cookie[0] = static_cast<std::uint32_t>(cookie);
+    diag.id.idiag_cookie[1] = static_cast<std::uint32_t>(cookie >> 32);
+    tcp_info info{};
+    info.tcpi_bytes_received = received;
+    info.tcpi_bytes_acked = acked;
+    rtattr protocolAttribute{static_cast<unsigned short>(RTA_LENGTH(1)), INET_DIAG_PROTOCOL};
+    rtattr pad{static_cast<unsigned short>(RTA_LENGTH(0)), INET_DIAG_PAD};
+    rtattr infoAttribute{static_cast<unsigned short>(RTA_LENGTH(sizeof info)), INET_DIAG_INFO};
+    std::vector<char> bytes(NLMSG_LENGTH(sizeof diag) + RTA_ALIGN(RTA_LENGTH(1)) + RTA_LENGTH(0) +
+                            RTA_LENGTH(sizeof info));
+    nlmsghdr header{static_cast<std::uint32_t>(bytes.size()), SOCK_DIAG_BY_FAMILY, 0, 0, 0};
+    std::size_t at = 0;
+    auto put = [&](const void* data, std::size_t size, std::size_t advance) {
+        std::memcpy(bytes.data() + at, data, size);
+        at += advance;
+    };
+    put(&header, sizeof header, NLMSG_HDRLEN);
+    put(&diag, sizeof diag, NLMSG_ALIGN(sizeof diag));
+    put(&protocolAttribute, sizeof protocolAttribute, RTA_LENGTH(0));
+    put(&protocol, 1, RTA_ALIGN(RTA_LENGTH(1)) - RTA_LENGTH(0));
+    put(&pad, sizeof pad, RTA_LENGTH(0));
+    put(&infoAttribute, sizeof infoAttribute, RTA_LENGTH(0));
+    put(&info, sizeof info, sizeof info);
+    return bytes;
+}
+
+TEST(TcpTrafficParse, ReadsDestroyNoticesByCookieAndSkipsOtherProtocols) {
+    const std::uint64_t cookie = 0x1234'5678'9abc'def0;
+    auto datagram = destroyNotice(cookie, IPPROTO_TCP, 4096, 9000);
+    auto udp = destroyNotice(7, IPPROTO_UDP, 1, 1);
+    datagram.insert(datagram.end(), udp.begin(), udp.end());
+    std::vector<SocketBytes> out;
+    EXPECT_EQ(TcpTraffic::parseDestroyed(datagram.data(), datagram.size(), out), TcpTraffic::Batch::more);
+    EXPECT_EQ(out, (std::vector<SocketBytes>{{0, 4096, 9000, cookie}}));
+
+    out.clear();
+    EXPECT_EQ(TcpTraffic::parseDestroyed(datagram.data(), datagram.size() - 3, out),
               TcpTraffic::Batch::failed);
 }
 
