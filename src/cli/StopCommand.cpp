@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/CliSupport.hpp"
 #include "cli/ListCommand.hpp"
 #include "core/platform/LibProc.hpp"
 #include "core/servers/Docker.hpp"
@@ -38,17 +39,9 @@ std::string named(const Server& server) {
 
 CLI::App* addStopCommand(CLI::App& app, StopOptions& options) {
     auto* stop = app.add_subcommand("stop", "Stop the server on a port, or the servers of a process");
-    auto decimal = CLI::Validator(
-        [](const std::string& text) -> std::string {
-            bool digits = !text.empty() && text.size() <= 7 &&
-                          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-            return digits ? "" : "takes a port or a process id in decimal, not \"" + text + "\"";
-        },
-        "NUMBER");
     stop->add_option("target", options.target, "A port, or a process id when no server listens on that port")
         ->required()
-        ->check(decimal)
-        ->check(CLI::Range(std::int64_t{1}, std::int64_t{4194304}));
+        ->transform(decimal(1, 4194304, "takes a port or a process id"));
     auto* port = stop->add_flag("--port", options.port, "The number is a port");
     stop->add_flag("--pid", options.pid, "The number is a process id")->excludes(port);
     stop->add_flag("--force", options.force, "Kill at once instead of asking the process to quit");

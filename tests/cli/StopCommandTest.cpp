@@ -129,5 +129,20 @@ TEST(StopCommand, ReadsOnlyDecimalNumbers) {
     EXPECT_NE(test::runCli({"stop", "0x10"}).err.find("decimal"), std::string::npos);
 }
 
+// 012345 read in octal is 5349: the server there is not the one meant.
+TEST(StopCommand, ALeadingZeroStillMeansTheDecimalPort) {
+    test::TestProcess meant(test::listener({"--port", "12345"}));
+    test::TestProcess octal(test::listener({"--port", "5349"}));
+    if (meant.firstLine() != "12345" || octal.firstLine() != "5349")
+        GTEST_SKIP() << "port 12345 or 5349 is taken on this machine";
+    if (meant.pid() != 12345 && octal.pid() != 12345 && test::isRunning(12345))
+        GTEST_SKIP() << "a process 12345 runs, which makes the number mean two things";
+    auto said = test::runCli({"stop", "012345"});
+    EXPECT_EQ(said.status, 0) << said.out << said.err;
+    EXPECT_NE(said.out.find("port 12345"), std::string::npos) << said.out;
+    EXPECT_TRUE(test::waitUntilGone(meant.pid(), 30s));
+    EXPECT_TRUE(test::isRunning(octal.pid()));
+}
+
 }  // namespace
 }  // namespace tarvik
