@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -22,7 +23,25 @@ inline void printJson(std::ostream& out, const nlohmann::ordered_json& json) {
     out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-// Accepts a number of seconds up to a minute: from 0 when `zeroAllowed`, else above 0.
+// CLI11 reads a whole number in the base its prefix suggests ("010" as 8, "0x10" as 16). This reads
+// decimal only, from `min` to `max` ("012" is 12), and hands the option the number rewritten
+// plainly, so no later conversion picks a base. Give it to `transform`: `check` drops the rewrite.
+// `meaning` starts the complaint ("takes a port").
+inline CLI::Validator decimal(std::int64_t min, std::int64_t max, const std::string& meaning) {
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            auto value = Text::parseInt64(text);
+            if (!value || *value < min || *value > max)
+                return meaning + " from " + std::to_string(min) + " to " + std::to_string(max) +
+                       " in decimal, not \"" + text + "\"";
+            text = std::to_string(*value);
+            return "";
+        },
+        "NUMBER");
+}
+
+// Accepts a number of seconds up to a minute: from 0 when `zeroAllowed`, else above 0. Only decimal
+// text passes, which CLI11's own floating-point reading takes as decimal too.
 inline CLI::Validator seconds(bool zeroAllowed) {
     return CLI::Validator(
         [zeroAllowed](const std::string& text) -> std::string {

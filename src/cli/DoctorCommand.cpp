@@ -111,7 +111,7 @@ Json toJson(const DoctorReport& report) {
 CLI::App* addDoctorCommand(CLI::App& app, DoctorOptions& options) {
     auto* doctor = app.add_subcommand("doctor", "Say why the machine is hot or slow, from a few samples");
     doctor->add_option("--samples", options.samples, "Machine samples to take")
-        ->check(CLI::Range(2, 600))
+        ->transform(decimal(2, 600, "takes a number of samples"))
         ->capture_default_str();
     doctor->add_option("--interval", options.interval, "Seconds between the samples")
         ->check(seconds(false))

@@ -8,13 +8,14 @@
 #include <set>
 #include <thread>
 
+#include "cli/CliSupport.hpp"
 #include "cli/ListCommand.hpp"
 #include "core/platform/LibProc.hpp"
 #include "core/servers/Docker.hpp"
-#include "core/servers/FreedCopy.hpp"
 #include "core/servers/ProcessControl.hpp"
 #include "core/servers/ServerClassifier.hpp"
 #include "core/servers/StopAction.hpp"
+#include "core/servers/StopReport.hpp"
 #include "core/support/Unicode.hpp"
 #include "core/support/Words.hpp"
 
@@ -38,17 +39,9 @@ std::string named(const Server& server) {
 
 CLI::App* addStopCommand(CLI::App& app, StopOptions& options) {
     auto* stop = app.add_subcommand("stop", "Stop the server on a port, or the servers of a process");
-    auto decimal = CLI::Validator(
-        [](const std::string& text) -> std::string {
-            bool digits = !text.empty() && text.size() <= 7 &&
-                          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-            return digits ? "" : "takes a port or a process id in decimal, not \"" + text + "\"";
-        },
-        "NUMBER");
     stop->add_option("target", options.target, "A port, or a process id when no server listens on that port")
         ->required()
-        ->check(decimal)
-        ->check(CLI::Range(std::int64_t{1}, std::int64_t{4194304}));
+        ->transform(decimal(1, 4194304, "takes a port or a process id"));
     auto* port = stop->add_flag("--port", options.port, "The number is a port");
     stop->add_flag("--pid", options.pid, "The number is a process id")->excludes(port);
     stop->add_flag("--force", options.force, "Kill at once instead of asking the process to quit");
@@ -87,6 +80,9 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
     }
 
     ProcessControl control;
+    // The processes each stop reaches, as they were before it: what ends with them is told after.
+    const auto table = LibProc::processTable();
+    std::vector<ProcessRow> signalled;
     // Several rows of one process (or one container) are stopped once.
     std::vector<Server> stopped;
     std::set<std::string> done;
@@ -130,6 +126,10 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
             continue;
         }
         stopped.push_back(server);
+        if (isContainer(server)) continue;
+        for (const auto& row : StopReport::tree(server.pid, table))
+            if (std::ranges::none_of(signalled, [&](const ProcessRow& r) { return r.pid == row.pid; }))
+                signalled.push_back(row);
     }
     if (stopped.empty()) return status;
 
@@ -148,37 +148,25 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
     });
     if (stopped.empty()) return status;
     auto after = collectServers(0);
-    std::vector<const Server*> gone;
-    for (const auto& server : stopped) {
+    auto outcome = StopReport::assess(stopped, signalled, servers, after, LibProc::processTable(),
+                                      ProcessControl::processName);
+    std::set<std::string> told;
+    for (const auto& server : outcome.running) {
         bool container = isContainer(server);
-        auto still = std::find_if(after.begin(), after.end(), [&](const Server& s) {
-            return container ? s.port == server.port : s.pid == server.pid;
+        // Only what the user named is worth advice; its other ports go with it.
+        bool chosen = std::ranges::any_of(stopped, [&](const Server& s) {
+            return container ? s.containerName == server.containerName : s.pid == server.pid;
         });
-        if (still == after.end()) {
-            gone.push_back(&server);
-            continue;
-        }
+        if (!chosen || !told.insert(named(server)).second) continue;
         out << (container ? "The " : "") << named(server) << " is still running. "
             << (options.force
                     ? "It may be stuck in the kernel or restarted by a supervisor.\n"
                     : "Run tarvik stop " + std::to_string(number) + " --force to end it at once.\n");
         status = 1;
     }
-    if (gone.empty()) return status;
-    // One sentence for everything that went: the workers sharing a port are one server. A container
-    // frees its own port, a process every port it held, unless someone still listens there.
-    std::set<int> ports;
-    std::optional<std::uint64_t> memory;
-    for (const Server* server : gone) {
-        ports.insert(server->port);
-        if (!isContainer(*server))
-            for (const auto& s : servers)
-                if (s.pid == server->pid) ports.insert(s.port);
-        if (server->memoryBytes) memory = memory.value_or(0) + *server->memoryBytes;
-    }
-    for (const auto& s : after) ports.erase(s.port);
-    out << Unicode::visible(FreedCopy::stopped(gone.front()->kind.name, memory, {ports.begin(), ports.end()}))
-        << '\n';
+    // A server that came back still holds its port: the stop did not do what was asked.
+    if (!outcome.restarted.empty()) status = 1;
+    for (const auto& line : StopReport::sentences(outcome)) out << Unicode::visible(line) << '\n';
     return status;
 }
 

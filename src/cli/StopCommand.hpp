@@ -19,10 +19,11 @@ struct StopOptions {
 // Registers `stop` on the app.
 CLI::App* addStopCommand(CLI::App& app, StopOptions& options);
 
-// Stops the servers on that port (or of that pid), waits 1.5 s, looks again and says in one sentence
-// what was freed, and which processes are still running. A number that is both a port with a
-// server and a running process is refused until --port or --pid says which (2). 0 when everything
-// stopped, 1 otherwise.
+// Stops the servers on that port (or of that pid) with their process trees, waits 1.5 s, looks again
+// and says which listed servers ended (by port) and what was freed, which a supervisor started
+// again, and which processes are still running. A number that is both a port with a server and a
+// running process is refused until --port or --pid says which (2). 0 when everything stopped, 1
+// otherwise (a server started again included).
 int runStop(const StopOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tarvik::cli

@@ -96,6 +96,8 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     bool signal(std::int32_t, int) override { return false; }
     std::optional<std::uint32_t> ownerUid(std::int32_t) override { return std::nullopt; }
     std::optional<std::string> dockerPath() override { return std::nullopt; }
+    std::vector<ProcessRow> processTable() override { return {}; }
+    std::string processName(std::int32_t) override { return {}; }
     bool available() override { return false; }
     Authorization authorization() override { return Authorization::denied; }
     void requestAuthorization(std::function<void(bool, std::optional<std::string>)> done) override {

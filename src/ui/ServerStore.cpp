@@ -13,7 +13,7 @@
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/analysis/DoctorReport.hpp"
-#include "core/servers/FreedCopy.hpp"
+#include "core/servers/StopReport.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Words.hpp"
 
@@ -508,67 +508,78 @@ void ServerStore::reveal(const std::string& path) {
 
 void ServerStore::kill(const Server& server, bool force) {
     const bool container = isContainer(server);
+    // The processes the stop reaches, as they were before it, to tell afterwards what ended with them.
+    std::vector<ProcessRow> signalled;
+    if (!container) signalled = StopReport::tree(server.pid, m_services.control->processTable());
     m_services.control->carryOut(StopActions::of(server, force));
-    std::vector<int> ports;
-    if (container) {
-        ports.push_back(server.port);
-    } else {
-        for (const auto& other : m_servers)
-            if (other.pid == server.pid) ports.push_back(other.port);
-    }
-    if (ports.empty()) ports.push_back(server.port);
-    refreshAfter(followUpSeconds, [this, server, container, ports] {
-        bool found = std::any_of(m_servers.begin(), m_servers.end(), [&](const Server& other) {
-            return container ? other.port == server.port : other.pid == server.pid;
+    refreshAfter(followUpSeconds, [this, server, container, signalled, before = m_servers] {
+        auto outcome = stopOutcome({server}, signalled, before);
+        bool found = std::any_of(outcome.running.begin(), outcome.running.end(), [&](const Server& other) {
+            return container ? other.containerName == server.containerName : other.pid == server.pid;
         });
         if (found) {
             m_stubbornPids.insert(server.pid);
         } else {
             m_stubbornPids.erase(server.pid);
-            announce(FreedCopy::stopped(server.kind.name, server.memoryBytes, ports));
+            announceStop(outcome, {});
         }
         markChanged();
     });
 }
 
 void ServerStore::stop(const std::vector<Server>& servers, const std::string& name) {
-    m_services.control->stopGroup(servers);
-    std::set<std::int32_t> pids;
-    std::vector<Server> containers;
-    std::set<int> ports;
+    const auto table = m_services.control->processTable();
+    std::vector<ProcessRow> signalled;
     for (const auto& server : servers) {
-        if (isContainer(server))
-            containers.push_back(server);
-        else
-            pids.insert(server.pid);
-        ports.insert(server.port);
+        if (isContainer(server)) continue;
+        for (const auto& row : StopReport::tree(server.pid, table))
+            if (std::none_of(signalled.begin(), signalled.end(),
+                             [&](const ProcessRow& r) { return r.pid == row.pid; }))
+                signalled.push_back(row);
     }
-    groupStopCheck(std::move(pids), std::move(containers), name, DevFootprint::uniqueBytes(servers),
-                   {ports.begin(), ports.end()}, 1);
+    m_services.control->stopGroup(servers);
+    groupStopCheck(servers, std::move(signalled), m_servers, name, 1);
 }
 
-void ServerStore::groupStopCheck(std::set<std::int32_t> pids, std::vector<Server> containers,
-                                 std::string name, std::uint64_t bytes, std::vector<int> ports, int wait) {
+void ServerStore::groupStopCheck(std::vector<Server> servers, std::vector<ProcessRow> signalled,
+                                 std::vector<Server> before, std::string name, int wait) {
     refreshAfter(followUpSeconds, [=, this] {
         std::set<std::int32_t> survivors;
         bool containerLeft = false;
         for (const auto& server : m_servers) {
-            if (pids.contains(server.pid)) survivors.insert(server.pid);
-            for (const auto& container : containers)
-                if (server.port == container.port && server.containerName == container.containerName)
+            for (const auto& stopped : servers) {
+                if (!isContainer(stopped) && server.pid == stopped.pid) survivors.insert(server.pid);
+                if (isContainer(stopped) && server.port == stopped.port &&
+                    server.containerName == stopped.containerName)
                     containerLeft = true;
+            }
         }
         if (survivors.empty() && !containerLeft) {
-            announce(FreedCopy::stopped(name, bytes, ports));
+            announceStop(stopOutcome(servers, signalled, before), name);
             return;
         }
         if (wait < groupStopWaits) {
-            groupStopCheck(pids, containers, name, bytes, ports, wait + 1);
+            groupStopCheck(servers, signalled, before, name, wait + 1);
             return;
         }
         m_stubbornPids.insert(survivors.begin(), survivors.end());
         markChanged();
     });
+}
+
+StopReport::Outcome ServerStore::stopOutcome(const std::vector<Server>& chosen,
+                                             const std::vector<ProcessRow>& signalled,
+                                             const std::vector<Server>& before) {
+    auto* control = m_services.control.get();
+    return StopReport::assess(chosen, signalled, before, m_servers, control->processTable(),
+                              [control](std::int32_t pid) { return control->processName(pid); });
+}
+
+void ServerStore::announceStop(const StopReport::Outcome& outcome, const std::string& name) {
+    std::string text;
+    for (const auto& sentence : StopReport::sentences(outcome, name))
+        text += (text.empty() ? "" : " ") + sentence;
+    if (!text.empty()) announce(text);
 }
 
 void ServerStore::tidyUp(const std::vector<Server>& servers) {

@@ -19,6 +19,7 @@
 #include "core/servers/DevFootprint.hpp"
 #include "core/servers/ServerGroup.hpp"
 #include "core/servers/StopAction.hpp"
+#include "core/servers/StopReport.hpp"
 #include "ui/MenuBarDisplay.hpp"
 #include "ui/Services.hpp"
 
@@ -227,8 +228,15 @@ private:
     void loop();
     void after(double seconds, std::function<void()> work);
     void refreshAfter(double seconds, std::function<void()> then = {});
-    void groupStopCheck(std::set<std::int32_t> pids, std::vector<Server> containers, std::string name,
-                        std::uint64_t bytes, std::vector<int> ports, int wait);
+    // Looks again after a group stop, up to `groupStopWaits` times while its processes are listed.
+    void groupStopCheck(std::vector<Server> servers, std::vector<ProcessRow> signalled,
+                        std::vector<Server> before, std::string name, int wait);
+    // What a stop of `chosen` ended, the current servers against `before`.
+    [[nodiscard]] StopReport::Outcome stopOutcome(const std::vector<Server>& chosen,
+                                                  const std::vector<ProcessRow>& signalled,
+                                                  const std::vector<Server>& before);
+    // The toast that says it; `name` empty names the first ended server's kind.
+    void announceStop(const StopReport::Outcome& outcome, const std::string& name);
     void post(Notification notification);
     void markChanged();
     void writeSetting(const char* key, const QVariant& value);

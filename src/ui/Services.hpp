@@ -14,6 +14,7 @@
 #include "core/machine/NetworkUsage.hpp"
 #include "core/machine/SystemVitals.hpp"
 #include "core/processes/AppUsage.hpp"
+#include "core/processes/ProcessTree.hpp"
 #include "core/servers/Probe.hpp"
 #include "core/servers/Server.hpp"
 #include "core/servers/StopAction.hpp"
@@ -88,6 +89,10 @@ public:
     // The real uid owning the process; nullopt when it cannot be read.
     [[nodiscard]] virtual std::optional<std::uint32_t> ownerUid(std::int32_t pid) = 0;
     [[nodiscard]] virtual std::optional<std::string> dockerPath() = 0;
+    // Every visible process with its parent and start time, for telling what a stop reaches.
+    [[nodiscard]] virtual std::vector<ProcessRow> processTable() = 0;
+    // The process's name; empty when it cannot be read.
+    [[nodiscard]] virtual std::string processName(std::int32_t pid) = 0;
 };
 
 enum class Authorization { notDetermined, denied, authorized };

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <optional>
 
 #include "core/support/Spawn.hpp"
 #include "support/FakeEngine.hpp"
 #include "support/ProcStat.hpp"
 #include "support/RunCli.hpp"
+#include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
 
 namespace tarvik {
@@ -127,6 +129,89 @@ TEST(StopCommand, ReadsOnlyDecimalNumbers) {
         EXPECT_EQ(std::ranges::count(said.err, '\n'), 1) << said.err;
     }
     EXPECT_NE(test::runCli({"stop", "0x10"}).err.find("decimal"), std::string::npos);
+}
+
+// 012345 read in octal is 5349: the server there is not the one meant.
+TEST(StopCommand, ALeadingZeroStillMeansTheDecimalPort) {
+    test::TestProcess meant(test::listener({"--port", "12345"}));
+    test::TestProcess octal(test::listener({"--port", "5349"}));
+    if (meant.firstLine() != "12345" || octal.firstLine() != "5349")
+        GTEST_SKIP() << "port 12345 or 5349 is taken on this machine";
+    if (meant.pid() != 12345 && octal.pid() != 12345 && test::isRunning(12345))
+        GTEST_SKIP() << "a process 12345 runs, which makes the number mean two things";
+    auto said = test::runCli({"stop", "012345"});
+    EXPECT_EQ(said.status, 0) << said.out << said.err;
+    EXPECT_NE(said.out.find("port 12345"), std::string::npos) << said.out;
+    EXPECT_TRUE(test::waitUntilGone(meant.pid(), 30s));
+    EXPECT_TRUE(test::isRunning(octal.pid()));
+}
+
+// The first line of `path`, waiting for it at most 10 s; empty when none came.
+std::string firstLineOf(const std::string& path) {
+    std::string line;
+    test::waitUntil(10s, [&] {
+        std::ifstream in(path);
+        return std::getline(in, line) && !in.eof() && !line.empty();
+    });
+    return line;
+}
+
+// The stop signals the whole tree: a server the stopped one started goes too, and is named.
+TEST(StopCommand, NamesEveryServerOfTheTreeItEnds) {
+    test::TempDir folder;
+    auto listener = test::listener({});
+    // The shell starts the child listener, then becomes the parent one.
+    test::TestProcess parent({"/bin/sh", "-c", "\"$0\" \"$1\" >\"$2\" & echo $! >\"$3\"; exec \"$0\" \"$1\"",
+                              listener[0], listener[1], folder / "port", folder / "pid"});
+    const std::string parentPort = parent.firstLine(), childPort = firstLineOf(folder / "port");
+    const std::string childPid = firstLineOf(folder / "pid");
+    ASSERT_FALSE(parentPort.empty() || childPort.empty() || childPid.empty());
+
+    auto said = test::runCli({"stop", "--port", parentPort});
+    EXPECT_EQ(said.status, 0) << said.out << said.err;
+    EXPECT_EQ(std::ranges::count(said.out, '\n'), 1) << said.out;
+    EXPECT_NE(said.out.find("stopped, and so did Python on port " + childPort + "."), std::string::npos)
+        << said.out;
+    for (const auto& port : {parentPort, childPort})
+        EXPECT_NE(said.out.find(port), std::string::npos) << said.out;
+    EXPECT_TRUE(test::waitUntilGone(parent.pid(), 30s));
+    EXPECT_TRUE(test::waitUntilGone(std::stoi(childPid), 30s));
+}
+
+// A port nothing listens on now, on 127.0.0.1; 0 when none was given.
+int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0) close(fd);
+    return port;
+}
+
+// A shell loop starts the server again as soon as it ends: the stop says so and frees nothing.
+TEST(StopCommand, AServerItsSupervisorRestartsIsToldAsRestarted) {
+    const int port = freePort();
+    ASSERT_NE(port, 0);
+    const std::string number = std::to_string(port);
+    auto command = test::listener({"--port", number, "--ttl", "30"});
+    // Five rounds at most, so the loop ends by itself; the group goes with the test in any case.
+    command.insert(command.begin(),
+                   {"/bin/sh", "-c", "i=0; while [ $i -lt 5 ]; do i=$((i+1)); \"$@\"; done", "supervisor"});
+    test::TestProcess supervisor(command);
+    if (supervisor.firstLine() != number) GTEST_SKIP() << "port " << number << " was taken meanwhile";
+
+    auto said = test::runCli({"stop", "--port", number});
+    EXPECT_EQ(said.status, 1) << said.out << said.err;
+    EXPECT_NE(said.out.find("on port " + number + " was restarted by its parent "), std::string::npos)
+        << said.out;
+    EXPECT_NE(said.out.find("(process " + std::to_string(supervisor.pid()) + "); stop that to end it."),
+              std::string::npos)
+        << said.out;
+    EXPECT_EQ(said.out.find("free"), std::string::npos) << said.out;
+    EXPECT_TRUE(test::isRunning(supervisor.pid())) << "the supervisor is not the stop's to end";
 }
 
 }  // namespace

@@ -93,6 +93,8 @@ public:
     std::vector<std::string> tidied;                 // ids
     std::map<std::int32_t, std::uint32_t> owners;
     std::optional<std::string> docker;
+    std::vector<ProcessRow> table;              // what processTable gives
+    std::map<std::int32_t, std::string> names;  // what processName gives
 
     bool carryOut(const StopAction& action) override {
         actions.push_back(action);
@@ -117,6 +119,11 @@ public:
         return owner == owners.end() ? std::nullopt : std::optional(owner->second);
     }
     std::optional<std::string> dockerPath() override { return docker; }
+    std::vector<ProcessRow> processTable() override { return table; }
+    std::string processName(std::int32_t pid) override {
+        auto name = names.find(pid);
+        return name == names.end() ? std::string() : name->second;
+    }
 };
 
 class FakeNotifier : public ui::Notifier {

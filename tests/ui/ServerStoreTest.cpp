@@ -124,6 +124,42 @@ TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilNoScanSeesIt) {
     EXPECT_EQ(store->toast(), FreedCopy::stopped("Vite", vite.memoryBytes, {5173}));
 }
 
+// A stop ends the server's whole process tree; the toast names every listed server that went.
+TEST_F(StoreTest, AStopNamesTheOtherServersOfItsTree) {
+    auto vite = server(7, 5173), inspector = server(9, 9229, 0, "Node.js");
+    world.control->table = {{1, 0, 0, 0, 1}, {7, 1, 0, 0, 70}, {8, 7, 0, 0, 80}, {9, 8, 0, 0, 90}};
+    script({sampled({vite, inspector}), sampled({})});
+    make().refresh();
+    store->kill(vite, false);
+    advance(1.5s);
+    EXPECT_EQ(store->toast(),
+              "Vite stopped, and so did Node.js on port 9229. 400 MB and ports 5173 and 9229 are free.");
+}
+
+// A shell loop or a process manager starts the server again at once: the toast says who, and frees
+// nothing, for one server and for a group.
+TEST_F(StoreTest, AServerItsParentRestartsIsToldAsRestarted) {
+    auto a = server(11, 3000), b = server(12, 3001, 0, "Python");
+    world.control->table = {
+        {4242, 1, 0, 0, 1}, {11, 4242, 0, 0, 110}, {12, 1, 0, 0, 120}, {13, 4242, 0, 0, 130}};
+    world.control->names = {{4242, "bash"}};
+    const std::string restarted =
+        "Vite on port 3000 was restarted by its parent bash (process 4242); stop that to end it.";
+
+    script({sampled({a, b}), sampled({server(13, 3000), b})});
+    make().refresh();
+    store->kill(a, false);
+    advance(1.5s);
+    EXPECT_EQ(store->toast(), restarted);
+    EXPECT_TRUE(store->stubbornPids().empty()) << "a forced stop would not help";
+
+    script({sampled({a, b}), sampled({server(13, 3000)})});
+    store->refresh();
+    store->stop({a, b}, "shop");
+    advance(1.5s);
+    EXPECT_EQ(store->toast(), restarted + " Python on port 3001 stopped.");
+}
+
 TEST_F(StoreTest, ANewerToastLivesItsFullFourSeconds) {
     make().announce("first");
     advance(1s);

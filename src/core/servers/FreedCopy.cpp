@@ -15,13 +15,21 @@ std::string capitalised(std::string text) {
 }
 }  // namespace
 
+std::string listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
 std::string ports(std::vector<int> ports) {
     std::sort(ports.begin(), ports.end());
     if (ports.empty()) return "no ports";
-    if (ports.size() == 1) return "port " + std::to_string(ports.front());
-    std::string text = "ports ";
-    for (std::size_t i = 0; i + 1 < ports.size(); ++i) text += (i ? ", " : "") + std::to_string(ports[i]);
-    return text + " and " + std::to_string(ports.back());
+    std::vector<std::string> numbers;
+    for (int port : ports) numbers.push_back(std::to_string(port));
+    return (ports.size() == 1 ? "port " : "ports ") + listed(numbers);
 }
 
 std::string stopping(std::uint64_t bytes, const std::vector<int>& portList, int count) {
@@ -32,14 +40,15 @@ std::string stopping(std::uint64_t bytes, const std::vector<int>& portList, int 
     return Words::text("Stopping " + pronoun + " frees " + ports(portList) + ".");
 }
 
+std::string free(std::optional<std::uint64_t> bytes, const std::vector<int>& portList) {
+    if (bytes && *bytes != 0)
+        return Words::text(ByteFormat::short_(*bytes) + " and " + ports(portList) + " are free.");
+    return Words::text(capitalised(ports(portList)) + (portList.size() == 1 ? " is" : " are") + " free.");
+}
+
 std::string stopped(const std::string& name, std::optional<std::uint64_t> bytes,
                     const std::vector<int>& portList) {
-    if (bytes && *bytes != 0)
-        return Words::filled(
-            "{} stopped. " + ByteFormat::short_(*bytes) + " and " + ports(portList) + " are free.", {name});
-    return Words::filled("{} stopped. " + capitalised(ports(portList)) + " " +
-                             (portList.size() == 1 ? "is" : "are") + " free.",
-                         {name});
+    return Words::filled("{} stopped. ", {name}) + free(bytes, portList);
 }
 
 }  // namespace tarvik::FreedCopy

@@ -52,6 +52,17 @@ bool ProcessControl::maySignal(std::int32_t pid) {
     return pid >= 2 && pid != getpid();
 }
 
+std::string ProcessControl::processName(std::int32_t pid) {
+    auto path = LibProc::path(pid);
+    return path ? Text::repairUtf8(Text::lastPathComponent(*path)) : std::string();
+}
+
+bool ProcessControl::send(std::int32_t pid, int signal) {
+    if (!maySignal(pid) || m_options.sendSignal(pid, signal) != 0) return false;
+    if (signal == SIGTERM) m_options.sendSignal(pid, SIGCONT);
+    return true;
+}
+
 bool ProcessControl::carryOut(const StopAction& action) {
     using namespace StopActions;
     if (auto* gentle = std::get_if<SignalProcess>(&action)) return signalTree(gentle->pid, SIGTERM);
@@ -73,8 +84,7 @@ void ProcessControl::stopGroup(const std::vector<Server>& servers) {
 void ProcessControl::tidyUp(const std::vector<Server>& servers) {
     std::unordered_set<std::int32_t> signalled;
     for (const auto& server : servers)
-        if (maySignal(server.pid) && signalled.insert(server.pid).second)
-            m_options.sendSignal(server.pid, SIGTERM);
+        if (maySignal(server.pid) && signalled.insert(server.pid).second) send(server.pid, SIGTERM);
 }
 
 bool ProcessControl::restart(const Server& server) {
@@ -118,7 +128,7 @@ bool ProcessControl::signalTree(std::int32_t pid, int signal) {
     for (std::int32_t child : ProcessTree::descendants(pid, table))
         if (auto row = rows.find(child); row != rows.end() && row->second->started != 0)
             descendants.push_back(*row->second);
-    if (m_options.sendSignal(pid, signal) != 0) return false;
+    if (!send(pid, signal)) return false;
     if (!descendants.empty())
         later([this, descendants = std::move(descendants), signal] { followUp(descendants, signal); });
     return true;
@@ -131,8 +141,7 @@ void ProcessControl::followUp(std::vector<ProcessRow> descendants, int signal) {
     for (const auto& child : descendants) {
         auto now = started.find(child.pid);
         // A different start time means the pid was reused by another process since.
-        if (now != started.end() && now->second == child.started && maySignal(child.pid))
-            m_options.sendSignal(child.pid, signal);
+        if (now != started.end() && now->second == child.started) send(child.pid, signal);
     }
 }
 

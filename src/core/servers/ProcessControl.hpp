@@ -16,9 +16,10 @@
 namespace tarvik {
 
 // Carries out stops and restarts. Only pids of at least 2 that are not this process are ever
-// signalled. Work that comes later (the check on a stopped process's children a second after,
-// container commands) runs on threads of its own; `waitIdle` and the destructor wait for it. A
-// docker command is given up after its limit.
+// signalled. Every SIGTERM is followed by SIGCONT, so that a suspended process (Ctrl-Z) ends
+// instead of holding the signal until someone continues it. Work that comes later (the check on a stopped
+// process's children a second after, container commands) runs on threads of its own; `waitIdle` and the
+// destructor wait for it. A docker command is given up after its limit.
 class ProcessControl {
 public:
     struct Options {
@@ -48,7 +49,7 @@ public:
     // container.
     void stopGroup(const std::vector<Server>& servers);
 
-    // SIGTERM once per distinct pid.
+    // SIGTERM (and SIGCONT) once per distinct pid.
     void tidyUp(const std::vector<Server>& servers);
 
     // Starts a stopped server again: its container, or its recorded arguments as they are (no shell
@@ -67,9 +68,13 @@ public:
     [[nodiscard]] std::vector<std::string> unansweredContainers();
 
     [[nodiscard]] static bool maySignal(std::int32_t pid);
+    // The last component of the process's executable path, UTF-8-repaired; empty when unreadable.
+    [[nodiscard]] static std::string processName(std::int32_t pid);
 
 private:
     bool signalTree(std::int32_t pid, int signal);
+    // `signal` to a pid `maySignal` allows, and SIGCONT after a SIGTERM; false when `signal` failed.
+    bool send(std::int32_t pid, int signal);
     void followUp(std::vector<ProcessRow> descendants, int signal);
     bool runDocker(std::vector<std::string> arguments, std::chrono::milliseconds limit);
     void later(std::function<void()> work);

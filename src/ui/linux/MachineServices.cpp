@@ -76,6 +76,10 @@ std::optional<std::string> LiveControl::dockerPath() {
     return DockerInspector::binaryPath();
 }
 
+std::vector<ProcessRow> LiveControl::processTable() {
+    return LibProc::processTable();
+}
+
 LiveStorage::LiveStorage(std::string home) : m_home(std::move(home)) {}
 
 std::vector<StorageItem> LiveStorage::largeFiles() {

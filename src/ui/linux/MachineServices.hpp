@@ -73,6 +73,8 @@ public:
     bool signal(std::int32_t pid, int signal) override;
     std::optional<std::uint32_t> ownerUid(std::int32_t pid) override;
     std::optional<std::string> dockerPath() override;
+    std::vector<ProcessRow> processTable() override;
+    std::string processName(std::int32_t pid) override { return tarvik::ProcessControl::processName(pid); }
 
 private:
     tarvik::ProcessControl m_control;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core/servers/PortScanner.hpp"
 #include "support/ProcStat.hpp"
@@ -58,11 +59,75 @@ TEST(ProcessControl, AFollowUpSparesAPidThatNowNamesAnotherProcess) {
              return std::vector<ProcessRow>{{11, 1, 0, 0, 500}, {12, 1, 0, 0, 900}};
          },
          {},
-         [&](std::int32_t pid, int) { return signalled.push_back(pid), 0; },
+         [&](std::int32_t pid, int signal) { return signal == SIGTERM ? signalled.push_back(pid), 0 : 0; },
          1ms});
     ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{10}));
     control.waitIdle();
     EXPECT_EQ(signalled, (std::vector<std::int32_t>{10, 11}));
+}
+
+// A suspended process holds SIGTERM until it is continued, so every gentle stop continues what it
+// asks to end, right after asking; a kill needs no help.
+TEST(ProcessControl, EveryTermIsFollowedByAContinue) {
+    using Sent = std::vector<std::pair<std::int32_t, int>>;
+    struct Case {
+        const char* what;
+        std::function<void(ProcessControl&)> act;
+        Sent expected;
+    };
+    const std::vector<Case> cases{
+        {"a stop with its follow-up",
+         [](ProcessControl& c) { c.carryOut(StopActions::SignalProcess{10}); },
+         {{10, SIGTERM}, {10, SIGCONT}, {11, SIGTERM}, {11, SIGCONT}}},
+        {"a group stop",
+         [](ProcessControl& c) { c.stopGroup({Server{.pid = 10}}); },
+         {{10, SIGTERM}, {10, SIGCONT}, {11, SIGTERM}, {11, SIGCONT}}},
+        {"a tidy-up, once per process",
+         [](ProcessControl& c) {
+             c.tidyUp({Server{.pid = 10}, Server{.pid = 10}});
+         },
+         {{10, SIGTERM}, {10, SIGCONT}}},
+        {"a kill",
+         [](ProcessControl& c) { c.carryOut(StopActions::ForceSignalProcess{10}); },
+         {{10, SIGKILL}, {11, SIGKILL}}},
+        {"pid 1 and this process",
+         [](ProcessControl& c) {
+             c.tidyUp({Server{.pid = 1}, Server{.pid = getpid()}});
+         },
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sent sent;
+        ProcessControl control(
+            {[] {
+                 return std::vector<ProcessRow>{{10, 1, 0, 0, 100}, {11, 10, 0, 0, 110}};
+             },
+             {},
+             [&](std::int32_t pid, int signal) { return sent.emplace_back(pid, signal), 0; },
+             1ms});
+        c.act(control);
+        control.waitIdle();
+        EXPECT_EQ(sent, c.expected);
+    }
+}
+
+TEST(ProcessControl, ASuspendedServerEndsOnAGentleStop) {
+    test::TestProcess server(test::listener({"--children", "1"}));
+    auto numbers = server.numbers();
+    ASSERT_EQ(numbers.size(), 2u);
+    pid_t child = numbers[1];
+    // As Ctrl-Z leaves a foreground job: the server and its child suspended.
+    ASSERT_EQ(kill(-server.pid(), SIGSTOP), 0);
+    ASSERT_TRUE(test::waitUntil(10s, [&] {
+        auto a = test::procStat(server.pid()), b = test::procStat(child);
+        return a && a->state == 'T' && b && b->state == 'T';
+    }));
+    ProcessControl control;
+    ASSERT_TRUE(control.carryOut(StopActions::SignalProcess{server.pid()}));
+    control.waitIdle();
+    EXPECT_TRUE(test::waitUntilGone(server.pid(), 10s));
+    EXPECT_TRUE(test::waitUntilGone(child, 10s));
 }
 
 TEST(ProcessControl, ARestartRunsTheSameArgvWithoutReinterpretingIt) {
