@@ -78,7 +78,7 @@ std::optional<std::string> LiveControl::dockerPath() {
 
 LiveStorage::LiveStorage(std::string home) : m_home(std::move(home)) {}
 
-std::vector<StorageItem> LiveStorage::largeFiles() {
+StorageScanner::LargeFileSearch LiveStorage::largeFiles() {
     return StorageScanner::largeFiles(m_home, StorageScanner::largeFileMinimum,
                                       StorageScanner::largeFileLimit);
 }
