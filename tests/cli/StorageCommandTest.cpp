@@ -103,6 +103,13 @@ TEST(StorageCommand, SaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopped)
               "\nLargest files\n"
               "  The search for large files stopped at its limit (5 s or 2,000,000 entries) before it found "
               "any.\n");
+    report.largeFiles = {
+        {"/home/a/Movies/f.mov", "f.mov", "~/Movies", 550'000'000, Kind::personal(), std::nullopt, true}};
+    EXPECT_NE(
+        renderStorage(report, "/home/a", now, std::nullopt)
+            .find("\nLargest files\n  The search for large files stopped at its limit (5 s or 2,000,000 "
+                  "entries); these are the largest it found.\n  FILE "),
+        std::string::npos);
     auto json = toJson(report);
     EXPECT_EQ(json["clearableBytes"], 4'000'000);
     EXPECT_EQ(json["largeFilesComplete"], false);

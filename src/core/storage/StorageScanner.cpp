@@ -168,11 +168,12 @@ bool isInsideBundle(std::string_view path) {
     });
 }
 
-StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
-                          const std::string& home) {
+namespace {
+
+StorageItem fileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                     const std::string& home, const std::optional<std::string>& app) {
     auto slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-    auto app = owner(path, home);
     return {path,
             std::string(Text::lastPathComponent(path)),
             Paths::abbreviatingHome(parent, home),
@@ -180,6 +181,29 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
             app ? StorageItem::Kind::appData(*app) : StorageItem::Kind::personal(),
             lastUsed,
             true};
+}
+
+}  // namespace
+
+StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                          const std::string& home) {
+    return fileItem(path, bytes, lastUsed, home, owner(path, home));
+}
+
+StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                          const std::string& home, const XdgDirs::BaseDirs& dirs) {
+    return fileItem(path, bytes, lastUsed, home, owner(path, home, dirs));
+}
+
+std::optional<std::string> owner(std::string_view path, std::string_view home,
+                                 const XdgDirs::BaseDirs& dirs) {
+    for (const auto* base : {&dirs.data, &dirs.config}) {
+        std::string prefix = *base + "/";
+        if (!path.starts_with(prefix)) continue;
+        auto parts = Text::split(path.substr(prefix.size()), '/');
+        if (parts.size() >= 2) return std::string(parts[0]);
+    }
+    return owner(path, home);
 }
 
 std::optional<std::string> owner(std::string_view path, std::string_view home) {

@@ -159,9 +159,16 @@ struct LargeFileSearch {
 // A large-file item for `path`, its title, abbreviated parent and owner filled in.
 [[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,
                                         std::optional<Date> lastUsed, const std::string& home);
+// The same, with applications' data also looked for in the XDG data and config homes.
+[[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,
+                                        std::optional<Date> lastUsed, const std::string& home,
+                                        const XdgDirs::BaseDirs& dirs);
 
 // The application whose data folder holds `path`, when one does.
 [[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home);
+// The same, where the XDG data and config homes hold applications' folders wherever they are set.
+[[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home,
+                                               const XdgDirs::BaseDirs& dirs);
 
 // The display name of a container or application id ("group.com.example.Notes" gives "Notes").
 [[nodiscard]] std::string appName(std::string_view containerId);

@@ -75,6 +75,16 @@ TEST(StorageScanner, NamesTheOwnerByDataFolder) {
         {"/srv/Library/Caches/App/x", nullopt},
     };
     for (const auto& [path, app] : cases) EXPECT_EQ(owner(path, home), app) << path;
+    // Applications keep their data in the XDG data and config homes wherever those are set.
+    auto dirs = XdgDirs::of(
+        home, test::fakeEnvironment({{"XDG_DATA_HOME", "/data/a"}, {"XDG_CONFIG_HOME", "/etc/a"}}));
+    const std::pair<std::string, std::optional<std::string>> moved[] = {
+        {"/data/a/Steam/steamapps/game.pak", "Steam"},
+        {"/etc/a/Slack/Cache/blob", "Slack"},
+        {"/data/a/loose.bin", nullopt},
+        {home + "/.local/share/Steam/x", "Steam"},
+    };
+    for (const auto& [path, app] : moved) EXPECT_EQ(owner(path, home, dirs), app) << path;
 }
 
 TEST(StorageScanner, CountsOnlyWhatToolsRebuildAndHoldsNoPurgeableSpace) {

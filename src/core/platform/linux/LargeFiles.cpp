@@ -94,7 +94,7 @@ LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs&
                 } else if (S_ISREG(info.st_mode)) {
                     auto onDisk = static_cast<std::uint64_t>(info.st_blocks) * 512;
                     if (onDisk <= minimum || !listed.insert({info.st_dev, info.st_ino}).second) continue;
-                    search.files.push_back(largeFileItem(path, onDisk, timeOf(info.st_atim), home));
+                    search.files.push_back(largeFileItem(path, onDisk, timeOf(info.st_atim), home, dirs));
                 }
             }
             closedir(directory);
