@@ -26,7 +26,17 @@ struct Linked {
 
 }  // namespace
 
-Size measure(const std::string& path, std::chrono::steady_clock::time_point deadline, std::size_t entries) {
+DIR* openListing(const std::string& path, dev_t device, bool followLink) {
+    int descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+    if (descriptor < 0) return nullptr;
+    struct stat opened {};
+    DIR* directory =
+        fstat(descriptor, &opened) == 0 && opened.st_dev == device ? fdopendir(descriptor) : nullptr;
+    if (!directory) close(descriptor);
+    return directory;
+}
+
+Size measure(const std::string& path, WalkLimit& limit) {
     Size size;
     struct stat root {};
     if (stat(path.c_str(), &root) != 0) return size;
@@ -37,7 +47,6 @@ Size measure(const std::string& path, std::chrono::steady_clock::time_point dead
     }
     std::uint64_t single = onDisk(root);
     std::map<std::pair<dev_t, ino_t>, Linked> linked;
-    std::size_t seen = 0;
     std::vector<std::string> pending{path};
     bool first = true;
     while (!pending.empty() && size.complete) {
@@ -45,24 +54,13 @@ Size measure(const std::string& path, std::chrono::steady_clock::time_point dead
         pending.pop_back();
         // The top folder may be reached through links; below it, a folder swapped for a link since it
         // was listed is not entered.
-        int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (first ? 0 : O_NOFOLLOW));
+        DIR* directory = openListing(folder, root.st_dev, first);
         first = false;
-        if (descriptor < 0) continue;
-        struct stat opened {};
-        if (fstat(descriptor, &opened) != 0 || opened.st_dev != root.st_dev) {
-            close(descriptor);
-            continue;
-        }
-        DIR* directory = fdopendir(descriptor);
-        if (!directory) {
-            close(descriptor);
-            continue;
-        }
+        if (!directory) continue;
         while (dirent* entry = readdir(directory)) {
             std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
-            // Checking the clock every entry would cost more than the walk itself.
-            if (++seen > entries || ((seen & 1023) == 0 && std::chrono::steady_clock::now() > deadline)) {
+            if (limit.spent()) {
                 size.complete = false;
                 break;
             }

@@ -120,8 +120,7 @@ std::string expand(std::string_view location, const std::string& home, const Xdg
 
 std::vector<StorageItem> clearable(const std::string& home, const XdgDirs::BaseDirs& dirs,
                                    std::uint64_t minimum, const WalkBudget& budget) {
-    auto deadline = std::chrono::steady_clock::now() + budget.time;
-    std::size_t entries = budget.entries;
+    WalkLimit limit(budget);
     std::set<std::string> measured;  // real paths: a Mac row and a Linux row may name one folder
     std::vector<StorageItem> items;
     for (const auto& location : locations()) {
@@ -129,7 +128,7 @@ std::vector<StorageItem> clearable(const std::string& home, const XdgDirs::BaseD
         auto place = RealPlace::resolve(path, home);
         if (!place || !measured.insert(place->real).second) continue;
         // The bytes are counted where they are, whichever file system or folder that is.
-        auto size = FolderSize::measure(place->real, deadline, entries);
+        auto size = FolderSize::measure(place->real, limit);
         if (size.bytes < minimum) continue;
         StorageItem item{path,         location.title, location.detail, size.bytes, location.kind,
                          std::nullopt, false};

@@ -100,8 +100,8 @@ struct WalkBudget {
     bool operator==(const WalkBudget&) const = default;
 };
 
-// What measuring the caches may take: the time for all together, the entries for each.
-inline constexpr WalkBudget cacheBudget{std::chrono::minutes(2), 5'000'000};
+// What measuring all the caches together may take.
+inline constexpr WalkBudget cacheBudget{std::chrono::minutes(2), 20'000'000};
 
 // The present locations of at least `minimum` bytes, largest first (equal sizes keep table
 // order), each measured at its real place by a walk that stays on its file system and follows no

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 
+#include "core/storage/FolderSize.hpp"
 #include "core/storage/StorageScanner.hpp"
 #include "core/support/Paths.hpp"
 
@@ -57,30 +58,20 @@ LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs&
     roots.push_back(home);
 
     std::set<std::pair<dev_t, ino_t>> listed;  // a file with several names is listed once
-    auto deadline = std::chrono::steady_clock::now() + budget.time;
-    std::size_t seen = 0;
+    WalkLimit limit(budget);
     for (const auto& start : roots) {
         std::vector<std::string> pending{start};
         while (!pending.empty()) {
             std::string folder = std::move(pending.back());
             pending.pop_back();
-            // O_NOFOLLOW: a folder swapped for a link since it was listed is not entered.
-            int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (descriptor < 0) continue;  // unreadable or gone: skipped, the walk goes on
-            struct stat opened {};
-            DIR* directory = fstat(descriptor, &opened) == 0 && opened.st_dev == root.st_dev
-                                 ? fdopendir(descriptor)
-                                 : nullptr;
-            if (!directory) {
-                close(descriptor);
-                continue;
-            }
+            // A folder swapped for a link since it was listed is not entered; an unreadable or gone one
+            // is skipped and the walk goes on.
+            DIR* directory = FolderSize::openListing(folder, root.st_dev);
+            if (!directory) continue;
             while (dirent* entry = readdir(directory)) {
                 std::string_view name = entry->d_name;
                 if (name == "." || name == "..") continue;
-                // Checking the clock every entry would cost more than the walk itself.
-                if (++seen > budget.entries ||
-                    ((seen & 1023) == 0 && std::chrono::steady_clock::now() > deadline)) {
+                if (limit.spent()) {
                     closedir(directory);
                     search.complete = false;
                     return search;
