@@ -82,7 +82,7 @@ void BM_LargeFiles(benchmark::State& state) {
     std::size_t items = 0;
     for (auto _ : state) {
         auto found = StorageScanner::largeFiles(path, largeMinimum, 15);
-        items = found.size();
+        items = found.files.size();
         benchmark::DoNotOptimize(found);
     }
     state.counters["files"] = static_cast<double>(items);

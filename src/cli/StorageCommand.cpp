@@ -32,6 +32,18 @@ std::string_view kindName(StorageItem::Kind::Tag tag) {
     return "personal";
 }
 
+std::string_view placeName(StorageItem::Place place) {
+    switch (place) {
+        case StorageItem::Place::home:
+            return "home";
+        case StorageItem::Place::outsideHome:
+            return "outsideHome";
+        case StorageItem::Place::otherFileSystem:
+            return "otherFileSystem";
+    }
+    return "home";
+}
+
 Json itemJson(const StorageItem& item) {
     Json json;
     json["path"] = item.path;
@@ -46,7 +58,26 @@ Json itemJson(const StorageItem& item) {
                   std::chrono::duration_cast<std::chrono::seconds>(item.lastUsed->time_since_epoch()).count())
             : Json(nullptr);
     json["isFile"] = item.isFile;
+    json["realPath"] = item.realPath ? Json(*item.realPath) : Json(nullptr);
+    json["place"] = placeName(item.place);
+    json["sharedBytes"] = item.sharedBytes;
+    json["freeableBytes"] = item.freeableBytes();
     return json;
+}
+
+// Thousands grouped with commas, as the English texts write counts.
+std::string grouped(std::uint64_t number) {
+    auto digits = std::to_string(number);
+    for (auto at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
+// The cache's explanation followed by what limits clearing it.
+std::string cacheDetail(const StorageItem& item) {
+    std::string text = Words::text(item.detail);
+    for (const auto& note : {StorageScanner::placeNote(item), StorageScanner::sharedNote(item)})
+        if (!note.empty()) text += " " + note;
+    return text;
 }
 
 std::string plural(long long count, std::string_view unit) {
@@ -96,8 +127,14 @@ std::string largeFileSubtitle(const StorageItem& item, Date now) {
     return text + item.detail;
 }
 
+std::string searchStoppedText(const StorageScanner::WalkBudget& budget) {
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(budget.time).count();
+    return "The search for large files stopped at its limit (" + std::to_string(seconds) + " s or " +
+           grouped(budget.entries) + " entries)";
+}
+
 std::string renderStorage(const StorageReport& report, const std::string& home, Date now,
-                          std::optional<int> width) {
+                          std::optional<int> width, const StorageScanner::WalkBudget& budget) {
     std::string out = "Safe to clear: " + ByteFormat::storage(report.clearableBytes()) + "\n";
     if (report.clearable.empty()) {
         out += "  No large caches.\n";
@@ -105,12 +142,18 @@ std::string renderStorage(const StorageReport& report, const std::string& home, 
         std::vector<std::vector<std::string>> rows{{"  CACHE", "SIZE", "PATH", "DETAIL"}};
         for (const auto& item : report.clearable)
             rows.push_back({"  " + item.title, ByteFormat::storage(item.bytes),
-                            Paths::abbreviatingHome(item.path, home), Words::text(item.detail)});
+                            Paths::abbreviatingHome(item.path, home) +
+                                (item.realPath ? " -> " + *item.realPath : std::string()),
+                            cacheDetail(item)});
         out += alignedTable(rows, {false, true, false, false}, width);
     }
     out += "\nLargest files\n";
+    if (!report.largeFilesComplete)
+        out += "  " + searchStoppedText(budget) +
+               (report.largeFiles.empty() ? " before it found any." : "; these are the largest it found.") +
+               "\n";
     if (report.largeFiles.empty()) {
-        out += "  No large files.\n";
+        if (report.largeFilesComplete) out += "  No large files.\n";
     } else {
         std::vector<std::vector<std::string>> rows{{"  FILE", "SIZE", "PATH", "USE"}};
         for (const auto& item : report.largeFiles)
@@ -129,6 +172,7 @@ Json toJson(const StorageReport& report) {
     json["clearableBytes"] = report.clearableBytes();
     json["largeFiles"] = Json::array();
     for (const auto& item : report.largeFiles) json["largeFiles"].push_back(itemJson(item));
+    json["largeFilesComplete"] = report.largeFilesComplete;
     json["purgeable"] = report.purgeable;
     json["measuredAt"] =
         std::chrono::duration_cast<std::chrono::seconds>(report.measuredAt.time_since_epoch()).count();
@@ -152,35 +196,41 @@ CLI::App* addStorageCommand(CLI::App& app, StorageOptions& options) {
 
 int runStorage(const StorageOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::string home = options.home.empty() ? Paths::homeDirectory() : options.home;
+    const auto dirs = XdgDirs::of(home, options.environment);
     auto now = std::chrono::system_clock::now();
     StorageReport report;
     report.measuredAt = now;
+    auto findLargeFiles = [&] {
+        auto search =
+            StorageScanner::largeFiles(home, dirs, options.largeMinimum, options.largeLimit, options.budget);
+        report.largeFiles = std::move(search.files);
+        report.largeFilesComplete = search.complete;
+    };
 
     if (options.action == StorageOptions::Action::report) {
-        report.clearable = StorageScanner::clearable(home, options.minimum);
-        report.largeFiles =
-            StorageScanner::largeFiles(home, options.largeMinimum, options.largeLimit, options.budget);
+        report.clearable = StorageScanner::clearable(home, dirs, options.minimum);
+        findLargeFiles();
         report.purgeable = StorageScanner::purgeable();
         if (options.json)
             printJson(out, toJson(report));
         else
-            out << renderStorage(report, home, now, Terminal::of(stdout).width);
+            out << renderStorage(report, home, now, Terminal::of(stdout).width, options.budget);
         return 0;
     }
 
     auto path = absolutePath(options.path, home);
     if (options.action == StorageOptions::Action::trash) {
-        report.largeFiles =
-            StorageScanner::largeFiles(home, options.largeMinimum, options.largeLimit, options.budget);
-        return finish(StorageActions::moveToTrash(path, report, home, now), out, err);
+        findLargeFiles();
+        return finish(StorageActions::moveToTrash(path, report, home, dirs, now), out, err);
     }
 
-    report.clearable = StorageScanner::clearable(home, options.minimum);
+    report.clearable = StorageScanner::clearable(home, dirs, options.minimum);
     auto item = std::find_if(report.clearable.begin(), report.clearable.end(),
                              [&](const StorageItem& candidate) { return candidate.path == path; });
     // Only a cache that can go is worth a question; anything else is refused with its reason.
-    if (!options.yes && item != report.clearable.end() && item->kind == StorageItem::Kind::regenerable()) {
-        out << "Clear " << Unicode::visible(item->title) << " (" << ByteFormat::storage(item->bytes)
+    if (!options.yes && item != report.clearable.end() && item->kind == StorageItem::Kind::regenerable() &&
+        item->place == StorageItem::Place::home) {
+        out << "Clear " << Unicode::visible(item->title) << " (" << ByteFormat::storage(item->freeableBytes())
             << ") at " << Unicode::visible(Paths::abbreviatingHome(item->path, home)) << "? [y/N] "
             << std::flush;
         std::string answer;

@@ -27,7 +27,8 @@ struct StorageOptions {
     std::uint64_t minimum = StorageScanner::defaultMinimum;         // smallest cache listed
     std::uint64_t largeMinimum = StorageScanner::largeFileMinimum;  // files must be larger than this
     std::size_t largeLimit = StorageScanner::largeFileLimit;
-    StorageScanner::WalkBudget budget;
+    StorageScanner::WalkBudget budget;                            // for the large files
+    XdgDirs::Lookup environment = XdgDirs::processEnvironment();  // where the XDG folders are set
 };
 
 // Registers `storage` with its `clear` and `trash` subcommands on the app.
@@ -44,9 +45,14 @@ int runStorage(const StorageOptions& options, std::istream& in, std::ostream& ou
 // A large file's subtitle: when it was last used, then who owns it or where it lies.
 [[nodiscard]] std::string largeFileSubtitle(const StorageItem& item, Date now);
 
-// The readable report: the caches with the total safe to clear, then the largest files.
+// The readable report: the caches with the total safe to clear and where each really lies, then the
+// largest files and, when the search for them stopped at `budget`, that it did.
 [[nodiscard]] std::string renderStorage(const StorageReport& report, const std::string& home, Date now,
-                                        std::optional<int> width);
+                                        std::optional<int> width,
+                                        const StorageScanner::WalkBudget& budget = {});
+
+// "The search for large files stopped at its limit (5 s or 2,000,000 entries)".
+[[nodiscard]] std::string searchStoppedText(const StorageScanner::WalkBudget& budget);
 
 // The report with its member names; dates as seconds since 1970, absent ones null.
 [[nodiscard]] nlohmann::ordered_json toJson(const StorageReport& report);

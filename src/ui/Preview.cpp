@@ -119,7 +119,7 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     void setValue(const QString& key, const QVariant& value) override { values[key] = value; }
     bool isEnabled() override { return false; }
     std::optional<std::string> setEnabled(bool) override { return "preview"; }
-    std::vector<StorageItem> largeFiles() override { return {}; }
+    StorageScanner::LargeFileSearch largeFiles() override { return {}; }
     std::uint64_t purgeable() override { return 0; }
     std::vector<StorageItem> clearable() override { return {}; }
     StorageActions::Result clear(const StorageItem&, const StorageReport&) override { return {}; }

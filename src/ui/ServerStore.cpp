@@ -653,6 +653,7 @@ StorageReport ServerStore::shownStorage() const {
     StorageReport report;
     report.clearable = m_clearable.value_or(std::vector<StorageItem>{});
     report.largeFiles = m_largeFiles.value_or(std::vector<StorageItem>{});
+    report.largeFilesComplete = m_largeFilesComplete;
     report.purgeable = m_purgeableBytes;
     return report;
 }
@@ -673,13 +674,14 @@ void ServerStore::scanStorage(bool force) {
         return;
     m_storageMeasuredAt = at;
     auto* storage = m_services.storage.get();
-    using Files = std::pair<std::vector<StorageItem>, std::uint64_t>;
+    using Files = std::pair<StorageScanner::LargeFileSearch, std::uint64_t>;
     inBackground<Files>(
         [storage] {
             return Files{storage->largeFiles(), storage->purgeable()};
         },
         [this, storage](Files files) {
-            m_largeFiles = std::move(files.first);
+            m_largeFiles = std::move(files.first.files);
+            m_largeFilesComplete = files.first.complete;
             m_purgeableBytes = files.second;
             markChanged();
             inBackground<std::vector<StorageItem>>([storage] { return storage->clearable(); },
@@ -700,7 +702,7 @@ void ServerStore::clear(const StorageItem& item) {
             setBusy(item.path, false);
             if (result.ok) {
                 if (m_clearable) std::erase(*m_clearable, item);
-                announce("Cleared " + item.title + ", " + ByteFormat::storage(item.bytes) + ".");
+                announce("Cleared " + item.title + ", " + ByteFormat::storage(item.freeableBytes()) + ".");
             } else {
                 announce(
                     Words::filled("Couldn't clear {}. Some files may be in use; try again after quitting the "

@@ -103,6 +103,8 @@ public:
     [[nodiscard]] bool panelIsOpen() const { return m_panelIsOpen; }
     [[nodiscard]] bool dashboardIsOpen() const { return m_dashboardIsOpen; }
     [[nodiscard]] const std::optional<std::vector<StorageItem>>& largeFiles() const { return m_largeFiles; }
+    // False when the last search for large files stopped before it looked everywhere.
+    [[nodiscard]] bool largeFilesComplete() const { return m_largeFilesComplete; }
     [[nodiscard]] const std::optional<std::vector<StorageItem>>& clearable() const { return m_clearable; }
     [[nodiscard]] std::optional<Date> storageMeasuredAt() const { return m_storageMeasuredAt; }
     [[nodiscard]] std::uint64_t purgeableBytes() const { return m_purgeableBytes; }
@@ -285,6 +287,7 @@ private:
     bool m_panelIsOpen = false;
     bool m_dashboardIsOpen = false;
     std::optional<std::vector<StorageItem>> m_largeFiles;
+    bool m_largeFilesComplete = true;
     std::optional<std::vector<StorageItem>> m_clearable;
     std::optional<Date> m_storageMeasuredAt;
     std::uint64_t m_purgeableBytes = 0;

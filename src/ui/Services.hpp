@@ -171,7 +171,7 @@ public:
 class StorageService {
 public:
     virtual ~StorageService() = default;
-    virtual std::vector<StorageItem> largeFiles() = 0;
+    virtual StorageScanner::LargeFileSearch largeFiles() = 0;
     virtual std::uint64_t purgeable() = 0;
     virtual std::vector<StorageItem> clearable() = 0;
     // `report` holds the items the user was shown; only those are acted on.

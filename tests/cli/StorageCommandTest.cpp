@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "support/FakeEnvironment.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik::cli {
@@ -62,6 +63,7 @@ TEST(StorageCommand, ClearsAListedCacheOnlyAfterYesAndTrashesAListedLargeFile) {
         std::reverse(arguments.begin(), arguments.end());  // as CLI11 takes a vector
         app.parse(arguments);
         options.home = home.path().string(), options.minimum = 0, options.largeMinimum = 1024;
+        options.environment = test::fakeEnvironment();
         std::istringstream in(answer);
         std::ostringstream out, err;
         EXPECT_EQ(runStorage(options, in, out, err), status);
@@ -70,6 +72,70 @@ TEST(StorageCommand, ClearsAListedCacheOnlyAfterYesAndTrashesAListedLargeFile) {
     }
     EXPECT_FALSE(fs::exists(home / ".npm/_cacache") || fs::exists(home / ".cache/pip"));
     EXPECT_TRUE(fs::exists(home / ".local/share/Trash/files/f.mov"));
+}
+
+// A cache behind a link that leaves the home folder is shown where it lies and not counted; one
+// shared through hard links says how little clearing it frees; a search cut short says so.
+TEST(StorageCommand, SaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopped) {
+    auto now = std::chrono::system_clock::from_time_t(1700000000);
+    StorageReport report;
+    StorageItem cargo{"/home/a/.cargo/registry", "Cargo downloads", "Gone soon.", 3'000'000'000,
+                      Kind::regenerable(),       std::nullopt,      false};
+    cargo.realPath = "/mnt/fast/registry";
+    cargo.place = StorageItem::Place::outsideHome;
+    StorageItem pnpm{"/home/a/.local/share/pnpm/store",
+                     "pnpm store",
+                     "Again.",
+                     157'000'000,
+                     Kind::regenerable(),
+                     std::nullopt,
+                     false};
+    pnpm.sharedBytes = 153'000'000;
+    report.clearable = {cargo, pnpm};
+    report.largeFilesComplete = false;
+    EXPECT_EQ(renderStorage(report, "/home/a", now, std::nullopt, {std::chrono::seconds(5), 2'000'000}),
+              "Safe to clear: 4 MB\n"
+              "  CACHE              SIZE  PATH                                     DETAIL\n"
+              "  Cargo downloads    3 GB  ~/.cargo/registry -> /mnt/fast/registry  Gone soon. Not cleared "
+              "here: it lives at /mnt/fast/registry, outside your home folder.\n"
+              "  pnpm store       157 MB  ~/.local/share/pnpm/store                Again. 153 MB of it is "
+              "shared with files outside it (hard links); clearing it frees only 4 MB.\n"
+              "\nLargest files\n"
+              "  The search for large files stopped at its limit (5 s or 2,000,000 entries) before it found "
+              "any.\n");
+    report.largeFiles = {
+        {"/home/a/Movies/f.mov", "f.mov", "~/Movies", 550'000'000, Kind::personal(), std::nullopt, true}};
+    EXPECT_NE(
+        renderStorage(report, "/home/a", now, std::nullopt)
+            .find("\nLargest files\n  The search for large files stopped at its limit (5 s or 2,000,000 "
+                  "entries); these are the largest it found.\n  FILE "),
+        std::string::npos);
+    auto json = toJson(report);
+    EXPECT_EQ(json["clearableBytes"], 4'000'000);
+    EXPECT_EQ(json["largeFilesComplete"], false);
+    EXPECT_EQ(json["clearable"][0]["realPath"], "/mnt/fast/registry");
+    EXPECT_EQ(json["clearable"][0]["place"], "outsideHome");
+    EXPECT_EQ(json["clearable"][1]["realPath"], nullptr);
+    EXPECT_EQ(json["clearable"][1]["sharedBytes"], 153'000'000);
+    EXPECT_EQ(json["clearable"][1]["freeableBytes"], 4'000'000);
+}
+
+TEST(StorageCommand, RefusesToClearACacheThatLivesOutsideTheHomeFolder) {
+    test::TempDir home, outside;
+    const std::string away = fs::canonical(outside.path()).string();
+    outside.write("cargo/registry/a", std::string(8192, 'x'));
+    home.link(".cargo", away + "/cargo");
+    CLI::App app;
+    StorageOptions options;
+    addStorageCommand(app, options);
+    app.parse(std::vector<std::string>{"--yes", "~/.cargo/registry", "clear", "storage"});
+    options.home = home.path().string(), options.minimum = 0, options.environment = test::fakeEnvironment();
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(runStorage(options, in, out, err), 1);
+    EXPECT_EQ(err.str(), "Nothing in Cargo downloads was removed: it lives at " + away +
+                             "/cargo/registry, outside your home folder.\n");
+    EXPECT_TRUE(fs::exists(away + "/cargo/registry/a"));
 }
 
 }  // namespace

@@ -99,6 +99,38 @@ TEST_F(DashboardPagesTwoTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesRe
               (std::vector<std::string>{"reveal:/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "trash:"}));
 }
 
+// A cache behind a link out of the home folder is shown where it lies without a Clear button, hard-
+// linked bytes are not counted as safe, and a search for large files cut short says so.
+TEST_F(DashboardPagesTwoTest, DiskPageSaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopped) {
+    StorageItem cargo{"/home/ada/.cargo/registry", "Cargo downloads", "", 3'000'000'000,
+                      StorageItem::Kind::regenerable()};
+    cargo.realPath = "/mnt/fast/registry";
+    cargo.place = StorageItem::Place::outsideHome;
+    StorageItem pnpm{"/home/ada/.local/share/pnpm/store", "pnpm store", "", 157'000'000,
+                     StorageItem::Kind::regenerable()};
+    pnpm.sharedBytes = 153'000'000;
+    StorageItem maven{"/home/ada/.m2/repository", "Maven downloads", "", 200'000'000,
+                      StorageItem::Kind::regenerable()};
+    maven.realPath = "/home/ada/disks/m2/repository";
+    FakeWorld measured;  // the fixture's store is a preview, which measures nothing
+    measured.storage->caches = {cargo, maven, pnpm};
+    measured.storage->filesComplete = false;
+    ServerStore live(measured.services());
+    live.scanStorage(true);
+    std::unique_ptr<QWidget> page(ui::makeDiskPage(live, &window));
+    settle();
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count("Clear"), 2);
+    EXPECT_TRUE(texts.contains("204 MB")) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(
+        texts.contains("Not cleared here: it lives at /mnt/fast/registry, outside your home folder."));
+    EXPECT_TRUE(texts.contains("Lives at /home/ada/disks/m2/repository."));
+    EXPECT_TRUE(texts.contains(
+        "153 MB of it is shared with files outside it (hard links); clearing it frees only 4 MB."));
+    EXPECT_TRUE(texts.contains("The search for large files stopped at its limit before it found any."));
+    EXPECT_FALSE(texts.contains("No files over 500 MB."));
+}
+
 TEST_F(DashboardPagesTwoTest, BatteryPageWithoutABatterySaysOnlyWhy) {
     auto* page = ui::makeBatteryPage(*store, &window);
     const QString mains =

@@ -202,12 +202,13 @@ public:
 class FakeStorage : public ui::StorageService {
 public:
     std::vector<StorageItem> files, caches;
+    bool filesComplete = true;
     int scans = 0;
     StorageActions::Result answer{true, {}, 0, std::nullopt};
 
-    std::vector<StorageItem> largeFiles() override {
+    StorageScanner::LargeFileSearch largeFiles() override {
         ++scans;
-        return files;
+        return {files, filesComplete};
     }
     std::uint64_t purgeable() override { return 0; }
     std::vector<StorageItem> clearable() override { return caches; }

@@ -16,11 +16,13 @@
 #include <utility>
 
 #include "core/servers/Docker.hpp"
+#include "core/storage/RealPlace.hpp"
 #include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Words.hpp"
+#include "core/support/XdgDirs.hpp"
 
 namespace tarvik::StorageActions {
 
@@ -71,6 +73,10 @@ struct Descriptor {
     Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
     ~Descriptor() {
         if (fd >= 0) close(fd);
+    }
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd, other.fd);
+        return *this;
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -180,18 +186,30 @@ struct TrashFolders {
     Descriptor info;
 };
 
-// home/.local/share/Trash/{files,info}, reached one component at a time.
-std::optional<TrashFolders> trashFolders(const std::string& home) {
-    Descriptor at(open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (const char* name : {".local", "share", "Trash"}) {
-        if (!at) return std::nullopt;
-        Descriptor next = folderIn(at.fd, name);
-        std::swap(at.fd, next.fd);
+// The data home's Trash/{files,info}, made when missing. Inside the home folder the data home is
+// reached one component at a time from the home, so that a link on the way is refused; a data
+// home set elsewhere must exist and not be a link itself.
+std::optional<TrashFolders> trashFolders(const std::string& home, const std::string& dataHome) {
+    Descriptor at(-1);
+    std::string_view root = Paths::withoutTrailingSlashes(home);
+    if (dataHome.starts_with(std::string(root) + "/")) {
+        at = Descriptor(open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (auto name : Text::split(std::string_view(dataHome).substr(root.size() + 1), '/')) {
+            if (!at) return std::nullopt;
+            if (name.empty() || name == ".") continue;
+            if (name == "..") return std::nullopt;
+            Descriptor next = folderIn(at.fd, std::string(name).c_str());
+            std::swap(at.fd, next.fd);
+        }
+    } else {
+        at = Descriptor(open(dataHome.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
     if (!at) return std::nullopt;
-    TrashFolders trash{folderIn(at.fd, "files"), folderIn(at.fd, "info")};
-    if (!trash.files || !trash.info) return std::nullopt;
-    return trash;
+    Descriptor trash = folderIn(at.fd, "Trash");
+    if (!trash) return std::nullopt;
+    TrashFolders folders{folderIn(trash.fd, "files"), folderIn(trash.fd, "info")};
+    if (!folders.files || !folders.info) return std::nullopt;
+    return folders;
 }
 
 }  // namespace
@@ -228,49 +246,79 @@ Result removeCache(const std::string& path, const StorageReport& report, const s
                        " isn't rebuilt by its tools. Remove it yourself if you no "
                        "longer need it.");
 
+    // Judged by where the bytes are now: a link on the way may lead out of the home folder or to
+    // another disk, and the cache is then left as it is.
+    auto place = RealPlace::resolve(item->path, home);
+    if (!place)
+        return {false, "Couldn't clear " + item->title + ": " + std::strerror(errno) + ".", 0, std::nullopt};
+    if (place->place != StorageItem::Place::home)
+        return refused("Nothing in " + item->title +
+                       " was removed: " + RealPlace::whereItLives(place->real, place->place) + ".");
+    const std::string& real = place->real;
+    auto slash = real.rfind('/');
+    Descriptor parent(RealPlace::openFolderWithoutLinks(real.substr(0, slash == 0 ? 1 : slash)));
+    const std::string name = real.substr(slash + 1);
     struct stat top {};
-    if (lstat(item->path.c_str(), &top) != 0)
+    if (!parent || fstatat(parent.fd, name.c_str(), &top, AT_SYMLINK_NOFOLLOW) != 0)
         return {false, "Couldn't clear " + item->title + ": " + std::strerror(errno) + ".", 0, std::nullopt};
     if (S_ISDIR(top.st_mode)) {
-        Descriptor folder(open(item->path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        CacheTree tree{top.st_dev, item->path, {}};
+        Descriptor folder(openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        CacheTree tree{top.st_dev, real, {}};
         if (!folder)
-            tree.trouble = item->path + " can't be read";
+            tree.trouble = real + " can't be read";
         else
-            tree.survey(folder.fd, item->path);
+            tree.survey(folder.fd, real);
         if (tree.trouble)
             return refused("Not cleared: " + *tree.trouble + ". Nothing in " + item->title + " was removed.");
-        if (!tree.remove(folder.fd, item->path))
+        if (!tree.remove(folder.fd, real))
             return {false, "Cleared only part of " + item->title + ": " + *tree.trouble + ".", 0,
                     std::nullopt};
     }
-    // The folder itself, or a link standing for it, which is removed and never followed.
-    if (unlinkat(AT_FDCWD, item->path.c_str(), S_ISDIR(top.st_mode) ? AT_REMOVEDIR : 0) != 0)
+    // The folder itself, reached through its real parent; whatever replaced it is removed as it is
+    // and never followed.
+    if (unlinkat(parent.fd, name.c_str(), S_ISDIR(top.st_mode) ? AT_REMOVEDIR : 0) != 0)
         return {false, "Couldn't clear " + item->title + ": " + std::strerror(errno) + ".", 0, std::nullopt};
-    return {true, "Cleared " + item->title + ".", item->bytes, std::nullopt};
+    // Files hard-linked from elsewhere keep their space.
+    return {true, "Cleared " + item->title + ".", item->freeableBytes(), std::nullopt};
 }
 
-Result moveToTrash(const std::string& path, const StorageReport& report, const std::string& home, Date now) {
+Result moveToTrash(const std::string& path, const StorageReport& report, const std::string& home,
+                   const XdgDirs::BaseDirs& dirs, Date now) {
     auto normal = insideHome(path, home);
     if (!normal) return refused(outsideHome("Not moved", path));
+    // The file is judged and moved where it really lies, whatever links the path went through.
+    auto place = RealPlace::resolve(*normal, home);
     const StorageItem* item = find(report.largeFiles, *normal);
+    for (std::size_t i = 0; !item && place && i < report.largeFiles.size(); ++i) {
+        auto listed = RealPlace::resolve(report.largeFiles[i].path, home);
+        if (listed && listed->real == place->real) item = &report.largeFiles[i];
+    }
     if (!item || !item->isFile)
         return refused("Not moved: " + path + " isn't one of the large files the scan found.");
+    if (place && place->place != StorageItem::Place::home)
+        return refused("Nothing was moved: " + RealPlace::whereItLives(place->real, place->place) + ".");
     auto failed = [&] {
         return refused(Words::filled("Couldn't move {} to the Trash. Use Show in Finder and drag it there.",
                                      {item->title}));
     };
+    if (!place) return failed();
 
+    const std::string& real = place->real;
+    auto slash = real.rfind('/');
+    Descriptor parent(RealPlace::openFolderWithoutLinks(real.substr(0, slash == 0 ? 1 : slash)));
+    const std::string fileName = real.substr(slash + 1);
     struct stat file {};
-    if (lstat(item->path.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) return failed();
-    auto trash = trashFolders(home);
+    if (!parent || fstatat(parent.fd, fileName.c_str(), &file, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(file.st_mode))
+        return failed();
+    auto trash = trashFolders(home, dirs.data);
     if (!trash) return failed();
     struct stat trashStat {};
     // A rename cannot cross devices, and copying gigabytes is not what "move to Trash" promises.
     if (fstat(trash->files.fd, &trashStat) != 0 || trashStat.st_dev != file.st_dev) return failed();
 
     auto name = std::string(Text::lastPathComponent(item->path));
-    auto info = trashInfo(item->path, now);
+    auto info = trashInfo(real, now);
     for (int number = 1; number < 10000; ++number) {
         auto candidate = numbered(name, number);
         auto infoName = candidate + ".trashinfo";
@@ -285,14 +333,18 @@ Result moveToTrash(const std::string& path, const StorageReport& report, const s
         }
         bool written = write(descriptor, info.data(), info.size()) == static_cast<ssize_t>(info.size());
         close(descriptor);
-        if (!written || renameat(AT_FDCWD, item->path.c_str(), trash->files.fd, candidate.c_str()) != 0) {
+        if (!written || renameat(parent.fd, fileName.c_str(), trash->files.fd, candidate.c_str()) != 0) {
             unlinkat(trash->info.fd, infoName.c_str(), 0);
             return failed();
         }
         return {true, "Moved " + item->title + " to the Trash.", item->bytes,
-                home + "/.local/share/Trash/files/" + candidate};
+                dirs.data + "/Trash/files/" + candidate};
     }
     return failed();
+}
+
+Result moveToTrash(const std::string& path, const StorageReport& report, const std::string& home, Date now) {
+    return moveToTrash(path, report, home, XdgDirs::of(home), now);
 }
 
 std::optional<std::uint64_t> parseReclaimed(std::string_view output) {

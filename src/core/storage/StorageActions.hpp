@@ -7,6 +7,7 @@
 
 #include "core/storage/StorageScanner.hpp"
 #include "core/support/Date.hpp"
+#include "core/support/XdgDirs.hpp"
 
 // The clearing operations behind the disk page and `tarvik storage`. Each acts only on an item the
 // scanner produced inside the user's home, and answers with a result instead of throwing.
@@ -20,13 +21,18 @@ struct Result {
     bool operator==(const Result&) const = default;
 };
 
-// Removes a cache folder of `report.clearable` (kind regenerable) with everything in it; links
-// inside are removed, never followed.
+// Removes a cache folder of `report.clearable` (kind regenerable) with everything in it, at its real
+// place and only when that lies inside the home folder on the home folder's file system; links
+// inside are removed, never followed. `freedBytes` leaves out files hard-linked from elsewhere.
 [[nodiscard]] Result removeCache(const std::string& path, const StorageReport& report,
                                  const std::string& home);
 
-// Moves a large file of `report.largeFiles` to the home Trash (home/.local/share/Trash) with its
-// info file, under a free name; a file on another device than the Trash is refused.
+// Moves a large file of `report.largeFiles`, found by its path or by its real place, to the Trash of
+// the data home (`dirs.data`/Trash) with its info file, under a free name. A file whose real place
+// lies outside the home folder, or on another device than the Trash, is refused.
+[[nodiscard]] Result moveToTrash(const std::string& path, const StorageReport& report,
+                                 const std::string& home, const XdgDirs::BaseDirs& dirs, Date now);
+// The same with the process environment's data home.
 [[nodiscard]] Result moveToTrash(const std::string& path, const StorageReport& report,
                                  const std::string& home, Date now);
 

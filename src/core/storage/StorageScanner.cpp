@@ -1,11 +1,13 @@
 #include "core/storage/StorageScanner.hpp"
 
 #include <algorithm>
-#include <filesystem>
+#include <set>
 
+#include "core/storage/FolderSize.hpp"
+#include "core/storage/RealPlace.hpp"
+#include "core/support/ByteFormat.hpp"
 #include "core/support/ByteUnits.hpp"
 #include "core/support/Paths.hpp"
-#include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik {
@@ -13,9 +15,10 @@ namespace tarvik {
 std::uint64_t StorageReport::clearableBytes() const {
     std::uint64_t total = 0;
     for (const auto& item : clearable)
-        if (item.kind.tag == StorageItem::Kind::Tag::regenerable ||
-            item.kind.tag == StorageItem::Kind::Tag::simulators)
-            total += item.bytes;
+        if ((item.kind.tag == StorageItem::Kind::Tag::regenerable ||
+             item.kind.tag == StorageItem::Kind::Tag::simulators) &&
+            item.place == StorageItem::Place::home)
+            total += item.freeableBytes();
     return total;
 }
 
@@ -71,18 +74,21 @@ std::vector<Location> makeLocations() {
         row("~/Library/Caches/Google", "Google Chrome cache",
             "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it as you browse."),
         // The same tools keep their caches under the XDG folders on Linux.
-        row("~/.cache/yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
-        row("~/.local/share/pnpm/store", "pnpm store", "pnpm downloads packages again when needed."),
-        row("~/.cache/pnpm", "pnpm cache", "pnpm rebuilds it when needed."),
-        row("~/.cache/pip", "pip downloads", "pip downloads packages again when needed."),
-        row("~/.cache/ms-playwright", "Playwright browsers",
+        row("$XDG_CACHE_HOME/yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
+        row("$XDG_DATA_HOME/pnpm/store", "pnpm store", "pnpm downloads packages again when needed."),
+        row("$XDG_CACHE_HOME/pnpm", "pnpm cache", "pnpm rebuilds it when needed."),
+        row("$XDG_CACHE_HOME/pip", "pip downloads", "pip downloads packages again when needed."),
+        row("$XDG_CACHE_HOME/uv", "uv downloads", "uv downloads packages again when needed."),
+        row("$XDG_CACHE_HOME/ms-playwright", "Playwright browsers",
             "Test browsers. `npx playwright install` brings them back."),
-        row("~/.cache/go-build", "Go build cache", "Go rebuilds it the next time you build."),
+        row("$XDG_CACHE_HOME/go-build", "Go build cache", "Go rebuilds it the next time you build."),
         row("~/.m2/repository", "Maven downloads", "Maven downloads dependencies again when needed."),
-        row("~/.cache/bazel", "Bazel caches", "Bazel rebuilds them the next time you build."),
-        row("~/.cache/JetBrains", "JetBrains caches",
+        row("$XDG_CACHE_HOME/bazel", "Bazel caches", "Bazel rebuilds them the next time you build."),
+        row("$XDG_CACHE_HOME/JetBrains", "JetBrains caches",
             "Indexes and caches the IDEs rebuild when a project opens."),
-        row("~/.cache/google-chrome", "Google Chrome cache",
+        row("$XDG_CACHE_HOME/huggingface", "Hugging Face models",
+            "AI models you or your tools downloaded. They download again if used, which can take a while."),
+        row("$XDG_CACHE_HOME/google-chrome", "Google Chrome cache",
             "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it as you browse."),
     };
 }
@@ -104,31 +110,53 @@ std::map<std::string, std::uint64_t> parseDu(std::string_view output) {
     return sizes;
 }
 
-std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum) {
-    std::vector<const Location*> present;
-    // -x: a folder mounted inside a cache is not the cache's, and clearing never enters it.
-    std::vector<std::string> arguments{"-skx"};
-    for (const auto& location : locations()) {
-        std::error_code error;
-        auto path = Paths::expandingHome(location.path, home);
-        if (!std::filesystem::exists(path, error)) continue;
-        present.push_back(&location);
-        arguments.push_back(std::move(path));
-    }
-    if (present.empty()) return {};
-    // du reports what it could read even when some subfolder refused it, so the status is ignored;
-    // a folder on a hung network mount must not hold the whole scan.
-    auto sizes = parseDu(Spawn::run("/usr/bin/du", arguments, std::chrono::minutes(2)).output);
+std::string expand(std::string_view location, const std::string& home, const XdgDirs::BaseDirs& dirs) {
+    for (const auto& [prefix, base] :
+         {std::pair<std::string_view, const std::string*>{"$XDG_CACHE_HOME/", &dirs.cache},
+          {"$XDG_DATA_HOME/", &dirs.data}})
+        if (location.starts_with(prefix)) return *base + "/" + std::string(location.substr(prefix.size()));
+    return Paths::expandingHome(location, home);
+}
+
+std::vector<StorageItem> clearable(const std::string& home, const XdgDirs::BaseDirs& dirs,
+                                   std::uint64_t minimum, const WalkBudget& budget) {
+    WalkLimit limit(budget);
+    std::set<std::string> measured;  // real paths: a Mac row and a Linux row may name one folder
     std::vector<StorageItem> items;
-    for (std::size_t i = 0; i < present.size(); ++i) {
-        auto found = sizes.find(arguments[i + 1]);
-        if (found == sizes.end() || found->second < minimum) continue;
-        items.push_back({arguments[i + 1], present[i]->title, present[i]->detail, found->second,
-                         present[i]->kind, std::nullopt, false});
+    for (const auto& location : locations()) {
+        auto path = expand(location.path, home, dirs);
+        auto place = RealPlace::resolve(path, home);
+        if (!place || !measured.insert(place->real).second) continue;
+        // The bytes are counted where they are, whichever file system or folder that is.
+        auto size = FolderSize::measure(place->real, limit);
+        if (size.bytes < minimum) continue;
+        StorageItem item{path,         location.title, location.detail, size.bytes, location.kind,
+                         std::nullopt, false};
+        item.realPath = place->moved;
+        item.place = place->place;
+        item.sharedBytes = size.bytes - size.freeable;
+        items.push_back(std::move(item));
     }
     std::stable_sort(items.begin(), items.end(),
                      [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
     return items;
+}
+
+std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum) {
+    return clearable(home, XdgDirs::of(home), minimum);
+}
+
+std::string placeNote(const StorageItem& item) {
+    if (item.place == StorageItem::Place::home) return {};
+    auto where = RealPlace::whereItLives(item.realPath.value_or(item.path), item.place);
+    return "Not cleared here: " + where + ".";
+}
+
+std::string sharedNote(const StorageItem& item) {
+    if (item.sharedBytes == 0) return {};
+    return ByteFormat::storage(std::min(item.sharedBytes, item.bytes)) +
+           " of it is shared with files outside it (hard links); clearing it frees only " +
+           ByteFormat::storage(item.freeableBytes()) + ".";
 }
 
 bool isInsideBundle(std::string_view path) {
@@ -139,11 +167,12 @@ bool isInsideBundle(std::string_view path) {
     });
 }
 
-StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
-                          const std::string& home) {
+namespace {
+
+StorageItem fileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                     const std::string& home, const std::optional<std::string>& app) {
     auto slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-    auto app = owner(path, home);
     return {path,
             std::string(Text::lastPathComponent(path)),
             Paths::abbreviatingHome(parent, home),
@@ -151,6 +180,29 @@ StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::opt
             app ? StorageItem::Kind::appData(*app) : StorageItem::Kind::personal(),
             lastUsed,
             true};
+}
+
+}  // namespace
+
+StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                          const std::string& home) {
+    return fileItem(path, bytes, lastUsed, home, owner(path, home));
+}
+
+StorageItem largeFileItem(const std::string& path, std::uint64_t bytes, std::optional<Date> lastUsed,
+                          const std::string& home, const XdgDirs::BaseDirs& dirs) {
+    return fileItem(path, bytes, lastUsed, home, owner(path, home, dirs));
+}
+
+std::optional<std::string> owner(std::string_view path, std::string_view home,
+                                 const XdgDirs::BaseDirs& dirs) {
+    for (const auto* base : {&dirs.data, &dirs.config}) {
+        std::string prefix = *base + "/";
+        if (!path.starts_with(prefix)) continue;
+        auto parts = Text::split(path.substr(prefix.size()), '/');
+        if (parts.size() >= 2) return std::string(parts[0]);
+    }
+    return owner(path, home);
 }
 
 std::optional<std::string> owner(std::string_view path, std::string_view home) {
@@ -199,7 +251,9 @@ std::uint64_t purgeable() {
 StorageReport scan(const std::string& home, std::uint64_t minimum) {
     StorageReport report;
     report.clearable = clearable(home, minimum);
-    report.largeFiles = largeFiles(home, largeFileMinimum, largeFileLimit);
+    auto search = largeFiles(home, largeFileMinimum, largeFileLimit);
+    report.largeFiles = std::move(search.files);
+    report.largeFilesComplete = search.complete;
     report.purgeable = purgeable();
     report.measuredAt = std::chrono::system_clock::now();
     return report;

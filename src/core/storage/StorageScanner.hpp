@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/support/Date.hpp"
+#include "core/support/XdgDirs.hpp"
 
 namespace tarvik {
 
@@ -35,6 +37,17 @@ struct StorageItem {
     Kind kind;
     std::optional<Date> lastUsed;  // when the file was last opened, when known
     bool isFile = false;           // a large file rather than a cache folder
+
+    // Where the item really lies compared with the home folder; only an item at home is cleared.
+    enum class Place { home, outsideHome, otherFileSystem };
+    // The real path, when a link inside the home folder leads the item elsewhere; absent otherwise.
+    std::optional<std::string> realPath;
+    Place place = Place::home;
+    // Of `bytes`, those held by files with a hard link outside the item, which removing it keeps.
+    std::uint64_t sharedBytes = 0;
+
+    // What removing the item gives back, in bytes.
+    [[nodiscard]] std::uint64_t freeableBytes() const { return bytes - std::min(sharedBytes, bytes); }
     bool operator==(const StorageItem&) const = default;
 };
 
@@ -42,10 +55,12 @@ struct StorageItem {
 struct StorageReport {
     std::vector<StorageItem> clearable;
     std::vector<StorageItem> largeFiles;
+    bool largeFilesComplete = true;  // false when the search for large files stopped early
     std::uint64_t purgeable = 0;
     Date measuredAt{};
 
-    // Only what tools rebuild (and unused simulators) counts as safe; the user's own data does not.
+    // Only what tools rebuild (and unused simulators) counts as safe; the user's own data does not,
+    // nor a cache that lives outside the home folder, nor bytes hard-linked from elsewhere.
     [[nodiscard]] std::uint64_t clearableBytes() const;
     bool operator==(const StorageReport&) const = default;
 };
@@ -55,7 +70,8 @@ struct StorageReport {
 // task. Every reader takes the home folder so that a fixture home can stand in for the real one.
 namespace StorageScanner {
 
-// A well-known cache folder; `path` may start with "~/".
+// A well-known cache folder; `path` may start with "~/" (the home folder), "$XDG_CACHE_HOME/" or
+// "$XDG_DATA_HOME/".
 struct Location {
     std::string path;
     std::string title;
@@ -72,27 +88,52 @@ inline constexpr std::uint64_t defaultMinimum = 100'000'000;
 inline constexpr std::uint64_t largeFileMinimum = 500'000'000;
 inline constexpr std::size_t largeFileLimit = 15;
 
-// The present locations of at least `minimum` bytes, largest first (equal sizes keep table
-// order), measured by one `du` run over all of them.
-[[nodiscard]] std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum);
+// `location`'s path with its home or XDG folder filled in.
+[[nodiscard]] std::string expand(std::string_view location, const std::string& home,
+                                 const XdgDirs::BaseDirs& dirs);
 
-// How long the home walk may take and how many entries it may look at before it answers with
-// what it found so far.
+// How long a walk may take and how many entries it may look at before it answers with what it
+// found so far.
 struct WalkBudget {
     std::chrono::milliseconds time{5000};
     std::size_t entries = 2'000'000;
     bool operator==(const WalkBudget&) const = default;
 };
 
+// What measuring all the caches together may take.
+inline constexpr WalkBudget cacheBudget{std::chrono::minutes(2), 20'000'000};
+
+// The present locations of at least `minimum` bytes, largest first (equal sizes keep table
+// order), each measured at its real place by a walk that stays on its file system and follows no
+// links inside it. Two rows that lead to the same folder give one item.
+[[nodiscard]] std::vector<StorageItem> clearable(const std::string& home, const XdgDirs::BaseDirs& dirs,
+                                                 std::uint64_t minimum,
+                                                 const WalkBudget& budget = cacheBudget);
+// The same with the process environment's XDG folders.
+[[nodiscard]] std::vector<StorageItem> clearable(const std::string& home, std::uint64_t minimum);
+
+// The largest files found and whether the search looked everywhere it meant to.
+struct LargeFileSearch {
+    std::vector<StorageItem> files;
+    bool complete = true;
+    bool operator==(const LargeFileSearch&) const = default;
+};
+
 // The largest files under `home` of more than `minimum` bytes on disk, largest first, at most
-// `limit`. On Linux a walk of the home folder's own device that follows no links and skips the
-// table's caches, the Trash, application bundles and photo libraries.
-[[nodiscard]] std::vector<StorageItem> largeFiles(const std::string& home, std::uint64_t minimum,
-                                                  std::size_t limit, const WalkBudget& budget = {});
+// `limit`, a file with several names once. On Linux a walk of the home folder's own device that
+// follows no links and skips the table's caches, the Trash, application bundles and photo
+// libraries; it looks in Downloads, Videos, Documents and Desktop (as user-dirs.dirs names them)
+// before the rest of the home folder, so that a walk cut short has looked where large files gather.
+[[nodiscard]] LargeFileSearch largeFiles(const std::string& home, const XdgDirs::BaseDirs& dirs,
+                                         std::uint64_t minimum, std::size_t limit,
+                                         const WalkBudget& budget = {});
+// The same with the process environment's XDG folders.
+[[nodiscard]] LargeFileSearch largeFiles(const std::string& home, std::uint64_t minimum, std::size_t limit,
+                                         const WalkBudget& budget = {});
 
 // The Linux walk behind `largeFiles`, unsorted and unlimited.
-[[nodiscard]] std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum,
-                                                      const WalkBudget& budget);
+[[nodiscard]] LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs& dirs,
+                                             std::uint64_t minimum, const WalkBudget& budget);
 
 // True when a folder of `path` (not its last component) is an application bundle or a photo
 // library, whose files are not offered one by one.
@@ -110,12 +151,24 @@ struct WalkBudget {
 // `du -sk` output: path -> bytes; malformed lines are ignored and a later line wins.
 [[nodiscard]] std::map<std::string, std::uint64_t> parseDu(std::string_view output);
 
+// The sentences that qualify a cache: where it lives when that keeps it from being cleared ("Not
+// cleared here: it lives at ..."), and how much of it hard links share; each empty when none.
+[[nodiscard]] std::string placeNote(const StorageItem& item);
+[[nodiscard]] std::string sharedNote(const StorageItem& item);
+
 // A large-file item for `path`, its title, abbreviated parent and owner filled in.
 [[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,
                                         std::optional<Date> lastUsed, const std::string& home);
+// The same, with applications' data also looked for in the XDG data and config homes.
+[[nodiscard]] StorageItem largeFileItem(const std::string& path, std::uint64_t bytes,
+                                        std::optional<Date> lastUsed, const std::string& home,
+                                        const XdgDirs::BaseDirs& dirs);
 
 // The application whose data folder holds `path`, when one does.
 [[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home);
+// The same, where the XDG data and config homes hold applications' folders wherever they are set.
+[[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home,
+                                               const XdgDirs::BaseDirs& dirs);
 
 // The display name of a container or application id ("group.com.example.Notes" gives "Notes").
 [[nodiscard]] std::string appName(std::string_view containerId);

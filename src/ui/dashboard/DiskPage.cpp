@@ -28,8 +28,10 @@ bool isContainerRuntime(const StorageItem& item) {
 std::optional<std::uint64_t> safeToClear(const ServerStore& store) {
     if (!store.clearable()) return std::nullopt;
     std::uint64_t total = 0;
+    // A cache outside the home folder is not cleared here, and hard-linked bytes stay when it goes.
     for (const auto& item : *store.clearable())
-        if (item.kind.tag == StorageItem::Kind::Tag::regenerable) total += item.bytes;
+        if (item.kind.tag == StorageItem::Kind::Tag::regenerable && item.place == StorageItem::Place::home)
+            total += item.freeableBytes();
     return total;
 }
 
@@ -138,6 +140,12 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* pa
     text->setSpacing(1);
     text->addWidget(makeLabel(qs(item.title), 10.5, QFont::DemiBold, Theme::Role::text, dark, row));
     text->addWidget(wrapped(qs(item.detail), 9, Theme::Role::secondaryText, dark, row));
+    // Where the bytes really are, when a link leads the folder elsewhere, and what keeps them.
+    if (item.realPath && item.place == StorageItem::Place::home)
+        text->addWidget(
+            wrapped(tr("Lives at %1.").arg(qs(*item.realPath)), 9, Theme::Role::tertiaryText, dark, row));
+    for (const auto& note : {StorageScanner::placeNote(item), StorageScanner::sharedNote(item)})
+        if (!note.empty()) text->addWidget(wrapped(qs(note), 9, Theme::Role::tertiaryText, dark, row));
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), 10.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
 
@@ -154,7 +162,8 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* pa
         button("Clean up", [this, item] { m_store.cleanUpDocker(item); });
     } else if (item.kind.tag == StorageItem::Kind::Tag::simulators) {
         button("Remove unused…", [this, item] { m_store.removeUnusedSimulators(item); });
-    } else if (!runtime && item.kind.tag == StorageItem::Kind::Tag::regenerable) {
+    } else if (!runtime && item.kind.tag == StorageItem::Kind::Tag::regenerable &&
+               item.place == StorageItem::Place::home) {
         button("Clear", [this, path = item.path] { ask("clear:" + path); });
     }
     outer->addLayout(line);
@@ -227,11 +236,20 @@ void StorageBlock::refresh() {
     auto* files = m_files->parentWidget();
     clearLayout(m_files);
     const auto& large = m_store.largeFiles();
-    if (!large || large->empty()) {
+    // A search cut short says so rather than claiming there is nothing large.
+    const bool stopped = large && !m_store.largeFilesComplete();
+    if (stopped)
+        m_files->addWidget(wrapped(large->empty()
+                                       ? tr("The search for large files stopped at its limit before "
+                                            "it found any.")
+                                       : tr("The search for large files stopped at its limit; these "
+                                            "are the largest it found."),
+                                   9.5, Theme::Role::secondaryText, dark, files));
+    if (large && !large->empty()) {
+        for (const auto& item : *large) m_files->addWidget(makeFile(item, dark, files));
+    } else if (!stopped) {
         m_files->addWidget(wrapped(large ? "No files over 500 MB." : "Measuring your home folder.", 9.5,
                                    Theme::Role::secondaryText, dark, files));
-    } else {
-        for (const auto& item : *large) m_files->addWidget(makeFile(item, dark, files));
     }
     showItems(m_files);
 }

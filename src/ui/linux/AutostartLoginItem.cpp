@@ -7,13 +7,13 @@
 #include <QFile>
 #include <QSaveFile>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "core/support/Paths.hpp"
+#include "core/support/XdgDirs.hpp"
 #include "ui/linux/DesktopEntry.hpp"
 
 namespace tarvik::ui {
@@ -51,10 +51,7 @@ std::string entryText(const std::string& executable) {
 }  // namespace
 
 std::string AutostartLoginItem::defaultConfigHome() {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    // XDG readers ignore a relative path there.
-    if (configHome && configHome[0] == '/') return configHome;
-    return Paths::homeDirectory() + "/.config";
+    return XdgDirs::of(Paths::homeDirectory()).config;
 }
 
 AutostartLoginItem::AutostartLoginItem(std::string configHome, std::string executable)

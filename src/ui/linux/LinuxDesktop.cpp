@@ -17,12 +17,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/XdgDirs.hpp"
 #include "ui/linux/DesktopEntry.hpp"
 
 namespace tarvik::ui {
@@ -70,10 +70,8 @@ void LinuxDesktop::openFolder(const std::string& path) {
 
 void LinuxDesktop::openTrash() {
     if (QDesktopServices::openUrl(QUrl("trash:///"))) return;
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string files =
-        (dataHome && *dataHome ? std::string(dataHome) : Paths::homeDirectory() + "/.local/share") +
-        "/Trash/files";
+    // The Trash that moving a large file to the Trash fills.
+    std::string files = XdgDirs::of(Paths::homeDirectory()).data + "/Trash/files";
     std::error_code ignored;
     if (std::filesystem::is_directory(files, ignored)) openLocal(files);
 }

@@ -82,7 +82,7 @@ std::vector<ProcessRow> LiveControl::processTable() {
 
 LiveStorage::LiveStorage(std::string home) : m_home(std::move(home)) {}
 
-std::vector<StorageItem> LiveStorage::largeFiles() {
+StorageScanner::LargeFileSearch LiveStorage::largeFiles() {
     return StorageScanner::largeFiles(m_home, StorageScanner::largeFileMinimum,
                                       StorageScanner::largeFileLimit);
 }

@@ -83,7 +83,7 @@ private:
 class LiveStorage : public StorageService {
 public:
     explicit LiveStorage(std::string home);
-    std::vector<StorageItem> largeFiles() override;
+    StorageScanner::LargeFileSearch largeFiles() override;
     std::uint64_t purgeable() override;
     std::vector<StorageItem> clearable() override;
     StorageActions::Result clear(const StorageItem& item, const StorageReport& report) override;

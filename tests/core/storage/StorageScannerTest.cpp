@@ -11,6 +11,7 @@
 
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
+#include "support/FakeEnvironment.hpp"
 #include "support/TempDir.hpp"
 
 namespace tarvik {
@@ -27,7 +28,18 @@ const Location& row(std::string_view path) {
 }
 
 StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
-    return {Paths::expandingHome(row.path, home), row.title, row.detail, bytes, row.kind, nullopt, false};
+    return {expand(row.path, home, XdgDirs::of(home, test::fakeEnvironment())),
+            row.title,
+            row.detail,
+            bytes,
+            row.kind,
+            nullopt,
+            false};
+}
+
+// The home's XDG folders with nothing set, whatever the test's own environment says.
+XdgDirs::BaseDirs plain(const std::string& home) {
+    return XdgDirs::of(home, test::fakeEnvironment());
 }
 
 std::uint64_t duBytes(const std::string& path) {
@@ -63,6 +75,16 @@ TEST(StorageScanner, NamesTheOwnerByDataFolder) {
         {"/srv/Library/Caches/App/x", nullopt},
     };
     for (const auto& [path, app] : cases) EXPECT_EQ(owner(path, home), app) << path;
+    // Applications keep their data in the XDG data and config homes wherever those are set.
+    auto dirs = XdgDirs::of(
+        home, test::fakeEnvironment({{"XDG_DATA_HOME", "/data/a"}, {"XDG_CONFIG_HOME", "/etc/a"}}));
+    const std::pair<std::string, std::optional<std::string>> moved[] = {
+        {"/data/a/Steam/steamapps/game.pak", "Steam"},
+        {"/etc/a/Slack/Cache/blob", "Slack"},
+        {"/data/a/loose.bin", nullopt},
+        {home + "/.local/share/Steam/x", "Steam"},
+    };
+    for (const auto& [path, app] : moved) EXPECT_EQ(owner(path, home, dirs), app) << path;
 }
 
 TEST(StorageScanner, CountsOnlyWhatToolsRebuildAndHoldsNoPurgeableSpace) {
@@ -88,13 +110,14 @@ TEST(StorageScanner, ListsCachesFromTheMinimumUpLargestFirstInTableOrderWhenEqua
     auto minimum = duBytes(h + "/Library/Caches/Yarn");
     ASSERT_EQ(duBytes(h + "/.cache/pip"), minimum);
     auto npm = duBytes(h + "/.npm/_cacache");
-    EXPECT_EQ(clearable(h, minimum),
+    EXPECT_EQ(clearable(h, plain(h), minimum),
               (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm),
                                         cache(h, row("~/Library/Caches/Yarn"), minimum),
-                                        cache(h, row("~/.cache/pip"), minimum)}));
-    EXPECT_EQ(clearable(h, minimum + 1), (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm)}));
+                                        cache(h, row("$XDG_CACHE_HOME/pip"), minimum)}));
+    EXPECT_EQ(clearable(h, plain(h), minimum + 1),
+              (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm)}));
     test::TempDir empty;
-    EXPECT_EQ(clearable(empty.path().string(), 0), std::vector<StorageItem>{});
+    EXPECT_EQ(clearable(empty.path().string(), plain(empty.path().string()), 0), std::vector<StorageItem>{});
 }
 
 StorageItem onDisk(const std::string& path, const std::string& home) {
@@ -152,8 +175,8 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
         int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (probe >= 0) close(probe);
         ASSERT_LT(probe, 0) << "the locked folder must be closed to this walk, root or not";
-        all = largeFiles(h, minimum, 15), first = largeFiles(h, minimum, 1);
-        none = largeFiles(h, minimum, 15, {std::chrono::milliseconds(5000), 0});
+        all = largeFiles(h, plain(h), minimum, 15).files, first = largeFiles(h, plain(h), minimum, 1).files;
+        none = largeFiles(h, plain(h), minimum, 15, {std::chrono::milliseconds(5000), 0}).files;
     }).join();
     EXPECT_EQ(all, expected);
     EXPECT_EQ(first, std::vector<StorageItem>{expected[0]});

@@ -6,6 +6,7 @@
 
 #include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/XdgDirs.hpp"
 
 namespace tarvik::DesktopApps {
 
@@ -125,9 +126,7 @@ std::optional<std::string> entryName(std::string_view desktopFile) {
 
 std::vector<std::string> defaultApplicationDirs() {
     std::vector<std::string> dirs;
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    dirs.push_back(dataHome && *dataHome ? std::string(dataHome) + "/applications"
-                                         : Paths::homeDirectory() + "/.local/share/applications");
+    dirs.push_back(XdgDirs::of(Paths::homeDirectory()).data + "/applications");
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
     std::string list = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
     for (auto dir : Text::split(list, ':')) dirs.push_back(std::string(dir) + "/applications");

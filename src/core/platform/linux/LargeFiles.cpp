@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 
+#include "core/storage/FolderSize.hpp"
 #include "core/storage/StorageScanner.hpp"
 #include "core/support/Paths.hpp"
 
@@ -32,63 +33,79 @@ bool isBundleName(std::string_view name) {
 
 }  // namespace
 
-std::vector<StorageItem> walkLargeFiles(const std::string& home, std::uint64_t minimum,
-                                        const WalkBudget& budget) {
-    std::vector<StorageItem> items;
+LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs& dirs, std::uint64_t minimum,
+                               const WalkBudget& budget) {
+    LargeFileSearch search;
     struct stat root {};
-    if (lstat(home.c_str(), &root) != 0 || !S_ISDIR(root.st_mode)) return items;
+    if (lstat(home.c_str(), &root) != 0 || !S_ISDIR(root.st_mode)) return search;
 
     // The caches are measured by the table and the Trash already holds what was let go.
-    std::set<std::string> skipped{home + "/.local/share/Trash"};
-    for (const auto& location : locations()) skipped.insert(Paths::expandingHome(location.path, home));
-
-    auto deadline = std::chrono::steady_clock::now() + budget.time;
-    std::size_t seen = 0;
-    std::vector<std::string> pending{home};
-    while (!pending.empty()) {
-        std::string folder = std::move(pending.back());
-        pending.pop_back();
-        // O_NOFOLLOW: a folder swapped for a link since it was listed is not entered.
-        int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (descriptor < 0) continue;  // unreadable or gone: skipped, the walk goes on
-        DIR* directory = fdopendir(descriptor);
-        if (!directory) {
-            close(descriptor);
-            continue;
-        }
-        while (dirent* entry = readdir(directory)) {
-            std::string_view name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            // Checking the clock every entry would cost more than the walk itself.
-            if (++seen > budget.entries ||
-                ((seen & 1023) == 0 && std::chrono::steady_clock::now() > deadline)) {
-                closedir(directory);
-                return items;
-            }
-            struct stat info {};
-            if (fstatat(dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            if (info.st_dev != root.st_dev) continue;
-            std::string path = folder + "/" + std::string(name);
-            if (S_ISDIR(info.st_mode)) {
-                if (!isBundleName(name) && !skipped.contains(path)) pending.push_back(std::move(path));
-            } else if (S_ISREG(info.st_mode)) {
-                auto onDisk = static_cast<std::uint64_t>(info.st_blocks) * 512;
-                if (onDisk <= minimum) continue;
-                items.push_back(largeFileItem(path, onDisk, timeOf(info.st_atim), home));
-            }
-        }
-        closedir(directory);
+    std::set<std::string> skipped{dirs.data + "/Trash"};
+    for (const auto& location : locations()) skipped.insert(expand(location.path, home, dirs));
+    // Where large files gather comes first, so that a walk cut short has looked there; each is
+    // skipped when the walk of the rest of the home folder meets it.
+    std::vector<std::string> roots;
+    for (auto [name, fallback] : {std::pair{"XDG_DOWNLOAD_DIR", "Downloads"},
+                                  {"XDG_VIDEOS_DIR", "Videos"},
+                                  {"XDG_DOCUMENTS_DIR", "Documents"},
+                                  {"XDG_DESKTOP_DIR", "Desktop"}}) {
+        auto folder = XdgDirs::userDir(dirs, home, name, fallback);
+        // A user folder set to the home folder itself (a desktop turned off) is the rest of home.
+        if (!folder.starts_with(home + "/") || skipped.contains(folder)) continue;
+        skipped.insert(folder);
+        roots.push_back(std::move(folder));
     }
-    return items;
+    roots.push_back(home);
+
+    std::set<std::pair<dev_t, ino_t>> listed;  // a file with several names is listed once
+    WalkLimit limit(budget);
+    for (const auto& start : roots) {
+        std::vector<std::string> pending{start};
+        while (!pending.empty()) {
+            std::string folder = std::move(pending.back());
+            pending.pop_back();
+            // A folder swapped for a link since it was listed is not entered; an unreadable or gone one
+            // is skipped and the walk goes on.
+            DIR* directory = FolderSize::openListing(folder, root.st_dev);
+            if (!directory) continue;
+            while (dirent* entry = readdir(directory)) {
+                std::string_view name = entry->d_name;
+                if (name == "." || name == "..") continue;
+                if (limit.spent()) {
+                    closedir(directory);
+                    search.complete = false;
+                    return search;
+                }
+                struct stat info {};
+                if (fstatat(dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                if (info.st_dev != root.st_dev) continue;
+                std::string path = folder + "/" + std::string(name);
+                if (S_ISDIR(info.st_mode)) {
+                    if (!isBundleName(name) && !skipped.contains(path)) pending.push_back(std::move(path));
+                } else if (S_ISREG(info.st_mode)) {
+                    auto onDisk = static_cast<std::uint64_t>(info.st_blocks) * 512;
+                    if (onDisk <= minimum || !listed.insert({info.st_dev, info.st_ino}).second) continue;
+                    search.files.push_back(largeFileItem(path, onDisk, timeOf(info.st_atim), home, dirs));
+                }
+            }
+            closedir(directory);
+        }
+    }
+    return search;
 }
 
-std::vector<StorageItem> largeFiles(const std::string& home, std::uint64_t minimum, std::size_t limit,
-                                    const WalkBudget& budget) {
-    auto items = walkLargeFiles(home, minimum, budget);
-    std::stable_sort(items.begin(), items.end(),
+LargeFileSearch largeFiles(const std::string& home, const XdgDirs::BaseDirs& dirs, std::uint64_t minimum,
+                           std::size_t limit, const WalkBudget& budget) {
+    auto search = walkLargeFiles(home, dirs, minimum, budget);
+    std::stable_sort(search.files.begin(), search.files.end(),
                      [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
-    if (items.size() > limit) items.resize(limit);
-    return items;
+    if (search.files.size() > limit) search.files.resize(limit);
+    return search;
+}
+
+LargeFileSearch largeFiles(const std::string& home, std::uint64_t minimum, std::size_t limit,
+                           const WalkBudget& budget) {
+    return largeFiles(home, XdgDirs::of(home), minimum, limit, budget);
 }
 
 }  // namespace tarvik::StorageScanner
