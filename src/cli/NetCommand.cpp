@@ -29,7 +29,7 @@ nlohmann::ordered_json toJson(const std::vector<ProcessTraffic>& rows) {
     auto json = nlohmann::ordered_json::array();
     for (const auto& row : rows)
         json.push_back({{"pid", row.pid},
-                        {"name", row.name},
+                        {"name", textOrNull(row.name)},
                         {"bytesIn", row.bytesIn},
                         {"bytesOut", row.bytesOut},
                         {"total", row.total()}});
