@@ -17,6 +17,11 @@ nlohmann::ordered_json orNull(const std::optional<T>& value) {
     return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
+// A text, or JSON null where an empty text stands for nothing known.
+inline nlohmann::ordered_json textOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
 // Writes `json` indented, followed by a newline. A string that is not valid UTF-8 has its bad bytes
 // replaced by U+FFFD instead of failing the whole output.
 inline void printJson(std::ostream& out, const nlohmann::ordered_json& json) {

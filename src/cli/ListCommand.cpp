@@ -156,68 +156,75 @@ std::string healthText(const TableRow& row, const ProbeOutcomes& probes) {
     return "-";
 }
 
-enum class Align { left, right };
-
-// One column: its header, how a row's cell reads and the side its cells are padded on. Whichever
-// column comes last is never padded and is the one cut to the terminal's width.
+// One column: its header, how a row's cell reads, and how it gives way on a narrow terminal.
 struct Column {
     std::string header;
-    Align align;
+    TableColumn fit;
     std::function<std::string(const TableRow&)> cell;
 };
 
-// The optional columns appear only when some row has something to show in them.
+// The optional columns appear only when some row has something to show in them. On a narrow
+// terminal the command line and the folder give way first and the kind and ports last; figures
+// are dropped whole rather than cut.
 std::vector<Column> serverColumns(bool branches, const ProbeOutcomes* health) {
-    using enum Align;
+    constexpr bool left = false, right = true;
     std::vector<Column> columns;
-    columns.push_back({std::string(indent) + "KIND", left,
-                       [](const TableRow& row) { return std::string(indent) + row.server().kind.name; }});
-    columns.push_back({"PORTS", left, [](const TableRow& row) { return portsText(row.merged.ports); }});
+    columns.push_back({std::string(indent) + "KIND", {left, 100, 10}, [](const TableRow& row) {
+                           return std::string(indent) + row.server().kind.name;
+                       }});
+    columns.push_back({"PORTS", {left, 90}, [](const TableRow& row) { return portsText(row.merged.ports); }});
     if (health)
         columns.push_back(
-            {"HEALTH", left, [health](const TableRow& row) { return healthText(row, *health); }});
-    columns.push_back({"ADDRESS", left, [](const TableRow& row) { return row.server().address; }});
-    columns.push_back({"PID", right, [](const TableRow& row) {
+            {"HEALTH", {left, 45}, [health](const TableRow& row) { return healthText(row, *health); }});
+    // Exposed addresses come first, so that a cut one still shows it.
+    columns.push_back(
+        {"ADDRESS", {left, 80, 15}, [](const TableRow& row) { return row.merged.addressText(); }});
+    columns.push_back({"PID", {right, 70}, [](const TableRow& row) {
                            return row.server().pid > 0 ? std::to_string(row.server().pid) : std::string("-");
                        }});
+    columns.push_back({"MEMORY", {right, 60}, [](const TableRow& row) {
+                           return row.server().memoryLabel().value_or("-");
+                       }});
     columns.push_back(
-        {"MEMORY", right, [](const TableRow& row) { return row.server().memoryLabel().value_or("-"); }});
-    columns.push_back({"CPU", right, [](const TableRow& row) { return cpuText(row.server().cpuPercent); }});
-    columns.push_back(
-        {"UPTIME", right, [](const TableRow& row) { return row.server().uptimeLabel().value_or("-"); }});
-    columns.push_back({"DIRECTORY", left,
-                       [](const TableRow& row) { return row.server().displayDirectory().value_or("-"); }});
+        {"CPU", {right, 50}, [](const TableRow& row) { return cpuText(row.server().cpuPercent); }});
+    columns.push_back({"UPTIME", {right, 40}, [](const TableRow& row) {
+                           return row.server().uptimeLabel().value_or("-");
+                       }});
+    columns.push_back({"DIRECTORY", {left, 20, 12}, [](const TableRow& row) {
+                           return row.server().displayDirectory().value_or("-");
+                       }});
     if (branches)
         columns.push_back(
-            {"BRANCH", left, [](const TableRow& row) { return row.server().branch.value_or(""); }});
-    columns.push_back({"COMMAND", left, [](const TableRow& row) { return commandText(row.server()); }});
+            {"BRANCH", {left, 30, 10}, [](const TableRow& row) { return row.server().branch.value_or(""); }});
+    columns.push_back(
+        {"COMMAND", {left, 10, 12}, [](const TableRow& row) { return commandText(row.server()); }});
     return columns;
 }
 
-// The header and then every row as aligned lines, without line ends.
-std::vector<std::string> alignedLines(const std::vector<Column>& columns, const std::vector<TableRow>& rows,
-                                      std::optional<int> width) {
+// The header and then every row, fitted to the width.
+FittedTable fittedLines(const std::vector<Column>& columns, const std::vector<TableRow>& rows,
+                        std::optional<int> width) {
     std::vector<std::vector<std::string>> cells(1);
-    std::vector<bool> rightAligned;
+    std::vector<TableColumn> fits;
     for (const Column& column : columns) {
         cells.front().emplace_back(column.header);
-        rightAligned.push_back(column.align == Align::right);
+        fits.push_back(column.fit);
     }
     for (const TableRow& row : rows) {
         auto& line = cells.emplace_back();
         for (const Column& column : columns) line.push_back(column.cell(row));
     }
-    std::string table = alignedTable(cells, rightAligned, width);
-    auto lines = Text::fields(table, '\n');
-    lines.pop_back();  // after the last line end
-    return {lines.begin(), lines.end()};
+    return fittedTable(cells, fits, width);
 }
 
-// Colour is laid over the aligned line so that escape codes never count as columns.
-std::string withTintedKind(const std::string& line, const Server& server) {
-    std::size_t nameEnd = indent.size() + server.kind.name.size();
-    return line.substr(0, indent.size()) + std::string(ansiColour(server.kind.tint)) +
-           line.substr(indent.size(), server.kind.name.size()) + "\x1b[0m" + line.substr(nameEnd);
+// Colour is laid over the fitted line so that escape codes never count as columns; `kindWidth` is
+// the first column's width as shown, indent included.
+std::string withTintedKind(const std::string& line, const Server& server, std::size_t kindWidth) {
+    std::string shown =
+        Unicode::truncate(Unicode::visible(std::string(indent) + server.kind.name), kindWidth);
+    if (!shown.starts_with(indent) || !line.starts_with(shown)) return line;
+    return std::string(indent) + std::string(ansiColour(server.kind.tint)) + shown.substr(indent.size()) +
+           "\x1b[0m" + line.substr(shown.size());
 }
 
 }  // namespace
@@ -254,7 +261,8 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     bool branches = std::ranges::any_of(rows, [](const TableRow& row) {
         return row.server().branch && row.server().branch != row.group.branch;
     });
-    auto lines = alignedLines(serverColumns(branches, health), rows, terminal.width);
+    auto table = fittedLines(serverColumns(branches, health), rows, terminal.width);
+    const auto& lines = table.lines;
 
     auto bold = [&](const std::string& text) {
         return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
@@ -262,9 +270,14 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
     std::string out = bold(lines.front()) + "\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const TableRow& row = rows[i];
-        if (i == 0 || &row.group != &rows[i - 1].group) out += bold(heading(row.group)) + "\n";
+        if (i == 0 || &row.group != &rows[i - 1].group) {
+            std::string title = heading(row.group);
+            if (terminal.width)
+                title = Unicode::truncate(title, static_cast<std::size_t>(std::max(*terminal.width, 1)));
+            out += bold(title) + "\n";
+        }
         const std::string& line = lines[i + 1];
-        out += (terminal.colour ? withTintedKind(line, row.server()) : line) + "\n";
+        out += (terminal.colour ? withTintedKind(line, row.server(), table.widths.front()) : line) + "\n";
     }
     return out;
 }
@@ -293,9 +306,11 @@ int runList(const ListOptions& options, std::ostream& out, std::ostream& err) {
             if (options.all || server.category == ServerCategory::dev) shown.push_back(server);
         printJson(out, toJson(shown, health));
     } else {
-        out << renderServerTable(servers, options.all, Terminal::of(stdout), health);
+        const Terminal terminal = Terminal::of(stdout);
+        out << renderServerTable(servers, options.all, terminal, health);
         auto memory = SystemStats::memory();
-        out << footprintLine(DevFootprint::from(servers, memory.usedBytes, memory.totalBytes)) << '\n';
+        out << wrapped(footprintLine(DevFootprint::from(servers, memory.usedBytes, memory.totalBytes)),
+                       terminal.width);
     }
     return 0;
 }

@@ -33,7 +33,8 @@ void addListCommand(CLI::App& app, ListOptions& options);
 [[nodiscard]] std::vector<ServerGroup> shownGroups(const std::vector<Server>& servers, bool all);
 
 // One block per group (heading with its branch, then a row per process and kind with all its
-// ports), or a sentence when there is nothing to show.
+// ports and addresses), or a sentence when there is nothing to show. With a terminal width no line
+// is wider: the least important columns are cut, then dropped (see fittedTable).
 [[nodiscard]] std::string renderServerTable(const std::vector<Server>& servers, bool all,
                                             const Terminal& terminal, const ProbeOutcomes* health = nullptr);
 

@@ -48,7 +48,7 @@ nlohmann::ordered_json toJson(const TrafficSample& sample) {
     auto processes = nlohmann::ordered_json::array();
     for (const auto& row : sample.rows)
         processes.push_back({{"pid", row.pid},
-                             {"name", row.name},
+                             {"name", textOrNull(row.name)},
                              {"bytesIn", row.bytesIn},
                              {"bytesOut", row.bytesOut},
                              {"total", row.total()}});

@@ -17,12 +17,13 @@ nlohmann::ordered_json probeJson(const HTTPProbe::Outcome& outcome) {
 
 nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* probes) {
     nlohmann::ordered_json json;
-    json["pid"] = server.pid;
+    // A listener whose process cannot be seen has no pid: a script must not read it as pid 0.
+    json["pid"] = server.pid > 0 ? nlohmann::ordered_json(server.pid) : nlohmann::ordered_json(nullptr);
     json["port"] = server.port;
-    json["address"] = server.address;
-    json["processName"] = server.processName;
+    json["address"] = textOrNull(server.address);
+    json["processName"] = textOrNull(server.processName);
     json["args"] = orNull(server.args);
-    json["argv"] = nlohmann::ordered_json::array();
+    json["argv"] = nullptr;
     for (const auto& argument : server.argv) json["argv"].push_back(Text::repairUtf8(argument));
     json["cwd"] = orNull(server.cwd);
     json["kind"] = {{"name", server.kind.name},
@@ -38,9 +39,11 @@ nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* probes)
     json["containerImage"] = orNull(server.containerImage);
     json["containerName"] = orNull(server.containerName);
     json["processCount"] = orNull(server.processCount);
+    json["user"] = orNull(server.user);
     json["id"] = server.id();
     json["url"] = server.url();
     json["isExposedToNetwork"] = server.isExposedToNetwork();
+    json["addresses"] = server.boundAddresses();
     if (probes) {
         auto found = probes->find(server.id());
         std::optional<HTTPProbe::Outcome> outcome;
@@ -75,8 +78,15 @@ nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups, const Prob
         json["displayCount"] = group.displayCount();
         json["servers"] = toJson(group.servers, probes);
         auto rows = nlohmann::ordered_json::array();
-        for (const auto& row : PortMerger::merge(group.servers))
-            rows.push_back({{"id", row.id()}, {"server", row.primary.id()}, {"ports", row.ports}});
+        for (const auto& row : PortMerger::merge(group.servers)) {
+            auto sockets = nlohmann::ordered_json::array();
+            for (const auto& endpoint : row.sockets()) sockets.push_back(endpoint.text());
+            rows.push_back({{"id", row.id()},
+                            {"server", row.primary.id()},
+                            {"ports", row.ports},
+                            {"sockets", std::move(sockets)},
+                            {"isExposedToNetwork", row.isExposedToNetwork()}});
+        }
         json["rows"] = std::move(rows);
         array.push_back(std::move(json));
     }

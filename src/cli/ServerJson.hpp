@@ -11,12 +11,12 @@
 
 namespace tarvik::cli {
 
-// A server with its documented member names, absent values as null, plus id, url and
-// isExposedToNetwork. The kind is an object {name, symbol, tint}; the category "dev" or "system".
-// Probe outcomes by server id. With a map, every server gets `probe` ({outcome: "http", "notHTTP"
-// or "unreachable", status and latencyMS for http}; null when it was not probed), `health` (the
-// label "200 · 12ms", null unless it answered HTTP) and `protocol` ("database", "http" or
-// "unknown"; an unknown kind that answered HTTP reads "http").
+// A server with its documented member names, absent values as null, plus id, url,
+// isExposedToNetwork and addresses (every address it listens on, in order of first sighting). The kind is an
+// object {name, symbol, tint}; the category "dev" or "system". Probe outcomes by server id. With a map, every
+// server gets `probe` ({outcome: "http", "notHTTP" or "unreachable", status and latencyMS for http}; null
+// when it was not probed), `health` (the label "200 · 12ms", null unless it answered HTTP) and `protocol`
+// ("database", "http" or "unknown"; an unknown kind that answered HTTP reads "http").
 using ProbeOutcomes = std::unordered_map<std::string, HTTPProbe::Outcome>;
 
 [[nodiscard]] nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* health = nullptr);
@@ -25,7 +25,8 @@ using ProbeOutcomes = std::unordered_map<std::string, HTTPProbe::Outcome>;
 
 // Groups as {id, kind ("project", "services" or "system"), title, branch, isSystem, displayCount,
 // servers (every server of the group, full records), rows (the merged rows: id "PID:KIND", server
-// (the primary server's id) and ports)}.
+// (the primary server's id), ports, sockets ("127.0.0.1:3000", "[::1]:3000", "*:3001") and
+// isExposedToNetwork, true when any socket is)}.
 [[nodiscard]] nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups,
                                             const ProbeOutcomes* health = nullptr);
 

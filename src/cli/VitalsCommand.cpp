@@ -132,7 +132,7 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
     return out;
 }
 
-Json toJson(const SystemVitals& vitals) {
+Json toJson(const SystemVitals& vitals, MemoryPressure pressure) {
     Json json;
     json["cpu"] =
         vitals.cpu
@@ -173,6 +173,7 @@ Json toJson(const SystemVitals& vitals) {
     } else {
         json["memory"] = nullptr;
     }
+    json["pressure"] = std::string(MemoryPressures::rawValue(pressure));
     json["swapOutPerSecond"] = orNull(vitals.swapOutPerSecond);
     json["cores"] = Json::array();
     for (const auto& core : vitals.cores)
@@ -183,7 +184,7 @@ Json toJson(const SystemVitals& vitals) {
         Json processes = Json::array();
         for (const auto& p : app.processes)
             processes.push_back({{"pid", p.pid},
-                                 {"ppid", p.ppid},
+                                 {"ppid", p.ppid > 0 ? Json(p.ppid) : Json(nullptr)},
                                  {"path", p.path},
                                  {"owner",
                                   {{"name", p.owner.name},
@@ -197,7 +198,8 @@ Json toJson(const SystemVitals& vitals) {
                                 {"cpuPercent", app.cpuPercent},
                                 {"memoryBytes", app.memoryBytes},
                                 {"processCount", app.processCount},
-                                {"gpuPercent", app.gpuPercent},
+                                // Without a GPU reading an app's 0 is not known.
+                                {"gpuPercent", vitals.gpu ? Json(app.gpuPercent) : Json(nullptr)},
                                 {"isSystem", app.isSystem},
                                 {"pids", app.pids},
                                 {"milliwatts", orNull(app.milliwatts)},
@@ -222,11 +224,12 @@ int runVitals(const VitalsOptions& options, std::ostream& out) {
     (void)monitor.sample(sampler.sample());
     std::this_thread::sleep_for(std::chrono::duration<double>(options.interval));
     auto vitals = monitor.sample(sampler.sample());
+    const MemoryPressure pressure = MemoryPressures::current();
     if (options.json) {
-        printJson(out, toJson(vitals));
+        printJson(out, toJson(vitals, pressure));
         return 0;
     }
-    out << renderVitals(vitals, MemoryPressures::current(), Terminal::of(stdout));
+    out << renderVitals(vitals, pressure, Terminal::of(stdout));
     return 0;
 }
 

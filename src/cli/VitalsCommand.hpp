@@ -28,7 +28,8 @@ int runVitals(const VitalsOptions& options, std::ostream& out);
 [[nodiscard]] std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure,
                                        const Terminal& terminal);
 
-// The record with its member names; absent readings are null.
-[[nodiscard]] nlohmann::ordered_json toJson(const SystemVitals& vitals);
+// The record with its member names and `pressure` (as the readable block names it); absent
+// readings are null.
+[[nodiscard]] nlohmann::ordered_json toJson(const SystemVitals& vitals, MemoryPressure pressure);
 
 }  // namespace tarvik::cli

@@ -140,8 +140,7 @@ std::vector<Server> ServerStore::systemServers() const {
 std::vector<Server> ServerStore::exposedDevServers() const {
     std::vector<Server> result;
     for (auto& server : devServers())
-        if (server.address == "*" || server.address == "0.0.0.0" || server.address == "::")
-            result.push_back(std::move(server));
+        if (server.isExposedToNetwork()) result.push_back(std::move(server));
     return result;
 }
 

@@ -122,6 +122,44 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     EXPECT_EQ(probed[silent.pid()]["protocol"], "unknown");
 }
 
+// A process listening on loopback on one port and on every interface on another is one row, and
+// that row is exposed with both sockets named: the list does not hide the open one.
+TEST(ListCommand, ARowWithOneSocketOpenToTheNetworkIsExposed) {
+    test::TestProcess both(test::listener({"--extra", "0.0.0.0"}));
+    auto ports = both.numbers();
+    ASSERT_EQ(ports.size(), 2u);
+    const std::string pid = std::to_string(both.pid()), loopback = std::to_string(ports[0]),
+                      open = std::to_string(ports[1]);
+
+    std::map<std::string, json> servers;  // by id
+    for (const auto& server : listJson({"--interval", "0"}))
+        if (server["pid"] == both.pid()) servers[server["id"].get<std::string>()] = server;
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[pid + ":" + loopback]["isExposedToNetwork"], false);
+    EXPECT_EQ(servers[pid + ":" + loopback]["addresses"], json::array({"127.0.0.1"}));
+    EXPECT_EQ(servers[pid + ":" + open]["isExposedToNetwork"], true);
+    EXPECT_EQ(servers[pid + ":" + open]["addresses"], json::array({"*"}));
+
+    std::vector<json> rows;
+    for (const auto& group : listJson({"--groups", "--interval", "0"}))
+        for (const auto& row : group["rows"])
+            if (row["id"].get<std::string>().starts_with(pid + ":")) rows.push_back(row);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]["isExposedToNetwork"], true) << rows[0];
+    // By port, so either may come first.
+    auto sockets = rows[0]["sockets"].get<std::vector<std::string>>();
+    std::ranges::sort(sockets);
+    EXPECT_EQ(sockets, (std::vector<std::string>{"*:" + open, "127.0.0.1:" + loopback}));
+
+    auto text = Spawn::run(TARVIK_BINARY, {"list", "--interval", "0"});
+    ASSERT_EQ(text.status, 0);
+    std::istringstream lines(text.output);
+    std::string ours;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" " + pid + " ") != std::string::npos) ours = line;
+    EXPECT_NE(ours.find("  *, 127.0.0.1  "), std::string::npos) << text.output;
+}
+
 TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
     const std::tuple<const char*, std::vector<int>, std::string> cases[] = {
         {"a run reads as a range", {3000, 3001, 3002, 8080}, "3000-3002,8080"},
@@ -144,7 +182,7 @@ Server tableServer(std::int32_t pid, int port, std::string kind, TintToken tint)
 }
 
 // One table across the groups: every column lines up below its header, the optional branch and
-// health columns appear only when a row needs them, and the last column is cut to the width.
+// health columns appear only when a row needs them, and the command gives way to the width first.
 TEST(ListCommand, RendersOneAlignedTableAcrossTheGroups) {
     Server vite = tableServer(4211, 5173, "Vite", TintToken::purple);
     vite.project = "shop", vite.branch = "main";
@@ -201,9 +239,14 @@ Services
     EXPECT_EQ(
         probed.at(3),
         "  Vite        5173,5174  404 · 12ms  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start");
-    auto cut = rendered(servers, {false, 79});
-    EXPECT_EQ(cut.at(0), "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMA…");
-    EXPECT_EQ(cut.at(5), "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (p…");
+    auto cut = rendered(servers, {false, 86});
+    EXPECT_EQ(cut.at(0), "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND");
+    EXPECT_EQ(cut.at(5),
+              "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (postgres…");
+    auto dropped = rendered(servers, {false, 84});
+    EXPECT_EQ(dropped.at(0), "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY")
+        << "the command goes rather than cut the kind";
+    EXPECT_EQ(dropped.at(5), "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -");
     auto coloured = rendered({vite, db}, {true, std::nullopt});
     EXPECT_EQ(coloured.at(0),
               "\x1b[1m  KIND        PORTS  ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND\x1b[0m");

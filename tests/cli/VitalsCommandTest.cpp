@@ -36,6 +36,8 @@ TEST(VitalsCommand, ReportsThisMachineAndSaysNaWhereItHasNoSensor) {
         EXPECT_FALSE(shows(name, "0")) << "an absent reading is never 0";
     }
     EXPECT_TRUE(shows("Memory", ".* used of .*")) << textRun.output;
+    ASSERT_TRUE(vitals["pressure"].is_string()) << "the JSON carries the pressure the text shows";
+    EXPECT_TRUE(shows("Pressure", vitals["pressure"].get<std::string>())) << textRun.output;
     EXPECT_NE(textRun.output.find("Busiest apps by memory"), std::string::npos);
 }
 

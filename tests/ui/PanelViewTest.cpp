@@ -134,6 +134,7 @@ TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDe
     }
     EXPECT_TRUE(texts(panel.get())
                     .contains("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
+    EXPECT_TRUE(texts(panel.get()).contains("*:5173  ·  *:24678")) << "every socket of the row";
 
     click(panel.get(), "expand:812:5432");
     click(panel.get(), "connection:812:5432");

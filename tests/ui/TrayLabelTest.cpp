@@ -30,6 +30,8 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
         TrayLabel expected;
     };
     const auto memory = "900MB";
+    Server besideLoopback = dev(1, 3000);
+    besideLoopback.addresses = {"127.0.0.1", "::"};
     ASSERT_EQ(ByteFormat::short_(900u << 20), "900 MB");
     const std::vector<Case> cases = {
         {{},
@@ -53,6 +55,17 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
          ui::MenuBarDisplay::memory,
          {"300MB", TrayLabel::Warning::heat}},
         {{dev(1, 3000, "::")},
+         ThermalLevel::nominal,
+         MemoryPressure::normal,
+         ui::MenuBarDisplay::count,
+         {"1", TrayLabel::Warning::attention}},
+        // A LAN address is reachable too, and so is a wildcard beside a loopback bind.
+        {{dev(1, 3000, "192.168.1.5")},
+         ThermalLevel::nominal,
+         MemoryPressure::normal,
+         ui::MenuBarDisplay::count,
+         {"1", TrayLabel::Warning::attention}},
+        {{besideLoopback},
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::count,

@@ -1,6 +1,7 @@
 #include "core/analysis/VitalsRecorder.hpp"
 
 #include "core/servers/DevFootprint.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik {
 
@@ -37,7 +38,7 @@ std::vector<AppUsage> VitalsRecorder::record(const SystemVitals& sample, const M
         double cpu = 0;
         for (const auto& server : dev) cpu += server.cpuPercent.value_or(0);
         vitals.record("dev.memory", static_cast<double>(footprint.devBytes()), now);
-        vitals.record("dev.cpu", cpu, now);
+        vitals.record("dev.cpu", Text::roundTo(cpu, 1), now);
     }
 
     apps.record("samples", 1, now);
@@ -51,8 +52,9 @@ std::vector<AppUsage> VitalsRecorder::record(const SystemVitals& sample, const M
     std::vector<AppUsage> averaged;
     averaged.reserve(sample.apps.size());
     for (const auto& app : sample.apps)
-        averaged.push_back(app.with(apps.sum("cpu:" + app.name, averageWindow, now) / divisor,
-                                    apps.sum("gpu:" + app.name, averageWindow, now) / divisor));
+        averaged.push_back(
+            app.with(Text::roundTo(apps.sum("cpu:" + app.name, averageWindow, now) / divisor, 1),
+                     Text::roundTo(apps.sum("gpu:" + app.name, averageWindow, now) / divisor, 1)));
 
     if (sample.swapOutPerSecond) vitals.record("swap", *sample.swapOutPerSecond, now);
     if (sample.power && sample.power->systemWatts) vitals.record("watts", *sample.power->systemWatts, now);

@@ -43,6 +43,7 @@ std::vector<AppUsage> AppUsage::group(const ProcessSnapshot& snapshot) {
     }
     for (AppUsage& app : apps) {
         app.cpuPercent = oneDecimal(app.cpuPercent);
+        if (app.milliwatts) app.milliwatts = oneDecimal(*app.milliwatts);
         app.processCount = static_cast<int>(app.processes.size());
         sortHeaviestFirst(app.processes);
     }

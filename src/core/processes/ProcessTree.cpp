@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/support/Text.hpp"
+
 namespace tarvik::ProcessTree {
 
 namespace {
@@ -69,7 +71,8 @@ std::unordered_map<std::int32_t, Totals> rollUp(const std::vector<ProcessRow>& r
         }
         rssKB =
             std::clamp<std::int64_t>(rssKB, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-        totals[root] = Totals{static_cast<int>(rssKB), cpu, count};
+        // Rounded once here, so that a sum of 34.18s reads 102.54 wherever it is shown.
+        totals[root] = Totals{static_cast<int>(rssKB), Text::roundTo(cpu, 2), count};
     }
     return totals;
 }

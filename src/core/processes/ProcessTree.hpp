@@ -22,7 +22,7 @@ namespace ProcessTree {
 // Sums over one server's process tree.
 struct Totals {
     int rssKB = 0;
-    double cpuPercent = 0;
+    double cpuPercent = 0;  // two decimals
     int processCount = 0;
     bool operator==(const Totals&) const = default;
 };

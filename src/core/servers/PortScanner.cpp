@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "core/processes/ProcessTree.hpp"
+#include "core/servers/BindAddress.hpp"
 #include "core/servers/ServerClassifier.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
@@ -28,17 +29,22 @@ namespace {
 std::vector<Server> unownedServers(const Sources& sources) {
     std::vector<Server> servers;
     if (!sources.unownedSockets) return servers;
-    std::set<std::pair<int, std::string>> seen;  // one row per port and address, however many sockets
+    // One row per port, as its id says, however many sockets and addresses.
+    std::unordered_map<int, std::size_t> rowOf;
     for (auto& socket : sources.unownedSockets()) {
-        if (!seen.emplace(socket.port, socket.address).second) continue;
-        Server server;
-        server.port = socket.port;
-        server.address = socket.address;
-        server.kind = ServerKind{"Hidden listener", "eye-slash", TintToken::slate};
-        server.category = ServerCategory::system;
-        server.user = socket.user;
-        servers.push_back(std::move(server));
+        auto [it, inserted] = rowOf.try_emplace(socket.port, servers.size());
+        if (inserted) {
+            Server& server = servers.emplace_back();
+            server.port = socket.port;
+            server.kind = ServerKind{"Hidden listener", "eye-slash", TintToken::slate};
+            server.category = ServerCategory::system;
+            server.user = socket.user;
+        }
+        auto& addresses = servers[it->second].addresses;
+        if (std::find(addresses.begin(), addresses.end(), socket.address) == addresses.end())
+            addresses.push_back(socket.address);
     }
+    for (auto& server : servers) server.address = BindAddress::mostExposed(server.addresses);
     return servers;
 }
 

@@ -52,8 +52,8 @@ struct Sources {
 
 // The listening servers of the snapshot: one per (pid, port), classified, with tree totals for
 // dev servers, sorted dev before system, then by port, then by pid. A socket whose process cannot
-// be seen is a system server of pid 0 with its user, kind "Hidden listener", one per port and
-// address.
+// be seen is a system server of pid 0 with the user of its first socket, kind "Hidden listener",
+// one per port with every address.
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources);
 // With fresh live sources: a one-shot caller's cold scan.
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot);

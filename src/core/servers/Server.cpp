@@ -1,7 +1,9 @@
 #include "core/servers/Server.hpp"
 
+#include <algorithm>
 #include <unordered_map>
 
+#include "core/servers/BindAddress.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/ElapsedTime.hpp"
 #include "core/support/Paths.hpp"
@@ -17,10 +19,15 @@ std::vector<ListeningPort> ListeningPort::deduplicated(const std::vector<Listeni
         auto [it, inserted] = positions.try_emplace(key, result.size());
         if (inserted) {
             result.push_back(port);
-        } else if (result[it->second].address == "*" && port.address != "*") {
-            result[it->second] = port;
+            result.back().addresses.clear();
         }
+        ListeningPort& kept = result[it->second];
+        auto seen = port.addresses.empty() ? std::vector<std::string>{port.address} : port.addresses;
+        for (auto& address : seen)
+            if (std::find(kept.addresses.begin(), kept.addresses.end(), address) == kept.addresses.end())
+                kept.addresses.push_back(std::move(address));
     }
+    for (auto& kept : result) kept.address = BindAddress::mostExposed(kept.addresses);
     return result;
 }
 
@@ -56,8 +63,19 @@ std::string Server::url() const {
     return "http://localhost:" + std::to_string(port);
 }
 
+std::vector<std::string> Server::boundAddresses() const {
+    if (!addresses.empty()) return addresses;
+    if (address.empty()) return {};
+    return {address};
+}
+
 bool Server::isExposedToNetwork() const {
-    return address == "*" || address == "0.0.0.0" || address == "::";
+    auto bound = boundAddresses();
+    return std::any_of(bound.begin(), bound.end(), [](const auto& a) { return BindAddress::isExposed(a); });
+}
+
+std::string Server::addressText() const {
+    return BindAddress::listText(boundAddresses());
 }
 
 std::optional<std::string> Server::displayDirectory() const {

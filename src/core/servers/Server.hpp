@@ -17,11 +17,14 @@ struct ListeningPort {
     std::string user;     // login name; the scan leaves it empty
     int port = 0;         // host byte order
     std::string address;  // "*" for a wildcard bind, else numeric IPv4/IPv6 text without brackets
+    // After deduplication: every distinct address of the (pid, port), in order of first sighting,
+    // and `address` the most exposed of them (BindAddress::mostExposed). Empty means `address` alone.
+    std::vector<std::string> addresses;
 
     bool operator==(const ListeningPort&) const = default;
 
-    // One entry per (pid, port) in order of first sighting; a specific address replaces a kept
-    // wildcard one, otherwise the first one seen stays.
+    // One entry per (pid, port) in order of first sighting, holding every address it listens on, so
+    // that a wildcard beside a loopback bind is never hidden.
     [[nodiscard]] static std::vector<ListeningPort> deduplicated(const std::vector<ListeningPort>& ports);
 };
 
@@ -36,7 +39,7 @@ enum class Energy { low, medium, high };
 struct Server {
     std::int32_t pid = 0;
     int port = 0;
-    std::string address;
+    std::string address;  // the most exposed of `addresses`: what a single address has to say
     std::string processName;
     std::optional<std::string> args;  // full command line; nullopt when unknown
     std::optional<std::string> cwd;
@@ -58,6 +61,9 @@ struct Server {
     // The login name of the user whose socket it is, for a listener whose process this user cannot
     // see (pid 0); else absent.
     std::optional<std::string> user;
+    // Every distinct address this (pid, port) listens on, in order of first sighting; empty means
+    // `address` alone.
+    std::vector<std::string> addresses;
 
     bool operator==(const Server&) const = default;
 
@@ -68,7 +74,12 @@ struct Server {
     [[nodiscard]] std::string displayCommand() const;
     // "http://localhost:PORT".
     [[nodiscard]] std::string url() const;
+    // `addresses`, or `address` alone when there are none (and nothing when that is empty).
+    [[nodiscard]] std::vector<std::string> boundAddresses() const;
+    // True when any bound address is a wildcard or not loopback (BindAddress::isExposed).
     [[nodiscard]] bool isExposedToNetwork() const;
+    // The bound addresses as one text, exposed ones first: "*, 127.0.0.1".
+    [[nodiscard]] std::string addressText() const;
     // nullopt for no cwd, "/", or the home's Library; "~/..." under the home; else cwd.
     [[nodiscard]] std::optional<std::string> displayDirectory() const;
     [[nodiscard]] std::optional<std::string> displayDirectory(std::string_view home) const;

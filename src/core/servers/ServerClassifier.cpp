@@ -203,6 +203,7 @@ Server classify(const ListeningPort& port, const std::optional<std::string>& arg
     server.pid = port.pid;
     server.port = port.port;
     server.address = port.address;
+    server.addresses = port.addresses;
     server.processName = port.command;
     server.args = args;
     server.cwd = cwd;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/servers/BindAddress.hpp"
 #include "core/support/Unicode.hpp"
 
 namespace tarvik {
@@ -20,8 +21,33 @@ int ServerGroup::displayCount() const {
     return static_cast<int>(PortMerger::merge(servers).size());
 }
 
+std::string Endpoint::text() const {
+    return BindAddress::withPort(address, port);
+}
+
 std::string MergedServer::id() const {
     return std::to_string(primary.pid) + ":" + primary.kind.name;
+}
+
+std::vector<Endpoint> MergedServer::sockets() const {
+    if (!endpoints.empty()) return endpoints;
+    std::vector<Endpoint> own;
+    for (auto& address : primary.boundAddresses()) own.push_back({std::move(address), primary.port});
+    return own;
+}
+
+bool MergedServer::isExposedToNetwork() const {
+    auto all = sockets();
+    return std::any_of(all.begin(), all.end(),
+                       [](const Endpoint& e) { return BindAddress::isExposed(e.address); });
+}
+
+std::string MergedServer::addressText() const {
+    std::vector<std::string> addresses;
+    for (auto& endpoint : sockets())
+        if (std::find(addresses.begin(), addresses.end(), endpoint.address) == addresses.end())
+            addresses.push_back(std::move(endpoint.address));
+    return BindAddress::listText(addresses);
 }
 
 namespace ServerGrouper {
@@ -84,10 +110,17 @@ std::vector<MergedServer> merge(const std::vector<Server>& servers) {
     for (const auto& server : servers) {
         std::string key = std::to_string(server.pid) + ":" + server.kind.name;
         auto [it, inserted] = rowOf.try_emplace(key, rows.size());
-        if (inserted) rows.push_back({server, {}});
-        rows[it->second].ports.push_back(server.port);
+        if (inserted) rows.push_back({server, {}, {}});
+        MergedServer& row = rows[it->second];
+        row.ports.push_back(server.port);
+        for (auto& address : server.boundAddresses())
+            row.endpoints.push_back({std::move(address), server.port});
     }
-    for (auto& row : rows) std::sort(row.ports.begin(), row.ports.end());
+    for (auto& row : rows) {
+        std::sort(row.ports.begin(), row.ports.end());
+        std::stable_sort(row.endpoints.begin(), row.endpoints.end(),
+                         [](const Endpoint& a, const Endpoint& b) { return a.port < b.port; });
+    }
     return rows;
 }
 

@@ -36,14 +36,32 @@ struct ServerGroup {
     [[nodiscard]] int displayCount() const;
 };
 
+// One listening socket of a row.
+struct Endpoint {
+    std::string address;  // as in Server::address
+    int port = 0;
+    bool operator==(const Endpoint&) const = default;
+    // "127.0.0.1:3000", "[::1]:3000", "*:3000".
+    [[nodiscard]] std::string text() const;
+};
+
 // One row: a process and kind with every port it opened.
 struct MergedServer {
     Server primary;          // the row's first server in group order
     std::vector<int> ports;  // ascending
+    // Every socket of the row, by port ascending, then in order of first sighting. A row built
+    // without them stands for its primary's.
+    std::vector<Endpoint> endpoints;
 
     bool operator==(const MergedServer&) const = default;
     // "PID:KIND", e.g. "4211:Vite".
     [[nodiscard]] std::string id() const;
+    // `endpoints`, or the primary's sockets when there are none.
+    [[nodiscard]] std::vector<Endpoint> sockets() const;
+    // True when any socket of the row can be reached from the network (Server::isExposedToNetwork).
+    [[nodiscard]] bool isExposedToNetwork() const;
+    // The distinct addresses of the row, exposed ones first: "*, 127.0.0.1".
+    [[nodiscard]] std::string addressText() const;
 };
 
 namespace ServerGrouper {
@@ -59,7 +77,7 @@ namespace ServerGrouper {
 
 namespace PortMerger {
 
-// One row per (pid, kind name) in order of first sighting, ports ascending.
+// One row per (pid, kind name) in order of first sighting, ports ascending, with every socket.
 [[nodiscard]] std::vector<MergedServer> merge(const std::vector<Server>& servers);
 
 }  // namespace PortMerger

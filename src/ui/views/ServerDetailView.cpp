@@ -46,9 +46,9 @@ protected:
 
 }  // namespace
 
-ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const Server& server,
+ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const MergedServer& row,
                                    QWidget* parent)
-    : QWidget(parent), m_store(store), m_state(state), m_server(server) {
+    : QWidget(parent), m_store(store), m_state(state), m_server(row.primary), m_row(row) {
     const bool dark = Theme::isDark(parent);
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
     auto* outer = new QHBoxLayout(this);
@@ -74,12 +74,17 @@ ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const 
     }
     addLine(grid, m_server.kind.symbol, Theme::tint(m_server.kind.tint, dark), text(kindLine(m_server)));
     grid->addWidget(makeFigures(dark), grid->rowCount(), 0, 1, 2);
-    if (m_server.isExposedToNetwork())
+    // Every socket is named: one wildcard among loopback binds is what makes a row reachable.
+    QStringList sockets;
+    for (const auto& endpoint : m_row.sockets()) sockets << qs(endpoint.text());
+    if (m_row.isExposedToNetwork()) {
         addLine(grid, "wifi", Theme::color(Theme::Role::orange, dark),
-                text("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
-    else
+                text(tr("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private.")));
+        addLine(grid, "network", secondary, text(sockets.join("  ·  "), Theme::Role::secondaryText));
+    } else {
         addLine(grid, "lock.fill", Theme::color(Theme::Role::green, dark),
-                text(qs(m_server.address) + " · localhost only", Theme::Role::secondaryText));
+                text(sockets.join("  ·  ") + tr(" · localhost only"), Theme::Role::secondaryText));
+    }
     auto probe = store.probeOutcomes().find(m_server.id());
     if (probe != store.probeOutcomes().end()) {
         if (auto label = HTTPProbe::label(probe->second)) {

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <string_view>
 
-#include "core/servers/Server.hpp"
+#include "core/servers/ServerGroup.hpp"
 
 class QGridLayout;
 
@@ -16,7 +16,8 @@ class ServerStore;
 // who can reach it, how it answered, and the actions on it.
 class ServerDetailView : public QWidget {
 public:
-    ServerDetailView(ServerStore& store, PanelState& state, const Server& server, QWidget* parent);
+    // Shows the row's primary server, and every socket of the row.
+    ServerDetailView(ServerStore& store, PanelState& state, const MergedServer& row, QWidget* parent);
 
 private:
     void addLine(QGridLayout* grid, std::string_view symbol, const QColor& symbolColour, QWidget* content);
@@ -26,6 +27,7 @@ private:
     ServerStore& m_store;
     PanelState& m_state;
     Server m_server;
+    MergedServer m_row;
 };
 
 }  // namespace tarvik::ui

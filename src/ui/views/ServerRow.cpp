@@ -42,8 +42,7 @@ ServerRow::ServerRow(ServerStore& store, PanelState& state, const MergedServer& 
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(makeLine(row.ports.empty() ? std::vector<int>{m_server.port} : row.ports, dark));
-    if (m_state.expandedRowID() == m_id)
-        layout->addWidget(new ServerDetailView(store, state, m_server, this));
+    if (m_state.expandedRowID() == m_id) layout->addWidget(new ServerDetailView(store, state, row, this));
 }
 
 QWidget* ServerRow::makeLine(const std::vector<int>& ports, bool dark) {

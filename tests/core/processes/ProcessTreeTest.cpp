@@ -28,6 +28,20 @@ TEST(ProcessTree, walksTreesInPopOrderThroughLoopsAndStopsAtNestedRoots) {
         EXPECT_EQ(ProcessTree::rollUp(loopRows, roots), totals) << testing::PrintToString(roots);
 }
 
+// A tree's CPU is shown and printed as the sum a person would make, not 102.53999999999999.
+TEST(ProcessTree, rollsUpCpuWithoutRoundingNoise) {
+    const std::pair<std::vector<ProcessRow>, double> cases[] = {
+        {{{1, 0, 10, 34.18}, {2, 1, 10, 34.18}, {3, 1, 10, 34.18}}, 102.54},
+        {{{1, 0, 10, 0.1}, {2, 1, 10, 0.2}}, 0.3},
+        {{{1, 0, 10, 33.3}, {2, 1, 10, 33.3}, {3, 2, 10, 33.3}, {4, 3, 10, 2.65}}, 102.55},
+    };
+    for (const auto& [rows, sum] : cases) {
+        double cpu = ProcessTree::rollUp(rows, {1}).at(1).cpuPercent;
+        EXPECT_EQ(cpu, sum);
+        EXPECT_EQ(testing::PrintToString(cpu), testing::PrintToString(sum));
+    }
+}
+
 TEST(ProcessTree, theTableListsThisProcessWithItsParentAndStartTime) {
     auto rows = LibProc::processTable();
     auto self = std::find_if(rows.begin(), rows.end(), [](const ProcessRow& r) { return r.pid == getpid(); });

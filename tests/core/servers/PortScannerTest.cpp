@@ -31,15 +31,24 @@ TEST(PortScanner, AListenerWhoseProcessCannotBeSeenIsASystemRowWithItsUser) {
     p.sockets = {{2, {{3000, "*"}}}};
     auto sources = p.sources();
     sources.unownedSockets = [] {
-        return std::vector<PortScanner::UnownedSocket>{
-            {5432, "127.0.0.1", "postgres"}, {5432, "127.0.0.1", "postgres"}, {2024, "*", "root"}};
+        return std::vector<PortScanner::UnownedSocket>{{5432, "127.0.0.1", "postgres"},
+                                                       {5432, "127.0.0.1", "postgres"},
+                                                       {2024, "*", "root"},
+                                                       {5432, "::", "postgres"}};
     };
     auto servers = PortScanner::scan(p.snapshot, sources);
-    ASSERT_EQ(servers.size(), 3u) << "one row per port and address, however many sockets";
+    ASSERT_EQ(servers.size(), 3u) << "one row per port, as its id says, however many sockets";
     EXPECT_EQ(servers[0].pid, 2);
     const ServerKind hidden{"Hidden listener", "eye-slash", TintToken::slate};
-    EXPECT_EQ(servers[1], (Server{.port = 2024, .address = "*", .kind = hidden, .user = "root"}));
-    EXPECT_EQ(servers[2], (Server{.port = 5432, .address = "127.0.0.1", .kind = hidden, .user = "postgres"}));
+    EXPECT_EQ(servers[1],
+              (Server{.port = 2024, .address = "*", .kind = hidden, .user = "root", .addresses = {"*"}}));
+    EXPECT_EQ(servers[2], (Server{.port = 5432,
+                                  .address = "::",
+                                  .kind = hidden,
+                                  .user = "postgres",
+                                  .addresses = {"127.0.0.1", "::"}}))
+        << "the wildcard beside the loopback bind is not hidden";
+    EXPECT_TRUE(servers[2].isExposedToNetwork());
     EXPECT_EQ(servers[2].displayCommand(), "a process of postgres that this user cannot see");
 
     p.snapshot.records.clear();
@@ -75,6 +84,20 @@ TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
     EXPECT_EQ(outer.args, "node server.js");
     EXPECT_EQ(outer.displayDirectory("/home/anna"), "~/shop");
     EXPECT_FALSE(inner.uptimeSeconds || inner.args) << "no process facts, no uptime and no arguments";
+}
+
+// A process listening on loopback and on every interface of one port is one exposed server.
+TEST(PortScanner, AServerKeepsEveryAddressOfItsPort) {
+    Population p;
+    p.snapshot.records = {record(10, 1, "/usr/bin/node", 100)};
+    p.sockets[10] = {{3000, "127.0.0.1"}, {3000, "*"}, {3000, "127.0.0.1"}, {3001, "::1"}};
+    auto servers = PortScanner::scan(p.snapshot, p.sources());
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[0].address, "*");
+    EXPECT_EQ(servers[0].addresses, (std::vector<std::string>{"127.0.0.1", "*"}));
+    EXPECT_TRUE(servers[0].isExposedToNetwork());
+    EXPECT_EQ(servers[1].addresses, (std::vector<std::string>{"::1"}));
+    EXPECT_FALSE(servers[1].isExposedToNetwork());
 }
 
 }  // namespace

@@ -78,5 +78,53 @@ TEST(PortMerger, OneRowPerProcessAndKindWithItsPortsAscending) {
     EXPECT_EQ(grouped[0].displayCount(), 3);
 }
 
+// A row is exposed when any of its sockets is, whichever server is its primary, and it names every
+// socket.
+TEST(PortMerger, ARowIsExposedWhenAnyOfItsSocketsIs) {
+    struct Case {
+        const char* name;
+        std::vector<std::vector<std::string>> addresses;  // per server, on ports 3000, 3001, ...
+        bool exposed;
+        std::string text;
+        std::vector<std::string> sockets;
+    };
+    const Case cases[] = {
+        {"all loopback", {{"127.0.0.1"}, {"::1"}}, false, "127.0.0.1, ::1", {"127.0.0.1:3000", "[::1]:3001"}},
+        {"the second port open to all",
+         {{"127.0.0.1"}, {"*"}},
+         true,
+         "*, 127.0.0.1",
+         {"127.0.0.1:3000", "*:3001"}},
+        {"wildcard beside loopback on the first port",
+         {{"127.0.0.1", "::"}, {"127.0.0.1"}},
+         true,
+         "::, 127.0.0.1",
+         {"127.0.0.1:3000", "[::]:3000", "127.0.0.1:3001"}},
+        {"a LAN address", {{"192.168.1.5"}}, true, "192.168.1.5", {"192.168.1.5:3000"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Server> servers;
+        for (std::size_t i = 0; i < c.addresses.size(); ++i) {
+            Server s = server(10, 3000 + static_cast<int>(i), nullopt, nullopt);
+            s.addresses = c.addresses[i];
+            s.address = c.addresses[i].front();  // the primary address as a caller may leave it
+            servers.push_back(s);
+        }
+        auto rows = PortMerger::merge(servers);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].isExposedToNetwork(), c.exposed);
+        EXPECT_EQ(rows[0].addressText(), c.text);
+        std::vector<std::string> sockets;
+        for (const auto& endpoint : rows[0].sockets()) sockets.push_back(endpoint.text());
+        EXPECT_EQ(sockets, c.sockets);
+    }
+    // A row made by hand stands for its primary's sockets.
+    MergedServer alone{server(3, 80, nullopt, nullopt), {80}};
+    alone.primary.address = "0.0.0.0";
+    EXPECT_TRUE(alone.isExposedToNetwork());
+    EXPECT_EQ(alone.sockets(), (std::vector<Endpoint>{{"0.0.0.0", 80}}));
+}
+
 }  // namespace
 }  // namespace tarvik

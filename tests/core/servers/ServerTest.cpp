@@ -5,17 +5,69 @@
 namespace tarvik {
 namespace {
 
-TEST(ListeningPortDedup, KeepsFirstSightingAndPrefersSpecificAddresses) {
-    std::vector<ListeningPort> ports = {
-        {1, "node", "", 3000, "*"}, {1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3000, "::1"},
-        {2, "node", "", 3000, "*"}, {1, "node", "", 4000, "::1"},       {1, "node", "", 4000, "*"},
-        {3, "ruby", "", 5000, "*"}, {3, "ruby", "", 5000, "*"},
+// Every address of a (pid, port) is kept, and a row is exposed when any of them can be reached
+// from another machine.
+TEST(ListeningPortDedup, KeepsEveryAddressAndShowsTheExposedOne) {
+    struct Case {
+        const char* name;
+        std::vector<ListeningPort> sockets;
+        // per (pid, port) in order: "PID:PORT@ADDRESS [ADDRESSES] exposed|private TEXT"
+        std::vector<std::string> expected;
     };
-    auto result = ListeningPort::deduplicated(ports);
-    std::vector<std::string> seen;
-    for (const auto& p : result)
-        seen.push_back(std::to_string(p.pid) + ":" + std::to_string(p.port) + "@" + p.address);
-    EXPECT_EQ(seen, (std::vector<std::string>{"1:3000@127.0.0.1", "2:3000@*", "1:4000@::1", "3:5000@*"}));
+    const Case cases[] = {
+        {"loopback only",
+         {{1, "node", "", 3000, "127.0.0.1"},
+          {1, "node", "", 3000, "::1"},
+          {1, "node", "", 3000, "127.0.0.1"}},
+         {"1:3000@127.0.0.1 [127.0.0.1 ::1] private 127.0.0.1, ::1"}},
+        {"wildcard beside loopback on one port",
+         {{1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3000, "::"}},
+         {"1:3000@:: [127.0.0.1 ::] exposed ::, 127.0.0.1"}},
+        {"wildcard first, then loopback",
+         {{1, "node", "", 3000, "*"}, {1, "node", "", 3000, "127.0.0.1"}},
+         {"1:3000@* [* 127.0.0.1] exposed *, 127.0.0.1"}},
+        {"two ports, one of them open",
+         {{1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3001, "0.0.0.0"}, {2, "node", "", 3000, "*"}},
+         {"1:3000@127.0.0.1 [127.0.0.1] private 127.0.0.1", "1:3001@0.0.0.0 [0.0.0.0] exposed 0.0.0.0",
+          "2:3000@* [*] exposed *"}},
+        {"a LAN address is reachable",
+         {{1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3000, "192.168.1.5"}},
+         {"1:3000@192.168.1.5 [127.0.0.1 192.168.1.5] exposed 192.168.1.5, 127.0.0.1"}},
+        {"IPv4-mapped and other loopback forms",
+         {{1, "node", "", 3000, "::ffff:127.0.0.1"}, {1, "node", "", 3000, "127.1.2.3"}},
+         {"1:3000@::ffff:127.0.0.1 [::ffff:127.0.0.1 127.1.2.3] private ::ffff:127.0.0.1, 127.1.2.3"}},
+        {"an IPv4-mapped LAN address is reachable",
+         {{1, "node", "", 3000, "::ffff:10.0.0.7"}},
+         {"1:3000@::ffff:10.0.0.7 [::ffff:10.0.0.7] exposed ::ffff:10.0.0.7"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> seen;
+        for (const auto& port : ListeningPort::deduplicated(c.sockets)) {
+            Server server;
+            server.address = port.address;
+            server.addresses = port.addresses;
+            std::string addresses;
+            for (const auto& address : port.addresses) addresses += (addresses.empty() ? "" : " ") + address;
+            seen.push_back(std::to_string(port.pid) + ":" + std::to_string(port.port) + "@" + port.address +
+                           " [" + addresses + "] " + (server.isExposedToNetwork() ? "exposed " : "private ") +
+                           server.addressText());
+        }
+        EXPECT_EQ(seen, c.expected);
+    }
+}
+
+// A server made with its address alone, as older callers make it, still says whether it is exposed.
+TEST(ServerDerived, AnAddressAloneStandsForItsSockets) {
+    Server server;
+    EXPECT_FALSE(server.isExposedToNetwork()) << "an unknown address is not exposed";
+    EXPECT_TRUE(server.boundAddresses().empty());
+    for (auto [address, exposed] :
+         {std::pair{"*", true}, {"::", true}, {"10.1.2.3", true}, {"127.0.0.1", false}}) {
+        server.address = address;
+        EXPECT_EQ(server.isExposedToNetwork(), exposed) << address;
+        EXPECT_EQ(server.boundAddresses(), std::vector<std::string>{address});
+    }
 }
 
 TEST(ServerDerived, DirectoryAndEnergy) {
