@@ -55,7 +55,7 @@ TEST(VitalsCommand, SaysWhenTheTotalIsACgroupLimit) {
             "1 GB used of 2 GB (the memory limit of this cgroup, /system.slice/foo.service):";
         EXPECT_EQ(text.find(said) != std::string::npos, limitedBy.has_value()) << text;
         EXPECT_NE(text.find("1 GB used of 2 GB"), std::string::npos) << text;
-        auto record = cli::toJson(vitals);
+        auto record = cli::toJson(vitals, MemoryPressure::normal);
         EXPECT_EQ(record["memory"]["total"], 2u << 30);
         if (limitedBy)
             EXPECT_EQ(record["memory"]["limitedBy"], *limitedBy);
