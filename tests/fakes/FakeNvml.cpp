@@ -97,6 +97,9 @@ void fakeNvmlFail(const char* function, int code) {
 void fakeNvmlAddSample(unsigned card, unsigned pid, unsigned long long timeStamp, unsigned smUtil) {
     cards.at(card).samples.push_back({pid, timeStamp, smUtil, 0, 0, 0});
 }
+void fakeNvmlAddComputeProcesses(unsigned card, unsigned count) {
+    for (unsigned i = 0; i < count; ++i) cards.at(card).compute.push_back({10000 + i, 1 << 20});
+}
 unsigned long long fakeNvmlAskedSince(unsigned card) {
     return cards.at(card).askedSince;
 }

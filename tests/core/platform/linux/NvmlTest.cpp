@@ -151,6 +151,17 @@ TEST(Nvml, AFailedQueryLeavesOnlyItsReadingAbsent) {
     }
 }
 
+TEST(Nvml, AsksAgainWithRoomForEveryProcessWhenTheFirstTableIsTooSmall) {
+    FakeNvml fake(FAKE_NVML);
+    fake.call<void(unsigned, unsigned)>("fakeNvmlAddComputeProcesses", 1u, 200u);
+    NvmlReader reader(FAKE_NVML);
+    auto cards = reader.read();
+    ASSERT_EQ(cards.size(), 2u);
+    auto processes = byPid(cards[1]);
+    EXPECT_EQ(processes.size(), 202u);
+    EXPECT_EQ(processes[10199].memoryBytes, 1u << 20);
+}
+
 TEST(Nvml, AnOlderLibraryWithoutSamplesStillGivesEverythingElse) {
     FakeNvml fake(FAKE_NVML_OLD);
     fake.sample(0, 4242, 100, 30);
