@@ -1,5 +1,6 @@
 #include "cli/VitalsCommand.hpp"
 #include "cli/CliSupport.hpp"
+#include "cli/GpuCards.hpp"
 
 #include <fmt/format.h>
 
@@ -105,6 +106,8 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
         })));
     lines.emplace_back("GPU",
                        orNA(mapped(vitals.gpu, [](double gpu) { return fmt::format("{:.0f}%", gpu); })));
+    for (std::size_t i = 0; i < vitals.gpus.size(); ++i)
+        lines.emplace_back("GPU " + std::to_string(i), gpuCardText(vitals.gpus[i]));
     auto rate = [](const std::optional<double>& value) {
         return orNA(mapped(value, [](double r) { return ByteFormat::rate(r); }));
     };
@@ -139,6 +142,8 @@ Json toJson(const SystemVitals& vitals, MemoryPressure pressure) {
             ? Json{{"busy", vitals.cpu->busy}, {"user", vitals.cpu->user}, {"system", vitals.cpu->system}}
             : Json(nullptr);
     json["gpu"] = orNull(vitals.gpu);
+    json["gpus"] = Json::array();
+    for (const auto& card : vitals.gpus) json["gpus"].push_back(gpuCardJson(card));
     json["networkIn"] = orNull(vitals.networkIn);
     json["networkOut"] = orNull(vitals.networkOut);
     json["diskRead"] = orNull(vitals.diskRead);

@@ -117,6 +117,31 @@ TEST_F(DashboardPagesOneTest, GpuPageListsOnlyAppsOnTheChipAndSaysWhenThereIsNoR
     EXPECT_TRUE(shownTexts(window).contains("No app is using it right now."));
 }
 
+TEST_F(DashboardPagesOneTest, GpuPageNamesTheBusiestCardAndListsEachCard) {
+    auto* page = ui::makeGpuPage(*store, &window);
+    SystemVitals vitals;
+    vitals.gpu = 85;
+    vitals.gpus.resize(2);
+    vitals.gpus[0] = {"NVIDIA GeForce RTX 4070", 85, 40, 3ull << 30, 12ull << 30, 61, 150.25, 200, {}};
+    vitals.gpus[1].name = "NVIDIA RTX A2000";
+    vitals.gpus[1].busyPercent = 20;
+    vitals.gpus[1].celsius = 48;
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(),
+              "NVIDIA GeForce RTX 4070 is 85% busy. " + ui::PageSentence::gpuFallback());
+    EXPECT_EQ(page->findChild<QLabel*>("figure")->text(), "85%");
+    for (const char* text : {"NVIDIA GeForce RTX 4070, busy now", "NVIDIA RTX A2000", "20% busy · 48 °C",
+                             "85% busy · 3 GB of 12 GB memory · 61 °C · 150 W of 200 W"})
+        EXPECT_TRUE(shownTexts(window).contains(QString::fromUtf8(text))) << text;
+
+    vitals.gpu = 90;  // a card without a vendor library is busier: neither is named as the headline
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_FALSE(shownTexts(window).contains("NVIDIA GeForce RTX 4070, busy now"));
+}
+
 TEST_F(DashboardPagesOneTest, NetworkPageShowsRatesOverTheHourAndTheCheckedApps) {
     ui::Preview::decorate(*store, world.clock->now());
     auto* page = ui::makeNetworkPage(*store, &window);

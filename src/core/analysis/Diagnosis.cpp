@@ -150,8 +150,11 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         if (topGPU)
             if (auto percent = rounded(topGPU->gpuPercent))
                 detail = topGPU->name + " is using " + *percent + "% of it.";
-        findings.push_back(
-            {Kind::gpu, Severity::notice, "The graphics chip is busy", Words::text(detail), topGPU});
+        detail = Words::text(detail);
+        if (auto busy = rounded(inputs.gpu); busy && inputs.gpuName)
+            detail = Words::filled("{} is {}% busy.", {*inputs.gpuName, *busy}) +
+                     (detail.empty() ? "" : " ") + detail;
+        findings.push_back({Kind::gpu, Severity::notice, "The graphics chip is busy", detail, topGPU});
     }
 
     if (inputs.onBattery && inputs.systemWatts && *inputs.systemWatts >= 25) {

@@ -19,6 +19,8 @@ struct DiagnosisInputs {
     HeatReport heat;
     double systemCPU = 0;  // percent, mean over ten minutes
     double gpu = 0;        // percent, mean over ten minutes
+    // The busiest graphics card's own name ("NVIDIA GeForce RTX 4070") when it gave one.
+    std::optional<std::string> gpuName;
     std::optional<DiskSpace> disk;
     bool onBattery = false;
     std::optional<double> systemWatts;

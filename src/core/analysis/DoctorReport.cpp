@@ -20,6 +20,7 @@ DoctorReport DoctorReport::assemble(const VitalsRecorder& recorder, const System
     inputs.swapOutPerSecond = recorder.mean("swap", swapWindow, now);
     inputs.systemCPU = cpu;
     inputs.gpu = gpu;
+    inputs.gpuName = GpuDevices::nameOf(vitals.gpus, vitals.gpu);
     inputs.disk = vitals.disk;
     inputs.onBattery = vitals.battery && !vitals.battery->onPower;
     inputs.systemWatts = power.systemWatts;

@@ -76,6 +76,7 @@ SystemMonitor::Sources SystemMonitor::Sources::live() {
     sources.gpuTimesOf = [](const std::vector<std::int32_t>& pids) {
         return GPUUsage::accumulatedTime(pids);
     };
+    sources.gpuDevices = [] { return NvidiaGpus::read(); };
     sources.efficiencyCores = SystemStats::efficiencyCores();
     return sources;
 }
@@ -111,6 +112,9 @@ SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
         vitals.swapOutPerSecond = m_swapOuts.update(memory->swapOuts, now);
     }
     vitals.gpu = m_sources.gpu();
+    if (m_sources.gpuDevices) vitals.gpus = m_sources.gpuDevices();
+    if (const GpuDevice* busiest = GpuDevices::busiest(vitals.gpus))
+        vitals.gpu = std::max(vitals.gpu.value_or(0), *busiest->busyPercent);
     auto network = m_sources.network();
     vitals.networkIn = m_networkIn.update(network.first, now);
     vitals.networkOut = m_networkOut.update(network.second, now);
@@ -135,6 +139,9 @@ SystemVitals SystemMonitor::sample(const ProcessSnapshot& snapshot) {
     vitals.thermal = m_sources.thermal();
 
     auto gpuByPid = m_gpuMeter.update(gpuTimes(), now);
+    // A process drawing on cards of both kinds is counted by each; the larger share stands.
+    for (const auto& [pid, busy] : GpuDevices::busyByPid(vitals.gpus))
+        gpuByPid[pid] = std::max(gpuByPid[pid], busy);
     for (auto& app : AppUsage::group(snapshot)) vitals.apps.push_back(app.adding(gpuByPid));
     return vitals;
 }

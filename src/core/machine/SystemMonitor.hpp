@@ -66,6 +66,8 @@ public:
         std::function<std::unordered_map<std::int32_t, std::uint64_t>()> gpuTimes;
         std::function<std::unordered_map<std::int32_t, std::uint64_t>(const std::vector<std::int32_t>&)>
             gpuTimesOf;
+        // The cards of a vendor library; unset or empty where there is none.
+        std::function<std::vector<GpuDevice>()> gpuDevices;
         std::vector<int> efficiencyCores;
 
         [[nodiscard]] static Sources live();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/machine/GpuDevices.hpp"
 #include "core/machine/Sensors.hpp"
 #include "core/processes/AppUsage.hpp"
 
@@ -104,7 +105,8 @@ struct DiskSpace {
 // first sample.
 struct SystemVitals {
     std::optional<CPULoad> cpu;
-    std::optional<double> gpu;        // percent 0-100
+    std::optional<double> gpu;        // percent 0-100, the busiest device's
+    std::vector<GpuDevice> gpus;      // the cards that describe themselves, each with its readings
     std::optional<double> networkIn;  // bytes per second
     std::optional<double> networkOut;
     std::optional<double> diskRead;

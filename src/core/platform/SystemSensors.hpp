@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/machine/CpuTicks.hpp"
+#include "core/machine/GpuDevices.hpp"
 #include "core/machine/Sensors.hpp"
 #include "core/machine/SystemVitals.hpp"
 
@@ -65,6 +66,13 @@ namespace GPUUsage {
 [[nodiscard]] std::unordered_map<std::int32_t, std::uint64_t> accumulatedTime(
     const std::vector<std::int32_t>& pids);
 }  // namespace GPUUsage
+
+namespace NvidiaGpus {
+// NVIDIA's cards through its management library when the driver installed one; the environment
+// variable TARVIK_NVML_LIBRARY names another folder holding libnvidia-ml.so.1, or the library
+// itself. Empty without the library. Shut down at exit.
+[[nodiscard]] std::vector<GpuDevice> read();
+}  // namespace NvidiaGpus
 
 namespace ChipTemperature {
 // Every temperature sensor that answered, in degrees C.

@@ -1,7 +1,9 @@
 #include "ui/dashboard/GpuPage.hpp"
 
+#include <QCoreApplication>
 #include <algorithm>
 
+#include "core/support/ByteFormat.hpp"
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
@@ -15,6 +17,33 @@ QString percent(double value) {
     return QString::number(value, 'f', 0) + "%";
 }
 
+QString tr(const char* text) {
+    return QCoreApplication::translate("GpuPage", text);
+}
+
+// The card the headline is about, by its own name, when it gave one.
+std::optional<QString> busiestName(const SystemVitals& vitals) {
+    auto name = GpuDevices::nameOf(vitals.gpus, vitals.gpu);
+    if (!name) return std::nullopt;
+    return QString::fromStdString(*name);
+}
+
+// "85% busy · 3 GB of 12 GB · 61 °C · 150 W of 200 W", each reading the card gave.
+QString cardSummary(const GpuDevice& card) {
+    QStringList parts;
+    if (card.busyPercent) parts << tr("%1 busy").arg(percent(*card.busyPercent));
+    if (card.memoryUsedBytes && card.memoryTotalBytes)
+        parts << tr("%1 of %2 memory")
+                     .arg(QString::fromStdString(ByteFormat::short_(*card.memoryUsedBytes)),
+                          QString::fromStdString(ByteFormat::short_(*card.memoryTotalBytes)));
+    if (card.celsius) parts << QString::asprintf("%.0f °C", *card.celsius);
+    if (card.watts && card.powerLimitWatts)
+        parts << tr("%1 W of %2 W").arg(*card.watts, 0, 'f', 0).arg(*card.powerLimitWatts, 0, 'f', 0);
+    else if (card.watts)
+        parts << QString::asprintf("%.0f W", *card.watts);
+    return parts.join(QString::fromUtf8(" · "));
+}
+
 }  // namespace
 
 MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
@@ -26,15 +55,29 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
             return Words::text(
                 "This Mac doesn't report how busy its graphics chip is, so there is "
                 "nothing to show here.");
-        return PageSentence::of(shown.findings(), Finding::Kind::gpu, PageSentence::gpuFallback());
+        std::string fallback = PageSentence::gpuFallback();
+        if (auto name = busiestName(shown.vitals()))
+            fallback =
+                tr("%1 is %2 busy. ").arg(*name, percent(*shown.vitals().gpu)).toStdString() + fallback;
+        return PageSentence::of(shown.findings(), Finding::Kind::gpu, fallback);
     };
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
         const auto& gpu = shown.vitals().gpu;
         if (!gpu) return std::nullopt;
+        if (auto name = busiestName(shown.vitals()))
+            return Reading{percent(*gpu), tr("%1, busy now").arg(*name)};
         return Reading{percent(*gpu), "Busy now"};
     };
     page.facts = [](const ServerStore& shown) {
         std::vector<Fact> facts;
+        // Each card on a line of its own, so that a second card idling beside the busy one shows.
+        const auto& cards = shown.vitals().gpus;
+        for (std::size_t i = 0; i < cards.size(); ++i) {
+            QString name = cards[i].name.empty() ? tr("Graphics card %1").arg(i + 1)
+                                                 : QString::fromStdString(cards[i].name);
+            QString summary = cardSummary(cards[i]);
+            facts.push_back({name, summary.isEmpty() ? std::nullopt : std::optional<QString>(summary)});
+        }
         const auto& power = shown.vitals().power;
         if (power && power->systemWatts)
             facts.push_back({"Whole machine draws", QString::asprintf("%.1f W", *power->systemWatts)});

@@ -37,6 +37,28 @@ struct Recording {
     [[nodiscard]] DoctorReport report() const { return DoctorReport::assemble(recorder, latest, now); }
 };
 
+// The GPU finding names the card that keeps it busy, in its own words.
+TEST(DoctorReport, NamesTheBusiestCardInTheGpuFinding) {
+    Recording recording;
+    SystemVitals vitals = calm();
+    vitals.gpu = 85;
+    vitals.gpus.resize(2);
+    vitals.gpus[0].name = "Mac Card";
+    vitals.gpus[0].busyPercent = 85;
+    vitals.gpus[1].name = "NVIDIA RTX A2000";
+    vitals.gpus[1].busyPercent = 20;
+    recording.record(0, vitals);
+    recording.record(60, vitals);
+    auto report = recording.report();
+    ASSERT_FALSE(report.findings.empty());
+    EXPECT_EQ(report.findings[0].id(), "gpu");
+    EXPECT_EQ(report.findings[0].detail, "Mac Card is 85% busy.") << "the name stays as the card gives it";
+
+    vitals.gpus[0].busyPercent = 70;  // the headline comes from elsewhere: no card is named
+    recording.record(120, vitals);
+    EXPECT_EQ(recording.report().findings[0].detail, "");
+}
+
 TEST(DoctorReport, NamesTheAppThatKeepsTheCoresBusyByItsAverage) {
     Recording recording;
     SystemVitals first;  // the first sample has no rates yet

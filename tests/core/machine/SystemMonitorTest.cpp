@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace tarvik {
 namespace {
 
@@ -126,6 +128,49 @@ TEST(SystemMonitor, SearchesForGpuClientsEveryTenthSampleAndFollowsTheKnownOnesB
     machine.now += 1s;
     machine.gpuTimes[11] += 200'000'000;
     EXPECT_DOUBLE_EQ(gpuOf(monitor.sample(snapshot), "B"), 20.0) << "found by the tenth sample's search";
+}
+
+// The busiest card leads the whole-GPU figure, and a process's share on the cards joins what its
+// DRM clients give, the larger one standing.
+TEST(SystemMonitor, TakesTheBusiestCardAndEachProcessesShareFromTheVendorLibrary) {
+    ScriptedMachine machine;
+    auto sources = machine.sources();
+    std::optional<double> drmBusy = 30;
+    sources.gpu = [&] { return drmBusy; };
+    std::vector<GpuDevice> cards(2);
+    cards[0].name = "NVIDIA RTX A2000";
+    cards[0].busyPercent = 20;
+    cards[0].processes = {{10, 5.0, std::nullopt}};
+    cards[1].name = "NVIDIA GeForce RTX 4070";
+    cards[1].busyPercent = 85;
+    cards[1].processes = {{10, 40.0, 1u << 30}, {11, std::nullopt, 1u << 20}};
+    sources.gpuDevices = [&] { return cards; };
+    SystemMonitor monitor(sources);
+    ProcessSnapshot snapshot;
+    snapshot.records = {{10, 1, "/usr/bin/a", {"A", std::nullopt, false}, 0, 100, std::nullopt},
+                        {11, 1, "/usr/bin/b", {"B", std::nullopt, false}, 0, 100, std::nullopt}};
+    machine.gpuTimes = {{11, 0}};
+    (void)monitor.sample(snapshot);
+    machine.now += 1s;
+    machine.gpuTimes[11] += 100'000'000;  // 10 % through DRM
+    auto vitals = monitor.sample(snapshot);
+    EXPECT_EQ(vitals.gpu, 85.0);
+    EXPECT_EQ(vitals.gpus, cards);
+    EXPECT_EQ(GpuDevices::nameOf(vitals.gpus, vitals.gpu), "NVIDIA GeForce RTX 4070");
+    std::map<std::string, double> gpuOf;
+    for (const auto& app : vitals.apps) gpuOf[app.name] = app.gpuPercent;
+    EXPECT_DOUBLE_EQ(gpuOf["A"], 45.0) << "summed over the cards";
+    EXPECT_DOUBLE_EQ(gpuOf["B"], 10.0) << "a card that gives no share leaves DRM's";
+
+    drmBusy = 95;
+    machine.now += 1s;
+    vitals = monitor.sample(snapshot);
+    EXPECT_EQ(vitals.gpu, 95.0) << "a busier DRM device leads";
+    EXPECT_FALSE(GpuDevices::nameOf(vitals.gpus, vitals.gpu))
+        << "the words do not name a card that is not it";
+    cards.clear();
+    machine.now += 1s;
+    EXPECT_EQ(monitor.sample(snapshot).gpu, 95.0) << "without the library DRM alone, as before";
 }
 
 TEST(SystemMonitor, TurnsThePackageEnergyCounterIntoMilliwattsAcrossItsWrap) {
