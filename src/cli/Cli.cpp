@@ -13,6 +13,7 @@
 #include "cli/StopCommand.hpp"
 #include "cli/StorageCommand.hpp"
 #include "cli/VitalsCommand.hpp"
+#include "core/Version.hpp"
 #include "core/support/Unicode.hpp"
 
 namespace tarvik::cli {
@@ -41,7 +42,8 @@ void handOverToTrayApp(char** argv) {
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Tarvik shows what runs on this machine and what it costs.", "tarvik"};
-    app.set_version_flag("--version", "tarvik 0.1.0");
+    app.set_version_flag("--version", "tarvik " TARVIK_VERSION);
+    app.set_help_all_flag("--help-all", "Print this help with every command's options and exit");
     app.require_subcommand(0, 1);
     ListOptions list;
     addListCommand(app, list);
