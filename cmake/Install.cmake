@@ -64,8 +64,6 @@ foreach(size 16 22 24 32 48 64 128 256)
     install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
-add_custom_target(tarvik_install_files ALL DEPENDS ${TARVIK_MANUALS} ${TARVIK_ICONS})
-
 # bash and fish load a completion by the command's name; one file serves both programs.
 foreach(program tarvik tarvik-app)
     install(FILES ${TARVIK_PACKAGE_SOURCE}/completions/tarvik.bash
@@ -75,4 +73,14 @@ foreach(program tarvik tarvik-app)
 endforeach()
 install(FILES ${TARVIK_PACKAGE_SOURCE}/completions/_tarvik DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 
-install(FILES ${TARVIK_PACKAGE_SOURCE}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvik)
+# Debian's documentation folder: the licence in its machine-readable form and the changelog.
+configure_file(${TARVIK_PACKAGE_SOURCE}/changelog.in ${TARVIK_PACKAGE_BINARY}/changelog @ONLY)
+add_custom_command(
+    OUTPUT ${TARVIK_PACKAGE_BINARY}/changelog.gz
+    COMMAND ${TARVIK_GZIP} -9nkf ${TARVIK_PACKAGE_BINARY}/changelog
+    DEPENDS ${TARVIK_PACKAGE_BINARY}/changelog
+    VERBATIM)
+install(FILES ${TARVIK_PACKAGE_SOURCE}/copyright ${TARVIK_PACKAGE_BINARY}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvik)
+
+add_custom_target(tarvik_install_files ALL DEPENDS ${TARVIK_MANUALS} ${TARVIK_ICONS} ${TARVIK_PACKAGE_BINARY}/changelog.gz)
