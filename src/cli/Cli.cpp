@@ -38,6 +38,16 @@ void handOverToTrayApp(char** argv) {
     }
 }
 
+// Every command's help; CLI11 shows nested commands (storage clear) by name only, and the manual
+// page is written from this text.
+std::string allHelp(CLI::App& app) {
+    std::string text = app.help("", CLI::AppFormatMode::All);
+    for (auto* command : app.get_subcommands({}))
+        for (auto* nested : command->get_subcommands({}))
+            text += "\n" + nested->help(app.get_name() + " " + command->get_name());
+    return text;
+}
+
 }  // namespace
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -64,7 +74,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         out << app.help();
         return 0;
     } catch (const CLI::CallForAllHelp&) {
-        out << app.help("", CLI::AppFormatMode::All);
+        out << allHelp(app);
         return 0;
     } catch (const CLI::CallForVersion&) {
         out << app.version() << '\n';
