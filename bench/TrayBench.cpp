@@ -17,6 +17,7 @@
 
 #include "app/TrayApp.hpp"
 #include "bench/BenchSupport.hpp"
+#include "core/Version.hpp"
 #include "support/TrayDisplay.hpp"
 #include "ui/Preview.hpp"
 #include "ui/linux/MachineServices.hpp"

@@ -27,15 +27,6 @@ bool TrayApp::handOver(const QString& instance) {
 
 TrayApp::TrayApp(ui::Services services, const QString& instance)
     : m_store(std::make_unique<ui::ServerStore>(std::move(services))) {
-    m_store->setAutomaticUpdates(m_updater.automaticallyDownloads());
-    m_store->onCheckForUpdates = [this] {
-        m_updater.checkForUpdates();
-        m_store->announce("Tarvik updates with your system's packages.");
-    };
-    m_store->onSetAutomaticUpdates = [this](bool enabled) { m_updater.setAutomaticallyDownloads(enabled); };
-    m_updater.onWillInstall(
-        [this](std::function<void()> installNow) { installWhenPanelCloses(std::move(installNow)); });
-
     m_panel = std::make_unique<PanelWindow>(*m_store);
     connect(m_panel.get(), &PanelWindow::dashboardRequested, this, &TrayApp::reopen);
     connect(m_store.get(), &ui::ServerStore::dashboardRequested, this, &TrayApp::reopen);
@@ -104,16 +95,6 @@ void TrayApp::updateIcon() {
     // Trays sit on dark bars on most desktops.
     m_tray.setIcon(QIcon(label.render(labelHeight, true, 2)));
     m_tray.setToolTip(QString::fromStdString(label.tooltip()));
-}
-
-void TrayApp::installWhenPanelCloses(std::function<void()> installNow) {
-    if (!m_store->panelIsOpen()) {
-        installNow();
-        return;
-    }
-    QTimer::singleShot(installRetryMilliseconds, this, [this, installNow = std::move(installNow)]() mutable {
-        installWhenPanelCloses(std::move(installNow));
-    });
 }
 
 }  // namespace tarvik::app

@@ -6,7 +6,6 @@
 
 #include "app/PanelWindow.hpp"
 #include "ui/ServerStore.hpp"
-#include "ui/linux/FeedlessUpdater.hpp"
 
 class QMenu;
 
@@ -40,15 +39,11 @@ public:
 
     // Pixels of the label's height in the tray.
     static constexpr int labelHeight = 22;
-    // How long an update waits before looking again whether the panel closed.
-    static constexpr int installRetryMilliseconds = 15'000;
 
 private:
     void updateIcon();
-    void installWhenPanelCloses(std::function<void()> installNow);
 
     std::unique_ptr<ui::ServerStore> m_store;
-    ui::FeedlessUpdater m_updater;
     QSystemTrayIcon m_tray;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<PanelWindow> m_panel;

@@ -1,20 +1,22 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <cstring>
 
 #include "app/Render.hpp"
 #include "app/TrayApp.hpp"
+#include "core/Version.hpp"
 #include "ui/linux/MachineServices.hpp"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Tarvik");
-    QApplication::setOrganizationName("Tarvik");
-    QApplication::setApplicationVersion(TARVIK_VERSION);
-    QApplication::setDesktopFileName("tarvik");
-    QApplication::setQuitOnLastWindowClosed(false);
+namespace {
 
-    QCommandLineParser parser;
+void identify() {
+    QCoreApplication::setApplicationName("Tarvik");
+    QCoreApplication::setOrganizationName("Tarvik");
+    QCoreApplication::setApplicationVersion(TARVIK_VERSION);
+}
+
+void describe(QCommandLineParser& parser) {
     parser.setApplicationDescription("Tarvik: what runs on this machine and what it costs.");
     parser.addHelpOption();
     parser.addVersionOption();
@@ -26,6 +28,34 @@ int main(int argc, char** argv) {
     parser.addOption({"preview", "Render the fixed preview machine instead of this one."});
     parser.addOption({"dark", "Render in the dark appearance."});
     parser.addOption({"size", "The size of a dashboard render, such as 860x560.", "WIDTHxHEIGHT"});
+}
+
+bool asksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        for (const char* flag : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], flag) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Help and the version are answered before the GUI starts, so that they need no display.
+    if (asksOnlyForText(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        identify();
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(text);  // prints and exits
+    }
+
+    QApplication app(argc, argv);
+    identify();
+    QApplication::setDesktopFileName("tarvik");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    describe(parser);
     parser.process(app);
 
     if (parser.isSet("render")) {

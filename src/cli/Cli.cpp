@@ -13,6 +13,7 @@
 #include "cli/StopCommand.hpp"
 #include "cli/StorageCommand.hpp"
 #include "cli/VitalsCommand.hpp"
+#include "core/Version.hpp"
 #include "core/support/Unicode.hpp"
 
 namespace tarvik::cli {
@@ -37,11 +38,22 @@ void handOverToTrayApp(char** argv) {
     }
 }
 
+// Every command's help; CLI11 shows nested commands (storage clear) by name only, and the manual
+// page is written from this text.
+std::string allHelp(CLI::App& app) {
+    std::string text = app.help("", CLI::AppFormatMode::All);
+    for (auto* command : app.get_subcommands({}))
+        for (auto* nested : command->get_subcommands({}))
+            text += "\n" + nested->help(app.get_name() + " " + command->get_name());
+    return text;
+}
+
 }  // namespace
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Tarvik shows what runs on this machine and what it costs.", "tarvik"};
-    app.set_version_flag("--version", "tarvik 0.1.0");
+    app.set_version_flag("--version", "tarvik " TARVIK_VERSION);
+    app.set_help_all_flag("--help-all", "Print this help with every command's options and exit");
     app.require_subcommand(0, 1);
     ListOptions list;
     addListCommand(app, list);
@@ -62,7 +74,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         out << app.help();
         return 0;
     } catch (const CLI::CallForAllHelp&) {
-        out << app.help("", CLI::AppFormatMode::All);
+        out << allHelp(app);
         return 0;
     } catch (const CLI::CallForVersion&) {
         out << app.version() << '\n';

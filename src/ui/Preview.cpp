@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Version.hpp"
 #include "core/servers/ServerClassifier.hpp"
 #include "ui/linux/MachineServices.hpp"
 

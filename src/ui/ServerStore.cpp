@@ -410,12 +410,6 @@ void ServerStore::setLaunchAtLogin(bool value) {
     }
 }
 
-void ServerStore::setAutomaticUpdates(bool value) {
-    m_automaticUpdates = value;
-    markChanged();
-    if (onSetAutomaticUpdates) onSetAutomaticUpdates(value);
-}
-
 QByteArray ServerStore::dashboardGeometry() const {
     auto value = m_services.settings->value("dashboardGeometry");
     return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
@@ -440,6 +434,10 @@ void ServerStore::setDashboardIsOpen(bool open) {
 }
 
 // Actions.
+
+void ServerStore::checkForUpdates() {
+    announce("Tarvik " + m_services.version + " is installed. Updates come with your system's packages.");
+}
 
 void ServerStore::announce(const std::string& text) {
     m_toast = text;

@@ -75,7 +75,6 @@ public:
     [[nodiscard]] const std::map<std::string, HTTPProbe::Outcome>& probeOutcomes() const {
         return m_probeOutcomes;
     }
-    [[nodiscard]] bool automaticUpdates() const { return m_automaticUpdates; }
     [[nodiscard]] const RecentStops& recentStops() const { return m_recentStops; }
     [[nodiscard]] const std::set<std::string>& restartingIDs() const { return m_restartingIDs; }
     [[nodiscard]] const MetricHistory& history() const { return m_history; }
@@ -115,10 +114,6 @@ public:
     [[nodiscard]] bool isFreshInstall() const { return m_isFreshInstall; }
     [[nodiscard]] const std::string& version() const { return m_services.version; }
 
-    // Installed by the application shell.
-    std::function<void()> onCheckForUpdates;
-    std::function<void(bool)> onSetAutomaticUpdates;
-
     // Derived, computed on every read.
     [[nodiscard]] std::vector<Server> devServers() const;
     [[nodiscard]] std::vector<Server> systemServers() const;
@@ -155,7 +150,6 @@ public:
     void setAlertOnHighCPU(bool value);
     void setHasOnboarded(bool value);
     void setLaunchAtLogin(bool value);
-    void setAutomaticUpdates(bool value);
     // Where the dashboard window was last, as the window system saves it; empty before.
     [[nodiscard]] QByteArray dashboardGeometry() const;
     void setDashboardGeometry(const QByteArray& geometry);
@@ -165,6 +159,9 @@ public:
 
     // Actions.
     void announce(const std::string& text);
+    // Updates come with the system's packages and no feed exists to ask, so a check says which
+    // version is installed and where its updates come from.
+    void checkForUpdates();
     void open(const Server& server);
     void copyURL(const Server& server);
     void copyText(const std::string& text);
@@ -258,7 +255,6 @@ private:
     std::optional<double> m_cpuFraction;
     std::set<std::int32_t> m_stubbornPids;
     std::map<std::string, HTTPProbe::Outcome> m_probeOutcomes;
-    bool m_automaticUpdates = true;
     RecentStops m_recentStops;
     std::set<std::string> m_restartingIDs;
     MetricHistory m_history{3600};

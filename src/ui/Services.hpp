@@ -157,16 +157,6 @@ public:
     virtual std::optional<std::string> setEnabled(bool enabled) = 0;
 };
 
-class Updater {
-public:
-    virtual ~Updater() = default;
-    [[nodiscard]] virtual bool automaticallyDownloads() = 0;
-    virtual void setAutomaticallyDownloads(bool enabled) = 0;
-    virtual void checkForUpdates() = 0;
-    // `hook` is called when an update is ready to install; it installs by calling `installNow`.
-    virtual void onWillInstall(std::function<void(std::function<void()> installNow)> hook) = 0;
-};
-
 // Blocking; called off the store's thread.
 class StorageService {
 public:

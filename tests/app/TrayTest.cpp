@@ -8,6 +8,7 @@
 
 #include "app/PanelWindow.hpp"
 #include "app/TrayApp.hpp"
+#include "core/Version.hpp"
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
 #include "support/TrayDisplay.hpp"

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/TempDir.hpp"
+#include "ui/linux/DesktopEntry.hpp"
 
 namespace tarvik::ui {
 namespace {
@@ -18,7 +19,7 @@ std::string read(const std::string& path) {
 
 TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
     test::TempDir dir;
-    AutostartLoginItem item(dir / "config", "/opt/My Apps/tarvik");
+    AutostartLoginItem item(dir / "config", "/opt/My Apps/tarvik", {});
     EXPECT_FALSE(item.isEnabled());
     EXPECT_EQ(item.setEnabled(false), std::nullopt) << "nothing to remove";
 
@@ -32,6 +33,43 @@ TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
     EXPECT_EQ(item.setEnabled(false), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(dir / "config/autostart/tarvik.desktop"));
     EXPECT_FALSE(item.isEnabled());
+}
+
+// An installed Tarvik's entry starts the installed program, also when a build of it in another
+// folder turns the switch on; the installation beside the executable comes before the system's.
+TEST(AutostartLoginItem, CopiesTheInstalledEntry) {
+    const std::string installed =
+        "[Desktop Entry]\nType=Application\nName=Tarvik\nExec=/usr/bin/tarvik-app\n";
+    const std::string beside =
+        "[Desktop Entry]\nType=Application\nName=Tarvik\nExec=/opt/tarvik/bin/tarvik-app\n";
+    struct Case {
+        const char* name;
+        bool system;
+        bool besideExecutable;
+        std::string expected;
+    };
+    for (const auto& c : {Case{"system only", true, false, installed},
+                          Case{"beside the executable first", true, true, beside},
+                          Case{"beside the executable only", false, true, beside}}) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        if (c.system) dir.write("usr/share/tarvik/tarvik-autostart.desktop", installed);
+        if (c.besideExecutable) dir.write("opt/tarvik/share/tarvik/tarvik-autostart.desktop", beside);
+        AutostartLoginItem item(dir / "config", dir / "opt/tarvik/bin/tarvik-app",
+                                {dir / "missing", dir / "usr/share"});
+        ASSERT_EQ(item.setEnabled(true), std::nullopt);
+        EXPECT_EQ(read(dir / "config/autostart/tarvik.desktop"), c.expected);
+        EXPECT_TRUE(item.isEnabled());
+    }
+}
+
+TEST(AutostartLoginItem, WritesItsOwnEntryWhenTheInstalledOneStartsNothing) {
+    test::TempDir dir;
+    dir.write("share/tarvik/tarvik-autostart.desktop", "[Desktop Entry]\nName=Tarvik\n");
+    AutostartLoginItem item(dir / "config", "/home/ada/tarvik/build/tarvik-app", {dir / "share"});
+    ASSERT_EQ(item.setEnabled(true), std::nullopt);
+    EXPECT_EQ(DesktopEntry::value(read(dir / "config/autostart/tarvik.desktop"), "Exec"),
+              "/home/ada/tarvik/build/tarvik-app");
 }
 
 TEST(AutostartLoginItem, EntriesThatTurnThemselvesOffAreOff) {

@@ -283,11 +283,6 @@ TEST_F(StoreTest, ALoginItemThatCannotChangeLeavesTheSwitchAsTheDesktopHasIt) {
     world.loginItem->fails = false;
     store->setLaunchAtLogin(true);
     EXPECT_TRUE(store->launchAtLogin() && world.loginItem->enabled);
-
-    std::vector<bool> pushed;
-    store->onSetAutomaticUpdates = [&](bool value) { pushed.push_back(value); };
-    store->setAutomaticUpdates(false);
-    EXPECT_EQ(pushed, std::vector<bool>{false});
 }
 
 TEST_F(StoreTest, AnnouncesAnUpgradeButNotAFreshInstall) {

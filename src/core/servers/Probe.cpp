@@ -1,6 +1,5 @@
 #include "core/servers/Probe.hpp"
 
-#include <curl/curl.h>
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -12,6 +11,8 @@
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "core/servers/CurlAbi.hpp"
 
 namespace tarvik {
 
@@ -69,12 +70,12 @@ namespace {
 // libcurl and the TLS stack it brings are loaded on the first probe rather than at start: linking
 // them made every run of the command line several milliseconds slower, probing or not.
 struct Curl {
-    decltype(&curl_global_init) globalInit = nullptr;
-    decltype(&curl_easy_init) init = nullptr;
-    CURLcode (*setopt)(CURL*, CURLoption, ...) = nullptr;
-    decltype(&curl_easy_perform) perform = nullptr;
-    CURLcode (*getinfo)(CURL*, CURLINFO, ...) = nullptr;
-    decltype(&curl_easy_cleanup) cleanup = nullptr;
+    CurlAbi::GlobalInit globalInit = nullptr;
+    CurlAbi::EasyInit init = nullptr;
+    CurlAbi::EasySetopt setopt = nullptr;
+    CurlAbi::EasyPerform perform = nullptr;
+    CurlAbi::EasyGetinfo getinfo = nullptr;
+    CurlAbi::EasyCleanup cleanup = nullptr;
 
     [[nodiscard]] bool loaded() const {
         return globalInit && init && setopt && perform && getinfo && cleanup;
@@ -95,7 +96,7 @@ const Curl& curl() {
         symbol(loaded.perform, "curl_easy_perform");
         symbol(loaded.getinfo, "curl_easy_getinfo");
         symbol(loaded.cleanup, "curl_easy_cleanup");
-        if (loaded.loaded()) loaded.globalInit(CURL_GLOBAL_DEFAULT);
+        if (loaded.loaded()) loaded.globalInit(CurlAbi::globalDefault);
         return loaded;
     }();
     return library;
@@ -110,31 +111,33 @@ std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
 HTTPProbe::Outcome probe(int port, double timeout) {
     const Curl& lib = curl();
     if (!lib.loaded()) return HTTPProbe::NotHTTP{};  // no libcurl on this machine: nothing to ask with
-    CURL* handle = lib.init();
+    CurlAbi::Handle* handle = lib.init();
     if (!handle) return HTTPProbe::NotHTTP{};
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
     const long limit = std::max(1L, static_cast<long>(timeout * 1000));
-    lib.setopt(handle, CURLOPT_URL, url.c_str());
-    lib.setopt(handle, CURLOPT_NOBODY, 1L);  // HEAD
+    lib.setopt(handle, CurlAbi::url, url.c_str());
+    lib.setopt(handle, CurlAbi::noBody, 1L);  // HEAD
     // A proxy from the environment must never see a local probe.
-    lib.setopt(handle, CURLOPT_PROXY, "");
-    lib.setopt(handle, CURLOPT_NOPROXY, "*");
-    lib.setopt(handle, CURLOPT_TIMEOUT_MS, limit);
-    lib.setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, limit);
-    lib.setopt(handle, CURLOPT_NOSIGNAL, 1L);  // probes run on many threads
-    lib.setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    lib.setopt(handle, CURLOPT_WRITEFUNCTION, discard);
-    lib.setopt(handle, CURLOPT_HEADERFUNCTION, discard);
+    lib.setopt(handle, CurlAbi::proxy, "");
+    lib.setopt(handle, CurlAbi::noProxy, "*");
+    lib.setopt(handle, CurlAbi::timeoutMs, limit);
+    lib.setopt(handle, CurlAbi::connectTimeoutMs, limit);
+    lib.setopt(handle, CurlAbi::noSignal, 1L);  // probes run on many threads
+    lib.setopt(handle, CurlAbi::followLocation, 0L);
+    lib.setopt(handle, CurlAbi::writeFunction, discard);
+    lib.setopt(handle, CurlAbi::headerFunction, discard);
 
     auto started = std::chrono::steady_clock::now();
-    CURLcode code = lib.perform(handle);
+    CurlAbi::Code code = lib.perform(handle);
     auto elapsed = std::chrono::steady_clock::now() - started;
     long status = 0;
-    lib.getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    lib.getinfo(handle, CurlAbi::responseCode, &status);
     lib.cleanup(handle);
 
-    if (code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT) return HTTPProbe::Unreachable{};
-    if (code != CURLE_OK || status == 0) return HTTPProbe::NotHTTP{};  // closed, reset, or another protocol
+    if (code == CurlAbi::couldNotConnect || code == CurlAbi::operationTimedOut)
+        return HTTPProbe::Unreachable{};
+    if (code != CurlAbi::ok || status == 0)
+        return HTTPProbe::NotHTTP{};  // closed, reset, or another protocol
     auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     return HTTPProbe::Http{static_cast<int>(status), static_cast<int>(std::max<long long>(1, milliseconds))};
 }

@@ -7,12 +7,14 @@
 #include <QFile>
 #include <QSaveFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "core/support/Paths.hpp"
+#include "core/support/Text.hpp"
 #include "core/support/XdgDirs.hpp"
 #include "ui/linux/DesktopEntry.hpp"
 
@@ -35,7 +37,7 @@ std::optional<std::string> makeFolders(const std::string& folder) {
     return std::nullopt;
 }
 
-std::string entryText(const std::string& executable) {
+std::string generatedEntry(const std::string& executable) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Tarvik\n"
@@ -54,11 +56,34 @@ std::string AutostartLoginItem::defaultConfigHome() {
     return XdgDirs::of(Paths::homeDirectory()).config;
 }
 
-AutostartLoginItem::AutostartLoginItem(std::string configHome, std::string executable)
+std::vector<std::string> AutostartLoginItem::defaultDataDirs() {
+    const char* value = std::getenv("XDG_DATA_DIRS");
+    std::vector<std::string> dirs;
+    // Relative entries are ignored, as XDG readers do.
+    for (auto dir : Text::split(value ? value : "", ':'))
+        if (dir.starts_with('/')) dirs.emplace_back(dir);
+    if (dirs.empty()) dirs = {"/usr/local/share", "/usr/share"};
+    return dirs;
+}
+
+AutostartLoginItem::AutostartLoginItem(std::string configHome, std::string executable,
+                                       std::vector<std::string> dataDirs)
     : m_configHome(std::move(configHome)),
       m_executable(executable.empty() ? QCoreApplication::applicationFilePath().toStdString()
                                       : std::move(executable)),
+      m_dataDirs(std::move(dataDirs)),
       m_entry(m_configHome + "/autostart/tarvik.desktop") {}
+
+std::string AutostartLoginItem::entryText() const {
+    std::vector<std::string> dirs{
+        (std::filesystem::path(m_executable).parent_path().parent_path() / "share").string()};
+    dirs.insert(dirs.end(), m_dataDirs.begin(), m_dataDirs.end());
+    for (const auto& dir : dirs) {
+        auto installed = DesktopEntry::read(dir + "/tarvik/tarvik-autostart.desktop");
+        if (installed && DesktopEntry::value(*installed, "Exec")) return *installed;
+    }
+    return generatedEntry(m_executable);
+}
 
 bool AutostartLoginItem::isEnabled() {
     std::error_code error;
@@ -80,8 +105,8 @@ std::optional<std::string> AutostartLoginItem::setEnabled(bool enabled) {
     }
     if (auto error = makeFolders(m_configHome + "/autostart")) return error;
     QSaveFile file(QFile::decodeName(QByteArray::fromStdString(m_entry)));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QByteArray::fromStdString(entryText(m_executable))) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::fromStdString(entryText())) < 0 ||
+        !file.commit())
         return "could not write " + m_entry + ": " + file.errorString().toStdString();
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include "core/Version.hpp"
 #include "core/support/Paths.hpp"
 #include "ui/linux/AutostartLoginItem.hpp"
 #include "ui/linux/DbusNotifier.hpp"

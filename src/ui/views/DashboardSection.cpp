@@ -42,7 +42,7 @@ Row row(DashboardSection section) {
         case DashboardSection::settings:
             break;
     }
-    return {"settings", "Settings", "Alerts, automatic updates and what the menu bar shows.", "gearshape",
+    return {"settings", "Settings", "Alerts, launch at login and what the menu bar shows.", "gearshape",
             TintToken::slate};
 }
 

@@ -75,8 +75,6 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
     connect(m_testNotification, &QPushButton::clicked, this, [this] { m_store.sendTestNotification(); });
 
     auto* general = section(column, "General");
-    addSwitch(general, {"Update automatically", "Installs new versions while the panel is closed",
-                        &ServerStore::automaticUpdates, &ServerStore::setAutomaticUpdates});
     addSwitch(general,
               {"Launch at login", nullptr, &ServerStore::launchAtLogin, &ServerStore::setLaunchAtLogin});
     auto* picker = row(general);
@@ -179,9 +177,7 @@ QWidget* SettingsView::footer(QWidget* parent) {
     m_checkForUpdates->setIconSize({12, 12});
     m_checkForUpdates->setToolTip("Check for Updates");
     m_checkForUpdates->setAccessibleName("Check for Updates");
-    connect(m_checkForUpdates, &QToolButton::clicked, this, [this] {
-        if (m_store.onCheckForUpdates) m_store.onCheckForUpdates();
-    });
+    connect(m_checkForUpdates, &QToolButton::clicked, this, [this] { m_store.checkForUpdates(); });
     version->addWidget(m_checkForUpdates);
     version->addStretch();
     lines->addLayout(version);
