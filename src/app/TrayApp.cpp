@@ -1,22 +1,23 @@
 #include "app/TrayApp.hpp"
 
-#include <unistd.h>
 #include <QApplication>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QTimer>
 
 #include "app/DashboardWindow.hpp"
+#include "app/SessionSocket.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/TrayLabel.hpp"
 
 namespace tarvik::app {
 
 QString TrayApp::instanceName() {
-    return QString("tarvik-%1").arg(getuid());
+    return SessionSocket::path();
 }
 
 bool TrayApp::handOver(const QString& instance) {
+    if (instance.isEmpty()) return false;
     QLocalSocket socket;
     socket.connectToServer(instance);
     if (!socket.waitForConnected(500)) return false;
@@ -50,6 +51,7 @@ TrayApp::TrayApp(ui::Services services, const QString& instance)
     });
 
     // Later launches knock here instead of starting a second app.
+    if (instance.isEmpty()) return;
     QLocalServer::removeServer(instance);
     m_instance.setSocketOptions(QLocalServer::UserAccessOption);
     m_instance.listen(instance);

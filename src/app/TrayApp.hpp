@@ -13,17 +13,19 @@ class QMenu;
 namespace tarvik::app {
 
 // The running application: the store, the tray item with its live label, the panel that hangs
-// from it and the dashboard window; one per user, later launches hand over to it.
+// from it and the dashboard window; one per desktop session, later launches in the session hand
+// over to it.
 class TrayApp : public QObject {
     Q_OBJECT
 
 public:
-    // The local socket a second launch asks this one to reopen through.
+    // The local socket a second launch in this session asks this one to reopen through; empty
+    // where there is no private place for it.
     [[nodiscard]] static QString instanceName();
     // True when another instance took the request to reopen; this one should then exit.
     [[nodiscard]] static bool handOver(const QString& instance = instanceName());
 
-    // `instance` names the socket later launches knock at.
+    // `instance` names the socket later launches knock at; empty listens for none.
     explicit TrayApp(ui::Services services, const QString& instance = instanceName());
     ~TrayApp() override;
 
