@@ -45,10 +45,7 @@ TrayApp::TrayApp(ui::Services services, const QString& instance)
     m_menu = std::make_unique<QMenu>();
     m_menu->addAction("Open Tarvik", this, &TrayApp::reopen);
     m_menu->addAction("Quit Tarvik", qApp, &QCoreApplication::quit);
-    m_tray.setContextMenu(m_menu.get());
-    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) togglePanel();
-    });
+    connect(&m_host, &TrayHost::appeared, this, &TrayApp::showTray);
 
     // Later launches knock here instead of starting a second app.
     if (instance.isEmpty()) return;
@@ -75,13 +72,27 @@ void TrayApp::start() {
     m_store->startPolling();
     DashboardWindow::shared().defaultStore = m_store.get();
     updateIcon();
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_tray.show();
-        if (m_store->isFreshInstall()) reopen();
-    } else {
-        // Without a tray the window is the app.
+    m_host.watch();
+    if (m_store->isFreshInstall()) {
         reopen();
+    } else if (!m_tray) {
+        // Without a tray the window is the app, unless a host comes up soon after the login.
+        QTimer::singleShot(hostWait, this, [this] {
+            if (!m_tray) reopen();
+        });
     }
+}
+
+void TrayApp::showTray() {
+    if (m_tray) return;
+    m_tray = std::make_unique<QSystemTrayIcon>(m_icon);
+    m_tray->setToolTip(m_toolTip);
+    m_tray->setContextMenu(m_menu.get());
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) togglePanel();
+            });
+    m_tray->show();
 }
 
 void TrayApp::togglePanel() {
@@ -89,7 +100,7 @@ void TrayApp::togglePanel() {
         m_panel->hide();
         return;
     }
-    m_panel->showAt(m_tray.geometry());
+    m_panel->showAt(m_tray ? m_tray->geometry() : QRect());
 }
 
 void TrayApp::reopen() {
@@ -100,12 +111,15 @@ void TrayApp::reopen() {
 void TrayApp::updateIcon() {
     auto label = ui::TrayLabel::of(*m_store);
     const int warning = static_cast<int>(label.warning);
-    if (label.text == m_shownLabel && warning == m_shownWarning && !m_tray.icon().isNull()) return;
+    if (label.text == m_shownLabel && warning == m_shownWarning && !m_icon.isNull()) return;
     m_shownLabel = label.text;
     m_shownWarning = warning;
     // Trays sit on dark bars on most desktops.
-    m_tray.setIcon(QIcon(label.render(labelHeight, true, 2)));
-    m_tray.setToolTip(QString::fromStdString(label.tooltip()));
+    m_icon = QIcon(label.render(labelHeight, true, 2));
+    m_toolTip = QString::fromStdString(label.tooltip());
+    if (!m_tray) return;
+    m_tray->setIcon(m_icon);
+    m_tray->setToolTip(m_toolTip);
 }
 
 void TrayApp::installWhenPanelCloses(std::function<void()> installNow) {

@@ -2,9 +2,11 @@
 
 #include <QLocalServer>
 #include <QSystemTrayIcon>
+#include <chrono>
 #include <memory>
 
 #include "app/PanelWindow.hpp"
+#include "app/TrayHost.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/linux/FeedlessUpdater.hpp"
 
@@ -29,29 +31,37 @@ public:
     explicit TrayApp(ui::Services services, const QString& instance = instanceName());
     ~TrayApp() override;
 
-    // Starts polling and shows the tray item, or the dashboard where no tray exists; a fresh
-    // install also opens the dashboard once.
+    // Starts polling and shows the tray item as soon as a tray host runs. The dashboard opens on a
+    // fresh install, and when no host has appeared within `hostWait` of the start (hosts often
+    // start after the apps at login); the item still shows whenever one appears.
     void start();
     void togglePanel();
     // The dashboard on its overview, for a reopen or a click on the update notice.
     void reopen();
 
     [[nodiscard]] ui::ServerStore& store() { return *m_store; }
-    [[nodiscard]] QSystemTrayIcon& tray() { return m_tray; }
+    // The tray item; nullptr until a tray host appears.
+    [[nodiscard]] QSystemTrayIcon* tray() { return m_tray.get(); }
     [[nodiscard]] PanelWindow& panel() { return *m_panel; }
 
+    // How long the app waits for a tray host before it opens the dashboard; set before start().
+    std::chrono::milliseconds hostWait{60'000};
     // Pixels of the label's height in the tray.
     static constexpr int labelHeight = 22;
     // How long an update waits before looking again whether the panel closed.
     static constexpr int installRetryMilliseconds = 15'000;
 
 private:
+    void showTray();
     void updateIcon();
     void installWhenPanelCloses(std::function<void()> installNow);
 
     std::unique_ptr<ui::ServerStore> m_store;
     ui::FeedlessUpdater m_updater;
-    QSystemTrayIcon m_tray;
+    TrayHost m_host;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+    QIcon m_icon;
+    QString m_toolTip;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<PanelWindow> m_panel;
     QLocalServer m_instance;

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QLabel>
+#include <QMainWindow>
 #include <QTimer>
 
+#include "app/DashboardWindow.hpp"
 #include "app/PanelWindow.hpp"
 #include "app/TrayApp.hpp"
 #include "support/TempDir.hpp"
@@ -23,6 +25,20 @@ bool shows(const QWidget& widget, const QString& text) {
     for (const auto* label : widget.findChildren<QLabel*>())
         if (label->isVisibleTo(&widget) && label->text().contains(text)) return true;
     return false;
+}
+
+// The icon is placed at the origin first and docked into the tray a moment later; `icon` is where.
+bool docked(app::TrayApp& app, QRect& icon, std::chrono::milliseconds limit = 30s) {
+    return test::pumpUntil(
+        [&] {
+            auto* tray = app.tray();
+            const QRect now = tray ? tray->geometry() : QRect();
+            const bool still =
+                tray && tray->isVisible() && !now.isEmpty() && now.topLeft() != QPoint(0, 0) && now == icon;
+            icon = now;
+            return still;
+        },
+        limit);
 }
 
 TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
@@ -46,7 +62,7 @@ TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
 TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) {
     auto* display = test::TrayDisplay::current;
     if (!display) GTEST_SKIP() << "no Xvfb and trayer to host a tray";
-    ASSERT_TRUE(test::pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+    ASSERT_TRUE(test::pumpUntil(app::TrayHost::present))
         << "trayer did not take the tray on " << display->display();
 
     test::FakeWorld desk;
@@ -55,15 +71,8 @@ TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) 
     auto services = test::liveMachine(desk);
     app::TrayApp tray(std::move(services), QString("tarvik-test-%1").arg(QCoreApplication::applicationPid()));
     tray.start();
-    // The icon is placed at the origin first and docked into the tray a moment later.
     QRect icon;
-    ASSERT_TRUE(test::pumpUntil([&] {
-        const QRect now = tray.tray().geometry();
-        const bool docked =
-            tray.tray().isVisible() && !now.isEmpty() && now.topLeft() != QPoint(0, 0) && now == icon;
-        icon = now;
-        return docked;
-    })) << "the icon was never docked";
+    ASSERT_TRUE(docked(tray, icon)) << "the icon was never docked";
     ASSERT_TRUE(display->click(icon.center().x(), icon.center().y()));
     ASSERT_TRUE(test::pumpUntil([&] { return tray.panel().isVisible(); }))
         << "the click did not open the panel";
@@ -106,6 +115,56 @@ TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) 
     EXPECT_TRUE(test::pumpUntil([&] { return !desk.desktop->copiedImage.isEmpty(); }));
     EXPECT_TRUE(test::pumpUntil([&] { return shows(tray.panel(), "Image copied. Paste it into a post."); }));
     EXPECT_TRUE(tray.panel().isVisible());
+}
+
+bool dashboardShown() {
+    auto* window = app::DashboardWindow::shared().window();
+    return window && window->isVisible();
+}
+
+// The app as autostarted at login: the tray host is not there yet.
+struct Login {
+    test::FakeWorld desk;
+    std::unique_ptr<app::TrayApp> app;
+
+    explicit Login(test::TrayDisplay& display) {
+        display.stopTray();
+        if (auto* window = app::DashboardWindow::shared().window()) window->hide();
+        desk.settings->values["hasOnboarded"] = true;
+        desk.settings->values["lastRunVersion"] = QString(TARVIK_VERSION);
+        app = std::make_unique<app::TrayApp>(test::liveMachine(desk), QString());
+    }
+};
+
+TEST(Tray, AHostThatStartsSecondsAfterTheAppStillGetsTheItemAndNoDashboardOpens) {
+    auto* display = test::TrayDisplay::current;
+    if (!display) GTEST_SKIP() << "no Xvfb and trayer to host a tray";
+    Login login(*display);
+    ASSERT_TRUE(test::pumpUntil([] { return !app::TrayHost::present(); })) << "trayer kept the tray";
+    login.app->start();
+    test::pumpUntil([] { return false; }, 3s);  // the desktop still starting
+    EXPECT_EQ(login.app->tray(), nullptr);
+
+    display->startTray();
+    QRect icon;
+    EXPECT_TRUE(docked(*login.app, icon)) << "the icon was never docked";
+    EXPECT_FALSE(dashboardShown());
+}
+
+TEST(Tray, WithNoHostTheDashboardOpensAfterTheWaitAndTheItemStillShowsWhenOneComes) {
+    auto* display = test::TrayDisplay::current;
+    if (!display) GTEST_SKIP() << "no Xvfb and trayer to host a tray";
+    Login login(*display);
+    ASSERT_TRUE(test::pumpUntil([] { return !app::TrayHost::present(); })) << "trayer kept the tray";
+    login.app->hostWait = 1s;
+    login.app->start();
+    EXPECT_TRUE(test::pumpUntil(dashboardShown)) << "the dashboard never opened without a tray";
+    EXPECT_EQ(login.app->tray(), nullptr);
+
+    display->startTray();
+    QRect icon;
+    EXPECT_TRUE(docked(*login.app, icon)) << "the icon was never docked";
+    app::DashboardWindow::shared().window()->hide();
 }
 
 }  // namespace
