@@ -110,12 +110,10 @@ void TrayApp::reopen() {
 
 void TrayApp::updateIcon() {
     auto label = ui::TrayLabel::of(*m_store);
-    const int warning = static_cast<int>(label.warning);
-    if (label.text == m_shownLabel && warning == m_shownWarning && !m_icon.isNull()) return;
-    m_shownLabel = label.text;
-    m_shownWarning = warning;
-    // Trays sit on dark bars on most desktops.
-    m_icon = QIcon(label.render(labelHeight, true, 2));
+    if (label == m_shown) return;
+    m_shown = label;
+    // The bar's brightness is not known: the icon reads on light and dark bars alike.
+    m_icon = label.icons();
     m_toolTip = QString::fromStdString(label.tooltip());
     if (!m_tray) return;
     m_tray->setIcon(m_icon);

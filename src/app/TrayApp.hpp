@@ -4,11 +4,13 @@
 #include <QSystemTrayIcon>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "app/PanelWindow.hpp"
 #include "app/TrayHost.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/linux/FeedlessUpdater.hpp"
+#include "ui/views/TrayLabel.hpp"
 
 class QMenu;
 
@@ -46,8 +48,6 @@ public:
 
     // How long the app waits for a tray host before it opens the dashboard; set before start().
     std::chrono::milliseconds hostWait{60'000};
-    // Pixels of the label's height in the tray.
-    static constexpr int labelHeight = 22;
     // How long an update waits before looking again whether the panel closed.
     static constexpr int installRetryMilliseconds = 15'000;
 
@@ -65,8 +65,7 @@ private:
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<PanelWindow> m_panel;
     QLocalServer m_instance;
-    std::string m_shownLabel;
-    int m_shownWarning = -1;
+    std::optional<ui::TrayLabel> m_shown;
 };
 
 }  // namespace tarvik::app
