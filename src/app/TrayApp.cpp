@@ -1,6 +1,8 @@
 #include "app/TrayApp.hpp"
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QTimer>
@@ -100,7 +102,13 @@ void TrayApp::togglePanel() {
         m_panel->hide();
         return;
     }
-    m_panel->showAt(m_tray ? m_tray->geometry() : QRect());
+    const QRect icon = m_tray ? m_tray->geometry() : QRect();
+    // StatusNotifierItem hosts keep the icon's place and the click's to themselves; on X11 the
+    // pointer still says where the click was.
+    if (icon.isEmpty() && QGuiApplication::platformName() == "xcb")
+        m_panel->showAtPointer(QCursor::pos());
+    else
+        m_panel->showAt(icon);
 }
 
 void TrayApp::reopen() {

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMainWindow>
@@ -57,6 +58,30 @@ TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
     };
     for (const auto& [icon, expected] : cases)
         EXPECT_EQ(app::PanelWindow::placement(icon, panel, screen), expected) << icon.x() << "," << icon.y();
+}
+
+TEST(PanelPlacement, PutsACornerAtThePointerAndFlipsToStayOnTheScreen) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize panel(380, 560);
+    struct Case {
+        const char* what;
+        QPoint click, expected;
+    };
+    const std::vector<Case> cases = {
+        {"a tray at the bottom right: above and to the left", {1270, 790}, {890, 230}},
+        {"at the top right: below and to the left", {1270, 10}, {890, 10}},
+        {"at the top left: below and to the right", {20, 12}, {20, 12}},
+        {"at the bottom left: above and to the right", {20, 790}, {20, 230}},
+        {"on the screen's edge: kept off it", {1279, 799}, {892, 232}},
+        {"fitting neither way: pushed inside", {700, 500}, {700, 8}},
+    };
+    for (const auto& [what, click, expected] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(app::PanelWindow::placementAtPointer(click, panel, screen), expected);
+    }
+    // On a second screen to the right of the first, with a bar taking its bottom.
+    EXPECT_EQ(app::PanelWindow::placementAtPointer({2550, 790}, panel, QRect(1280, 0, 1280, 776)),
+              QPoint(2170, 208));
 }
 
 TEST(Tray, AClickOnTheIconOpensThePanelUnderItAndANewServerShowsWithinARefresh) {
@@ -165,6 +190,26 @@ TEST(Tray, WithNoHostTheDashboardOpensAfterTheWaitAndTheItemStillShowsWhenOneCom
     QRect icon;
     EXPECT_TRUE(docked(*login.app, icon)) << "the icon was never docked";
     app::DashboardWindow::shared().window()->hide();
+}
+
+TEST(Tray, WithoutTheIconsPlaceThePanelOpensAtThePointer) {
+    auto* display = test::TrayDisplay::current;
+    if (!display) GTEST_SKIP() << "no Xvfb to point on";
+    Login login(*display);
+    login.app->start();
+    ASSERT_EQ(login.app->tray(), nullptr);
+    // A click on the bare screen moves the pointer there, as a click on a tray of a bar would.
+    const QPoint click(1270, 790);
+    ASSERT_TRUE(display->click(click.x(), click.y()));
+    ASSERT_TRUE(test::pumpUntil([&] { return QCursor::pos() == click; }));
+    login.app->togglePanel();
+    ASSERT_TRUE(test::pumpUntil([&] { return login.app->panel().isVisible(); }));
+    // Its bottom right corner at the click: above it and to its left.
+    const QRect panel = login.app->panel().geometry();
+    const QPoint corner = panel.bottomRight() + QPoint(1, 1);
+    EXPECT_LE((corner - click).manhattanLength(), 2) << corner.x() << "," << corner.y();
+    login.app->panel().hide();
+    display->startTray();
 }
 
 }  // namespace
