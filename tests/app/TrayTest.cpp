@@ -192,6 +192,28 @@ TEST(Tray, WithNoHostTheDashboardOpensAfterTheWaitAndTheItemStillShowsWhenOneCom
     app::DashboardWindow::shared().window()->hide();
 }
 
+TEST(Tray, ATrayAtTheBottomOpensThePanelAboveTheIcon) {
+    auto* display = test::TrayDisplay::current;
+    if (!display) GTEST_SKIP() << "no Xvfb and trayer to host a tray";
+    Login login(*display);
+    ASSERT_TRUE(test::pumpUntil([] { return !app::TrayHost::present(); })) << "trayer kept the tray";
+    display->startTray("bottom");
+    login.app->start();
+    QRect icon;
+    ASSERT_TRUE(docked(*login.app, icon)) << "the icon was never docked";
+    EXPECT_GT(icon.top(), 800 / 2) << "trayer did not dock at the bottom";
+    ASSERT_TRUE(display->click(icon.center().x(), icon.center().y()));
+    ASSERT_TRUE(test::pumpUntil([&] { return login.app->panel().isVisible(); }))
+        << "the click did not open the panel";
+    const QRect panel = login.app->panel().geometry();
+    EXPECT_LT(panel.bottom(), icon.top());
+    EXPECT_GE(panel.top(), 0);
+    EXPECT_TRUE(panel.left() <= icon.center().x() && icon.center().x() <= panel.right() + 1);
+    login.app->panel().hide();
+    display->stopTray();
+    display->startTray();
+}
+
 TEST(Tray, WithoutTheIconsPlaceThePanelOpensAtThePointer) {
     auto* display = test::TrayDisplay::current;
     if (!display) GTEST_SKIP() << "no Xvfb to point on";

@@ -32,11 +32,11 @@ std::unique_ptr<TrayDisplay> TrayDisplay::start() {
     return display;
 }
 
-void TrayDisplay::startTray() {
+void TrayDisplay::startTray(const std::string& edge) {
     if (m_tray) return;
-    // Docked at the top right, as a panel's tray usually is.
+    // Docked at the right, as a panel's tray usually is.
     m_tray = std::make_unique<TestProcess>(std::vector<std::string>{
-        trayer, "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+        trayer, "--edge", edge, "--align", "right", "--widthtype", "request", "--height", "24",
         "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"});
 }
 
