@@ -4,7 +4,11 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QRect>
+#include <QScreen>
 #include <optional>
 #include <sstream>
 
@@ -119,6 +123,9 @@ TEST(StatusNotifier, AnItemOnALateHostShowsASquareIconAndAnActivationOpensThePan
     })) << "the activation opened no panel";
     const QPoint corner = panel->bottomRight() + QPoint(1, 1);
     EXPECT_LE((corner - click).manhattanLength(), 2) << corner.x() << "," << corner.y();
+    // For people to look at: the screen with the panel open.
+    if (QDir().mkpath(TARVIK_RENDERS) && QGuiApplication::primaryScreen())
+        QGuiApplication::primaryScreen()->grabWindow(0).save(TARVIK_RENDERS "/status-notifier-panel.png");
     display->startTray();
 }
 
