@@ -1,6 +1,7 @@
 #include "app/PanelWindow.hpp"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -54,15 +55,50 @@ QPoint PanelWindow::placement(const QRect& anchor, const QSize& panel, const QRe
     return at;
 }
 
-void PanelWindow::showAt(const QRect& anchor) {
-    QScreen* screen =
-        anchor.isEmpty() ? QGuiApplication::primaryScreen() : QGuiApplication::screenAt(anchor.center());
+QPoint PanelWindow::placementAtPointer(const QPoint& click, const QSize& panel, const QRect& screen) {
+    const int screenRight = screen.x() + screen.width();
+    const int screenBottom = screen.y() + screen.height();
+    QPoint at = click;
+    if (at.x() + panel.width() > screenRight - margin) at.setX(click.x() - panel.width());
+    if (at.y() + panel.height() > screenBottom - margin) at.setY(click.y() - panel.height());
+    at.setX(std::clamp(at.x(), screen.x() + margin,
+                       std::max(screen.x() + margin, screenRight - margin - panel.width())));
+    at.setY(std::clamp(at.y(), screen.y() + margin,
+                       std::max(screen.y() + margin, screenBottom - margin - panel.height())));
+    return at;
+}
+
+namespace {
+
+QRect freeArea(const QPoint& point, bool known) {
+    QScreen* screen = known ? QGuiApplication::screenAt(point) : nullptr;
     if (!screen) screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    move(placement(anchor, size(), area));
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+}
+
+}  // namespace
+
+void PanelWindow::showAt(const QRect& anchor) {
+    settle();
+    move(placement(anchor, size(), freeArea(anchor.center(), !anchor.isEmpty())));
     show();
     raise();
     activateWindow();
+}
+
+void PanelWindow::showAtPointer(const QPoint& click) {
+    settle();
+    move(placementAtPointer(click, size(), freeArea(click, true)));
+    show();
+    raise();
+    activateWindow();
+}
+
+void PanelWindow::settle() {
+    // The layout grows the window to its contents' minimum when first shown; placing it by the
+    // size before that would let it hang past the screen's edge.
+    ensurePolished();
+    layout()->activate();
 }
 
 void PanelWindow::resizeEvent(QResizeEvent* event) {

@@ -21,9 +21,17 @@ public:
     // Shows the panel under (or, at the bottom of a screen, above) `anchor`, the tray icon's place
     // in global coordinates, kept on that screen. An empty anchor puts it at the top right.
     void showAt(const QRect& anchor);
+    // Shows the panel with a corner at `click`, a point in global coordinates, for trays that do
+    // not say where their icon is; kept on the screen that holds the point.
+    void showAtPointer(const QPoint& click);
     [[nodiscard]] ui::PanelView& view() const { return *m_view; }
     // Where the panel goes for `anchor` on a screen whose free area is `screen`.
     [[nodiscard]] static QPoint placement(const QRect& anchor, const QSize& panel, const QRect& screen);
+    // Where the panel goes for a click at `click` on a screen whose free area is `screen`: its top
+    // left corner at the click, flipped to the left of it and above it where the panel would leave
+    // the screen, and pushed inside where it fits neither way.
+    [[nodiscard]] static QPoint placementAtPointer(const QPoint& click, const QSize& panel,
+                                                   const QRect& screen);
 
 signals:
     void dashboardRequested();
@@ -33,6 +41,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void settle();
+
     ui::PanelView* m_view = nullptr;
 };
 

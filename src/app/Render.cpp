@@ -81,12 +81,25 @@ int render(const RenderRequest& request) {
     QApplication::setPalette(ui::Theme::palette(request.dark));
     auto store = request.preview ? ui::Preview::store() : liveStore();
     if (request.target == "tray-icon") {
-        auto icon = ui::TrayLabel::of(*store).render(44, request.dark);
-        // On a ground like a tray's, so that the label can be read.
-        QPixmap shown(icon.size() + QSize(24, 16));
-        shown.fill(ui::Theme::color(ui::Theme::Role::background, request.dark));
-        QPainter(&shown).drawPixmap(12, 8, icon);
-        return save(shown, request.out) ? 0 : 1;
+        // Every size the app offers, on a dark bar above a light one, as trays show it.
+        const auto label = ui::TrayLabel::of(*store);
+        constexpr int gap = 12;
+        const int largest = ui::TrayLabel::sizes.back();
+        int width = gap;
+        for (int size : ui::TrayLabel::sizes) width += size + gap;
+        QPixmap sheet(width, 2 * (largest + 2 * gap));
+        QPainter painter(&sheet);
+        for (int row = 0; row < 2; ++row) {
+            const QRect bar(0, row * (largest + 2 * gap), width, largest + 2 * gap);
+            painter.fillRect(bar, row == 0 ? QColor(0x20, 0x20, 0x20) : QColor(0xf0, 0xf0, 0xf0));
+            int x = gap;
+            for (int size : ui::TrayLabel::sizes) {
+                painter.drawPixmap(x, bar.center().y() - size / 2, label.icon(size));
+                x += size + gap;
+            }
+        }
+        painter.end();
+        return save(sheet, request.out) ? 0 : 1;
     }
     if (request.target == "share-card") {
         const QByteArray png = ui::ShareMenu::renderPNG(*store, request.dark);

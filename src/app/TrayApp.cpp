@@ -1,22 +1,25 @@
 #include "app/TrayApp.hpp"
 
-#include <unistd.h>
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QTimer>
 
 #include "app/DashboardWindow.hpp"
+#include "app/SessionSocket.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/TrayLabel.hpp"
 
 namespace tarvik::app {
 
 QString TrayApp::instanceName() {
-    return QString("tarvik-%1").arg(getuid());
+    return SessionSocket::path();
 }
 
 bool TrayApp::handOver(const QString& instance) {
+    if (instance.isEmpty()) return false;
     QLocalSocket socket;
     socket.connectToServer(instance);
     if (!socket.waitForConnected(500)) return false;
@@ -35,12 +38,10 @@ TrayApp::TrayApp(ui::Services services, const QString& instance)
     m_menu = std::make_unique<QMenu>();
     m_menu->addAction("Open Tarvik", this, &TrayApp::reopen);
     m_menu->addAction("Quit Tarvik", qApp, &QCoreApplication::quit);
-    m_tray.setContextMenu(m_menu.get());
-    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) togglePanel();
-    });
+    connect(&m_host, &TrayHost::appeared, this, &TrayApp::showTray);
 
     // Later launches knock here instead of starting a second app.
+    if (instance.isEmpty()) return;
     QLocalServer::removeServer(instance);
     m_instance.setSocketOptions(QLocalServer::UserAccessOption);
     m_instance.listen(instance);
@@ -64,13 +65,27 @@ void TrayApp::start() {
     m_store->startPolling();
     DashboardWindow::shared().defaultStore = m_store.get();
     updateIcon();
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_tray.show();
-        if (m_store->isFreshInstall()) reopen();
-    } else {
-        // Without a tray the window is the app.
+    m_host.watch();
+    if (m_store->isFreshInstall()) {
         reopen();
+    } else if (!m_tray) {
+        // Without a tray the window is the app, unless a host comes up soon after the login.
+        QTimer::singleShot(hostWait, this, [this] {
+            if (!m_tray) reopen();
+        });
     }
+}
+
+void TrayApp::showTray() {
+    if (m_tray) return;
+    m_tray = std::make_unique<QSystemTrayIcon>(m_icon);
+    m_tray->setToolTip(m_toolTip);
+    m_tray->setContextMenu(m_menu.get());
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) togglePanel();
+            });
+    m_tray->show();
 }
 
 void TrayApp::togglePanel() {
@@ -78,7 +93,13 @@ void TrayApp::togglePanel() {
         m_panel->hide();
         return;
     }
-    m_panel->showAt(m_tray.geometry());
+    const QRect icon = m_tray ? m_tray->geometry() : QRect();
+    // StatusNotifierItem hosts keep the icon's place and the click's to themselves; on X11 the
+    // pointer still says where the click was.
+    if (icon.isEmpty() && QGuiApplication::platformName() == "xcb")
+        m_panel->showAtPointer(QCursor::pos());
+    else
+        m_panel->showAt(icon);
 }
 
 void TrayApp::reopen() {
@@ -88,13 +109,14 @@ void TrayApp::reopen() {
 
 void TrayApp::updateIcon() {
     auto label = ui::TrayLabel::of(*m_store);
-    const int warning = static_cast<int>(label.warning);
-    if (label.text == m_shownLabel && warning == m_shownWarning && !m_tray.icon().isNull()) return;
-    m_shownLabel = label.text;
-    m_shownWarning = warning;
-    // Trays sit on dark bars on most desktops.
-    m_tray.setIcon(QIcon(label.render(labelHeight, true, 2)));
-    m_tray.setToolTip(QString::fromStdString(label.tooltip()));
+    if (label == m_shown) return;
+    m_shown = label;
+    // The bar's brightness is not known: the icon reads on light and dark bars alike.
+    m_icon = label.icons();
+    m_toolTip = QString::fromStdString(label.tooltip());
+    if (!m_tray) return;
+    m_tray->setIcon(m_icon);
+    m_tray->setToolTip(m_toolTip);
 }
 
 }  // namespace tarvik::app

@@ -42,8 +42,11 @@ TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string
 }
 
 TestProcess::~TestProcess() {
-    kill(-m_pid, SIGKILL);  // the group: the process and everything it started
-    waitpid(m_pid, nullptr, 0);
+    // The group: the process and everything it started. Once reaped, its number may be anyone's.
+    if (!m_status) {
+        kill(-m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
     if (m_output >= 0) close(m_output);
 }
 
@@ -64,6 +67,13 @@ std::vector<int> TestProcess::numbers(int seconds) {
     std::vector<int> values;
     for (int value; stream >> value;) values.push_back(value);
     return values;
+}
+
+std::optional<int> TestProcess::exitStatus() {
+    int status = 0;
+    if (!m_status && waitpid(m_pid, &status, WNOHANG) == m_pid)
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return m_status;
 }
 
 std::vector<std::string> listener(std::vector<std::string> arguments) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,14 @@ public:
     std::string firstLine(int seconds = 10);
     // The whitespace-separated numbers of the first line.
     std::vector<int> numbers(int seconds = 10);
+    // The exit status once the process has exited by itself (-1 when a signal ended it); nullopt
+    // while it runs. Does not wait.
+    std::optional<int> exitStatus();
 
 private:
     pid_t m_pid = -1;
     int m_output = -1;
+    std::optional<int> m_status;
 };
 
 // The python listener of the fixtures with its arguments.

@@ -28,11 +28,16 @@ std::unique_ptr<TrayDisplay> TrayDisplay::start() {
     display->m_display = fmt::format(":{}", number);
     setenv("DISPLAY", display->m_display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    // Docked at the top right, as a panel's tray usually is.
-    display->m_tray = std::make_unique<TestProcess>(std::vector<std::string>{
-        trayer, "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
-        "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"});
+    display->startTray();
     return display;
+}
+
+void TrayDisplay::startTray(const std::string& edge) {
+    if (m_tray) return;
+    // Docked at the right, as a panel's tray usually is.
+    m_tray = std::make_unique<TestProcess>(std::vector<std::string>{
+        trayer, "--edge", edge, "--align", "right", "--widthtype", "request", "--height", "24",
+        "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"});
 }
 
 TrayDisplay::~TrayDisplay() {

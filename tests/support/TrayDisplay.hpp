@@ -17,6 +17,10 @@ public:
 
     static inline TrayDisplay* current = nullptr;
     [[nodiscard]] const std::string& display() const { return m_display; }
+    // Starts the tray host docked at the top or the bottom of the screen (a no-op while one runs)
+    // or ends it, for a tray that comes and goes.
+    void startTray(const std::string& edge = "top");
+    void stopTray() { m_tray.reset(); }
     // Clicks the left button at a point of the screen; false when the click could not be sent.
     bool click(int x, int y) const;
 

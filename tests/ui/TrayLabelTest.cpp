@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <numeric>
+
 #include "core/support/ByteFormat.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/ServerStore.hpp"
@@ -38,43 +43,43 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::both,
-         {"", TrayLabel::Warning::none}},
+         {"", TrayLabel::Warning::none, 0}},
         {{dev(1, 3000), dev(2, 3001), dev(3, 3002)},
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::both,
-         {std::string("3 · ") + memory, TrayLabel::Warning::none}},
+         {std::string("3 · ") + memory, TrayLabel::Warning::none, 3}},
         {{dev(1, 3000), dev(1, 3001)},
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::none}},
+         {"1", TrayLabel::Warning::none, 1}},
         {{dev(1, 3000, "0.0.0.0")},
          ThermalLevel::critical,
          MemoryPressure::normal,
          ui::MenuBarDisplay::memory,
-         {"300MB", TrayLabel::Warning::heat}},
+         {"300MB", TrayLabel::Warning::heat, 1}},
         {{dev(1, 3000, "::")},
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention}},
+         {"1", TrayLabel::Warning::attention, 1}},
         // A LAN address is reachable too, and so is a wildcard beside a loopback bind.
         {{dev(1, 3000, "192.168.1.5")},
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention}},
+         {"1", TrayLabel::Warning::attention, 1}},
         {{besideLoopback},
          ThermalLevel::nominal,
          MemoryPressure::normal,
          ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention}},
+         {"1", TrayLabel::Warning::attention, 1}},
         {{},
          ThermalLevel::nominal,
          MemoryPressure::critical,
          ui::MenuBarDisplay::count,
-         {"", TrayLabel::Warning::attention}},
+         {"", TrayLabel::Warning::attention, 0}},
     };
     for (const auto& [servers, thermal, pressure, display, expected] : cases) {
         test::FakeWorld world;
@@ -90,12 +95,83 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
     }
 }
 
-TEST(TrayLabel, GrowsWithItsTextAndWarning) {
-    const int bare = TrayLabel{}.render(22, true).width();
-    const int counted = TrayLabel{"12", TrayLabel::Warning::none}.render(22, true).width();
-    const int warned = TrayLabel{"12", TrayLabel::Warning::heat}.render(22, true).width();
-    EXPECT_LT(bare, counted);
-    EXPECT_LT(counted, warned);
+struct Drawn {
+    int top = -1, bottom = -1;  // rows holding drawn pixels
+    int contrasting = 0;        // pixels far from the ground's brightness once laid on it
+};
+
+Drawn measure(const QPixmap& icon, const QColor& ground) {
+    QImage laid(icon.size(), QImage::Format_ARGB32);
+    laid.fill(ground);
+    QPainter(&laid).drawPixmap(0, 0, icon);
+    const QImage alone = icon.toImage().convertToFormat(QImage::Format_ARGB32);
+    Drawn drawn;
+    for (int y = 0; y < alone.height(); ++y)
+        for (int x = 0; x < alone.width(); ++x) {
+            if (qAlpha(alone.pixel(x, y)) < 64) continue;
+            if (drawn.top < 0) drawn.top = y;
+            drawn.bottom = y;
+            if (std::abs(qGray(laid.pixel(x, y)) - qGray(ground.rgb())) > 96) ++drawn.contrasting;
+        }
+    return drawn;
+}
+
+const std::vector<std::pair<const char*, TrayLabel>> variants = {
+    {"bare", {}},
+    {"count", {"3", TrayLabel::Warning::none, 3}},
+    {"two digits", {"12", TrayLabel::Warning::none, 12}},
+    {"attention", {"12", TrayLabel::Warning::attention, 12}},
+    {"heat", {"", TrayLabel::Warning::heat, 0}},
+};
+
+TEST(TrayIcon, IsSquareFillsItsHeightAndReadsOnLightAndDarkBars) {
+    const QColor darkBar(0x20, 0x20, 0x20), lightBar(0xf0, 0xf0, 0xf0);
+    for (const auto& [name, label] : variants)
+        for (int size : TrayLabel::sizes) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(size));
+            const QPixmap icon = label.icon(size);
+            ASSERT_EQ(icon.size(), QSize(size, size));
+            for (const auto& ground : {darkBar, lightBar}) {
+                const Drawn drawn = measure(icon, ground);
+                EXPECT_GE(drawn.bottom - drawn.top + 1, size / 2);
+                EXPECT_GE(drawn.contrasting, size * size / 10) << ground.name().toStdString();
+            }
+            // Drawn for a known bar, it reads on that bar.
+            EXPECT_GE(measure(label.icon(size, TrayLabel::Bar::light), lightBar).contrasting,
+                      size * size / 10);
+            EXPECT_GE(measure(label.icon(size, TrayLabel::Bar::dark), darkBar).contrasting, size * size / 10);
+        }
+}
+
+TEST(TrayIcon, TheBadgeTellsTheCountAndTheWarningApart) {
+    for (int size : TrayLabel::sizes) {
+        SCOPED_TRACE(size);
+        std::vector<QImage> images;
+        for (const auto& [name, label] : variants) images.push_back(label.icon(size).toImage());
+        for (std::size_t i = 0; i < images.size(); ++i)
+            for (std::size_t j = i + 1; j < images.size(); ++j)
+                EXPECT_NE(images[i], images[j]) << variants[i].first << " and " << variants[j].first;
+        // Every size is in the icon a host picks from.
+        EXPECT_TRUE(variants[1].second.icons().availableSizes().contains(QSize(size, size)));
+    }
+
+    // For people to look at: each variant at every size, on a dark bar above a light one.
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    const int width = std::accumulate(TrayLabel::sizes.begin(), TrayLabel::sizes.end(), 8) + 8 * 6;
+    QImage sheet(width, 80 * 2 * static_cast<int>(variants.size()), QImage::Format_ARGB32);
+    QPainter painter(&sheet);
+    for (std::size_t row = 0; row < 2 * variants.size(); ++row) {
+        painter.fillRect(QRect(0, static_cast<int>(row) * 80, width, 80),
+                         row % 2 == 0 ? QColor(0x20, 0x20, 0x20) : QColor(0xf0, 0xf0, 0xf0));
+        int x = 8;
+        for (int size : TrayLabel::sizes) {
+            painter.drawPixmap(x, static_cast<int>(row) * 80 + 40 - size / 2,
+                               variants[row / 2].second.icon(size));
+            x += size + 8;
+        }
+    }
+    painter.end();
+    EXPECT_TRUE(sheet.save(TARVIK_RENDERS "/tray-icons.png"));
 }
 
 }  // namespace
