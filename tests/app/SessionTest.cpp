@@ -9,6 +9,7 @@
 #include "app/DashboardWindow.hpp"
 #include "app/SessionSocket.hpp"
 #include "app/TrayApp.hpp"
+#include "core/Version.hpp"
 #include "support/TempDir.hpp"
 #include "support/TempHome.hpp"
 #include "support/TestProcess.hpp"
