@@ -113,17 +113,34 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
         }
     };
 
+    // A holder's parent or child may share its sockets: a forked worker inherits them, and a
+    // worker may be found first where it is the larger.
+    std::unordered_map<std::int32_t, std::int32_t> parentOf;
+    for (const auto& process : processes) parentOf.emplace(process.pid, process.ppid);
+    std::unordered_set<std::int32_t> holdersParents;
+    auto relativeHolds = [&](const LibProc::ProcessRef& process) {
+        return holdingPids.contains(process.ppid) || holdersParents.contains(process.pid);
+    };
+    // Asked again after each walk, as it finds holders.
+    auto findHoldersParents = [&] {
+        holdersParents.clear();
+        for (std::int32_t pid : holdingPids)
+            if (auto parent = parentOf.find(pid); parent != parentOf.end() && parent->second > 0)
+                holdersParents.insert(parent->second);
+    };
+
     // Rounds, so that a worker forked by a worker that is new as well is found in the same call. A
-    // known child of a holder that was never walked is walked too: a caller that gave no parents
-    // (a first pass beside the process sample) could not tell workers from strangers.
+    // known relative of a holder that was never walked is walked too: a caller that gave no
+    // parents (a first pass beside the process sample) could not tell workers from strangers.
     while (m_primed) {
+        findHoldersParents();
         std::vector<std::int32_t> newcomers;
         for (const auto& process : processes) {
             if (walked.contains(process.pid)) continue;
-            const bool parentHolds = holdingPids.contains(process.ppid);
             if (sameProcess(m_knownPids, process.pid, process.startTicks)) {
-                if (!parentHolds || sameProcess(m_walkedPids, process.pid, process.startTicks)) continue;
-            } else if (!someUnfound && !parentHolds) {
+                if (sameProcess(m_walkedPids, process.pid, process.startTicks) || !relativeHolds(process))
+                    continue;
+            } else if (!someUnfound && !relativeHolds(process)) {
                 continue;
             }
             newcomers.push_back(process.pid);
@@ -139,7 +156,7 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
     if (unknown || !m_primed) {
         // Servers hold memory and idle helpers do not, so the largest processes are walked first
         // and the walk stops once every socket has a holder. The other holders of a shared socket
-        // are its holders' children (forked workers inherit it), walked in the rounds below.
+        // are its holders' parents and children, walked in the rounds below.
         std::vector<const LibProc::ProcessRef*> order;
         order.reserve(processes.size());
         for (const auto& process : processes)
@@ -160,12 +177,12 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
             walk(pids);
         }
         for (;;) {
-            std::vector<std::int32_t> children;
+            findHoldersParents();
+            std::vector<std::int32_t> relatives;
             for (const auto& process : processes)
-                if (!walked.contains(process.pid) && holdingPids.contains(process.ppid))
-                    children.push_back(process.pid);
-            if (children.empty()) break;
-            walk(children);
+                if (!walked.contains(process.pid) && relativeHolds(process)) relatives.push_back(process.pid);
+            if (relatives.empty()) break;
+            walk(relatives);
         }
     }
     m_unowned.clear();

@@ -20,6 +20,11 @@ class ProcRoot;
 // socket whose holder is not known; a new process is walked when its parent holds a listening
 // socket (a forked worker shares it) or while some socket's holder is still unknown. A process is
 // known by its pid and start stamp where the caller gives one, so that a reused pid is new.
+// The search does not narrow by user: a socket's uid in the kernel's table is its creator's, and a
+// server that binds as root and then changes user holds it under another. It stops once every
+// socket has a holder and then walks the holders' parents and children, round after round: the
+// only other processes that come to share a socket unless one is passed over a unix socket, which
+// a full walk alone would find.
 class SocketOwners {
 public:
     struct Holder {

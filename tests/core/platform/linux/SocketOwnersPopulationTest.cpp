@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
@@ -122,7 +123,7 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
     std::vector<int> ports;
     int go[2];
     ASSERT_EQ(pipe(go), 0);
-    population.spawn([&](int fd) {
+    const pid_t master = population.spawn([&](int fd) {
         Population::listenReported(fd);
         char byte;
         if (read(go[0], &byte, 1) != 1) _exit(1);
@@ -202,6 +203,19 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
     misled.recall(stale);
     EXPECT_EQ(misled.resolve(procRoot, table, whole), expected);
     EXPECT_GT(misled.lastWalkCount(), 0u);
+
+    // A worker larger than its parent is walked first and its socket then has a holder; the parent,
+    // walked last by size, shares it and is found all the same.
+    std::vector<ListeningSocket> shared;
+    std::copy_if(table.begin(), table.end(), std::back_inserter(shared),
+                 [&](const ListeningSocket& socket) { return socket.port == ports.front(); });
+    auto sized = whole;
+    for (auto& process : sized)
+        process.memoryBytes = process.pid == workers.back() ? 1u << 30 : process.pid == master ? 0 : 1u << 20;
+    const Owners sharers = fullWalk(procRoot, shared, pids);
+    ASSERT_EQ(sharers.size(), 3u) << "the parent and its two workers";
+    SocketOwners bySize;
+    EXPECT_EQ(bySize.resolve(procRoot, shared, sized), sharers);
 }
 
 }  // namespace
