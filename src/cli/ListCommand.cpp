@@ -99,11 +99,15 @@ std::string portsText(const std::vector<int>& ports, std::size_t maxWidth) {
 }
 
 std::vector<Server> collectServers(double interval) {
-    // The list shows no owners, and a listing without an interval reads the processes once.
-    ProcessSampler sampler(ProcessSampler::Sources::live(/*applications=*/false, /*repeated=*/interval > 0));
+    // The list shows no owners, a listing without an interval reads the processes once, and the
+    // scan reads whole only the records of the listening processes and their descendants.
+    auto processes = ProcessSampler::Sources::live(/*applications=*/false, /*repeated=*/interval > 0,
+                                                   /*namesOnly=*/true);
+    ProcessSampler sampler(processes);
     // The socket owners are searched beside the first sample, and the containers asked for
     // during the wait, so that the scan finds both known.
-    auto sources = PortScanner::Sources::live();
+    auto sources = PortScanner::Sources::live(/*rememberOwners=*/true);
+    sources.complete = processes.complete;
     std::thread owners(sources.prepare);
     auto snapshot = sampler.sample();
     DockerCache::shared().refreshIfStale(PortScanner::containerEngineRunning(snapshot), containerWait);

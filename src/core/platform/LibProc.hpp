@@ -37,6 +37,7 @@ struct ProcessRef {
     std::int32_t pid = 0;
     std::int32_t ppid = 0;
     std::uint64_t memoryBytes = 0;  // orders the search: servers are rarely the smallest processes
+    std::uint64_t startTicks = 0;   // clock ticks since boot; 0 when unknown (then ppid is too)
 };
 
 [[nodiscard]] std::vector<std::int32_t> allPids();

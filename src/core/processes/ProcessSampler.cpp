@@ -101,6 +101,7 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
         record.cpuPercent = rates ? rates->cpuPercent : 0;
         record.memoryBytes = reading.memoryBytes;
         record.milliwatts = rates ? rates->milliwatts : std::nullopt;
+        record.startTicks = reading.startTime;
         snapshot.records.push_back(std::move(record));
     }
     m_rates.retain(seen);

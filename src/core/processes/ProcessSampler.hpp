@@ -26,6 +26,7 @@ struct ProcessRecord {
     double cpuPercent = 0;             // since the previous sample, percent of one core, one decimal
     std::uint64_t memoryBytes = 0;     // private resident memory
     std::optional<double> milliwatts;  // absent where the platform keeps no per-process energy
+    std::uint64_t startTicks = 0;      // the platform's start stamp (clock ticks since boot); 0: unknown
 
     [[nodiscard]] std::int32_t id() const { return pid; }
     // The last path component: what the user sees.
@@ -54,10 +55,17 @@ public:
         // left out. Called under the sampler's lock.
         std::function<std::vector<ProcessReading>()> read;
 
+        // Makes whole a record that a names-only read left short: its path and memory as a full
+        // read gives them (a process gone since keeps what it has). Set by such sources only.
+        std::function<void(ProcessRecord&)> complete;
+
         // The live process table. Without `applications` the desktop application of each process
         // is not looked up (a one-shot listing needs no owners); without `repeated` (a caller that
-        // reads once) no files are kept open for the next read.
-        [[nodiscard]] static Sources live(bool applications = true, bool repeated = true);
+        // reads once) no files are kept open for the next read. With `namesOnly` each process is
+        // read from its stat file alone: its path is the kernel's short name (unless that may be
+        // cut short) and its memory 0, for a caller that needs few of them whole (`complete`).
+        [[nodiscard]] static Sources live(bool applications = true, bool repeated = true,
+                                          bool namesOnly = false);
         // A process table at `root` (a fixture tree), desktop entries looked up in `applicationDirs`.
         [[nodiscard]] static Sources at(const std::string& root, std::vector<std::string> applicationDirs);
     };

@@ -48,14 +48,42 @@ std::vector<Server> unownedServers(const Sources& sources) {
     return servers;
 }
 
+// The snapshot with the records of the listening processes and of their descendants made whole.
+ProcessSnapshot completed(const ProcessSnapshot& sampled,
+                          const std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>& listening,
+                          const std::function<void(ProcessRecord&)>& complete) {
+    ProcessSnapshot whole = sampled;
+    std::unordered_map<std::int32_t, std::vector<std::size_t>> byParent;
+    std::unordered_map<std::int32_t, std::size_t> byPid;
+    for (std::size_t i = 0; i < whole.records.size(); ++i) {
+        byParent[whole.records[i].ppid].push_back(i);
+        byPid.emplace(whole.records[i].pid, i);
+    }
+    std::vector<std::int32_t> pending;
+    for (const auto& entry : listening) pending.push_back(entry.first);
+    std::unordered_set<std::int32_t> done;
+    while (!pending.empty()) {
+        std::int32_t pid = pending.back();
+        pending.pop_back();
+        if (!done.insert(pid).second) continue;  // a pid reused while the table was read could loop
+        if (auto found = byPid.find(pid); found != byPid.end()) complete(whole.records[found->second]);
+        if (auto children = byParent.find(pid); children != byParent.end())
+            for (std::size_t i : children->second) pending.push_back(whole.records[i].pid);
+    }
+    return whole;
+}
+
 }  // namespace
 
-std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources) {
+std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources) {
     std::vector<LibProc::ProcessRef> processes;
-    processes.reserve(snapshot.records.size());
-    for (const auto& record : snapshot.records)
-        processes.push_back({record.pid, record.ppid, record.memoryBytes});
+    processes.reserve(sampled.records.size());
+    for (const auto& record : sampled.records)
+        processes.push_back({record.pid, record.ppid, record.memoryBytes, record.startTicks});
     auto socketsByPid = sources.listeningSockets(processes);
+    ProcessSnapshot whole;
+    if (sources.complete) whole = completed(sampled, socketsByPid, sources.complete);
+    const ProcessSnapshot& snapshot = sources.complete ? whole : sampled;
 
     std::vector<ListeningPort> found;
     for (const auto& record : snapshot.records) {

@@ -44,10 +44,16 @@ struct Sources {
     // Finds the holders of the listening sockets ahead of a scan, so that the scan finds them
     // known: a one-shot caller runs it beside its process sample. Optional.
     std::function<void()> prepare;
+    // Makes whole a record of a names-only sample (see ProcessSampler::Sources::complete); called
+    // for the listening processes and their descendants, the only records a scan reads beyond their
+    // parents. Optional: absent, the snapshot is taken as whole.
+    std::function<void(ProcessRecord&)> complete;
 
     // The platform's readers, with fresh memory of socket holders and of the listening
-    // processes that these sources own: keep one value to scan again cheaply.
-    [[nodiscard]] static Sources live();
+    // processes that these sources own: keep one value to scan again cheaply. With
+    // `rememberOwners` (a one-shot caller) `prepare` takes up what the last such run learnt about
+    // socket holders, where this user's runtime folder holds it, and each scan leaves it there.
+    [[nodiscard]] static Sources live(bool rememberOwners = false);
 };
 
 // The listening servers of the snapshot: one per (pid, port), classified, with tree totals for

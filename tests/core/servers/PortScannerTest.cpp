@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tarvik {
 namespace {
 
@@ -98,6 +100,32 @@ TEST(PortScanner, AServerKeepsEveryAddressOfItsPort) {
     EXPECT_TRUE(servers[0].isExposedToNetwork());
     EXPECT_EQ(servers[1].addresses, (std::vector<std::string>{"::1"}));
     EXPECT_FALSE(servers[1].isExposedToNetwork());
+}
+
+// A names-only sample is made whole for the listening processes and their descendants alone, and
+// the rows and tree totals read the whole records.
+TEST(PortScanner, CompletesOnlyTheListeningTreesOfANamesOnlySample) {
+    Population p;
+    p.snapshot.records = {record(10, 1, "node", 0), record(11, 10, "esbuild", 0), record(12, 11, "sleep", 0),
+                          record(20, 1, "bash", 0), record(21, 20, "sleep", 0)};
+    p.sockets = {{10, {{3000, "*"}}}};
+    p.info = {{10, {999, 0.3, 65, "node server.js"}}};
+    p.cwd = {{10, "/home/anna/shop"}};
+    auto sources = p.sources();
+    std::vector<std::int32_t> completed;
+    sources.complete = [&](ProcessRecord& record) {
+        completed.push_back(record.pid);
+        record.path = "/opt/bin/" + record.path + "-whole";
+        record.memoryBytes = static_cast<std::uint64_t>(record.pid) * 1024;
+    };
+    auto servers = PortScanner::scan(p.snapshot, sources);
+    std::sort(completed.begin(), completed.end());
+    EXPECT_EQ(completed, (std::vector<std::int32_t>{10, 11, 12}));
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0].processName, "node-whole");
+    EXPECT_EQ(servers[0].memoryBytes, std::optional<std::uint64_t>((10 + 11 + 12) * 1024));
+    EXPECT_EQ(servers[0].processCount, std::optional<int>(3));
+    EXPECT_EQ(p.snapshot.records[0].path, "node") << "the caller's snapshot stays as it was";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "core/platform/linux/OwnerCache.hpp"
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/platform/linux/SocketOwners.hpp"
 #include "core/platform/linux/SocketTable.hpp"
@@ -14,6 +15,7 @@
 #include "core/servers/PortScanner.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/XdgDirs.hpp"
 
 namespace tarvik::LibProc {
 
@@ -197,17 +199,29 @@ std::string userName(std::uint32_t uid) {
 
 }  // namespace
 
-PortScanner::Sources PortScanner::Sources::live() {
+PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
     // The memory of socket holders and of the listening processes' open files belongs to these
-    // sources: a caller that keeps them scans steadily, a one-shot caller starts cold.
+    // sources: a caller that keeps them scans steadily, a one-shot caller starts cold unless it
+    // remembers across runs.
     auto root = std::make_shared<const ProcRoot>();
     auto owners = std::make_shared<SocketOwners>();
     auto info = std::make_shared<InfoCache>();
+    struct Remembered {
+        std::string folder;
+        std::string boot;
+    };
+    std::shared_ptr<const Remembered> remembered;
+    if (rememberOwners) {
+        auto runtime = XdgDirs::of(Paths::homeDirectory()).runtime;
+        auto boot = OwnerCache::bootId();
+        if (runtime && boot) remembered = std::make_shared<const Remembered>(Remembered{*runtime, *boot});
+    }
     Sources sources;
-    sources.listeningSockets = [root, owners](const std::vector<LibProc::ProcessRef>& processes) {
+    sources.listeningSockets = [root, owners, remembered](const std::vector<LibProc::ProcessRef>& processes) {
         std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> result;
         for (const auto& [pid, sockets] : owners->resolve(*root, SocketTable::read(*root), processes))
             result.emplace(pid, LibProc::toSockets(sockets));
+        if (remembered) (void)OwnerCache::save(remembered->folder, remembered->boot, owners->remembered());
         return result;
     };
     sources.unownedSockets = [owners] {
@@ -216,7 +230,15 @@ PortScanner::Sources PortScanner::Sources::live() {
             sockets.push_back({socket.port, socket.address, userName(socket.uid)});
         return sockets;
     };
-    sources.prepare = [root, owners] {
+    sources.prepare = [root, owners, remembered] {
+        // What the last run learnt is checked by the scan against its sample, which knows every
+        // process's start stamp; this pass has none to check it with.
+        if (remembered) {
+            if (auto memory = OwnerCache::load(remembered->folder, remembered->boot)) {
+                owners->recall(std::move(*memory));
+                return;
+            }
+        }
         std::vector<LibProc::ProcessRef> processes;
         for (std::int32_t pid : root->pids()) processes.push_back({pid, 0, 0});
         (void)owners->resolve(*root, SocketTable::read(*root), processes);

@@ -39,10 +39,11 @@ constexpr std::size_t expectedDescriptors = 4096;
 class LinuxProcessSource {
 public:
     LinuxProcessSource(std::string root, std::vector<std::string> applicationDirs, bool applications,
-                       bool keepFiles)
+                       bool keepFiles, bool namesOnly = false)
         : m_root(std::move(root)),
           m_directory(std::move(applicationDirs)),
           m_applications(applications),
+          m_namesOnly(namesOnly),
           m_descriptorBudget(keepFiles ? ProcRoot::raiseDescriptorLimit() : 0) {
         if (m_root.isLive() && keepFiles)
             ProcRoot::reserveDescriptors(std::min(expectedDescriptors, m_descriptorBudget));
@@ -128,10 +129,10 @@ private:
         tracked.kernelThread = stat->isKernelThread();
         std::uint64_t cpuTicks = stat->userTicks + stat->systemTicks;
         if (fresh || stat->comm != tracked.comm) {
-            tracked.path = m_root.executablePath(pid, *stat);
+            tracked.path = m_namesOnly ? shortName(pid, *stat) : m_root.executablePath(pid, *stat);
             tracked.comm = std::move(stat->comm);
         }
-        if (!tracked.kernelThread) {
+        if (!tracked.kernelThread && !m_namesOnly) {
             // Private memory grows only by the process touching pages, which costs CPU time, so the
             // memory of a process that used none is still what was read, but for the kernel
             // swapping it out; every few reads take it afresh regardless.
@@ -141,6 +142,15 @@ private:
         }
         tracked.cpuTicks = cpuTicks;
         return true;
+    }
+
+    // The kernel keeps 15 bytes of a name: a name that long may be cut short, and a reader that
+    // looks for a program by name (the container engine) would miss it, so it is read whole.
+    std::string shortName(std::int32_t pid, const ProcFs::Stat& stat) const {
+        constexpr std::size_t kept = 15;
+        if (stat.isKernelThread()) return "[" + stat.comm + "]";
+        if (stat.comm.empty() || stat.comm.size() >= kept) return m_root.executablePath(pid, stat);
+        return stat.comm;
     }
 
     // The closest match to a physical footprint that /proc gives without walking smaps.
@@ -164,6 +174,7 @@ private:
     ProcRoot m_root;
     DesktopApps::Directory m_directory;
     const bool m_applications;
+    const bool m_namesOnly;
     const std::size_t m_descriptorBudget;  // how many descriptors the kept handles may use
     std::mutex m_mutex;                    // guards everything below
     std::unordered_map<std::int32_t, Tracked> m_tracked;
@@ -173,16 +184,29 @@ private:
 
 }  // namespace
 
-ProcessSampler::Sources ProcessSampler::Sources::live(bool applications, bool repeated) {
+ProcessSampler::Sources ProcessSampler::Sources::live(bool applications, bool repeated, bool namesOnly) {
     auto source = std::make_shared<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(),
-                                                       applications, repeated);
-    return {[source] { return source->read(); }};
+                                                       applications, repeated, namesOnly);
+    Sources sources{[source] { return source->read(); }, nullptr};
+    if (namesOnly) {
+        auto root = std::make_shared<const ProcRoot>();
+        sources.complete = [root](ProcessRecord& record) {
+            auto stat = root->stat(record.pid);
+            if (!stat) return;
+            record.path = root->executablePath(record.pid, *stat);
+            if (stat->isKernelThread()) return;
+            auto status = root->read(record.pid, "status");
+            auto memory = status ? ProcFs::parseStatusMemory(*status) : std::nullopt;
+            record.memoryBytes = memory ? memory->footprint() : 0;
+        };
+    }
+    return sources;
 }
 
 ProcessSampler::Sources ProcessSampler::Sources::at(const std::string& root,
                                                     std::vector<std::string> applicationDirs) {
     auto source = std::make_shared<LinuxProcessSource>(root, std::move(applicationDirs), true, true);
-    return {[source] { return source->read(); }};
+    return {[source] { return source->read(); }, nullptr};
 }
 
 }  // namespace tarvik

@@ -17,6 +17,13 @@ bool stillHolds(const ProcRoot& root, const SocketOwners::Holder& holder, std::u
     return target && ProcFs::socketInode(*target) == inode;
 }
 
+// The same process: the pid is there and neither side's start stamp says otherwise.
+bool sameProcess(const std::unordered_map<std::int32_t, std::uint64_t>& stamps, std::int32_t pid,
+                 std::uint64_t startTicks) {
+    auto found = stamps.find(pid);
+    return found != stamps.end() && (found->second == 0 || startTicks == 0 || found->second == startTicks);
+}
+
 struct Found {
     std::int32_t pid;
     int fd;
@@ -41,23 +48,45 @@ std::vector<Found> walkDescriptors(
 
 }  // namespace
 
+void SocketOwners::takeUp(const Memory& memory, const Stamps& live) {
+    // Only what a live process of the same start stamp vouches for; a stamp of 0 proves nothing.
+    auto vouched = [&](std::int32_t pid, std::uint64_t startTicks) {
+        auto found = live.find(pid);
+        return startTicks != 0 && found != live.end() && found->second == startTicks;
+    };
+    for (const auto& entry : memory.holders)
+        if (vouched(entry.holder.pid, entry.holder.startTicks))
+            m_holders[entry.inode].push_back(entry.holder);
+    for (const auto& process : memory.processes) {
+        if (!vouched(process.pid, process.startTicks)) continue;
+        m_knownPids[process.pid] = process.startTicks;
+        if (process.walked) m_walkedPids[process.pid] = process.startTicks;
+    }
+    m_unfound.insert(memory.unfound.begin(), memory.unfound.end());
+    m_primed = true;
+}
+
 std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::resolve(
     const ProcRoot& root, const std::vector<ListeningSocket>& table,
     const std::vector<LibProc::ProcessRef>& processes) {
     std::unordered_map<std::uint64_t, const ListeningSocket*> listening;
     for (const auto& socket : table) listening.emplace(socket.inode, &socket);
 
-    std::unordered_set<std::int32_t> live;
-    for (const auto& process : processes) live.insert(process.pid);
+    Stamps live;
+    for (const auto& process : processes) live.emplace(process.pid, process.startTicks);
 
     std::lock_guard lock(m_mutex);
+    if (m_recalled) {
+        takeUp(*m_recalled, live);
+        m_recalled.reset();
+    }
     std::unordered_map<std::uint64_t, std::vector<Holder>> holders;
     std::unordered_set<std::int32_t> holdingPids;
     for (auto& [inode, known] : m_holders) {
         if (!listening.contains(inode)) continue;
         for (const auto& holder : known) {
-            if (live.contains(holder.pid) && stillHolds(root, holder, inode)) {
-                holders[inode].push_back(holder);
+            if (sameProcess(live, holder.pid, holder.startTicks) && stillHolds(root, holder, inode)) {
+                holders[inode].push_back({holder.pid, holder.fd, live.at(holder.pid)});
                 holdingPids.insert(holder.pid);
             }
         }
@@ -78,18 +107,43 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
             if (walked.insert(pid).second) fresh.push_back(pid);
         for (const auto& found : walkDescriptors(root, fresh, listening)) {
             auto& list = holders[found.inode];
-            Holder holder{found.pid, found.fd};
+            Holder holder{found.pid, found.fd, live.at(found.pid)};
             if (std::find(list.begin(), list.end(), holder) == list.end()) list.push_back(holder);
             holdingPids.insert(found.pid);
         }
     };
 
-    // Rounds, so that a worker forked by a worker that is new as well is found in the same call.
+    // A holder's parent or child may share its sockets: a forked worker inherits them, and a
+    // worker may be found first where it is the larger.
+    std::unordered_map<std::int32_t, std::int32_t> parentOf;
+    for (const auto& process : processes) parentOf.emplace(process.pid, process.ppid);
+    std::unordered_set<std::int32_t> holdersParents;
+    auto relativeHolds = [&](const LibProc::ProcessRef& process) {
+        return holdingPids.contains(process.ppid) || holdersParents.contains(process.pid);
+    };
+    // Asked again after each walk, as it finds holders.
+    auto findHoldersParents = [&] {
+        holdersParents.clear();
+        for (std::int32_t pid : holdingPids)
+            if (auto parent = parentOf.find(pid); parent != parentOf.end() && parent->second > 0)
+                holdersParents.insert(parent->second);
+    };
+
+    // Rounds, so that a worker forked by a worker that is new as well is found in the same call. A
+    // known relative of a holder that was never walked is walked too: a caller that gave no
+    // parents (a first pass beside the process sample) could not tell workers from strangers.
     while (m_primed) {
+        findHoldersParents();
         std::vector<std::int32_t> newcomers;
         for (const auto& process : processes) {
-            if (m_knownPids.contains(process.pid) || walked.contains(process.pid)) continue;
-            if (someUnfound || holdingPids.contains(process.ppid)) newcomers.push_back(process.pid);
+            if (walked.contains(process.pid)) continue;
+            if (sameProcess(m_knownPids, process.pid, process.startTicks)) {
+                if (sameProcess(m_walkedPids, process.pid, process.startTicks) || !relativeHolds(process))
+                    continue;
+            } else if (!someUnfound && !relativeHolds(process)) {
+                continue;
+            }
+            newcomers.push_back(process.pid);
         }
         if (newcomers.empty()) break;
         walk(newcomers);
@@ -102,7 +156,7 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
     if (unknown || !m_primed) {
         // Servers hold memory and idle helpers do not, so the largest processes are walked first
         // and the walk stops once every socket has a holder. The other holders of a shared socket
-        // are its holders' children (forked workers inherit it), walked in the rounds below.
+        // are its holders' parents and children, walked in the rounds below.
         std::vector<const LibProc::ProcessRef*> order;
         order.reserve(processes.size());
         for (const auto& process : processes)
@@ -123,12 +177,12 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
             walk(pids);
         }
         for (;;) {
-            std::vector<std::int32_t> children;
+            findHoldersParents();
+            std::vector<std::int32_t> relatives;
             for (const auto& process : processes)
-                if (!walked.contains(process.pid) && holdingPids.contains(process.ppid))
-                    children.push_back(process.pid);
-            if (children.empty()) break;
-            walk(children);
+                if (!walked.contains(process.pid) && relativeHolds(process)) relatives.push_back(process.pid);
+            if (relatives.empty()) break;
+            walk(relatives);
         }
     }
     m_unowned.clear();
@@ -143,6 +197,9 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
 
     m_lastWalkCount = walked.size();
     m_holders = holders;
+    std::erase_if(m_walkedPids,
+                  [&](const auto& entry) { return !sameProcess(live, entry.first, entry.second); });
+    for (std::int32_t pid : walked) m_walkedPids[pid] = live.at(pid);
     m_knownPids = std::move(live);
     m_primed = true;
 
@@ -168,6 +225,24 @@ std::vector<ListeningSocket> SocketOwners::unowned() const {
 std::size_t SocketOwners::lastWalkCount() const {
     std::lock_guard lock(m_mutex);
     return m_lastWalkCount;
+}
+
+SocketOwners::Memory SocketOwners::remembered() const {
+    std::lock_guard lock(m_mutex);
+    Memory memory;
+    for (const auto& [inode, list] : m_holders)
+        for (const auto& holder : list)
+            if (holder.startTicks != 0) memory.holders.push_back({inode, holder});
+    for (const auto& [pid, startTicks] : m_knownPids)
+        if (startTicks != 0)
+            memory.processes.push_back({pid, startTicks, sameProcess(m_walkedPids, pid, startTicks)});
+    memory.unfound.assign(m_unfound.begin(), m_unfound.end());
+    return memory;
+}
+
+void SocketOwners::recall(Memory memory) {
+    std::lock_guard lock(m_mutex);
+    m_recalled = std::move(memory);
 }
 
 }  // namespace tarvik
