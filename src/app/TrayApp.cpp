@@ -93,6 +93,10 @@ void TrayApp::togglePanel() {
         m_panel->hide();
         return;
     }
+    if (m_panel->kind() == PanelWindow::Kind::window) {
+        m_panel->showPlacedByDesktop();
+        return;
+    }
     const QRect icon = m_tray ? m_tray->geometry() : QRect();
     // StatusNotifierItem hosts keep the icon's place and the click's to themselves; on X11 the
     // pointer still says where the click was.
