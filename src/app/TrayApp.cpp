@@ -62,6 +62,7 @@ TrayApp::~TrayApp() {
 }
 
 void TrayApp::start() {
+    m_appearance = std::make_unique<Appearance>(QDBusConnection::sessionBus());
     m_store->startPolling();
     DashboardWindow::shared().defaultStore = m_store.get();
     updateIcon();
@@ -115,7 +116,8 @@ void TrayApp::updateIcon() {
     auto label = ui::TrayLabel::of(*m_store);
     if (label == m_shown) return;
     m_shown = label;
-    // The bar's brightness is not known: the icon reads on light and dark bars alike.
+    // The bar's brightness is not known, not even from the desktop's colour scheme (a dark top bar
+    // over light windows is common): the icon reads on light and dark bars alike.
     m_icon = label.icons();
     m_toolTip = QString::fromStdString(label.tooltip());
     if (!m_tray) return;
