@@ -22,20 +22,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A window of sway's tree: its size and whether it floats.
+// A window of sway's tree: the client's drawing, the place sway gives it with its frame, and
+// whether it floats.
 struct Window {
     QString title;
-    QRect geometry;
+    QRect geometry, frame;
     bool floating = false;
 };
 
+QRect rectOf(const QJsonObject& rect) {
+    return QRect(rect["x"].toInt(), rect["y"].toInt(), rect["width"].toInt(), rect["height"].toInt());
+}
+
 void collect(const QJsonObject& node, bool floating, pid_t pid, std::vector<Window>& windows) {
     if (node["pid"].toInt() == pid && node["visible"].toBool()) {
-        const auto geometry = node["geometry"].toObject();
-        windows.push_back({node["name"].toString(),
-                           QRect(node["rect"].toObject()["x"].toInt(), node["rect"].toObject()["y"].toInt(),
-                                 geometry["width"].toInt(), geometry["height"].toInt()),
-                           floating || node["type"].toString() == "floating_con"});
+        const QRect frame = rectOf(node["rect"].toObject());
+        // The content's place is given within the frame, its size as the client drew it.
+        const QRect content = rectOf(node["window_rect"].toObject());
+        const QRect drawn = rectOf(node["geometry"].toObject());
+        windows.push_back({node["name"].toString(), QRect(frame.topLeft() + content.topLeft(), drawn.size()),
+                           frame, floating || node["type"].toString() == "floating_con"});
     }
     for (const auto& child : node["nodes"].toArray()) collect(child.toObject(), floating, pid, windows);
     for (const auto& child : node["floating_nodes"].toArray()) collect(child.toObject(), true, pid, windows);
@@ -81,6 +87,8 @@ TEST(Wayland, OnSwayTheItemRegistersAndAnActivationOpensThePanelAsAFloatingWindo
         << "the activation opened no window the size of a panel";
     // Tiled, it would have been stretched over the whole 1280 x 800 output.
     EXPECT_TRUE(panel->floating);
+    EXPECT_LT(panel->frame.width(), 640);
+    EXPECT_LT(panel->frame.height(), 800);
     EXPECT_EQ(panel->title, "Tarvik");
     EXPECT_LT(panel->geometry.height(), 800);
     EXPECT_GE(panel->geometry.width(), 300);
