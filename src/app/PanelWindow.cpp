@@ -1,6 +1,7 @@
 #include "app/PanelWindow.hpp"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,8 +22,14 @@ constexpr int margin = 8;  // from the screen's edges and the icon
 
 }  // namespace
 
-PanelWindow::PanelWindow(ui::ServerStore& store) : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint) {
+PanelWindow::Kind PanelWindow::kindForPlatform() {
+    return QGuiApplication::platformName().startsWith("wayland") ? Kind::window : Kind::popup;
+}
+
+PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
+    : QWidget(nullptr, kind == Kind::popup ? Qt::Popup | Qt::FramelessWindowHint : Qt::Window), m_kind(kind) {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(tr("Tarvik"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     m_view = new ui::PanelView(store, this);
@@ -81,14 +88,24 @@ QRect freeArea(const QPoint& point, bool known) {
 void PanelWindow::showAt(const QRect& anchor) {
     settle();
     move(placement(anchor, size(), freeArea(anchor.center(), !anchor.isEmpty())));
-    show();
-    raise();
-    activateWindow();
+    present();
 }
 
 void PanelWindow::showAtPointer(const QPoint& click) {
     settle();
     move(placementAtPointer(click, size(), freeArea(click, true)));
+    present();
+}
+
+void PanelWindow::showPlacedByDesktop() {
+    settle();
+    present();
+}
+
+void PanelWindow::present() {
+    // A window whose least and greatest sizes agree is one that tiling compositors float rather
+    // than stretch over the screen.
+    if (m_kind == Kind::window) setFixedSize(size());
     show();
     raise();
     activateWindow();
@@ -103,15 +120,38 @@ void PanelWindow::settle() {
 
 void PanelWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // The compositor frames the window; a mask would only cut its corners off.
+    if (m_kind == Kind::window) return;
     // A mask rounds the corners without needing a compositor.
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), radius, radius);
     setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
+void PanelWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PanelWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A popup closes by itself on a click elsewhere; the window does when something else takes
+    // the focus.
+    if (event->type() == QEvent::ActivationChange && m_kind == Kind::window && isVisible() &&
+        !isActiveWindow())
+        hide();
+}
+
 void PanelWindow::paintEvent(QPaintEvent*) {
     const bool dark = ui::Theme::isDark(this);
     QPainter painter(this);
+    if (m_kind == Kind::window) {
+        painter.fillRect(rect(), ui::Theme::color(ui::Theme::Role::background, dark));
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(ui::Theme::color(ui::Theme::Role::separator, dark));
     painter.setBrush(ui::Theme::color(ui::Theme::Role::background, dark));

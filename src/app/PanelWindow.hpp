@@ -11,12 +11,18 @@ class PanelView;
 namespace tarvik::app {
 
 // The panel as a popup that hangs from the tray icon: frameless, rounded, closed by a click
-// elsewhere.
+// elsewhere. Where windows cannot place themselves (Wayland) it is instead a titled window of a
+// fixed size, which tiling compositors float, placed by the compositor.
 class PanelWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit PanelWindow(ui::ServerStore& store);
+    enum class Kind { popup, window };
+    // The kind this platform needs: a window on Wayland, a popup elsewhere.
+    [[nodiscard]] static Kind kindForPlatform();
+
+    explicit PanelWindow(ui::ServerStore& store, Kind kind = kindForPlatform());
+    [[nodiscard]] Kind kind() const { return m_kind; }
 
     // Shows the panel under (or, at the bottom of a screen, above) `anchor`, the tray icon's place
     // in global coordinates, kept on that screen. An empty anchor puts it at the top right.
@@ -24,6 +30,9 @@ public:
     // Shows the panel with a corner at `click`, a point in global coordinates, for trays that do
     // not say where their icon is; kept on the screen that holds the point.
     void showAtPointer(const QPoint& click);
+    // Shows the panel wherever the compositor puts it, for platforms where windows cannot place
+    // themselves. Both kinds close on Escape; a window also closes when it loses the focus.
+    void showPlacedByDesktop();
     [[nodiscard]] ui::PanelView& view() const { return *m_view; }
     // Where the panel goes for `anchor` on a screen whose free area is `screen`.
     [[nodiscard]] static QPoint placement(const QRect& anchor, const QSize& panel, const QRect& screen);
@@ -38,11 +47,16 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void settle();
 
+    void present();
+
+    Kind m_kind;
     ui::PanelView* m_view = nullptr;
 };
 

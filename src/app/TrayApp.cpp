@@ -62,6 +62,7 @@ TrayApp::~TrayApp() {
 }
 
 void TrayApp::start() {
+    m_appearance = std::make_unique<Appearance>(QDBusConnection::sessionBus());
     m_store->startPolling();
     DashboardWindow::shared().defaultStore = m_store.get();
     updateIcon();
@@ -93,6 +94,10 @@ void TrayApp::togglePanel() {
         m_panel->hide();
         return;
     }
+    if (m_panel->kind() == PanelWindow::Kind::window) {
+        m_panel->showPlacedByDesktop();
+        return;
+    }
     const QRect icon = m_tray ? m_tray->geometry() : QRect();
     // StatusNotifierItem hosts keep the icon's place and the click's to themselves; on X11 the
     // pointer still says where the click was.
@@ -111,7 +116,8 @@ void TrayApp::updateIcon() {
     auto label = ui::TrayLabel::of(*m_store);
     if (label == m_shown) return;
     m_shown = label;
-    // The bar's brightness is not known: the icon reads on light and dark bars alike.
+    // The bar's brightness is not known, not even from the desktop's colour scheme (a dark top bar
+    // over light windows is common): the icon reads on light and dark bars alike.
     m_icon = label.icons();
     m_toolTip = QString::fromStdString(label.tooltip());
     if (!m_tray) return;

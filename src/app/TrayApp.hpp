@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/Appearance.hpp"
 #include "app/PanelWindow.hpp"
 #include "app/TrayHost.hpp"
 #include "ui/ServerStore.hpp"
@@ -32,9 +33,9 @@ public:
     explicit TrayApp(ui::Services services, const QString& instance = instanceName());
     ~TrayApp() override;
 
-    // Starts polling and shows the tray item as soon as a tray host runs. The dashboard opens on a
-    // fresh install, and when no host has appeared within `hostWait` of the start (hosts often
-    // start after the apps at login); the item still shows whenever one appears.
+    // Starts polling, follows the desktop's light or dark preference, and shows the tray item as soon as a
+    // tray host runs. The dashboard opens on a fresh install, and when no host has appeared within `hostWait`
+    // of the start (hosts often start after the apps at login); the item still shows whenever one appears.
     void start();
     void togglePanel();
     // The dashboard on its overview, for a reopen or a click on the update notice.
@@ -52,6 +53,7 @@ private:
     void showTray();
     void updateIcon();
 
+    std::unique_ptr<Appearance> m_appearance;
     std::unique_ptr<ui::ServerStore> m_store;
     TrayHost m_host;
     std::unique_ptr<QSystemTrayIcon> m_tray;
