@@ -94,7 +94,7 @@ TEST(StatusNotifier, AnItemOnALateHostShowsASquareIconAndAnActivationOpensThePan
                            "XDG_RUNTIME_DIR=" + runtime.path().string(), "DISPLAY=" + display->display(),
                            "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=" + bus.address().toStdString(),
                            TARVIK_APP_BINARY});
-    test::pumpUntil([] { return false; }, 3s);  // the desktop still starting
+    test::pumpUntil([] { return false; }, 5s);  // the desktop still starting
     test::StatusNotifierHost host(connection);
     ASSERT_TRUE(host.registered());
     ASSERT_TRUE(test::pumpUntil([&] { return !host.items().isEmpty(); })) << "the item never registered";
