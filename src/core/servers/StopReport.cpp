@@ -116,7 +116,10 @@ Outcome assess(const std::vector<Server>& chosen, const std::vector<ProcessRow>&
                            [&](const Server& s) { return s.pid == server.pid && s.port == server.port; });
     };
     Outcome outcome;
-    for (const auto& [server, primary] : members) {
+    // Not a structured binding: clang before 16 cannot capture one in the lambdas below.
+    for (const auto& member : members) {
+        const Server& server = member.first;
+        const bool primary = member.second;
         bool running = std::any_of(after.begin(), after.end(), [&](const Server& s) {
             return isContainer(server) ? s.port == server.port && s.containerName == server.containerName
                                        : s.pid == server.pid && same(s.pid);
