@@ -123,14 +123,13 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
         const ProcessRecord* record = recordIt == records.end() ? nullptr : recordIt->second;
         const auto& cwd = directories[port.pid];
 
+        // Every port came from a record of the snapshot, which measures memory and CPU over the
+        // sample; the process info is for what the sample does not hold.
         std::optional<std::uint64_t> memory;
         std::optional<double> cpu;
         if (record) {
             memory = record->memoryBytes;
             cpu = record->cpuPercent;
-        } else if (procInfo) {
-            memory = static_cast<std::uint64_t>(procInfo->rssKB) * 1024;
-            cpu = procInfo->cpuPercent;
         }
         std::optional<int> uptime = procInfo ? procInfo->uptimeSeconds : std::nullopt;
         std::optional<std::string> args = procInfo ? std::optional(procInfo->args) : std::nullopt;

@@ -28,6 +28,12 @@ std::vector<Socket> toSockets(const std::vector<ListeningSocket>& sockets) {
     return result;
 }
 
+std::optional<std::string> workingDirectoryIn(const ProcRoot& root, std::int32_t pid) {
+    auto target = root.readLink(pid, "cwd");
+    if (!target || target->empty()) return std::nullopt;
+    return std::string(ProcFs::withoutDeletedMark(*target));
+}
+
 }  // namespace
 
 std::vector<std::int32_t> allPids() {
@@ -87,9 +93,7 @@ std::optional<std::int32_t> responsiblePid(std::int32_t) {
 }
 
 std::optional<std::string> workingDirectory(std::int32_t pid) {
-    auto target = ProcRoot().readLink(pid, "cwd");
-    if (!target || target->empty()) return std::nullopt;
-    return std::string(ProcFs::withoutDeletedMark(*target));
+    return workingDirectoryIn(ProcRoot(), pid);
 }
 
 std::vector<Socket> listeningSockets(std::int32_t pid) {
@@ -138,8 +142,11 @@ public:
         std::unordered_map<std::int32_t, Entry> next;
         for (std::int32_t pid : pids) {
             Entry entry;
-            if (auto it = m_entries.find(pid); it != m_entries.end()) entry = std::move(it->second);
-            auto stat = entry.handle.stat(root, m_buffer);
+            std::optional<ProcFs::Stat> stat;
+            if (auto it = m_entries.find(pid); it != m_entries.end()) {
+                entry = std::move(it->second);
+                stat = entry.handle.stat(root, m_buffer);
+            }
             if (!stat || stat->startTicks != entry.startTicks) {
                 entry = Entry{ProcHandle(root, pid, true), 0, {}, {}};
                 stat = entry.handle.stat(root, m_buffer);
@@ -152,9 +159,9 @@ public:
                 entry.args = !entry.argv.empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
                 entry.comm = stat->comm;
             }
+            // Memory is left out: the scan takes it from the process sample, which has every
+            // listening process.
             EnrichmentParser::ProcInfo info;
-            if (auto memory = entry.handle.memory(root, m_buffer))
-                info.rssKB = static_cast<int>(memory->resident / 1024);
             if (uptime) {
                 double elapsed = std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks);
                 double cpu = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;
@@ -246,7 +253,7 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
     sources.processInfo = [root, info](const std::vector<std::int32_t>& pids) {
         return info->read(*root, pids);
     };
-    sources.workingDirectory = [](std::int32_t pid) { return LibProc::workingDirectory(pid); };
+    sources.workingDirectory = [root](std::int32_t pid) { return LibProc::workingDirectoryIn(*root, pid); };
     sources.home = Paths::homeDirectory();
     sources.git = &GitCache::shared();
     sources.docker = &DockerCache::shared();
