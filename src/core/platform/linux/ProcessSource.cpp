@@ -7,6 +7,7 @@
 
 #include "core/platform/linux/DesktopApps.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Parallel.hpp"
 
 namespace tarvik {
 
@@ -55,12 +56,20 @@ public:
         std::lock_guard lock(m_mutex);
         ++m_generation;
         auto pids = m_root.pids();
+        // A reader that keeps no files reads every stat file afresh, and the kernel serves
+        // different processes in parallel.
+        std::vector<std::optional<ProcFs::Stat>> ahead;
+        if (budget == 0) {
+            ahead.resize(pids.size());
+            parallelFor(pids.size(), 128, [&](std::size_t i, std::size_t) { ahead[i] = m_root.stat(pids[i]); });
+        }
         std::vector<ProcessReading> readings;
         readings.reserve(pids.size());
         std::size_t descriptors = 0;
 
         // Entries are updated in place: this loop runs for every process on every refresh.
-        for (std::int32_t pid : pids) {
+        for (std::size_t index = 0; index < pids.size(); ++index) {
+            const std::int32_t pid = pids[index];
             auto [it, fresh] = m_tracked.try_emplace(pid);
             Tracked& tracked = it->second;
             bool quiet = false;
@@ -77,8 +86,8 @@ public:
             if (quiet) {
                 if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory)
                     readMemory(tracked);
-            } else if (!update(pid, tracked, fresh, runtime,
-                               descriptors + ProcHandle::maxDescriptors <= budget)) {
+            } else if (!update(pid, tracked, fresh, runtime, descriptors + ProcHandle::maxDescriptors <= budget,
+                               ahead.empty() ? nullptr : &ahead[index])) {
                 m_tracked.erase(it);  // exited since the listing
                 continue;
             }
@@ -105,11 +114,13 @@ public:
 private:
     // Reads the process afresh into `tracked`; false when it is gone. `runtime` was read before
     // stat, so that running in between shows as a change next time rather than going unseen.
+    // `ahead`, where given, is the stat already read.
     bool update(std::int32_t pid, Tracked& tracked, bool& fresh, std::optional<std::uint64_t> runtime,
-                bool keepOpen) {
+                bool keepOpen, std::optional<ProcFs::Stat>* ahead) {
+        auto readStat = [&] { return ahead ? std::move(*ahead) : tracked.handle.stat(m_root, m_buffer); };
         std::optional<ProcFs::Stat> stat;
         if (!fresh) {
-            stat = tracked.handle.stat(m_root, m_buffer);
+            stat = readStat();
             if (!stat || stat->startTicks != tracked.startTicks) {
                 tracked = Tracked{};  // gone, or the pid now names another process
                 fresh = true;
@@ -119,7 +130,7 @@ private:
             // Files of a fixture tree are replaced, not rewritten, so only /proc's are kept open.
             tracked.handle = ProcHandle(m_root, pid, m_root.isLive() && keepOpen);
             runtime.reset();  // asked from the next read on: a one-shot reader never needs it
-            stat = tracked.handle.stat(m_root, m_buffer);
+            if (!stat) stat = readStat();
             if (!stat) return false;
             tracked.startTicks = stat->startTicks;
         }
