@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
+#include <iterator>
 #include <optional>
+#include <sstream>
 
 #include "cli/DoctorCommand.hpp"
 #include "cli/ListCommand.hpp"
@@ -56,55 +58,41 @@ struct Parsed {
     cli::VitalsOptions vitals;
 };
 
-// The option the command line sets, or nullopt when it is refused.
-std::optional<double> parsed(std::vector<std::string> arguments) {
+// The option that `line` (words apart by spaces) sets, or nullopt when it is refused.
+std::optional<double> parsed(const std::string& line) {
     Parsed p;
     CLI::App app{"tarvik"};
     cli::addStopCommand(app, p.stop);
     cli::addDoctorCommand(app, p.doctor);
     cli::addListCommand(app, p.list);
     cli::addVitalsCommand(app, p.vitals);
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // as CLI11 takes a vector
+    std::istringstream in(line);
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    const auto command = words[0], option = words[1];
+    std::reverse(words.begin(), words.end());  // as CLI11 takes a vector
     try {
-        app.parse(reversed);
+        app.parse(words);
     } catch (const CLI::ParseError&) {
         return std::nullopt;
     }
-    if (arguments[0] == "stop") return static_cast<double>(p.stop.target);
-    if (arguments[0] == "list") return p.list.interval;
-    if (arguments[0] == "vitals") return p.vitals.interval;
-    return arguments[1] == "--samples" ? p.doctor.samples : p.doctor.interval;
+    if (command == "stop") return static_cast<double>(p.stop.target);
+    if (command == "list") return p.list.interval;
+    if (command == "vitals") return p.vitals.interval;
+    return option == "--samples" ? p.doctor.samples : p.doctor.interval;
 }
 
 // A leading zero or a prefix never picks another base: "012345" is 12345, not the octal 5349.
 TEST(CliOptions, NumbersAreReadInDecimalOnly) {
-    const std::pair<std::vector<std::string>, std::optional<double>> cases[] = {
-        {{"stop", "012345"}, 12345},
-        {{"stop", "--pid", "0100"}, 100},
-        {{"stop", "--port", "08080"}, 8080},
-        {{"stop", "+3000"}, 3000},
-        {{"stop", "0x10"}, std::nullopt},
-        {{"stop", "0b11"}, std::nullopt},
-        {{"stop", "1e3"}, std::nullopt},
-        {{"stop", "abc"}, std::nullopt},
-        {{"stop", "-5"}, std::nullopt},
-        {{"stop", "0"}, std::nullopt},
-        {{"stop", "0004194305"}, std::nullopt},
-        {{"doctor", "--samples", "010"}, 10},
-        {{"doctor", "--samples", "0x10"}, std::nullopt},
-        {{"doctor", "--samples", "1"}, std::nullopt},
-        {{"doctor", "--samples", "1e2"}, std::nullopt},
-        {{"doctor", "--interval", "010"}, 10},
-        {{"doctor", "--interval", "0x1p3"}, std::nullopt},
-        {{"list", "--interval", "010"}, 10},
-        {{"list", "--interval", "0x10"}, std::nullopt},
-        {{"vitals", "--interval", "00.5"}, 0.5},
-        {{"vitals", "--interval", "0X1"}, std::nullopt},
-    };
-    for (const auto& [arguments, value] : cases) {
-        SCOPED_TRACE(testing::PrintToString(arguments));
-        EXPECT_EQ(parsed(arguments), value);
-    }
+    const std::pair<const char*, double> read[] = {
+        {"stop 012345", 12345},      {"stop --pid 0100", 100},       {"stop --port 08080", 8080},
+        {"stop +3000", 3000},        {"doctor --samples 010", 10},   {"doctor --interval 010", 10},
+        {"list --interval 010", 10}, {"vitals --interval 00.5", 0.5}};
+    for (const auto& [line, value] : read) EXPECT_EQ(parsed(line), value) << line;
+    for (const char* line :
+         {"stop 0x10", "stop 0b11", "stop 1e3", "stop abc", "stop -5", "stop 0", "stop 0004194305",
+          "doctor --samples 0x10", "doctor --samples 1", "doctor --samples 1e2", "doctor --interval 0x1p3",
+          "list --interval 0x10", "vitals --interval 0X1"})
+        EXPECT_EQ(parsed(line), std::nullopt) << line;
 }
 
 }  // namespace

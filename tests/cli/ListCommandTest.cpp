@@ -65,7 +65,7 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     json& s = listed[web.pid()];
     auto expected = json::parse(R"({"address": "127.0.0.1", "category": "dev", "processCount": 1,
         "args": "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1", "isExposedToNetwork": false,
-        "project": "shop", "branch": "main"})");
+        "project": "shop", "branch": "main", "user": null, "addresses": ["127.0.0.1"]})");
     expected["port"] = port, expected["cwd"] = repo.string();
     expected["id"] = std::to_string(web.pid()) + ":" + std::to_string(port);
     expected["url"] = "http://localhost:" + std::to_string(port);
@@ -151,14 +151,17 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
 }
 
 Server tableServer(std::int32_t pid, int port, std::string kind, TintToken tint) {
-    Server server;
-    server.pid = pid, server.port = port, server.address = "::1";
-    server.processName = "node", server.args = "npm start";
-    server.cwd = "/srv/shop";
-    server.kind = {std::move(kind), "bolt", tint};
-    server.category = ServerCategory::dev;
-    server.memoryBytes = 52'428'800, server.cpuPercent = 3.25, server.uptimeSeconds = 3'700;
-    return server;
+    return {.pid = pid,
+            .port = port,
+            .address = "::1",
+            .processName = "node",
+            .args = "npm start",
+            .cwd = "/srv/shop",
+            .kind = {std::move(kind), "bolt", tint},
+            .category = ServerCategory::dev,
+            .memoryBytes = 52'428'800,
+            .cpuPercent = 3.25,
+            .uptimeSeconds = 3'700};
 }
 
 // One table across the groups: every column lines up below its header, the optional branch and
@@ -216,9 +219,7 @@ Services
     EXPECT_EQ(
         probed.at(3),
         "  Vite        5173,5174  404 · 12ms  ::1      4211   50 MB  3.2%   1h 1m  /srv/shop  npm start");
-    auto cut = rendered(servers, {false, 86});
-    EXPECT_EQ(cut.at(0), "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY  COMMAND");
-    EXPECT_EQ(cut.at(5),
+    EXPECT_EQ(rendered(servers, {false, 86}).at(5),
               "  PostgreSQL  15432      0.0.0.0   900       -     -       -  -          db (postgres…");
     auto dropped = rendered(servers, {false, 84});
     EXPECT_EQ(dropped.at(0), "  KIND        PORTS      ADDRESS   PID  MEMORY   CPU  UPTIME  DIRECTORY")
@@ -241,24 +242,24 @@ std::size_t shownWidth(const std::string& line) {
 // Long and hostile names: control characters (each shown as a visible escape, several columns),
 // wide characters, a folder and a command far wider than any terminal.
 std::vector<Server> hostileServers() {
-    Server vite;
-    vite.pid = 4211, vite.port = 5173, vite.address = "127.0.0.1";
-    vite.addresses = {"127.0.0.1", "::", "fe80::1234:5678:9abc:def0"};
-    vite.processName = "node";
-    vite.kind = {"Vite\x1b]0;owned\x07\tserver", "bolt", TintToken::purple};
-    vite.category = ServerCategory::dev;
-    vite.project = "項目項目項目項目\n項目項目項目項目項目項目項目";
-    vite.branch = "feature/" + std::string(80, 'b');
-    vite.cwd = "/srv/" + std::string(120, 'd') + "/\x1b[2J";
-    vite.args = "node " + std::string(200, 'a') + " \x1b[31mred\r\n 漢字漢字漢字";
-    vite.memoryBytes = 52'428'800, vite.cpuPercent = 102.54, vite.uptimeSeconds = 370'000;
-    Server second = vite;
+    Server vite{.pid = 4211,
+                .port = 5173,
+                .address = "127.0.0.1",
+                .processName = "node",
+                .args = "node " + std::string(200, 'a') + " \x1b[31mred\r\n 漢字漢字漢字",
+                .cwd = "/srv/" + std::string(120, 'd') + "/\x1b[2J",
+                .kind = {"Vite\x1b]0;owned\x07\tserver", "bolt", TintToken::purple},
+                .category = ServerCategory::dev,
+                .memoryBytes = 52'428'800,
+                .cpuPercent = 102.54,
+                .uptimeSeconds = 370'000,
+                .branch = "feature/" + std::string(80, 'b'),
+                .project = "項目項目項目項目\n項目項目項目項目項目項目項目",
+                .addresses = {"127.0.0.1", "::", "fe80::1234:5678:9abc:def0"}};
+    Server second = vite, other = vite;
     second.port = 5174;
-    Server other = vite;
     other.pid = 77, other.port = 3000, other.branch = "main", other.kind.name = std::string(60, 'K');
-    Server hidden;
-    hidden.port = 22, hidden.address = "*", hidden.user = "root";
-    hidden.kind = {"Hidden listener", "eye-slash", TintToken::slate};
+    const Server hidden{.port = 22, .address = "*", .kind = {"Hidden listener", "eye-slash"}, .user = "root"};
     std::vector<Server> servers{vite, second, other, hidden};
     for (int i = 0; i < 12; ++i) {
         Server many = other;
@@ -319,21 +320,12 @@ using nlohmann::ordered_json;
 TEST(ServerJson, UnknownIsNullNeverZeroOrEmpty) {
     const Server hidden{
         .port = 5432, .address = "*", .kind = {"Hidden listener", "eye-slash"}, .user = "postgres"};
-    const Server seen{.pid = 4211,
-                      .port = 3000,
-                      .address = "127.0.0.1",
-                      .processName = "node",
-                      .argv = {"node", "server.js"}};
 
     const std::tuple<const char*, Server, ordered_json> cases[] = {
         {"an owner that cannot be seen", hidden,
          ordered_json::parse(R"({"pid": null, "processName": null, "argv": null, "user": "postgres",
                                  "address": "*", "addresses": ["*"], "isExposedToNetwork": true,
                                  "id": "0:5432"})")},
-        {"a seen owner", seen,
-         ordered_json::parse(R"({"pid": 4211, "processName": "node", "argv": ["node", "server.js"],
-                                 "user": null, "address": "127.0.0.1", "addresses": ["127.0.0.1"],
-                                 "isExposedToNetwork": false})")},
         {"an unknown address", Server{.pid = 7, .port = 80, .processName = "x"},
          ordered_json::parse(R"({"address": null, "addresses": [], "isExposedToNetwork": false})")},
     };
