@@ -9,17 +9,10 @@
 #include "cli/ListCommand.hpp"
 #include "cli/StopCommand.hpp"
 #include "cli/VitalsCommand.hpp"
-#include "core/Version.hpp"
 #include "support/RunCli.hpp"
 
 namespace tarvik {
 namespace {
-
-TEST(CliHelp, TheVersionIsTheProjects) {
-    auto said = test::runCli({"--version"});
-    EXPECT_EQ(said.status, 0);
-    EXPECT_EQ(said.out, "tarvik " TARVIK_VERSION "\n");
-}
 
 // The manual page is written from this text, so every command's options must be in it.
 TEST(CliHelp, HelpAllShowsEveryCommandsOptions) {
