@@ -18,17 +18,6 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-TEST(StopCommand, AServerThatIgnoresTermIsReportedAndGoesWithForce) {
-    test::TestProcess server(test::listener({"--ignore-term"}));
-    auto port = std::to_string(server.numbers().at(0));
-    auto gentle = test::runCli({"stop", port});
-    EXPECT_EQ(gentle.status, 1);
-    EXPECT_TRUE(has(gentle.out, "still running. Run tarvik stop " + port + " --force")) << gentle.out;
-    EXPECT_TRUE(test::isRunning(server.pid()));
-    EXPECT_EQ(test::runCli({"stop", port, "--force"}).status, 0);
-    EXPECT_FALSE(test::isRunning(server.pid()));
-}
-
 // List leaves the containers out and says so; stop gives up on the container, and without the
 // container list on the port, whose holder is then the engine itself, which is never signalled.
 TEST(StopCommand, GivesUpOnAContainerWhenDockerDoesNotAnswer) {
@@ -108,26 +97,34 @@ std::string firstLineOf(const std::string& path) {
     return line;
 }
 
-// The stop signals the whole tree: the workers that share the server's port and a server it started
-// on a port of its own go too, and one sentence names that one.
-TEST(StopCommand, EndsTheWholeTreeAndNamesEveryServerOfIt) {
+// The stop signals the whole tree: a server the stopped one started on a port of its own goes too,
+// and is named. The stopped one and the workers that share its port ignore SIGTERM, which the stop
+// says, and go with --force, which one sentence tells.
+TEST(StopCommand, EndsTheWholeTreeAndSaysWhatStillRuns) {
     test::TempDir folder;
     auto listener = test::listener({});
     // The shell starts the child listener, then becomes the parent one, with two workers.
-    test::TestProcess parent({"/bin/sh", "-c",
-                              "\"$0\" \"$1\" >\"$2\" & echo $! >\"$3\"; exec \"$0\" \"$1\" --share 2",
-                              listener[0], listener[1], folder / "port", folder / "pid"});
+    test::TestProcess parent(
+        {"/bin/sh", "-c",
+         "\"$0\" \"$1\" >\"$2\" & echo $! >\"$3\"; exec \"$0\" \"$1\" --share 2 --ignore-term", listener[0],
+         listener[1], folder / "port", folder / "pid"});
     auto numbers = parent.numbers();
     const std::string childPort = firstLineOf(folder / "port"), childPid = firstLineOf(folder / "pid");
     ASSERT_FALSE(numbers.size() != 3 || childPort.empty() || childPid.empty());
+    const std::string port = std::to_string(numbers[0]);
 
-    auto said = test::runCli({"stop", "--port", std::to_string(numbers[0])});
-    EXPECT_EQ(said.status, 0) << said.out << said.err;
-    EXPECT_EQ(std::ranges::count(said.out, '\n'), 1) << said.out;
-    EXPECT_TRUE(has(said.out, "stopped, and so did Python on port " + childPort + ".")) << said.out;
-    EXPECT_TRUE(has(said.out, std::to_string(numbers[0]))) << said.out;
-    for (int pid : {parent.pid(), numbers[1], numbers[2], std::stoi(childPid)})
-        EXPECT_TRUE(test::waitUntilGone(pid, 30s)) << pid;
+    auto gentle = test::runCli({"stop", port});
+    EXPECT_EQ(gentle.status, 1);
+    EXPECT_TRUE(has(gentle.out, "still running. Run tarvik stop " + port + " --force")) << gentle.out;
+    EXPECT_TRUE(has(gentle.out, "Python on port " + childPort + " stopped.")) << gentle.out;
+    EXPECT_TRUE(test::waitUntilGone(std::stoi(childPid), 30s));
+    for (int pid : {parent.pid(), numbers[1], numbers[2]}) EXPECT_TRUE(test::isRunning(pid)) << pid;
+
+    auto forced = test::runCli({"stop", port, "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.out << forced.err;
+    EXPECT_EQ(std::ranges::count(forced.out, '\n'), 1) << forced.out;
+    EXPECT_TRUE(has(forced.out, "stopped.") && has(forced.out, "port " + port)) << forced.out;
+    for (int pid : {parent.pid(), numbers[1], numbers[2]}) EXPECT_TRUE(test::waitUntilGone(pid, 30s)) << pid;
 }
 
 // A shell loop starts the server again as soon as it ends: the stop says so and frees nothing.
