@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iterator>
 #include <optional>
 #include <sstream>
