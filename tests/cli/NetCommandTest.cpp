@@ -11,7 +11,7 @@
 namespace tarvik::cli {
 namespace {
 
-TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
+TEST(NetCommand, RendersRatesAndShortConnectionsOrSaysWhatWentUncounted) {
     std::vector<ProcessTraffic> rows{{812, "node", 1536, 0}, {9, "", 0, 3 << 20}};
     EXPECT_EQ(renderNet({rows, {}, true}, Terminal{}),
               "PID      IN     OUT  PROCESS\n"
@@ -20,10 +20,9 @@ TEST(NetCommand, RendersRatesOrSaysNothingMoved) {
     EXPECT_EQ(renderNet({{}, {}, true}, Terminal{}), "No process moved data over TCP during the second.\n");
     EXPECT_EQ(toJson(TrafficSample{rows, {}, true})["processes"][0].dump(),
               R"({"pid":812,"name":"node","bytesIn":1536,"bytesOut":0,"total":1536})");
-}
 
-TEST(NetCommand, ShowsShortConnectionsOrSaysTheyWentUncounted) {
-    std::vector<ProcessTraffic> rows{{812, "node", 1536, 0}};
+    // Short connections, counted or not.
+    rows.pop_back();
     TrafficSample counted{rows, {921, 4700 << 10, 4700 << 10}, true};
     EXPECT_EQ(renderNet(counted, Terminal{}),
               "PID        IN       OUT  PROCESS\n"

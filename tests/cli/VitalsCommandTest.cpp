@@ -44,36 +44,23 @@ TEST(VitalsCommand, ReportsThisMachineAndSaysNaWhereItHasNoSensor) {
     EXPECT_NE(textRun.output.find("Busiest apps by memory"), std::string::npos);
 }
 
-// An environment variable set for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name) {
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() { ::unsetenv(m_name); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* m_name;
-};
-
 // Pointed at a management library, the command shows each of its cards and gives the process the
 // library sees working its share.
 TEST(VitalsCommand, ShowsTheCardsOfTheNvidiaLibraryItIsPointedAt) {
-    ScopedVariable library("TARVIK_NVML_LIBRARY", FAKE_NVML);
-    ScopedVariable busy("FAKE_NVML_BUSY_PID", std::to_string(::getpid()));
-    auto jsonRun =
-        Spawn::run(TARVIK_BINARY, {"vitals", "--json", "--interval", "0.2"}, std::chrono::seconds(60));
+    // The command with the library and the pid it reports busy in its environment.
+    auto vitalsWith = [](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"TARVIK_NVML_LIBRARY=" FAKE_NVML,
+                                             "FAKE_NVML_BUSY_PID=" + std::to_string(::getpid()),
+                                             TARVIK_BINARY, "vitals", "--interval", "0.2"});
+        return Spawn::run("/usr/bin/env", arguments, std::chrono::seconds(60));
+    };
+    auto jsonRun = vitalsWith({"--json"});
     ASSERT_EQ(jsonRun.status, 0);
     auto vitals = json::parse(jsonRun.output);
     ASSERT_EQ(vitals["gpus"].size(), 2u) << jsonRun.output;
-    const auto& card = vitals["gpus"][0];
-    EXPECT_EQ(card["name"], "NVIDIA GeForce RTX 4070");
-    EXPECT_EQ(card["busyPercent"], 85.0);
-    EXPECT_EQ(card["celsius"], 61.0);
-    EXPECT_EQ(card["watts"], 150.25);
-    EXPECT_EQ(card["memoryTotalBytes"], 12ULL << 30);
+    auto card = json::parse(R"({"name": "NVIDIA GeForce RTX 4070", "busyPercent": 85.0, "celsius": 61.0,
+                                "watts": 150.25, "memoryTotalBytes": 12884901888})");
+    for (const auto& [key, value] : card.items()) EXPECT_EQ(vitals["gpus"][0][key], value) << key;
     EXPECT_EQ(vitals["gpus"][1]["name"], "NVIDIA RTX A2000");
     EXPECT_GE(vitals["gpu"].get<double>(), 85.0) << "the busiest card leads";
     bool found = false;
@@ -85,7 +72,7 @@ TEST(VitalsCommand, ShowsTheCardsOfTheNvidiaLibraryItIsPointedAt) {
             }
     EXPECT_TRUE(found) << "this test's own process is among the apps";
 
-    auto textRun = Spawn::run(TARVIK_BINARY, {"vitals", "--interval", "0.2"}, std::chrono::seconds(60));
+    auto textRun = vitalsWith({});
     ASSERT_EQ(textRun.status, 0);
     EXPECT_NE(textRun.output.find("NVIDIA GeForce RTX 4070: 85% busy, memory 3 GB of 12 GB, 61 °C, "
                                   "150.2 W of 200.0 W, 2 processes\n"),

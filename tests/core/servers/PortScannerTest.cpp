@@ -70,6 +70,8 @@ TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
         record(30, 1, "/usr/bin/docker-proxy", 4),   record(31, 30, "/bin/sleep", 4)};
     for (auto [pid, port] : {std::pair{10, 3000}, {11, 24678}, {20, 22}, {30, 8080}, {5, 3000}})
         p.sockets[pid] = {{port, "*"}};
+    // 10 listens on every interface and on loopback: one server with every address, seen once.
+    p.sockets[10] = {{3000, "127.0.0.1"}, {3000, "*"}, {3000, "127.0.0.1"}};
     p.info = {{10, {999, 0.3, 65, "node server.js"}}};
     p.cwd = {{10, "/home/anna/shop"}};
     auto servers = PortScanner::scan(p.snapshot, p.sources());
@@ -85,21 +87,9 @@ TEST(PortScanner, DevServersCarryTheirTreeAndNestedServersAreNotCountedTwice) {
     EXPECT_EQ(outer.uptimeSeconds, 65);
     EXPECT_EQ(outer.args, "node server.js");
     EXPECT_EQ(outer.displayDirectory("/home/anna"), "~/shop");
+    EXPECT_EQ(outer.address, "*");
+    EXPECT_EQ(outer.addresses, (std::vector<std::string>{"127.0.0.1", "*"}));
     EXPECT_FALSE(inner.uptimeSeconds || inner.args) << "no process facts, no uptime and no arguments";
-}
-
-// A process listening on loopback and on every interface of one port is one exposed server.
-TEST(PortScanner, AServerKeepsEveryAddressOfItsPort) {
-    Population p;
-    p.snapshot.records = {record(10, 1, "/usr/bin/node", 100)};
-    p.sockets[10] = {{3000, "127.0.0.1"}, {3000, "*"}, {3000, "127.0.0.1"}, {3001, "::1"}};
-    auto servers = PortScanner::scan(p.snapshot, p.sources());
-    ASSERT_EQ(servers.size(), 2u);
-    EXPECT_EQ(servers[0].address, "*");
-    EXPECT_EQ(servers[0].addresses, (std::vector<std::string>{"127.0.0.1", "*"}));
-    EXPECT_TRUE(servers[0].isExposedToNetwork());
-    EXPECT_EQ(servers[1].addresses, (std::vector<std::string>{"::1"}));
-    EXPECT_FALSE(servers[1].isExposedToNetwork());
 }
 
 // A names-only sample is made whole for the listening processes and their descendants alone, and

@@ -5,6 +5,10 @@
 namespace tarvik {
 namespace {
 
+ListeningPort on(int port, std::string address, std::int32_t pid = 1) {
+    return {pid, "node", "", port, std::move(address)};
+}
+
 // Every address of a (pid, port) is kept, and a row is exposed when any of them can be reached
 // from another machine.
 TEST(ListeningPortDedup, KeepsEveryAddressAndShowsTheExposedOne) {
@@ -16,28 +20,26 @@ TEST(ListeningPortDedup, KeepsEveryAddressAndShowsTheExposedOne) {
     };
     const Case cases[] = {
         {"loopback only",
-         {{1, "node", "", 3000, "127.0.0.1"},
-          {1, "node", "", 3000, "::1"},
-          {1, "node", "", 3000, "127.0.0.1"}},
+         {on(3000, "127.0.0.1"), on(3000, "::1"), on(3000, "127.0.0.1")},
          {"1:3000@127.0.0.1 [127.0.0.1 ::1] private 127.0.0.1, ::1"}},
         {"wildcard beside loopback on one port",
-         {{1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3000, "::"}},
+         {on(3000, "127.0.0.1"), on(3000, "::")},
          {"1:3000@:: [127.0.0.1 ::] exposed ::, 127.0.0.1"}},
         {"wildcard first, then loopback",
-         {{1, "node", "", 3000, "*"}, {1, "node", "", 3000, "127.0.0.1"}},
+         {on(3000, "*"), on(3000, "127.0.0.1")},
          {"1:3000@* [* 127.0.0.1] exposed *, 127.0.0.1"}},
         {"two ports, one of them open",
-         {{1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3001, "0.0.0.0"}, {2, "node", "", 3000, "*"}},
+         {on(3000, "127.0.0.1"), on(3001, "0.0.0.0"), on(3000, "*", 2)},
          {"1:3000@127.0.0.1 [127.0.0.1] private 127.0.0.1", "1:3001@0.0.0.0 [0.0.0.0] exposed 0.0.0.0",
           "2:3000@* [*] exposed *"}},
         {"a LAN address is reachable",
-         {{1, "node", "", 3000, "127.0.0.1"}, {1, "node", "", 3000, "192.168.1.5"}},
+         {on(3000, "127.0.0.1"), on(3000, "192.168.1.5")},
          {"1:3000@192.168.1.5 [127.0.0.1 192.168.1.5] exposed 192.168.1.5, 127.0.0.1"}},
         {"IPv4-mapped and other loopback forms",
-         {{1, "node", "", 3000, "::ffff:127.0.0.1"}, {1, "node", "", 3000, "127.1.2.3"}},
+         {on(3000, "::ffff:127.0.0.1"), on(3000, "127.1.2.3")},
          {"1:3000@::ffff:127.0.0.1 [::ffff:127.0.0.1 127.1.2.3] private ::ffff:127.0.0.1, 127.1.2.3"}},
         {"an IPv4-mapped LAN address is reachable",
-         {{1, "node", "", 3000, "::ffff:10.0.0.7"}},
+         {on(3000, "::ffff:10.0.0.7")},
          {"1:3000@::ffff:10.0.0.7 [::ffff:10.0.0.7] exposed ::ffff:10.0.0.7"}},
     };
     for (const auto& c : cases) {
