@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <QApplication>
 
+#include "app/AppTesting.hpp"
 #include "app/Appearance.hpp"
-#include "app/FakeSettingsPortal.hpp"
 #include "app/PanelWindow.hpp"
-#include "ui/FakeNotificationServer.hpp"
-#include "ui/LiveMachine.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik {
@@ -17,27 +14,19 @@ using namespace std::chrono_literals;
 using Scheme = ui::ColorSchemeSetting::Scheme;
 
 TEST(ColorSchemeSetting, ReadsThePortalsNumbers) {
-    struct Case {
-        uint value;
-        Scheme scheme;
-    };
-    for (const auto& [value, scheme] : std::vector<Case>{{0, Scheme::none},
-                                                         {1, Scheme::dark},
-                                                         {2, Scheme::light},
-                                                         {3, Scheme::none},
-                                                         {~0u, Scheme::none}}) {
-        SCOPED_TRACE(value);
-        EXPECT_EQ(ui::ColorSchemeSetting::fromPortal(value), scheme);
-    }
+    const std::pair<uint, Scheme> cases[] = {
+        {0, Scheme::none}, {1, Scheme::dark}, {2, Scheme::light}, {3, Scheme::none}, {~0u, Scheme::none}};
+    for (const auto& [value, scheme] : cases)
+        EXPECT_EQ(ui::ColorSchemeSetting::fromPortal(value), scheme) << value;
 }
 
 TEST(Appearance, FollowsTheDesktopsColourSchemeAtTheStartAndWhenItChanges) {
-    if (access(test::PrivateBus::daemon, X_OK) != 0) GTEST_SKIP() << "needs dbus-daemon";
+    if (!test::AppOnBus::possible()) GTEST_SKIP() << "needs dbus-daemon";
     test::PrivateBus bus;
     auto connection = bus.connect();
-    ASSERT_TRUE(connection.isConnected());
-    test::FakeSettingsPortal portal(connection, 1);
-    ASSERT_TRUE(portal.registered());
+    test::FakeSettingsPortal portal(1);
+    ASSERT_TRUE(test::publish(connection, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                              portal));
     const bool platformDark = ui::Theme::isDark(QApplication::palette());
     test::FakeWorld desk;
     ui::ServerStore store(test::liveMachine(desk));
@@ -66,7 +55,7 @@ TEST(Appearance, FollowsTheDesktopsColourSchemeAtTheStartAndWhenItChanges) {
 }
 
 TEST(Appearance, WithoutAPortalThePlatformsPaletteStays) {
-    if (access(test::PrivateBus::daemon, X_OK) != 0) GTEST_SKIP() << "needs dbus-daemon";
+    if (!test::AppOnBus::possible()) GTEST_SKIP() << "needs dbus-daemon";
     test::PrivateBus bus;
     const QPalette before = QApplication::palette();
     app::Appearance appearance(bus.connect());
