@@ -3,7 +3,6 @@
 #include <unistd.h>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusVariant>
 #include <QObject>
 #include <QStringList>
 #include <memory>
@@ -27,45 +26,17 @@ class StatusNotifierHost : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
 
 public:
     [[nodiscard]] bool isHostRegistered() const { return true; }
-    [[nodiscard]] int protocolVersion() const { return 0; }
-    // The bus names of the items that registered.
-    [[nodiscard]] const QStringList& items() const { return m_items; }
+    QStringList items;  // the bus names of the items that registered
 
 public Q_SLOTS:
-    void RegisterStatusNotifierItem(const QString& item, const QDBusMessage& message);
-    void RegisterStatusNotifierHost(const QString&) {}
-
-Q_SIGNALS:
-    void StatusNotifierItemRegistered(const QString& item);
-
-private:
-    QStringList m_items;
-};
-
-// The freedesktop settings portal, publishing only the desktop's colour scheme (the portal's
-// number: 0 none, 1 dark, 2 light), wrapped the way the real portal wraps it.
-class FakeSettingsPortal : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
-
-public:
-    explicit FakeSettingsPortal(uint scheme) : m_scheme(scheme) {}
-    // Changes the scheme and says so on the bus.
-    void setScheme(uint scheme);
-
-public Q_SLOTS:
-    QDBusVariant Read(const QString& group, const QString& key);
-
-Q_SIGNALS:
-    void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
-
-private:
-    uint m_scheme;
+    void RegisterStatusNotifierItem(const QString& item, const QDBusMessage& message) {
+        // Items give their bus name, or only an object path on the sender's connection.
+        if (const QString name = item.startsWith('/') ? message.service() : item; !items.contains(name))
+            items.append(name);
+    }
 };
 
 // The app in this process, on the fakes' desktop and this machine, past its first run.
@@ -80,9 +51,13 @@ struct AppOnBus {
     // Starts the app with `environment` ("KEY=value": its display) added to the session's.
     void launch(const std::vector<std::string>& environment);
     // Starts the watcher; false when the bus refused it.
-    bool watch();
+    bool watch() {
+        return publish(connection, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", host);
+    }
     // The bus name of the first item that registered, once one did; empty when none came in 30 s.
-    QString item();
+    QString item() {
+        return pumpUntil([&] { return !host.items.isEmpty(); }) ? host.items.front() : QString();
+    }
     // Calls the item's Activate(x, y), as a host does for a click at that point of the screen.
     void activate(int x, int y);
 

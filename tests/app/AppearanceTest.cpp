@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDBusVariant>
 
 #include "app/AppTesting.hpp"
 #include "app/Appearance.hpp"
@@ -13,6 +14,31 @@ namespace {
 using namespace std::chrono_literals;
 using Scheme = ui::ColorSchemeSetting::Scheme;
 
+// The freedesktop settings portal, publishing only the desktop's colour scheme (the portal's
+// number: 0 none, 1 dark, 2 light), wrapped the way the real portal wraps it.
+class FakeSettingsPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+public:
+    uint scheme = 1;
+    // Changes the scheme and says so on the bus.
+    void setScheme(uint number) {
+        scheme = number;
+        emit SettingChanged("org.freedesktop.appearance", "color-scheme", QDBusVariant(scheme));
+    }
+
+public Q_SLOTS:
+    QDBusVariant Read(const QString& group, const QString& key) {
+        if (group != "org.freedesktop.appearance" || key != "color-scheme") return QDBusVariant(QString());
+        // The portal's Read answers a variant that holds the variant of the value.
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
+    }
+
+Q_SIGNALS:
+    void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+};
+
 TEST(ColorSchemeSetting, ReadsThePortalsNumbers) {
     const std::pair<uint, Scheme> cases[] = {
         {0, Scheme::none}, {1, Scheme::dark}, {2, Scheme::light}, {3, Scheme::none}, {~0u, Scheme::none}};
@@ -24,7 +50,7 @@ TEST(Appearance, FollowsTheDesktopsColourSchemeAtTheStartAndWhenItChanges) {
     if (!test::AppOnBus::possible()) GTEST_SKIP() << "needs dbus-daemon";
     test::PrivateBus bus;
     auto connection = bus.connect();
-    test::FakeSettingsPortal portal(1);
+    FakeSettingsPortal portal;
     ASSERT_TRUE(test::publish(connection, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
                               portal));
     const bool platformDark = ui::Theme::isDark(QApplication::palette());
@@ -66,3 +92,5 @@ TEST(Appearance, WithoutAPortalThePlatformsPaletteStays) {
 
 }  // namespace
 }  // namespace tarvik
+
+#include "AppearanceTest.moc"
