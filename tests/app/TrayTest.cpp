@@ -16,11 +16,7 @@ using namespace std::chrono_literals;
 TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
     const QRect screen(0, 0, 1280, 800);
     const QSize panel(380, 560);
-    struct Case {
-        QRect icon;
-        QPoint expected;
-    };
-    const std::vector<Case> cases = {
+    const std::pair<QRect, QPoint> cases[] = {
         {{600, 0, 24, 24}, {422, 32}},     // centred under an icon at the top
         {{1250, 0, 24, 24}, {892, 32}},    // pushed in from the right edge
         {{5, 0, 24, 24}, {8, 32}},         // and from the left
@@ -34,11 +30,7 @@ TEST(PanelPlacement, HangsUnderTheIconAndStaysOnItsScreen) {
 TEST(PanelPlacement, PutsACornerAtThePointerAndFlipsToStayOnTheScreen) {
     const QRect screen(0, 0, 1280, 800);
     const QSize panel(380, 560);
-    struct Case {
-        const char* what;
-        QPoint click, expected;
-    };
-    const std::vector<Case> cases = {
+    const std::tuple<const char*, QPoint, QPoint> cases[] = {
         {"a tray at the bottom right: above and to the left", {1270, 790}, {890, 230}},
         {"at the top right: below and to the left", {1270, 10}, {890, 10}},
         {"at the top left: below and to the right", {20, 12}, {20, 12}},
