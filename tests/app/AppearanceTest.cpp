@@ -46,14 +46,21 @@ TEST(ColorSchemeSetting, ReadsThePortalsNumbers) {
         EXPECT_EQ(ui::ColorSchemeSetting::fromPortal(value), scheme) << value;
 }
 
-TEST(Appearance, FollowsTheDesktopsColourSchemeAtTheStartAndWhenItChanges) {
+TEST(Appearance, KeepsThePlatformsPaletteWithoutAPortalAndFollowsTheDesktopsColourSchemeWithOne) {
     if (!test::AppOnBus::possible()) GTEST_SKIP() << "needs dbus-daemon";
     test::PrivateBus bus;
+    const QPalette platform = QApplication::palette();
+    const bool platformDark = ui::Theme::isDark(platform);
+    {
+        app::Appearance appearance(bus.connect());
+        ASSERT_TRUE(test::pumpUntil([&] { return appearance.setting().answered(); }, 10s));
+        EXPECT_EQ(appearance.setting().scheme(), Scheme::none);
+        EXPECT_EQ(QApplication::palette(), platform) << "changed without a portal";
+    }
     auto connection = bus.connect();
     FakeSettingsPortal portal;
     ASSERT_TRUE(test::publish(connection, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
                               portal));
-    const bool platformDark = ui::Theme::isDark(QApplication::palette());
     test::FakeWorld desk;
     ui::ServerStore store(test::liveMachine(desk));
     app::PanelWindow panel(store, app::PanelWindow::Kind::popup);
@@ -78,16 +85,6 @@ TEST(Appearance, FollowsTheDesktopsColourSchemeAtTheStartAndWhenItChanges) {
         EXPECT_EQ(ui::Theme::isDark(&panel), platformDark);
     }
     EXPECT_EQ(ui::Theme::isDark(QApplication::palette()), platformDark);
-}
-
-TEST(Appearance, WithoutAPortalThePlatformsPaletteStays) {
-    if (!test::AppOnBus::possible()) GTEST_SKIP() << "needs dbus-daemon";
-    test::PrivateBus bus;
-    const QPalette before = QApplication::palette();
-    app::Appearance appearance(bus.connect());
-    ASSERT_TRUE(test::pumpUntil([&] { return appearance.setting().answered(); }, 10s));
-    EXPECT_EQ(appearance.setting().scheme(), Scheme::none);
-    EXPECT_EQ(QApplication::palette(), before);
 }
 
 }  // namespace
