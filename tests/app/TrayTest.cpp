@@ -47,7 +47,8 @@ TEST(PanelPlacement, PutsACornerAtThePointerAndFlipsToStayOnTheScreen) {
               QPoint(2170, 208));
 }
 
-// The app as autostarted at login, on the test's display before its tray host runs.
+// The app as autostarted at login, on the test's display before its tray host runs. Each test
+// starts the host it needs.
 class Tray : public testing::Test {
 protected:
     void SetUp() override {
@@ -55,12 +56,6 @@ protected:
         display->stopTray();
         ASSERT_TRUE(test::pumpUntil([] { return !app::TrayHost::present(); })) << "trayer kept the tray";
         test::hideDashboard();
-    }
-    void TearDown() override {
-        if (!display) return;
-        test::hideDashboard();
-        display->stopTray();
-        display->startTray();
     }
 
     // The icon is placed at the origin first and docked into the tray a moment later; `icon` is where.
