@@ -3,11 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <vector>
 
 #include "core/support/Spawn.hpp"
 
@@ -55,11 +53,10 @@ std::unique_ptr<HeadlessSway> HeadlessSway::start(std::string& why) {
         return nullptr;
     }
     std::unique_ptr<HeadlessSway> self(new HeadlessSway);
-    const std::string runtime = self->m_runtime = self->m_folder / "run", config = runtime + "/config";
-    fs::create_directory(runtime);
+    // The folder, private already, becomes the compositor's runtime folder.
+    const std::string runtime = self->m_runtime = self->m_folder.path(), config = runtime + "/config";
     std::ofstream(config) << "xwayland disable\noutput HEADLESS-1 resolution 1280x800\n";
-    if (chmod(self->m_folder.path().c_str(), 0711) != 0 || chown(runtime.c_str(), nobody, nobody) != 0 ||
-        chmod(runtime.c_str(), 0700) != 0 || chown(config.c_str(), nobody, nobody) != 0) {
+    if (chown(runtime.c_str(), nobody, nobody) != 0 || chown(config.c_str(), nobody, nobody) != 0) {
         why = "could not hand a runtime folder to nobody";
         return nullptr;
     }
