@@ -1,24 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <QDBusArgument>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDir>
 #include <QGuiApplication>
-#include <QPixmap>
 #include <QRect>
 #include <QScreen>
-#include <optional>
+#include <map>
 #include <sstream>
 
-#include "app/StatusNotifierHost.hpp"
+#include "app/AppTesting.hpp"
 #include "core/support/Spawn.hpp"
-#include "support/TempDir.hpp"
-#include "support/TestProcess.hpp"
 #include "support/TrayDisplay.hpp"
-#include "ui/FakeNotificationServer.hpp"
-#include "ui/LiveMachine.hpp"
 
 namespace tarvik {
 namespace {
@@ -27,15 +19,15 @@ using namespace std::chrono_literals;
 
 constexpr const char* xdotool = "/usr/bin/xdotool";
 
-// The visible windows of process `pid` on the test's display, as X, Y, width and height.
+// The visible windows of process `pid` on the test's display.
 std::vector<QRect> windowsOf(pid_t pid) {
     std::vector<QRect> windows;
     auto found = Spawn::run(xdotool, {"search", "--onlyvisible", "--pid", std::to_string(pid)}, 10s);
     std::istringstream ids(found.output);
     for (std::string id; ids >> id;) {
-        auto shell = Spawn::run(xdotool, {"getwindowgeometry", "--shell", id}, 10s);
+        // Lines of "NAME=value": WINDOW, X, Y, WIDTH, HEIGHT and SCREEN.
+        std::istringstream lines(Spawn::run(xdotool, {"getwindowgeometry", "--shell", id}, 10s).output);
         std::map<std::string, int> values;
-        std::istringstream lines(shell.output);
         for (std::string line; std::getline(lines, line);)
             if (auto equals = line.find('='); equals != std::string::npos)
                 values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
@@ -44,80 +36,55 @@ std::vector<QRect> windowsOf(pid_t pid) {
     return windows;
 }
 
-// The sizes of the item's icon pixmaps, each with the rows its drawing spans.
-struct Pixmap {
-    int width = 0, height = 0, drawnRows = 0;
-};
-
-std::vector<Pixmap> iconPixmaps(QDBusConnection& bus, const QString& item) {
+// Expects the item to give icon pixmaps, each square and drawn over at least half its height.
+void expectSquareIcons(QDBusConnection& bus, const QString& item) {
     auto get =
         QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
     get << QString("org.kde.StatusNotifierItem") << QString("IconPixmap");
     const QDBusMessage reply = bus.call(get, QDBus::Block, 5000);
-    std::vector<Pixmap> pixmaps;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return pixmaps;
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     const auto argument = reply.arguments().front().value<QDBusVariant>().variant().value<QDBusArgument>();
     argument.beginArray();
+    EXPECT_FALSE(argument.atEnd()) << "no pixmaps";
     while (!argument.atEnd()) {
-        Pixmap pixmap;
+        int width = 0, height = 0, top = -1, bottom = -1;
         QByteArray argb;  // four bytes a pixel, alpha first
         argument.beginStructure();
-        argument >> pixmap.width >> pixmap.height >> argb;
+        argument >> width >> height >> argb;
         argument.endStructure();
-        int top = -1, bottom = -1;
-        for (int y = 0; y < pixmap.height; ++y)
-            for (int x = 0; x < pixmap.width; ++x) {
-                const auto at = 4 * (y * pixmap.width + x);
-                if (at < argb.size() && static_cast<unsigned char>(argb[at]) >= 64) {
-                    if (top < 0) top = y;
-                    bottom = y;
-                }
+        for (int i = 0; i < std::min(static_cast<int>(argb.size() / 4), width * height); ++i)
+            if (static_cast<unsigned char>(argb[4 * i]) >= 64) {
+                bottom = i / width;
+                if (top < 0) top = bottom;
             }
-        pixmap.drawnRows = top < 0 ? 0 : bottom - top + 1;
-        pixmaps.push_back(pixmap);
+        SCOPED_TRACE(width);
+        EXPECT_EQ(width, height);
+        EXPECT_GE(top < 0 ? 0 : bottom - top + 1, height / 2) << "rows drawn";
     }
     argument.endArray();
-    return pixmaps;
 }
 
 TEST(StatusNotifier, AnItemOnALateHostShowsASquareIconAndAnActivationOpensThePanelAtThePointer) {
     auto* display = test::TrayDisplay::current;
-    if (!display || access(xdotool, X_OK) != 0 || access(test::PrivateBus::daemon, X_OK) != 0)
+    if (!display || access(xdotool, X_OK) != 0 || !test::AppOnBus::possible())
         GTEST_SKIP() << "needs Xvfb, xdotool and dbus-daemon";
     display->stopTray();
-    test::PrivateBus bus;
-    auto connection = bus.connect();
-    ASSERT_TRUE(connection.isConnected());
-
-    test::TempDir home, runtime;
-    test::TestProcess app({"/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + home.path().string(),
-                           "XDG_RUNTIME_DIR=" + runtime.path().string(), "DISPLAY=" + display->display(),
-                           "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=" + bus.address().toStdString(),
-                           TARVIK_APP_BINARY});
+    test::AppOnBus session;
+    session.launch({"DISPLAY=" + display->display(), "QT_QPA_PLATFORM=xcb"});
     test::pumpUntil([] { return false; }, 5s);  // the desktop still starting
-    test::StatusNotifierHost host(connection);
-    ASSERT_TRUE(host.registered());
-    ASSERT_TRUE(test::pumpUntil([&] { return !host.items().isEmpty(); })) << "the item never registered";
-    const QString item = host.items().front();
+    ASSERT_TRUE(session.watch());
+    const QString item = session.item();
+    ASSERT_FALSE(item.isEmpty()) << "the item never registered";
 
-    const auto pixmaps = iconPixmaps(connection, item);
-    ASSERT_FALSE(pixmaps.empty());
-    for (const auto& pixmap : pixmaps) {
-        SCOPED_TRACE(pixmap.width);
-        EXPECT_EQ(pixmap.width, pixmap.height);
-        EXPECT_GE(pixmap.drawnRows, pixmap.height / 2);
-    }
+    expectSquareIcons(session.connection, item);
 
     // A click on a tray at the bottom right: the pointer is there, the host says so in Activate.
     const QPoint click(1270, 790);
     ASSERT_TRUE(display->click(click.x(), click.y()));
-    auto activate =
-        QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate");
-    activate << click.x() << click.y();
-    connection.call(activate, QDBus::Block, 5000);
+    session.activate(click.x(), click.y());
     std::optional<QRect> panel;
     ASSERT_TRUE(test::pumpUntil([&] {
-        for (const auto& window : windowsOf(app.pid()))
+        for (const auto& window : windowsOf(session.app->pid()))
             if (window.width() < 500 && window.height() > 400) panel = window;
         return panel.has_value();
     })) << "the activation opened no panel";
@@ -126,7 +93,6 @@ TEST(StatusNotifier, AnItemOnALateHostShowsASquareIconAndAnActivationOpensThePan
     // For people to look at: the screen with the panel open.
     if (QDir().mkpath(TARVIK_RENDERS) && QGuiApplication::primaryScreen())
         QGuiApplication::primaryScreen()->grabWindow(0).save(TARVIK_RENDERS "/status-notifier-panel.png");
-    display->startTray();
 }
 
 }  // namespace

@@ -3,11 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <vector>
 
 #include "core/support/Spawn.hpp"
 
@@ -24,13 +22,12 @@ constexpr const char* swaymsg = "/usr/bin/swaymsg";
 constexpr const char* grim = "/usr/bin/grim";
 constexpr const char* setpriv = "/usr/bin/setpriv";
 
-// `argv` run as nobody, after `environment` ("KEY=value") is set.
+// setpriv's arguments to run `argv` as nobody with only `environment` ("KEY=value").
 std::vector<std::string> asNobody(const std::vector<std::string>& environment,
                                   const std::vector<std::string>& argv) {
     std::vector<std::string> all = {"--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody),
-                                    "--clear-groups", "/usr/bin/env"};
-    all.insert(all.end(), environment.begin(), environment.end());
-    all.insert(all.end(), argv.begin(), argv.end());
+                                    "--clear-groups"};
+    for (auto& argument : withOnly(environment, argv)) all.push_back(std::move(argument));
     return all;
 }
 
@@ -55,37 +52,30 @@ std::unique_ptr<HeadlessSway> HeadlessSway::start(std::string& why) {
         why = "not root: sway refuses root, and only root can start it as the user nobody";
         return nullptr;
     }
-    std::unique_ptr<HeadlessSway> compositor(new HeadlessSway);
-    auto& self = *compositor;
-    self.m_runtime = self.m_folder / "run";
-    const std::string config = self.m_runtime + "/config";
-    fs::create_directory(self.m_runtime);
+    std::unique_ptr<HeadlessSway> self(new HeadlessSway);
+    // The folder, private already, becomes the compositor's runtime folder.
+    const std::string runtime = self->m_runtime = self->m_folder.path(), config = runtime + "/config";
     std::ofstream(config) << "xwayland disable\noutput HEADLESS-1 resolution 1280x800\n";
-    if (chmod(self.m_folder.path().c_str(), 0711) != 0 ||
-        chown(self.m_runtime.c_str(), nobody, nobody) != 0 || chmod(self.m_runtime.c_str(), 0700) != 0 ||
-        chown(config.c_str(), nobody, nobody) != 0) {
+    if (chown(runtime.c_str(), nobody, nobody) != 0 || chown(config.c_str(), nobody, nobody) != 0) {
         why = "could not hand a runtime folder to nobody";
         return nullptr;
     }
-    self.m_sway = std::make_unique<TestProcess>(std::vector<std::string>{
-        "/usr/bin/env", "-i", "PATH=/usr/bin:/bin", setpriv, "--reuid=" + std::to_string(nobody),
-        "--regid=" + std::to_string(nobody), "--clear-groups", "/usr/bin/env", "HOME=" + self.m_runtime,
-        "XDG_RUNTIME_DIR=" + self.m_runtime, "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
-        "WLR_RENDERER=pixman", sway, "-c", config});
+    auto argv = asNobody({"HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime, "WLR_BACKENDS=headless",
+                          "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"},
+                         {sway, "-c", config});
+    argv.insert(argv.begin(), setpriv);
+    self->m_sway.emplace(argv);
     // A busy machine may take seconds to bring it up; it is ready once it answers on its socket.
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (self.m_sway->exitStatus()) break;
-        self.m_ipc = socketIn(self.m_runtime, "sway-ipc.");
-        self.m_wayland = socketIn(self.m_runtime, "wayland-");
-        if (!self.m_ipc.empty() && !self.m_wayland.empty() && !self.tree().empty()) return compositor;
-        std::this_thread::sleep_for(100ms);
+    for (auto deadline = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < deadline && !self->m_sway->exitStatus();
+         std::this_thread::sleep_for(100ms)) {
+        self->m_ipc = socketIn(runtime, "sway-ipc.");
+        self->m_wayland = socketIn(runtime, "wayland-");
+        if (!self->m_ipc.empty() && !self->m_wayland.empty() && !self->tree().empty()) return self;
     }
     why = "sway did not start";
     return nullptr;
 }
-
-HeadlessSway::~HeadlessSway() = default;
 
 std::string HeadlessSway::tree() const {
     auto result = Spawn::run(setpriv, asNobody({"SWAYSOCK=" + m_ipc}, {swaymsg, "-t", "get_tree"}), 10s);

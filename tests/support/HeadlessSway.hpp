@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "support/TempDir.hpp"
@@ -16,9 +17,6 @@ public:
     // nullptr, with the reason in `why`, when sway is missing, the test does not run as root (it
     // must be to start sway as another user) or sway does not come up within a few seconds.
     static std::unique_ptr<HeadlessSway> start(std::string& why);
-    ~HeadlessSway();
-    HeadlessSway(const HeadlessSway&) = delete;
-    HeadlessSway& operator=(const HeadlessSway&) = delete;
 
     // The absolute path of the compositor's socket, for WAYLAND_DISPLAY.
     [[nodiscard]] const std::string& waylandDisplay() const { return m_wayland; }
@@ -32,7 +30,7 @@ private:
 
     TempDir m_folder;
     std::string m_runtime, m_wayland, m_ipc;
-    std::unique_ptr<TestProcess> m_sway;
+    std::optional<TestProcess> m_sway;
 };
 
 }  // namespace tarvik::test

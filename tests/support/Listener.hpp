@@ -21,8 +21,6 @@ public:
 
     explicit Listener(Mode mode = Mode::hold, std::string reply = {}, std::size_t together = 1);
     ~Listener();
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
 
     [[nodiscard]] int port() const { return m_port; }
 

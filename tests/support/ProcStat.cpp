@@ -32,17 +32,6 @@ bool isRunning(pid_t pid) {
     return stat && stat->state != 'Z' && stat->state != 'X' && stat->state != 'x';
 }
 
-bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
-    return waitUntil(limit, [&] { return !isRunning(pid); });
-}
-
-bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::milliseconds limit) {
-    return waitUntil(limit, [&] {
-        auto stat = procStat(pid);
-        return stat && stat->cpuTicks >= ticks;
-    });
-}
-
 std::vector<pid_t> pidsRunning(const std::vector<std::string>& argv) {
     std::string cmdline;
     for (const auto& argument : argv) cmdline += argument + '\0';

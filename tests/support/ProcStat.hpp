@@ -32,10 +32,17 @@ bool waitUntil(std::chrono::milliseconds limit, Condition done) {
     return true;
 }
 // Polls every 20 ms, at most `limit`, until the process no longer runs; true when it stopped.
-bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit);
+inline bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
+    return waitUntil(limit, [&] { return !isRunning(pid); });
+}
 // Polls every 20 ms, at most `limit`, until the process has used `ticks` of CPU time; true when it
 // did. A busy process gets there on any machine; only the wait grows with the load.
-bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::milliseconds limit);
+inline bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::milliseconds limit) {
+    return waitUntil(limit, [&] {
+        auto stat = procStat(pid);
+        return stat && stat->cpuTicks >= ticks;
+    });
+}
 // The pids whose argv the kernel holds is `argv`, byte for byte.
 [[nodiscard]] std::vector<pid_t> pidsRunning(const std::vector<std::string>& argv);
 // A "Key:  N kB" line of /proc/PID/status, in kB; nullopt when the process or the line is missing.

@@ -82,4 +82,11 @@ std::vector<std::string> listener(std::vector<std::string> arguments) {
     return arguments;
 }
 
+std::vector<std::string> withOnly(std::vector<std::string> environment,
+                                  const std::vector<std::string>& argv) {
+    environment.insert(environment.begin(), {"/usr/bin/env", "-i", "PATH=/usr/bin:/bin"});
+    environment.insert(environment.end(), argv.begin(), argv.end());
+    return environment;
+}
+
 }  // namespace tarvik::test

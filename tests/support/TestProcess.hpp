@@ -35,5 +35,8 @@ private:
 
 // The python listener of the fixtures with its arguments.
 [[nodiscard]] std::vector<std::string> listener(std::vector<std::string> arguments);
+// `argv` run with only `environment` ("KEY=value") and the system's PATH.
+[[nodiscard]] std::vector<std::string> withOnly(std::vector<std::string> environment,
+                                                const std::vector<std::string>& argv);
 
 }  // namespace tarvik::test

@@ -3,8 +3,6 @@
 #include <unistd.h>
 #include <cstdlib>
 
-#include <fmt/format.h>
-
 #include "core/support/Spawn.hpp"
 
 namespace tarvik::test {
@@ -23,9 +21,8 @@ std::unique_ptr<TrayDisplay> TrayDisplay::start() {
     // Xvfb picks a free display number and prints it on the descriptor it is given: its stdout.
     display->m_server = std::make_unique<TestProcess>(
         std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
-    auto number = display->m_server->firstLine(15);
-    if (number.empty()) return nullptr;
-    display->m_display = fmt::format(":{}", number);
+    display->m_display = ":" + display->m_server->firstLine(15);
+    if (display->m_display == ":") return nullptr;
     setenv("DISPLAY", display->m_display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     display->startTray();
@@ -40,17 +37,11 @@ void TrayDisplay::startTray(const std::string& edge) {
         "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"});
 }
 
-TrayDisplay::~TrayDisplay() {
-    m_tray.reset();
-    m_server.reset();
-}
-
 bool TrayDisplay::click(int x, int y) const {
     if (access(xdotool, X_OK) != 0) return false;
-    auto result =
-        Spawn::run(xdotool, {"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"},
-                   std::chrono::seconds(10));
-    return result.status == 0;
+    const std::vector<std::string> arguments = {"mousemove",       "--sync", std::to_string(x),
+                                                std::to_string(y), "click",  "1"};
+    return Spawn::run(xdotool, arguments, std::chrono::seconds(10)).status == 0;
 }
 
 }  // namespace tarvik::test

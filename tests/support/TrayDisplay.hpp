@@ -13,7 +13,6 @@ public:
     // Sets DISPLAY and the xcb platform for this process; nullptr when either program is missing
     // or does not start.
     static std::unique_ptr<TrayDisplay> start();
-    ~TrayDisplay();
 
     static inline TrayDisplay* current = nullptr;
     [[nodiscard]] const std::string& display() const { return m_display; }
@@ -26,8 +25,7 @@ public:
 
 private:
     std::string m_display;
-    std::unique_ptr<TestProcess> m_server;
-    std::unique_ptr<TestProcess> m_tray;
+    std::unique_ptr<TestProcess> m_server, m_tray;  // the tray host goes first
 };
 
 }  // namespace tarvik::test
