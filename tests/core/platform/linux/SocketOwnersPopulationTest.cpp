@@ -22,19 +22,29 @@ namespace {
 using Owners = std::unordered_map<std::int32_t, std::vector<ListeningSocket>>;
 constexpr std::uint32_t nobody = 65534;
 
-// Children that report numbers (ports, pids) over one pipe and are killed, with every process they
-// reported, when the population goes; each also dies with its parent and after two minutes at most.
-class Population {
-public:
-    Population() { EXPECT_EQ(pipe(m_report), 0); }
+void guard() {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // cleared by a change of user, so set again after one
+    alarm(120);
+}
+void report(int fd, int value) {
+    (void)!write(fd, &value, sizeof value);
+}
+bool becomeNobody() {
+    return setresgid(nobody, nobody, nobody) == 0 && setresuid(nobody, nobody, nobody) == 0;
+}
+
+// Children that report numbers (ports, pids) over one pipe; each dies with its parent and after two
+// minutes at most. The population kills them, and every pid they reported, when it goes.
+struct Population {
+    int pipeFds[2] = {-1, -1};
+    std::vector<pid_t> pids;
+
+    Population() { EXPECT_EQ(pipe(pipeFds), 0); }
     ~Population() {
-        for (pid_t pid : m_reported) kill(pid, SIGKILL);
-        for (pid_t pid : m_children) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        close(m_report[0]);
-        close(m_report[1]);
+        // Newest first: a reported pid is killed while its parent, listed before it, keeps it from reuse.
+        for (auto pid = pids.rbegin(); pid != pids.rend(); ++pid)
+            kill(*pid, SIGKILL), waitpid(*pid, nullptr, 0);
+        close(pipeFds[0]), close(pipeFds[1]);
     }
 
     // Forks a child that runs `body` (only async-signal-safe calls) and then waits to be killed.
@@ -43,38 +53,24 @@ public:
         pid_t pid = fork();
         if (pid == 0) {
             guard();
-            body(m_report[1]);
+            body(pipeFds[1]);
             for (;;) pause();
         }
-        if (pid > 0) m_children.push_back(pid);
+        if (pid > 0) pids.push_back(pid);
         return pid;
     }
-    // The next number a child reported; -1 when none came within ten seconds.
-    int next() {
-        pollfd wait{m_report[0], POLLIN, 0};
+    // The next number a child reported, kept as a pid to kill when `isPid`; -1 when none came within
+    // ten seconds.
+    int next(bool isPid = false) {
+        pollfd wait{pipeFds[0], POLLIN, 0};
         int value = -1;
-        if (poll(&wait, 1, 10'000) != 1 || read(m_report[0], &value, sizeof value) != sizeof value) return -1;
+        if (poll(&wait, 1, 10'000) != 1 || read(pipeFds[0], &value, sizeof value) != sizeof value) return -1;
+        if (isPid && value > 0) pids.push_back(value);
         return value;
     }
-    // A pid a child reported, killed with the population.
-    pid_t nextPid() {
-        pid_t pid = next();
-        if (pid > 0) m_reported.push_back(pid);
-        return pid;
-    }
-    [[nodiscard]] std::vector<pid_t> all() const {
-        auto pids = m_children;
-        pids.insert(pids.end(), m_reported.begin(), m_reported.end());
-        return pids;
-    }
 
-    static void guard() {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);  // cleared by a change of user, so set again after one
-        alarm(120);
-    }
-    static void report(int fd, int value) { (void)!write(fd, &value, sizeof value); }
-    // A socket listening on 127.0.0.1 and an ephemeral port, reported; -1 on failure.
-    static int listenReported(int fd) {
+    // A socket listening on 127.0.0.1 and an ephemeral port, reported.
+    static void listenReported(int fd) {
         int socketFd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -85,23 +81,15 @@ public:
             getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             _exit(1);
         report(fd, ntohs(address.sin_port));
-        return socketFd;
     }
     // Forks a child of the caller that keeps the caller's descriptors and reports its pid.
     static void forkWorker(int fd, bool asNobody) {
-        pid_t worker = fork();
-        if (worker != 0) return;
-        if (asNobody && (setresgid(nobody, nobody, nobody) != 0 || setresuid(nobody, nobody, nobody) != 0))
-            _exit(1);
+        if (fork() != 0) return;
+        if (asNobody && !becomeNobody()) _exit(1);
         guard();
         report(fd, getpid());
         for (;;) pause();
     }
-
-private:
-    int m_report[2] = {-1, -1};
-    std::vector<pid_t> m_children;
-    std::vector<pid_t> m_reported;
 };
 
 // The truth to hold the search against: every descriptor of every process read.
@@ -121,6 +109,7 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
     const bool root = geteuid() == 0;
     Population population;
     std::vector<int> ports;
+    std::vector<pid_t> workers;
     int go[2];
     ASSERT_EQ(pipe(go), 0);
     const pid_t master = population.spawn([&](int fd) {
@@ -131,29 +120,26 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
         Population::forkWorker(fd, false);
     });
     ports.push_back(population.next());
-    std::vector<pid_t> workers;
     if (root) {
         population.spawn([](int fd) {
             Population::listenReported(fd);
             Population::forkWorker(fd, true);
         });
         ports.push_back(population.next());
-        workers.push_back(population.nextPid());
+        workers.push_back(population.next(true));
         population.spawn([](int fd) {
             Population::listenReported(fd);
-            if (setresgid(nobody, nobody, nobody) != 0 || setresuid(nobody, nobody, nobody) != 0) _exit(1);
-            Population::guard();
+            if (!becomeNobody()) _exit(1);
+            guard();
         });
         ports.push_back(population.next());
     }
     for (int i = 0; i < 80; ++i) population.spawn([](int) {});
     ASSERT_EQ(write(go[1], "x", 1), 1);
-    workers.push_back(population.nextPid());
-    workers.push_back(population.nextPid());
-    close(go[0]);
-    close(go[1]);
-    ASSERT_EQ(std::count(ports.begin(), ports.end(), -1), 0);
-    ASSERT_EQ(std::count(workers.begin(), workers.end(), -1), 0);
+    workers.push_back(population.next(true));
+    workers.push_back(population.next(true));
+    close(go[0]), close(go[1]);
+    ASSERT_EQ(std::count(ports.begin(), ports.end(), -1) + std::count(workers.begin(), workers.end(), -1), 0);
 
     ProcRoot procRoot;
     std::vector<ListeningSocket> table;
@@ -167,11 +153,10 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
         return table.size() == ports.size();
     }));
 
-    auto pids = population.all();
+    auto pids = population.pids;
     pids.push_back(getpid());
     std::sort(pids.begin(), pids.end());
-    std::vector<LibProc::ProcessRef> bare;
-    std::vector<LibProc::ProcessRef> whole;
+    std::vector<LibProc::ProcessRef> bare, whole;
     for (pid_t pid : pids) {
         auto stat = procRoot.stat(pid);
         ASSERT_TRUE(stat) << pid;
