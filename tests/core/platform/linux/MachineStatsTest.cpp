@@ -85,6 +85,8 @@ TEST(MachineStats, ReadersFollowTheirRoot) {
     auto memory = LinuxMemory::current(roots);
     ASSERT_TRUE(memory);
     EXPECT_EQ(memory->breakdown.app, 300u * 1024);
+    EXPECT_EQ(memory->limitedBy, std::nullopt);
+    EXPECT_EQ(LinuxMemory::currentUsage(roots), (MemoryUsage{400u * 1024, 1000u * 1024}));
     EXPECT_EQ(memory->swapOuts, 3 * static_cast<std::uint64_t>(ProcRoot::pageSize()));
     EXPECT_EQ(LinuxMemory::pressure(readPressure(roots)), MemoryPressure::warning);
     EXPECT_EQ(readNetwork(roots), (ByteTotals{10, 20}));
