@@ -31,20 +31,6 @@ StorageItem cacheItem(const std::string& path, Kind kind = Kind::regenerable()) 
     return {path, "npm downloads", "", 4096, std::move(kind), nullopt, false};
 }
 
-TEST(StorageActions, RemovesAListedCacheWithoutFollowingItsLinks) {
-    test::TempDir outside, home;
-    outside.write("keep.txt", "precious");
-    const std::string h = home.path().string();
-    home.write(".npm/_cacache/content/a", "x");
-    home.link(".npm/_cacache/out", outside.path().string());
-    StorageReport report;
-    report.clearable = {cacheItem(h + "/.npm/_cacache")};
-    EXPECT_EQ(removeCache(h + "/.npm/_cacache/", report, h),
-              (Result{true, "Cleared npm downloads.", 4096, nullopt}));
-    EXPECT_FALSE(fs::exists(h + "/.npm/_cacache"));
-    EXPECT_EQ(contents(outside / "keep.txt"), "precious");
-}
-
 // Runs `body` in a child process and gives its exit code (-1 when it did not exit).
 int inChild(const std::function<int()>& body) {
     pid_t child = fork();
@@ -124,34 +110,6 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
         EXPECT_EQ(result, (Result{false, message, 0, nullopt})) << message;
     EXPECT_TRUE(fs::exists(h + "/Library/Developer/Xcode/Archives/a"));
     EXPECT_TRUE(fs::exists("/etc/passwd"));
-}
-
-TEST(StorageActions, MovesALargeFileToTheTrashWithItsInfoFileUnderAFreeName) {
-    test::TempDir home;
-    const std::string h = home.path().string(), trash = h + "/.local/share/Trash";
-    StorageReport report;
-    for (const auto* folder : {"Movies", "Downloads"}) {
-        home.write(std::string(folder) + "/my film ü%.mov", folder);
-        report.largeFiles.push_back(
-            StorageScanner::largeFileItem(h + "/" + folder + "/my film ü%.mov", 5, nullopt, h));
-    }
-    std::tm local{20, 13, 22, 14, 10, 123, 0, 0, -1};  // 2023-11-14 22:13:20, local time
-    const auto now = std::chrono::system_clock::from_time_t(std::mktime(&local));
-    for (auto [folder, name] : {std::pair{"Movies", "my film ü%.mov"}, {"Downloads", "my film ü% 2.mov"}}) {
-        SCOPED_TRACE(folder);
-        EXPECT_EQ(moveToTrash(h + "/" + folder + "/my film ü%.mov", report, h, now),
-                  (Result{true, "Moved my film ü%.mov to the Trash.", 5, trash + "/files/" + name}));
-        EXPECT_EQ(contents(trash + "/files/" + name), folder);
-        EXPECT_EQ(contents(trash + "/info/" + name + ".trashinfo"),
-                  "[Trash Info]\nPath=" + h + "/" + folder +
-                      "/my%20film%20%C3%BC%25.mov\nDeletionDate=2023-11-14T22:13:20\n");
-    }
-    EXPECT_FALSE(fs::exists(h + "/Movies/my film ü%.mov"));
-    EXPECT_EQ(
-        moveToTrash(h + "/Movies/my film ü%.mov", report, h, now),
-        (Result{false, "Couldn't move my film ü%.mov to the Trash. Use Show in Files and drag it there.", 0,
-                nullopt}));
-    EXPECT_EQ(fs::status(trash).permissions(), fs::perms::owner_all);
 }
 
 TEST(StorageActions, NeverFollowsALinkedTrashNorChangesAFolderItDidNotMake) {
@@ -246,11 +204,14 @@ TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
 }
 
 // A link within the home folder is followed to where the cache lies, but one to the home folder
-// itself leaves it be. A link out of the home folder is refused in the storage command's test.
+// itself leaves it be, and a link inside the cache is removed, never followed. A cache behind a link
+// out of the home folder is refused in the storage command's test.
 TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverTheHomeFolderItself) {
-    test::TempDir home;
+    test::TempDir home, outside;
     const std::string h = home.path().string();
+    outside.write("keep.txt", "precious");
     home.write("disks/m2/repository/org/a.jar", block);
+    home.link("disks/m2/repository/out", outside.path().string());
     home.link(".m2", h + "/disks/m2");
     home.link(".cache/pip", h);
     StorageReport report;
@@ -260,32 +221,49 @@ TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverTheHomeFolder
                       "Nothing in pip downloads was removed: it lives at " +
                           fs::canonical(home.path()).string() + ", outside your home folder.",
                       0, nullopt}));
-    auto result = removeCache(h + "/.m2/repository", report, h);
+    auto result = removeCache(h + "/.m2/repository/", report, h);
     EXPECT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(h + "/disks/m2/repository"));
     EXPECT_TRUE(fs::is_symlink(h + "/.m2"));
+    EXPECT_EQ(contents(outside / "keep.txt"), "precious");
 }
 
-TEST(StorageActionsPlaces, TrashesAFileWhereItReallyLiesAndNeverOneOutsideHome) {
+// The file is moved where it really lies, past links, into the data home's Trash under a free name
+// beside its info file; the data home is set elsewhere in the home folder, where the file managers
+// look. A file that lies outside the home folder stays.
+TEST(StorageActionsPlaces, TrashesAFileWhereItReallyLiesUnderAFreeNameAndNeverOneOutsideHome) {
     test::TempDir home, outside;
-    const std::string h = home.path().string(), real = fs::canonical(home.path()).string();
-    home.write("media/films/big.mkv", "film");
-    home.link("films", h + "/media/films");
+    const std::string h = home.path().string(), real = fs::canonical(home.path()).string(),
+                      trash = h + "/data/Trash", name = "my film ü%.mov";
+    const auto dirs = XdgDirs::of(h, test::fakeEnvironment({{"XDG_DATA_HOME", h + "/data"}}));
+    StorageReport report;
+    for (const std::string folder : {"Movies", "Downloads"}) {
+        home.write("media/" + folder + "/" + name, folder);
+        report.largeFiles.push_back(
+            StorageScanner::largeFileItem(h + "/media/" + folder + "/" + name, 5, nullopt, h));
+    }
+    home.link("films", h + "/media");
     outside.write("big.iso", "iso");
     home.link("elsewhere", outside.path().string());
-    StorageReport report;
-    report.largeFiles = {StorageScanner::largeFileItem(h + "/media/films/big.mkv", 4, nullopt, h),
-                         StorageScanner::largeFileItem(h + "/elsewhere/big.iso", 3, nullopt, h)};
-    // The data home is set elsewhere in the home folder, where the file managers look.
-    auto dirs = XdgDirs::of(h, test::fakeEnvironment({{"XDG_DATA_HOME", h + "/data"}}));
-    EXPECT_EQ(moveToTrash(h + "/films/big.mkv", report, h, dirs, {}),
-              (Result{true, "Moved big.mkv to the Trash.", 4, h + "/data/Trash/files/big.mkv"}));
-    EXPECT_EQ(contents(h + "/data/Trash/files/big.mkv"), "film");
-    EXPECT_NE(
-        contents(h + "/data/Trash/info/big.mkv.trashinfo").find("Path=" + real + "/media/films/big.mkv\n"),
-        std::string::npos);
+    report.largeFiles.push_back(StorageScanner::largeFileItem(h + "/elsewhere/big.iso", 3, nullopt, h));
+    std::tm local{20, 13, 22, 14, 10, 123, 0, 0, -1};  // 2023-11-14 22:13:20, local time
+    const auto now = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    for (auto [folder, trashed] :
+         {std::pair{"Movies", "my film ü%.mov"}, {"Downloads", "my film ü% 2.mov"}}) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(moveToTrash(h + "/films/" + folder + "/" + name, report, h, dirs, now),
+                  (Result{true, "Moved my film ü%.mov to the Trash.", 5, trash + "/files/" + trashed}));
+        EXPECT_EQ(contents(trash + "/files/" + trashed), folder);
+        EXPECT_EQ(contents(trash + "/info/" + trashed + ".trashinfo"),
+                  "[Trash Info]\nPath=" + real + "/media/" + folder +
+                      "/my%20film%20%C3%BC%25.mov\nDeletionDate=2023-11-14T22:13:20\n");
+    }
+    EXPECT_EQ(fs::status(trash).permissions(), fs::perms::owner_all);
     EXPECT_FALSE(fs::exists(h + "/.local/share/Trash"));
-
+    EXPECT_EQ(
+        moveToTrash(h + "/media/Movies/" + name, report, h, dirs, now),
+        (Result{false, "Couldn't move my film ü%.mov to the Trash. Use Show in Files and drag it there.", 0,
+                nullopt}));
     EXPECT_EQ(moveToTrash(h + "/elsewhere/big.iso", report, h, dirs, {}),
               (Result{false,
                       "Nothing was moved: it lives at " + fs::canonical(outside / "big.iso").string() +
