@@ -123,9 +123,8 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
         {"disk of the newest", {{0, nothing}, {1, lowDisk}}, {"disk/notice"}},
         {"on battery at 30 W", {{0, nothing}, {1, drawing(false)}}, {"battery/warning"}},
         {"on the adapter at 30 W", {{0, nothing}, {1, drawing(true)}}, {"allClear/calm"}},
+        // The thresholds are Diagnosis.MemoryNearItsTotalIsTightWithoutPressureAndNamesTheCgroupLimit's.
         {"97% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.97)}}, {"memory/critical"}},
-        {"92% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.92)}}, {"memory/warning"}},
-        {"80% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.80)}}, {"allClear/calm"}},
     };
     for (const auto& c : cases) {
         Recording recording;

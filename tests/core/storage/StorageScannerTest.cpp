@@ -32,19 +32,13 @@ const Location& row(std::string_view path) {
     throw std::logic_error("no row " + std::string(path));
 }
 
-StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
-    return {expand(row.path, home, XdgDirs::of(home, test::fakeEnvironment())),
-            row.title,
-            row.detail,
-            bytes,
-            row.kind,
-            nullopt,
-            false};
-}
-
 // The home's XDG folders with nothing set, whatever the test's own environment says.
 XdgDirs::BaseDirs plain(const std::string& home) {
     return XdgDirs::of(home, test::fakeEnvironment());
+}
+
+StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
+    return {expand(row.path, home, plain(home)), row.title, row.detail, bytes, row.kind, nullopt, false};
 }
 
 std::uint64_t duBytes(const std::string& path) {
