@@ -141,13 +141,9 @@ TEST(SystemMonitor, TakesTheBusiestCardAndEachProcessesShareFromTheVendorLibrary
     auto sources = machine.sources();
     std::optional<double> drmBusy = 30;
     sources.gpu = [&] { return drmBusy; };
-    std::vector<GpuDevice> cards(2);
-    cards[0].name = "NVIDIA RTX A2000";
-    cards[0].busyPercent = 20;
-    cards[0].processes = {{10, 5.0, std::nullopt}};
-    cards[1].name = "NVIDIA GeForce RTX 4070";
-    cards[1].busyPercent = 85;
-    cards[1].processes = {{10, 40.0, 1u << 30}, {11, std::nullopt, 1u << 20}};
+    std::vector<GpuDevice> cards{
+        {"NVIDIA RTX A2000", 20, {}, {}, {}, {}, {}, {}, {{10, 5.0, {}}}},
+        {"NVIDIA GeForce RTX 4070", 85, {}, {}, {}, {}, {}, {}, {{10, 40.0, 1u << 30}, {11, {}, 1u << 20}}}};
     sources.gpuDevices = [&] { return cards; };
     SystemMonitor monitor(sources);
     const auto snapshot = appsAAndB();
