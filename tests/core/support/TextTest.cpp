@@ -1,7 +1,9 @@
 #include "core/support/Text.hpp"
+#include "core/support/Unicode.hpp"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 
 namespace tarvik {
@@ -52,6 +54,41 @@ TEST(Text, QuotesOnlyTheArgumentsThatNeedIt) {
         {{}, ""},
     };
     for (const auto& [argv, shown] : cases) EXPECT_EQ(Text::quotedCommand(argv), shown) << shown;
+}
+
+// `count` U+FFFD, one for each byte that is not UTF-8.
+std::string replacements(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += "\xef\xbf\xbd";
+    return out;
+}
+
+TEST(Unicode, VisibleWritesEveryControlCharacterAsAnEscape) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name", "plain name"},
+        {"\x1b]0;title\x07", "\\e]0;title\\x07"},
+        {"clear\x1b[2J", "clear\\e[2J"},
+        {"two\nlines\tand tab\r", "two\\nlines\\tand tab\\x0d"},
+        {"del\x7f", "del\\x7f"},
+        {"c1 \u009b31m", "c1 \\u009b31m"},
+        {"not utf-8 \xff", "not utf-8 \xef\xbf\xbd"},
+        {"past U+10FFFF \xf4\x90\x80\x80", "past U+10FFFF " + replacements(4)},
+        {"five bytes \xf8\x88\x80\x80\x80", "five bytes " + replacements(5)},
+        {"Gr\xc3\xbcn \xe6\xbc\xa2", "Gr\xc3\xbcn \xe6\xbc\xa2"},
+        {std::string("nul\0byte", 8), "nul\\x00byte"},
+    };
+    for (const auto& [raw, shown] : cases) EXPECT_EQ(Unicode::visible(raw), shown) << shown;
+}
+
+TEST(Unicode, WidthCountsTerminalColumnsAndTruncateKeepsToThem) {
+    const std::tuple<std::string, std::size_t> widths[] = {
+        {"abc", 3}, {"Gr\xc3\xbcn", 4}, {"\xe6\xbc\xa2\xe5\xad\x97", 4}, {"e\xcc\x81", 1}, {"", 0}};
+    for (const auto& [text, columns] : widths) EXPECT_EQ(Unicode::displayWidth(text), columns) << text;
+    EXPECT_EQ(Unicode::truncate("abcdef", 4), "abc\xe2\x80\xa6");
+    EXPECT_EQ(Unicode::truncate("\xe6\xbc\xa2\xe5\xad\x97\xe5\xad\x97", 4), "\xe6\xbc\xa2\xe2\x80\xa6")
+        << "a wide character that would cross the limit is left out whole";
+    EXPECT_EQ(Unicode::truncate("abc", 3), "abc");
+    EXPECT_EQ(Unicode::truncate("abc", 0), "");
 }
 
 }  // namespace
