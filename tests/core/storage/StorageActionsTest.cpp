@@ -148,9 +148,6 @@ TEST(StorageActions, RunsTheDockerCleanUpReadsWhatItReclaimedAndSaysWhenDockerIs
               (Result{false, "Docker isn't running. Open Docker and try again.", 0, nullopt}));
 }
 
-// Clearing and trashing judged by where the bytes really lie: behind links, on other file systems
-// and in the data home's Trash.
-
 const std::string block(64 * 1024, 'x');
 
 XdgDirs::BaseDirs plain(const std::string& home) {

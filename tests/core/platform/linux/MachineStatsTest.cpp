@@ -112,8 +112,7 @@ TEST(CgroupMemory, ParsesMembershipLimitsAndLineage) {
     EXPECT_TRUE(lineage("relative").empty());
 }
 
-// A fake /proc and /sys: the process sits in `cgroup` (unified), each `limits` entry a
-// memory.max of that cgroup; the limiting one charges `current` bytes.
+// A fake /proc and /sys for the cgroup readers; `v2` writes a file of a unified cgroup.
 struct Tree {
     test::TempDir dir;
     MachineStats::Roots roots{dir / "proc", dir / "sys"};
