@@ -10,6 +10,8 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <tuple>
 
 #include "support/FakeEnvironment.hpp"
 #include "support/TempDir.hpp"
@@ -200,24 +202,40 @@ TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
     EXPECT_EQ(code, 0);
 }
 
-// A link within the home folder is followed to where the cache lies, but one to the home folder
-// itself leaves it be, and a link inside the cache is removed, never followed. A cache behind a link
-// out of the home folder is refused in the storage command's test.
+// The scan tells where each linked cache lies: out of the home folder, within it, or at the home
+// folder itself. One within is cleared at its real place, and a link inside it is removed, never
+// followed; the home folder itself is left be. A cache that lies outside is refused in the storage
+// command's test.
 TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverTheHomeFolderItself) {
     test::TempDir home, outside;
-    const std::string h = home.path().string();
+    const std::string h = home.path().string(), real = fs::canonical(home.path()).string(),
+                      away = fs::canonical(outside.path()).string();
     outside.write("keep.txt", "precious");
+    outside.write("cargo/registry/a", block);
+    home.link(".cargo", away + "/cargo");
     home.write("disks/m2/repository/org/a.jar", block);
-    home.link("disks/m2/repository/out", outside.path().string());
+    home.link("disks/m2/repository/out", away);
     home.link(".m2", h + "/disks/m2");
     home.link(".cache/pip", h);
+    home.write(".npm/_cacache/a", block);
     StorageReport report;
     report.clearable = StorageScanner::clearable(h, plain(h), 0);
-    EXPECT_EQ(removeCache(h + "/.cache/pip", report, h),
-              (Result{false,
-                      "Nothing in pip downloads was removed: it lives at " +
-                          fs::canonical(home.path()).string() + ", outside your home folder.",
-                      0, nullopt}));
+    // Each with where it lies, and whether its bytes were measured there.
+    using Place = StorageItem::Place;
+    std::map<std::string, std::tuple<std::optional<std::string>, Place, bool>> places;
+    for (const auto& item : report.clearable)
+        places[item.path] = {item.realPath, item.place, item.bytes >= block.size()};
+    EXPECT_EQ(places, (decltype(places){
+                          {h + "/.cargo/registry", {away + "/cargo/registry", Place::outsideHome, true}},
+                          {h + "/.m2/repository", {real + "/disks/m2/repository", Place::home, true}},
+                          {h + "/.cache/pip", {real, Place::outsideHome, true}},
+                          {h + "/.npm/_cacache", {nullopt, Place::home, true}}}));
+
+    EXPECT_EQ(
+        removeCache(h + "/.cache/pip", report, h),
+        (Result{false,
+                "Nothing in pip downloads was removed: it lives at " + real + ", outside your home folder.",
+                0, nullopt}));
     auto result = removeCache(h + "/.m2/repository/", report, h);
     EXPECT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(h + "/disks/m2/repository"));

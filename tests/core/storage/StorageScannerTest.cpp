@@ -20,7 +20,6 @@ namespace {
 
 using namespace StorageScanner;
 using Kind = StorageItem::Kind;
-using Place = StorageItem::Place;
 using std::nullopt;
 namespace fs = std::filesystem;
 
@@ -43,12 +42,6 @@ StorageItem cache(const std::string& home, const Location& row, std::uint64_t by
 
 std::uint64_t duBytes(const std::string& path) {
     return parseDu(Spawn::run("/usr/bin/du", {"-sk", path}).output).at(path);
-}
-
-const StorageItem* itemAt(const std::vector<StorageItem>& items, const std::string& path) {
-    auto found =
-        std::find_if(items.begin(), items.end(), [&](const auto& item) { return item.path == path; });
-    return found == items.end() ? nullptr : &*found;
 }
 
 std::vector<std::string> paths(const std::vector<StorageItem>& items) {
@@ -213,27 +206,6 @@ TEST(StorageScannerPlaces, FindsTheLinuxCachesInTheXdgFoldersTheEnvironmentSets)
     for (const auto& [environment, expected] : cases)
         EXPECT_EQ(paths(clearable(h, XdgDirs::of(h, test::fakeEnvironment(environment)), 0)), expected)
             << testing::PrintToString(environment);
-}
-
-// What is counted of them is held by the storage command's total.
-TEST(StorageScannerPlaces, ShowsWhereALinkedCacheReallyLies) {
-    test::TempDir home, outside;
-    const std::string h = home.path().string(), away = fs::canonical(outside.path()).string();
-    outside.write("cargo/registry/a", block);
-    home.write("disks/m2/repository/a", block);
-    home.write(".npm/_cacache/a", block);
-    home.link(".cargo", away + "/cargo");
-    home.link(".m2", h + "/disks/m2");
-    auto items = clearable(h, plain(h), 0);
-    const auto *cargo = itemAt(items, h + "/.cargo/registry"), *maven = itemAt(items, h + "/.m2/repository"),
-               *npm = itemAt(items, h + "/.npm/_cacache");
-    ASSERT_TRUE(cargo && maven && npm) << testing::PrintToString(paths(items));
-    EXPECT_EQ(cargo->realPath, away + "/cargo/registry");
-    EXPECT_EQ(cargo->place, Place::outsideHome);
-    EXPECT_GE(cargo->bytes, block.size());
-    EXPECT_EQ(maven->realPath, fs::canonical(home.path()).string() + "/disks/m2/repository");
-    EXPECT_EQ(maven->place, Place::home);
-    EXPECT_EQ(npm->realPath, std::nullopt);
 }
 
 // Clearing the store claims only what it frees; the notes on it are the storage command's.
