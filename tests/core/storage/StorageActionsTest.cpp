@@ -204,9 +204,8 @@ TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
 
 // The scan tells where each linked cache lies: out of the home folder, within it, or at the home
 // folder itself. One within is cleared at its real place, and a link inside it is removed, never
-// followed; the home folder itself is left be. A cache that lies outside is refused in the storage
-// command's test.
-TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverTheHomeFolderItself) {
+// followed; one outside, or the home folder itself, is left be.
+TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverOneOutsideHomeNorHomeItself) {
     test::TempDir home, outside;
     const std::string h = home.path().string(), real = fs::canonical(home.path()).string(),
                       away = fs::canonical(outside.path()).string();
@@ -231,11 +230,13 @@ TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverTheHomeFolder
                           {h + "/.cache/pip", {real, Place::outsideHome, true}},
                           {h + "/.npm/_cacache", {nullopt, Place::home, true}}}));
 
-    EXPECT_EQ(
-        removeCache(h + "/.cache/pip", report, h),
-        (Result{false,
-                "Nothing in pip downloads was removed: it lives at " + real + ", outside your home folder.",
-                0, nullopt}));
+    const std::pair<std::string, std::string> refused[] = {
+        {"/.cargo/registry", "Cargo downloads was removed: it lives at " + away + "/cargo/registry"},
+        {"/.cache/pip", "pip downloads was removed: it lives at " + real}};
+    for (const auto& [path, message] : refused)
+        EXPECT_EQ(removeCache(h + path, report, h),
+                  (Result{false, "Nothing in " + message + ", outside your home folder.", 0, nullopt}));
+    EXPECT_EQ(contents(away + "/cargo/registry/a"), block);
     auto result = removeCache(h + "/.m2/repository/", report, h);
     EXPECT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(h + "/disks/m2/repository"));
