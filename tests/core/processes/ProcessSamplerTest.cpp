@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "core/processes/RateTracker.hpp"
 #include "core/support/Text.hpp"
 #include "support/FakeProc.hpp"
 #include "support/ProcStat.hpp"
@@ -97,7 +98,6 @@ TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcessesAndNamesTheir
     EXPECT_EQ(worker->owner, find(snapshot, 2)->owner) << "every kernel thread has the one kernel owner";
     EXPECT_TRUE(worker->owner.isSystem);
     EXPECT_EQ(worker->memoryBytes, 0u);
-    EXPECT_EQ(find(snapshot, 60)->path, "/usr/sbin/sshd");
     EXPECT_TRUE(find(snapshot, 60)->owner.isSystem);
     EXPECT_EQ(find(snapshot, 80)->owner,
               (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
@@ -170,6 +170,40 @@ TEST(ProcessSamplerLive, ABusyProcessShowsItsCpuAndMemoryAndAnIdleOneNoCpu) {
     // The loop touches no new memory, so the kernel's count after the sample is the one it read.
     auto kilobytes = [&](const char* key) { return test::statusKilobytes(busy.pid(), key).value(); };
     EXPECT_EQ(busyRecord->memoryBytes, (kilobytes("RssAnon") + kilobytes("RssShmem")) * 1024);
+}
+
+TEST(RateTracker, givesRatesOnlyAgainstAUsablePreviousReadingAndForgetsUnretainedPids) {
+    struct Step {
+        std::int32_t pid;
+        double cpu;
+        std::optional<std::uint64_t> energy;
+        int at;
+        std::optional<double> cpuPercent, milliwatts;  // no cpuPercent: no rates at all
+    } steps[] = {
+        {1, 10.0, 1'000'000'000, 0, {}, {}},  // first sighting
+        {1, 10.5, 1'003'000'000, 2, 25.0, 1.5},
+        {1, 10.5, {}, 2, {}, {}},               // no time passed
+        {1, 11.0, 5'000'000'000, 4, 25.0, {}},  // no previous energy
+        {1, 2.0, 6'000'000'000, 5, {}, {}},     // pid reused
+        {1, 3.0, 5'000'000'000, 85, 1.3, {}},   // 1.25 % rounds up; energy went backwards
+        {2, 0.0, {}, 85, {}, {}},
+        {2, 0.0, {}, 90, 0.0, {}},  // idle is a rate of zero, not none
+    };
+    RateTracker tracker;
+    auto update = [&](std::int32_t pid, double cpu, std::optional<std::uint64_t> energy, int at) {
+        return tracker.update(pid, cpu, energy, Date{} + std::chrono::seconds(at));
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << "pid " << s.pid << " at " << s.at);
+        auto rates = update(s.pid, s.cpu, s.energy, s.at);
+        ASSERT_EQ(rates.has_value(), s.cpuPercent.has_value());
+        if (!rates) continue;
+        EXPECT_EQ(rates->cpuPercent, *s.cpuPercent);
+        EXPECT_EQ(rates->milliwatts, s.milliwatts);
+    }
+    tracker.retain({2, 3});
+    EXPECT_FALSE(update(1, 4.0, {}, 95).has_value());
+    EXPECT_TRUE(update(2, 1.0, {}, 95).has_value());
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <tuple>
 
 #include "support/FakeEnvironment.hpp"
 #include "support/TempDir.hpp"
@@ -29,20 +31,6 @@ std::string contents(const std::string& path) {
 
 StorageItem cacheItem(const std::string& path, Kind kind = Kind::regenerable()) {
     return {path, "npm downloads", "", 4096, std::move(kind), nullopt, false};
-}
-
-TEST(StorageActions, RemovesAListedCacheWithoutFollowingItsLinks) {
-    test::TempDir outside, home;
-    outside.write("keep.txt", "precious");
-    const std::string h = home.path().string();
-    home.write(".npm/_cacache/content/a", "x");
-    home.link(".npm/_cacache/out", outside.path().string());
-    StorageReport report;
-    report.clearable = {cacheItem(h + "/.npm/_cacache")};
-    EXPECT_EQ(removeCache(h + "/.npm/_cacache/", report, h),
-              (Result{true, "Cleared npm downloads.", 4096, nullopt}));
-    EXPECT_FALSE(fs::exists(h + "/.npm/_cacache"));
-    EXPECT_EQ(contents(outside / "keep.txt"), "precious");
 }
 
 // Runs `body` in a child process and gives its exit code (-1 when it did not exit).
@@ -99,30 +87,6 @@ TEST(StorageActions, ClearsAReadOnlyCacheWholeOrLeavesItAsItWas) {
     }
 }
 
-TEST(StorageActions, NeitherMeasuresNorClearsAFileSystemMountedInsideACache) {
-    test::TempDir home;
-    const std::string h = home.path().string(), cache = h + "/.cache/go-build";
-    home.write(".cache/go-build/00/a", "x");
-    fs::create_directories(cache + "/mounted");
-    int code = inChild([&] {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", (cache + "/mounted").c_str(), "tmpfs", 0, "size=8m") != 0)
-            return 77;
-        std::ofstream(cache + "/mounted/keep") << std::string(2 << 20, 'k');
-        StorageReport report;
-        report.clearable = StorageScanner::clearable(h, 0);
-        if (report.clearable.size() != 1 || report.clearable[0].bytes >= (1u << 20)) return 1;
-        auto result = removeCache(cache, report, h);
-        if (result.ok || result.message != "Not cleared: another file system is mounted at " + cache +
-                                               "/mounted. Nothing in Go build cache was removed.")
-            return 2;
-        return fs::file_size(cache + "/mounted/keep") == (2u << 20) && contents(cache + "/00/a") == "x" ? 0
-                                                                                                        : 3;
-    });
-    if (code == 77) GTEST_SKIP() << "a private mount namespace needs root here";
-    EXPECT_EQ(code, 0);
-}
-
 TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
     test::TempDir home;
     const std::string h = home.path().string();
@@ -150,34 +114,6 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
     EXPECT_TRUE(fs::exists("/etc/passwd"));
 }
 
-TEST(StorageActions, MovesALargeFileToTheTrashWithItsInfoFileUnderAFreeName) {
-    test::TempDir home;
-    const std::string h = home.path().string(), trash = h + "/.local/share/Trash";
-    StorageReport report;
-    for (const auto* folder : {"Movies", "Downloads"}) {
-        home.write(std::string(folder) + "/my film ü%.mov", folder);
-        report.largeFiles.push_back(
-            StorageScanner::largeFileItem(h + "/" + folder + "/my film ü%.mov", 5, nullopt, h));
-    }
-    std::tm local{20, 13, 22, 14, 10, 123, 0, 0, -1};  // 2023-11-14 22:13:20, local time
-    const auto now = std::chrono::system_clock::from_time_t(std::mktime(&local));
-    for (auto [folder, name] : {std::pair{"Movies", "my film ü%.mov"}, {"Downloads", "my film ü% 2.mov"}}) {
-        SCOPED_TRACE(folder);
-        EXPECT_EQ(moveToTrash(h + "/" + folder + "/my film ü%.mov", report, h, now),
-                  (Result{true, "Moved my film ü%.mov to the Trash.", 5, trash + "/files/" + name}));
-        EXPECT_EQ(contents(trash + "/files/" + name), folder);
-        EXPECT_EQ(contents(trash + "/info/" + name + ".trashinfo"),
-                  "[Trash Info]\nPath=" + h + "/" + folder +
-                      "/my%20film%20%C3%BC%25.mov\nDeletionDate=2023-11-14T22:13:20\n");
-    }
-    EXPECT_FALSE(fs::exists(h + "/Movies/my film ü%.mov"));
-    EXPECT_EQ(
-        moveToTrash(h + "/Movies/my film ü%.mov", report, h, now),
-        (Result{false, "Couldn't move my film ü%.mov to the Trash. Use Show in Files and drag it there.", 0,
-                nullopt}));
-    EXPECT_EQ(fs::status(trash).permissions(), fs::perms::owner_all);
-}
-
 TEST(StorageActions, NeverFollowsALinkedTrashNorChangesAFolderItDidNotMake) {
     for (const char* linked : {".local/share/Trash", ".local/share", ".local/share/Trash/files"}) {
         SCOPED_TRACE(linked);
@@ -199,23 +135,20 @@ TEST(StorageActions, NeverFollowsALinkedTrashNorChangesAFolderItDidNotMake) {
 
 TEST(StorageActions, RunsTheDockerCleanUpReadsWhatItReclaimedAndSaysWhenDockerIsNotRunning) {
     test::TempDir bin;
-    bin.write(
-        "docker",
-        "#!/bin/sh\n[ \"$*\" = 'system prune -f' ] || exit 3\necho 'Total reclaimed space: 2MB'\necho\n");
-    bin.write("quiet", "#!/bin/sh\nexit 0\n");
-    bin.write("stopped", "#!/bin/sh\necho 'Cannot connect to the Docker daemon' >&2\nexit 1\n");
-    for (const auto* name : {"docker", "quiet", "stopped"}) fs::permissions(bin / name, fs::perms::owner_all);
+    const std::pair<const char*, const char*> scripts[] = {
+        {"docker", "[ \"$*\" = 'system prune -f' ] || exit 3\necho 'Total reclaimed space: 2MB'\necho\n"},
+        {"quiet", "exit 0\n"},
+        {"stopped", "echo 'Cannot connect to the Docker daemon' >&2\nexit 1\n"}};
+    for (const auto& [name, script] : scripts) {
+        bin.write(name, std::string("#!/bin/sh\n") + script);
+        fs::permissions(bin / name, fs::perms::owner_all);
+    }
     EXPECT_EQ(cleanUpDocker(bin / "docker"),
               (Result{true, "Total reclaimed space: 2MB", 2'000'000, nullopt}));
     EXPECT_EQ(cleanUpDocker(bin / "quiet"), (Result{true, "Docker cleaned up.", 0, nullopt}));
     EXPECT_EQ(cleanUpDocker(bin / "stopped"),
               (Result{false, "Docker isn't running. Open Docker and try again.", 0, nullopt}));
-    EXPECT_EQ(parseReclaimed("Deleted Containers:\nabc\n\nTotal reclaimed space: 1.5GB\n"), 1'500'000'000u);
-    EXPECT_EQ(parseReclaimed("Deleted Images:\nnothing\n"), nullopt);
 }
-
-// Clearing and trashing judged by where the bytes really lie: behind links, on other file systems,
-// hard-linked from elsewhere, and in the data home's Trash.
 
 const std::string block(64 * 1024, 'x');
 
@@ -223,107 +156,130 @@ XdgDirs::BaseDirs plain(const std::string& home) {
     return XdgDirs::of(home, test::fakeEnvironment());
 }
 
-TEST(StorageActionsPlaces, LeavesACacheWhoseLinkLeadsOutOfTheHomeFolder) {
-    test::TempDir home, outside;
-    const std::string h = home.path().string(), away = fs::canonical(outside.path()).string();
-    outside.write("cargo/registry/index/a", block);
-    home.link(".cargo", away + "/cargo");
-    home.write("real/pip/a", block);
-    home.link(".cache/pip", h);  // the home folder itself
-    StorageReport report;
-    report.clearable = StorageScanner::clearable(h, plain(h), 0);
-    const std::pair<std::string, std::string> cases[] = {
-        {h + "/.cargo/registry", "Nothing in Cargo downloads was removed: it lives at " + away +
-                                     "/cargo/registry, outside your home folder."},
-        {h + "/.cache/pip", "Nothing in pip downloads was removed: it lives at " +
-                                fs::canonical(home.path()).string() + ", outside your home folder."},
-    };
-    for (const auto& [path, message] : cases) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(removeCache(path, report, h), (Result{false, message, 0, nullopt}));
-    }
-    EXPECT_EQ(contents(away + "/cargo/registry/index/a"), block);
-    EXPECT_EQ(contents(h + "/real/pip/a"), block);
-}
-
-TEST(StorageActionsPlaces, ClearsACacheLinkedWithinTheHomeFolderAtItsRealPlace) {
+// Nothing on another file system is measured or cleared: neither one mounted inside a cache nor a
+// cache that a link leads onto one. The mounts live in the child's own mount namespace.
+TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
     test::TempDir home;
-    const std::string h = home.path().string();
-    home.write("disks/m2/repository/org/a.jar", block);
-    home.link(".m2", h + "/disks/m2");
-    StorageReport report;
-    report.clearable = StorageScanner::clearable(h, plain(h), 0);
-    auto result = removeCache(h + "/.m2/repository", report, h);
-    EXPECT_TRUE(result.ok) << result.message;
-    EXPECT_FALSE(fs::exists(h + "/disks/m2/repository"));
-    EXPECT_TRUE(fs::is_symlink(h + "/.m2"));
-}
-
-TEST(StorageActionsPlaces, ClaimsOnlyTheBytesAClearFrees) {
-    test::TempDir home;
-    const std::string h = home.path().string();
-    home.write(".cache/pnpm/a", block);
-    home.write(".cache/pnpm/b", block);
-    fs::create_directories(h + "/project");
-    fs::create_hard_link(h + "/.cache/pnpm/a", h + "/project/a");
-    StorageReport report;
-    report.clearable = StorageScanner::clearable(h, plain(h), 0);
-    ASSERT_EQ(report.clearable.size(), 1u);
-    const auto& item = report.clearable[0];
-    ASSERT_GT(item.sharedBytes, 0u);
-    auto result = removeCache(h + "/.cache/pnpm", report, h);
-    EXPECT_EQ(result, (Result{true, "Cleared pnpm cache.", item.bytes - item.sharedBytes, nullopt}));
-    EXPECT_EQ(contents(h + "/project/a"), block);
-}
-
-TEST(StorageActionsPlaces, LeavesACacheOnAnotherFileSystemInsideTheHomeFolder) {
-    test::TempDir home;
-    const std::string h = home.path().string(), disk = fs::canonical(home.path()).string() + "/disk";
+    const std::string h = home.path().string(), goBuild = h + "/.cache/go-build",
+                      disk = fs::canonical(home.path()).string() + "/disk";
+    home.write(".cache/go-build/00/a", "x");
+    fs::create_directories(goBuild + "/mounted");
     fs::create_directories(disk);
     home.link(".cargo", disk + "/cargo");
-    // The mount lives in the child's own mount namespace and goes with it.
     int code = inChild([&] {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=8m") != 0)
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             return 77;
+        for (const std::string& at : {goBuild + "/mounted", disk})
+            if (mount("tmpfs", at.c_str(), "tmpfs", 0, "size=8m") != 0) return 77;
+        std::ofstream(goBuild + "/mounted/keep") << std::string(2 << 20, 'k');
         fs::create_directories(disk + "/cargo/registry");
         std::ofstream(disk + "/cargo/registry/a") << block;
         StorageReport report;
         report.clearable = StorageScanner::clearable(h, plain(h), 0);
-        if (report.clearable.size() != 1 || report.clearable[0].place != StorageItem::Place::otherFileSystem)
+        // Largest first: the registry, then the build cache without what is mounted in it.
+        const auto& items = report.clearable;
+        if (items.size() != 2 || items[0].place != StorageItem::Place::otherFileSystem ||
+            items[1].bytes >= (1u << 20))
             return 1;
-        auto result = removeCache(h + "/.cargo/registry", report, h);
-        if (result != Result{false,
-                             "Nothing in Cargo downloads was removed: it lives at " + disk +
-                                 "/cargo/registry, on another file system than your home folder.",
-                             0, nullopt})
+        if (removeCache(goBuild, report, h) !=
+            Result{false,
+                   "Not cleared: another file system is mounted at " + goBuild +
+                       "/mounted. Nothing in Go build cache was removed.",
+                   0, nullopt})
             return 2;
-        return contents(disk + "/cargo/registry/a") == block ? 0 : 3;
+        if (removeCache(h + "/.cargo/registry", report, h) !=
+            Result{false,
+                   "Nothing in Cargo downloads was removed: it lives at " + disk +
+                       "/cargo/registry, on another file system than your home folder.",
+                   0, nullopt})
+            return 3;
+        return fs::file_size(goBuild + "/mounted/keep") == (2u << 20) && contents(goBuild + "/00/a") == "x" &&
+                       contents(disk + "/cargo/registry/a") == block
+                   ? 0
+                   : 4;
     });
     if (code == 77) GTEST_SKIP() << "mounting a file system in a private namespace needs root here";
     EXPECT_EQ(code, 0);
 }
 
-TEST(StorageActionsPlaces, TrashesAFileWhereItReallyLiesAndNeverOneOutsideHome) {
+// The scan tells where each linked cache lies: out of the home folder, within it, or at the home
+// folder itself. One within is cleared at its real place, and a link inside it is removed, never
+// followed; one outside, or the home folder itself, is left be.
+TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverOneOutsideHomeNorHomeItself) {
     test::TempDir home, outside;
-    const std::string h = home.path().string(), real = fs::canonical(home.path()).string();
-    home.write("media/films/big.mkv", "film");
-    home.link("films", h + "/media/films");
+    const std::string h = home.path().string(), real = fs::canonical(home.path()).string(),
+                      away = fs::canonical(outside.path()).string();
+    outside.write("keep.txt", "precious");
+    outside.write("cargo/registry/a", block);
+    home.link(".cargo", away + "/cargo");
+    home.write("disks/m2/repository/org/a.jar", block);
+    home.link("disks/m2/repository/out", away);
+    home.link(".m2", h + "/disks/m2");
+    home.link(".cache/pip", h);
+    home.write(".npm/_cacache/a", block);
+    StorageReport report;
+    report.clearable = StorageScanner::clearable(h, plain(h), 0);
+    // Each with where it lies, and whether its bytes were measured there.
+    using Place = StorageItem::Place;
+    std::map<std::string, std::tuple<std::optional<std::string>, Place, bool>> places;
+    for (const auto& item : report.clearable)
+        places[item.path] = {item.realPath, item.place, item.bytes >= block.size()};
+    EXPECT_EQ(places, (decltype(places){
+                          {h + "/.cargo/registry", {away + "/cargo/registry", Place::outsideHome, true}},
+                          {h + "/.m2/repository", {real + "/disks/m2/repository", Place::home, true}},
+                          {h + "/.cache/pip", {real, Place::outsideHome, true}},
+                          {h + "/.npm/_cacache", {nullopt, Place::home, true}}}));
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"/.cargo/registry", "Cargo downloads was removed: it lives at " + away + "/cargo/registry"},
+        {"/.cache/pip", "pip downloads was removed: it lives at " + real}};
+    for (const auto& [path, message] : refused)
+        EXPECT_EQ(removeCache(h + path, report, h),
+                  (Result{false, "Nothing in " + message + ", outside your home folder.", 0, nullopt}));
+    EXPECT_EQ(contents(away + "/cargo/registry/a"), block);
+    auto result = removeCache(h + "/.m2/repository/", report, h);
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_FALSE(fs::exists(h + "/disks/m2/repository"));
+    EXPECT_TRUE(fs::is_symlink(h + "/.m2"));
+    EXPECT_EQ(contents(outside / "keep.txt"), "precious");
+}
+
+// The file is moved where it really lies, past links, into the data home's Trash under a free name
+// beside its info file; the data home is set elsewhere in the home folder, where the file managers
+// look. A file that lies outside the home folder stays.
+TEST(StorageActionsPlaces, TrashesAFileWhereItReallyLiesUnderAFreeNameAndNeverOneOutsideHome) {
+    test::TempDir home, outside;
+    const std::string h = home.path().string(), real = fs::canonical(home.path()).string(),
+                      trash = h + "/data/Trash", name = "my film ü%.mov";
+    const auto dirs = XdgDirs::of(h, test::fakeEnvironment({{"XDG_DATA_HOME", h + "/data"}}));
+    StorageReport report;
+    for (const std::string folder : {"Movies", "Downloads"}) {
+        home.write("media/" + folder + "/" + name, folder);
+        report.largeFiles.push_back(
+            StorageScanner::largeFileItem(h + "/media/" + folder + "/" + name, 5, nullopt, h));
+    }
+    home.link("films", h + "/media");
     outside.write("big.iso", "iso");
     home.link("elsewhere", outside.path().string());
-    StorageReport report;
-    report.largeFiles = {StorageScanner::largeFileItem(h + "/media/films/big.mkv", 4, nullopt, h),
-                         StorageScanner::largeFileItem(h + "/elsewhere/big.iso", 3, nullopt, h)};
-    // The data home is set elsewhere in the home folder, where the file managers look.
-    auto dirs = XdgDirs::of(h, test::fakeEnvironment({{"XDG_DATA_HOME", h + "/data"}}));
-    EXPECT_EQ(moveToTrash(h + "/films/big.mkv", report, h, dirs, {}),
-              (Result{true, "Moved big.mkv to the Trash.", 4, h + "/data/Trash/files/big.mkv"}));
-    EXPECT_EQ(contents(h + "/data/Trash/files/big.mkv"), "film");
-    EXPECT_NE(
-        contents(h + "/data/Trash/info/big.mkv.trashinfo").find("Path=" + real + "/media/films/big.mkv\n"),
-        std::string::npos);
+    report.largeFiles.push_back(StorageScanner::largeFileItem(h + "/elsewhere/big.iso", 3, nullopt, h));
+    std::tm local{20, 13, 22, 14, 10, 123, 0, 0, -1};  // 2023-11-14 22:13:20, local time
+    const auto now = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    for (auto [folder, trashed] :
+         {std::pair{"Movies", "my film ü%.mov"}, {"Downloads", "my film ü% 2.mov"}}) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(moveToTrash(h + "/films/" + folder + "/" + name, report, h, dirs, now),
+                  (Result{true, "Moved my film ü%.mov to the Trash.", 5, trash + "/files/" + trashed}));
+        EXPECT_EQ(contents(trash + "/files/" + trashed), folder);
+        EXPECT_EQ(contents(trash + "/info/" + trashed + ".trashinfo"),
+                  "[Trash Info]\nPath=" + real + "/media/" + folder +
+                      "/my%20film%20%C3%BC%25.mov\nDeletionDate=2023-11-14T22:13:20\n");
+    }
+    EXPECT_EQ(fs::status(trash).permissions(), fs::perms::owner_all);
     EXPECT_FALSE(fs::exists(h + "/.local/share/Trash"));
-
+    EXPECT_EQ(
+        moveToTrash(h + "/media/Movies/" + name, report, h, dirs, now),
+        (Result{false, "Couldn't move my film ü%.mov to the Trash. Use Show in Files and drag it there.", 0,
+                nullopt}));
     EXPECT_EQ(moveToTrash(h + "/elsewhere/big.iso", report, h, dirs, {}),
               (Result{false,
                       "Nothing was moved: it lives at " + fs::canonical(outside / "big.iso").string() +

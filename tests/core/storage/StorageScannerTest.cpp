@@ -7,9 +7,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <thread>
 
-#include "core/support/Paths.hpp"
+#include "core/storage/StorageActions.hpp"
 #include "core/support/Spawn.hpp"
 #include "support/FakeEnvironment.hpp"
 #include "support/TempDir.hpp"
@@ -20,6 +21,9 @@ namespace {
 using namespace StorageScanner;
 using Kind = StorageItem::Kind;
 using std::nullopt;
+namespace fs = std::filesystem;
+
+const std::string block(200 * 1024, 'x');
 
 const Location& row(std::string_view path) {
     for (const auto& location : locations())
@@ -27,23 +31,24 @@ const Location& row(std::string_view path) {
     throw std::logic_error("no row " + std::string(path));
 }
 
-StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
-    return {expand(row.path, home, XdgDirs::of(home, test::fakeEnvironment())),
-            row.title,
-            row.detail,
-            bytes,
-            row.kind,
-            nullopt,
-            false};
-}
-
 // The home's XDG folders with nothing set, whatever the test's own environment says.
 XdgDirs::BaseDirs plain(const std::string& home) {
     return XdgDirs::of(home, test::fakeEnvironment());
 }
 
+StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
+    return {expand(row.path, home, plain(home)), row.title, row.detail, bytes, row.kind, nullopt, false};
+}
+
 std::uint64_t duBytes(const std::string& path) {
     return parseDu(Spawn::run("/usr/bin/du", {"-sk", path}).output).at(path);
+}
+
+std::vector<std::string> paths(const std::vector<StorageItem>& items) {
+    std::vector<std::string> all;
+    for (const auto& item : items) all.push_back(item.path);
+    std::sort(all.begin(), all.end());
+    return all;
 }
 
 TEST(StorageScanner, ParsesDuOutput) {
@@ -103,8 +108,8 @@ TEST(StorageScanner, CountsOnlyWhatToolsRebuildAndHoldsNoPurgeableSpace) {
 TEST(StorageScanner, ListsCachesFromTheMinimumUpLargestFirstInTableOrderWhenEqual) {
     test::TempDir home;
     const std::string h = home.path().string();
-    home.write(".cache/pip/a", std::string(200 * 1024, 'x'));  // equal to the Yarn one below
-    home.write("Library/Caches/Yarn/a", std::string(200 * 1024, 'x'));
+    home.write(".cache/pip/a", block);  // equal to the Yarn one below
+    home.write("Library/Caches/Yarn/a", block);
     home.write(".npm/_cacache/a", std::string(400 * 1024, 'x'));
     home.write(".cargo/registry/a", std::string(16 * 1024, 'x'));  // under the minimum
     auto minimum = duBytes(h + "/Library/Caches/Yarn");
@@ -145,7 +150,9 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
     outside.write("huge.bin", std::string(512 * 1024, 'x'));
     const std::string h = home.path().string();
     home.write("Movies/film.mov", std::string(300 * 1024, 'x'));
-    home.write("Downloads/disk.iso", std::string(200 * 1024, 'x'));
+    home.write("Downloads/disk.iso", block);
+    // A second name, met after the user folders: the file is listed once, under its first.
+    fs::create_hard_link(h + "/Downloads/disk.iso", h + "/disk-copy.iso");
     home.write(".config/Slack/Cache/blob", std::string(250 * 1024, 'x'));
     home.write("future.bin", std::string(150 * 1024, 'x'));
     home.write("notes.txt", std::string(10 * 1024, 'x'));
@@ -181,6 +188,71 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingBundlesCachesLinksAndLocke
     EXPECT_EQ(all, expected);
     EXPECT_EQ(first, std::vector<StorageItem>{expected[0]});
     EXPECT_EQ(none, std::vector<StorageItem>{});
+}
+
+TEST(StorageScannerPlaces, FindsTheLinuxCachesInTheXdgFoldersTheEnvironmentSets) {
+    test::TempDir home;
+    const std::string h = home.path().string();
+    for (const char* file : {".cache/pip/a", ".cache/uv/a", "xdg/cache/pip/a", "xdg/data/pnpm/store/a"})
+        home.write(file, block);
+    const std::pair<std::map<std::string, std::string, std::less<>>, std::vector<std::string>> cases[] = {
+        // Unset: the fallbacks, and uv's folder once though the Mac's row and Linux's both name it.
+        {{}, {h + "/.cache/pip", h + "/.cache/uv"}},
+        {{{"XDG_CACHE_HOME", h + "/xdg/cache"}, {"XDG_DATA_HOME", h + "/xdg/data/"}},
+         {h + "/.cache/uv", h + "/xdg/cache/pip", h + "/xdg/data/pnpm/store"}},
+        // A relative value is ignored.
+        {{{"XDG_CACHE_HOME", "xdg/cache"}}, {h + "/.cache/pip", h + "/.cache/uv"}},
+    };
+    for (const auto& [environment, expected] : cases)
+        EXPECT_EQ(paths(clearable(h, XdgDirs::of(h, test::fakeEnvironment(environment)), 0)), expected)
+            << testing::PrintToString(environment);
+}
+
+// Clearing the store claims only what it frees; the notes on it are the storage command's.
+TEST(StorageScannerPlaces, CountsHardLinkedFilesAsFreeableOnlyWhenNoLinkRemainsOutside) {
+    test::TempDir home;
+    const std::string h = home.path().string(), store = h + "/.local/share/pnpm/store";
+    std::uint64_t shared = 0;
+    fs::create_directories(h + "/project");
+    for (const std::string name : {"a", "b", "c"}) {
+        home.write(".local/share/pnpm/store/v3/files/" + name, block);
+        fs::create_hard_link(store + "/v3/files/" + name, h + "/project/" + name);
+        shared += onDisk(store + "/v3/files/" + name, h).bytes;
+    }
+    // Both names of this one lie inside the store, so removing the store frees it.
+    home.write(".local/share/pnpm/store/v3/own", block);
+    fs::create_hard_link(store + "/v3/own", store + "/v3/own-again");
+
+    StorageReport report;
+    report.clearable = clearable(h, plain(h), 0);
+    ASSERT_EQ(paths(report.clearable), std::vector<std::string>{store});
+    const auto pnpm = report.clearable[0];
+    // du counts a file with several names inside the folder once, as the walk must.
+    EXPECT_EQ(pnpm.bytes, duBytes(store));
+    EXPECT_EQ(pnpm.sharedBytes, shared);
+    EXPECT_EQ(pnpm.freeableBytes(), pnpm.bytes - shared);
+    EXPECT_GE(pnpm.freeableBytes(), onDisk(store + "/v3/own", h).bytes);
+    auto cleared = StorageActions::removeCache(store, report, h);
+    EXPECT_TRUE(cleared.ok) << cleared.message;
+    EXPECT_EQ(cleared.freedBytes, pnpm.freeableBytes());
+}
+
+TEST(StorageScannerPlaces, LooksInTheUserFoldersFirstAndSaysWhenTheSearchStopped) {
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "Downloads renamed in user-dirs.dirs" : "the English names");
+        test::TempDir home;
+        const std::string h = home.path().string(), downloads = named ? "Fetched" : "Downloads";
+        for (int i = 0; i < 40; ++i) home.write("note" + std::to_string(i) + ".txt", "x");
+        home.write(downloads + "/disk.iso", block);
+        if (named) home.write(".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
+        auto cut = largeFiles(h, plain(h), 100 * 1024, 15, {std::chrono::milliseconds(60'000), 10});
+        EXPECT_FALSE(cut.complete);
+        ASSERT_EQ(cut.files.size(), 1u);
+        EXPECT_EQ(cut.files[0].path, h + "/" + downloads + "/disk.iso");
+        auto whole = largeFiles(h, plain(h), 100 * 1024, 15);
+        EXPECT_TRUE(whole.complete);
+        EXPECT_EQ(whole.files, cut.files);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
+#include "core/analysis/HeatReport.hpp"
 #include "core/support/Text.hpp"
+#include "core/support/Unicode.hpp"
+#include "core/support/Words.hpp"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 
 namespace tarvik {
@@ -52,6 +56,73 @@ TEST(Text, QuotesOnlyTheArgumentsThatNeedIt) {
         {{}, ""},
     };
     for (const auto& [argv, shown] : cases) EXPECT_EQ(Text::quotedCommand(argv), shown) << shown;
+}
+
+// `count` U+FFFD, one for each byte that is not UTF-8.
+std::string replacements(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += "\xef\xbf\xbd";
+    return out;
+}
+
+TEST(Unicode, VisibleWritesEveryControlCharacterAsAnEscape) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name", "plain name"},
+        {"\x1b]0;title\x07", "\\e]0;title\\x07"},
+        {"clear\x1b[2J", "clear\\e[2J"},
+        {"two\nlines\tand tab\r", "two\\nlines\\tand tab\\x0d"},
+        {"del\x7f", "del\\x7f"},
+        {"c1 \u009b31m", "c1 \\u009b31m"},
+        {"not utf-8 \xff", "not utf-8 \xef\xbf\xbd"},
+        {"past U+10FFFF \xf4\x90\x80\x80", "past U+10FFFF " + replacements(4)},
+        {"five bytes \xf8\x88\x80\x80\x80", "five bytes " + replacements(5)},
+        {"Gr\xc3\xbcn \xe6\xbc\xa2", "Gr\xc3\xbcn \xe6\xbc\xa2"},
+        {std::string("nul\0byte", 8), "nul\\x00byte"},
+    };
+    for (const auto& [raw, shown] : cases) EXPECT_EQ(Unicode::visible(raw), shown) << shown;
+}
+
+TEST(Unicode, WidthCountsTerminalColumnsAndTruncateKeepsToThem) {
+    const std::tuple<std::string, std::size_t> widths[] = {
+        {"abc", 3}, {"Gr\xc3\xbcn", 4}, {"\xe6\xbc\xa2\xe5\xad\x97", 4}, {"e\xcc\x81", 1}, {"", 0}};
+    for (const auto& [text, columns] : widths) EXPECT_EQ(Unicode::displayWidth(text), columns) << text;
+    EXPECT_EQ(Unicode::truncate("abcdef", 4), "abc\xe2\x80\xa6");
+    EXPECT_EQ(Unicode::truncate("\xe6\xbc\xa2\xe5\xad\x97\xe5\xad\x97", 4), "\xe6\xbc\xa2\xe2\x80\xa6")
+        << "a wide character that would cross the limit is left out whole";
+    EXPECT_EQ(Unicode::truncate("abc", 3), "abc");
+    EXPECT_EQ(Unicode::truncate("abc", 0), "");
+}
+
+using Words::Platform;
+
+TEST(WordsTest, LinuxReplacesWholeWordsOnlyAndMacOSKeepsTheText) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Your Mac is warm", "Your computer is warm"},
+        {"Mac gets hot", "Computer gets hot"},
+        {"less than the Mac's total", "less than the computer's total"},
+        {"the Mac\u2019s total", "the computer\u2019s total"},
+        {"macOS needs free space. Parts of macOS", "Linux needs free space. Parts of Linux"},
+        {"Show in Finder", "Show in Files"},
+        {"MacBook, iMac, Macs, MacOS, Finders, Mac_1", "MacBook, iMac, Macs, MacOS, Finders, Mac_1"},
+    };
+    for (const auto& [mac, worded] : cases) {
+        EXPECT_EQ(Words::forPlatform(mac, Platform::Linux), worded) << mac;
+        EXPECT_EQ(Words::forPlatform(mac, Platform::macOS), mac) << mac;
+    }
+}
+
+TEST(WordsTest, NamesFilledIntoAFixedTextKeepTheirWords) {
+    EXPECT_EQ(Words::filled("{} stopped. Your Mac has room again.", {"Mac"}),
+              "Mac stopped. Your computer has room again.");
+    EXPECT_EQ(Words::filled("Show {} in Finder, next to {}.", {"Finder", "macOS notes"}),
+              "Show Finder in Files, next to macOS notes.");
+    EXPECT_EQ(Words::filled("{} and {}", {"only one"}), "only one and ") << "a missing name leaves nothing";
+    EXPECT_EQ(Words::filled("no names", {"unused"}), "no names");
+}
+
+TEST(WordsTest, TheNormalTemperatureNoteNamesNoAppleHardware) {
+    EXPECT_EQ(normalTemperatureNote().find("Apple"), std::string::npos);
+    EXPECT_TRUE(normalTemperatureNote().starts_with("Temperature is normal. "));
 }
 
 }  // namespace

@@ -22,39 +22,24 @@ struct Card {
     Utilization busy;
     Memory memory;
     unsigned celsius, milliwatts, limitMilliwatts;
-    std::vector<ProcessInfoV1> compute, graphics;
-    std::vector<ProcessSample> samples;
-    unsigned long long askedSince;
+    std::vector<ProcessInfoV1> compute = {}, graphics = {};
+    std::vector<ProcessSample> samples = {};
+    unsigned long long askedSince = 0;
 };
 
 constexpr unsigned long long gib = 1ULL << 30;
 
 std::vector<Card> freshCards() {
-    return {{"NVIDIA GeForce RTX 4070",
-             {85, 40},
-             {12 * gib, 9 * gib, 3 * gib},
-             61,
-             150250,
-             200000,
-             {{4242, 2 * gib}},
-             {},
-             {},
-             0},
-            {"NVIDIA RTX A2000",
-             {20, 5},
-             {6 * gib, 5 * gib, 1 * gib},
-             48,
-             40000,
-             70000,
-             {},
-             {{4343, gib / 2}, {4444, valueNotAvailable}},
-             {},
-             0}};
+    std::vector<Card> fresh{
+        Card{"NVIDIA GeForce RTX 4070", {85, 40}, {12 * gib, 9 * gib, 3 * gib}, 61, 150250, 200000},
+        Card{"NVIDIA RTX A2000", {20, 5}, {6 * gib, 5 * gib, gib}, 48, 40000, 70000}};
+    fresh[0].compute = {{4242, 2 * gib}};
+    fresh[1].graphics = {{4343, gib / 2}, {4444, valueNotAvailable}};
+    return fresh;
 }
 
 std::vector<Card> cards = freshCards();
 std::map<std::string, Return> failures;
-int starts = 0, stops = 0;
 
 Card* cardOf(Device device) {
     return reinterpret_cast<Card*>(device);
@@ -77,12 +62,6 @@ Return fill(const std::vector<Entry>& entries, Entry* out, unsigned* count) {
     return success;
 }
 
-Return processes(const std::vector<ProcessInfoV1>& list, unsigned* count, ProcessInfoV1* out,
-                 const char* name) {
-    if (Return code = scripted(name)) return code;
-    return fill(list, out, count);
-}
-
 }  // namespace
 
 extern "C" {
@@ -103,19 +82,14 @@ void fakeNvmlAddComputeProcesses(unsigned card, unsigned count) {
 unsigned long long fakeNvmlAskedSince(unsigned card) {
     return cards.at(card).askedSince;
 }
-int fakeNvmlStarts() {
-    return starts;
-}
-int fakeNvmlStops() {
-    return stops;
-}
+int fakeNvmlStarts = 0, fakeNvmlStops = 0;
 
 Return nvmlInit_v2() {
-    ++starts;
+    ++fakeNvmlStarts;
     return scripted("nvmlInit_v2");
 }
 Return nvmlShutdown() {
-    ++stops;
+    ++fakeNvmlStops;
     return success;
 }
 Return nvmlDeviceGetCount_v2(unsigned* count) {
@@ -153,10 +127,12 @@ Return nvmlDeviceGetEnforcedPowerLimit(Device device, unsigned* milliwatts) {
     return scripted("nvmlDeviceGetEnforcedPowerLimit");
 }
 Return nvmlDeviceGetComputeRunningProcesses(Device device, unsigned* count, ProcessInfoV1* out) {
-    return processes(cardOf(device)->compute, count, out, "nvmlDeviceGetComputeRunningProcesses");
+    if (Return code = scripted("nvmlDeviceGetComputeRunningProcesses")) return code;
+    return fill(cardOf(device)->compute, out, count);
 }
 Return nvmlDeviceGetGraphicsRunningProcesses(Device device, unsigned* count, ProcessInfoV1* out) {
-    return processes(cardOf(device)->graphics, count, out, "nvmlDeviceGetGraphicsRunningProcesses");
+    if (Return code = scripted("nvmlDeviceGetGraphicsRunningProcesses")) return code;
+    return fill(cardOf(device)->graphics, out, count);
 }
 
 #ifndef FAKE_NVML_WITHOUT_SAMPLES
