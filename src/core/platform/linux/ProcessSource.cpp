@@ -61,7 +61,8 @@ public:
         std::vector<std::optional<ProcFs::Stat>> ahead;
         if (budget == 0) {
             ahead.resize(pids.size());
-            parallelFor(pids.size(), 128, [&](std::size_t i, std::size_t) { ahead[i] = m_root.stat(pids[i]); });
+            parallelFor(pids.size(), 128,
+                        [&](std::size_t i, std::size_t) { ahead[i] = m_root.stat(pids[i]); });
         }
         std::vector<ProcessReading> readings;
         readings.reserve(pids.size());
@@ -86,7 +87,8 @@ public:
             if (quiet) {
                 if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory)
                     readMemory(tracked);
-            } else if (!update(pid, tracked, fresh, runtime, descriptors + ProcHandle::maxDescriptors <= budget,
+            } else if (!update(pid, tracked, fresh, runtime,
+                               descriptors + ProcHandle::maxDescriptors <= budget,
                                ahead.empty() ? nullptr : &ahead[index])) {
                 m_tracked.erase(it);  // exited since the listing
                 continue;
