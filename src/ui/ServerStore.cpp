@@ -638,12 +638,21 @@ bool ServerStore::signalAllowed(std::int32_t pid, std::string_view name) const {
 
 void ServerStore::quit(const AppUsage& app) {
     if (!AppExplainer::explain(app).canQuit) return;
-    if (!app.bundlePath || !m_services.desktop->askToQuit(app)) {
-        for (const auto& process : app.processes)
-            if (signalAllowed(process.pid, process.name())) m_services.control->signal(process.pid, SIGTERM);
-    }
-    announce("Asked " + app.name + " to quit.");
-    refreshAfter(quitFollowUpSeconds);
+    std::vector<std::int32_t> pids;
+    for (const auto& process : app.processes)
+        if (signalAllowed(process.pid, process.name())) pids.push_back(process.pid);
+    auto* desktop = m_services.desktop.get();
+    auto* control = m_services.control.get();
+    inBackground<bool>(
+        [desktop, control, app, pids] {
+            if (app.bundlePath && desktop->askToQuit(app)) return true;
+            for (auto pid : pids) control->signal(pid, SIGTERM);
+            return false;
+        },
+        [this, name = app.name](bool) {
+            announce("Asked " + name + " to quit.");
+            refreshAfter(quitFollowUpSeconds);
+        });
 }
 
 void ServerStore::forceQuit(const AppUsage& app) {

@@ -174,8 +174,8 @@ public:
     [[nodiscard]] static std::string shareImageName(Date now);
     void revealDirectory(const Server& server);
     void reveal(const std::string& path);
-    // Stops read the process table off this thread; what they change here (stubborn pids, toasts,
-    // the follow-up refresh) comes once that is back.
+    // Stops and quits read the process table or ask the desktop off this thread; what they change
+    // here (stubborn pids, toasts, the follow-up refresh) comes once that is back.
     void kill(const Server& server, bool force);
     void stop(const std::vector<Server>& servers, const std::string& name);
     void tidyUp(const std::vector<Server>& servers);
