@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/analysis/DoctorReport.hpp"
@@ -504,38 +505,56 @@ void ServerStore::reveal(const std::string& path) {
 }
 
 void ServerStore::kill(const Server& server, bool force) {
-    const bool container = isContainer(server);
-    // The processes the stop reaches, as they were before it, to tell afterwards what ended with them.
-    std::vector<ProcessRow> signalled;
-    if (!container) signalled = StopReport::tree(server.pid, m_services.control->processTable());
-    m_services.control->carryOut(StopActions::of(server, force));
-    refreshAfter(followUpSeconds, [this, server, container, signalled, before = m_servers] {
-        auto outcome = stopOutcome({server}, signalled, before);
-        bool found = std::any_of(outcome.running.begin(), outcome.running.end(), [&](const Server& other) {
-            return container ? other.containerName == server.containerName : other.pid == server.pid;
+    auto* control = m_services.control.get();
+    inBackground<std::vector<ProcessRow>>(
+        [control, server, force] {
+            // The processes the stop reaches, as they were before it, to tell afterwards what ended
+            // with them.
+            std::vector<ProcessRow> signalled;
+            if (!isContainer(server)) signalled = StopReport::tree(server.pid, control->processTable());
+            control->carryOut(StopActions::of(server, force));
+            return signalled;
+        },
+        [this, server, before = m_servers](std::vector<ProcessRow> signalled) {
+            refreshAfter(followUpSeconds, [this, server, signalled, before] {
+                assessStop({server}, signalled, before,
+                           [this, server](StopReport::Outcome outcome) { settleKill(server, outcome); });
+            });
         });
-        if (found) {
-            m_stubbornPids.insert(server.pid);
-        } else {
-            m_stubbornPids.erase(server.pid);
-            announceStop(outcome, {});
-        }
-        markChanged();
+}
+
+void ServerStore::settleKill(const Server& server, const StopReport::Outcome& outcome) {
+    const bool container = isContainer(server);
+    bool found = std::any_of(outcome.running.begin(), outcome.running.end(), [&](const Server& other) {
+        return container ? other.containerName == server.containerName : other.pid == server.pid;
     });
+    if (found) {
+        m_stubbornPids.insert(server.pid);
+    } else {
+        m_stubbornPids.erase(server.pid);
+        announceStop(outcome, {});
+    }
+    markChanged();
 }
 
 void ServerStore::stop(const std::vector<Server>& servers, const std::string& name) {
-    const auto table = m_services.control->processTable();
-    std::vector<ProcessRow> signalled;
-    for (const auto& server : servers) {
-        if (isContainer(server)) continue;
-        for (const auto& row : StopReport::tree(server.pid, table))
-            if (std::none_of(signalled.begin(), signalled.end(),
-                             [&](const ProcessRow& r) { return r.pid == row.pid; }))
-                signalled.push_back(row);
-    }
-    m_services.control->stopGroup(servers);
-    groupStopCheck(servers, std::move(signalled), m_servers, name, 1);
+    auto* control = m_services.control.get();
+    inBackground<std::vector<ProcessRow>>(
+        [control, servers] {
+            const auto table = control->processTable();
+            std::vector<ProcessRow> signalled;
+            std::unordered_set<std::int32_t> seen;
+            for (const auto& server : servers) {
+                if (isContainer(server)) continue;
+                for (auto& row : StopReport::tree(server.pid, table))
+                    if (seen.insert(row.pid).second) signalled.push_back(std::move(row));
+            }
+            control->stopGroup(servers);
+            return signalled;
+        },
+        [this, servers, name, before = m_servers](std::vector<ProcessRow> signalled) {
+            groupStopCheck(servers, std::move(signalled), before, name, 1);
+        });
 }
 
 void ServerStore::groupStopCheck(std::vector<Server> servers, std::vector<ProcessRow> signalled,
@@ -552,7 +571,8 @@ void ServerStore::groupStopCheck(std::vector<Server> servers, std::vector<Proces
             }
         }
         if (survivors.empty() && !containerLeft) {
-            announceStop(stopOutcome(servers, signalled, before), name);
+            assessStop(servers, signalled, before,
+                       [this, name](StopReport::Outcome outcome) { announceStop(outcome, name); });
             return;
         }
         if (wait < groupStopWaits) {
@@ -564,12 +584,16 @@ void ServerStore::groupStopCheck(std::vector<Server> servers, std::vector<Proces
     });
 }
 
-StopReport::Outcome ServerStore::stopOutcome(const std::vector<Server>& chosen,
-                                             const std::vector<ProcessRow>& signalled,
-                                             const std::vector<Server>& before) {
+void ServerStore::assessStop(std::vector<Server> chosen, std::vector<ProcessRow> signalled,
+                             std::vector<Server> before, std::function<void(StopReport::Outcome)> then) {
     auto* control = m_services.control.get();
-    return StopReport::assess(chosen, signalled, before, m_servers, control->processTable(),
-                              [control](std::int32_t pid) { return control->processName(pid); });
+    inBackground<StopReport::Outcome>(
+        [control, chosen = std::move(chosen), signalled = std::move(signalled), before = std::move(before),
+         after = m_servers] {
+            return StopReport::assess(chosen, signalled, before, after, control->processTable(),
+                                      [control](std::int32_t pid) { return control->processName(pid); });
+        },
+        std::move(then));
 }
 
 void ServerStore::announceStop(const StopReport::Outcome& outcome, const std::string& name) {
@@ -614,12 +638,21 @@ bool ServerStore::signalAllowed(std::int32_t pid, std::string_view name) const {
 
 void ServerStore::quit(const AppUsage& app) {
     if (!AppExplainer::explain(app).canQuit) return;
-    if (!app.bundlePath || !m_services.desktop->askToQuit(app)) {
-        for (const auto& process : app.processes)
-            if (signalAllowed(process.pid, process.name())) m_services.control->signal(process.pid, SIGTERM);
-    }
-    announce("Asked " + app.name + " to quit.");
-    refreshAfter(quitFollowUpSeconds);
+    std::vector<std::int32_t> pids;
+    for (const auto& process : app.processes)
+        if (signalAllowed(process.pid, process.name())) pids.push_back(process.pid);
+    auto* desktop = m_services.desktop.get();
+    auto* control = m_services.control.get();
+    inBackground<bool>(
+        [desktop, control, app, pids] {
+            if (app.bundlePath && desktop->askToQuit(app)) return true;
+            for (auto pid : pids) control->signal(pid, SIGTERM);
+            return false;
+        },
+        [this, name = app.name](bool) {
+            announce("Asked " + name + " to quit.");
+            refreshAfter(quitFollowUpSeconds);
+        });
 }
 
 void ServerStore::forceQuit(const AppUsage& app) {

@@ -47,7 +47,8 @@ struct PreviewData {
 };
 
 // The one model the views read. It samples the machine on a timer, keeps every derived result and
-// carries out the user's actions; everything happens on the thread that owns it, and the world
+// carries out the user's actions. Its fields change only on the thread that owns it; every service
+// call that may block runs through `Background`, its result applied back here, and the world
 // outside is reached only through `Services`.
 class ServerStore : public QObject {
     Q_OBJECT
@@ -173,6 +174,8 @@ public:
     [[nodiscard]] static std::string shareImageName(Date now);
     void revealDirectory(const Server& server);
     void reveal(const std::string& path);
+    // Stops and quits read the process table or ask the desktop off this thread; what they change
+    // here (stubborn pids, toasts, the follow-up refresh) comes once that is back.
     void kill(const Server& server, bool force);
     void stop(const std::vector<Server>& servers, const std::string& name);
     void tidyUp(const std::vector<Server>& servers);
@@ -230,10 +233,13 @@ private:
     // Looks again after a group stop, up to `groupStopWaits` times while its processes are listed.
     void groupStopCheck(std::vector<Server> servers, std::vector<ProcessRow> signalled,
                         std::vector<Server> before, std::string name, int wait);
-    // What a stop of `chosen` ended, the current servers against `before`.
-    [[nodiscard]] StopReport::Outcome stopOutcome(const std::vector<Server>& chosen,
-                                                  const std::vector<ProcessRow>& signalled,
-                                                  const std::vector<Server>& before);
+    // What a stop of `chosen` ended, the current servers against `before`, told to `then`; the
+    // process table it needs is read off this thread.
+    void assessStop(std::vector<Server> chosen, std::vector<ProcessRow> signalled, std::vector<Server> before,
+                    std::function<void(StopReport::Outcome)> then);
+    // After a kill's follow-up: the server is stubborn when it outlived its stop, else the toast
+    // says what ended.
+    void settleKill(const Server& server, const StopReport::Outcome& outcome);
     // The toast that says it; `name` empty names the first ended server's kind.
     void announceStop(const StopReport::Outcome& outcome, const std::string& name);
     void post(Notification notification);

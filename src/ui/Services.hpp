@@ -23,7 +23,9 @@
 #include "core/support/Date.hpp"
 
 // Everything the store does outside its own memory goes through one of these, so that a test can
-// stand in for the machine, the desktop and time itself. The real ones live in ui/linux.
+// stand in for the machine, the desktop and time itself. The real ones live in ui/linux. A call
+// marked blocking may wait on the disk, on other processes or on a scan of every process; the store
+// makes those through `Background`, never on its own thread. The others are answered at once.
 namespace tarvik::ui {
 
 class Clock {
@@ -74,24 +76,32 @@ public:
     virtual HTTPProbe::Outcome probe(int port, double timeout) = 0;
 };
 
-// Signals and container commands. Every pid below 2 or of this process is refused.
+// Signals and container commands. Every pid below 2 or of this process is refused. Called from the
+// store's thread and from its background work, sometimes at once.
 class ProcessControl {
 public:
     virtual ~ProcessControl() = default;
-    // A signal with the follow-up on the process's children, or a container command.
+    // A signal with the follow-up on the process's children, or a container command. Blocking (it
+    // reads the process table); the follow-up and the command itself run later, on threads the
+    // control keeps for them.
     virtual bool carryOut(const StopAction& action) = 0;
+    // The same for every server of a group, the process table read once. Blocking.
     virtual void stopGroup(const std::vector<Server>& servers) = 0;
+    // SIGTERM once per process, nothing more.
     virtual void tidyUp(const std::vector<Server>& servers) = 0;
-    // Blocking (a container command or reading the login environment): called off the store's thread.
+    // Blocking (a container command or reading the login environment).
     virtual bool restart(const Server& server) = 0;
     // One signal to one process, nothing more.
     virtual bool signal(std::int32_t pid, int signal) = 0;
-    // The real uid owning the process; nullopt when it cannot be read.
+    // The real uid owning the process, from one /proc file the kernel answers from memory; nullopt
+    // when it cannot be read.
     [[nodiscard]] virtual std::optional<std::uint32_t> ownerUid(std::int32_t pid) = 0;
+    // The first docker client found at a few fixed paths.
     [[nodiscard]] virtual std::optional<std::string> dockerPath() = 0;
     // Every visible process with its parent and start time, for telling what a stop reaches.
+    // Blocking (it reads every process's /proc entry).
     [[nodiscard]] virtual std::vector<ProcessRow> processTable() = 0;
-    // The process's name; empty when it cannot be read.
+    // The process's name, from its /proc link; empty when it cannot be read.
     [[nodiscard]] virtual std::string processName(std::int32_t pid) = 0;
 };
 
@@ -105,12 +115,16 @@ struct Notification {
     bool operator==(const Notification&) const = default;
 };
 
+// Called on the store's thread. Posting does not wait for the notification server.
 class Notifier {
 public:
     using Done = std::function<void(std::optional<std::string> error)>;
     virtual ~Notifier() = default;
-    // Whether this session can show notifications at all; nothing is posted otherwise.
+    // Whether this session can show notifications at all; nothing is posted otherwise. Waits for one
+    // answer of the session bus itself (not of another application), so the store asks only when it
+    // has something to show.
     [[nodiscard]] virtual bool available() = 0;
+    // As `available`, it waits for the session bus.
     [[nodiscard]] virtual Authorization authorization() = 0;
     virtual void requestAuthorization(
         std::function<void(bool granted, std::optional<std::string> error)> done) = 0;
@@ -121,6 +135,8 @@ public:
 
 enum class SettingsPanel { notifications, battery };
 
+// Called on the store's thread (the clipboard lives there), except `askToQuit`. What opens something
+// starts the handler without waiting for it.
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -137,11 +153,15 @@ public:
     // Nothing where the desktop has no such panel.
     virtual void openSettings(SettingsPanel panel) = 0;
     // Asks the application to close through the desktop session; false when it cannot be asked.
+    // Blocking (it reads the application's desktop entry and asks the session bus whether the
+    // application is there): called off the store's thread.
     virtual bool askToQuit(const AppUsage& app) = 0;
+    // From the user database, which is a local file on most systems.
     [[nodiscard]] virtual std::string userFullName() = 0;
 };
 
-// Keys and values as they are stored; a missing key reads as an invalid QVariant.
+// Keys and values as they are stored; a missing key reads as an invalid QVariant. Read from memory;
+// a change is written to one small file at once.
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -149,6 +169,7 @@ public:
     virtual void setValue(const QString& key, const QVariant& value) = 0;
 };
 
+// One small file in the user's configuration folder.
 class LoginItem {
 public:
     virtual ~LoginItem() = default;
@@ -157,7 +178,7 @@ public:
     virtual std::optional<std::string> setEnabled(bool enabled) = 0;
 };
 
-// Blocking; called off the store's thread.
+// Blocking, every call; called off the store's thread.
 class StorageService {
 public:
     virtual ~StorageService() = default;

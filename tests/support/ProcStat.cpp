@@ -57,4 +57,10 @@ std::optional<std::uint64_t> statusKilobytes(pid_t pid, const std::string& key) 
     return std::nullopt;
 }
 
+std::size_t threadCount() {
+    std::error_code ignored;
+    auto tasks = std::filesystem::directory_iterator("/proc/self/task", ignored);
+    return static_cast<std::size_t>(std::distance(tasks, std::filesystem::directory_iterator()));
+}
+
 }  // namespace tarvik::test

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,6 +48,8 @@ inline bool waitForCpuTicks(pid_t pid, std::uint64_t ticks, std::chrono::millise
 [[nodiscard]] std::vector<pid_t> pidsRunning(const std::vector<std::string>& argv);
 // A "Key:  N kB" line of /proc/PID/status, in kB; nullopt when the process or the line is missing.
 [[nodiscard]] std::optional<std::uint64_t> statusKilobytes(pid_t pid, const std::string& key);
+// The threads of this process, as /proc/self/task lists them.
+[[nodiscard]] std::size_t threadCount();
 // The clock ticks per second that /proc counts CPU time in.
 [[nodiscard]] inline std::uint64_t clockTicksPerSecond() {
     return static_cast<std::uint64_t>(sysconf(_SC_CLK_TCK));

@@ -65,19 +65,24 @@ bool ProcessControl::send(std::int32_t pid, int signal) {
 
 bool ProcessControl::carryOut(const StopAction& action) {
     using namespace StopActions;
-    if (auto* gentle = std::get_if<SignalProcess>(&action)) return signalTree(gentle->pid, SIGTERM);
-    if (auto* force = std::get_if<ForceSignalProcess>(&action)) return signalTree(force->pid, SIGKILL);
+    if (auto* gentle = std::get_if<SignalProcess>(&action))
+        return maySignal(gentle->pid) && signalTree(gentle->pid, SIGTERM, m_options.processTable());
+    if (auto* force = std::get_if<ForceSignalProcess>(&action))
+        return maySignal(force->pid) && signalTree(force->pid, SIGKILL, m_options.processTable());
     if (auto* stop = std::get_if<StopContainer>(&action))
         return runDocker({"stop", stop->name}, dockerStopLimit);
     return runDocker({"kill", std::get<KillContainer>(action).name}, dockerKillLimit);
 }
 
 void ProcessControl::stopGroup(const std::vector<Server>& servers) {
+    std::optional<std::vector<ProcessRow>> table;
     for (const auto& server : servers) {
-        if (server.containerName && !server.containerName->empty())
+        if (server.containerName && !server.containerName->empty()) {
             runDocker({"stop", *server.containerName}, dockerStopLimit);
-        else
-            signalTree(server.pid, SIGTERM);
+        } else if (maySignal(server.pid)) {
+            if (!table) table = m_options.processTable();
+            signalTree(server.pid, SIGTERM, *table);
+        }
     }
 }
 
@@ -106,12 +111,7 @@ bool ProcessControl::restart(const Server& server) {
 }
 
 void ProcessControl::waitIdle() {
-    std::vector<std::thread> work;
-    {
-        std::lock_guard lock(m_mutex);
-        work.swap(m_work);
-    }
-    for (auto& thread : work) thread.join();
+    m_later.waitIdle();
 }
 
 std::vector<std::string> ProcessControl::unansweredContainers() {
@@ -119,9 +119,7 @@ std::vector<std::string> ProcessControl::unansweredContainers() {
     return m_unanswered;
 }
 
-bool ProcessControl::signalTree(std::int32_t pid, int signal) {
-    if (!maySignal(pid)) return false;
-    auto table = m_options.processTable();
+bool ProcessControl::signalTree(std::int32_t pid, int signal, const std::vector<ProcessRow>& table) {
     std::unordered_map<std::int32_t, const ProcessRow*> rows;
     for (const auto& row : table) rows.emplace(row.pid, &row);
     std::vector<ProcessRow> descendants;
@@ -130,12 +128,12 @@ bool ProcessControl::signalTree(std::int32_t pid, int signal) {
             descendants.push_back(*row->second);
     if (!send(pid, signal)) return false;
     if (!descendants.empty())
-        later([this, descendants = std::move(descendants), signal] { followUp(descendants, signal); });
+        m_later.post([this, descendants = std::move(descendants), signal] { followUp(descendants, signal); },
+                     m_options.followUpDelay);
     return true;
 }
 
-void ProcessControl::followUp(std::vector<ProcessRow> descendants, int signal) {
-    std::this_thread::sleep_for(m_options.followUpDelay);
+void ProcessControl::followUp(const std::vector<ProcessRow>& descendants, int signal) {
     std::unordered_map<std::int32_t, std::uint64_t> started;
     for (const auto& row : m_options.processTable()) started.emplace(row.pid, row.started);
     for (const auto& child : descendants) {
@@ -148,17 +146,12 @@ void ProcessControl::followUp(std::vector<ProcessRow> descendants, int signal) {
 bool ProcessControl::runDocker(std::vector<std::string> arguments, std::chrono::milliseconds limit) {
     auto docker = m_options.docker();
     if (!docker) return false;
-    later([this, path = *docker, arguments = std::move(arguments), limit] {
+    m_later.post([this, path = *docker, arguments = std::move(arguments), limit] {
         if (!Spawn::run(path, arguments, limit).timedOut) return;
         std::lock_guard lock(m_mutex);
         m_unanswered.push_back(arguments.back());
     });
     return true;
-}
-
-void ProcessControl::later(std::function<void()> work) {
-    std::lock_guard lock(m_mutex);
-    m_work.emplace_back(std::move(work));
 }
 
 }  // namespace tarvik

@@ -1,25 +1,27 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/processes/ProcessTree.hpp"
 #include "core/servers/Server.hpp"
 #include "core/servers/StopAction.hpp"
+#include "core/support/WorkerPool.hpp"
 
 namespace tarvik {
 
 // Carries out stops and restarts. Only pids of at least 2 that are not this process are ever
 // signalled. Every SIGTERM is followed by SIGCONT, so that a suspended process (Ctrl-Z) ends
 // instead of holding the signal until someone continues it. Work that comes later (the check on a stopped
-// process's children a second after, container commands) runs on threads of its own; `waitIdle` and the
-// destructor wait for it. A docker command is given up after its limit.
+// process's children a second after, container commands) runs on a few threads of its own, however
+// many stops come; `waitIdle` and the destructor wait for it. A docker command is given up after its
+// limit.
 class ProcessControl {
 public:
     struct Options {
@@ -46,7 +48,7 @@ public:
     bool carryOut(const StopAction& action);
 
     // SIGTERM for every process of the group (with the same follow-up), "docker stop" for every
-    // container.
+    // container. The process table is read once for the whole group.
     void stopGroup(const std::vector<Server>& servers);
 
     // SIGTERM (and SIGCONT) once per distinct pid.
@@ -63,6 +65,8 @@ public:
     static constexpr std::chrono::seconds dockerStopLimit{15};
     static constexpr std::chrono::seconds dockerKillLimit{5};
     static constexpr std::chrono::seconds dockerStartLimit{5};
+    // Follow-ups and container commands beyond this many at once wait their turn.
+    static constexpr std::size_t laterThreads = 4;
     // The containers whose docker command was given up at its limit; complete once `waitIdle`
     // returned.
     [[nodiscard]] std::vector<std::string> unansweredContainers();
@@ -72,18 +76,18 @@ public:
     [[nodiscard]] static std::string processName(std::int32_t pid);
 
 private:
-    bool signalTree(std::int32_t pid, int signal);
+    // `table`: the processes as they were just before, for telling the descendants.
+    bool signalTree(std::int32_t pid, int signal, const std::vector<ProcessRow>& table);
     // `signal` to a pid `maySignal` allows, and SIGCONT after a SIGTERM; false when `signal` failed.
     bool send(std::int32_t pid, int signal);
-    void followUp(std::vector<ProcessRow> descendants, int signal);
+    void followUp(const std::vector<ProcessRow>& descendants, int signal);
     bool runDocker(std::vector<std::string> arguments, std::chrono::milliseconds limit);
-    void later(std::function<void()> work);
 
     Options m_options;
-    std::mutex m_mutex;  // guards the fields below
-    std::vector<std::thread> m_work;
+    std::mutex m_mutex;                                     // guards the fields below
     std::optional<std::vector<std::string>> m_environment;  // the login environment, once read
     std::vector<std::string> m_unanswered;
+    WorkerPool m_later{laterThreads};  // declared last: joined first, while the fields it uses still exist
 };
 
 }  // namespace tarvik

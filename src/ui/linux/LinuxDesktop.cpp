@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <QClipboard>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusReply>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -109,7 +109,13 @@ bool LinuxDesktop::askToQuit(const AppUsage& app) {
     auto target = text ? DesktopEntry::busApplication(*app.bundlePath, *text) : std::nullopt;
     if (!target || !m_bus.isConnected()) return false;
     QString service = QString::fromStdString(target->service);
-    if (!m_bus.interface()->isServiceRegistered(service).value()) return false;
+    // Asked through the connection itself, not its interface object, since this runs off the
+    // thread that owns that object.
+    auto owned = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus", "NameHasOwner");
+    owned << service;
+    QDBusReply<bool> registered = m_bus.call(owned);
+    if (!registered.isValid() || !registered.value()) return false;
     auto call = QDBusMessage::createMethodCall(service, QString::fromStdString(target->objectPath),
                                                "org.freedesktop.Application", "ActivateAction");
     call << QString("quit") << QVariantList() << QVariantMap();
