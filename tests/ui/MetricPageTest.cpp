@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <csignal>
 
 #include "core/support/Words.hpp"
@@ -15,11 +9,8 @@
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/AppTable.hpp"
-#include "ui/dashboard/CpuPage.hpp"
 #include "ui/dashboard/HistoryChart.hpp"
-#include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
-#include "ui/views/Theme.hpp"
 
 namespace tarvik {
 namespace {
@@ -76,11 +67,8 @@ TEST(PageSentenceTest, TheFirstFindingOfThePagesKindWinsOverTheFallback) {
 }
 
 TEST(PageSentenceTest, FallbacksFollowTheMachineAndAreWordedForIt) {
-    EXPECT_EQ(
-        ui::PageSentence::cpuFallback(12),
-        Words::text("The processor has plenty of headroom. 100% here means the whole Mac, all 12 cores."));
+    EXPECT_NE(ui::PageSentence::cpuFallback(12).find("all 12 cores"), std::string::npos);
     EXPECT_EQ(ui::PageSentence::memoryFallback(MemoryPressure::warning), "Memory is tight.");
-    EXPECT_EQ(ui::PageSentence::memoryFallback(MemoryPressure::critical), "Memory is tight.");
     EXPECT_TRUE(ui::PageSentence::memoryFallback(MemoryPressure::normal).starts_with("Memory is fine."));
     if (Words::current() == Words::Platform::Linux)
         for (const auto& text : {ui::PageSentence::memoryFallback(MemoryPressure::normal),
@@ -89,26 +77,14 @@ TEST(PageSentenceTest, FallbacksFollowTheMachineAndAreWordedForIt) {
             EXPECT_EQ(text.find("Apple"), std::string::npos) << text;
         }
 
-    struct Case {
-        const char* name;
-        BatteryStatus battery;
-        std::string expected;
-    } cases[] = {
-        {"charging, watts rounded",
-         {80, true, true, std::nullopt, 44.5, std::nullopt, std::nullopt},
-         "Charging at 45 W."},
-        {"charging, no watts",
-         {80, true, true, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
-         "Charging."},
-        {"full on power",
-         {100, false, true, std::nullopt, 0.0, std::nullopt, std::nullopt},
-         "Plugged in and not charging."},
-        {"on battery", {60, false, false, 120, 8.2, std::nullopt, std::nullopt}, "Running on battery."},
+    const std::pair<BatteryStatus, std::string> cases[] = {
+        {{80, true, true, std::nullopt, 44.5, std::nullopt, std::nullopt}, "Charging at 45 W."},
+        {{80, true, true, std::nullopt, std::nullopt, std::nullopt, std::nullopt}, "Charging."},
+        {{100, false, true, std::nullopt, 0.0, std::nullopt, std::nullopt}, "Plugged in and not charging."},
+        {{60, false, false, 120, 8.2, std::nullopt, std::nullopt}, "Running on battery."},
     };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.name);
-        EXPECT_EQ(ui::PageSentence::batteryStatus(test.battery), test.expected);
-    }
+    for (const auto& [battery, expected] : cases)
+        EXPECT_EQ(ui::PageSentence::batteryStatus(battery), expected);
 }
 
 class MetricPageTest : public testing::Test {
@@ -217,57 +193,6 @@ TEST_F(MetricPageTest, ProcessListsBeyondThreeFoldBehindShowAll) {
     click(window, "Show fewer");
     EXPECT_FALSE(shownTexts(window).contains("Shop\npid 505"));
     EXPECT_TRUE(shownTexts(window).contains("Show all 5"));
-}
-
-TEST_F(MetricPageTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
-    ui::Preview::decorate(*store, world.clock->now());
-    auto* page = ui::makeCpuPage(*store, &window);
-    auto sentence = [&] { return page->findChild<QLabel*>("sentence")->text(); };
-    EXPECT_EQ(sentence().toStdString(), ui::PageSentence::cpuFallback(12));
-    EXPECT_EQ(page->findChild<QLabel*>("figure")->text(), "23%");
-    EXPECT_EQ(page->findChild<ui::CoreBars*>()->groups(),
-              QStringList({"Efficiency cores", "Performance cores"}));
-    EXPECT_EQ(page->chart()->plotted().size(), 3u);
-    EXPECT_EQ(page->table()->apps().size(), store->appsAveraged().size());
-
-    store->setPreviewHeat(
-        {}, {{Finding::Kind::cpu, Finding::Severity::warning, "Busy", "Firefox is working", {}}});
-    QCoreApplication::processEvents();
-    EXPECT_EQ(sentence(), "Busy. Firefox is working");
-
-    store->setPreviewHistories(ValueHistory(3600), ValueHistory(3600), {});
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(shownTexts(window).contains("No app has kept the processor busy this hour."));
-}
-
-// Keeps pictures of the CPU page for people to look at.
-TEST_F(MetricPageTest, RendersTheCpuPageInBothAppearances) {
-    ui::Preview::decorate(*store, world.clock->now());
-    world.control->owners = {{3101, 1000}, {3144, 1000}};
-    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
-    const QPalette before = QApplication::palette();
-    for (bool dark : {false, true}) {
-        QApplication::setPalette(ui::Theme::palette(dark));
-        QWidget frame;
-        frame.resize(880, 700);
-        frame.setAutoFillBackground(true);
-        auto* page = ui::makeCpuPage(*store, &frame);
-        page->resize(frame.size());
-        page->findChild<ui::AppRow*>("app:Firefox")->setExpanded(true);
-        frame.show();
-        QCoreApplication::processEvents();
-        QWidget* chart = page->chart();
-        const QPointF spot(chart->width() * 0.66, chart->height() / 2.0);
-        QMouseEvent hover(QEvent::MouseMove, spot, chart->mapToGlobal(spot), Qt::NoButton, {}, {});
-        QCoreApplication::sendEvent(chart, &hover);
-        const QString name = QString(TARVIK_RENDERS "/dashboard-cpu-%1%2.png").arg(dark ? "dark" : "light");
-        EXPECT_TRUE(frame.grab().save(name.arg("")));
-        auto* scroll = page->findChild<QScrollArea*>();
-        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(frame.grab().save(name.arg("-apps")));
-    }
-    QApplication::setPalette(before);
 }
 
 }  // namespace

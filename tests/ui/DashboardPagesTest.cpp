@@ -1,0 +1,440 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "core/servers/ServerGroup.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "core/support/Words.hpp"
+#include "ui/Fakes.hpp"
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
+#include "ui/dashboard/AppTable.hpp"
+#include "ui/dashboard/BatteryPage.hpp"
+#include "ui/dashboard/CpuPage.hpp"
+#include "ui/dashboard/DiskPage.hpp"
+#include "ui/dashboard/GpuPage.hpp"
+#include "ui/dashboard/HeatPage.hpp"
+#include "ui/dashboard/MemoryPage.hpp"
+#include "ui/dashboard/MetricPage.hpp"
+#include "ui/dashboard/NetworkPage.hpp"
+#include "ui/dashboard/OverviewPage.hpp"
+#include "ui/dashboard/PageSentence.hpp"
+#include "ui/dashboard/ProjectsPage.hpp"
+#include "ui/views/Theme.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::FakeWorld;
+using test::shownTexts;
+using ui::MetricPage;
+using ui::ServerStore;
+
+void settle() {
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+}
+
+// Clicks the `index`th visible button showing `text` or named so.
+void click(const QWidget& view, const QString& text, int index = 0) {
+    settle();
+    for (auto* button : view.findChildren<QAbstractButton*>())
+        if (button->isVisibleTo(&view) && (button->text() == text || button->objectName() == text) &&
+            index-- == 0) {
+            button->click();
+            return settle();
+        }
+    ADD_FAILURE() << "no button shows " << text.toStdString();
+}
+
+bool showsPart(const QStringList& texts, const QString& part) {
+    return std::any_of(texts.begin(), texts.end(), [&](const QString& text) { return text.contains(part); });
+}
+
+QStringList names(const std::vector<AppUsage>& apps) {
+    QStringList result;
+    for (const auto& app : apps) result << QString::fromStdString(app.name);
+    return result;
+}
+
+AppUsage app(std::string name, std::uint64_t memory, double gpu = 0, bool system = false) {
+    AppUsage result;
+    result.name = std::move(name);
+    result.memoryBytes = memory;
+    result.gpuPercent = gpu;
+    result.isSystem = system;
+    return result;
+}
+
+Finding finding(Finding::Severity severity, std::string title) {
+    return {Finding::Kind::cpu, severity, std::move(title), "detail", std::nullopt};
+}
+
+// The preview machine's store behind fakes, and a window for the page under test.
+class DashboardPagesTest : public testing::Test {
+protected:
+    QString sentence(const QWidget* page) { return page->findChild<QLabel*>("sentence")->text(); }
+    QString figure(const QWidget* page) { return page->findChild<QLabel*>("figure")->text(); }
+    void setApps(std::vector<AppUsage> apps, std::optional<double> gpu = std::nullopt) {
+        SystemVitals vitals = store->vitals();
+        vitals.apps = std::move(apps);
+        vitals.gpu = gpu;
+        store->setPreviewVitals(std::move(vitals));
+        settle();
+    }
+
+    FakeWorld world;
+    std::unique_ptr<ServerStore> store = std::make_unique<ServerStore>(world.services(), ui::Preview::data());
+    QWidget window;
+};
+
+TEST_F(DashboardPagesTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeCpuPage(*store, &window);
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::cpuFallback(12));
+    EXPECT_EQ(figure(page), "23%");
+    EXPECT_EQ(page->findChild<ui::CoreBars*>()->groups(),
+              QStringList({"Efficiency cores", "Performance cores"}));
+    EXPECT_EQ(page->chart()->plotted().size(), 3u);
+    EXPECT_EQ(page->table()->apps().size(), store->appsAveraged().size());
+
+    store->setPreviewHeat(
+        {}, {{Finding::Kind::cpu, Finding::Severity::warning, "Busy", "Firefox is working", {}}});
+    settle();
+    EXPECT_EQ(sentence(page), "Busy. Firefox is working");
+    store->setPreviewHistories(ValueHistory(3600), ValueHistory(3600), {});
+    settle();
+    EXPECT_TRUE(shownTexts(window).contains("No app has kept the processor busy this hour."));
+}
+
+TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeMemoryPage(*store, &window);
+    // A memory finding speaks first; without one the page falls back by pressure.
+    EXPECT_EQ(sentence(page).toStdString(),
+              store->findings().front().title + ". " + store->findings().front().detail);
+    store->setPreviewHeat(store->heat(), {});
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::memoryFallback(MemoryPressure::normal));
+    EXPECT_EQ(figure(page), "11 GB");
+    for (const char* text : {"used of 16 GB", "Normal", "512 MB"})
+        EXPECT_TRUE(shownTexts(window).contains(text)) << text;
+
+    setApps({app("a", 1 << 20), app("b", 6 << 20), app("c", 2 << 20), app("d", 5 << 20), app("e", 4 << 20),
+             app("f", 3 << 20)});
+    EXPECT_EQ(names(page->table()->apps()), QStringList({"b", "d", "e", "f", "c"}));
+    EXPECT_TRUE(shownTexts(window).contains("These five use 20 MB"));
+    store->setPreviewPressure(MemoryPressure::critical);
+    settle();
+    EXPECT_EQ(sentence(page), "Memory is tight.");
+    EXPECT_TRUE(shownTexts(window).contains("Critical"));
+    setApps({app("a", 1 << 20)});
+    EXPECT_TRUE(shownTexts(window).contains("Together they use 1 MB"));
+    setApps({});
+    EXPECT_TRUE(shownTexts(window).contains("Nothing stands out right now."));
+    EXPECT_FALSE(shownTexts(window).contains("These five use 0 MB"));
+}
+
+TEST_F(DashboardPagesTest, GpuPageListsOnlyAppsOnTheChipAndSaysWhenThereIsNoReading) {
+    auto* page = ui::makeGpuPage(*store, &window);
+    EXPECT_NE(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_FALSE(page->findChild<QLabel*>("figure")->isVisibleTo(&window));
+    EXPECT_FALSE(page->chart()->isVisibleTo(&window));
+
+    SystemVitals vitals;
+    vitals.power = PowerTelemetry{14.3, std::nullopt, std::nullopt};
+    store->setPreviewVitals(vitals);
+    setApps({app("mpv", 0, 21.5), app("make", 0, 0), app("Blender", 0, 40)}, 37);
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_EQ(figure(page), "37%");
+    EXPECT_TRUE(page->chart()->isVisibleTo(&window));
+    EXPECT_EQ(names(page->table()->apps()), QStringList({"Blender", "mpv"}));
+    for (const char* text : {"14.3 W", "40.0%", "21.5%"})
+        EXPECT_TRUE(shownTexts(window).contains(text)) << text;
+    setApps({app("make", 0, 0)}, 0);
+    EXPECT_TRUE(shownTexts(window).contains("No app is using it right now."));
+}
+
+TEST_F(DashboardPagesTest, GpuPageNamesTheBusiestCardAndListsEachCard) {
+    auto* page = ui::makeGpuPage(*store, &window);
+    SystemVitals vitals;
+    vitals.gpu = 85;
+    vitals.gpus.resize(2);
+    vitals.gpus[0] = {"NVIDIA GeForce RTX 4070", 85, 40, 3ull << 30, 12ull << 30, 61, 150.25, 200, {}};
+    vitals.gpus[1].name = "NVIDIA RTX A2000";
+    vitals.gpus[1].busyPercent = 20;
+    vitals.gpus[1].celsius = 48;
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(),
+              "NVIDIA GeForce RTX 4070 is 85% busy. " + ui::PageSentence::gpuFallback());
+    EXPECT_EQ(figure(page), "85%");
+    for (const char* text : {"NVIDIA GeForce RTX 4070, busy now", "NVIDIA RTX A2000", "20% busy · 48 °C",
+                             "85% busy · 3 GB of 12 GB memory · 61 °C · 150 W of 200 W"})
+        EXPECT_TRUE(shownTexts(window).contains(QString::fromUtf8(text))) << text;
+
+    vitals.gpu = 90;  // a card without a vendor library is busier: neither is named as the headline
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_FALSE(shownTexts(window).contains("NVIDIA GeForce RTX 4070, busy now"));
+}
+
+TEST_F(DashboardPagesTest, NetworkPageShowsRatesOverTheHourAndTheCheckedApps) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeNetworkPage(*store, &window);
+    EXPECT_EQ(figure(page).toStdString(), ByteFormat::rate(1'200'000));
+    EXPECT_EQ(page->chart()->plotted().size(), 1u);
+    store->setPreviewNetwork({{app("systemd-resolved", 0, 0, true), "systemd-resolved", 300, 200},
+                              {std::nullopt, "curl", 2048, 0}});
+    settle();
+    EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count(QString::fromStdString(Words::text("Part of macOS"))), 1);
+    EXPECT_TRUE(texts.contains("Check again"));
+    EXPECT_TRUE(texts.contains("Checked 0s ago"));
+}
+
+TEST(DashboardNetworkPage, CheckNowSamplesTrafficAndSaysWhenNothingMoved) {
+    FakeWorld live;
+    ServerStore sampling(live.services());
+    QWidget frame;
+    auto* page = ui::makeNetworkPage(sampling, &frame);
+    live.network->traffic = {{77, "curl", 4096, 512}};
+    click(*page, "checkNetwork");
+    EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    live.network->traffic.clear();
+    click(*page, "checkNetwork");
+    EXPECT_EQ(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    EXPECT_TRUE(shownTexts(frame).contains("Nothing was using the network just now."));
+}
+
+TEST_F(DashboardPagesTest, DiskPageMeasuresThenListsCachesAndFiles) {
+    auto* page = ui::makeDiskPage(*store, &window);
+    EXPECT_EQ(sentence(page), "Measuring your disk.");
+    EXPECT_TRUE(shownTexts(window).contains("Measuring caches. Large ones take a few seconds."));
+
+    ui::Preview::decorate(*store, world.clock->now());
+    settle();
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(sentence(page), "212 GB free. Here's what's using the most space.");
+    // npm, Cargo and pip are rebuilt by their tools; Docker's image is not counted as safe.
+    EXPECT_TRUE(texts.contains("4.1 GB"));
+    EXPECT_EQ(texts.count("Clear"), 3);
+    EXPECT_TRUE(showsPart(texts, "Belongs to Steam. Remove it from inside Steam."));
+    EXPECT_TRUE(showsPart(texts, "Never opened"));
+    EXPECT_FALSE(showsPart(texts, QString::fromStdString(Words::text("macOS frees by itself"))));
+
+    store->setPreviewStorage({}, {}, 0);
+    settle();
+    EXPECT_TRUE(shownTexts(window).contains("Nothing large to clear. Your caches are small."));
+    EXPECT_TRUE(shownTexts(window).contains("No files over 500 MB."));
+}
+
+TEST_F(DashboardPagesTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesReveals) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeDiskPage(*store, &window);
+    click(*page, "Clear");
+    EXPECT_EQ(store->clearable()->size(), 4u);
+    click(*page, "confirm");
+    EXPECT_EQ(store->clearable()->size(), 3u);
+    EXPECT_EQ(store->clearable()->front().title, "Docker disk image");
+    EXPECT_EQ(store->toast(), "Cleared npm downloads, 2.1 GB.");
+
+    click(*page, "Move to Trash…", 1);
+    click(*page, "confirm");
+    ASSERT_EQ(store->largeFiles()->size(), 2u);
+    EXPECT_EQ(store->largeFiles()->back().title, "pak01_dir.vpk");
+
+    click(*page, QString::fromStdString(Words::text("Show in Finder")));
+    click(*page, "Open Trash");
+    EXPECT_EQ(world.desktop->calls,
+              (std::vector<std::string>{"reveal:/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "trash:"}));
+}
+
+// A cache behind a link out of the home folder is shown where it lies without a Clear button, hard-
+// linked bytes are not counted as safe, and a search for large files cut short says so.
+TEST(DashboardDiskPage, SaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopped) {
+    const auto regenerable = StorageItem::Kind::regenerable();
+    StorageItem cargo{"/home/ada/.cargo/registry", "Cargo downloads", "", 3'000'000'000, regenerable};
+    cargo.realPath = "/mnt/fast/registry";
+    cargo.place = StorageItem::Place::outsideHome;
+    StorageItem pnpm{"/home/ada/.local/share/pnpm/store", "pnpm store", "", 157'000'000, regenerable};
+    pnpm.sharedBytes = 153'000'000;
+    StorageItem maven{"/home/ada/.m2/repository", "Maven downloads", "", 200'000'000, regenerable};
+    maven.realPath = "/home/ada/disks/m2/repository";
+    FakeWorld measured;  // a preview store measures nothing
+    measured.storage->caches = {cargo, maven, pnpm};
+    measured.storage->filesComplete = false;
+    ServerStore live(measured.services());
+    live.scanStorage(true);
+    QWidget window;
+    std::unique_ptr<QWidget> page(ui::makeDiskPage(live, &window));
+    settle();
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count("Clear"), 2);
+    EXPECT_TRUE(texts.contains("204 MB")) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(
+        texts.contains("Not cleared here: it lives at /mnt/fast/registry, outside your home folder."));
+    EXPECT_TRUE(texts.contains("Lives at /home/ada/disks/m2/repository."));
+    EXPECT_TRUE(texts.contains(
+        "153 MB of it is shared with files outside it (hard links); clearing it frees only 4 MB."));
+    EXPECT_TRUE(texts.contains("The search for large files stopped at its limit before it found any."));
+    EXPECT_FALSE(texts.contains("No files over 500 MB."));
+}
+
+TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
+    auto* page = ui::makeBatteryPage(*store, &window);
+    const QString mains =
+        QString::fromStdString(Words::text("This Mac runs on mains power and has no battery."));
+    EXPECT_EQ(shownTexts(window), QStringList({"Battery", mains}));
+
+    SystemVitals vitals;
+    vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page), "Charging at 28 W.");
+    EXPECT_EQ(figure(page), "64%");
+    EXPECT_TRUE(shownTexts(window).contains("28 W"));
+    click(*page, "Battery Settings…");
+    EXPECT_EQ(world.desktop->calls, std::vector<std::string>{"settings:battery"});
+}
+
+TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesThePressure) {
+    const Finding allClear{Finding::Kind::allClear, Finding::Severity::calm, "Fine", "", std::nullopt};
+    const Finding note = finding(Finding::Severity::notice, "Note"),
+                  look = finding(Finding::Severity::warning, "Look"),
+                  now = finding(Finding::Severity::critical, "Now");
+    const struct {
+        std::vector<Finding> findings;
+        QString heading;
+        MemoryPressure pressure;
+        QString memory;
+    } cases[] = {
+        {{}, "All clear", MemoryPressure::normal, "Normal"},
+        {{allClear}, "All clear", MemoryPressure::warning, "Tight"},
+        {{note}, "Good to know", MemoryPressure::critical, "Critical"},
+        {{note, look}, "Worth a look", MemoryPressure::normal, "Normal"},
+        {{look, now, note}, "Needs attention now", MemoryPressure::normal, "Normal"},
+    };
+    const auto fine = QString::fromStdString(Words::text("Your Mac is doing fine."));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.heading.toStdString());
+        store->setPreviewHeat({}, c.findings);
+        store->setPreviewPressure(c.pressure);
+        std::unique_ptr<QWidget> page(ui::makeOverviewPage(*store, &window));
+        EXPECT_EQ(page->findChild<QLabel*>("verdict")->text(), c.heading);
+        const auto texts = shownTexts(*page);
+        EXPECT_EQ(texts.contains(fine), c.heading == "All clear");
+        for (const auto& shown : c.findings)
+            if (shown.kind != Finding::Kind::allClear) {
+                EXPECT_TRUE(texts.contains(QString::fromStdString(shown.title)));
+            }
+        EXPECT_TRUE(shownTexts(*page->findChild<QWidget*>("vital:memory")).contains(c.memory));
+    }
+
+    FakeWorld other;
+    ServerStore unscanned(other.services());
+    std::unique_ptr<QWidget> page(ui::makeOverviewPage(unscanned, &window));
+    EXPECT_TRUE(shownTexts(*page).contains(QString::fromStdString(Words::text("Measuring your Mac."))));
+    EXPECT_FALSE(shownTexts(*page).contains("All clear"));
+}
+
+TEST_F(DashboardPagesTest, TheHeatPageShowsATemperatureOnlyWhenASensorGivesOne) {
+    auto claimsTemperature = [&] {
+        std::unique_ptr<QWidget> page(ui::makeHeatPage(*store, &window));
+        const auto texts = shownTexts(*page).join("\n");
+        return texts.contains(QString::fromUtf8("°C")) || texts.contains("Temperature normal") ||
+               texts.contains("Temperature is normal");
+    };
+    SystemVitals vitals;
+    vitals.thermal = ThermalLevel::nominal;
+    store->setPreviewVitals(vitals);
+    EXPECT_FALSE(claimsTemperature());
+    vitals.chipCelsius = 61;
+    store->setPreviewVitals(vitals);
+    EXPECT_TRUE(claimsTemperature());
+}
+
+TEST_F(DashboardPagesTest, TheProjectsPageCountsTheDevServersAndAsksBeforeAStop) {
+    auto groups = ServerGrouper::groups(ui::Preview::data().servers);
+    std::erase_if(groups, [](const ServerGroup& group) { return group.isSystem(); });
+    ASSERT_GE(groups.size(), 2u);
+    const std::pair<std::vector<Server>, QString> counts[] = {
+        {{}, "No dev servers running. Start one and it shows up here."},
+        {{groups[0].servers[0]}, "1 dev server running, grouped by project."},
+        {{groups[0].servers[0], groups[1].servers[0]}, "2 dev servers running, grouped by project."},
+    };
+    for (const auto& [servers, line] : counts) {
+        FakeWorld own;
+        ServerStore counted(own.services(), ui::PreviewData{servers});
+        std::unique_ptr<QWidget> page(ui::makeProjectsPage(counted, &window));
+        EXPECT_EQ(page->findChild<QLabel*>("count")->text(), line);
+    }
+
+    auto* page = ui::makeProjectsPage(*store, &window);
+    const auto& group = groups.front();
+    const auto row = PortMerger::merge(group.servers).front();
+    click(*page, QString::fromStdString("stop:" + row.id()));
+    EXPECT_TRUE(world.control->actions.empty());
+    click(*page, "confirm");
+    EXPECT_EQ(world.control->actions, std::vector{StopActions::of(row.primary, false)});
+
+    click(*page, QString::fromStdString("stopGroup:" + group.title));
+    EXPECT_TRUE(world.control->groupStops.empty());
+    click(*page, "confirm");
+    std::vector<std::string> ids;
+    for (const auto& server : group.servers) ids.push_back(server.id());
+    EXPECT_EQ(world.control->groupStops, ids);
+}
+
+// Keeps pictures of the pages, at the top and scrolled to the end, for people to look at.
+TEST_F(DashboardPagesTest, RendersThePagesInBothAppearances) {
+    ui::Preview::decorate(*store, world.clock->now());
+    store->setPreviewNetwork({{store->vitals().apps.front(), "Firefox", 180'000, 12'000}});
+    auto vitals = store->vitals();
+    vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
+    vitals.power = PowerTelemetry{14.2, 45.0, 27.6};
+    store->setPreviewVitals(vitals);
+    world.control->owners = {{3101, 1000}, {3144, 1000}};
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    const QPalette before = QApplication::palette();
+    const std::pair<const char*, MetricPage* (*)(ServerStore&, QWidget*)> pages[] = {
+        {"cpu", &ui::makeCpuPage},   {"memory", &ui::makeMemoryPage},
+        {"gpu", &ui::makeGpuPage},   {"network", &ui::makeNetworkPage},
+        {"disk", &ui::makeDiskPage}, {"battery", &ui::makeBatteryPage}};
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(ui::Theme::palette(dark));
+        for (const auto& [name, make] : pages) {
+            QWidget frame;
+            frame.resize(880, 700);
+            frame.setAutoFillBackground(true);
+            auto* page = make(*store, &frame);
+            page->resize(frame.size());
+            if (auto* row = page->findChild<ui::AppRow*>("app:Firefox")) row->setExpanded(true);
+            frame.show();
+            settle();
+            QWidget* chart = page->chart();
+            const QPointF spot(chart->width() * 0.66, chart->height() / 2.0);
+            QMouseEvent hover(QEvent::MouseMove, spot, chart->mapToGlobal(spot), Qt::NoButton, {}, {});
+            QCoreApplication::sendEvent(chart, &hover);
+            const QString file =
+                QString(TARVIK_RENDERS "/dashboard-%1-%2%3.png").arg(name, dark ? "dark" : "light");
+            EXPECT_TRUE(frame.grab().save(file.arg("")));
+            auto* scroll = page->findChild<QScrollArea*>();
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+            settle();
+            EXPECT_TRUE(frame.grab().save(file.arg("-end")));
+        }
+    }
+    QApplication::setPalette(before);
+}
+
+}  // namespace
+}  // namespace tarvik
