@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <numeric>
 
-#include "core/support/ByteFormat.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/views/TrayLabel.hpp"
@@ -27,71 +26,39 @@ Server dev(std::int32_t pid, int port, std::string address = "127.0.0.1") {
 }
 
 TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
+    using Display = ui::MenuBarDisplay;
+    using Warning = TrayLabel::Warning;
     struct Case {
         std::vector<Server> servers;
-        ThermalLevel thermal;
-        MemoryPressure pressure;
-        ui::MenuBarDisplay display;
+        Display display;
         TrayLabel expected;
+        ThermalLevel thermal = ThermalLevel::nominal;
+        MemoryPressure pressure = MemoryPressure::normal;
     };
-    const auto memory = "900MB";
     Server besideLoopback = dev(1, 3000);
     besideLoopback.addresses = {"127.0.0.1", "::"};
-    ASSERT_EQ(ByteFormat::short_(900u << 20), "900 MB");
-    const std::vector<Case> cases = {
-        {{},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::both,
-         {"", TrayLabel::Warning::none, 0}},
-        {{dev(1, 3000), dev(2, 3001), dev(3, 3002)},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::both,
-         {std::string("3 · ") + memory, TrayLabel::Warning::none, 3}},
-        {{dev(1, 3000), dev(1, 3001)},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::none, 1}},
-        {{dev(1, 3000, "0.0.0.0")},
-         ThermalLevel::critical,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::memory,
-         {"300MB", TrayLabel::Warning::heat, 1}},
-        {{dev(1, 3000, "::")},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention, 1}},
+    const Case cases[] = {
+        {{}, Display::both, {"", Warning::none, 0}},
+        {{dev(1, 3000), dev(2, 3001), dev(3, 3002)}, Display::both, {"3 · 900MB", Warning::none, 3}},
+        {{dev(1, 3000), dev(1, 3001)}, Display::count, {"1", Warning::none, 1}},
+        {{dev(1, 3000, "0.0.0.0")}, Display::memory, {"300MB", Warning::heat, 1}, ThermalLevel::critical},
+        {{dev(1, 3000, "::")}, Display::count, {"1", Warning::attention, 1}},
         // A LAN address is reachable too, and so is a wildcard beside a loopback bind.
-        {{dev(1, 3000, "192.168.1.5")},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention, 1}},
-        {{besideLoopback},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention, 1}},
-        {{},
-         ThermalLevel::nominal,
-         MemoryPressure::critical,
-         ui::MenuBarDisplay::count,
-         {"", TrayLabel::Warning::attention, 0}},
+        {{dev(1, 3000, "192.168.1.5")}, Display::count, {"1", Warning::attention, 1}},
+        {{besideLoopback}, Display::count, {"1", Warning::attention, 1}},
+        {{}, Display::count, {"", Warning::attention, 0}, ThermalLevel::nominal, MemoryPressure::critical},
     };
-    for (const auto& [servers, thermal, pressure, display, expected] : cases) {
+    for (const auto& c : cases) {
         test::FakeWorld world;
         ui::SamplingResult sampled;
-        sampled.servers = servers;
-        sampled.vitals.thermal = thermal;
-        sampled.pressure = pressure;
+        sampled.servers = c.servers;
+        sampled.vitals.thermal = c.thermal;
+        sampled.pressure = c.pressure;
         world.sampling->script = {sampled};
         ui::ServerStore store(world.services());
-        store.setMenuBarDisplay(display);
+        store.setMenuBarDisplay(c.display);
         store.refresh();
-        EXPECT_EQ(TrayLabel::of(store), expected) << expected.text;
+        EXPECT_EQ(TrayLabel::of(store), c.expected) << c.expected.text;
     }
 }
 
