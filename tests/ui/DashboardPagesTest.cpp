@@ -32,26 +32,12 @@
 namespace tarvik {
 namespace {
 
+using test::click;
 using test::FakeWorld;
+using test::settle;
 using test::shownTexts;
 using ui::MetricPage;
 using ui::ServerStore;
-
-void settle() {
-    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
-}
-
-// Clicks the `index`th visible button showing `text` or named so.
-void click(const QWidget& view, const QString& text, int index = 0) {
-    settle();
-    for (auto* button : view.findChildren<QAbstractButton*>())
-        if (button->isVisibleTo(&view) && (button->text() == text || button->objectName() == text) &&
-            index-- == 0) {
-            button->click();
-            return settle();
-        }
-    ADD_FAILURE() << "no button shows " << text.toStdString();
-}
 
 bool showsPart(const QStringList& texts, const QString& part) {
     return std::any_of(texts.begin(), texts.end(), [&](const QString& text) { return text.contains(part); });

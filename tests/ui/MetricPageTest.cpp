@@ -20,15 +20,8 @@ using ui::AppTable;
 using ui::HistoryChart;
 using ui::ServerStore;
 
+using test::click;
 using test::shownTexts;
-
-void click(const QWidget& view, const QString& textOrName) {
-    for (auto* button : view.findChildren<QAbstractButton*>())
-        if (button->isVisibleTo(&view) &&
-            (button->text() == textOrName || button->objectName() == textOrName))
-            return button->click();
-    ADD_FAILURE() << "no button shows " << textOrName.toStdString();
-}
 
 AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids) {
     AppUsage result;

@@ -19,24 +19,14 @@ namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
+using test::click;
 using test::FakeWorld;
+using test::settle;
 using test::shownTexts;
 using ui::PanelView;
 using ui::ServerStore;
 using Page = PanelView::Page;
 using Tab = PanelView::ListTab;
-
-// A rebuild asked for while events are handled, or a palette passed down, comes on a later pass.
-void settle() {
-    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
-}
-
-void click(const QWidget* root, const QString& name) {
-    auto* button = root->findChild<QAbstractButton*>(name);
-    ASSERT_TRUE(button) << name.toStdString();
-    button->click();
-    settle();
-}
 
 // Every shown text has the width it asks for and lies inside the panel, not cut off by its edge.
 void expectEverythingFits(const QWidget* panel) {
@@ -92,7 +82,7 @@ TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
-        click(panel.get(), "tab:" + c.name);
+        click(*panel, "tab:" + c.name);
         EXPECT_EQ(panel->tab(), c.tab);
         const QStringList shown = shownTexts(*panel);
         for (const auto& text : c.expected) EXPECT_TRUE(shown.contains(text)) << text.toStdString();
@@ -101,7 +91,7 @@ TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
 
 TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDesktop) {
     panel->showTab(Tab::active);
-    click(panel.get(), "expand:4211:5173");
+    click(*panel, "expand:4211:5173");
     const struct {
         QString button;
         std::string call;
@@ -113,7 +103,7 @@ TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDe
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button.toStdString());
-        click(panel.get(), c.button);
+        click(*panel, c.button);
         ASSERT_FALSE(world.desktop->calls.empty());
         EXPECT_EQ(world.desktop->calls.back(), c.call);
         EXPECT_TRUE(shownTexts(*panel).contains("Live HTTP check"));
@@ -122,8 +112,8 @@ TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDe
         "Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
     EXPECT_TRUE(shownTexts(*panel).contains("*:5173  ·  *:24678")) << "every socket of the row";
 
-    click(panel.get(), "expand:812:5432");
-    click(panel.get(), "connection:812:5432");
+    click(*panel, "expand:812:5432");
+    click(*panel, "connection:812:5432");
     EXPECT_EQ(world.desktop->calls.back(), "copy:postgres://localhost:5432");
     const QStringList shown = shownTexts(*panel);
     EXPECT_TRUE(shown.contains("Copied"));
@@ -157,21 +147,21 @@ TEST_F(PanelTest, GroupAndIdleStopsAskFirstAndStopEveryServerTheyName) {
         SCOPED_TRACE(c.button.toStdString());
         panel->showTab(c.tab);
         world.control->groupStops.clear();
-        click(panel.get(), c.button);
-        click(panel.get(), "cancel");
+        click(*panel, c.button);
+        click(*panel, "cancel");
         EXPECT_TRUE(world.control->groupStops.empty());
-        click(panel.get(), c.button);
+        click(*panel, c.button);
         auto* confirm = panel->findChild<QAbstractButton*>("confirm");
         ASSERT_TRUE(confirm);
         EXPECT_EQ(confirm->text(), c.question);
-        click(panel.get(), "confirm");
+        click(*panel, "confirm");
         EXPECT_EQ(world.control->groupStops, c.stopped);
     }
 }
 
 TEST_F(PanelTest, StartingAgainRunsTheStoppedCommandAndSaysSoUntilItIsBack) {
     panel->showTab(Tab::stopped);
-    click(panel.get(), "restart:6001:5000");
+    click(*panel, "restart:6001:5000");
     EXPECT_EQ(world.control->restarts, (std::vector<std::string>{"6001:5000"}));
     EXPECT_TRUE(shownTexts(*panel).contains("Starting"));
     EXPECT_FALSE(panel->findChild<QAbstractButton*>("restart:6001:5000"));
@@ -189,11 +179,11 @@ TEST_F(PanelTest, TheHeaderOpensTheSubPagesAndHandsOverToTheWindow) {
     } cases[] = {{"tidy", Page::tidy, "Clean Up", tidy}, {"settings", Page::settings, "Settings", settings}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
-        click(panel.get(), c.button);
+        click(*panel, c.button);
         EXPECT_EQ(panel->page(), c.page);
         EXPECT_TRUE(c.view->isVisibleTo(panel.get()));
         EXPECT_TRUE(shownTexts(*panel).contains(c.title));
-        click(panel.get(), "back");
+        click(*panel, "back");
         EXPECT_EQ(panel->page(), Page::list);
     }
     int requests = 0;
@@ -201,7 +191,7 @@ TEST_F(PanelTest, TheHeaderOpensTheSubPagesAndHandsOverToTheWindow) {
     for (const char* button : {"dashboard", "openWindow"}) {
         panel->show();
         EXPECT_TRUE(store.panelIsOpen());
-        click(panel.get(), button);
+        click(*panel, button);
         EXPECT_FALSE(store.panelIsOpen());
         panel->hide();
     }
@@ -229,8 +219,8 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
         {"overview", Page::list, Tab::overview, [] {}},
         {"active", Page::list, Tab::active,
          [&] {
-             click(panel.get(), "expand:4211:5173");
-             click(panel.get(), "stop:4388:3000");
+             click(*panel, "expand:4211:5173");
+             click(*panel, "stop:4388:3000");
              hover("row:5120:8000");
          }},
         {"stopped", Page::list, Tab::stopped, [&] { store.announce("Flask stopped. Port 5000 is free."); }},
@@ -280,8 +270,8 @@ protected:
 TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
     make(ui::Preview::data().servers);
     panel->showTab(Tab::active);
-    click(panel.get(), "stop:4388:3000");
-    click(panel.get(), "cancel");
+    click(*panel, "stop:4388:3000");
+    click(*panel, "cancel");
     EXPECT_TRUE(world.control->actions.empty());
     const struct {
         QString question;
@@ -290,9 +280,9 @@ TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
                  {"Force?", StopActions::ForceSignalProcess{4388}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.question.toStdString());
-        click(panel.get(), "stop:4388:3000");
+        click(*panel, "stop:4388:3000");
         EXPECT_TRUE(shownTexts(*panel).contains(c.question));
-        click(panel.get(), "confirm");
+        click(*panel, "confirm");
         ASSERT_FALSE(world.control->actions.empty());
         EXPECT_EQ(world.control->actions.back(), c.action);
         world.scheduler->advance(2s);
@@ -316,7 +306,7 @@ TEST_F(LivePanelTest, GetStartedEndsOnboardingForGood) {
     QStringList shown = shownTexts(*panel);
     EXPECT_TRUE(shown.contains("See what's reachable beyond your computer"));
     EXPECT_FALSE(shown.contains("all quiet"));
-    click(panel.get(), "getStarted");
+    click(*panel, "getStarted");
     EXPECT_TRUE(store->hasOnboarded());
     EXPECT_EQ(world.settings->values.value("hasOnboarded"), QVariant(true));
     shown = shownTexts(*panel);

@@ -28,6 +28,7 @@ namespace tarvik {
 namespace {
 
 using test::FakeWorld;
+using test::settle;
 using test::shownTexts;
 using ui::ServerStore;
 using ui::ShareCard;
@@ -58,10 +59,6 @@ protected:
         store.setHasOnboarded(true);
         world.desktop->downloads = downloads.path().string();
         world.clock->time = localMorning();
-    }
-
-    void settle() {
-        for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
     }
 
     // Opens the share menu from `button` in `view` and picks `choice` in it.

@@ -10,12 +10,15 @@
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
 #include "ui/views/TidyView.hpp"
 
 namespace tarvik {
 namespace {
 
+using test::click;
 using test::FakeWorld;
+using test::shownTexts;
 using ui::ServerStore;
 using ui::TidyView;
 
@@ -35,33 +38,11 @@ QString size(std::uint64_t bytes) {
     return QString::fromStdString(ByteFormat::short_(bytes));
 }
 
-// The texts the view shows: its labels' in the order they were made, then its buttons'.
-QStringList texts(const QWidget& view) {
-    QStringList result;
-    for (auto* label : view.findChildren<QLabel*>())
-        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
-    for (auto* button : view.findChildren<QPushButton*>())
-        if (button->isVisibleTo(&view)) result << button->text();
-    return result;
-}
-
 // The texts of the row that shows `text`.
 QStringList rowTexts(const QWidget& view, const QString& text) {
     for (auto* label : view.findChildren<QLabel*>())
-        if (label->text() == text && label->isVisibleTo(&view)) return texts(*label->parentWidget());
+        if (label->text() == text && label->isVisibleTo(&view)) return shownTexts(*label->parentWidget());
     return {};
-}
-
-// Clicks the button, or the row, that shows `text`.
-void click(const QWidget& view, const QString& text) {
-    for (auto* button : view.findChildren<QAbstractButton*>()) {
-        const auto labels = button->findChildren<QLabel*>();
-        if (button->isVisibleTo(&view) &&
-            (button->text() == text ||
-             std::any_of(labels.begin(), labels.end(), [&](QLabel* label) { return label->text() == text; })))
-            return button->click();
-    }
-    ADD_FAILURE() << "nothing to click shows " << text.toStdString();
 }
 
 class TidyViewTest : public testing::Test {
@@ -86,7 +67,7 @@ protected:
 TEST_F(TidyViewTest, WithoutSystemListenersThereIsNothingToReviewOrKeep) {
     Server dev = listener(10, 3000, "node", 200);
     dev.category = ServerCategory::dev;
-    auto shown = texts(make({dev}, std::set<std::int32_t>{10}));
+    auto shown = shownTexts(make({dev}, std::set<std::int32_t>{10}));
     EXPECT_EQ(shown.mid(shown.indexOf("Review"), 2), QStringList({"Review", "0"}));
     EXPECT_TRUE(shown.contains(QString::fromUtf8(
         "Nothing to clean up — no background listener has been idle long enough to be sure.")));
@@ -106,14 +87,14 @@ TEST_F(TidyViewTest, TwoSocketsOfOneProcessFreeItsMemoryOnce) {
 TEST_F(TidyViewTest, TickingEveryRowOffersToDeselectAll) {
     auto& tidy = make({listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30)}, {{700, 701}});
     click(tidy, ":5000");
-    EXPECT_TRUE(texts(tidy).contains("Select All"));
+    EXPECT_TRUE(shownTexts(tidy).contains("Select All"));
     click(tidy, ":6000");
     click(tidy, "Deselect All");
     EXPECT_EQ(figure(), size(0));
     EXPECT_FALSE(cleanUpButton()->isEnabled());
     click(tidy, "Select All");
     EXPECT_EQ(figure(), size(70 * MB));
-    EXPECT_TRUE(texts(tidy).contains("Deselect All"));
+    EXPECT_TRUE(shownTexts(tidy).contains("Deselect All"));
 }
 
 TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmptiesTheSelection) {
@@ -139,7 +120,7 @@ TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
     auto& tidy = make(machine, std::nullopt);
     ui::Preview::decorate(*store, world.clock->now());
     QCoreApplication::processEvents();
-    EXPECT_FALSE(texts(tidy).contains(":631"));
+    EXPECT_FALSE(shownTexts(tidy).contains(":631"));
     click(tidy, "Kept Safe");
     EXPECT_EQ(rowTexts(tidy, ":631"), QStringList({":631", "cupsd", "Linux"}));
     EXPECT_EQ(rowTexts(tidy, ":22"), QStringList({":22", "sshd", "Linux"}));
