@@ -87,10 +87,8 @@ public:
 class FakeControl : public ui::ProcessControl {
 public:
     std::vector<StopAction> actions;
-    std::vector<std::pair<std::int32_t, int>> sent;  // pid, signal
-    std::vector<std::string> groupStops;             // ids
-    std::vector<std::string> restarts;               // ids
-    std::vector<std::string> tidied;                 // ids
+    std::vector<std::pair<std::int32_t, int>> sent;         // pid, signal
+    std::vector<std::string> groupStops, restarts, tidied;  // ids
     std::map<std::int32_t, std::uint32_t> owners;
     std::optional<std::string> docker;
     std::vector<ProcessRow> table;              // what processTable gives
@@ -129,16 +127,13 @@ public:
 class FakeNotifier : public ui::Notifier {
 public:
     bool isAvailable = true;
-    ui::Authorization status = ui::Authorization::authorized;
     std::vector<ui::Notification> posts;
-    int requests = 0;
     std::function<void(const std::string&)> clickHandler;
 
     bool available() override { return isAvailable; }
-    ui::Authorization authorization() override { return status; }
+    ui::Authorization authorization() override { return ui::Authorization::authorized; }
     void requestAuthorization(std::function<void(bool, std::optional<std::string>)> done) override {
-        ++requests;
-        done(status == ui::Authorization::authorized, std::nullopt);
+        done(true, std::nullopt);
     }
     void post(const ui::Notification& notification, Done done) override {
         posts.push_back(notification);
@@ -240,21 +235,12 @@ struct FakeWorld {
 
     // Call once: the store takes ownership.
     ui::Services services() {
-        return {std::unique_ptr<ui::Clock>(clock),
-                std::unique_ptr<ui::Scheduler>(scheduler),
-                std::make_unique<FakeBackground>(),
-                std::unique_ptr<ui::SamplingStep>(sampling),
-                std::unique_ptr<ui::Prober>(prober),
-                std::unique_ptr<ui::ProcessControl>(control),
-                std::unique_ptr<ui::Notifier>(notifier),
-                std::unique_ptr<ui::Desktop>(desktop),
-                std::unique_ptr<ui::SettingsStore>(settings),
-                std::unique_ptr<ui::LoginItem>(loginItem),
-                std::unique_ptr<ui::StorageService>(storage),
-                std::unique_ptr<ui::NetworkService>(network),
-                "1.4.0",
-                4242,
-                1000};
+        auto own = [](auto* fake) { return std::unique_ptr<std::remove_pointer_t<decltype(fake)>>(fake); };
+        return {own(clock),     own(scheduler), std::make_unique<FakeBackground>(),
+                own(sampling),  own(prober),    own(control),
+                own(notifier),  own(desktop),   own(settings),
+                own(loginItem), own(storage),   own(network),
+                "1.4.0",        4242,           1000};
     }
 };
 
