@@ -76,17 +76,15 @@ TEST_F(TidyViewTest, WithoutSystemListenersThereIsNothingToReviewOrKeep) {
     EXPECT_FALSE(cleanUpButton()->isEnabled());
 }
 
-TEST_F(TidyViewTest, TwoSocketsOfOneProcessFreeItsMemoryOnce) {
-    auto& tidy = make({listener(700, 5000, "syncd", 120), listener(700, 5001, "syncd", 120)}, {{700}});
+// Two sockets of one process free its memory once.
+TEST_F(TidyViewTest, TickedRowsAddUpEachProcessOnceAndCanAllBeDeselected) {
+    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(700, 5001, "syncd", 40),
+                       listener(701, 6000, "mediad", 30)},
+                      {{700, 701}});
     click(tidy, ":5000");
     click(tidy, ":5001");
-    EXPECT_EQ(figure(), size(120 * MB));
-    EXPECT_EQ(cleanUpButton()->text(), QString::fromUtf8("Clean Up — free ") + size(120 * MB));
-}
-
-TEST_F(TidyViewTest, TickingEveryRowOffersToDeselectAll) {
-    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30)}, {{700, 701}});
-    click(tidy, ":5000");
+    EXPECT_EQ(figure(), size(40 * MB));
+    EXPECT_EQ(cleanUpButton()->text(), QString::fromUtf8("Clean Up — free ") + size(40 * MB));
     EXPECT_TRUE(shownTexts(tidy).contains("Select All"));
     click(tidy, ":6000");
     click(tidy, "Deselect All");
@@ -102,11 +100,11 @@ TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmpti
                        listener(702, 7000, "castd", 20)},
                       std::nullopt);
     store->setPreviewIdle({700, 701, 702});
-    QCoreApplication::processEvents();
+    test::settle();
     click(tidy, ":5000");
     click(tidy, ":6000");
     store->setPreviewIdle({701, 702});  // the first one woke up
-    QCoreApplication::processEvents();
+    test::settle();
     EXPECT_EQ(figure(), size(30 * MB));
     cleanUpButton()->click();
     EXPECT_EQ(world.control->tidied, std::vector<std::string>{"701:6000"});
@@ -119,7 +117,7 @@ TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
     machine.push_back(listener(3520, 57621, "spotify", 200));
     auto& tidy = make(machine, std::nullopt);
     ui::Preview::decorate(*store, world.clock->now());
-    QCoreApplication::processEvents();
+    test::settle();
     EXPECT_FALSE(shownTexts(tidy).contains(":631"));
     click(tidy, "Kept Safe");
     EXPECT_EQ(rowTexts(tidy, ":631"), QStringList({":631", "cupsd", "Linux"}));
