@@ -232,6 +232,7 @@ TEST_F(DashboardPagesTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesRevea
     EXPECT_EQ(store->clearable()->size(), 3u);
     EXPECT_EQ(store->clearable()->front().title, "Docker disk image");
     EXPECT_EQ(store->toast(), "Cleared npm downloads, 2.1 GB.");
+    EXPECT_TRUE(store->storageBusy().empty());
 
     click(*page, "Move to Trash…", 1);
     click(*page, "confirm");
