@@ -198,27 +198,21 @@ TEST_F(StoreTest, AnAppBusyInHalfTheSamplesAveragesHalfItsCPU) {
 }
 
 TEST_F(StoreTest, PausesThreeSecondsWhileAViewShowsAndEightOtherwise) {
+    auto samplesAfter = [this](std::chrono::duration<double> span) {
+        advance(span);
+        return world.sampling->calls;
+    };
     make().startPolling();
-    EXPECT_EQ(world.sampling->calls, 1);
-    advance(7.9s);
-    EXPECT_EQ(world.sampling->calls, 1);
-    advance(0.1s);
-    EXPECT_EQ(world.sampling->calls, 2);
-
+    EXPECT_EQ(samplesAfter(7.9s), 1);
+    EXPECT_EQ(samplesAfter(0.1s), 2);
     store->setDashboardIsOpen(true);  // refreshes at once; the loop's pause already runs
-    EXPECT_EQ(world.sampling->calls, 3);
-    advance(8s);
-    EXPECT_EQ(world.sampling->calls, 4);
-    advance(3s);
-    EXPECT_EQ(world.sampling->calls, 5);
-
+    EXPECT_EQ(samplesAfter(0s), 3);
+    EXPECT_EQ(samplesAfter(8s), 4);
+    EXPECT_EQ(samplesAfter(3s), 5);
     store->setDashboardIsOpen(false);
-    advance(3s);
-    EXPECT_EQ(world.sampling->calls, 6);
-    advance(7.9s);
-    EXPECT_EQ(world.sampling->calls, 6);
-    advance(0.1s);
-    EXPECT_EQ(world.sampling->calls, 7);
+    EXPECT_EQ(samplesAfter(3s), 6);
+    EXPECT_EQ(samplesAfter(7.9s), 6);
+    EXPECT_EQ(samplesAfter(0.1s), 7);
 }
 
 TEST_F(StoreTest, AGroupStopWaitsEightTimesThenMarksTheSurvivorsStubborn) {
