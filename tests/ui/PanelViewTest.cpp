@@ -122,13 +122,8 @@ TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDe
 
     auto* row = dynamic_cast<ui::ServerRow*>(panel->findChild<QWidget*>("row:4211:5173"));
     ASSERT_TRUE(row);
-    QMenu* menu = row->makeMenu(panel.get());
-    QStringList items;
-    for (auto* action : menu->actions())
-        if (!action->isSeparator()) items << action->text();
-    EXPECT_EQ(items,
-              (QStringList{"Open in Browser", "Copy URL", "Reveal in Files", "Kill Process", "Force Kill"}));
-    menu->actions()[2]->trigger();
+    for (auto* action : row->makeMenu(panel.get())->actions())
+        if (action->text() == "Reveal in Files") action->trigger();
     EXPECT_EQ(world.desktop->calls.back(), "reveal:/home/ada/code/shop");
 }
 
@@ -151,9 +146,7 @@ TEST_F(PanelTest, GroupAndIdleStopsAskFirstAndStopEveryServerTheyName) {
         click(*panel, "cancel");
         EXPECT_TRUE(world.control->groupStops.empty());
         click(*panel, c.button);
-        auto* confirm = panel->findChild<QAbstractButton*>("confirm");
-        ASSERT_TRUE(confirm);
-        EXPECT_EQ(confirm->text(), c.question);
+        EXPECT_TRUE(shownTexts(*panel).contains(c.question));
         click(*panel, "confirm");
         EXPECT_EQ(world.control->groupStops, c.stopped);
     }
