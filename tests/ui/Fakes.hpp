@@ -219,6 +219,50 @@ public:
     std::vector<ProcessTraffic> sample() override { return traffic; }
 };
 
+// A Vite dev server run by node in /home/ada/shop, using 200 MB.
+inline Server devServer(std::int32_t pid, int port, double cpu = 0, std::string kind = "Vite") {
+    Server s;
+    s.pid = pid;
+    s.port = port;
+    s.address = "127.0.0.1";
+    s.processName = "node";
+    s.args = "node vite";
+    s.argv = {"node", "vite"};
+    s.cwd = "/home/ada/shop";
+    s.kind = {std::move(kind), "bolt.fill"};
+    s.category = ServerCategory::dev;
+    s.memoryBytes = 200u << 20;
+    s.cpuPercent = cpu;
+    return s;
+}
+
+// A scan that found `servers` and `apps` on a machine using 8 of its 16 GB.
+inline ui::SamplingResult sampled(std::vector<Server> servers, std::vector<AppUsage> apps = {}) {
+    ui::SamplingResult result;
+    result.servers = std::move(servers);
+    result.vitals.cpu = CPULoad{0.5, 0.3, 0.2};
+    result.vitals.apps = std::move(apps);
+    result.memory = {8ull << 30, 16ull << 30};
+    return result;
+}
+
+// An app of one process per pid, each its own user's.
+inline AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids = {}) {
+    AppUsage result;
+    result.name = std::move(name);
+    result.cpuPercent = cpu;
+    result.pids = pids;
+    for (auto pid : pids) {
+        ProcessRecord process;
+        process.pid = pid;
+        process.path = "/opt/" + result.name + "/" + result.name;
+        process.owner.name = result.name;
+        result.processes.push_back(process);
+    }
+    result.processCount = static_cast<int>(pids.size());
+    return result;
+}
+
 // One set of fakes; `services()` hands them to a store while the pointers stay for the test.
 struct FakeWorld {
     FakeClock* clock = new FakeClock;

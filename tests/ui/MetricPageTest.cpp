@@ -20,24 +20,9 @@ using ui::AppTable;
 using ui::HistoryChart;
 using ui::ServerStore;
 
+using test::app;
 using test::click;
 using test::shownTexts;
-
-AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids) {
-    AppUsage result;
-    result.name = std::move(name);
-    result.cpuPercent = cpu;
-    result.pids = pids;
-    for (auto pid : pids) {
-        ProcessRecord process;
-        process.pid = pid;
-        process.path = "/opt/" + result.name + "/" + result.name;
-        process.owner.name = result.name;
-        result.processes.push_back(process);
-    }
-    result.processCount = static_cast<int>(pids.size());
-    return result;
-}
 
 // Without a finding of the page's kind the fallback speaks; the pages' tests show it with none at all.
 TEST(PageSentenceTest, TheFirstFindingOfThePagesKindWinsOverTheFallback) {

@@ -43,13 +43,6 @@ void expectEverythingFits(const QWidget* panel) {
     }
 }
 
-ui::SamplingResult sampled(std::vector<Server> servers) {
-    ui::SamplingResult result;
-    result.servers = std::move(servers);
-    result.memory = {8ull << 30, 16ull << 30};
-    return result;
-}
-
 // The fixed preview machine, onboarded, behind a panel; actions land in the fakes.
 class PanelTest : public testing::Test {
 protected:
@@ -246,7 +239,7 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
 class LivePanelTest : public testing::Test {
 protected:
     ServerStore& make(std::vector<Server> servers, bool onboarded = true) {
-        world.sampling->script = {sampled(std::move(servers))};
+        world.sampling->script = {test::sampled(std::move(servers))};
         store = std::make_unique<ServerStore>(world.services());
         store->refresh();
         if (onboarded) store->setHasOnboarded(true);

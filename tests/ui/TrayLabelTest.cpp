@@ -13,13 +13,8 @@ namespace {
 using ui::TrayLabel;
 
 Server dev(std::int32_t pid, int port, std::string address = "127.0.0.1") {
-    Server server;
-    server.pid = pid;
-    server.port = port;
+    Server server = test::devServer(pid, port);
     server.address = std::move(address);
-    server.kind = {"Vite", "bolt.fill"};
-    server.category = ServerCategory::dev;
-    server.memoryBytes = 300u << 20;
     return server;
 }
 
@@ -37,9 +32,9 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
     besideLoopback.addresses = {"127.0.0.1", "::"};
     const Case cases[] = {
         {{}, Display::both, {"", Warning::none, 0}},
-        {{dev(1, 3000), dev(2, 3001), dev(3, 3002)}, Display::both, {"3 · 900MB", Warning::none, 3}},
+        {{dev(1, 3000), dev(2, 3001), dev(3, 3002)}, Display::both, {"3 · 600MB", Warning::none, 3}},
         {{dev(1, 3000), dev(1, 3001)}, Display::count, {"1", Warning::none, 1}},
-        {{dev(1, 3000, "0.0.0.0")}, Display::memory, {"300MB", Warning::heat, 1}, ThermalLevel::critical},
+        {{dev(1, 3000, "0.0.0.0")}, Display::memory, {"200MB", Warning::heat, 1}, ThermalLevel::critical},
         {{dev(1, 3000, "::")}, Display::count, {"1", Warning::attention, 1}},
         // A LAN address is reachable too, and so is a wildcard beside a loopback bind.
         {{dev(1, 3000, "192.168.1.5")}, Display::count, {"1", Warning::attention, 1}},
@@ -48,8 +43,7 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
     };
     for (const auto& c : cases) {
         test::FakeWorld world;
-        ui::SamplingResult sampled;
-        sampled.servers = c.servers;
+        auto sampled = test::sampled(c.servers);
         sampled.vitals.thermal = c.thermal;
         sampled.pressure = c.pressure;
         world.sampling->script = {sampled};
