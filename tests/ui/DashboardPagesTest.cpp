@@ -127,7 +127,7 @@ TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
     EXPECT_FALSE(shownTexts(window).contains("These five use 0 MB"));
 }
 
-TEST_F(DashboardPagesTest, GpuPageListsOnlyAppsOnTheChipAndSaysWhenThereIsNoReading) {
+TEST_F(DashboardPagesTest, GpuPageListsTheAppsAndCardsOnTheChipAndSaysWhenThereIsNoReading) {
     auto* page = ui::makeGpuPage(*store, &window);
     EXPECT_NE(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
     EXPECT_FALSE(page->findChild<QLabel*>("figure")->isVisibleTo(&window));
@@ -145,11 +145,8 @@ TEST_F(DashboardPagesTest, GpuPageListsOnlyAppsOnTheChipAndSaysWhenThereIsNoRead
         EXPECT_TRUE(shownTexts(window).contains(text)) << text;
     setApps({app("make", 0, 0)}, 0);
     EXPECT_TRUE(shownTexts(window).contains("No app is using it right now."));
-}
 
-TEST_F(DashboardPagesTest, GpuPageNamesTheBusiestCardAndListsEachCard) {
-    auto* page = ui::makeGpuPage(*store, &window);
-    SystemVitals vitals;
+    // The busiest card is named and every card listed.
     vitals.gpu = 85;
     vitals.gpus.resize(2);
     vitals.gpus[0] = {"NVIDIA GeForce RTX 4070", 85, 40, 3ull << 30, 12ull << 30, 61, 150.25, 200, {}};

@@ -238,14 +238,13 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
 // A store on the fakes, refreshed from a scripted scan.
 class LivePanelTest : public testing::Test {
 protected:
-    ServerStore& make(std::vector<Server> servers, bool onboarded = true) {
+    void make(std::vector<Server> servers, bool onboarded = true) {
         world.sampling->script = {test::sampled(std::move(servers))};
         store = std::make_unique<ServerStore>(world.services());
         store->refresh();
         if (onboarded) store->setHasOnboarded(true);
         panel = std::make_unique<PanelView>(*store);
         settle();
-        return *store;
     }
 
     FakeWorld world;
@@ -276,8 +275,15 @@ TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
     }
 }
 
-TEST_F(LivePanelTest, WithoutServersEveryTabSaysSo) {
-    make({});
+// Onboarding ends for good at Get Started; then, without servers, every tab says so.
+TEST_F(LivePanelTest, GetStartedEndsOnboardingAndEveryEmptyTabSaysSo) {
+    make({}, false);
+    EXPECT_TRUE(shownTexts(*panel).contains("See what's reachable beyond your computer"));
+    EXPECT_FALSE(shownTexts(*panel).contains("all quiet"));
+    click(*panel, "getStarted");
+    EXPECT_TRUE(store->hasOnboarded());
+    EXPECT_EQ(world.settings->values.value("hasOnboarded"), QVariant(true));
+    EXPECT_FALSE(shownTexts(*panel).contains("Get Started"));
     const std::pair<Tab, QString> cases[] = {{Tab::overview, "all quiet"},
                                              {Tab::active, "No servers running"},
                                              {Tab::stopped, "Nothing stopped yet"}};
@@ -285,19 +291,6 @@ TEST_F(LivePanelTest, WithoutServersEveryTabSaysSo) {
         panel->showTab(tab);
         EXPECT_TRUE(shownTexts(*panel).contains(text)) << text.toStdString();
     }
-}
-
-TEST_F(LivePanelTest, GetStartedEndsOnboardingForGood) {
-    make({}, false);
-    QStringList shown = shownTexts(*panel);
-    EXPECT_TRUE(shown.contains("See what's reachable beyond your computer"));
-    EXPECT_FALSE(shown.contains("all quiet"));
-    click(*panel, "getStarted");
-    EXPECT_TRUE(store->hasOnboarded());
-    EXPECT_EQ(world.settings->values.value("hasOnboarded"), QVariant(true));
-    shown = shownTexts(*panel);
-    EXPECT_TRUE(shown.contains("all quiet"));
-    EXPECT_FALSE(shown.contains("Get Started"));
 }
 
 }  // namespace
