@@ -2,24 +2,20 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
-#include <QClipboard>
 #include <QDateTime>
 #include <QImage>
 #include <QMenu>
-#include <QMimeData>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "core/support/ByteFormat.hpp"
-#include "support/TempHome.hpp"
+#include "support/TempDir.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/DashboardView.hpp"
-#include "ui/linux/LinuxDesktop.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ShareCard.hpp"
 #include "ui/views/ShareMenu.hpp"
@@ -174,30 +170,6 @@ TEST_F(ShareTest, TheProjectsPageSavesTheCardAndTheWindowSaysSo) {
     settle();
     share(view, "Save image");
     EXPECT_TRUE(shownTexts(view).contains("Saved Tarvik 2026-12-07T09.18.19.png to Downloads."));
-}
-
-TEST(LinuxDesktopShare, PutsThePngOnTheClipboardAndFindsTheUsersDownloadsFolder) {
-    ui::LinuxDesktop desktop{QDBusConnection(QString())};
-    QImage image(40, 20, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
-    EXPECT_FALSE(desktop.copyImage("not a picture"));
-    ASSERT_TRUE(desktop.copyImage(png));
-    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-    ASSERT_TRUE(copied);
-    EXPECT_EQ(copied->data("image/png"), png);
-    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).size(), QSize(40, 20));
-
-    test::TempHome home;
-    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home / ".config"));
-    home.write(".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
-    EXPECT_EQ(desktop.downloadsFolder(), std::nullopt);
-    std::filesystem::create_directory(home.path() / "Fetched");
-    EXPECT_EQ(desktop.downloadsFolder(), home / "Fetched");
-    config.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", config);
 }
 
 }  // namespace
