@@ -70,21 +70,10 @@ protected:
 };
 
 TEST(ShareCardSentence, SaysServerOnlyForOne) {
-    const struct {
-        std::uint64_t bytes;
-        int count;
-        std::string expected;
-    } cases[] = {
-        {0, 0, " across 0 servers"},
-        {300ull << 20, 1, " across 1 server"},
-        {2ull << 30, 2, " across 2 servers"},
-        {5ull << 30, 11, " across 11 servers"},
-    };
-    for (const auto& c : cases) {
-        const std::string sentence = ShareCard::sentence(c.bytes, c.count);
-        EXPECT_TRUE(sentence.ends_with(c.expected)) << sentence;
-        EXPECT_EQ(sentence.substr(0, sentence.size() - c.expected.size()), ByteFormat::short_(c.bytes));
-    }
+    const std::pair<int, std::string> cases[] = {
+        {0, " across 0 servers"}, {1, " across 1 server"}, {2, " across 2 servers"}};
+    for (const auto& [count, ending] : cases)
+        EXPECT_EQ(ShareCard::sentence(300ull << 20, count), ByteFormat::short_(300ull << 20) + ending);
 }
 
 TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummedUp) {
