@@ -246,19 +246,13 @@ inline ui::SamplingResult sampled(std::vector<Server> servers, std::vector<AppUs
     return result;
 }
 
-// An app of one process per pid, each its own user's.
+// An app of one process per pid.
 inline AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids = {}) {
     AppUsage result;
     result.name = std::move(name);
     result.cpuPercent = cpu;
     result.pids = pids;
-    for (auto pid : pids) {
-        ProcessRecord process;
-        process.pid = pid;
-        process.path = "/opt/" + result.name + "/" + result.name;
-        process.owner.name = result.name;
-        result.processes.push_back(process);
-    }
+    for (auto pid : pids) result.processes.push_back({pid, 1, "/opt/" + result.name + "/" + result.name});
     result.processCount = static_cast<int>(pids.size());
     return result;
 }
