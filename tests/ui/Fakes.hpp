@@ -87,10 +87,8 @@ public:
 class FakeControl : public ui::ProcessControl {
 public:
     std::vector<StopAction> actions;
-    std::vector<std::pair<std::int32_t, int>> sent;  // pid, signal
-    std::vector<std::string> groupStops;             // ids
-    std::vector<std::string> restarts;               // ids
-    std::vector<std::string> tidied;                 // ids
+    std::vector<std::pair<std::int32_t, int>> sent;         // pid, signal
+    std::vector<std::string> groupStops, restarts, tidied;  // ids
     std::map<std::int32_t, std::uint32_t> owners;
     std::optional<std::string> docker;
     std::vector<ProcessRow> table;              // what processTable gives
@@ -129,16 +127,13 @@ public:
 class FakeNotifier : public ui::Notifier {
 public:
     bool isAvailable = true;
-    ui::Authorization status = ui::Authorization::authorized;
     std::vector<ui::Notification> posts;
-    int requests = 0;
     std::function<void(const std::string&)> clickHandler;
 
     bool available() override { return isAvailable; }
-    ui::Authorization authorization() override { return status; }
+    ui::Authorization authorization() override { return ui::Authorization::authorized; }
     void requestAuthorization(std::function<void(bool, std::optional<std::string>)> done) override {
-        ++requests;
-        done(status == ui::Authorization::authorized, std::nullopt);
+        done(true, std::nullopt);
     }
     void post(const ui::Notification& notification, Done done) override {
         posts.push_back(notification);
@@ -224,6 +219,44 @@ public:
     std::vector<ProcessTraffic> sample() override { return traffic; }
 };
 
+// A Vite dev server run by node in /home/ada/shop, using 200 MB.
+inline Server devServer(std::int32_t pid, int port, double cpu = 0, std::string kind = "Vite") {
+    Server s;
+    s.pid = pid;
+    s.port = port;
+    s.address = "127.0.0.1";
+    s.processName = "node";
+    s.args = "node vite";
+    s.argv = {"node", "vite"};
+    s.cwd = "/home/ada/shop";
+    s.kind = {std::move(kind), "bolt.fill"};
+    s.category = ServerCategory::dev;
+    s.memoryBytes = 200u << 20;
+    s.cpuPercent = cpu;
+    return s;
+}
+
+// A scan that found `servers` and `apps` on a machine using 8 of its 16 GB.
+inline ui::SamplingResult sampled(std::vector<Server> servers, std::vector<AppUsage> apps = {}) {
+    ui::SamplingResult result;
+    result.servers = std::move(servers);
+    result.vitals.cpu = CPULoad{0.5, 0.3, 0.2};
+    result.vitals.apps = std::move(apps);
+    result.memory = {8ull << 30, 16ull << 30};
+    return result;
+}
+
+// An app of one process per pid.
+inline AppUsage app(std::string name, double cpu, std::vector<std::int32_t> pids = {}) {
+    AppUsage result;
+    result.name = std::move(name);
+    result.cpuPercent = cpu;
+    result.pids = pids;
+    for (auto pid : pids) result.processes.push_back({pid, 1, "/opt/" + result.name + "/" + result.name});
+    result.processCount = static_cast<int>(pids.size());
+    return result;
+}
+
 // One set of fakes; `services()` hands them to a store while the pointers stay for the test.
 struct FakeWorld {
     FakeClock* clock = new FakeClock;
@@ -240,21 +273,12 @@ struct FakeWorld {
 
     // Call once: the store takes ownership.
     ui::Services services() {
-        return {std::unique_ptr<ui::Clock>(clock),
-                std::unique_ptr<ui::Scheduler>(scheduler),
-                std::make_unique<FakeBackground>(),
-                std::unique_ptr<ui::SamplingStep>(sampling),
-                std::unique_ptr<ui::Prober>(prober),
-                std::unique_ptr<ui::ProcessControl>(control),
-                std::unique_ptr<ui::Notifier>(notifier),
-                std::unique_ptr<ui::Desktop>(desktop),
-                std::unique_ptr<ui::SettingsStore>(settings),
-                std::unique_ptr<ui::LoginItem>(loginItem),
-                std::unique_ptr<ui::StorageService>(storage),
-                std::unique_ptr<ui::NetworkService>(network),
-                "1.4.0",
-                4242,
-                1000};
+        auto own = [](auto* fake) { return std::unique_ptr<std::remove_pointer_t<decltype(fake)>>(fake); };
+        return {own(clock),     own(scheduler), std::make_unique<FakeBackground>(),
+                own(sampling),  own(prober),    own(control),
+                own(notifier),  own(desktop),   own(settings),
+                own(loginItem), own(storage),   own(network),
+                "1.4.0",        4242,           1000};
     }
 };
 

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QPainter>
-#include <array>
+#include <QImage>
 
 #include "core/analysis/HeatReport.hpp"
 #include "support/TempDir.hpp"
@@ -29,26 +28,6 @@ std::vector<std::pair<std::string, QPixmap>> everyDrawing(const QColor& colour, 
     return drawings;
 }
 
-// Every drawing on the light and on the dark ground, for a person to look at.
-void saveContactSheet(const QString& path) {
-    constexpr int cell = 40, columns = 24;
-    const std::array drawings{everyDrawing(Theme::color(Theme::Role::text, false), 28),
-                              everyDrawing(Theme::color(Theme::Role::text, true), 28)};
-    int rows = static_cast<int>((drawings[0].size() + columns - 1) / columns);
-    QImage sheet(columns * cell, 2 * rows * cell, QImage::Format_ARGB32);
-    QPainter painter(&sheet);
-    for (int dark = 0; dark < 2; ++dark) {
-        painter.fillRect(0, dark * rows * cell, sheet.width(), rows * cell,
-                         Theme::color(Theme::Role::background, dark == 1));
-        for (std::size_t i = 0; i < drawings[dark].size(); ++i)
-            painter.drawPixmap(static_cast<int>(i % columns) * cell + 6,
-                               (dark * rows + static_cast<int>(i / columns)) * cell + 6,
-                               drawings[dark][i].second);
-    }
-    painter.end();
-    sheet.save(path);
-}
-
 TEST(Icons, DrawsEveryNameInTheAskedColour) {
     const QColor colour(0x12, 0x80, 0xe0);
     // Large enough that the thinnest strokes cover whole pixels.
@@ -66,8 +45,6 @@ TEST(Icons, DrawsEveryNameInTheAskedColour) {
                 }
         EXPECT_GT(opaque, 0);
     }
-    if (qEnvironmentVariableIsSet("TARVIK_ICON_SHEET"))
-        saveContactSheet(qEnvironmentVariable("TARVIK_ICON_SHEET"));
 }
 
 TEST(Icons, RefusesNamesWithoutADrawing) {

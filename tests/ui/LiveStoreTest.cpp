@@ -1,41 +1,116 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
-
 #include <csignal>
 
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
+#include "ui/FakeNotificationServer.hpp"
 #include "ui/LiveMachine.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/linux/DbusNotifier.hpp"
 
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
+using ui::DbusNotifier;
+using ui::Notification;
 
-TEST(LiveStore, ListsProbesAndRemembersAServerItStartedAndStopped) {
+struct Posted {
+    bool finished = false;
+    std::optional<std::string> error;
+};
+
+// Posts and waits for the answer.
+Posted post(DbusNotifier& notifier, const Notification& notification) {
+    Posted posted;
+    notifier.post(notification, [&posted](std::optional<std::string> error) {
+        posted = {true, std::move(error)};
+    });
+    test::pumpUntil([&] { return posted.finished; });
+    return posted;
+}
+
+TEST(DbusNotifier, PostsPlainTextAndReportsClicksOnItsOwnNotificationsOnly) {
+    if (access(test::PrivateBus::daemon, X_OK) != 0) GTEST_SKIP() << "no " << test::PrivateBus::daemon;
+    test::PrivateBus bus;
+    DbusNotifier notifier(bus.connect());
+    std::vector<std::string> clicks;
+    notifier.onClick([&](const std::string& identifier) { clicks.push_back(identifier); });
+
+    EXPECT_FALSE(notifier.available());
+    EXPECT_EQ(notifier.authorization(), ui::Authorization::denied);
+    EXPECT_TRUE(post(notifier, {"Down", "gone", "a"}).error) << "posted with no server on the bus";
+
+    test::FakeNotificationServer server(bus.connect());
+    ASSERT_TRUE(server.registered());
+    EXPECT_TRUE(notifier.available()) << "a server that came later";
+    EXPECT_EQ(post(notifier, {"Vite on 5173", "<b>x</b> & y", "vite", true}).error, std::nullopt);
+    EXPECT_EQ(post(notifier, {"Quiet", "", "quiet", false}).error, std::nullopt);
+
+    ASSERT_EQ(server.calls().size(), 2u);
+    const auto& loud = server.calls()[0];
+    EXPECT_EQ(loud.appName, "Tarvik");
+    EXPECT_EQ(loud.summary, "Vite on 5173");
+    EXPECT_EQ(loud.body, "&lt;b&gt;x&lt;/b&gt; &amp; y");
+    EXPECT_EQ(loud.actions, (QStringList{"default", "Open"}));
+    EXPECT_EQ(loud.hints, (QVariantMap{{"desktop-entry", "tarvik"}, {"sound-name", "message-new-instant"}}));
+    EXPECT_EQ(server.calls()[1].hints, (QVariantMap{{"desktop-entry", "tarvik"}, {"suppress-sound", true}}));
+
+    // Signals arrive in order, so the last click settles whether the earlier ones were ignored.
+    server.invokeAction(99, "default");
+    server.invokeAction(loud.id, "other");
+    server.invokeAction(server.calls()[1].id, "default");
+    EXPECT_TRUE(test::pumpUntil([&] { return !clicks.empty(); }));
+    EXPECT_EQ(clicks, std::vector<std::string>{"quiet"});
+}
+
+// The whole way from a server the test starts to the notification server on a session bus of the
+// test's own: the store lists and probes it, announces it, and remembers it once it is killed.
+TEST(LiveStore, ListsProbesAnnouncesAndRemembersAServerItStartedAndStopped) {
+    if (access(test::PrivateBus::daemon, X_OK) != 0) GTEST_SKIP() << "no dbus-daemon to run a session bus";
+    test::PrivateBus bus;
+    test::FakeNotificationServer daemon(bus.connect());
+    ASSERT_TRUE(daemon.registered());
     test::FakeWorld desk;
     auto services = test::liveMachine(desk);
+    auto notifier = std::make_unique<DbusNotifier>(bus.connect());
+    auto* dbus = notifier.get();
+    services.notifier = std::move(notifier);
     ui::ServerStore store(std::move(services));
+    store.startPolling();
+    store.setPanelIsOpen(true);  // every 3 s
+    ASSERT_TRUE(test::pumpUntil([&] { return store.hasScanned(); }));
 
     test::TempDir folder;
     test::TestProcess server(test::listener({"--ttl", "120"}), folder.path().string());
     auto ports = server.numbers();
     ASSERT_FALSE(ports.empty());
-    const int port = ports.front();
-    auto listed = [&] {
+    const std::string port = std::to_string(ports.front());
+    const std::string id = std::to_string(server.pid()) + ":" + port;
+    auto listed = [&]() -> std::optional<Server> {
         for (const auto& found : store.servers())
-            if (found.pid == server.pid() && found.port == port) return true;
-        return false;
+            if (found.id() == id) return found;
+        return std::nullopt;
     };
-
-    store.startPolling();
-    store.setPanelIsOpen(true);
-    ASSERT_TRUE(test::pumpUntil(listed));
-    const std::string id = std::to_string(server.pid()) + ":" + std::to_string(port);
+    ASSERT_TRUE(test::pumpUntil([&] { return listed().has_value(); }));
     ASSERT_TRUE(test::pumpUntil([&] { return store.probeOutcomes().contains(id); }));
     EXPECT_FALSE(HTTPProbe::isHealthy(store.probeOutcomes().at(id)));  // it speaks no HTTP
+
+    auto announced = [&]() -> const test::NotifyCall* {
+        for (const auto& call : daemon.calls())
+            if (call.body.toStdString() == "Listening on localhost:" + port) return &call;
+        return nullptr;
+    };
+    ASSERT_TRUE(test::pumpUntil([&] { return announced() != nullptr; }));
+    EXPECT_EQ(announced()->summary.toStdString(), listed()->kind.name + " is up");
+    std::vector<std::string> clicked;
+    dbus->onClick([&](const std::string& identifier) { clicked.push_back(identifier); });
+    daemon.invokeAction(announced()->id, "default");
+    ASSERT_TRUE(test::pumpUntil([&] { return !clicked.empty(); }));
+    EXPECT_EQ(clicked[0], "start-" + id);
 
     ASSERT_EQ(::kill(server.pid(), SIGKILL), 0);
     // Other tests' servers may stop too and come first, so any entry may be this one.

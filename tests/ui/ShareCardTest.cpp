@@ -2,24 +2,20 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
-#include <QClipboard>
+#include <QDateTime>
 #include <QImage>
 #include <QMenu>
-#include <QMimeData>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "core/support/ByteFormat.hpp"
-#include "support/TempHome.hpp"
+#include "support/TempDir.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/DashboardView.hpp"
-#include "ui/linux/LinuxDesktop.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ShareCard.hpp"
 #include "ui/views/ShareMenu.hpp"
@@ -28,6 +24,7 @@ namespace tarvik {
 namespace {
 
 using test::FakeWorld;
+using test::settle;
 using test::shownTexts;
 using ui::ServerStore;
 using ui::ShareCard;
@@ -38,17 +35,10 @@ std::string readFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// 2026-12-07 09:18:19 on this machine's clock, whatever its time zone.
+// 2026-12-07 09:18:19.640 on this machine's clock, whatever its time zone.
 Date localMorning() {
-    std::tm local{};
-    local.tm_year = 2026 - 1900;
-    local.tm_mon = 11;
-    local.tm_mday = 7;
-    local.tm_hour = 9;
-    local.tm_min = 18;
-    local.tm_sec = 19;
-    local.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&local)) + std::chrono::milliseconds(640);
+    const QDateTime local(QDate(2026, 12, 7), QTime(9, 18, 19, 640));
+    return Date(std::chrono::milliseconds(local.toMSecsSinceEpoch()));
 }
 
 // The preview machine behind fakes, with the Downloads folder in a scratch directory.
@@ -60,16 +50,9 @@ protected:
         world.clock->time = localMorning();
     }
 
-    void settle() {
-        for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
-    }
-
-    // Opens the share menu from `button` in `view` and picks `choice` in it.
+    // Opens the share menu in `view` and picks `choice` in it.
     void share(QWidget& view, const QString& choice) {
-        auto* button = view.findChild<QAbstractButton*>("share");
-        ASSERT_TRUE(button);
-        button->click();
-        settle();
+        test::click(view, "share");
         auto* menu = view.window()->findChild<QMenu*>("shareMenu");
         ASSERT_TRUE(menu);
         QStringList titles;
@@ -87,21 +70,10 @@ protected:
 };
 
 TEST(ShareCardSentence, SaysServerOnlyForOne) {
-    const struct {
-        std::uint64_t bytes;
-        int count;
-        std::string expected;
-    } cases[] = {
-        {0, 0, " across 0 servers"},
-        {300ull << 20, 1, " across 1 server"},
-        {2ull << 30, 2, " across 2 servers"},
-        {5ull << 30, 11, " across 11 servers"},
-    };
-    for (const auto& c : cases) {
-        const std::string sentence = ShareCard::sentence(c.bytes, c.count);
-        EXPECT_TRUE(sentence.ends_with(c.expected)) << sentence;
-        EXPECT_EQ(sentence.substr(0, sentence.size() - c.expected.size()), ByteFormat::short_(c.bytes));
-    }
+    const std::pair<int, std::string> cases[] = {
+        {0, " across 0 servers"}, {1, " across 1 server"}, {2, " across 2 servers"}};
+    for (const auto& [count, ending] : cases)
+        EXPECT_EQ(ShareCard::sentence(300ull << 20, count), ByteFormat::short_(300ull << 20) + ending);
 }
 
 TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummedUp) {
@@ -114,11 +86,9 @@ TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummed
     const QStringList shown = shownTexts(card);
     EXPECT_TRUE(
         shown.contains(QString::fromStdString(ShareCard::sentence(store.footprint().devBytes(), 14))));
-    for (const char* text : {"Tarvik", "Servers", "Containers", "Other", "project0", "project5", "1 server",
-                             "2 servers", "and 2 more projects", "tarvik.app"})
+    for (const char* text : {"project0", "project5", "1 server", "2 servers", "and 2 more projects"})
         EXPECT_TRUE(shown.contains(text)) << text;
     EXPECT_FALSE(shown.contains("project6"));
-    EXPECT_EQ(card.size(), QSize(1200, 630));
     // Nothing spills over the card's edges.
     for (auto* label : card.findChildren<QLabel*>()) {
         const QRect area(label->mapTo(&card, QPoint(0, 0)), label->size());
@@ -129,7 +99,6 @@ TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummed
 TEST_F(ShareTest, RendersAPictureInEachAppearance) {
     const QByteArray light = ShareMenu::renderPNG(store, false);
     const QByteArray dark = ShareMenu::renderPNG(store, true);
-    ASSERT_TRUE(light.startsWith("\x89PNG"));
     QImage lightImage, darkImage;
     ASSERT_TRUE(lightImage.loadFromData(light, "PNG"));
     ASSERT_TRUE(darkImage.loadFromData(dark, "PNG"));
@@ -143,16 +112,14 @@ TEST_F(ShareTest, SaveImageWritesIntoDownloadsAndKeepsAnEarlierImageOfTheSameSec
     const QByteArray png = ShareMenu::renderPNG(store, false);
     store.saveImage(png);
     const auto first = downloads.path() / "Tarvik 2026-12-07T09.18.19.png";
-    ASSERT_TRUE(std::filesystem::exists(first));
     EXPECT_EQ(readFile(first), png.toStdString());
-    ASSERT_TRUE(store.toast());
-    EXPECT_EQ(*store.toast(), "Saved Tarvik 2026-12-07T09.18.19.png to Downloads.");
+    EXPECT_EQ(store.toast(), "Saved Tarvik 2026-12-07T09.18.19.png to Downloads.");
 
     store.saveImage("another picture");
     const auto second = downloads.path() / "Tarvik 2026-12-07T09.18.19 2.png";
     EXPECT_EQ(readFile(second), "another picture");
     EXPECT_EQ(readFile(first), png.toStdString());
-    EXPECT_EQ(*store.toast(), "Saved Tarvik 2026-12-07T09.18.19 2.png to Downloads.");
+    EXPECT_EQ(store.toast(), "Saved Tarvik 2026-12-07T09.18.19 2.png to Downloads.");
 }
 
 TEST_F(ShareTest, NothingHappensWithoutAPictureOrADownloadsFolder) {
@@ -175,17 +142,12 @@ TEST_F(ShareTest, ThePanelsShareButtonOffersBothChoicesAndCopiesTheCard) {
     panel.show();
     settle();
     EXPECT_FALSE(shownTexts(panel).contains("Copy image"));
-    panel.findChild<QAbstractButton*>("share")->click();
-    settle();
+    test::click(panel, "share");
     EXPECT_TRUE(shownTexts(panel).contains("Save image"));
-    auto* copy = panel.findChild<QAbstractButton*>("copyImage");
-    ASSERT_TRUE(copy);
-    copy->click();
-    settle();
+    test::click(panel, "copyImage");
     EXPECT_FALSE(shownTexts(panel).contains("Save image"));
     QImage copied;
-    ASSERT_TRUE(copied.loadFromData(world.desktop->copiedImage, "PNG"));
-    EXPECT_EQ(copied.size(), QSize(1200, 630));
+    EXPECT_TRUE(copied.loadFromData(world.desktop->copiedImage, "PNG"));
     EXPECT_TRUE(shownTexts(panel).contains("Image copied. Paste it into a post."));
 }
 
@@ -196,32 +158,7 @@ TEST_F(ShareTest, TheProjectsPageSavesTheCardAndTheWindowSaysSo) {
     view.show();
     settle();
     share(view, "Save image");
-    EXPECT_TRUE(std::filesystem::exists(downloads.path() / "Tarvik 2026-12-07T09.18.19.png"));
     EXPECT_TRUE(shownTexts(view).contains("Saved Tarvik 2026-12-07T09.18.19.png to Downloads."));
-}
-
-TEST(LinuxDesktopShare, PutsThePngOnTheClipboardAndFindsTheUsersDownloadsFolder) {
-    ui::LinuxDesktop desktop{QDBusConnection(QString())};
-    QImage image(40, 20, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
-    EXPECT_FALSE(desktop.copyImage("not a picture"));
-    ASSERT_TRUE(desktop.copyImage(png));
-    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-    ASSERT_TRUE(copied);
-    EXPECT_EQ(copied->data("image/png"), png);
-    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).size(), QSize(40, 20));
-
-    test::TempHome home;
-    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home / ".config"));
-    home.write(".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
-    EXPECT_EQ(desktop.downloadsFolder(), std::nullopt);
-    std::filesystem::create_directory(home.path() / "Fetched");
-    EXPECT_EQ(desktop.downloadsFolder(), home / "Fetched");
-    config.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", config);
 }
 
 }  // namespace

@@ -42,15 +42,7 @@ public:
         std::vector<Server> listed;
         for (const auto& row : table()) {
             if (row.pid >= worker(0)) continue;
-            Server s;
-            s.pid = row.pid;
-            s.port = 3000 + (row.pid - server(0));
-            s.address = "127.0.0.1";
-            s.processName = "node";
-            s.kind = {"Vite", "bolt.fill"};
-            s.category = ServerCategory::dev;
-            s.memoryBytes = 1u << 20;
-            listed.push_back(std::move(s));
+            listed.push_back(test::devServer(row.pid, 3000 + (row.pid - server(0))));
         }
         return listed;
     }
@@ -163,7 +155,6 @@ TEST(StoreThreads, AHundredStopsShareAFewThreads) {
         const auto bound = before + poolThreads + tarvik::ProcessControl::laterThreads + 1;
         PretendMachine machine(count);
         test::FakeWorld world;
-        world.notifier->isAvailable = false;
         auto services = test::liveMachine(world);
         services.background = std::make_unique<ui::PoolBackground>(static_cast<int>(poolThreads));
         services.sampling = std::make_unique<PretendSampling>(machine);

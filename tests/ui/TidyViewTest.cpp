@@ -10,12 +10,15 @@
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
 #include "ui/views/TidyView.hpp"
 
 namespace tarvik {
 namespace {
 
+using test::click;
 using test::FakeWorld;
+using test::shownTexts;
 using ui::ServerStore;
 using ui::TidyView;
 
@@ -35,33 +38,11 @@ QString size(std::uint64_t bytes) {
     return QString::fromStdString(ByteFormat::short_(bytes));
 }
 
-// The texts the view shows: its labels' in the order they were made, then its buttons'.
-QStringList texts(const QWidget& view) {
-    QStringList result;
-    for (auto* label : view.findChildren<QLabel*>())
-        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
-    for (auto* button : view.findChildren<QPushButton*>())
-        if (button->isVisibleTo(&view)) result << button->text();
-    return result;
-}
-
 // The texts of the row that shows `text`.
 QStringList rowTexts(const QWidget& view, const QString& text) {
     for (auto* label : view.findChildren<QLabel*>())
-        if (label->text() == text && label->isVisibleTo(&view)) return texts(*label->parentWidget());
+        if (label->text() == text && label->isVisibleTo(&view)) return shownTexts(*label->parentWidget());
     return {};
-}
-
-// Clicks the button, or the row, that shows `text`.
-void click(const QWidget& view, const QString& text) {
-    for (auto* button : view.findChildren<QAbstractButton*>()) {
-        const auto labels = button->findChildren<QLabel*>();
-        if (button->isVisibleTo(&view) &&
-            (button->text() == text ||
-             std::any_of(labels.begin(), labels.end(), [&](QLabel* label) { return label->text() == text; })))
-            return button->click();
-    }
-    ADD_FAILURE() << "nothing to click shows " << text.toStdString();
 }
 
 class TidyViewTest : public testing::Test {
@@ -86,7 +67,7 @@ protected:
 TEST_F(TidyViewTest, WithoutSystemListenersThereIsNothingToReviewOrKeep) {
     Server dev = listener(10, 3000, "node", 200);
     dev.category = ServerCategory::dev;
-    auto shown = texts(make({dev}, std::set<std::int32_t>{10}));
+    auto shown = shownTexts(make({dev}, std::set<std::int32_t>{10}));
     EXPECT_EQ(shown.mid(shown.indexOf("Review"), 2), QStringList({"Review", "0"}));
     EXPECT_TRUE(shown.contains(QString::fromUtf8(
         "Nothing to clean up — no background listener has been idle long enough to be sure.")));
@@ -95,25 +76,23 @@ TEST_F(TidyViewTest, WithoutSystemListenersThereIsNothingToReviewOrKeep) {
     EXPECT_FALSE(cleanUpButton()->isEnabled());
 }
 
-TEST_F(TidyViewTest, TwoSocketsOfOneProcessFreeItsMemoryOnce) {
-    auto& tidy = make({listener(700, 5000, "syncd", 120), listener(700, 5001, "syncd", 120)}, {{700}});
+// Two sockets of one process free its memory once.
+TEST_F(TidyViewTest, TickedRowsAddUpEachProcessOnceAndCanAllBeDeselected) {
+    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(700, 5001, "syncd", 40),
+                       listener(701, 6000, "mediad", 30)},
+                      {{700, 701}});
     click(tidy, ":5000");
     click(tidy, ":5001");
-    EXPECT_EQ(figure(), size(120 * MB));
-    EXPECT_EQ(cleanUpButton()->text(), QString::fromUtf8("Clean Up — free ") + size(120 * MB));
-}
-
-TEST_F(TidyViewTest, TickingEveryRowOffersToDeselectAll) {
-    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30)}, {{700, 701}});
-    click(tidy, ":5000");
-    EXPECT_TRUE(texts(tidy).contains("Select All"));
+    EXPECT_EQ(figure(), size(40 * MB));
+    EXPECT_EQ(cleanUpButton()->text(), QString::fromUtf8("Clean Up — free ") + size(40 * MB));
+    EXPECT_TRUE(shownTexts(tidy).contains("Select All"));
     click(tidy, ":6000");
     click(tidy, "Deselect All");
     EXPECT_EQ(figure(), size(0));
     EXPECT_FALSE(cleanUpButton()->isEnabled());
     click(tidy, "Select All");
     EXPECT_EQ(figure(), size(70 * MB));
-    EXPECT_TRUE(texts(tidy).contains("Deselect All"));
+    EXPECT_TRUE(shownTexts(tidy).contains("Deselect All"));
 }
 
 TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmptiesTheSelection) {
@@ -121,11 +100,11 @@ TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmpti
                        listener(702, 7000, "castd", 20)},
                       std::nullopt);
     store->setPreviewIdle({700, 701, 702});
-    QCoreApplication::processEvents();
+    test::settle();
     click(tidy, ":5000");
     click(tidy, ":6000");
     store->setPreviewIdle({701, 702});  // the first one woke up
-    QCoreApplication::processEvents();
+    test::settle();
     EXPECT_EQ(figure(), size(30 * MB));
     cleanUpButton()->click();
     EXPECT_EQ(world.control->tidied, std::vector<std::string>{"701:6000"});
@@ -138,8 +117,8 @@ TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
     machine.push_back(listener(3520, 57621, "spotify", 200));
     auto& tidy = make(machine, std::nullopt);
     ui::Preview::decorate(*store, world.clock->now());
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(texts(tidy).contains(":631"));
+    test::settle();
+    EXPECT_FALSE(shownTexts(tidy).contains(":631"));
     click(tidy, "Kept Safe");
     EXPECT_EQ(rowTexts(tidy, ":631"), QStringList({":631", "cupsd", "Linux"}));
     EXPECT_EQ(rowTexts(tidy, ":22"), QStringList({":22", "sshd", "Linux"}));

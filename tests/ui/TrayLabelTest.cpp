@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 #include <QPainter>
-#include <numeric>
 
-#include "core/support/ByteFormat.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/views/TrayLabel.hpp"
@@ -16,82 +13,39 @@ namespace {
 using ui::TrayLabel;
 
 Server dev(std::int32_t pid, int port, std::string address = "127.0.0.1") {
-    Server server;
-    server.pid = pid;
-    server.port = port;
+    Server server = test::devServer(pid, port);
     server.address = std::move(address);
-    server.kind = {"Vite", "bolt.fill"};
-    server.category = ServerCategory::dev;
-    server.memoryBytes = 300u << 20;
     return server;
 }
 
+// Which addresses are reachable and how servers make rows is ServerTest's and ServerGroupTest's.
 TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
+    using Display = ui::MenuBarDisplay;
+    using Warning = TrayLabel::Warning;
     struct Case {
         std::vector<Server> servers;
-        ThermalLevel thermal;
-        MemoryPressure pressure;
-        ui::MenuBarDisplay display;
+        Display display;
         TrayLabel expected;
+        ThermalLevel thermal = ThermalLevel::nominal;
+        MemoryPressure pressure = MemoryPressure::normal;
     };
-    const auto memory = "900MB";
-    Server besideLoopback = dev(1, 3000);
-    besideLoopback.addresses = {"127.0.0.1", "::"};
-    ASSERT_EQ(ByteFormat::short_(900u << 20), "900 MB");
-    const std::vector<Case> cases = {
-        {{},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::both,
-         {"", TrayLabel::Warning::none, 0}},
-        {{dev(1, 3000), dev(2, 3001), dev(3, 3002)},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::both,
-         {std::string("3 · ") + memory, TrayLabel::Warning::none, 3}},
-        {{dev(1, 3000), dev(1, 3001)},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::none, 1}},
-        {{dev(1, 3000, "0.0.0.0")},
-         ThermalLevel::critical,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::memory,
-         {"300MB", TrayLabel::Warning::heat, 1}},
-        {{dev(1, 3000, "::")},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention, 1}},
-        // A LAN address is reachable too, and so is a wildcard beside a loopback bind.
-        {{dev(1, 3000, "192.168.1.5")},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention, 1}},
-        {{besideLoopback},
-         ThermalLevel::nominal,
-         MemoryPressure::normal,
-         ui::MenuBarDisplay::count,
-         {"1", TrayLabel::Warning::attention, 1}},
-        {{},
-         ThermalLevel::nominal,
-         MemoryPressure::critical,
-         ui::MenuBarDisplay::count,
-         {"", TrayLabel::Warning::attention, 0}},
+    const Case cases[] = {
+        {{}, Display::both, {"", Warning::none, 0}},
+        {{dev(1, 3000), dev(2, 3001), dev(3, 3002)}, Display::both, {"3 · 600MB", Warning::none, 3}},
+        {{dev(1, 3000, "0.0.0.0")}, Display::memory, {"200MB", Warning::heat, 1}, ThermalLevel::critical},
+        {{dev(1, 3000, "::")}, Display::count, {"1", Warning::attention, 1}},
+        {{}, Display::count, {"", Warning::attention, 0}, ThermalLevel::nominal, MemoryPressure::critical},
     };
-    for (const auto& [servers, thermal, pressure, display, expected] : cases) {
+    for (const auto& c : cases) {
         test::FakeWorld world;
-        ui::SamplingResult sampled;
-        sampled.servers = servers;
-        sampled.vitals.thermal = thermal;
-        sampled.pressure = pressure;
+        auto sampled = test::sampled(c.servers);
+        sampled.vitals.thermal = c.thermal;
+        sampled.pressure = c.pressure;
         world.sampling->script = {sampled};
         ui::ServerStore store(world.services());
-        store.setMenuBarDisplay(display);
+        store.setMenuBarDisplay(c.display);
         store.refresh();
-        EXPECT_EQ(TrayLabel::of(store), expected) << expected.text;
+        EXPECT_EQ(TrayLabel::of(store), c.expected) << c.expected.text;
     }
 }
 
@@ -124,10 +78,13 @@ const std::vector<std::pair<const char*, TrayLabel>> variants = {
     {"heat", {"", TrayLabel::Warning::heat, 0}},
 };
 
-TEST(TrayIcon, IsSquareFillsItsHeightAndReadsOnLightAndDarkBars) {
+// Each variant at each size is square, fills half its height, reads on light and dark bars and
+// differs from the others; every size is in the icon a host picks from.
+TEST(TrayIcon, IsSquareFillsItsHeightReadsOnLightAndDarkBarsAndTellsTheVariantsApart) {
     const QColor darkBar(0x20, 0x20, 0x20), lightBar(0xf0, 0xf0, 0xf0);
-    for (const auto& [name, label] : variants)
-        for (int size : TrayLabel::sizes) {
+    for (int size : TrayLabel::sizes) {
+        std::vector<QImage> images;
+        for (const auto& [name, label] : variants) {
             SCOPED_TRACE(std::string(name) + " at " + std::to_string(size));
             const QPixmap icon = label.icon(size);
             ASSERT_EQ(icon.size(), QSize(size, size));
@@ -140,38 +97,12 @@ TEST(TrayIcon, IsSquareFillsItsHeightAndReadsOnLightAndDarkBars) {
             EXPECT_GE(measure(label.icon(size, TrayLabel::Bar::light), lightBar).contrasting,
                       size * size / 10);
             EXPECT_GE(measure(label.icon(size, TrayLabel::Bar::dark), darkBar).contrasting, size * size / 10);
+            for (std::size_t other = 0; other < images.size(); ++other)
+                EXPECT_NE(icon.toImage(), images[other]) << variants[other].first;
+            images.push_back(icon.toImage());
         }
-}
-
-TEST(TrayIcon, TheBadgeTellsTheCountAndTheWarningApart) {
-    for (int size : TrayLabel::sizes) {
-        SCOPED_TRACE(size);
-        std::vector<QImage> images;
-        for (const auto& [name, label] : variants) images.push_back(label.icon(size).toImage());
-        for (std::size_t i = 0; i < images.size(); ++i)
-            for (std::size_t j = i + 1; j < images.size(); ++j)
-                EXPECT_NE(images[i], images[j]) << variants[i].first << " and " << variants[j].first;
-        // Every size is in the icon a host picks from.
         EXPECT_TRUE(variants[1].second.icons().availableSizes().contains(QSize(size, size)));
     }
-
-    // For people to look at: each variant at every size, on a dark bar above a light one.
-    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
-    const int width = std::accumulate(TrayLabel::sizes.begin(), TrayLabel::sizes.end(), 8) + 8 * 6;
-    QImage sheet(width, 80 * 2 * static_cast<int>(variants.size()), QImage::Format_ARGB32);
-    QPainter painter(&sheet);
-    for (std::size_t row = 0; row < 2 * variants.size(); ++row) {
-        painter.fillRect(QRect(0, static_cast<int>(row) * 80, width, 80),
-                         row % 2 == 0 ? QColor(0x20, 0x20, 0x20) : QColor(0xf0, 0xf0, 0xf0));
-        int x = 8;
-        for (int size : TrayLabel::sizes) {
-            painter.drawPixmap(x, static_cast<int>(row) * 80 + 40 - size / 2,
-                               variants[row / 2].second.icon(size));
-            x += size + 8;
-        }
-    }
-    painter.end();
-    EXPECT_TRUE(sheet.save(TARVIK_RENDERS "/tray-icons.png"));
 }
 
 }  // namespace

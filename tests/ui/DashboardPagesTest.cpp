@@ -1,0 +1,560 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <csignal>
+
+#include "core/servers/ServerGroup.hpp"
+#include "core/support/ByteFormat.hpp"
+#include "core/support/Words.hpp"
+#include "ui/Fakes.hpp"
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
+#include "ui/ViewTesting.hpp"
+#include "ui/dashboard/AppTable.hpp"
+#include "ui/dashboard/BatteryPage.hpp"
+#include "ui/dashboard/CpuPage.hpp"
+#include "ui/dashboard/DiskPage.hpp"
+#include "ui/dashboard/GpuPage.hpp"
+#include "ui/dashboard/HeatPage.hpp"
+#include "ui/dashboard/HistoryChart.hpp"
+#include "ui/dashboard/MemoryPage.hpp"
+#include "ui/dashboard/MetricPage.hpp"
+#include "ui/dashboard/NetworkPage.hpp"
+#include "ui/dashboard/OverviewPage.hpp"
+#include "ui/dashboard/PageSentence.hpp"
+#include "ui/dashboard/ProjectsPage.hpp"
+#include "ui/views/Theme.hpp"
+
+namespace tarvik {
+namespace {
+
+using test::app;
+using test::click;
+using test::FakeWorld;
+using test::settle;
+using test::shownTexts;
+using ui::MetricPage;
+using ui::ServerStore;
+
+bool showsPart(const QStringList& texts, const QString& part) {
+    return std::any_of(texts.begin(), texts.end(), [&](const QString& text) { return text.contains(part); });
+}
+
+QStringList names(const std::vector<AppUsage>& apps) {
+    QStringList result;
+    for (const auto& app : apps) result << QString::fromStdString(app.name);
+    return result;
+}
+
+AppUsage usage(std::string name, std::uint64_t memory, double gpu = 0, bool system = false) {
+    AppUsage result;
+    result.name = std::move(name);
+    result.memoryBytes = memory;
+    result.gpuPercent = gpu;
+    result.isSystem = system;
+    return result;
+}
+
+Finding finding(Finding::Severity severity, std::string title) {
+    return {Finding::Kind::cpu, severity, std::move(title), "detail", std::nullopt};
+}
+
+// The preview machine's store behind fakes, and a window for the page under test.
+class DashboardPagesTest : public testing::Test {
+protected:
+    QString sentence(const QWidget* page) { return page->findChild<QLabel*>("sentence")->text(); }
+    QString figure(const QWidget* page) { return page->findChild<QLabel*>("figure")->text(); }
+    void setApps(std::vector<AppUsage> apps, std::optional<double> gpu = std::nullopt) {
+        SystemVitals vitals = store->vitals();
+        vitals.apps = std::move(apps);
+        vitals.gpu = gpu;
+        store->setPreviewVitals(std::move(vitals));
+        settle();
+    }
+
+    FakeWorld world;
+    std::unique_ptr<ServerStore> store = std::make_unique<ServerStore>(world.services(), ui::Preview::data());
+    QWidget window;
+};
+
+TEST_F(DashboardPagesTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeCpuPage(*store, &window);
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::cpuFallback(12));
+    EXPECT_EQ(figure(page), "23%");
+    EXPECT_EQ(page->findChild<ui::CoreBars*>()->groups(),
+              QStringList({"Efficiency cores", "Performance cores"}));
+    EXPECT_EQ(page->chart()->plotted().size(), 3u);
+    EXPECT_EQ(page->table()->apps().size(), store->appsAveraged().size());
+
+    store->setPreviewHeat(
+        {}, {{Finding::Kind::cpu, Finding::Severity::warning, "Busy", "Firefox is working", {}}});
+    settle();
+    EXPECT_EQ(sentence(page), "Busy. Firefox is working");
+    store->setPreviewHistories(ValueHistory(3600), ValueHistory(3600), {});
+    settle();
+    EXPECT_TRUE(shownTexts(window).contains("No app has kept the processor busy this hour."));
+}
+
+TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeMemoryPage(*store, &window);
+    // A memory finding speaks first; without one the page falls back by pressure.
+    EXPECT_EQ(sentence(page).toStdString(),
+              store->findings().front().title + ". " + store->findings().front().detail);
+    store->setPreviewHeat(store->heat(), {});
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::memoryFallback(MemoryPressure::normal));
+    EXPECT_EQ(figure(page), "11 GB");
+    for (const char* text : {"used of 16 GB", "Normal", "512 MB"})
+        EXPECT_TRUE(shownTexts(window).contains(text)) << text;
+
+    setApps({usage("a", 1 << 20), usage("b", 6 << 20), usage("c", 2 << 20), usage("d", 5 << 20),
+             usage("e", 4 << 20), usage("f", 3 << 20)});
+    EXPECT_EQ(names(page->table()->apps()), QStringList({"b", "d", "e", "f", "c"}));
+    EXPECT_TRUE(shownTexts(window).contains("These five use 20 MB"));
+    store->setPreviewPressure(MemoryPressure::critical);
+    settle();
+    EXPECT_EQ(sentence(page), "Memory is tight.");
+    EXPECT_TRUE(shownTexts(window).contains("Critical"));
+    setApps({usage("a", 1 << 20)});
+    EXPECT_TRUE(shownTexts(window).contains("Together they use 1 MB"));
+    setApps({});
+    EXPECT_TRUE(shownTexts(window).contains("Nothing stands out right now."));
+    EXPECT_FALSE(shownTexts(window).contains("These five use 0 MB"));
+}
+
+TEST_F(DashboardPagesTest, GpuPageListsTheAppsAndCardsOnTheChipAndSaysWhenThereIsNoReading) {
+    auto* page = ui::makeGpuPage(*store, &window);
+    EXPECT_NE(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_FALSE(page->findChild<QLabel*>("figure")->isVisibleTo(&window));
+    EXPECT_FALSE(page->chart()->isVisibleTo(&window));
+
+    SystemVitals vitals;
+    vitals.power = PowerTelemetry{14.3, std::nullopt, std::nullopt};
+    store->setPreviewVitals(vitals);
+    setApps({usage("mpv", 0, 21.5), usage("make", 0, 0), usage("Blender", 0, 40)}, 37);
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_EQ(figure(page), "37%");
+    EXPECT_TRUE(page->chart()->isVisibleTo(&window));
+    EXPECT_EQ(names(page->table()->apps()), QStringList({"Blender", "mpv"}));
+    for (const char* text : {"14.3 W", "40.0%", "21.5%"})
+        EXPECT_TRUE(shownTexts(window).contains(text)) << text;
+    setApps({usage("make", 0, 0)}, 0);
+    EXPECT_TRUE(shownTexts(window).contains("No app is using it right now."));
+
+    // The busiest card is named and every card listed.
+    vitals.gpu = 85;
+    vitals.gpus.resize(2);
+    vitals.gpus[0] = {"NVIDIA GeForce RTX 4070", 85, 40, 3ull << 30, 12ull << 30, 61, 150.25, 200, {}};
+    vitals.gpus[1].name = "NVIDIA RTX A2000";
+    vitals.gpus[1].busyPercent = 20;
+    vitals.gpus[1].celsius = 48;
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(),
+              "NVIDIA GeForce RTX 4070 is 85% busy. " + ui::PageSentence::gpuFallback());
+    EXPECT_EQ(figure(page), "85%");
+    for (const char* text : {"NVIDIA GeForce RTX 4070, busy now", "NVIDIA RTX A2000", "20% busy · 48 °C",
+                             "85% busy · 3 GB of 12 GB memory · 61 °C · 150 W of 200 W"})
+        EXPECT_TRUE(shownTexts(window).contains(QString::fromUtf8(text))) << text;
+
+    vitals.gpu = 90;  // a card without a vendor library is busier: neither is named as the headline
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    EXPECT_FALSE(shownTexts(window).contains("NVIDIA GeForce RTX 4070, busy now"));
+}
+
+TEST_F(DashboardPagesTest, NetworkPageShowsRatesOverTheHourAndTheCheckedApps) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeNetworkPage(*store, &window);
+    EXPECT_EQ(figure(page).toStdString(), ByteFormat::rate(1'200'000));
+    EXPECT_EQ(page->chart()->plotted().size(), 1u);
+    store->setPreviewNetwork({{usage("systemd-resolved", 0, 0, true), "systemd-resolved", 300, 200},
+                              {std::nullopt, "curl", 2048, 0}});
+    settle();
+    EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count(QString::fromStdString(Words::text("Part of macOS"))), 1);
+    EXPECT_TRUE(texts.contains("Check again"));
+    EXPECT_TRUE(texts.contains("Checked 0s ago"));
+}
+
+TEST(DashboardNetworkPage, CheckNowSamplesTrafficAndSaysWhenNothingMoved) {
+    FakeWorld live;
+    ServerStore sampling(live.services());
+    QWidget frame;
+    auto* page = ui::makeNetworkPage(sampling, &frame);
+    live.network->traffic = {{77, "curl", 4096, 512}};
+    click(*page, "checkNetwork");
+    EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    live.network->traffic.clear();
+    click(*page, "checkNetwork");
+    EXPECT_EQ(page->findChild<QWidget*>("traffic:curl"), nullptr);
+    EXPECT_TRUE(shownTexts(frame).contains("Nothing was using the network just now."));
+}
+
+TEST_F(DashboardPagesTest, DiskPageMeasuresThenListsCachesAndFiles) {
+    auto* page = ui::makeDiskPage(*store, &window);
+    EXPECT_EQ(sentence(page), "Measuring your disk.");
+    EXPECT_TRUE(shownTexts(window).contains("Measuring caches. Large ones take a few seconds."));
+
+    ui::Preview::decorate(*store, world.clock->now());
+    settle();
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(sentence(page), "212 GB free. Here's what's using the most space.");
+    // npm, Cargo and pip are rebuilt by their tools; Docker's image is not counted as safe.
+    EXPECT_TRUE(texts.contains("4.1 GB"));
+    EXPECT_EQ(texts.count("Clear"), 3);
+    EXPECT_TRUE(showsPart(texts, "Belongs to Steam. Remove it from inside Steam."));
+    EXPECT_TRUE(showsPart(texts, "Never opened"));
+    EXPECT_FALSE(showsPart(texts, QString::fromStdString(Words::text("macOS frees by itself"))));
+
+    store->setPreviewStorage({}, {}, 0);
+    settle();
+    EXPECT_TRUE(shownTexts(window).contains("Nothing large to clear. Your caches are small."));
+    EXPECT_TRUE(shownTexts(window).contains("No files over 500 MB."));
+}
+
+TEST_F(DashboardPagesTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesReveals) {
+    ui::Preview::decorate(*store, world.clock->now());
+    auto* page = ui::makeDiskPage(*store, &window);
+    click(*page, "Clear");
+    EXPECT_EQ(store->clearable()->size(), 4u);
+    click(*page, "confirm");
+    EXPECT_EQ(store->clearable()->size(), 3u);
+    EXPECT_EQ(store->clearable()->front().title, "Docker disk image");
+    EXPECT_EQ(store->toast(), "Cleared npm downloads, 2.1 GB.");
+    EXPECT_TRUE(store->storageBusy().empty());
+
+    click(*page, "Move to Trash…", 1);
+    click(*page, "confirm");
+    ASSERT_EQ(store->largeFiles()->size(), 2u);
+    EXPECT_EQ(store->largeFiles()->back().title, "pak01_dir.vpk");
+
+    click(*page, QString::fromStdString(Words::text("Show in Finder")));
+    click(*page, "Open Trash");
+    EXPECT_EQ(world.desktop->calls,
+              (std::vector<std::string>{"reveal:/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "trash:"}));
+}
+
+// A cache behind a link out of the home folder is shown where it lies without a Clear button, hard-
+// linked bytes are not counted as safe, and a search for large files cut short says so.
+TEST(DashboardDiskPage, SaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopped) {
+    const auto regenerable = StorageItem::Kind::regenerable();
+    StorageItem cargo{"/home/ada/.cargo/registry", "Cargo downloads", "", 3'000'000'000, regenerable};
+    cargo.realPath = "/mnt/fast/registry";
+    cargo.place = StorageItem::Place::outsideHome;
+    StorageItem pnpm{"/home/ada/.local/share/pnpm/store", "pnpm store", "", 157'000'000, regenerable};
+    pnpm.sharedBytes = 153'000'000;
+    StorageItem maven{"/home/ada/.m2/repository", "Maven downloads", "", 200'000'000, regenerable};
+    maven.realPath = "/home/ada/disks/m2/repository";
+    FakeWorld measured;  // a preview store measures nothing
+    measured.storage->caches = {cargo, maven, pnpm};
+    measured.storage->filesComplete = false;
+    ServerStore live(measured.services());
+    live.scanStorage(true);
+    QWidget window;
+    std::unique_ptr<QWidget> page(ui::makeDiskPage(live, &window));
+    settle();
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count("Clear"), 2);
+    EXPECT_TRUE(texts.contains("204 MB")) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(
+        texts.contains("Not cleared here: it lives at /mnt/fast/registry, outside your home folder."));
+    EXPECT_TRUE(texts.contains("Lives at /home/ada/disks/m2/repository."));
+    EXPECT_TRUE(texts.contains(
+        "153 MB of it is shared with files outside it (hard links); clearing it frees only 4 MB."));
+    EXPECT_TRUE(texts.contains("The search for large files stopped at its limit before it found any."));
+    EXPECT_FALSE(texts.contains("No files over 500 MB."));
+}
+
+TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
+    auto* page = ui::makeBatteryPage(*store, &window);
+    const QString mains =
+        QString::fromStdString(Words::text("This Mac runs on mains power and has no battery."));
+    EXPECT_EQ(shownTexts(window), QStringList({"Battery", mains}));
+
+    SystemVitals vitals;
+    vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
+    store->setPreviewVitals(vitals);
+    settle();
+    EXPECT_EQ(sentence(page), "Charging at 28 W.");
+    EXPECT_EQ(figure(page), "64%");
+    EXPECT_TRUE(shownTexts(window).contains("28 W"));
+    click(*page, "Battery Settings…");
+    EXPECT_EQ(world.desktop->calls, std::vector<std::string>{"settings:battery"});
+}
+
+TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesThePressure) {
+    const Finding allClear{Finding::Kind::allClear, Finding::Severity::calm, "Fine", "", std::nullopt};
+    const Finding note = finding(Finding::Severity::notice, "Note"),
+                  look = finding(Finding::Severity::warning, "Look"),
+                  now = finding(Finding::Severity::critical, "Now");
+    const struct {
+        std::vector<Finding> findings;
+        QString heading;
+        MemoryPressure pressure;
+        QString memory;
+    } cases[] = {
+        {{}, "All clear", MemoryPressure::normal, "Normal"},
+        {{allClear}, "All clear", MemoryPressure::warning, "Tight"},
+        {{note}, "Good to know", MemoryPressure::critical, "Critical"},
+        {{note, look}, "Worth a look", MemoryPressure::normal, "Normal"},
+        {{look, now, note}, "Needs attention now", MemoryPressure::normal, "Normal"},
+    };
+    const auto fine = QString::fromStdString(Words::text("Your Mac is doing fine."));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.heading.toStdString());
+        store->setPreviewHeat({}, c.findings);
+        store->setPreviewPressure(c.pressure);
+        std::unique_ptr<QWidget> page(ui::makeOverviewPage(*store, &window));
+        EXPECT_EQ(page->findChild<QLabel*>("verdict")->text(), c.heading);
+        const auto texts = shownTexts(*page);
+        EXPECT_EQ(texts.contains(fine), c.heading == "All clear");
+        for (const auto& shown : c.findings)
+            if (shown.kind != Finding::Kind::allClear) {
+                EXPECT_TRUE(texts.contains(QString::fromStdString(shown.title)));
+            }
+        EXPECT_TRUE(shownTexts(*page->findChild<QWidget*>("vital:memory")).contains(c.memory));
+    }
+
+    FakeWorld other;
+    ServerStore unscanned(other.services());
+    std::unique_ptr<QWidget> page(ui::makeOverviewPage(unscanned, &window));
+    EXPECT_TRUE(shownTexts(*page).contains(QString::fromStdString(Words::text("Measuring your Mac."))));
+    EXPECT_FALSE(shownTexts(*page).contains("All clear"));
+}
+
+TEST_F(DashboardPagesTest, TheHeatPageShowsATemperatureOnlyWhenASensorGivesOne) {
+    auto claimsTemperature = [&] {
+        std::unique_ptr<QWidget> page(ui::makeHeatPage(*store, &window));
+        const auto texts = shownTexts(*page).join("\n");
+        return texts.contains(QString::fromUtf8("°C")) || texts.contains("Temperature normal") ||
+               texts.contains("Temperature is normal");
+    };
+    SystemVitals vitals;
+    vitals.thermal = ThermalLevel::nominal;
+    store->setPreviewVitals(vitals);
+    EXPECT_FALSE(claimsTemperature());
+    vitals.chipCelsius = 61;
+    store->setPreviewVitals(vitals);
+    EXPECT_TRUE(claimsTemperature());
+}
+
+TEST_F(DashboardPagesTest, TheProjectsPageCountsTheDevServersAndAsksBeforeAStop) {
+    auto groups = ServerGrouper::groups(ui::Preview::data().servers);
+    std::erase_if(groups, [](const ServerGroup& group) { return group.isSystem(); });
+    ASSERT_GE(groups.size(), 2u);
+    const std::pair<std::vector<Server>, QString> counts[] = {
+        {{}, "No dev servers running. Start one and it shows up here."},
+        {{groups[0].servers[0]}, "1 dev server running, grouped by project."},
+        {{groups[0].servers[0], groups[1].servers[0]}, "2 dev servers running, grouped by project."},
+    };
+    for (const auto& [servers, line] : counts) {
+        FakeWorld own;
+        ServerStore counted(own.services(), ui::PreviewData{servers});
+        std::unique_ptr<QWidget> page(ui::makeProjectsPage(counted, &window));
+        EXPECT_EQ(page->findChild<QLabel*>("count")->text(), line);
+    }
+
+    auto* page = ui::makeProjectsPage(*store, &window);
+    const auto& group = groups.front();
+    const auto row = PortMerger::merge(group.servers).front();
+    click(*page, QString::fromStdString("stop:" + row.id()));
+    EXPECT_TRUE(world.control->actions.empty());
+    click(*page, "confirm");
+    EXPECT_EQ(world.control->actions, std::vector{StopActions::of(row.primary, false)});
+
+    click(*page, QString::fromStdString("stopGroup:" + group.title));
+    EXPECT_TRUE(world.control->groupStops.empty());
+    click(*page, "confirm");
+    std::vector<std::string> ids;
+    for (const auto& server : group.servers) ids.push_back(server.id());
+    EXPECT_EQ(world.control->groupStops, ids);
+}
+
+// Without a finding of the page's kind the fallback speaks; the pages' tests show it with none at all.
+TEST(PageSentenceTest, TheFirstFindingOfThePagesKindWinsOverTheFallback) {
+    const Finding heat{Finding::Kind::heat, Finding::Severity::warning, "Running hot", "Fans are loud", {}};
+    const Finding cpu{
+        Finding::Kind::cpu, Finding::Severity::notice, "The processor is busy", "Zoom is using it", {}};
+    const Finding laterCpu{Finding::Kind::cpu, Finding::Severity::critical, "Second", "ignored", {}};
+    EXPECT_EQ(ui::PageSentence::of({heat, cpu, laterCpu}, Finding::Kind::cpu, "fallback"),
+              "The processor is busy. Zoom is using it");
+    EXPECT_EQ(ui::PageSentence::of({heat}, Finding::Kind::cpu, "fallback"), "fallback");
+}
+
+TEST(PageSentenceTest, FallbacksFollowTheMachineAndAreWordedForIt) {
+    EXPECT_NE(ui::PageSentence::cpuFallback(12).find("all 12 cores"), std::string::npos);
+    EXPECT_EQ(ui::PageSentence::memoryFallback(MemoryPressure::warning), "Memory is tight.");
+    EXPECT_TRUE(ui::PageSentence::memoryFallback(MemoryPressure::normal).starts_with("Memory is fine."));
+    if (Words::current() == Words::Platform::Linux)
+        for (const auto& text : {ui::PageSentence::memoryFallback(MemoryPressure::normal),
+                                 ui::PageSentence::heatFallback(), ui::PageSentence::cpuFallback(4)}) {
+            EXPECT_EQ(text.find("Mac"), std::string::npos) << text;
+            EXPECT_EQ(text.find("Apple"), std::string::npos) << text;
+        }
+
+    const std::pair<BatteryStatus, std::string> cases[] = {
+        {{80, true, true, std::nullopt, 44.5, std::nullopt, std::nullopt}, "Charging at 45 W."},
+        {{80, true, true, std::nullopt, std::nullopt, std::nullopt, std::nullopt}, "Charging."},
+        {{100, false, true, std::nullopt, 0.0, std::nullopt, std::nullopt}, "Plugged in and not charging."},
+        {{60, false, false, 120, 8.2, std::nullopt, std::nullopt}, "Running on battery."},
+    };
+    for (const auto& [battery, expected] : cases)
+        EXPECT_EQ(ui::PageSentence::batteryStatus(battery), expected);
+}
+
+TEST_F(DashboardPagesTest, ChartWaitsForThreeReadingsThenPlotsTheLastHourDownsampled) {
+    const ui::HistoryChart::Options options{"cpu", {{"cpu.user", "User"}}, {}, 100, false};
+    auto* chart = new ui::HistoryChart(options, &window);
+    const Date now = world.clock->now();
+    ValueHistory history(7200);
+    history.record("cpu", 10, now - std::chrono::seconds(8));
+    history.record("cpu", 12, now);
+    chart->setHistory(history, now);
+    EXPECT_TRUE(chart->plotted().empty());
+    EXPECT_TRUE(
+        shownTexts(window).contains("Collecting readings. The chart fills in over the next few minutes."));
+
+    for (int second = 7200; second >= 0; second -= 4) {
+        history.record("cpu", 20, now - std::chrono::seconds(second));
+        history.record("cpu.user", 15, now - std::chrono::seconds(second));
+    }
+    chart->setHistory(history, now);
+    ASSERT_EQ(chart->plotted().size(), 2u);
+    for (const auto& series : chart->plotted()) {
+        EXPECT_LE(series.size(), static_cast<std::size_t>(ui::HistoryChart::pointLimit));
+        EXPECT_GE(series.size(), static_cast<std::size_t>(ui::HistoryChart::pointLimit / 3));
+        EXPECT_GE(series.front().at, now - std::chrono::hours(1));
+        EXPECT_EQ(series.back().at, now);
+    }
+    EXPECT_TRUE(shownTexts(window).isEmpty());
+}
+
+TEST_F(DashboardPagesTest, AnEventChartWithOnlyZerosSaysNoneHappened) {
+    auto* chart = new ui::HistoryChart({"memory.swapout", {}, {}, std::nullopt, true}, &window);
+    ValueHistory history(3600);
+    for (int second = 40; second >= 0; second -= 8)
+        history.record("memory.swapout", 0, world.clock->now() - std::chrono::seconds(second));
+    chart->setHistory(history, world.clock->now());
+    EXPECT_TRUE(chart->plotted().empty());
+    EXPECT_EQ(shownTexts(window), QStringList{"None during this time."});
+}
+
+TEST_F(DashboardPagesTest, TheFilterNarrowsTheTableAndSaysWhenNothingMatches) {
+    auto* table = new ui::AppTable(*store, {}, &window);
+    EXPECT_EQ(shownTexts(window), QStringList{"Nothing to show yet."});
+    table->setApps({app("Mail", 3, {40}), app("Shop", 2, {41}), app("Shopify Helper", 9, {42})});
+    EXPECT_EQ(table->shownNames(), QStringList({"Shopify Helper", "Mail", "Shop"}));
+    table->setFilter("sHOP");
+    EXPECT_EQ(table->shownNames(), QStringList({"Shopify Helper", "Shop"}));
+    table->setFilter("x");
+    EXPECT_TRUE(table->shownNames().isEmpty());
+    EXPECT_EQ(shownTexts(window), QStringList{QString::fromUtf8("No app matches “x”")});
+}
+
+TEST_F(DashboardPagesTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
+    auto* table = new ui::AppTable(*store, {}, &window);
+    table->setApps({app("Shop", 5, {501, 502})});
+    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    click(window, "Quit Shop");
+    EXPECT_TRUE(world.control->sent.empty());
+    EXPECT_TRUE(shownTexts(window).contains("Quit Shop? Unsaved work may ask to be saved."));
+    click(window, "Cancel");
+    EXPECT_FALSE(shownTexts(window).contains("Quit Shop? Unsaved work may ask to be saved."));
+    click(window, "Quit Shop");
+    click(window, "confirm");
+    EXPECT_EQ(world.control->sent,
+              (std::vector<std::pair<std::int32_t, int>>{{501, SIGTERM}, {502, SIGTERM}}));
+
+    world.control->sent.clear();
+    click(window, "Force Quit");
+    EXPECT_TRUE(shownTexts(window).contains("Force quit Shop? Unsaved work may be lost."));
+    click(window, "confirm");
+    EXPECT_EQ(world.control->sent,
+              (std::vector<std::pair<std::int32_t, int>>{{501, SIGKILL}, {502, SIGKILL}}));
+}
+
+TEST_F(DashboardPagesTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
+    world.control->owners = {{501, 1000}, {502, 0}};
+    auto* table = new ui::AppTable(*store, {}, &window);
+    table->setApps({app("Shop", 5, {501, 502, 503})});
+    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    EXPECT_NE(table->findChild<QAbstractButton*>("end:501"), nullptr);
+    EXPECT_EQ(table->findChild<QAbstractButton*>("end:502"), nullptr);
+    EXPECT_EQ(table->findChild<QAbstractButton*>("end:503"), nullptr);
+    const auto texts = shownTexts(window);
+    EXPECT_EQ(texts.count("Asks this one process to quit."), 1);
+    EXPECT_EQ(texts.count(QString::fromStdString(Words::text("Owned by macOS, so Tarvik can't end it."))), 2);
+    EXPECT_TRUE(texts.contains("Shop\npid 502"));
+    click(window, "end:501");
+    EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{501, SIGTERM}}));
+}
+
+TEST_F(DashboardPagesTest, ProcessListsBeyondThreeFoldBehindShowAll) {
+    auto* table = new ui::AppTable(*store, {}, &window);
+    table->setApps({app("Shop", 5, {501, 502, 503, 504, 505})});
+    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    EXPECT_TRUE(shownTexts(window).contains("5 processes"));
+    EXPECT_FALSE(shownTexts(window).contains("Shop\npid 505"));
+    click(window, "Show all 5");
+    EXPECT_TRUE(shownTexts(window).contains("Shop\npid 505"));
+    table->setApps({app("Shop", 6, {501, 502, 503, 504, 505})});  // a refresh keeps the row open
+    click(window, "Show fewer");
+    EXPECT_FALSE(shownTexts(window).contains("Shop\npid 505"));
+    EXPECT_TRUE(shownTexts(window).contains("Show all 5"));
+}
+
+// Keeps pictures of the pages, at the top and scrolled to the end, for people to look at.
+TEST_F(DashboardPagesTest, RendersThePagesInBothAppearances) {
+    ui::Preview::decorate(*store, world.clock->now());
+    store->setPreviewNetwork({{store->vitals().apps.front(), "Firefox", 180'000, 12'000}});
+    auto vitals = store->vitals();
+    vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
+    vitals.power = PowerTelemetry{14.2, 45.0, 27.6};
+    store->setPreviewVitals(vitals);
+    world.control->owners = {{3101, 1000}, {3144, 1000}};
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    const QPalette before = QApplication::palette();
+    const std::pair<const char*, MetricPage* (*)(ServerStore&, QWidget*)> pages[] = {
+        {"cpu", &ui::makeCpuPage},   {"memory", &ui::makeMemoryPage},
+        {"gpu", &ui::makeGpuPage},   {"network", &ui::makeNetworkPage},
+        {"disk", &ui::makeDiskPage}, {"battery", &ui::makeBatteryPage}};
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(ui::Theme::palette(dark));
+        for (const auto& [name, make] : pages) {
+            QWidget frame;
+            frame.resize(880, 700);
+            frame.setAutoFillBackground(true);
+            auto* page = make(*store, &frame);
+            page->resize(frame.size());
+            if (auto* row = page->findChild<ui::AppRow*>("app:Firefox")) row->setExpanded(true);
+            frame.show();
+            settle();
+            QWidget* chart = page->chart();
+            const QPointF spot(chart->width() * 0.66, chart->height() / 2.0);
+            QMouseEvent hover(QEvent::MouseMove, spot, chart->mapToGlobal(spot), Qt::NoButton, {}, {});
+            QCoreApplication::sendEvent(chart, &hover);
+            const QString file =
+                QString(TARVIK_RENDERS "/dashboard-%1-%2%3.png").arg(name, dark ? "dark" : "light");
+            EXPECT_TRUE(frame.grab().save(file.arg("")));
+            auto* scroll = page->findChild<QScrollArea*>();
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+            settle();
+            EXPECT_TRUE(frame.grab().save(file.arg("-end")));
+        }
+    }
+    QApplication::setPalette(before);
+}
+
+}  // namespace
+}  // namespace tarvik
