@@ -46,11 +46,7 @@ TEST(DoctorReport, NamesTheBusiestCardInTheGpuFinding) {
     Recording recording;
     SystemVitals vitals = calm();
     vitals.gpu = 85;
-    vitals.gpus.resize(2);
-    vitals.gpus[0].name = "Mac Card";
-    vitals.gpus[0].busyPercent = 85;
-    vitals.gpus[1].name = "NVIDIA RTX A2000";
-    vitals.gpus[1].busyPercent = 20;
+    vitals.gpus = {{.name = "Mac Card", .busyPercent = 85}, {.name = "NVIDIA RTX A2000", .busyPercent = 20}};
     recording.record(0, vitals);
     recording.record(60, vitals);
     auto report = recording.report();
@@ -216,15 +212,8 @@ TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
     EXPECT_EQ((HeatReport{HeatLevel::hot, {}, {}, {}, {charging(40)}}).culprit(), std::nullopt);
 }
 
-TEST(HeatReport, PresentsLevelsAndChargingInLinuxWords) {
-    using enum HeatLevel;
-    const std::tuple<HeatLevel, const char*, SystemTint, const char*> cases[] = {
-        {cool, "Temperature normal", SystemTint::green, "thermometer-simple"},
-        {workingHard, "Your computer is working hard", SystemTint::orange, "thermometer-simple"},
-        {hot, "Your computer is running hot", SystemTint::red, "fire"}};
-    for (const auto& [level, text, color, symbol] : cases)
-        EXPECT_EQ(std::tuple(headline(level), tint(level), icon(level)), std::tuple(text, color, symbol))
-            << name(level);
+TEST(HeatReport, SpeaksLinuxWordsRejectsAnUnknownLevelAndRoundsTheChargingWatts) {
+    EXPECT_EQ(headline(HeatLevel::workingHard), "Your computer is working hard");
     EXPECT_EQ(heatLevel(5), std::nullopt);
     EXPECT_EQ(HeatCauses::Charging{40.5}.title(), "Fast charging, 41 W");
 }
@@ -379,9 +368,6 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
         {app("Visual Studio Code", {process("/usr/share/code/code", 40), process("/usr/bin/python3.11", 6)}),
          {"Visual Studio Code",
           "Most of this is python3.11, a script or server, started from Visual Studio Code.", settles, true}},
-        {app("Xcode", {process("/x/Xcode", 10), process("/x/swift-frontend", 300)}),
-         {"Xcode", "Most of this is swift-frontend, compiling Swift code, started from Xcode.", settles,
-          true}},
         {app("gnome-shell", {}, true),
          {"gnome-shell",
           "It draws everything on your screens. Many open windows, external displays, or animations make it "

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <string>
 
 #include "support/ProcStat.hpp"
@@ -22,16 +21,14 @@ void raise(std::atomic<std::size_t>& most, std::size_t value) {
 TEST(WorkerPool, ManyJobsShareNoMoreThreadsThanTheLimit) {
     const auto before = test::threadCount();
     std::atomic<int> ran{0};
-    std::atomic<std::size_t> running{0}, mostRunning{0}, mostThreads{0};
+    std::atomic<std::size_t> mostThreads{0};
     {
         WorkerPool pool(3);
         for (int i = 0; i < 60; ++i) {
             pool.post(
                 [&] {
-                    raise(mostRunning, ++running);
                     raise(mostThreads, test::threadCount());
                     std::this_thread::sleep_for(2ms);
-                    --running;
                     ++ran;
                 },
                 std::chrono::milliseconds(i % 4));
@@ -39,23 +36,19 @@ TEST(WorkerPool, ManyJobsShareNoMoreThreadsThanTheLimit) {
         }
         pool.waitIdle();
         EXPECT_EQ(ran, 60);
-        EXPECT_LE(test::threadCount(), before + 3);
     }
-    EXPECT_LE(mostRunning, 3u);
     EXPECT_LE(mostThreads, before + 3);
     EXPECT_EQ(test::threadCount(), before);
 }
 
 TEST(WorkerPool, RunsEachJobOnceItIsDueEarliestFirst) {
-    std::mutex mutex;
-    std::string order;
+    std::string order;  // one thread writes it, and the pool's end joins it
     const auto start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::duration lastRanAfter{};
     {
         WorkerPool pool(1);
         auto note = [&](char name) {
             return [&, name] {
-                std::lock_guard lock(mutex);
                 order += name;
                 lastRanAfter = std::chrono::steady_clock::now() - start;
             };
@@ -71,21 +64,13 @@ TEST(WorkerPool, RunsEachJobOnceItIsDueEarliestFirst) {
 
 // A job due later gets a thread of its own while a long one runs, so that it is not held up.
 TEST(WorkerPool, ADueJobDoesNotWaitBehindALongOne) {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool release = false, waitedOut = false;
+    std::promise<void> release;
+    std::atomic<bool> waitedOut{false};
     WorkerPool pool(2);
-    pool.post([&] {
-        std::unique_lock lock(mutex);
-        waitedOut = !released.wait_for(lock, 30s, [&] { return release; });
+    pool.post([&, released = release.get_future().share()] {
+        waitedOut = released.wait_for(30s) != std::future_status::ready;
     });
-    pool.post(
-        [&] {
-            std::lock_guard lock(mutex);
-            release = true;
-            released.notify_all();
-        },
-        10ms);
+    pool.post([&] { release.set_value(); }, 10ms);
     pool.waitIdle();
     EXPECT_FALSE(waitedOut);
 }
