@@ -50,6 +50,8 @@ protected:
         ui::Preview::decorate(store, world.clock->now());
         store.setHasOnboarded(true);
         panel = std::make_unique<PanelView>(store);
+        panel->setAttribute(Qt::WA_DontShowOnScreen);
+        panel->show();
         settle();
     }
 
@@ -244,6 +246,8 @@ protected:
         store->refresh();
         if (onboarded) store->setHasOnboarded(true);
         panel = std::make_unique<PanelView>(*store);
+        panel->setAttribute(Qt::WA_DontShowOnScreen);
+        panel->show();
         settle();
     }
 
@@ -273,6 +277,20 @@ TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
         world.scheduler->advance(2s);
         settle();
     }
+}
+
+// A hidden panel lets the store change under it and catches up before it shows again.
+TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
+    make({test::devServer(100, 5173)});
+    auto* count = panel->findChild<QLabel*>("count");
+    ASSERT_TRUE(count);
+    panel->hide();
+    world.sampling->script = {test::sampled({test::devServer(100, 5173), test::devServer(200, 3000)})};
+    store->refresh();
+    settle();
+    EXPECT_EQ(count->text(), "1 server");
+    panel->show();
+    EXPECT_EQ(count->text(), "2 servers");
 }
 
 // Onboarding ends for good at Get Started; then, without servers, every tab says so.

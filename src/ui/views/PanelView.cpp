@@ -95,7 +95,6 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
 
     connect(&store, &ServerStore::changed, this, &PanelView::scheduleRebuild);
     connect(m_state, &PanelState::changed, this, &PanelView::scheduleRebuild);
-    rebuild();
 }
 
 QWidget* PanelView::makeHeader() {
@@ -193,6 +192,10 @@ void PanelView::showCurrent() {
 }
 
 void PanelView::scheduleRebuild() {
+    if (!isVisible()) {
+        m_stale = true;
+        return;
+    }
     if (m_rebuildPending) return;
     m_rebuildPending = true;
     // Never in the middle of a click: the button that was clicked may be among what goes.
@@ -217,6 +220,11 @@ void PanelView::rebuild() {
         return;
     }
     m_rebuildPending = false;
+    if (!isVisible()) {
+        m_stale = true;
+        return;
+    }
+    m_stale = false;
     styleHeader();
     showCurrent();
     m_toast->place();
@@ -253,6 +261,7 @@ void PanelView::openDashboard() {
 
 void PanelView::showEvent(QShowEvent*) {
     m_store.setPanelIsOpen(true);
+    if (m_stale) rebuild();
 }
 
 void PanelView::hideEvent(QHideEvent*) {
