@@ -234,10 +234,9 @@ void PanelView::rebuild() {
         return;
     }
     m_overview->rebuild();
-    m_active->rebuild();
+    m_active->refresh();
     m_stopped->rebuild();
-    for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_active, m_stopped})
-        showItems(tab->layout());
+    for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_stopped}) showItems(tab->layout());
 }
 
 void PanelView::styleHeader() {
@@ -268,6 +267,7 @@ void PanelView::hideEvent(QHideEvent*) {
     m_store.setPanelIsOpen(false);
     m_page = Page::list;
     showTab(ListTab::overview);
+    m_active->reset();
     m_state->reset();
 }
 

@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QTimer>
 
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
@@ -44,11 +45,20 @@ protected:
     }
 };
 
+constexpr int copiedMilliseconds = 1000;
+
 }  // namespace
 
-ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const MergedServer& row,
-                                   QWidget* parent)
-    : QWidget(parent), m_store(store), m_state(state), m_server(row.primary), m_row(row) {
+ServerDetailView::Inputs ServerDetailView::inputsOf(const ServerStore& store, const MergedServer& row) {
+    Inputs inputs{row, std::nullopt, milliwatts(store, row.primary.pid),
+                  store.stubbornPids().contains(row.primary.pid)};
+    auto probe = store.probeOutcomes().find(row.primary.id());
+    if (probe != store.probeOutcomes().end()) inputs.probe = probe->second;
+    return inputs;
+}
+
+ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, QWidget* parent)
+    : QWidget(parent), m_store(store), m_inputs(inputsOf(store, row)), m_server(row.primary), m_row(row) {
     const bool dark = Theme::isDark(parent);
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
     auto* outer = new QHBoxLayout(this);
@@ -85,9 +95,8 @@ ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const 
         addLine(grid, "lock.fill", Theme::color(Theme::Role::green, dark),
                 text(sockets.join("  ·  ") + tr(" · localhost only"), Theme::Role::secondaryText));
     }
-    auto probe = store.probeOutcomes().find(m_server.id());
-    if (probe != store.probeOutcomes().end()) {
-        if (auto label = HTTPProbe::label(probe->second)) {
+    if (const auto& probe = m_inputs.probe) {
+        if (auto label = HTTPProbe::label(*probe)) {
             auto* line = new QWidget(inset);
             auto* layout = new QHBoxLayout(line);
             layout->setContentsMargins(0, 0, 0, 0);
@@ -95,7 +104,7 @@ ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const 
                 makeLabel("Live HTTP check", 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
             layout->addWidget(makeLabel(
                 qs(*label), 9.5, QFont::DemiBold,
-                HTTPProbe::isHealthy(probe->second) ? Theme::Role::green : Theme::Role::orange, dark, line));
+                HTTPProbe::isHealthy(*probe) ? Theme::Role::green : Theme::Role::orange, dark, line));
             layout->addStretch();
             addLine(grid, "waveform.path.ecg", secondary, line);
         }
@@ -124,7 +133,7 @@ QWidget* ServerDetailView::makeFigures(bool dark) {
     if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
     if (m_server.cpuPercent) add("cpu", QString::number(*m_server.cpuPercent, 'f', 1) + "%");
     if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
-    if (auto power = milliwatts(m_store, m_server.pid))
+    if (auto power = m_inputs.milliwatts)
         add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
     layout->addStretch();
     return figures;
@@ -145,11 +154,11 @@ QWidget* ServerDetailView::makeButtons() {
     };
     const auto protocol = m_store.serviceProtocol(m_server);
     if (const auto* database = std::get_if<ServiceProtocols::Database>(&protocol)) {
-        const std::string key = "connection:" + id;
-        auto* copy = add(m_state.isCopied(key) ? "Copied" : "Copy connection string", "connection", 0, 0);
-        connect(copy, &QAbstractButton::clicked, this, [this, key, text = database->connectionString] {
+        auto* copy = add(tr("Copy connection string"), "connection", 0, 0);
+        connect(copy, &QAbstractButton::clicked, this, [this, copy, text = database->connectionString] {
             m_store.copyText(text);
-            m_state.markCopied(key);
+            copy->setText(tr("Copied"));
+            QTimer::singleShot(copiedMilliseconds, copy, [copy] { copy->setText(tr("Copy connection string")); });
         });
     } else {
         connect(add("Open in Browser", "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,
@@ -158,8 +167,8 @@ QWidget* ServerDetailView::makeButtons() {
     const std::string address = "localhost:" + std::to_string(m_server.port);
     connect(add(qs("Copy " + address), "address", 0, 1), &QAbstractButton::clicked, this,
             [this, address] { m_store.copyText(address); });
-    const bool stubborn = m_store.stubbornPids().contains(m_server.pid);
-    connect(add("Kill process", "kill", 1, 0), &QAbstractButton::clicked, this,
+    const bool stubborn = m_inputs.stubborn;
+    connect(add(tr("Kill process"), "kill", 1, 0), &QAbstractButton::clicked, this,
             [this, stubborn] { m_store.kill(m_server, stubborn); });
     grid->setColumnStretch(2, 1);
     return buttons;
