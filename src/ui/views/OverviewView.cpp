@@ -71,10 +71,22 @@ OverviewView::OverviewView(ServerStore& store, PanelState& state, std::function<
 }
 
 void OverviewView::rebuild() {
+    Shown shown{{},
+                m_store.dockerVMLimit(),
+                m_store.idleSummary(),
+                m_store.footprint(),
+                m_store.projectUsage(),
+                m_state.isConfirming("idle"),
+                m_state.isConfirming("share"),
+                Theme::isDark(this)};
+    for (const auto& insight : m_store.insights())
+        if (auto line = Insights::attentionLine(insight)) shown.attention.push_back(std::move(*line));
+    if (shown == m_shown) return;
+    m_shown = shown;
     clearLayout(m_layout);
-    const bool dark = Theme::isDark(this);
-    addAttention(dark);
-    if (auto limit = m_store.dockerVMLimit()) {
+    const bool dark = shown.dark;
+    addAttention(shown.attention, dark);
+    if (auto limit = shown.dockerVMLimit) {
         auto* note = makeLabel(qs("Docker's VM can use up to " + ByteFormat::short_(*limit) +
                                   ", on top of what containers report."),
                                9, QFont::Normal, Theme::Role::secondaryText, dark, this);
@@ -82,17 +94,14 @@ void OverviewView::rebuild() {
         line->setContentsMargins(4, 0, 4, 0);
         m_layout->addWidget(line);
     }
-    if (auto summary = m_store.idleSummary()) m_layout->addWidget(makeIdleBanner(*summary, dark));
-    m_layout->addWidget(makeFootprint(m_store.footprint(), dark));
-    if (auto* projects = makeProjects(dark)) m_layout->addWidget(projects);
+    if (shown.idle) m_layout->addWidget(makeIdleBanner(*shown.idle, dark));
+    m_layout->addWidget(makeFootprint(shown.footprint, dark));
+    if (auto* projects = makeProjects(shown.projects, dark)) m_layout->addWidget(projects);
     m_layout->addWidget(makeWindowRow(dark));
     m_layout->addStretch();
 }
 
-void OverviewView::addAttention(bool dark) {
-    std::vector<AttentionLine> lines;
-    for (const auto& insight : m_store.insights())
-        if (auto line = Insights::attentionLine(insight)) lines.push_back(std::move(*line));
+void OverviewView::addAttention(const std::vector<AttentionLine>& lines, bool dark) {
     if (lines.empty()) return;
     auto* card = new Card(this, Card::Look::outlined);
     auto* layout = cardLayout(card);
@@ -209,8 +218,7 @@ QWidget* OverviewView::makeFootprint(const DevFootprint& footprint, bool dark) {
     return card;
 }
 
-QWidget* OverviewView::makeProjects(bool dark) {
-    const auto projects = m_store.projectUsage();
+QWidget* OverviewView::makeProjects(const std::vector<ProjectUsage>& projects, bool dark) {
     if (projects.empty()) return nullptr;
     auto* card = new Card(this, Card::Look::outlined);
     auto* layout = cardLayout(card);

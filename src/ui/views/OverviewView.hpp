@@ -2,13 +2,13 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <vector>
+
+#include "core/analysis/Insights.hpp"
+#include "core/servers/DevFootprint.hpp"
 
 class QVBoxLayout;
-
-namespace tarvik {
-struct DevFootprint;
-struct IdleSummary;
-}  // namespace tarvik
 
 namespace tarvik::ui {
 
@@ -21,19 +21,33 @@ class OverviewView : public QWidget {
 public:
     // `openWindow` runs when the user asks for the full window.
     OverviewView(ServerStore& store, PanelState& state, std::function<void()> openWindow, QWidget* parent);
+    // Makes the tab again when what it shows changed.
     void rebuild();
 
 private:
-    void addAttention(bool dark);
+    struct Shown {
+        std::vector<AttentionLine> attention;
+        std::optional<std::uint64_t> dockerVMLimit;
+        std::optional<IdleSummary> idle;
+        DevFootprint footprint;
+        std::vector<ProjectUsage> projects;
+        bool askingIdle = false;
+        bool choosingShare = false;
+        bool dark = false;
+        bool operator==(const Shown&) const = default;
+    };
+
+    void addAttention(const std::vector<AttentionLine>& lines, bool dark);
     QWidget* makeIdleBanner(const IdleSummary& summary, bool dark);
     QWidget* makeFootprint(const DevFootprint& footprint, bool dark);
-    QWidget* makeProjects(bool dark);
+    QWidget* makeProjects(const std::vector<ProjectUsage>& projects, bool dark);
     QWidget* makeWindowRow(bool dark);
 
     ServerStore& m_store;
     PanelState& m_state;
     std::function<void()> m_openWindow;
     QVBoxLayout* m_layout;
+    std::optional<Shown> m_shown;
 };
 
 }  // namespace tarvik::ui

@@ -37,9 +37,16 @@ StoppedView::StoppedView(ServerStore& store, QWidget* parent)
 }
 
 void StoppedView::rebuild() {
+    Shown shown{m_store.recentStops().entries, {}, m_store.restartingIDs(), Theme::isDark(this)};
+    for (const auto& entry : shown.entries) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - entry.stoppedAt);
+        shown.ages.push_back(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago");
+    }
+    if (shown == m_shown) return;
+    m_shown = shown;
     clearLayout(m_layout);
-    const bool dark = Theme::isDark(this);
-    const auto& entries = m_store.recentStops().entries;
+    const bool dark = shown.dark;
+    const auto& entries = shown.entries;
     if (entries.empty()) {
         m_layout->addWidget(makeEmptyState("clock.arrow.circlepath", "Nothing stopped yet",
                                            "Servers you stop show up here,\nready to start again.", dark,
@@ -52,13 +59,14 @@ void StoppedView::rebuild() {
     rows->setSpacing(0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0) rows->addWidget(makeSeparator(dark, card));
-        rows->addWidget(makeRow(entries[i], dark, card));
+        rows->addWidget(makeRow(entries[i], shown.ages[i], dark, card));
     }
     m_layout->addWidget(card);
     m_layout->addStretch();
 }
 
-QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent) {
+QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, const std::string& age, bool dark,
+                              QWidget* parent) {
     const Server& server = entry.server;
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
@@ -81,12 +89,11 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidge
     title->addWidget(port);
     title->addStretch();
     text->addLayout(title);
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - entry.stoppedAt);
-    text->addWidget(makeLabel(qs(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago"), 9,
+    text->addWidget(makeLabel(qs(age), 9,
                               QFont::Normal, Theme::Role::tertiaryText, dark, row));
     layout->addLayout(text, 1);
 
-    if (m_store.restartingIDs().contains(entry.id())) {
+    if (m_shown->restarting.contains(entry.id())) {
         layout->addWidget(makeLabel("Starting", 9.5, QFont::Medium, Theme::Role::secondaryText, dark, row));
     } else if (RecentStops::isRestartable(server)) {
         auto* play = new SymbolButton("play.circle.fill", Theme::color(Theme::Role::accent, dark), row, 20);

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "core/servers/StopAction.hpp"
 
@@ -15,13 +19,23 @@ class ServerStore;
 class StoppedView : public QWidget {
 public:
     StoppedView(ServerStore& store, QWidget* parent);
+    // Makes the tab again when what it shows changed.
     void rebuild();
 
 private:
-    QWidget* makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent);
+    struct Shown {
+        std::vector<RecentStops::Entry> entries;
+        std::vector<std::string> ages;
+        std::set<std::string> restarting;
+        bool dark = false;
+        bool operator==(const Shown&) const = default;
+    };
+
+    QWidget* makeRow(const RecentStops::Entry& entry, const std::string& age, bool dark, QWidget* parent);
 
     ServerStore& m_store;
     QVBoxLayout* m_layout;
+    std::optional<Shown> m_shown;
 };
 
 }  // namespace tarvik::ui
