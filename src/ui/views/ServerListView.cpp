@@ -148,9 +148,14 @@ void ServerListView::arrange() {
 
 void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark) {
     const bool asking = m_state.isConfirming("group:" + group.title);
-    const std::string shown = group.branch.value_or("") + '\n' + std::to_string(group.displayCount()) +
-                              (group.isSystem() ? "s" : "") + (asking ? "?" : "") + (dark ? "d" : "");
-    if (box.shown == shown) return;
+    const std::string shown =
+        group.branch.value_or("") + '\n' + (group.isSystem() ? "s" : "") + (asking ? "?" : "") + (dark ? "d" : "");
+    if (box.shown == shown) {
+        // The question counts the servers it would stop, which a refresh may change.
+        if (auto* confirm = box.header->findChild<QAbstractButton*>("confirm"))
+            confirm->setText(stopAllQuestion(group.displayCount()));
+        return;
+    }
     box.shown = shown;
     QLayout* layout = box.header->layout();
     clearLayout(layout);

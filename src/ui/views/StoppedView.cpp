@@ -37,13 +37,18 @@ StoppedView::StoppedView(ServerStore& store, QWidget* parent)
 }
 
 void StoppedView::rebuild() {
-    Shown shown{m_store.recentStops().entries, {}, m_store.restartingIDs(), Theme::isDark(this)};
-    for (const auto& entry : shown.entries) {
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - entry.stoppedAt);
-        shown.ages.push_back(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago");
+    Shown shown{m_store.recentStops().entries, m_store.restartingIDs(), Theme::isDark(this)};
+    if (shown != m_shown) make(shown);
+    for (std::size_t i = 0; i < m_ages.size(); ++i) {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - shown.entries[i].stoppedAt);
+        m_ages[i]->setText(qs(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago"));
     }
-    if (shown == m_shown) return;
+}
+
+void StoppedView::make(const Shown& shown) {
     m_shown = shown;
+    m_ages.clear();
     clearLayout(m_layout);
     const bool dark = shown.dark;
     const auto& entries = shown.entries;
@@ -59,14 +64,13 @@ void StoppedView::rebuild() {
     rows->setSpacing(0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0) rows->addWidget(makeSeparator(dark, card));
-        rows->addWidget(makeRow(entries[i], shown.ages[i], dark, card));
+        rows->addWidget(makeRow(entries[i], dark, card));
     }
     m_layout->addWidget(card);
     m_layout->addStretch();
 }
 
-QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, const std::string& age, bool dark,
-                              QWidget* parent) {
+QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent) {
     const Server& server = entry.server;
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
@@ -89,8 +93,8 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, const std::string
     title->addWidget(port);
     title->addStretch();
     text->addLayout(title);
-    text->addWidget(makeLabel(qs(age), 9,
-                              QFont::Normal, Theme::Role::tertiaryText, dark, row));
+    m_ages.push_back(makeLabel("", 9, QFont::Normal, Theme::Role::tertiaryText, dark, row));
+    text->addWidget(m_ages.back());
     layout->addLayout(text, 1);
 
     if (m_shown->restarting.contains(entry.id())) {

@@ -8,6 +8,7 @@
 
 #include "core/servers/StopAction.hpp"
 
+class QLabel;
 class QVBoxLayout;
 
 namespace tarvik::ui {
@@ -19,23 +20,24 @@ class ServerStore;
 class StoppedView : public QWidget {
 public:
     StoppedView(ServerStore& store, QWidget* parent);
-    // Makes the tab again when what it shows changed.
+    // Makes the tab again when its rows changed, and only updates how long ago each stopped.
     void rebuild();
 
 private:
     struct Shown {
         std::vector<RecentStops::Entry> entries;
-        std::vector<std::string> ages;
         std::set<std::string> restarting;
         bool dark = false;
         bool operator==(const Shown&) const = default;
     };
 
-    QWidget* makeRow(const RecentStops::Entry& entry, const std::string& age, bool dark, QWidget* parent);
+    void make(const Shown& shown);
+    QWidget* makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent);
 
     ServerStore& m_store;
     QVBoxLayout* m_layout;
     std::optional<Shown> m_shown;
+    std::vector<QLabel*> m_ages;  // one per entry
 };
 
 }  // namespace tarvik::ui
