@@ -296,8 +296,8 @@ TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
     EXPECT_EQ(count->text(), "2 servers");
 }
 
-// The servers under an open panel change: the rows that stay are the same widgets, with their
-// question, their hover and their new figures; the one that went is gone, the new one is there.
+// The servers under an open panel change: no button on any tab goes unless its server went; the
+// rows that stay are the same widgets, with their question, their hover and their new figures.
 TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     make({test::devServer(100, 5173), test::devServer(200, 3000), test::devServer(300, 4000)});
     panel->showTab(Tab::active);
@@ -307,6 +307,10 @@ TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     click(*panel, "stop:200:3000");
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
     QCoreApplication::sendEvent(hovered, &enter);
+    const QWidget* going = panel->findChild<QWidget*>("row:300:4000");
+    std::vector<QPointer<QAbstractButton>> buttons;
+    for (auto* button : panel->findChildren<QAbstractButton*>())
+        if (!going->isAncestorOf(button)) buttons.emplace_back(button);
 
     Server grown = test::devServer(100, 5173);
     grown.memoryBytes = 512u << 20;
@@ -314,6 +318,8 @@ TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     store->refresh();
     settle();
 
+    EXPECT_TRUE(std::all_of(buttons.begin(), buttons.end(), [](const auto& button) { return !button.isNull(); }))
+        << "a button on any tab went with the refresh";
     EXPECT_EQ(panel->findChild<QWidget*>("row:100:5173"), hovered.data());
     EXPECT_EQ(panel->findChild<QWidget*>("row:200:3000"), asking.data());
     EXPECT_FALSE(panel->findChild<QWidget*>("row:300:4000"));

@@ -51,7 +51,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* makeHeader();
@@ -68,7 +67,6 @@ private:
     ListTab m_tab = ListTab::overview;
     bool m_rebuildPending = false;
     bool m_stale = true;
-    bool m_pressed = false;  // a mouse button went down inside the panel and has not come up
 
     QWidget* m_header = nullptr;
     QWidget* m_listHeader = nullptr;

@@ -46,7 +46,7 @@ public:
     std::function<void(ServerRow*)> onAsk;
     std::function<void(ServerRow*)> onExpand;
 
-    // The row's context menu, owned by `parent`.
+    // The row's context menu, owned by `parent`; its actions outlive the row.
     [[nodiscard]] QMenu* makeMenu(QWidget* parent) const;
 
 protected:
