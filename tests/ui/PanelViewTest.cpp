@@ -318,8 +318,9 @@ TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     store->refresh();
     settle();
 
-    EXPECT_TRUE(std::all_of(buttons.begin(), buttons.end(), [](const auto& button) { return !button.isNull(); }))
-        << "a button on any tab went with the refresh";
+    EXPECT_TRUE(std::all_of(buttons.begin(), buttons.end(), [](const auto& button) {
+        return !button.isNull();
+    })) << "a button on any tab went with the refresh";
     EXPECT_EQ(panel->findChild<QWidget*>("row:100:5173"), hovered.data());
     EXPECT_EQ(panel->findChild<QWidget*>("row:200:3000"), asking.data());
     EXPECT_FALSE(panel->findChild<QWidget*>("row:300:4000"));
@@ -369,29 +370,27 @@ TEST(PanelModel, AppliesAListAsInsertionsRemovalsMovesAndChanges) {
         std::string after;
         std::string told;
     } cases[] = {
-        {"nothing changed", "1 2 3", "1 2 3", ""},
-        {"insert", "1 3", "1 2 3", "+1 "},
-        {"remove", "1 2 3", "1 3", "-1 "},
-        {"move", "1 2 3", "3 1 2", "m2>0 "},
-        {"change", "1 2 3", "1 2* 3", "~1 "},
-        {"all at once", "1 2 3", "4 3* 1", "-1 +0 m2>1 ~1 "},
+        {"nothing changed", "1 2 3", "1 2 3", ""}, {"insert", "1 3", "1 2 3", "+1 "},
+        {"remove", "1 2 3", "1 3", "-1 "},         {"move", "1 2 3", "3 1 2", "m2>0 "},
+        {"change", "1 2 3", "1 2* 3", "~1 "},      {"all at once", "1 2 3", "4 3* 1", "-1 +0 m2>1 ~1 "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ui::ServerListModel model;
         model.apply(rows(c.before));
         std::string log;
-        QObject::connect(&model, &QAbstractItemModel::rowsInserted,
-                         [&](const QModelIndex&, int first, int) { log += "+" + std::to_string(first) + " "; });
-        QObject::connect(&model, &QAbstractItemModel::rowsRemoved,
-                         [&](const QModelIndex&, int first, int) { log += "-" + std::to_string(first) + " "; });
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int) {
+            log += "+" + std::to_string(first) + " ";
+        });
+        QObject::connect(&model, &QAbstractItemModel::rowsRemoved, [&](const QModelIndex&, int first, int) {
+            log += "-" + std::to_string(first) + " ";
+        });
         QObject::connect(&model, &QAbstractItemModel::rowsMoved,
                          [&](const QModelIndex&, int from, int, const QModelIndex&, int to) {
                              log += "m" + std::to_string(from) + ">" + std::to_string(to) + " ";
                          });
-        QObject::connect(&model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& index) {
-            log += "~" + std::to_string(index.row()) + " ";
-        });
+        QObject::connect(&model, &QAbstractItemModel::dataChanged,
+                         [&](const QModelIndex& index) { log += "~" + std::to_string(index.row()) + " "; });
         QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { log += "reset "; });
         model.apply(rows(c.after));
         EXPECT_EQ(log, c.told);

@@ -210,8 +210,8 @@ void OverviewView::updateFootprint(const DevFootprint& footprint, bool dark) {
         m_total = makeLabel("", 9.5, QFont::Bold, Theme::Role::text, dark, card);
         heading->addWidget(m_total);
         heading->addStretch();
-        auto* shareButton = new SymbolButton("square.and.arrow.up",
-                                             Theme::color(Theme::Role::secondaryText, dark), card, 14);
+        auto* shareButton =
+            new SymbolButton("square.and.arrow.up", Theme::color(Theme::Role::secondaryText, dark), card, 14);
         shareButton->setObjectName("share");
         shareButton->setToolTip("Share");
         // The choices open inside the panel, the way its questions do.

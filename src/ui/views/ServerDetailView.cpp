@@ -133,8 +133,7 @@ QWidget* ServerDetailView::makeFigures(bool dark) {
     if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
     if (m_server.cpuPercent) add("cpu", QString::number(*m_server.cpuPercent, 'f', 1) + "%");
     if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
-    if (auto power = m_inputs.milliwatts)
-        add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
+    if (auto power = m_inputs.milliwatts) add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
     layout->addStretch();
     return figures;
 }
@@ -158,7 +157,8 @@ QWidget* ServerDetailView::makeButtons() {
         connect(copy, &QAbstractButton::clicked, this, [this, copy, text = database->connectionString] {
             m_store.copyText(text);
             copy->setText(tr("Copied"));
-            QTimer::singleShot(copiedMilliseconds, copy, [copy] { copy->setText(tr("Copy connection string")); });
+            QTimer::singleShot(copiedMilliseconds, copy,
+                               [copy] { copy->setText(tr("Copy connection string")); });
         });
     } else {
         connect(add("Open in Browser", "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,

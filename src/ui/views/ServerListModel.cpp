@@ -9,7 +9,8 @@ namespace tarvik::ui {
 std::vector<ServerListModel::Row> ServerListModel::rowsOf(const std::vector<ServerGroup>& groups) {
     std::vector<Row> rows;
     for (const auto& group : groups)
-        for (auto& server : PortMerger::merge(group.servers)) rows.push_back({group.title, std::move(server)});
+        for (auto& server : PortMerger::merge(group.servers))
+            rows.push_back({group.title, std::move(server)});
     return rows;
 }
 

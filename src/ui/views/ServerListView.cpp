@@ -148,8 +148,8 @@ void ServerListView::arrange() {
 
 void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark) {
     const bool asking = m_state.isConfirming("group:" + group.title);
-    const std::string shown =
-        group.branch.value_or("") + '\n' + (group.isSystem() ? "s" : "") + (asking ? "?" : "") + (dark ? "d" : "");
+    const std::string shown = group.branch.value_or("") + '\n' + (group.isSystem() ? "s" : "") +
+                              (asking ? "?" : "") + (dark ? "d" : "");
     if (box.shown == shown) {
         // The question counts the servers it would stop, which a refresh may change.
         if (auto* confirm = box.header->findChild<QAbstractButton*>("confirm"))
@@ -165,7 +165,8 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark)
         const QColor tertiary = Theme::color(Theme::Role::tertiaryText, dark);
         line->addSpacing(4);
         line->addWidget(makeSymbol("arrow.triangle.branch", tertiary, 11, box.header));
-        auto* branch = makeLabel(qs(*group.branch), 9, QFont::Normal, Theme::Role::tertiaryText, dark, box.header);
+        auto* branch =
+            makeLabel(qs(*group.branch), 9, QFont::Normal, Theme::Role::tertiaryText, dark, box.header);
         branch->setFont(Theme::monospaced(9));
         line->addWidget(branch);
     }

@@ -161,7 +161,8 @@ void ServerRow::setRow(const MergedServer& row) {
         qs(m_server.displayDirectory().value_or(m_server.containerName.value_or(m_server.processName))));
     m_memory->setText(qs(m_server.memoryLabel().value_or("")));
     m_uptime->setText(qs(m_server.uptimeLabel().value_or("")));
-    m_open->setVisible(!std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(m_server)));
+    m_open->setVisible(
+        !std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(m_server)));
     style();
     refreshDetail();
 }
@@ -170,7 +171,8 @@ void ServerRow::style() {
     const bool dark = Theme::isDark(this);
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
     m_icon->setPixmap(Icons::serverIcon(m_server, 28, dark, devicePixelRatioF()));
-    m_badge->setPixmap(Icons::symbol("wifi", Theme::color(Theme::Role::orange, dark), 12, devicePixelRatioF()));
+    m_badge->setPixmap(
+        Icons::symbol("wifi", Theme::color(Theme::Role::orange, dark), 12, devicePixelRatioF()));
     setTextColour(m_name, Theme::color(Theme::Role::text, dark));
     setTextColour(m_ports, secondary);
     setTextColour(m_directory, secondary);
