@@ -296,14 +296,15 @@ TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
     EXPECT_EQ(count->text(), "2 servers");
 }
 
-// The servers under an open panel change: no button on any tab goes unless its server went; the
-// rows that stay are the same widgets, with their question, their hover and their new figures.
+// The servers under an open panel change: no button on any tab goes unless its server went, not
+// even in an open detail; the rows that stay keep their question and hover and show new figures.
 TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     make({test::devServer(100, 5173), test::devServer(200, 3000), test::devServer(300, 4000)});
     panel->showTab(Tab::active);
     const QPointer<QWidget> hovered = panel->findChild<QWidget*>("row:100:5173");
     const QPointer<QWidget> asking = panel->findChild<QWidget*>("row:200:3000");
     ASSERT_TRUE(hovered && asking);
+    click(*panel, "expand:100:5173");
     click(*panel, "stop:200:3000");
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
     QCoreApplication::sendEvent(hovered, &enter);

@@ -83,7 +83,11 @@ ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, 
         addLine(grid, "folder", secondary, label);
     }
     addLine(grid, m_server.kind.symbol, Theme::tint(m_server.kind.tint, dark), text(kindLine(m_server)));
-    grid->addWidget(makeFigures(dark), grid->rowCount(), 0, 1, 2);
+    m_figures = new QWidget(inset);
+    auto* figures = new QHBoxLayout(m_figures);
+    figures->setContentsMargins(0, 0, 0, 0);
+    figures->setSpacing(6);
+    grid->addWidget(m_figures, grid->rowCount(), 0, 1, 2);
     // Every socket is named: one wildcard among loopback binds is what makes a row reachable.
     QStringList sockets;
     for (const auto& endpoint : m_row.sockets()) sockets << qs(endpoint.text());
@@ -95,20 +99,12 @@ ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, 
         addLine(grid, "lock.fill", Theme::color(Theme::Role::green, dark),
                 text(sockets.join("  ·  ") + tr(" · localhost only"), Theme::Role::secondaryText));
     }
-    if (const auto& probe = m_inputs.probe) {
-        if (auto label = HTTPProbe::label(*probe)) {
-            auto* line = new QWidget(inset);
-            auto* layout = new QHBoxLayout(line);
-            layout->setContentsMargins(0, 0, 0, 0);
-            layout->addWidget(
-                makeLabel("Live HTTP check", 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
-            layout->addWidget(makeLabel(
-                qs(*label), 9.5, QFont::DemiBold,
-                HTTPProbe::isHealthy(*probe) ? Theme::Role::green : Theme::Role::orange, dark, line));
-            layout->addStretch();
-            addLine(grid, "waveform.path.ecg", secondary, line);
-        }
-    }
+    m_probe = new QWidget(inset);
+    auto* probe = new QHBoxLayout(m_probe);
+    probe->setContentsMargins(0, 0, 0, 0);
+    probe->setSpacing(8);
+    grid->addWidget(m_probe, grid->rowCount(), 0, 1, 2);
+    fill();
     grid->addWidget(makeButtons(), grid->rowCount(), 0, 1, 2);
 }
 
@@ -119,23 +115,60 @@ void ServerDetailView::addLine(QGridLayout* grid, std::string_view symbol, const
     grid->addWidget(content, row, 1);
 }
 
-QWidget* ServerDetailView::makeFigures(bool dark) {
-    auto* figures = new QWidget(this);
-    auto* layout = new QHBoxLayout(figures);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+ServerDetailView::Inputs ServerDetailView::shapeOf(Inputs inputs) {
+    Server& server = inputs.row.primary;
+    server.memoryBytes.reset();
+    server.cpuPercent.reset();
+    server.uptimeSeconds.reset();
+    inputs.probe.reset();
+    inputs.milliwatts.reset();
+    return inputs;
+}
+
+bool ServerDetailView::update(const Inputs& inputs) {
+    if (!(shapeOf(inputs) == shapeOf(m_inputs))) return false;
+    if (inputs == m_inputs) return true;
+    m_inputs = inputs;
+    m_row = inputs.row;
+    m_server = m_row.primary;
+    fill();
+    return true;
+}
+
+void ServerDetailView::fill() {
+    const bool dark = Theme::isDark(this);
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
+    auto* figures = static_cast<QHBoxLayout*>(m_figures->layout());
+    clearLayout(figures);
     auto add = [&](std::string_view symbol, const QString& value) {
-        layout->addWidget(makeSymbol(symbol, secondary, 13, figures));
-        layout->addWidget(makeLabel(value, 9.5, QFont::Normal, Theme::Role::text, dark, figures));
-        layout->addSpacing(8);
+        figures->addWidget(makeSymbol(symbol, secondary, 13, m_figures));
+        figures->addWidget(makeLabel(value, 9.5, QFont::Normal, Theme::Role::text, dark, m_figures));
+        figures->addSpacing(8);
     };
     if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
     if (m_server.cpuPercent) add("cpu", QString::number(*m_server.cpuPercent, 'f', 1) + "%");
     if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
     if (auto power = m_inputs.milliwatts) add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
+    figures->addStretch();
+    showItems(figures);
+
+    auto* probe = static_cast<QHBoxLayout*>(m_probe->layout());
+    clearLayout(probe);
+    const auto label = m_inputs.probe ? HTTPProbe::label(*m_inputs.probe) : std::nullopt;
+    m_probe->setVisible(label.has_value());
+    if (!label) return;
+    probe->addWidget(makeSymbol("waveform.path.ecg", secondary, 13, m_probe), 0, Qt::AlignTop);
+    auto* line = new QWidget(m_probe);
+    auto* layout = new QHBoxLayout(line);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(
+        makeLabel(tr("Live HTTP check"), 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
+    layout->addWidget(makeLabel(
+        qs(*label), 9.5, QFont::DemiBold,
+        HTTPProbe::isHealthy(*m_inputs.probe) ? Theme::Role::green : Theme::Role::orange, dark, line));
     layout->addStretch();
-    return figures;
+    probe->addWidget(line, 1);
+    showItems(probe);
 }
 
 QWidget* ServerDetailView::makeButtons() {

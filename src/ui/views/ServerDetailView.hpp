@@ -31,17 +31,22 @@ public:
 
     // Shows the row's primary server, and every socket of the row.
     ServerDetailView(ServerStore& store, const MergedServer& row, QWidget* parent);
-    [[nodiscard]] const Inputs& inputs() const { return m_inputs; }
+    // Shows new figures and a new probe answer in place; false when the block must be made again.
+    bool update(const Inputs& inputs);
 
 private:
     void addLine(QGridLayout* grid, std::string_view symbol, const QColor& symbolColour, QWidget* content);
-    QWidget* makeFigures(bool dark);
+    // The inputs without what changes from one refresh to the next.
+    [[nodiscard]] static Inputs shapeOf(Inputs inputs);
+    void fill();
     QWidget* makeButtons();
 
     ServerStore& m_store;
     Inputs m_inputs;
     Server m_server;
     MergedServer m_row;
+    QWidget* m_figures = nullptr;
+    QWidget* m_probe = nullptr;
 };
 
 }  // namespace tarvik::ui

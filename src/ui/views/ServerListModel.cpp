@@ -59,11 +59,6 @@ int ServerListModel::indexOf(const std::string& id, std::size_t from) const {
     return -1;
 }
 
-const ServerListModel::Row* ServerListModel::find(const std::string& id) const {
-    const int found = indexOf(id, 0);
-    return found < 0 ? nullptr : &m_rows[static_cast<std::size_t>(found)];
-}
-
 int ServerListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
@@ -76,15 +71,9 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const {
             return qs(row.server.primary.kind.name);
         case idRole:
             return qs(row.id());
-        case groupRole:
-            return qs(row.group);
         default:
             return {};
     }
-}
-
-QHash<int, QByteArray> ServerListModel::roleNames() const {
-    return {{Qt::DisplayRole, "display"}, {idRole, "id"}, {groupRole, "group"}};
 }
 
 }  // namespace tarvik::ui

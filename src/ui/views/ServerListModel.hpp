@@ -23,7 +23,8 @@ public:
         [[nodiscard]] std::string id() const { return server.primary.id(); }
     };
 
-    enum Roles { idRole = Qt::UserRole + 1, groupRole };
+    // The row's id, beside its kind's name as the display role.
+    static constexpr int idRole = Qt::UserRole + 1;
 
     using QAbstractListModel::QAbstractListModel;
 
@@ -35,12 +36,9 @@ public:
 
     [[nodiscard]] const std::vector<Row>& rows() const { return m_rows; }
     [[nodiscard]] const std::vector<ServerGroup>& groups() const { return m_groups; }
-    // The row of this id; null when there is none.
-    [[nodiscard]] const Row* find(const std::string& id) const;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
-    [[nodiscard]] QHash<int, QByteArray> roleNames() const override;
 
 private:
     [[nodiscard]] int indexOf(const std::string& id, std::size_t from) const;

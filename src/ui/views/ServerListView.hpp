@@ -28,7 +28,6 @@ public:
     void refresh();
     // Closes every row's question and detail.
     void reset();
-    [[nodiscard]] const ServerListModel& model() const { return m_model; }
 
 private:
     struct Group {

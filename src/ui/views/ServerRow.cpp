@@ -194,7 +194,7 @@ void ServerRow::showCopied(bool copied) {
 }
 
 void ServerRow::refreshDetail() {
-    if (!m_detail || m_detail->inputs() == ServerDetailView::inputsOf(m_store, m_row)) return;
+    if (!m_detail || m_detail->update(ServerDetailView::inputsOf(m_store, m_row))) return;
     delete m_detail;
     m_detail = nullptr;
     setExpanded(true);
