@@ -6,12 +6,15 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
+#include <sstream>
 
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/views/PanelView.hpp"
+#include "ui/views/ServerListModel.hpp"
 #include "ui/views/ServerRow.hpp"
 #include "ui/views/Theme.hpp"
 
@@ -50,6 +53,8 @@ protected:
         ui::Preview::decorate(store, world.clock->now());
         store.setHasOnboarded(true);
         panel = std::make_unique<PanelView>(store);
+        panel->setAttribute(Qt::WA_DontShowOnScreen);
+        panel->show();
         settle();
     }
 
@@ -82,7 +87,7 @@ TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
     }
 }
 
-TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDesktop) {
+TEST_F(PanelTest, AnOpenedRowShowsItsDetailAndItsButtonsReachTheDesktop) {
     panel->showTab(Tab::active);
     click(*panel, "expand:4211:5173");
     const struct {
@@ -99,8 +104,8 @@ TEST_F(PanelTest, AnOpenedRowKeepsItsDetailAcrossRebuildsAndItsButtonsReachTheDe
         click(*panel, c.button);
         ASSERT_FALSE(world.desktop->calls.empty());
         EXPECT_EQ(world.desktop->calls.back(), c.call);
-        EXPECT_TRUE(shownTexts(*panel).contains("Live HTTP check"));
     }
+    EXPECT_TRUE(shownTexts(*panel).contains("Live HTTP check"));
     EXPECT_TRUE(shownTexts(*panel).contains(
         "Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
     EXPECT_TRUE(shownTexts(*panel).contains("*:5173  ·  *:24678")) << "every socket of the row";
@@ -244,6 +249,8 @@ protected:
         store->refresh();
         if (onboarded) store->setHasOnboarded(true);
         panel = std::make_unique<PanelView>(*store);
+        panel->setAttribute(Qt::WA_DontShowOnScreen);
+        panel->show();
         settle();
     }
 
@@ -275,6 +282,58 @@ TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
     }
 }
 
+// A hidden panel lets the store change under it and catches up before it shows again.
+TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
+    make({test::devServer(100, 5173)});
+    auto* count = panel->findChild<QLabel*>("count");
+    ASSERT_TRUE(count);
+    panel->hide();
+    world.sampling->script = {test::sampled({test::devServer(100, 5173), test::devServer(200, 3000)})};
+    store->refresh();
+    settle();
+    EXPECT_EQ(count->text(), "1 server");
+    panel->show();
+    EXPECT_EQ(count->text(), "2 servers");
+}
+
+// The servers under an open panel change: no button on any tab goes unless its server went, not
+// even in an open detail; the rows that stay keep their question and hover and show new figures.
+TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
+    make({test::devServer(100, 5173), test::devServer(200, 3000), test::devServer(300, 4000)});
+    panel->showTab(Tab::active);
+    const QPointer<QWidget> hovered = panel->findChild<QWidget*>("row:100:5173");
+    const QPointer<QWidget> asking = panel->findChild<QWidget*>("row:200:3000");
+    ASSERT_TRUE(hovered && asking);
+    click(*panel, "expand:100:5173");
+    click(*panel, "stop:200:3000");
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(hovered, &enter);
+    const QWidget* going = panel->findChild<QWidget*>("row:300:4000");
+    std::vector<QPointer<QAbstractButton>> buttons;
+    for (auto* button : panel->findChildren<QAbstractButton*>())
+        if (!going->isAncestorOf(button)) buttons.emplace_back(button);
+
+    Server grown = test::devServer(100, 5173);
+    grown.memoryBytes = 512u << 20;
+    world.sampling->script = {test::sampled({grown, test::devServer(200, 3000), test::devServer(400, 8080)})};
+    store->refresh();
+    settle();
+
+    EXPECT_TRUE(std::all_of(buttons.begin(), buttons.end(), [](const auto& button) {
+        return !button.isNull();
+    })) << "a button on any tab went with the refresh";
+    EXPECT_EQ(panel->findChild<QWidget*>("row:100:5173"), hovered.data());
+    EXPECT_EQ(panel->findChild<QWidget*>("row:200:3000"), asking.data());
+    EXPECT_FALSE(panel->findChild<QWidget*>("row:300:4000"));
+    ASSERT_TRUE(panel->findChild<QWidget*>("row:400:8080"));
+    EXPECT_TRUE(panel->findChild<QWidget*>("row:400:8080")->isVisibleTo(panel.get()));
+    EXPECT_TRUE(panel->findChild<QWidget*>("open:100:5173")->isVisibleTo(panel.get())) << "still hovered";
+    EXPECT_TRUE(shownTexts(*panel).contains("Sure?"));
+    // Behind the buttons while hovered.
+    const auto labels = hovered->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "512 MB"; }));
+}
+
 // Onboarding ends for good at Get Started; then, without servers, every tab says so.
 TEST_F(LivePanelTest, GetStartedEndsOnboardingAndEveryEmptyTabSaysSo) {
     make({}, false);
@@ -290,6 +349,53 @@ TEST_F(LivePanelTest, GetStartedEndsOnboardingAndEveryEmptyTabSaysSo) {
     for (const auto& [tab, text] : cases) {
         panel->showTab(tab);
         EXPECT_TRUE(shownTexts(*panel).contains(text)) << text.toStdString();
+    }
+}
+
+// The model applies a new list as the least it can say about it, and never resets.
+TEST(PanelModel, AppliesAListAsInsertionsRemovalsMovesAndChanges) {
+    // "1 2* 3": rows of servers 1, 2 and 3, where a star is a changed memory.
+    auto rows = [](const std::string& list) {
+        std::vector<ui::ServerListModel::Row> result;
+        std::istringstream words(list);
+        for (std::string word; words >> word;) {
+            Server server = test::devServer(std::stoi(word), 3000 + std::stoi(word));
+            if (word.ends_with('*')) server.memoryBytes = 1u << 30;
+            result.push_back({"shop", {server, {server.port}, {}}});
+        }
+        return result;
+    };
+    const struct {
+        const char* name;
+        std::string before;
+        std::string after;
+        std::string told;
+    } cases[] = {
+        {"nothing changed", "1 2 3", "1 2 3", ""}, {"insert", "1 3", "1 2 3", "+1 "},
+        {"remove", "1 2 3", "1 3", "-1 "},         {"move", "1 2 3", "3 1 2", "m2>0 "},
+        {"change", "1 2 3", "1 2* 3", "~1 "},      {"all at once", "1 2 3", "4 3* 1", "-1 +0 m2>1 ~1 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::ServerListModel model;
+        model.apply(rows(c.before));
+        std::string log;
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int) {
+            log += "+" + std::to_string(first) + " ";
+        });
+        QObject::connect(&model, &QAbstractItemModel::rowsRemoved, [&](const QModelIndex&, int first, int) {
+            log += "-" + std::to_string(first) + " ";
+        });
+        QObject::connect(&model, &QAbstractItemModel::rowsMoved,
+                         [&](const QModelIndex&, int from, int, const QModelIndex&, int to) {
+                             log += "m" + std::to_string(from) + ">" + std::to_string(to) + " ";
+                         });
+        QObject::connect(&model, &QAbstractItemModel::dataChanged,
+                         [&](const QModelIndex& index) { log += "~" + std::to_string(index.row()) + " "; });
+        QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { log += "reset "; });
+        model.apply(rows(c.after));
+        EXPECT_EQ(log, c.told);
+        EXPECT_EQ(model.rows(), rows(c.after));
     }
 }
 

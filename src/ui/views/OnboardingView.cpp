@@ -35,8 +35,10 @@ OnboardingView::OnboardingView(ServerStore& store, QWidget* parent)
 }
 
 void OnboardingView::rebuild() {
-    clearLayout(m_layout);
     const bool dark = Theme::isDark(this);
+    if (m_dark == dark) return;
+    m_dark = dark;
+    clearLayout(m_layout);
     m_layout->addStretch(1);
     m_layout->addWidget(makeSymbol("server.rack", Theme::color(Theme::Role::accent, dark), 36, this), 0,
                         Qt::AlignHCenter);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class QVBoxLayout;
 
@@ -13,9 +14,11 @@ class ServerStore;
 class OnboardingView : public QWidget {
 public:
     OnboardingView(ServerStore& store, QWidget* parent);
+    // Makes the page again when the appearance changed.
     void rebuild();
 
 private:
+    std::optional<bool> m_dark;
     ServerStore& m_store;
     QVBoxLayout* m_layout;
 };

@@ -2,13 +2,18 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
+#include "core/analysis/Insights.hpp"
+#include "core/servers/DevFootprint.hpp"
+
+class QHBoxLayout;
+class QLabel;
 class QVBoxLayout;
-
-namespace tarvik {
-struct DevFootprint;
-struct IdleSummary;
-}  // namespace tarvik
 
 namespace tarvik::ui {
 
@@ -21,19 +26,43 @@ class OverviewView : public QWidget {
 public:
     // `openWindow` runs when the user asks for the full window.
     OverviewView(ServerStore& store, PanelState& state, std::function<void()> openWindow, QWidget* parent);
+    // Makes again the parts of the tab whose content changed and updates the figures of the rest.
     void rebuild();
 
 private:
-    void addAttention(bool dark);
-    QWidget* makeIdleBanner(const IdleSummary& summary, bool dark);
-    QWidget* makeFootprint(const DevFootprint& footprint, bool dark);
-    QWidget* makeProjects(bool dark);
+    // What each part shows, to make it again only when that changed.
+    struct Shown {
+        std::optional<std::pair<std::vector<AttentionLine>, bool>> attention;
+        std::optional<std::pair<std::optional<std::uint64_t>, bool>> docker;
+        std::optional<std::tuple<std::string, bool, bool>> idle;
+        std::optional<std::pair<bool, bool>> share;
+        std::optional<std::pair<DevFootprint, bool>> footprint;
+        std::optional<std::pair<std::vector<ProjectUsage>, bool>> projects;
+        std::optional<bool> window;
+    };
+
+    QWidget* makeAttention(const std::vector<AttentionLine>& lines, bool dark);
+    void updateIdleBanner(const std::optional<IdleSummary>& summary, bool dark);
+    void updateFootprint(const DevFootprint& footprint, bool dark);
+    QHBoxLayout* makeShareChoices(QWidget* card);
+    QWidget* makeProjects(const std::vector<ProjectUsage>& projects, bool dark);
     QWidget* makeWindowRow(bool dark);
 
     ServerStore& m_store;
     PanelState& m_state;
     std::function<void()> m_openWindow;
     QVBoxLayout* m_layout;
+    Shown m_shown;
+    QWidget* m_attention = nullptr;
+    QWidget* m_docker = nullptr;
+    QWidget* m_idle = nullptr;
+    QWidget* m_footprint = nullptr;
+    QWidget* m_projects = nullptr;
+    QWidget* m_window = nullptr;
+    QLabel* m_idleTitle = nullptr;
+    QLabel* m_idleSentence = nullptr;
+    QLabel* m_total = nullptr;
+    QWidget* m_figures = nullptr;
 };
 
 }  // namespace tarvik::ui

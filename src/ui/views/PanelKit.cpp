@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QPainter>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -12,8 +11,6 @@
 namespace tarvik::ui {
 
 namespace {
-
-constexpr int copiedMilliseconds = 1000;
 
 // A wash over the ground that works on light and dark alike.
 QColor wash(bool dark, int strength) {
@@ -26,14 +23,6 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void PanelState::toggleExpanded(const std::string& rowID) {
-    if (m_expandedRowID == rowID)
-        m_expandedRowID.reset();
-    else
-        m_expandedRowID = rowID;
-    emit changed();
-}
-
 void PanelState::confirm(const std::string& key) {
     m_confirming = key;
     emit changed();
@@ -44,19 +33,8 @@ void PanelState::cancel() {
     emit changed();
 }
 
-void PanelState::markCopied(const std::string& key) {
-    m_copied.insert(key);
-    emit changed();
-    QTimer::singleShot(copiedMilliseconds, this, [this, key] {
-        m_copied.erase(key);
-        emit changed();
-    });
-}
-
 void PanelState::reset() {
-    m_expandedRowID.reset();
     m_confirming.reset();
-    m_copied.clear();
     emit changed();
 }
 

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -24,37 +23,26 @@ namespace tarvik::ui {
 // Shown as a caption where the product introduces itself.
 inline constexpr const char* productWebSite = "tarvik.app";
 
-// What the panel keeps between rebuilds of its content: which row is open, which stop waits for
-// a second click, which buttons show their check mark. Lives as long as the panel; forgotten when
-// it closes. `changed()` asks for a rebuild.
+// The panel's one open question, shared by the pages that ask one: "row:ID", "group:TITLE",
+// "idle", or "share" for the choices of the share button. Lives as long as the panel; forgotten
+// when it closes. `changed()` asks the pages to show it.
 class PanelState : public QObject {
     Q_OBJECT
 
 public:
     using QObject::QObject;
 
-    [[nodiscard]] const std::optional<std::string>& expandedRowID() const { return m_expandedRowID; }
-    void toggleExpanded(const std::string& rowID);
-
-    // At most one question at a time: "row:ID", "group:TITLE", "idle", or "share" for the choices
-    // of the share button.
     [[nodiscard]] bool isConfirming(const std::string& key) const { return m_confirming == key; }
+    [[nodiscard]] bool isAsking() const { return m_confirming.has_value(); }
     void confirm(const std::string& key);
     void cancel();
-
-    // Shows a copy's check mark for a second.
-    [[nodiscard]] bool isCopied(const std::string& key) const { return m_copied.contains(key); }
-    void markCopied(const std::string& key);
-
     void reset();
 
 signals:
     void changed();
 
 private:
-    std::optional<std::string> m_expandedRowID;
     std::optional<std::string> m_confirming;
-    std::set<std::string> m_copied;
 };
 
 // A text in the panel's font and one of its colours.

@@ -1,15 +1,11 @@
 #include "ui/views/PanelView.hpp"
 
-#include <QApplication>
-
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/ServerStore.hpp"
@@ -43,8 +39,6 @@ QScrollArea* scrolling(QWidget* content, QWidget* parent) {
     return scroll;
 }
 
-constexpr int pressRetryMilliseconds = 100;
-
 QString countText(int count) {
     if (count == 0) return "all quiet";
     return QString::number(count) + (count == 1 ? " server" : " servers");
@@ -54,7 +48,6 @@ QString countText(int count) {
 
 PanelView::PanelView(ServerStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_state(new PanelState(this)) {
-    qApp->installEventFilter(this);
     setFixedSize(380, 560);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -95,7 +88,6 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
 
     connect(&store, &ServerStore::changed, this, &PanelView::scheduleRebuild);
     connect(m_state, &PanelState::changed, this, &PanelView::scheduleRebuild);
-    rebuild();
 }
 
 QWidget* PanelView::makeHeader() {
@@ -193,30 +185,23 @@ void PanelView::showCurrent() {
 }
 
 void PanelView::scheduleRebuild() {
+    if (!isVisible()) {
+        m_stale = true;
+        return;
+    }
     if (m_rebuildPending) return;
     m_rebuildPending = true;
-    // Never in the middle of a click: the button that was clicked may be among what goes.
+    // Never in the middle of a click: a question's buttons go once it is answered.
     QMetaObject::invokeMethod(this, &PanelView::rebuild, Qt::QueuedConnection);
 }
 
-bool PanelView::eventFilter(QObject* watched, QEvent* event) {
-    // The application's idea of the buttons can stay pressed after the click on the tray icon that
-    // opened the panel, so presses are followed here, and only those inside the panel count.
-    if (event->type() == QEvent::MouseButtonRelease) {
-        m_pressed = false;
-    } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
-        m_pressed = isAncestorOf(static_cast<QWidget*>(watched));
-    }
-    return false;
-}
-
 void PanelView::rebuild() {
-    if (m_pressed && isVisible()) {
-        // A press on a button that the rebuild replaced would never become a click.
-        QTimer::singleShot(pressRetryMilliseconds, this, &PanelView::rebuild);
+    m_rebuildPending = false;
+    if (!isVisible()) {
+        m_stale = true;
         return;
     }
-    m_rebuildPending = false;
+    m_stale = false;
     styleHeader();
     showCurrent();
     m_toast->place();
@@ -226,10 +211,9 @@ void PanelView::rebuild() {
         return;
     }
     m_overview->rebuild();
-    m_active->rebuild();
+    m_active->refresh();
     m_stopped->rebuild();
-    for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_active, m_stopped})
-        showItems(tab->layout());
+    for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_stopped}) showItems(tab->layout());
 }
 
 void PanelView::styleHeader() {
@@ -253,12 +237,14 @@ void PanelView::openDashboard() {
 
 void PanelView::showEvent(QShowEvent*) {
     m_store.setPanelIsOpen(true);
+    if (m_stale) rebuild();
 }
 
 void PanelView::hideEvent(QHideEvent*) {
     m_store.setPanelIsOpen(false);
     m_page = Page::list;
     showTab(ListTab::overview);
+    m_active->reset();
     m_state->reset();
 }
 

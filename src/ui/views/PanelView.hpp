@@ -21,8 +21,8 @@ class Toast;
 
 // The tray's panel: onboarding until the user has seen it, then a header, the overview, active
 // and stopped tabs, the clean-up and settings pages, and the toast. It reads the store and calls
-// its actions; it keeps only where the user is and what they have open. It rebuilds its content
-// on every change of the store and keeps that state across rebuilds; closing it forgets it.
+// its actions; it keeps only where the user is and what they have open, and forgets it on closing.
+// While hidden it only notes that the store changed and catches up when it shows again.
 class PanelView : public QWidget {
     Q_OBJECT
 
@@ -51,7 +51,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* makeHeader();
@@ -67,7 +66,7 @@ private:
     Page m_page = Page::list;
     ListTab m_tab = ListTab::overview;
     bool m_rebuildPending = false;
-    bool m_pressed = false;  // a mouse button went down inside the panel and has not come up
+    bool m_stale = true;
 
     QWidget* m_header = nullptr;
     QWidget* m_listHeader = nullptr;

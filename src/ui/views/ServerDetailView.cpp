@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QTimer>
 
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
@@ -44,11 +45,20 @@ protected:
     }
 };
 
+constexpr int copiedMilliseconds = 1000;
+
 }  // namespace
 
-ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const MergedServer& row,
-                                   QWidget* parent)
-    : QWidget(parent), m_store(store), m_state(state), m_server(row.primary), m_row(row) {
+ServerDetailView::Inputs ServerDetailView::inputsOf(const ServerStore& store, const MergedServer& row) {
+    Inputs inputs{row, std::nullopt, milliwatts(store, row.primary.pid),
+                  store.stubbornPids().contains(row.primary.pid)};
+    auto probe = store.probeOutcomes().find(row.primary.id());
+    if (probe != store.probeOutcomes().end()) inputs.probe = probe->second;
+    return inputs;
+}
+
+ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, QWidget* parent)
+    : QWidget(parent), m_store(store), m_inputs(inputsOf(store, row)), m_server(row.primary), m_row(row) {
     const bool dark = Theme::isDark(parent);
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
     auto* outer = new QHBoxLayout(this);
@@ -73,7 +83,11 @@ ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const 
         addLine(grid, "folder", secondary, label);
     }
     addLine(grid, m_server.kind.symbol, Theme::tint(m_server.kind.tint, dark), text(kindLine(m_server)));
-    grid->addWidget(makeFigures(dark), grid->rowCount(), 0, 1, 2);
+    m_figures = new QWidget(inset);
+    auto* figures = new QHBoxLayout(m_figures);
+    figures->setContentsMargins(0, 0, 0, 0);
+    figures->setSpacing(6);
+    grid->addWidget(m_figures, grid->rowCount(), 0, 1, 2);
     // Every socket is named: one wildcard among loopback binds is what makes a row reachable.
     QStringList sockets;
     for (const auto& endpoint : m_row.sockets()) sockets << qs(endpoint.text());
@@ -85,21 +99,12 @@ ServerDetailView::ServerDetailView(ServerStore& store, PanelState& state, const 
         addLine(grid, "lock.fill", Theme::color(Theme::Role::green, dark),
                 text(sockets.join("  ·  ") + tr(" · localhost only"), Theme::Role::secondaryText));
     }
-    auto probe = store.probeOutcomes().find(m_server.id());
-    if (probe != store.probeOutcomes().end()) {
-        if (auto label = HTTPProbe::label(probe->second)) {
-            auto* line = new QWidget(inset);
-            auto* layout = new QHBoxLayout(line);
-            layout->setContentsMargins(0, 0, 0, 0);
-            layout->addWidget(
-                makeLabel("Live HTTP check", 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
-            layout->addWidget(makeLabel(
-                qs(*label), 9.5, QFont::DemiBold,
-                HTTPProbe::isHealthy(probe->second) ? Theme::Role::green : Theme::Role::orange, dark, line));
-            layout->addStretch();
-            addLine(grid, "waveform.path.ecg", secondary, line);
-        }
-    }
+    m_probe = new QWidget(inset);
+    auto* probe = new QHBoxLayout(m_probe);
+    probe->setContentsMargins(0, 0, 0, 0);
+    probe->setSpacing(8);
+    grid->addWidget(m_probe, grid->rowCount(), 0, 1, 2);
+    fill();
     grid->addWidget(makeButtons(), grid->rowCount(), 0, 1, 2);
 }
 
@@ -110,24 +115,60 @@ void ServerDetailView::addLine(QGridLayout* grid, std::string_view symbol, const
     grid->addWidget(content, row, 1);
 }
 
-QWidget* ServerDetailView::makeFigures(bool dark) {
-    auto* figures = new QWidget(this);
-    auto* layout = new QHBoxLayout(figures);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+ServerDetailView::Inputs ServerDetailView::shapeOf(Inputs inputs) {
+    Server& server = inputs.row.primary;
+    server.memoryBytes.reset();
+    server.cpuPercent.reset();
+    server.uptimeSeconds.reset();
+    inputs.probe.reset();
+    inputs.milliwatts.reset();
+    return inputs;
+}
+
+bool ServerDetailView::update(const Inputs& inputs) {
+    if (!(shapeOf(inputs) == shapeOf(m_inputs))) return false;
+    if (inputs == m_inputs) return true;
+    m_inputs = inputs;
+    m_row = inputs.row;
+    m_server = m_row.primary;
+    fill();
+    return true;
+}
+
+void ServerDetailView::fill() {
+    const bool dark = Theme::isDark(this);
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
+    auto* figures = static_cast<QHBoxLayout*>(m_figures->layout());
+    clearLayout(figures);
     auto add = [&](std::string_view symbol, const QString& value) {
-        layout->addWidget(makeSymbol(symbol, secondary, 13, figures));
-        layout->addWidget(makeLabel(value, 9.5, QFont::Normal, Theme::Role::text, dark, figures));
-        layout->addSpacing(8);
+        figures->addWidget(makeSymbol(symbol, secondary, 13, m_figures));
+        figures->addWidget(makeLabel(value, 9.5, QFont::Normal, Theme::Role::text, dark, m_figures));
+        figures->addSpacing(8);
     };
     if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
     if (m_server.cpuPercent) add("cpu", QString::number(*m_server.cpuPercent, 'f', 1) + "%");
     if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
-    if (auto power = milliwatts(m_store, m_server.pid))
-        add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
+    if (auto power = m_inputs.milliwatts) add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
+    figures->addStretch();
+    showItems(figures);
+
+    auto* probe = static_cast<QHBoxLayout*>(m_probe->layout());
+    clearLayout(probe);
+    const auto label = m_inputs.probe ? HTTPProbe::label(*m_inputs.probe) : std::nullopt;
+    m_probe->setVisible(label.has_value());
+    if (!label) return;
+    probe->addWidget(makeSymbol("waveform.path.ecg", secondary, 13, m_probe), 0, Qt::AlignTop);
+    auto* line = new QWidget(m_probe);
+    auto* layout = new QHBoxLayout(line);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(
+        makeLabel(tr("Live HTTP check"), 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
+    layout->addWidget(makeLabel(
+        qs(*label), 9.5, QFont::DemiBold,
+        HTTPProbe::isHealthy(*m_inputs.probe) ? Theme::Role::green : Theme::Role::orange, dark, line));
     layout->addStretch();
-    return figures;
+    probe->addWidget(line, 1);
+    showItems(probe);
 }
 
 QWidget* ServerDetailView::makeButtons() {
@@ -145,11 +186,12 @@ QWidget* ServerDetailView::makeButtons() {
     };
     const auto protocol = m_store.serviceProtocol(m_server);
     if (const auto* database = std::get_if<ServiceProtocols::Database>(&protocol)) {
-        const std::string key = "connection:" + id;
-        auto* copy = add(m_state.isCopied(key) ? "Copied" : "Copy connection string", "connection", 0, 0);
-        connect(copy, &QAbstractButton::clicked, this, [this, key, text = database->connectionString] {
+        auto* copy = add(tr("Copy connection string"), "connection", 0, 0);
+        connect(copy, &QAbstractButton::clicked, this, [this, copy, text = database->connectionString] {
             m_store.copyText(text);
-            m_state.markCopied(key);
+            copy->setText(tr("Copied"));
+            QTimer::singleShot(copiedMilliseconds, copy,
+                               [copy] { copy->setText(tr("Copy connection string")); });
         });
     } else {
         connect(add("Open in Browser", "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,
@@ -158,8 +200,8 @@ QWidget* ServerDetailView::makeButtons() {
     const std::string address = "localhost:" + std::to_string(m_server.port);
     connect(add(qs("Copy " + address), "address", 0, 1), &QAbstractButton::clicked, this,
             [this, address] { m_store.copyText(address); });
-    const bool stubborn = m_store.stubbornPids().contains(m_server.pid);
-    connect(add("Kill process", "kill", 1, 0), &QAbstractButton::clicked, this,
+    const bool stubborn = m_inputs.stubborn;
+    connect(add(tr("Kill process"), "kill", 1, 0), &QAbstractButton::clicked, this,
             [this, stubborn] { m_store.kill(m_server, stubborn); });
     grid->setColumnStretch(2, 1);
     return buttons;

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/ServerStore.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -13,69 +14,194 @@ ServerListView::ServerListView(ServerStore& store, PanelState& state, QWidget* p
     : QWidget(parent), m_store(store), m_state(state), m_layout(new QVBoxLayout(this)) {
     m_layout->setContentsMargins(10, 4, 10, 10);
     m_layout->setSpacing(6);
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { addRows(first, last); });
+    connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) { removeRows(first, last); });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) { updateRows(from.row(), to.row()); });
+    connect(&m_model, &QAbstractItemModel::rowsMoved, this, [this] { m_arranged = false; });
 }
 
-void ServerListView::rebuild() {
-    clearLayout(m_layout);
+void ServerListView::refresh() {
     const bool dark = Theme::isDark(this);
-    const auto groups = m_store.groups();
-    if (groups.empty()) {
-        m_layout->addWidget(makeEmptyState("moon.zzz", "No servers running",
-                                           "Start a dev server and it shows up here.", dark, this));
+    const bool restyle = dark != m_dark;
+    m_dark = dark;
+    if (restyle) {
+        delete m_empty;
+        m_empty = nullptr;
+        m_arranged = false;
+    }
+    m_model.apply(m_store.groups());
+    for (const auto& row : m_model.rows()) {
+        ServerRow* widget = m_rows.at(row.id());
+        if (restyle)
+            widget->setRow(row.server);
+        else
+            widget->refreshDetail();
+        // One question at a time: the panel asks another one now.
+        if (m_state.isAsking()) widget->cancel();
+    }
+    const auto& groups = m_model.groups();
+    for (auto it = m_groups.begin(); it != m_groups.end();) {
+        const bool kept = std::any_of(groups.begin(), groups.end(),
+                                      [&](const ServerGroup& group) { return group.title == it->first; });
+        if (kept) {
+            ++it;
+            continue;
+        }
+        delete it->second.header;
+        delete it->second.card;
+        it = m_groups.erase(it);
+        m_arranged = false;
+    }
+    for (const auto& shown : groups) fillHeader(group(shown.title), shown, dark);
+    if (!m_arranged) arrange();
+}
+
+void ServerListView::reset() {
+    for (const auto& entry : m_rows) entry.second->reset();
+}
+
+void ServerListView::addRows(int first, int last) {
+    for (int i = first; i <= last; ++i) {
+        const auto& row = m_model.rows()[static_cast<std::size_t>(i)];
+        auto* widget = new ServerRow(m_store, row.server, group(row.group).card);
+        widget->onAsk = [this](ServerRow* asking) { closeOthers(asking, true); };
+        widget->onExpand = [this](ServerRow* expanded) { closeOthers(expanded, false); };
+        m_rows[row.id()] = widget;
+    }
+    m_arranged = false;
+}
+
+void ServerListView::removeRows(int first, int last) {
+    for (int i = first; i <= last; ++i) {
+        const auto found = m_rows.find(m_model.rows()[static_cast<std::size_t>(i)].id());
+        delete found->second;
+        m_rows.erase(found);
+    }
+    m_arranged = false;
+}
+
+void ServerListView::updateRows(int first, int last) {
+    for (int i = first; i <= last; ++i) {
+        const auto& row = m_model.rows()[static_cast<std::size_t>(i)];
+        ServerRow* widget = m_rows.at(row.id());
+        Card* card = group(row.group).card;
+        if (widget->parentWidget() != card) {
+            widget->setParent(card);
+            m_arranged = false;
+        }
+        widget->setRow(row.server);
+    }
+}
+
+ServerListView::Group& ServerListView::group(const std::string& title) {
+    auto found = m_groups.find(title);
+    if (found != m_groups.end()) return found->second;
+    Group made;
+    made.header = new QWidget(this);
+    made.header->setObjectName(qs("group:" + title));
+    auto* layout = new QHBoxLayout(made.header);
+    layout->setContentsMargins(4, 2, 0, 0);
+    layout->setSpacing(5);
+    made.card = new Card(this, Card::Look::outlined);
+    auto* rows = new QVBoxLayout(made.card);
+    rows->setContentsMargins(0, 1, 0, 1);
+    rows->setSpacing(0);
+    return m_groups.emplace(title, made).first->second;
+}
+
+void ServerListView::arrange() {
+    m_arranged = true;
+    // Only the layout's places are made again; the widgets in them stay.
+    while (QLayoutItem* item = m_layout->takeAt(0)) delete item;
+    if (m_model.rows().empty()) {
+        if (!m_empty)
+            m_empty = makeEmptyState("moon.zzz", tr("No servers running"),
+                                     tr("Start a dev server and it shows up here."), m_dark, this);
+        m_layout->addWidget(m_empty);
+        m_empty->show();
         return;
     }
-    for (const auto& group : groups) {
-        m_layout->addWidget(makeHeader(group, dark));
-        auto* card = new Card(this, Card::Look::outlined);
-        auto* rows = new QVBoxLayout(card);
-        rows->setContentsMargins(0, 1, 0, 1);
-        rows->setSpacing(0);
-        bool first = true;
-        for (const auto& row : PortMerger::merge(group.servers)) {
-            if (!first) rows->addWidget(makeSeparator(dark, card));
-            first = false;
-            rows->addWidget(new ServerRow(m_store, m_state, row, card));
-        }
-        m_layout->addWidget(card);
+    delete m_empty;
+    m_empty = nullptr;
+    for (const auto& shown : m_model.groups()) {
+        const Group& box = m_groups.at(shown.title);
+        m_layout->addWidget(box.header);
+        m_layout->addWidget(box.card);
         m_layout->addSpacing(4);
+        QLayout* rows = box.card->layout();
+        while (QLayoutItem* item = rows->takeAt(0)) delete item;
+        for (const auto& row : m_model.rows()) {
+            if (row.group != shown.title) continue;
+            ServerRow* widget = m_rows.at(row.id());
+            widget->setSeparated(rows->count() > 0);
+            rows->addWidget(widget);
+            widget->show();
+        }
+        box.header->show();
+        box.card->show();
     }
     m_layout->addStretch();
 }
 
-QWidget* ServerListView::makeHeader(const ServerGroup& group, bool dark) {
-    auto* header = new QWidget(this);
-    header->setObjectName(qs("group:" + group.title));
-    auto* layout = new QHBoxLayout(header);
-    layout->setContentsMargins(4, 2, 0, 0);
-    layout->setSpacing(5);
-    layout->addWidget(makeLabel(qs(group.title), 10, QFont::Bold, Theme::Role::text, dark, header));
+void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark) {
+    const bool asking = m_state.isConfirming("group:" + group.title);
+    const std::string shown = group.branch.value_or("") + '\n' + (group.isSystem() ? "s" : "") +
+                              (asking ? "?" : "") + (dark ? "d" : "");
+    if (box.shown == shown) {
+        // The question counts the servers it would stop, which a refresh may change.
+        if (auto* confirm = box.header->findChild<QAbstractButton*>("confirm"))
+            confirm->setText(stopAllQuestion(group.displayCount()));
+        return;
+    }
+    box.shown = shown;
+    QLayout* layout = box.header->layout();
+    clearLayout(layout);
+    auto* line = static_cast<QHBoxLayout*>(layout);
+    line->addWidget(makeLabel(qs(group.title), 10, QFont::Bold, Theme::Role::text, dark, box.header));
     if (group.branch) {
         const QColor tertiary = Theme::color(Theme::Role::tertiaryText, dark);
-        layout->addSpacing(4);
-        layout->addWidget(makeSymbol("arrow.triangle.branch", tertiary, 11, header));
+        line->addSpacing(4);
+        line->addWidget(makeSymbol("arrow.triangle.branch", tertiary, 11, box.header));
         auto* branch =
-            makeLabel(qs(*group.branch), 9, QFont::Normal, Theme::Role::tertiaryText, dark, header);
+            makeLabel(qs(*group.branch), 9, QFont::Normal, Theme::Role::tertiaryText, dark, box.header);
         branch->setFont(Theme::monospaced(9));
-        layout->addWidget(branch);
+        line->addWidget(branch);
     }
-    layout->addStretch();
+    line->addStretch();
     // The machine's own listeners are not the user's to stop as a batch.
-    if (group.isSystem()) return header;
-    if (m_state.isConfirming("group:" + group.title)) {
-        const int count = group.displayCount();
-        layout->addWidget(makeQuestion(
-            stopAllQuestion(count),
-            [this, servers = group.servers, title = group.title] { m_store.stop(servers, title); }, m_state,
-            header));
-        return header;
+    if (!group.isSystem() && asking) {
+        // The servers are looked up on confirming: the group may have changed meanwhile.
+        line->addWidget(makeQuestion(
+            stopAllQuestion(group.displayCount()),
+            [this, title = group.title] {
+                for (const auto& current : m_model.groups())
+                    if (current.title == title) m_store.stop(current.servers, title);
+            },
+            m_state, box.header));
+    } else if (!group.isSystem()) {
+        auto* stop =
+            new SymbolButton("stop.circle", Theme::color(Theme::Role::secondaryText, dark), box.header, 14);
+        stop->setObjectName(qs("stopGroup:" + group.title));
+        stop->setToolTip(tr("Stop every server in %1").arg(qs(group.title)));
+        connect(stop, &QAbstractButton::clicked, this,
+                [this, key = "group:" + group.title] { m_state.confirm(key); });
+        line->addWidget(stop);
     }
-    auto* stop = new SymbolButton("stop.circle", Theme::color(Theme::Role::secondaryText, dark), header, 14);
-    stop->setObjectName(qs("stopGroup:" + group.title));
-    stop->setToolTip(qs("Stop every server in " + group.title));
-    connect(stop, &QAbstractButton::clicked, this,
-            [this, key = "group:" + group.title] { m_state.confirm(key); });
-    layout->addWidget(stop);
-    return header;
+    showItems(layout);
+}
+
+void ServerListView::closeOthers(ServerRow* row, bool questions) {
+    for (const auto& entry : m_rows) {
+        if (entry.second == row) continue;
+        if (questions)
+            entry.second->cancel();
+        else
+            entry.second->setExpanded(false);
+    }
+    if (questions && m_state.isAsking()) m_state.cancel();
 }
 
 }  // namespace tarvik::ui

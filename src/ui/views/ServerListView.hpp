@@ -1,29 +1,58 @@
 #pragma once
 
 #include <QWidget>
+#include <map>
+#include <string>
 
 #include "core/servers/ServerGroup.hpp"
+#include "ui/views/ServerListModel.hpp"
 
 class QVBoxLayout;
 
 namespace tarvik::ui {
 
+class Card;
 class PanelState;
+class ServerRow;
 class ServerStore;
 
 // The active tab: the store's groups, each under its header with a stop for the whole group, and
-// one row per process and kind.
+// one row per process and kind. Rows follow the model: a refresh adds, removes, moves and updates
+// them and leaves the rest, with what the user opened on them, as they are.
 class ServerListView : public QWidget {
+    Q_OBJECT
+
 public:
     ServerListView(ServerStore& store, PanelState& state, QWidget* parent);
-    void rebuild();
+    // Applies the store's groups to the model, and so to the rows.
+    void refresh();
+    // Closes every row's question and detail.
+    void reset();
 
 private:
-    QWidget* makeHeader(const ServerGroup& group, bool dark);
+    struct Group {
+        QWidget* header = nullptr;
+        Card* card = nullptr;
+        std::string shown;  // what the header shows, to make it again only when that changes
+    };
+
+    void addRows(int first, int last);
+    void removeRows(int first, int last);
+    void updateRows(int first, int last);
+    Group& group(const std::string& title);
+    void arrange();
+    void fillHeader(Group& box, const ServerGroup& group, bool dark);
+    void closeOthers(ServerRow* row, bool questions);
 
     ServerStore& m_store;
     PanelState& m_state;
+    ServerListModel m_model;
     QVBoxLayout* m_layout;
+    QWidget* m_empty = nullptr;
+    std::map<std::string, ServerRow*> m_rows;
+    std::map<std::string, Group> m_groups;
+    bool m_arranged = false;
+    bool m_dark = false;
 };
 
 }  // namespace tarvik::ui

@@ -37,9 +37,21 @@ StoppedView::StoppedView(ServerStore& store, QWidget* parent)
 }
 
 void StoppedView::rebuild() {
+    Shown shown{m_store.recentStops().entries, m_store.restartingIDs(), Theme::isDark(this)};
+    if (shown != m_shown) make(shown);
+    for (std::size_t i = 0; i < m_ages.size(); ++i) {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - shown.entries[i].stoppedAt);
+        m_ages[i]->setText(qs(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago"));
+    }
+}
+
+void StoppedView::make(const Shown& shown) {
+    m_shown = shown;
+    m_ages.clear();
     clearLayout(m_layout);
-    const bool dark = Theme::isDark(this);
-    const auto& entries = m_store.recentStops().entries;
+    const bool dark = shown.dark;
+    const auto& entries = shown.entries;
     if (entries.empty()) {
         m_layout->addWidget(makeEmptyState("clock.arrow.circlepath", "Nothing stopped yet",
                                            "Servers you stop show up here,\nready to start again.", dark,
@@ -81,12 +93,11 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidge
     title->addWidget(port);
     title->addStretch();
     text->addLayout(title);
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - entry.stoppedAt);
-    text->addWidget(makeLabel(qs(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago"), 9,
-                              QFont::Normal, Theme::Role::tertiaryText, dark, row));
+    m_ages.push_back(makeLabel("", 9, QFont::Normal, Theme::Role::tertiaryText, dark, row));
+    text->addWidget(m_ages.back());
     layout->addLayout(text, 1);
 
-    if (m_store.restartingIDs().contains(entry.id())) {
+    if (m_shown->restarting.contains(entry.id())) {
         layout->addWidget(makeLabel("Starting", 9.5, QFont::Medium, Theme::Role::secondaryText, dark, row));
     } else if (RecentStops::isRestartable(server)) {
         auto* play = new SymbolButton("play.circle.fill", Theme::color(Theme::Role::accent, dark), row, 20);

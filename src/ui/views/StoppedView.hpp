@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "core/servers/StopAction.hpp"
 
+class QLabel;
 class QVBoxLayout;
 
 namespace tarvik::ui {
@@ -15,13 +20,24 @@ class ServerStore;
 class StoppedView : public QWidget {
 public:
     StoppedView(ServerStore& store, QWidget* parent);
+    // Makes the tab again when its rows changed, and only updates how long ago each stopped.
     void rebuild();
 
 private:
+    struct Shown {
+        std::vector<RecentStops::Entry> entries;
+        std::set<std::string> restarting;
+        bool dark = false;
+        bool operator==(const Shown&) const = default;
+    };
+
+    void make(const Shown& shown);
     QWidget* makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent);
 
     ServerStore& m_store;
     QVBoxLayout* m_layout;
+    std::optional<Shown> m_shown;
+    std::vector<QLabel*> m_ages;  // one per entry
 };
 
 }  // namespace tarvik::ui
