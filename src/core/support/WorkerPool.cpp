@@ -54,7 +54,8 @@ void WorkerPool::work() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (!m_jobs.empty() && m_jobs.begin()->first.first <= Clock::now()) {
-            auto job = std::move(m_jobs.extract(m_jobs.begin()).mapped());
+            auto job = std::move(m_jobs.begin()->second);
+            m_jobs.erase(m_jobs.begin());
             ++m_running;
             // A later job must not wait behind this one while the limit allows another thread.
             startIfNeeded();
