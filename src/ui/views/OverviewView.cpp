@@ -213,7 +213,7 @@ void OverviewView::updateFootprint(const DevFootprint& footprint, bool dark) {
         auto* shareButton =
             new SymbolButton("square.and.arrow.up", Theme::color(Theme::Role::secondaryText, dark), card, 14);
         shareButton->setObjectName("share");
-        shareButton->setToolTip("Share");
+        shareButton->setToolTip(tr("Share"));
         // The choices open inside the panel, the way its questions do.
         connect(shareButton, &QAbstractButton::clicked, this,
                 [this] { m_state.isConfirming("share") ? m_state.cancel() : m_state.confirm("share"); });

@@ -23,6 +23,8 @@ class ServerStore;
 // The overview tab: what needs attention, the idle servers with a way to stop them, how much
 // memory development takes and for which project, and the way into the window.
 class OverviewView : public QWidget {
+    Q_OBJECT
+
 public:
     // `openWindow` runs when the user asks for the full window.
     OverviewView(ServerStore& store, PanelState& state, std::function<void()> openWindow, QWidget* parent);
