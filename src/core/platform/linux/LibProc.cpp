@@ -159,16 +159,12 @@ public:
                 entry.args = !entry.argv.empty() ? ProcFs::commandLine(*cmdline) : "[" + stat->comm + "]";
                 entry.comm = stat->comm;
             }
-            // Memory is left out: the scan takes it from the process sample, which has every
-            // listening process.
+            // Memory and CPU are left out: the scan takes them from the process sample, which has
+            // every listening process.
             EnrichmentParser::ProcInfo info;
-            if (uptime) {
-                double elapsed = std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks);
-                double cpu = static_cast<double>(stat->userTicks + stat->systemTicks) / ticks;
-                // ps's pcpu: CPU time over the whole life of the process.
-                info.cpuPercent = elapsed > 0 ? Text::roundTo(cpu / elapsed * 100.0, 1) : 0.0;
-                info.uptimeSeconds = static_cast<int>(elapsed);
-            }
+            if (uptime)
+                info.uptimeSeconds =
+                    static_cast<int>(std::max(0.0, *uptime - static_cast<double>(stat->startTicks) / ticks));
             info.args = entry.args;
             info.argv = entry.argv;
             result.emplace(pid, std::move(info));
