@@ -1,6 +1,7 @@
 #include "app/DashboardWindow.hpp"
 
 #include <QCloseEvent>
+#include <QShortcut>
 #include <QTimer>
 
 #include "ui/dashboard/DashboardView.hpp"
@@ -13,6 +14,8 @@ public:
         setWindowTitle("Tarvik");
         setMinimumSize(860, 560);
         resize(1120, 760);
+        // Window managers give a close button; Ctrl+W also serves where none frames the window.
+        new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
     }
 
 protected:

@@ -7,7 +7,9 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <fmt/format.h>
 
+#include "core/support/DebugLog.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/SettingsView.hpp"
 #include "ui/views/Theme.hpp"
@@ -86,18 +88,21 @@ QRect freeArea(const QPoint& point, bool known) {
 }  // namespace
 
 void PanelWindow::showAt(const QRect& anchor) {
+    if (!isVisible()) m_sinceShown.start();
     settle();
     move(placement(anchor, size(), freeArea(anchor.center(), !anchor.isEmpty())));
     present();
 }
 
 void PanelWindow::showAtPointer(const QPoint& click) {
+    if (!isVisible()) m_sinceShown.start();
     settle();
     move(placementAtPointer(click, size(), freeArea(click, true)));
     present();
 }
 
 void PanelWindow::showPlacedByDesktop() {
+    if (!isVisible()) m_sinceShown.start();
     settle();
     present();
 }
@@ -146,6 +151,18 @@ void PanelWindow::changeEvent(QEvent* event) {
 }
 
 void PanelWindow::paintEvent(QPaintEvent*) {
+    if (m_sinceShown.isValid() && DebugLog::enabled()) {
+        // The children paint after this, in the same pass; a queued call runs once all have.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_sinceShown.isValid()) return;
+                DebugLog::say(fmt::format("panel painted {:.1f} ms after it was asked for",
+                                          double(m_sinceShown.nsecsElapsed()) / 1e6));
+                m_sinceShown.invalidate();
+            },
+            Qt::QueuedConnection);
+    }
     const bool dark = ui::Theme::isDark(this);
     QPainter painter(this);
     if (m_kind == Kind::window) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include "ui/ServerStore.hpp"
@@ -58,6 +59,7 @@ private:
 
     Kind m_kind;
     ui::PanelView* m_view = nullptr;
+    QElapsedTimer m_sinceShown;  // from a show until its first paint, for the debug log
 };
 
 }  // namespace tarvik::app
