@@ -356,7 +356,7 @@ int main(int argc, char** argv) {
     if (helper == 0) {
         close(stop[1]);
         close(events[0]);
-        soak::churn(stop[0], events[1], folder.path().string(), end + ns(30s));
+        churn(stop[0], events[1], folder.path().string(), end + ns(30s));
     }
     close(stop[0]);
     close(events[1]);

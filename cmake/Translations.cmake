@@ -30,7 +30,7 @@ if(TARVIK_LUPDATE)
     # context that tr() uses at run time (tarvik::ui::ServerRow, not ServerRow).
     add_custom_command(
         OUTPUT ${TARVIK_TRANSLATIONS_BINARY}/tarvik.ts
-        COMMAND ${TARVIK_LUPDATE} -silent -no-obsolete -locations relative -I ${PROJECT_SOURCE_DIR}/src
+        COMMAND ${TARVIK_LUPDATE} -silent -no-obsolete -I ${PROJECT_SOURCE_DIR}/src
                 @${list_file} -ts ${TARVIK_TRANSLATIONS_BINARY}/tarvik.ts
         DEPENDS ${TARVIK_TRANSLATED_SOURCES} ${list_file}
         COMMENT "Writing the translation template tarvik.ts"

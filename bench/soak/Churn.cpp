@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 extern char** environ;
