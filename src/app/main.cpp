@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/Render.hpp"
+#include "app/Translations.hpp"
 #include "app/TrayApp.hpp"
 #include "core/Version.hpp"
 #include "ui/linux/MachineServices.hpp"
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     identify();
+    // Before the first widget, so that every text it shows is already in the user's language.
+    tarvik::app::installTranslation(QLocale::system(), tarvik::app::translationFolders());
     QApplication::setDesktopFileName("tarvik");
     QApplication::setQuitOnLastWindowClosed(false);
 

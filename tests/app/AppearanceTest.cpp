@@ -2,10 +2,15 @@
 
 #include <QApplication>
 #include <QDBusVariant>
+#include <QProcess>
+#include <QTranslator>
+#include <filesystem>
+#include <memory>
 
 #include "app/AppTesting.hpp"
 #include "app/Appearance.hpp"
 #include "app/PanelWindow.hpp"
+#include "app/Translations.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik {
@@ -85,6 +90,36 @@ TEST(Appearance, KeepsThePlatformsPaletteWithoutAPortalAndFollowsTheDesktopsColo
         EXPECT_EQ(ui::Theme::isDark(&panel), platformDark);
     }
     EXPECT_EQ(ui::Theme::isDark(QApplication::palette()), platformDark);
+}
+
+TEST(Translations, LoadsTheSystemLanguageFromTheInstallationsDataFolderAndElseStaysEnglish) {
+    const QString lrelease = TARVIK_LRELEASE;
+    if (lrelease.isEmpty()) GTEST_SKIP() << "needs lrelease (qt6-l10n-tools)";
+    // An installation laid out as the package lays it out: bin/ and share/tarvik/translations/.
+    test::TempDir prefix;
+    const QString context = app::PanelWindow::staticMetaObject.className();
+    prefix.write("tarvik_de.ts", ("<?xml version=\"1.0\" encoding=\"utf-8\"?><!DOCTYPE TS>"
+                                  "<TS version=\"2.1\" language=\"de\"><context><name>" +
+                                  context.toStdString() +
+                                  "</name><message><source>Tarvik</source>"
+                                  "<translation>Tarvik auf Deutsch</translation></message></context></TS>"));
+    std::filesystem::create_directories(prefix.path() / "share/tarvik/translations");
+    ASSERT_EQ(QProcess::execute(lrelease,
+                                {"-silent", QString::fromStdString(prefix / "tarvik_de.ts"), "-qm",
+                                 QString::fromStdString(prefix / "share/tarvik/translations/tarvik_de.qm")}),
+              0);
+    const QStringList folders = app::translationFolders(QString::fromStdString(prefix / "bin"));
+
+    struct Case {
+        const char* locale;
+        const char* title;
+    };
+    for (const Case& sample : {Case{"de_DE", "Tarvik auf Deutsch"}, Case{"fr_FR", "Tarvik"}}) {
+        const std::unique_ptr<QTranslator> translation(
+            app::installTranslation(QLocale(sample.locale), folders));
+        EXPECT_EQ(app::PanelWindow::tr("Tarvik"), sample.title) << sample.locale;
+    }
+    EXPECT_EQ(app::PanelWindow::tr("Tarvik"), "Tarvik") << "the translation outlived its translator";
 }
 
 }  // namespace
