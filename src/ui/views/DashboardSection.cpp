@@ -18,31 +18,31 @@ Row row(DashboardSection section) {
             return {"cpu", "CPU", "Which apps keep the processor busy, now and over the last hour.", "cpu",
                     TintToken::orange};
         case DashboardSection::memory:
-            return {"memory", "Memory", "What's using memory, and which apps to quit to free it.",
-                    "memorychip", TintToken::purple};
+            return {"memory", "Memory", "What's using memory, and which apps to quit to free it.", "memory",
+                    TintToken::purple};
         case DashboardSection::gpu:
             return {"gpu", "GPU", "What's drawing on the graphics chip: video, games, design apps.",
-                    "chart.bar.fill", TintToken::pink};
+                    "chart-bar-fill", TintToken::pink};
         case DashboardSection::disk:
             return {"disk", "Disk", "What's filling your disk, and caches you can clear safely.",
-                    "internaldrive", TintToken::teal};
+                    "hard-drive", TintToken::teal};
         case DashboardSection::network:
             return {"network", "Network",
                     "How fast you're downloading and uploading, and which apps are doing it.", "network",
                     TintToken::indigo};
         case DashboardSection::battery:
-            return {"battery", "Battery", "Charge, health, and the apps draining it fastest.", "battery.100",
+            return {"battery", "Battery", "Charge, health, and the apps draining it fastest.", "battery-full",
                     TintToken::green};
         case DashboardSection::heat:
-            return {"heat", "Heat", "How hot the chip is, and what's heating it up.", "thermometer.medium",
+            return {"heat", "Heat", "How hot the chip is, and what's heating it up.", "thermometer",
                     TintToken::red};
         case DashboardSection::projects:
             return {"projects", "Projects", "Your local dev servers, grouped by project, with stop and open.",
-                    "folder.fill", TintToken::amber};
+                    "folder-fill", TintToken::amber};
         case DashboardSection::settings:
             break;
     }
-    return {"settings", "Settings", "Alerts, launch at login and what the menu bar shows.", "gearshape",
+    return {"settings", "Settings", "Alerts, launch at login and what the tray shows.", "gear-six",
             TintToken::slate};
 }
 

@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/views/PanelKit.hpp"
 
@@ -19,11 +18,10 @@ struct Feature {
 };
 
 constexpr Feature features[] = {
-    {"antenna.radiowaves.left.and.right", TintToken::blue, "Live ports",
-     "Every server with its port, app, and memory"},
-    {"sparkles", TintToken::purple, "Clean Up", "Reclaim memory from confirmed-idle listeners"},
-    {"lock.shield", TintToken::orange, "Exposure", "See what's reachable beyond your Mac"},
-    {"bell.badge", TintToken::red, "Heads up", "A banner when servers start or stop"},
+    {"broadcast", TintToken::blue, "Live ports", "Every server with its port, app, and memory"},
+    {"sparkle", TintToken::purple, "Clean Up", "Reclaim memory from confirmed-idle listeners"},
+    {"shield-check", TintToken::orange, "Exposure", "See what's reachable beyond your computer"},
+    {"bell-ringing", TintToken::red, "Heads up", "A banner when servers start or stop"},
 };
 
 }  // namespace
@@ -40,7 +38,7 @@ void OnboardingView::rebuild() {
     m_dark = dark;
     clearLayout(m_layout);
     m_layout->addStretch(1);
-    m_layout->addWidget(makeSymbol("server.rack", Theme::color(Theme::Role::accent, dark), 36, this), 0,
+    m_layout->addWidget(makeSymbol("hard-drives", Theme::color(Theme::Role::accent, dark), 36, this), 0,
                         Qt::AlignHCenter);
     auto* title = makeLabel("Tarvik", 15, QFont::Bold, Theme::Role::text, dark, this);
     auto* greeting = makeLabel(
@@ -62,8 +60,7 @@ void OnboardingView::rebuild() {
         auto* text = new QVBoxLayout;
         text->setSpacing(1);
         text->addWidget(makeLabel(feature.title, 10, QFont::DemiBold, Theme::Role::text, dark, card));
-        auto* line = makeLabel(qs(Words::text(feature.line)), 9, QFont::Normal, Theme::Role::secondaryText,
-                               dark, card);
+        auto* line = makeLabel(qs(feature.line), 9, QFont::Normal, Theme::Role::secondaryText, dark, card);
         line->setWordWrap(true);
         text->addWidget(line);
         layout->addLayout(text, 1);

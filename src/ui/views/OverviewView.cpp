@@ -115,7 +115,7 @@ void OverviewView::rebuild() {
                                       ", on top of what containers report."),
                                    9, QFont::Normal, Theme::Role::secondaryText, dark, m_docker);
             auto* line =
-                symbolLine("shippingbox", Theme::color(Theme::Role::secondaryText, dark), note, m_docker);
+                symbolLine("package", Theme::color(Theme::Role::secondaryText, dark), note, m_docker);
             line->setContentsMargins(4, 0, 4, 0);
             m_docker->layout()->addWidget(line);
         }
@@ -211,7 +211,7 @@ void OverviewView::updateFootprint(const DevFootprint& footprint, bool dark) {
         heading->addWidget(m_total);
         heading->addStretch();
         auto* shareButton =
-            new SymbolButton("square.and.arrow.up", Theme::color(Theme::Role::secondaryText, dark), card, 14);
+            new SymbolButton("export", Theme::color(Theme::Role::secondaryText, dark), card, 14);
         shareButton->setObjectName("share");
         shareButton->setToolTip(tr("Share"));
         // The choices open inside the panel, the way its questions do.
@@ -262,8 +262,8 @@ QHBoxLayout* OverviewView::makeShareChoices(QWidget* card) {
         const char* title;
         const char* symbol;
         void (ShareMenu::*action)();
-    } actions[] = {{"saveImage", "Save image", "square.and.arrow.down", &ShareMenu::saveImage},
-                   {"copyImage", "Copy image", "doc.on.doc", &ShareMenu::copyImage}};
+    } actions[] = {{"saveImage", "Save image", "tray-arrow-down", &ShareMenu::saveImage},
+                   {"copyImage", "Copy image", "copy", &ShareMenu::copyImage}};
     for (const auto& choice : actions) {
         auto* button = new CapsuleButton(choice.title, CapsuleButton::Style::plain, card, choice.symbol);
         button->setObjectName(choice.name);
@@ -304,14 +304,14 @@ QWidget* OverviewView::makeWindowRow(bool dark) {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(12, 9, 10, 9);
     layout->setSpacing(10);
-    layout->addWidget(makeSymbol("macwindow", Theme::color(Theme::Role::accent, dark), 18, row));
+    layout->addWidget(makeSymbol("app-window", Theme::color(Theme::Role::accent, dark), 18, row));
     auto* text = new QVBoxLayout;
     text->setSpacing(1);
     text->addWidget(makeLabel("Open the Tarvik window", 10, QFont::DemiBold, Theme::Role::text, dark, row));
     text->addWidget(makeLabel("Every app, chart and reading, in full", 9, QFont::Normal,
                               Theme::Role::secondaryText, dark, row));
     layout->addLayout(text, 1);
-    layout->addWidget(makeSymbol("chevron.right", Theme::color(Theme::Role::tertiaryText, dark), 12, row));
+    layout->addWidget(makeSymbol("caret-right", Theme::color(Theme::Role::tertiaryText, dark), 12, row));
     for (auto* label : row->findChildren<QLabel*>()) label->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(row, &QAbstractButton::clicked, this, [this] { m_openWindow(); });
     return row;

@@ -129,7 +129,7 @@ QWidget* PanelView::makeHeader() {
     auto* sub = new QHBoxLayout(m_subHeader);
     sub->setContentsMargins(10, 10, 10, 8);
     sub->setSpacing(10);
-    auto* back = new CapsuleButton("Back", CapsuleButton::Style::plain, m_subHeader, "chevron.left");
+    auto* back = new CapsuleButton("Back", CapsuleButton::Style::plain, m_subHeader, "caret-left");
     back->setObjectName("back");
     connect(back, &QAbstractButton::clicked, this, [this] { showPage(Page::list); });
     sub->addWidget(back);
@@ -225,9 +225,9 @@ void PanelView::styleHeader() {
     setTextColour(m_count, Theme::color(Theme::Role::secondaryText, dark));
     m_count->setText(countText(m_store.devServerCount()));
     const QColor symbols = Theme::color(Theme::Role::secondaryText, dark);
-    m_tidyButton->setSymbol("sparkles", symbols);
-    m_settingsButton->setSymbol("gearshape", symbols);
-    m_windowButton->setSymbol("macwindow", symbols);
+    m_tidyButton->setSymbol("sparkle", symbols);
+    m_settingsButton->setSymbol("gear-six", symbols);
+    m_windowButton->setSymbol("app-window", symbols);
 }
 
 void PanelView::openDashboard() {

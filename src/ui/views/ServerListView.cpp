@@ -118,7 +118,7 @@ void ServerListView::arrange() {
     while (QLayoutItem* item = m_layout->takeAt(0)) delete item;
     if (m_model.rows().empty()) {
         if (!m_empty)
-            m_empty = makeEmptyState("moon.zzz", tr("No servers running"),
+            m_empty = makeEmptyState("moon-stars", tr("No servers running"),
                                      tr("Start a dev server and it shows up here."), m_dark, this);
         m_layout->addWidget(m_empty);
         m_empty->show();
@@ -164,7 +164,7 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark)
     if (group.branch) {
         const QColor tertiary = Theme::color(Theme::Role::tertiaryText, dark);
         line->addSpacing(4);
-        line->addWidget(makeSymbol("arrow.triangle.branch", tertiary, 11, box.header));
+        line->addWidget(makeSymbol("git-branch", tertiary, 11, box.header));
         auto* branch =
             makeLabel(qs(*group.branch), 9, QFont::Normal, Theme::Role::tertiaryText, dark, box.header);
         branch->setFont(Theme::monospaced(9));
@@ -183,7 +183,7 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark)
             m_state, box.header));
     } else if (!group.isSystem()) {
         auto* stop =
-            new SymbolButton("stop.circle", Theme::color(Theme::Role::secondaryText, dark), box.header, 14);
+            new SymbolButton("stop-circle", Theme::color(Theme::Role::secondaryText, dark), box.header, 14);
         stop->setObjectName(qs("stopGroup:" + group.title));
         stop->setToolTip(tr("Stop every server in %1").arg(qs(group.title)));
         connect(stop, &QAbstractButton::clicked, this,

@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -172,15 +171,15 @@ void ServerRow::style() {
     const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
     m_icon->setPixmap(Icons::serverIcon(m_server, 28, dark, devicePixelRatioF()));
     m_badge->setPixmap(
-        Icons::symbol("wifi", Theme::color(Theme::Role::orange, dark), 12, devicePixelRatioF()));
+        Icons::symbol("wifi-high", Theme::color(Theme::Role::orange, dark), 12, devicePixelRatioF()));
     setTextColour(m_name, Theme::color(Theme::Role::text, dark));
     setTextColour(m_ports, secondary);
     setTextColour(m_directory, secondary);
     setTextColour(m_memory, Theme::color(Theme::Role::text, dark));
     setTextColour(m_uptime, Theme::color(Theme::Role::tertiaryText, dark));
-    m_open->setSymbol("safari", secondary);
-    m_stop->setSymbol("stop.circle", secondary);
-    m_expand->setSymbol("chevron.right", secondary, isExpanded() ? 90 : 0);
+    m_open->setSymbol("compass", secondary);
+    m_stop->setSymbol("stop-circle", secondary);
+    m_expand->setSymbol("caret-right", secondary, isExpanded() ? 90 : 0);
     showCopied(m_copied);
 }
 
@@ -188,9 +187,9 @@ void ServerRow::showCopied(bool copied) {
     m_copied = copied;
     const bool dark = Theme::isDark(this);
     if (copied)
-        m_copy->setSymbol("checkmark", Theme::color(Theme::Role::green, dark));
+        m_copy->setSymbol("check", Theme::color(Theme::Role::green, dark));
     else
-        m_copy->setSymbol("doc.on.doc", Theme::color(Theme::Role::secondaryText, dark));
+        m_copy->setSymbol("copy", Theme::color(Theme::Role::secondaryText, dark));
 }
 
 void ServerRow::refreshDetail() {
@@ -225,7 +224,7 @@ void ServerRow::setExpanded(bool expanded) {
         delete m_detail;
         m_detail = nullptr;
     }
-    m_expand->setSymbol("chevron.right", Theme::color(Theme::Role::secondaryText, Theme::isDark(this)),
+    m_expand->setSymbol("caret-right", Theme::color(Theme::Role::secondaryText, Theme::isDark(this)),
                         expanded ? 90 : 0);
 }
 
@@ -249,7 +248,7 @@ QMenu* ServerRow::makeMenu(QWidget* parent) const {
     const Server server = m_server;
     menu->addAction(tr("Open in Browser"), [store, server] { store->open(server); });
     menu->addAction(tr("Copy URL"), [store, server] { store->copyURL(server); });
-    menu->addAction(qs(Words::text("Reveal in Finder")), [store, server] { store->revealDirectory(server); })
+    menu->addAction(tr("Reveal in Files"), [store, server] { store->revealDirectory(server); })
         ->setEnabled(server.cwd.has_value());
     menu->addSeparator();
     menu->addAction(tr("Kill Process"), [store, server] { store->kill(server, false); });

@@ -12,19 +12,15 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/views/PanelKit.hpp"
 #include "ui/views/ToggleSwitch.hpp"
 #include "ui/views/ViewParts.hpp"
 
 namespace tarvik::ui {
 
 namespace {
-
-QString worded(std::string_view text) {
-    return QString::fromStdString(Words::text(text));
-}
 
 constexpr int formWidth = 620;  // the widest the form grows in a wide host
 
@@ -54,20 +50,20 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
     column->setSpacing(6);
 
     auto* display = section(column, "Display");
-    addSwitch(display, {"Show system listeners", "Include macOS and background-app ports",
+    addSwitch(display, {"Show system listeners", "Include Linux and background-app ports",
                         &ServerStore::showSystemServers, &ServerStore::setShowSystemServers});
 
     auto* notifications = section(column, "Notifications");
     addSwitch(notifications, {"Notify on start & stop", "Banner when a dev server begins or stops",
                               &ServerStore::notificationsEnabled, &ServerStore::setNotificationsEnabled});
-    addSwitch(notifications, {"Mac gets hot", "Names the app behind it and what to do",
+    addSwitch(notifications, {"Computer gets hot", "Names the app behind it and what to do",
                               &ServerStore::alertOnHeat, &ServerStore::setAlertOnHeat});
     addSwitch(notifications, {"Memory keeps growing", "A server gains 500 MB or more in 30 minutes",
                               &ServerStore::alertOnMemoryGrowth, &ServerStore::setAlertOnMemoryGrowth});
     addSwitch(notifications, {"CPU stays high", "A server averages over 80% for 10 minutes",
                               &ServerStore::alertOnHighCPU, &ServerStore::setAlertOnHighCPU});
     auto* testRow = row(notifications);
-    m_testNotification = new QPushButton(worded("Send Test Notification"), testRow->parentWidget());
+    m_testNotification = new QPushButton(qs("Send Test Notification"), testRow->parentWidget());
     m_testNotification->setFont(Theme::font(12));
     m_testNotification->setCursor(Qt::PointingHandCursor);
     testRow->addWidget(m_testNotification);
@@ -78,13 +74,11 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
     addSwitch(general,
               {"Launch at login", nullptr, &ServerStore::launchAtLogin, &ServerStore::setLaunchAtLogin});
     auto* picker = row(general);
-    picker->addWidget(
-        label(picker->parentWidget(), worded("Menu bar shows"), Theme::font(12), Theme::Role::text));
+    picker->addWidget(label(picker->parentWidget(), qs("Tray shows"), Theme::font(12), Theme::Role::text));
     picker->addStretch();
     m_menuBarDisplay = new QComboBox(picker->parentWidget());
     m_menuBarDisplay->setFont(Theme::font(12));
-    for (auto choice : MenuBarDisplays::all)
-        m_menuBarDisplay->addItem(worded(MenuBarDisplays::title(choice)));
+    for (auto choice : MenuBarDisplays::all) m_menuBarDisplay->addItem(qs(MenuBarDisplays::title(choice)));
     picker->addWidget(m_menuBarDisplay);
     connect(m_menuBarDisplay, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0 || index >= static_cast<int>(MenuBarDisplays::all.size())) return;
@@ -106,7 +100,7 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
 
 Card* SettingsView::section(QVBoxLayout* column, const char* title) {
     if (column->count() > 0) column->addSpacing(10);
-    auto* header = label(column->parentWidget(), worded(title), Theme::font(11, QFont::DemiBold),
+    auto* header = label(column->parentWidget(), qs(title), Theme::font(11, QFont::DemiBold),
                          Theme::Role::secondaryText);
     header->setContentsMargins(4, 0, 0, 0);
     column->addWidget(header);
@@ -133,15 +127,15 @@ void SettingsView::addSwitch(Card* card, const Switch& setting) {
     QWidget* line = layout->parentWidget();
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
-    texts->addWidget(label(line, worded(setting.label), Theme::font(12), Theme::Role::text));
+    texts->addWidget(label(line, qs(setting.label), Theme::font(12), Theme::Role::text));
     if (setting.detail) {
-        auto* detail = label(line, worded(setting.detail), Theme::font(10.5), Theme::Role::secondaryText);
+        auto* detail = label(line, qs(setting.detail), Theme::font(10.5), Theme::Role::secondaryText);
         detail->setWordWrap(true);
         texts->addWidget(detail);
     }
     layout->addLayout(texts, 1);
     auto* toggle = new ToggleSwitch(line);
-    toggle->setAccessibleName(worded(setting.label));
+    toggle->setAccessibleName(qs(setting.label));
     layout->addWidget(toggle, 0, Qt::AlignVCenter);
     m_switches.emplace_back(toggle, setting.get);
     connect(toggle, &QAbstractButton::toggled, this, [this, set = setting.set](bool on) {
@@ -192,11 +186,10 @@ QWidget* SettingsView::footer(QWidget* parent) {
     auto* credit = new QHBoxLayout;
     credit->setSpacing(4);
     credit->addStretch();
-    credit->addWidget(label(result, worded("Made with"), Theme::font(10.5), Theme::Role::tertiaryText));
+    credit->addWidget(label(result, qs("Made with"), Theme::font(10.5), Theme::Role::tertiaryText));
     m_heart = new QLabel(result);
     credit->addWidget(m_heart);
-    credit->addWidget(
-        label(result, worded("for busy localhosts"), Theme::font(10.5), Theme::Role::tertiaryText));
+    credit->addWidget(label(result, qs("for busy localhosts"), Theme::font(10.5), Theme::Role::tertiaryText));
     credit->addStretch();
     lines->addLayout(credit);
     return result;
@@ -217,12 +210,12 @@ void SettingsView::restyle() {
             .arg(colour(Theme::Role::separator), colour(Theme::Role::card), colour(Theme::Role::accent),
                  colour(Theme::Role::background)));
     m_checkForUpdates->setIcon(
-        Icons::symbolIcon("arrow.triangle.2.circlepath", Theme::color(Theme::Role::secondaryText, dark), 12));
+        Icons::symbolIcon("arrows-clockwise", Theme::color(Theme::Role::secondaryText, dark), 12));
     m_link->setText(QString("<a href=\"https://tarvik.app\" style=\"color: %1; text-decoration: none;\">"
                             "tarvik.app</a>")
                         .arg(colour(Theme::Role::accent)));
     m_heart->setPixmap(
-        Icons::symbol("heart.fill", Theme::tint(TintToken::pink, dark), 11, m_heart->devicePixelRatioF()));
+        Icons::symbol("heart-fill", Theme::tint(TintToken::pink, dark), 11, m_heart->devicePixelRatioF()));
 }
 
 void SettingsView::refresh() {

@@ -41,7 +41,7 @@ ShareCard::ShareCard(const DevFootprint& footprint, const std::vector<ProjectUsa
 
     auto* brand = new QHBoxLayout;
     brand->setSpacing(14);
-    brand->addWidget(makeSymbol("server.rack", Theme::color(Theme::Role::accent, dark), 40, this));
+    brand->addWidget(makeSymbol("hard-drives", Theme::color(Theme::Role::accent, dark), 40, this));
     brand->addWidget(label("Tarvik", 34, QFont::Bold, Theme::color(Theme::Role::text, dark)));
     brand->addStretch();
     layout->addLayout(brand);

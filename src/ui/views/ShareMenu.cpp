@@ -48,9 +48,9 @@ QMenu* ShareMenu::makeMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const QColor colour = Theme::color(Theme::Role::text, applicationIsDark());
     auto& store = m_store;
-    menu->addAction(Icons::symbolIcon("square.and.arrow.down", colour), "Save image", menu,
+    menu->addAction(Icons::symbolIcon("tray-arrow-down", colour), "Save image", menu,
                     [&store] { ShareMenu(store).saveImage(); });
-    menu->addAction(Icons::symbolIcon("doc.on.doc", colour), "Copy image", menu,
+    menu->addAction(Icons::symbolIcon("copy", colour), "Copy image", menu,
                     [&store] { ShareMenu(store).copyImage(); });
     return menu;
 }

@@ -53,7 +53,7 @@ void StoppedView::make(const Shown& shown) {
     const bool dark = shown.dark;
     const auto& entries = shown.entries;
     if (entries.empty()) {
-        m_layout->addWidget(makeEmptyState("clock.arrow.circlepath", "Nothing stopped yet",
+        m_layout->addWidget(makeEmptyState("clock-counter-clockwise", "Nothing stopped yet",
                                            "Servers you stop show up here,\nready to start again.", dark,
                                            this));
         return;
@@ -100,7 +100,7 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidge
     if (m_shown->restarting.contains(entry.id())) {
         layout->addWidget(makeLabel("Starting", 9.5, QFont::Medium, Theme::Role::secondaryText, dark, row));
     } else if (RecentStops::isRestartable(server)) {
-        auto* play = new SymbolButton("play.circle.fill", Theme::color(Theme::Role::accent, dark), row, 20);
+        auto* play = new SymbolButton("play-circle-fill", Theme::color(Theme::Role::accent, dark), row, 20);
         play->setObjectName(qs("restart:" + entry.id()));
         play->setToolTip("Start again");
         connect(play, &QAbstractButton::clicked, this, [this, entry] { m_store.restart(entry); });

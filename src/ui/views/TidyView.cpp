@@ -12,7 +12,6 @@
 
 #include "core/servers/ServerClassifier.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/ViewParts.hpp"
@@ -76,7 +75,7 @@ public:
     void display(const Server& server, bool ticked, bool dark) {
         m_id = server.id();
         setAccessibleName(qs(":" + std::to_string(server.port) + " " + server.processName));
-        setSymbol(m_check, ticked ? "checkmark.square.fill" : "square",
+        setSymbol(m_check, ticked ? "check-square-fill" : "square",
                   Theme::color(ticked ? Theme::Role::accent : Theme::Role::tertiaryText, dark));
         m_port->setText(qs(":" + std::to_string(server.port)));
         m_name->setText(qs(server.processName + "  ·  idle"));
@@ -116,13 +115,12 @@ public:
 
     void display(const Server& server, bool dark) {
         const QColor tertiary = Theme::color(Theme::Role::tertiaryText, dark);
-        setSymbol(m_lock, "lock.fill", tertiary);
+        setSymbol(m_lock, "lock-fill", tertiary);
         m_port->setText(qs(":" + std::to_string(server.port)));
         m_name->setText(qs(server.processName));
         // Everything kept safe is either the system's own or still working.
-        m_tag->setText(qs(ServerClassifier::isProtectedSystemProcess(server.processName)
-                              ? Words::text("macOS")
-                              : "active"));
+        m_tag->setText(
+            qs(ServerClassifier::isProtectedSystemProcess(server.processName) ? "Linux" : "active"));
         setForeground(m_port, Theme::color(Theme::Role::secondaryText, dark));
         setForeground(m_name, Theme::color(Theme::Role::secondaryText, dark));
         setForeground(m_tag, tertiary);
@@ -164,7 +162,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         const bool dark = Theme::isDark(this);
         paintHover(this, dark);
-        const QPixmap chevron = Icons::symbol("chevron.right", Theme::color(Theme::Role::secondaryText, dark),
+        const QPixmap chevron = Icons::symbol("caret-right", Theme::color(Theme::Role::secondaryText, dark),
                                               symbolSize - 2, devicePixelRatioF());
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
