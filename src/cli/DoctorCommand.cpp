@@ -15,7 +15,6 @@
 #include "core/servers/PortScanner.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Unicode.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 
@@ -51,7 +50,7 @@ std::string renderDoctor(const HeatReport& heat, const std::vector<Finding>& fin
         }
         out += "\n";
     }
-    out += "\n" + bold(Words::text("Findings")) + "\n";
+    out += "\n" + bold("Findings") + "\n";
     for (const auto& finding : findings) {
         out += "  [" + std::string(Finding::rawValue(finding.severity)) + "] " +
                bold(Unicode::visible(finding.title)) + "\n";

@@ -22,7 +22,6 @@
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Unicode.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 
@@ -251,9 +250,8 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
                               const ProbeOutcomes* health) {
     auto groups = shownGroups(servers, all);
     if (groups.empty()) {
-        return all ? Words::text("No listening servers found among the processes this user can read.\n")
-                   : Words::text(
-                         "No dev servers are running. Use --all to include the system's listeners.\n");
+        return all ? "No listening servers found among the processes this user can read.\n"
+                   : "No dev servers are running. Use --all to include the system's listeners.\n";
     }
     std::vector<std::vector<MergedServer>> merged;
     for (const auto& group : groups) merged.push_back(PortMerger::merge(group.servers));
@@ -287,11 +285,11 @@ std::string renderServerTable(const std::vector<Server>& servers, bool all, cons
 }
 
 std::string footprintLine(const DevFootprint& footprint) {
-    return Words::text("Servers and containers use " + ByteFormat::short_(footprint.devBytes()) +
-                       " (servers " + ByteFormat::short_(footprint.serversBytes) + ", containers " +
-                       ByteFormat::short_(footprint.containersBytes) + "); everything else " +
-                       ByteFormat::short_(footprint.otherBytes) + " of the " +
-                       ByteFormat::short_(footprint.usedBytes) + " in use.");
+    return "Servers and containers use " + ByteFormat::short_(footprint.devBytes()) + " (servers " +
+           ByteFormat::short_(footprint.serversBytes) + ", containers " +
+           ByteFormat::short_(footprint.containersBytes) + "); everything else " +
+           ByteFormat::short_(footprint.otherBytes) + " of the " + ByteFormat::short_(footprint.usedBytes) +
+           " in use.";
 }
 
 int runList(const ListOptions& options, std::ostream& out, std::ostream& err) {

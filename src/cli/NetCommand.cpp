@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 
@@ -17,7 +16,7 @@ std::string renderNet(const TrafficSample& sample, const Terminal& terminal) {
     const auto& shortConnections = sample.shortConnections;
     std::string out;
     if (rows.empty() && shortConnections.count == 0) {
-        out = Words::text("No process moved data over TCP during the second.") + "\n";
+        out = "No process moved data over TCP during the second.\n";
     } else {
         // The window is one second, so the bytes of the second read as a rate; rates keep
         // kilobytes, where memory-style sizes would round most connections down to "0 MB".
@@ -37,7 +36,7 @@ std::string renderNet(const TrafficSample& sample, const Terminal& terminal) {
         out = alignedTable(table, {true, true, true, false}, terminal.width);
     }
     if (!sample.closedCounted)
-        out += Words::text(
+        out += std::string(
                    "Connections that opened and closed within the second are not counted: this system "
                    "does not report closed connections.") +
                "\n";

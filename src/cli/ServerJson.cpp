@@ -35,7 +35,7 @@ nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* probes)
     json["uptimeSeconds"] = orNull(server.uptimeSeconds);
     json["branch"] = orNull(server.branch);
     json["project"] = orNull(server.project);
-    json["appBundlePath"] = orNull(server.appBundlePath);
+    json["desktopEntryPath"] = orNull(server.desktopEntryPath);
     json["containerImage"] = orNull(server.containerImage);
     json["containerName"] = orNull(server.containerName);
     json["processCount"] = orNull(server.processCount);

@@ -16,8 +16,8 @@
 #include "core/servers/ServerClassifier.hpp"
 #include "core/servers/StopAction.hpp"
 #include "core/servers/StopReport.hpp"
+#include "core/support/Text.hpp"
 #include "core/support/Unicode.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 
@@ -93,15 +93,15 @@ int runStop(const StopOptions& options, std::ostream& out, std::ostream& err) {
         if (!done.insert(key).second) continue;
         if (!isContainer(server) && ServerClassifier::isProtectedSystemProcess(server.processName)) {
             err << Unicode::visible(
-                       Words::filled("tarvik: {} belongs to macOS; it is not stopped.", {server.processName}))
+                       Text::filled("tarvik: {} belongs to Linux; it is not stopped.", {server.processName}))
                 << '\n';
             status = 1;
             continue;
         }
         if (server.pid == 0 && server.user) {
-            err << Unicode::visible(Words::filled("tarvik: port {} is held by a process of {} that this user "
-                                                  "cannot see; it is not stopped.",
-                                                  {std::to_string(server.port), *server.user}))
+            err << Unicode::visible(Text::filled("tarvik: port {} is held by a process of {} that this user "
+                                                 "cannot see; it is not stopped.",
+                                                 {std::to_string(server.port), *server.user}))
                 << '\n';
             status = 1;
             continue;

@@ -10,7 +10,6 @@
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Unicode.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 
@@ -26,8 +25,6 @@ std::string_view kindName(StorageItem::Kind::Tag tag) {
             return "regenerable";
         case StorageItem::Kind::Tag::personal:
             return "personal";
-        case StorageItem::Kind::Tag::simulators:
-            return "simulators";
     }
     return "personal";
 }
@@ -74,7 +71,7 @@ std::string grouped(std::uint64_t number) {
 
 // The cache's explanation followed by what limits clearing it.
 std::string cacheDetail(const StorageItem& item) {
-    std::string text = Words::text(item.detail);
+    std::string text = item.detail;
     for (const auto& note : {StorageScanner::placeNote(item), StorageScanner::sharedNote(item)})
         if (!note.empty()) text += " " + note;
     return text;
@@ -161,7 +158,6 @@ std::string renderStorage(const StorageReport& report, const std::string& home, 
                             Paths::abbreviatingHome(item.path, home), largeFileSubtitle(item, now)});
         out += alignedTable(rows, {false, true, false, false}, width);
     }
-    if (report.purgeable > 0) out += "\nPurgeable: " + ByteFormat::storage(report.purgeable) + "\n";
     return out;
 }
 
@@ -173,7 +169,6 @@ Json toJson(const StorageReport& report) {
     json["largeFiles"] = Json::array();
     for (const auto& item : report.largeFiles) json["largeFiles"].push_back(itemJson(item));
     json["largeFilesComplete"] = report.largeFilesComplete;
-    json["purgeable"] = report.purgeable;
     json["measuredAt"] =
         std::chrono::duration_cast<std::chrono::seconds>(report.measuredAt.time_since_epoch()).count();
     return json;
@@ -210,7 +205,6 @@ int runStorage(const StorageOptions& options, std::istream& in, std::ostream& ou
     if (options.action == StorageOptions::Action::report) {
         report.clearable = StorageScanner::clearable(home, dirs, options.minimum);
         findLargeFiles();
-        report.purgeable = StorageScanner::purgeable();
         if (options.json)
             printJson(out, toJson(report));
         else

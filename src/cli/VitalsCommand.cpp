@@ -15,7 +15,6 @@
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Unicode.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::cli {
 
@@ -129,9 +128,8 @@ std::string renderVitals(const SystemVitals& vitals, MemoryPressure pressure, co
     auto heading = [&](const std::string& text) {
         return terminal.colour ? "\x1b[1m" + text + "\x1b[0m" : text;
     };
-    out += "\n" + heading(Words::text("Busiest apps by CPU")) + "\n" + appTable(vitals.apps, false, terminal);
-    out +=
-        "\n" + heading(Words::text("Busiest apps by memory")) + "\n" + appTable(vitals.apps, true, terminal);
+    out += "\n" + heading("Busiest apps by CPU") + "\n" + appTable(vitals.apps, false, terminal);
+    out += "\n" + heading("Busiest apps by memory") + "\n" + appTable(vitals.apps, true, terminal);
     return out;
 }
 
@@ -196,8 +194,7 @@ Json toJson(const SystemVitals& vitals, MemoryPressure pressure) {
                                    {"bundlePath", orNull(p.owner.bundlePath)},
                                    {"isSystem", p.owner.isSystem}}},
                                  {"cpuPercent", p.cpuPercent},
-                                 {"memoryBytes", p.memoryBytes},
-                                 {"milliwatts", orNull(p.milliwatts)}});
+                                 {"memoryBytes", p.memoryBytes}});
         json["apps"].push_back({{"name", app.name},
                                 {"bundlePath", orNull(app.bundlePath)},
                                 {"cpuPercent", app.cpuPercent},
@@ -207,7 +204,6 @@ Json toJson(const SystemVitals& vitals, MemoryPressure pressure) {
                                 {"gpuPercent", vitals.gpu ? Json(app.gpuPercent) : Json(nullptr)},
                                 {"isSystem", app.isSystem},
                                 {"pids", app.pids},
-                                {"milliwatts", orNull(app.milliwatts)},
                                 {"processes", std::move(processes)}});
     }
     return json;

@@ -22,7 +22,7 @@ Server dev(std::int32_t pid, int port, std::string_view rule, std::string cwd,
     server.port = port;
     server.address = "127.0.0.1";
     server.kind =
-        ServerClassifier::devKind(rule).value_or(ServerKind{"Node", "hexagon.fill", TintToken::green});
+        ServerClassifier::devKind(rule).value_or(ServerKind{"Node", "hexagon-fill", TintToken::green});
     server.category = ServerCategory::dev;
     server.processName = std::string(rule);
     server.args = std::string(rule);
@@ -43,7 +43,7 @@ Server system(std::int32_t pid, int port, std::string name, std::uint64_t megaby
     server.port = port;
     server.address = "*";
     server.processName = name;
-    server.kind = {std::move(name), "gearshape.fill", TintToken::slate};
+    server.kind = {std::move(name), "gear-six-fill", TintToken::slate};
     server.category = ServerCategory::system;
     server.memoryBytes = megabytes * MB;
     server.cpuPercent = 0;
@@ -121,12 +121,10 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     bool isEnabled() override { return false; }
     std::optional<std::string> setEnabled(bool) override { return "preview"; }
     StorageScanner::LargeFileSearch largeFiles() override { return {}; }
-    std::uint64_t purgeable() override { return 0; }
     std::vector<StorageItem> clearable() override { return {}; }
     StorageActions::Result clear(const StorageItem&, const StorageReport&) override { return {}; }
     StorageActions::Result moveToTrash(const StorageItem&, const StorageReport&) override { return {}; }
     StorageActions::Result cleanUpDocker(const std::string&) override { return {}; }
-    void removeUnusedSimulators() override {}
 
     QVariantMap values;
 };
@@ -237,8 +235,7 @@ void decorateStorage(ServerStore& store, Date now) {
          cache("/home/ada/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed.",
                1'400'000'000),
          cache("/home/ada/.cache/pip", "pip downloads", "pip downloads packages again when needed.",
-               640'000'000)},
-        0);
+               640'000'000)});
 }
 
 // A machine kept busy by a build: warm but not hot, memory worth a look and a note about the disk.

@@ -16,7 +16,7 @@
 #include "core/analysis/DoctorReport.hpp"
 #include "core/servers/StopReport.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::ui {
 
@@ -684,7 +684,6 @@ StorageReport ServerStore::shownStorage() const {
     report.clearable = m_clearable.value_or(std::vector<StorageItem>{});
     report.largeFiles = m_largeFiles.value_or(std::vector<StorageItem>{});
     report.largeFilesComplete = m_largeFilesComplete;
-    report.purgeable = m_purgeableBytes;
     return report;
 }
 
@@ -704,23 +703,19 @@ void ServerStore::scanStorage(bool force) {
         return;
     m_storageMeasuredAt = at;
     auto* storage = m_services.storage.get();
-    using Files = std::pair<StorageScanner::LargeFileSearch, std::uint64_t>;
-    inBackground<Files>(
-        [storage] {
-            return Files{storage->largeFiles(), storage->purgeable()};
-        },
-        [this, storage](Files files) {
-            m_largeFiles = std::move(files.first.files);
-            m_largeFilesComplete = files.first.complete;
-            m_purgeableBytes = files.second;
-            markChanged();
-            inBackground<std::vector<StorageItem>>([storage] { return storage->clearable(); },
-                                                   [this](std::vector<StorageItem> items) {
-                                                       m_clearable = std::move(items);
-                                                       m_storageMeasuredAt = now();
-                                                       markChanged();
-                                                   });
-        });
+    inBackground<StorageScanner::LargeFileSearch>([storage] { return storage->largeFiles(); },
+                                                  [this, storage](StorageScanner::LargeFileSearch files) {
+                                                      m_largeFiles = std::move(files.files);
+                                                      m_largeFilesComplete = files.complete;
+                                                      markChanged();
+                                                      inBackground<std::vector<StorageItem>>(
+                                                          [storage] { return storage->clearable(); },
+                                                          [this](std::vector<StorageItem> items) {
+                                                              m_clearable = std::move(items);
+                                                              m_storageMeasuredAt = now();
+                                                              markChanged();
+                                                          });
+                                                  });
 }
 
 void ServerStore::clear(const StorageItem& item) {
@@ -735,9 +730,9 @@ void ServerStore::clear(const StorageItem& item) {
                 announce("Cleared " + item.title + ", " + ByteFormat::storage(item.freeableBytes()) + ".");
             } else {
                 announce(
-                    Words::filled("Couldn't clear {}. Some files may be in use; try again after quitting the "
-                                  "app that uses them.",
-                                  {item.title}));
+                    Text::filled("Couldn't clear {}. Some files may be in use; try again after quitting the "
+                                 "app that uses them.",
+                                 {item.title}));
             }
             refresh();
         });
@@ -752,27 +747,12 @@ void ServerStore::moveToTrash(const StorageItem& item) {
             setBusy(item.path, false);
             if (result.ok) {
                 if (m_largeFiles) std::erase(*m_largeFiles, item);
-                announce(Words::filled("Moved {} to the Trash. Empty the Trash to get the space back.",
-                                       {item.title}));
+                announce(Text::filled("Moved {} to the Trash. Empty the Trash to get the space back.",
+                                      {item.title}));
             } else {
-                announce(Words::filled("Couldn't move {} to the Trash. Use Show in Finder and drag it there.",
-                                       {item.title}));
+                announce(Text::filled("Couldn't move {} to the Trash. Use Show in Files and drag it there.",
+                                      {item.title}));
             }
-        });
-}
-
-void ServerStore::removeUnusedSimulators(const StorageItem& item) {
-    setBusy(item.path, true);
-    auto* storage = m_services.storage.get();
-    inBackground<bool>(
-        [storage] {
-            storage->removeUnusedSimulators();
-            return true;
-        },
-        [this, path = item.path](bool) {
-            setBusy(path, false);
-            announce("Removed simulators Xcode no longer uses.");
-            scanStorage(true);
         });
 }
 
@@ -840,8 +820,8 @@ void ServerStore::alertIfNeeded(Date at) {
     };
     const bool hot = m_heat.level == HeatLevel::hot || m_heat.level == HeatLevel::critical;
     if (due(m_alertOnHeat && hot, "heat")) {
-        post({Words::text(m_heat.level == HeatLevel::critical ? "Your Mac is very hot"
-                                                              : "Your Mac is running hot"),
+        post({(m_heat.level == HeatLevel::critical ? "Your computer is very hot"
+                                                   : "Your computer is running hot"),
               heatBody(m_heat), "heat-" + randomIdentifier()});
     }
     for (const auto& insight : m_insights) {
@@ -873,7 +853,7 @@ void ServerStore::announceUpdateIfNeeded() {
     if (!last || *last == current || !Version::isNewer(current, *last)) return;
     if (m_notificationsEnabled)
         post({"Tarvik updated to " + current,
-              Words::text("New: the Tarvik window, with everything your Mac is doing. Click to open it."),
+              "New: the Tarvik window, with everything your computer is doing. Click to open it.",
               "updated-" + current});
 }
 
@@ -958,11 +938,9 @@ void ServerStore::setPreviewRecentStops(RecentStops stops) {
     markChanged();
 }
 
-void ServerStore::setPreviewStorage(std::vector<StorageItem> largeFiles, std::vector<StorageItem> clearable,
-                                    std::uint64_t purgeable) {
+void ServerStore::setPreviewStorage(std::vector<StorageItem> largeFiles, std::vector<StorageItem> clearable) {
     m_largeFiles = std::move(largeFiles);
     m_clearable = std::move(clearable);
-    m_purgeableBytes = purgeable;
     m_storageMeasuredAt = now();
     markChanged();
 }

@@ -107,7 +107,6 @@ public:
     [[nodiscard]] bool largeFilesComplete() const { return m_largeFilesComplete; }
     [[nodiscard]] const std::optional<std::vector<StorageItem>>& clearable() const { return m_clearable; }
     [[nodiscard]] std::optional<Date> storageMeasuredAt() const { return m_storageMeasuredAt; }
-    [[nodiscard]] std::uint64_t purgeableBytes() const { return m_purgeableBytes; }
     [[nodiscard]] const std::set<std::string>& storageBusy() const { return m_storageBusy; }
     [[nodiscard]] const std::optional<std::vector<AppTraffic>>& networkApps() const { return m_networkApps; }
     [[nodiscard]] std::optional<Date> networkCheckedAt() const { return m_networkCheckedAt; }
@@ -187,7 +186,6 @@ public:
     void scanStorage(bool force);
     void clear(const StorageItem& item);
     void moveToTrash(const StorageItem& item);
-    void removeUnusedSimulators(const StorageItem& item);
     void cleanUpDocker(const StorageItem& item);
     void openTrash();
     void openBatterySettings();
@@ -209,8 +207,7 @@ public:
     void setPreviewIdle(const std::vector<std::int32_t>& pids);
     void setPreviewProbe(const std::string& serverID, HTTPProbe::Outcome outcome);
     void setPreviewRecentStops(RecentStops stops);
-    void setPreviewStorage(std::vector<StorageItem> largeFiles, std::vector<StorageItem> clearable,
-                           std::uint64_t purgeable);
+    void setPreviewStorage(std::vector<StorageItem> largeFiles, std::vector<StorageItem> clearable);
     void setPreviewNetwork(std::vector<AppTraffic> apps);
 
     // Names the fixed processes that no action signals.
@@ -292,7 +289,6 @@ private:
     bool m_largeFilesComplete = true;
     std::optional<std::vector<StorageItem>> m_clearable;
     std::optional<Date> m_storageMeasuredAt;
-    std::uint64_t m_purgeableBytes = 0;
     std::set<std::string> m_storageBusy;
     std::optional<std::vector<AppTraffic>> m_networkApps;
     std::optional<Date> m_networkCheckedAt;

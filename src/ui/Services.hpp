@@ -183,13 +183,11 @@ class StorageService {
 public:
     virtual ~StorageService() = default;
     virtual StorageScanner::LargeFileSearch largeFiles() = 0;
-    virtual std::uint64_t purgeable() = 0;
     virtual std::vector<StorageItem> clearable() = 0;
     // `report` holds the items the user was shown; only those are acted on.
     virtual StorageActions::Result clear(const StorageItem& item, const StorageReport& report) = 0;
     virtual StorageActions::Result moveToTrash(const StorageItem& item, const StorageReport& report) = 0;
     virtual StorageActions::Result cleanUpDocker(const std::string& docker) = 0;
-    virtual void removeUnusedSimulators() = 0;
 };
 
 // Blocking for about a second; called off the store's thread.

@@ -246,7 +246,7 @@ std::vector<Server> hostileServers() {
     Server second = vite, other = vite;
     second.port = 5174;
     other.pid = 77, other.port = 3000, other.branch = "main", other.kind.name = std::string(60, 'K');
-    const Server hidden{.port = 22, .address = "*", .kind = {"Hidden listener", "eye-slash"}, .user = "root"};
+    const Server hidden{.port = 22, .address = "*", .kind = {"Hidden listener", "lock-fill"}, .user = "root"};
     std::vector<Server> servers{vite, second, other, hidden};
     for (int i = 0; i < 12; ++i) {
         Server many = other;
@@ -306,7 +306,7 @@ using nlohmann::ordered_json;
 // for a pid or a name. A script that kills every pid must never be handed 0.
 TEST(ServerJson, UnknownIsNullNeverZeroOrEmpty) {
     const Server hidden{
-        .port = 5432, .address = "*", .kind = {"Hidden listener", "eye-slash"}, .user = "postgres"};
+        .port = 5432, .address = "*", .kind = {"Hidden listener", "lock-fill"}, .user = "postgres"};
 
     const std::tuple<const char*, Server, ordered_json> cases[] = {
         {"an owner that cannot be seen", hidden,
@@ -314,7 +314,11 @@ TEST(ServerJson, UnknownIsNullNeverZeroOrEmpty) {
                                  "address": "*", "addresses": ["*"], "isExposedToNetwork": true,
                                  "id": "0:5432"})")},
         {"an unknown address", Server{.pid = 7, .port = 80, .processName = "x"},
-         ordered_json::parse(R"({"address": null, "addresses": [], "isExposedToNetwork": false})")},
+         ordered_json::parse(R"({"address": null, "addresses": [], "isExposedToNetwork": false,
+                                 "desktopEntryPath": null})")},
+        {"a desktop application's server",
+         Server{.pid = 8, .port = 81, .desktopEntryPath = "/usr/share/applications/code.desktop"},
+         ordered_json::parse(R"({"desktopEntryPath": "/usr/share/applications/code.desktop"})")},
     };
     for (const auto& [name, server, expected] : cases) {
         SCOPED_TRACE(name);

@@ -20,7 +20,7 @@ TEST(StorageCommand, PrintsCachesWithTheTotalThenLargeFilesWithOwnerAndLastUse) 
     StorageReport report;
     report.clearable = {{"/home/a/.npm/_cacache", "npm downloads", "Gone soon.", 2'000'000'000,
                          Kind::regenerable(), std::nullopt, false},
-                        {"/home/a/Library/Developer/Xcode/Archives", "Xcode archives", "Yours.",
+                        {"/home/a/Pictures/Exports/2023-4/Archives", "Photo archives", "Yours.",
                          1'000'000'000, Kind::personal(), std::nullopt, false}};
     report.largeFiles = {
         {"/home/a/.config/Slack/x.db", "x.db", "~/.config/Slack", 600'000'000, Kind::appData("Slack"),
@@ -30,7 +30,7 @@ TEST(StorageCommand, PrintsCachesWithTheTotalThenLargeFilesWithOwnerAndLastUse) 
               "Safe to clear: 2 GB\n"
               "  CACHE           SIZE  PATH                                DETAIL\n"
               "  npm downloads   2 GB  ~/.npm/_cacache                     Gone soon.\n"
-              "  Xcode archives  1 GB  ~/Library/Developer/Xcode/Archives  Yours.\n"
+              "  Photo archives  1 GB  ~/Pictures/Exports/2023-4/Archives  Yours.\n"
               "\nLargest files\n"
               "  FILE     SIZE  PATH                  USE\n"
               "  x.db   600 MB  ~/.config/Slack/x.db  Opened 3 days ago · Belongs to Slack. Remove it from "

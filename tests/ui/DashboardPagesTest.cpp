@@ -11,7 +11,6 @@
 
 #include "core/servers/ServerGroup.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
@@ -182,7 +181,7 @@ TEST_F(DashboardPagesTest, NetworkPageShowsRatesOverTheHourAndTheCheckedApps) {
     settle();
     EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
     const auto texts = shownTexts(window);
-    EXPECT_EQ(texts.count(QString::fromStdString(Words::text("Part of macOS"))), 1);
+    EXPECT_EQ(texts.count(QString("Part of Linux")), 1);
     EXPECT_TRUE(texts.contains("Check again"));
     EXPECT_TRUE(texts.contains("Checked 0s ago"));
 }
@@ -215,9 +214,8 @@ TEST_F(DashboardPagesTest, DiskPageMeasuresThenListsCachesAndFiles) {
     EXPECT_EQ(texts.count("Clear"), 3);
     EXPECT_TRUE(showsPart(texts, "Belongs to Steam. Remove it from inside Steam."));
     EXPECT_TRUE(showsPart(texts, "Never opened"));
-    EXPECT_FALSE(showsPart(texts, QString::fromStdString(Words::text("macOS frees by itself"))));
 
-    store->setPreviewStorage({}, {}, 0);
+    store->setPreviewStorage({}, {});
     settle();
     EXPECT_TRUE(shownTexts(window).contains("Nothing large to clear. Your caches are small."));
     EXPECT_TRUE(shownTexts(window).contains("No files over 500 MB."));
@@ -239,7 +237,7 @@ TEST_F(DashboardPagesTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesRevea
     ASSERT_EQ(store->largeFiles()->size(), 2u);
     EXPECT_EQ(store->largeFiles()->back().title, "pak01_dir.vpk");
 
-    click(*page, QString::fromStdString(Words::text("Show in Finder")));
+    click(*page, QString("Show in Files"));
     click(*page, "Open Trash");
     EXPECT_EQ(world.desktop->calls,
               (std::vector<std::string>{"reveal:/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "trash:"}));
@@ -278,8 +276,7 @@ TEST(DashboardDiskPage, SaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopp
 
 TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
     auto* page = ui::makeBatteryPage(*store, &window);
-    const QString mains =
-        QString::fromStdString(Words::text("This Mac runs on mains power and has no battery."));
+    const QString mains = QString("This computer runs on mains power and has no battery.");
     EXPECT_EQ(shownTexts(window), QStringList({"Battery", mains}));
 
     SystemVitals vitals;
@@ -310,7 +307,7 @@ TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesTheP
         {{note, look}, "Worth a look", MemoryPressure::normal, "Normal"},
         {{look, now, note}, "Needs attention now", MemoryPressure::normal, "Normal"},
     };
-    const auto fine = QString::fromStdString(Words::text("Your Mac is doing fine."));
+    const auto fine = QString("Your computer is doing fine.");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.heading.toStdString());
         store->setPreviewHeat({}, c.findings);
@@ -329,7 +326,7 @@ TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesTheP
     FakeWorld other;
     ServerStore unscanned(other.services());
     std::unique_ptr<QWidget> page(ui::makeOverviewPage(unscanned, &window));
-    EXPECT_TRUE(shownTexts(*page).contains(QString::fromStdString(Words::text("Measuring your Mac."))));
+    EXPECT_TRUE(shownTexts(*page).contains(QString("Measuring your computer.")));
     EXPECT_FALSE(shownTexts(*page).contains("All clear"));
 }
 
@@ -396,12 +393,11 @@ TEST(PageSentenceTest, FallbacksFollowTheMachineAndAreWordedForIt) {
     EXPECT_NE(ui::PageSentence::cpuFallback(12).find("all 12 cores"), std::string::npos);
     EXPECT_EQ(ui::PageSentence::memoryFallback(MemoryPressure::warning), "Memory is tight.");
     EXPECT_TRUE(ui::PageSentence::memoryFallback(MemoryPressure::normal).starts_with("Memory is fine."));
-    if (Words::current() == Words::Platform::Linux)
-        for (const auto& text : {ui::PageSentence::memoryFallback(MemoryPressure::normal),
-                                 ui::PageSentence::heatFallback(), ui::PageSentence::cpuFallback(4)}) {
-            EXPECT_EQ(text.find("Mac"), std::string::npos) << text;
-            EXPECT_EQ(text.find("Apple"), std::string::npos) << text;
-        }
+    for (const auto& text : {ui::PageSentence::memoryFallback(MemoryPressure::normal),
+                             ui::PageSentence::heatFallback(), ui::PageSentence::cpuFallback(4)}) {
+        EXPECT_EQ(text.find("Mac"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Apple"), std::string::npos) << text;
+    }
 
     const std::pair<BatteryStatus, std::string> cases[] = {
         {{80, true, true, std::nullopt, 44.5, std::nullopt, std::nullopt}, "Charging at 45 W."},
@@ -494,7 +490,7 @@ TEST_F(DashboardPagesTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
     EXPECT_EQ(table->findChild<QAbstractButton*>("end:503"), nullptr);
     const auto texts = shownTexts(window);
     EXPECT_EQ(texts.count("Asks this one process to quit."), 1);
-    EXPECT_EQ(texts.count(QString::fromStdString(Words::text("Owned by macOS, so Tarvik can't end it."))), 2);
+    EXPECT_EQ(texts.count(QString("Owned by Linux, so Tarvik can't end it.")), 2);
     EXPECT_TRUE(texts.contains("Shop\npid 502"));
     click(window, "end:501");
     EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{501, SIGTERM}}));

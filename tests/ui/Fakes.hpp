@@ -205,12 +205,10 @@ public:
         ++scans;
         return {files, filesComplete};
     }
-    std::uint64_t purgeable() override { return 0; }
     std::vector<StorageItem> clearable() override { return caches; }
     StorageActions::Result clear(const StorageItem&, const StorageReport&) override { return answer; }
     StorageActions::Result moveToTrash(const StorageItem&, const StorageReport&) override { return answer; }
     StorageActions::Result cleanUpDocker(const std::string&) override { return answer; }
-    void removeUnusedSimulators() override {}
 };
 
 class FakeNetwork : public ui::NetworkService {
@@ -229,7 +227,7 @@ inline Server devServer(std::int32_t pid, int port, double cpu = 0, std::string 
     s.args = "node vite";
     s.argv = {"node", "vite"};
     s.cwd = "/home/ada/shop";
-    s.kind = {std::move(kind), "bolt.fill"};
+    s.kind = {std::move(kind), "lightning-fill"};
     s.category = ServerCategory::dev;
     s.memoryBytes = 200u << 20;
     s.cpuPercent = cpu;

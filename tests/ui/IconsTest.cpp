@@ -5,22 +5,28 @@
 #include <QImage>
 
 #include "core/analysis/HeatReport.hpp"
+#include "core/analysis/Insights.hpp"
+#include "core/servers/ServerClassifier.hpp"
 #include "support/TempDir.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik::ui {
 namespace {
 
-// What the views ask for by name: the documented symbols, the Phosphor names the heat card uses,
-// and the brands of the kinds.
+// What the views ask for by name: every symbol, the ones the core names (server kinds, the heat
+// card, the insight lines), and the brands of the kinds.
 std::vector<std::pair<std::string, QPixmap>> everyDrawing(const QColor& colour, int size) {
+    std::vector<std::string> names = Icons::symbolNames();
+    for (const auto& name : ServerClassifier::symbols()) names.push_back(name);
+    for (auto level : {HeatLevel::cool, HeatLevel::hot}) names.emplace_back(icon(level));
+    const Server server{.port = 3000, .address = "*"};
+    for (const Insight& insight :
+         std::vector<Insight>{Insights::MemoryGrowth{server, 1, 1}, Insights::CpuHog{server, 90, 1},
+                              Insights::Exposed{{server}}})
+        if (auto line = Insights::attentionLine(insight)) names.push_back(line->icon);
+    names.push_back(Insights::idleBanner({{server}, 1, 0, {3000}, 7200}).icon);
     std::vector<std::pair<std::string, QPixmap>> drawings;
-    for (const auto& name : Icons::symbolNames())
-        drawings.emplace_back(name, Icons::symbol(name, colour, size));
-    for (auto level : {HeatLevel::cool, HeatLevel::hot}) {
-        std::string name(icon(level));
-        drawings.emplace_back(name, Icons::symbol(name, colour, size));
-    }
+    for (const auto& name : names) drawings.emplace_back(name, Icons::symbol(name, colour, size));
     for (const auto& kind : Icons::brandedKindNames()) {
         std::string slug = Icons::brandSlug(kind).value_or("(none)");
         drawings.emplace_back(kind + " " + slug, Icons::brand(slug, colour, size));
@@ -67,8 +73,8 @@ TEST(Icons, ServerIconPrefersBrandThenApplicationThenSymbol) {
     constexpr int size = 32;
     constexpr qreal ratio = 2;
 
-    const ServerKind vite{"Vite", "bolt.fill", TintToken::purple};
-    const ServerKind java{"Java", "cup.and.saucer.fill", TintToken::orange};
+    const ServerKind vite{"Vite", "lightning-fill", TintToken::purple};
+    const ServerKind java{"Java", "coffee-fill", TintToken::orange};
     const ServerKind unknown{"Custom", "no.such.symbol", TintToken::slate};
     auto tint = [](const ServerKind& kind, bool dark) { return Theme::tint(kind.tint, dark); };
     const struct {
@@ -86,13 +92,13 @@ TEST(Icons, ServerIconPrefersBrandThenApplicationThenSymbol) {
         {"missing theme icon", java, themed, false,
          Icons::tiledSymbol(java.symbol, tint(java, false), size, ratio)},
         {"symbol without drawing", unknown, std::nullopt, false,
-         Icons::tiledSymbol("server.rack", tint(unknown, false), size, ratio)},
+         Icons::tiledSymbol("hard-drives", tint(unknown, false), size, ratio)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Server server;
         server.kind = c.kind;
-        server.appBundlePath = c.entry;
+        server.desktopEntryPath = c.entry;
         ASSERT_FALSE(c.expected.isNull());
         EXPECT_EQ(Icons::serverIcon(server, size, c.dark, ratio).toImage(), c.expected.toImage());
     }

@@ -7,7 +7,6 @@
 #include "core/processes/ProcessRole.hpp"
 #include "core/support/ProcessNames.hpp"
 #include "core/support/Text.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::AppExplainer {
 
@@ -17,11 +16,9 @@ namespace {
 enum class Topic {
     tarvik,
     browser,
-    safariTabs,
     fileSearch,
     kernel,
     compositor,
-    photos,
     backup,
     systemUpdate,
     videoCall,
@@ -42,21 +39,14 @@ struct Rule {
     bool canQuit = false;
 };
 
-// A title that only the Mac gives; elsewhere the application keeps its own name.
-std::optional<std::string> macTitle(std::string_view title) {
-    if (Words::current() == Words::Platform::macOS) return std::string(title);
-    return std::nullopt;
-}
-
 // First match wins. The Linux names sit beside the Mac names of the same situation.
 const std::vector<Rule>& rules() {
     static const std::vector<Rule> table = {
         {Topic::tarvik,
          {"tarvik"},
          "Tarvik",
-         Words::text(
-             "This is Tarvik measuring your Mac. It does more while this panel is open and almost nothing "
-             "once it's closed."),
+         "This is Tarvik measuring your computer. It does more while this panel is open and almost nothing "
+         "once it's closed.",
          "",
          false},
         {Topic::browser,
@@ -64,85 +54,66 @@ const std::vector<Rule>& rules() {
           "dia", "comet", "zen", "firefox-esr", "firefox esr", "chromium", "chromium-browser", "chrome",
           "brave", "microsoft-edge", "msedge"},
          std::nullopt,
-         Words::text("A tab playing video, a busy web app, or a page full of ads usually causes this."),
-         Words::text("Close tabs you aren't using, or quit the browser and open it again."),
+         "A tab playing video, a busy web app, or a page full of ads usually causes this.",
+         "Close tabs you aren't using, or quit the browser and open it again.",
          true},
-        {Topic::safariTabs,
-         {"com.apple.webkit.webcontent", "com.apple.webkit.gpu"},
-         "Safari tabs",
-         Words::text("One of your Safari tabs is working hard, often because of video or a heavy page."),
-         Words::text("Close tabs you aren't using."),
-         false},
         // "tracker" and "baloo" are the families the indexers' processes are grouped under.
         {Topic::fileSearch,
          {"spotlight", "mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport",
           "tracker", "baloo", "tracker-miner-fs-3", "tracker-extract-3", "localsearch-3",
           "localsearch-extractor-3", "baloo_file", "baloo_file_extractor"},
-         Words::choose("Spotlight", "File search"),
-         Words::choose(
-             "Spotlight is indexing your files so search can find them. This happens after a macOS update or "
-             "when lots of files change.",
-             "Your desktop is indexing your files so search can find them. This happens after a system "
-             "update or when lots of files change."),
-         Words::text("Nothing to do. It stops by itself when it's done."),
+         "File search",
+         "Your desktop is indexing your files so search can find them. This happens after a system "
+         "update or when lots of files change.",
+         "Nothing to do. It stops by itself when it's done.",
          false},
         // Linux's kernel threads are grouped as "Linux kernel"; a lone "[thread]" is matched apart.
         {Topic::kernel,
          {"kernel_task", "linux kernel"},
          // Linux's kernel threads do the disk, network and memory work other programs ask for; none
          // of them holds the processor back to cool it, as kernel_task does.
-         Words::choose("macOS cooling down", "Linux kernel at work"),
-         Words::choose(
-             "macOS is holding the processor back so it can cool down. It's a sign of heat, not the cause.",
-             "The kernel's own threads are moving data for disks, the network and memory on behalf of other "
-             "apps. It's a sign of what they do, not the cause."),
-         Words::text("Look at the next busiest app instead."),
+         "Linux kernel at work",
+         "The kernel's own threads are moving data for disks, the network and memory on behalf of other "
+         "apps. It's a sign of what they do, not the cause.",
+         "Look at the next busiest app instead.",
          false},
         // The compositor or X server draws the screen on Linux; WindowServer is its own name on the Mac.
         {Topic::compositor,
          {"windowserver", "gnome-shell", "xorg", "xwayland", "kwin_wayland", "kwin_x11", "mutter"},
-         macTitle("WindowServer"),
-         Words::text("It draws everything on your screens. Many open windows, external displays, or "
-                     "animations make it "
-                     "work harder."),
-         Words::choose("Close windows you aren't using, or turn on Reduce Motion in Accessibility settings.",
-                       "Close windows you aren't using, or turn off animations in your desktop's settings."),
-         false},
-        {Topic::photos,
-         {"photos analysis", "photoanalysisd", "mediaanalysisd", "photolibraryd", "mediaanalysisd-access"},
-         "Photos",
-         Words::text("Photos is analyzing your library to recognize people, places, and objects."),
-         Words::text("Nothing to do. It works while you're away and stops by itself."),
+         std::nullopt,
+         "It draws everything on your screens. Many open windows, external displays, or "
+         "animations make it "
+         "work harder.",
+         "Close windows you aren't using, or turn off animations in your desktop's settings.",
          false},
         {Topic::backup,
          {"time machine", "backupd", "backupd-helper", "backups", "deja-dup", "duplicity", "timeshift",
           "borg", "restic"},
-         Words::choose("Time Machine", "Backup"),
-         Words::choose("Time Machine is backing up your Mac.", "A backup of your computer is running."),
-         Words::text("Let it finish. It's quieter once the first backup is done."),
+         "Backup",
+         "A backup of your computer is running.",
+         "Let it finish. It's quieter once the first backup is done.",
          false},
         // "unattended-upgr" is the kernel's 15-character cut of "unattended-upgrade".
         {Topic::systemUpdate,
          {"softwareupdated", "installd", "com.apple.mobilesoftwareupdate.updatebrainservice", "packagekitd",
           "apt", "apt-get", "dpkg", "unattended-upgr", "unattended-upgrade"},
-         Words::text("macOS update"),
-         Words::text("macOS is downloading or preparing an update."),
-         Words::text("Let it finish, or install the update when it's ready."),
+         "Linux update",
+         "Linux is downloading or preparing an update.",
+         "Let it finish, or install the update when it's ready.",
          false},
         {Topic::videoCall,
          {"zoom.us", "microsoft teams", "teams", "facetime", "webex", "google meet", "discord", "zoom",
           "teams-for-linux"},
          std::nullopt,
-         Words::text(
-             "Video calls encode your camera and screen nonstop, and background effects add more work."),
-         Words::text("Turn off background blur or your camera when you don't need them."),
+         "Video calls encode your camera and screen nonstop, and background effects add more work.",
+         "Turn off background blur or your camera when you don't need them.",
          true},
         {Topic::ide,
          {"xcode", "android studio", "intellij idea", "pycharm", "webstorm", "idea", "clion", "goland",
           "phpstorm", "rubymine", "rider", "rustrover"},
          std::nullopt,
-         Words::text("It's building or indexing your code, which uses every core it can get."),
-         Words::text("It cools down when the build or indexing finishes."),
+         "It's building or indexing your code, which uses every core it can get.",
+         "It cools down when the build or indexing finishes.",
          true},
         {Topic::compiler,
          {"swift-frontend",
@@ -168,40 +139,37 @@ const std::vector<Rule>& rules() {
           "ld.gold",
           "mold"},
          std::nullopt,
-         Words::text("Code is compiling, which uses every core it can get."),
-         Words::text("It cools down when the build finishes."),
+         "Code is compiling, which uses every core it can get.",
+         "It cools down when the build finishes.",
          false},
         // Debian's versioned interpreters ("python3.11") are matched apart.
         {Topic::script,
          {"node", "bun", "deno", "python", "python3", "ruby", "java", "php", "nodejs"},
          std::nullopt,
-         Words::text("A script or dev server is running. Builds, file watchers, and loops can keep it busy."),
-         Words::text("Stop it if you aren't using it."),
+         "A script or dev server is running. Builds, file watchers, and loops can keep it busy.",
+         "Stop it if you aren't using it.",
          true},
         {Topic::docker,
          {"docker", "docker desktop", "com.docker.backend", "com.docker.virtualization",
           "com.apple.virtualization.virtualmachine", "qemu-system-aarch64", "orbstack", "dockerd",
           "containerd"},
          "Docker",
-         Words::choose(
-             "Docker runs your containers inside a virtual machine. A busy container keeps it working.",
-             "Docker runs your containers. A busy container keeps it working."),
-         Words::text("Stop containers you aren't using."),
+         "Docker runs your containers. A busy container keeps it working.",
+         "Stop containers you aren't using.",
          false},
         {Topic::editor,
          {"code", "visual studio code", "cursor", "windsurf", "zed", "code-oss", "code - oss", "codium",
           "vscodium"},
          std::nullopt,
-         Words::text(
-             "Extensions, language servers, or a search across a big project can keep your editor busy."),
-         Words::text("Close projects you aren't using, or turn off extensions you don't need."),
+         "Extensions, language servers, or a search across a big project can keep your editor busy.",
+         "Close projects you aren't using, or turn off extensions you don't need.",
          true},
         {Topic::graphics,
          {"figma", "blender", "final cut pro", "adobe premiere pro", "davinci resolve", "adobe after effects",
           "adobe photoshop", "sketch", "cinema 4d", "gimp", "inkscape", "krita", "kdenlive", "resolve"},
          std::nullopt,
-         Words::text("Rendering and editing graphics works both the processor and the graphics chip hard."),
-         Words::text("Close files you aren't working on."),
+         "Rendering and editing graphics works both the processor and the graphics chip hard.",
+         "Close files you aren't working on.",
          true},
     };
     return table;
@@ -258,8 +226,7 @@ std::optional<AppExplanation> hostExplanation(const AppUsage& app, std::string_v
     return AppExplanation{app.name,
                           "Most of this is " + std::string(fileName) + rolePhrase(fileName) +
                               ", started from " + app.name + ".",
-                          Words::text("It settles once that finishes. Stop it there if you don't need it."),
-                          true};
+                          "It settles once that finishes. Stop it there if you don't need it.", true};
 }
 
 }  // namespace
@@ -282,17 +249,16 @@ AppExplanation explain(const AppUsage& app) {
         return {rule->title.value_or(app.name), rule->why, rule->advice, rule->canQuit};
 
     if (app.isSystem)
-        return {app.name, Words::text("This is part of macOS, doing background work."),
-                Words::text("It usually settles down by itself. If it doesn't, restarting the Mac helps."),
-                false};
+        return {app.name, "This is part of Linux, doing background work.",
+                "It usually settles down by itself. If it doesn't, restarting the computer helps.", false};
 
-    std::string why = Words::text("It's one of the busiest apps right now.");
+    std::string why = "It's one of the busiest apps right now.";
     if (app.processes.size() > 1 && app.processes.front().cpuPercent >= 1) {
         std::string_view fileName = app.processes.front().name();
         why = "Most of it is " + std::string(fileName) + rolePhrase(fileName) + ".";
     }
     return {app.name, std::move(why),
-            Words::text("If you aren't using it, quitting it frees up the processor and memory."), true};
+            "If you aren't using it, quitting it frees up the processor and memory.", true};
 }
 
 }  // namespace tarvik::AppExplainer

@@ -6,7 +6,7 @@
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik {
 
@@ -79,7 +79,6 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         if (!HeatReport::isSymptom(app.name)) candidates.push_back(app);
     auto topCPU = leader(candidates, [](const AppUsage& a) { return a.cpuPercent; });
     auto topGPU = leader(apps, [](const AppUsage& a) { return a.gpuPercent; });
-    auto topPower = leader(apps, [](const AppUsage& a) { return a.milliwatts.value_or(0); });
 
     std::vector<Finding> findings;
     const double inUse = inputs.memoryTotal > 0 ? static_cast<double>(inputs.memoryUsed) /
@@ -92,21 +91,19 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
                                                  ByteFormat::short_(topMemory->memoryBytes) + ". "
                                            : "";
         std::string share = rounded(inUse * 100).value_or("");
-        std::string cause =
-            inputs.swapOutPerSecond >= fastSwap
-                ? "macOS is moving memory out to disk, which slows everything down."
-            : inUse >= tightMemory && inputs.memoryLimitedBy
-                ? share + "% of the memory limit of cgroup " + *inputs.memoryLimitedBy + " (" +
-                      ByteFormat::short_(inputs.memoryTotal) +
-                      ") is in use; at the limit the kernel kills its processes."
-            : inUse >= tightMemory && inputs.pressure == MemoryPressure::normal
-                ? share + "% of memory is in use."
-                : Words::choose("macOS is compressing memory to make room.",
-                                inputs.compressedBytes > 0 ? "macOS is compressing memory to make room."
-                                                           : "macOS is dropping cached files to make room.");
+        std::string cause = inputs.swapOutPerSecond >= fastSwap
+                                ? "Linux is moving memory out to disk, which slows everything down."
+                            : inUse >= tightMemory && inputs.memoryLimitedBy
+                                ? share + "% of the memory limit of cgroup " + *inputs.memoryLimitedBy +
+                                      " (" + ByteFormat::short_(inputs.memoryTotal) +
+                                      ") is in use; at the limit the kernel kills its processes."
+                            : inUse >= tightMemory && inputs.pressure == MemoryPressure::normal
+                                ? share + "% of memory is in use."
+                            : inputs.compressedBytes > 0 ? "Linux is compressing memory to make room."
+                                                         : "Linux is dropping cached files to make room.";
         findings.push_back({Kind::memory, critical ? Severity::critical : Severity::warning,
-                            critical ? "Memory is very low" : "Memory is tight",
-                            Words::text(leaderText + cause), topMemory});
+                            critical ? "Memory is very low" : "Memory is tight", leaderText + cause,
+                            topMemory});
     }
 
     const HeatLevel level = inputs.heat.level;
@@ -127,11 +124,11 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
                         " is the main cause.";
             }
         }
-        std::string title = level == HeatLevel::warm  ? "Your Mac is warm"
-                            : level == HeatLevel::hot ? "Your Mac is running hot"
-                                                      : "Your Mac is very hot";
+        std::string title = level == HeatLevel::warm  ? "Your computer is warm"
+                            : level == HeatLevel::hot ? "Your computer is running hot"
+                                                      : "Your computer is very hot";
         findings.push_back({Kind::heat, level == HeatLevel::warm ? Severity::warning : Severity::critical,
-                            Words::text(title), Words::text(chip + cause), inputs.heat.culprit()});
+                            title, chip + cause, inputs.heat.culprit()});
     }
 
     if (inputs.systemCPU >= 70) {
@@ -140,9 +137,9 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         if (topCPU)
             if (auto percent = rounded(topCPU->cpuPercent))
                 top = topCPU->name + " is using the most, " + *percent + "% of a core.";
-        std::string detail = (share.empty() ? "" : share + "% of the whole Mac. ") + top;
+        std::string detail = (share.empty() ? "" : share + "% of the whole computer. ") + top;
         findings.push_back({Kind::cpu, inputs.systemCPU >= 90 ? Severity::warning : Severity::notice,
-                            "The processor is busy", Words::text(detail), topCPU});
+                            "The processor is busy", detail, topCPU});
     }
 
     if (inputs.gpu >= 60) {
@@ -150,30 +147,26 @@ std::vector<Finding> evaluate(const DiagnosisInputs& inputs) {
         if (topGPU)
             if (auto percent = rounded(topGPU->gpuPercent))
                 detail = topGPU->name + " is using " + *percent + "% of it.";
-        detail = Words::text(detail);
         if (auto busy = rounded(inputs.gpu); busy && inputs.gpuName)
-            detail = Words::filled("{} is {}% busy.", {*inputs.gpuName, *busy}) +
-                     (detail.empty() ? "" : " ") + detail;
+            detail = Text::filled("{} is {}% busy.", {*inputs.gpuName, *busy}) + (detail.empty() ? "" : " ") +
+                     detail;
         findings.push_back({Kind::gpu, Severity::notice, "The graphics chip is busy", detail, topGPU});
     }
 
     if (inputs.onBattery && inputs.systemWatts && *inputs.systemWatts >= 25) {
+        // Linux keeps no power reading per app, so no app is named.
         std::string drawing;
-        if (auto watts = rounded(*inputs.systemWatts)) drawing = "Your Mac is drawing " + *watts + " W. ";
-        std::string top;
-        if (topPower && topPower->milliwatts && std::isfinite(*topPower->milliwatts))
-            top = topPower->name + " is drawing the most, " +
-                  fmt::format("{:.1f}", *topPower->milliwatts / 1000) + " W.";
-        findings.push_back({Kind::battery, Severity::warning, "Battery is draining fast",
-                            Words::text(drawing + top), topPower});
+        if (auto watts = rounded(*inputs.systemWatts)) drawing = "Your computer is drawing " + *watts + " W.";
+        findings.push_back(
+            {Kind::battery, Severity::warning, "Battery is draining fast", drawing, std::nullopt});
     }
 
     if (inputs.disk && inputs.disk->total != 0 &&
         static_cast<double>(inputs.disk->free) / static_cast<double>(inputs.disk->total) < 0.1) {
-        findings.push_back({Kind::disk, Severity::notice, Words::text("Your disk is almost full"),
-                            Words::text(ByteFormat::storage(inputs.disk->free) +
-                                        " left. macOS needs free space to run smoothly."),
-                            std::nullopt});
+        findings.push_back(
+            {Kind::disk, Severity::notice, "Your disk is almost full",
+             ByteFormat::storage(inputs.disk->free) + " left. Linux needs free space to run smoothly.",
+             std::nullopt});
     }
 
     if (findings.empty())

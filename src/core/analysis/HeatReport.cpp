@@ -5,7 +5,6 @@
 #include <fmt/format.h>
 
 #include "core/support/Text.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik {
 
@@ -47,25 +46,24 @@ std::string_view rawValue(SystemTint tint) {
 }
 
 std::string normalTemperatureNote() {
-    return Words::choose("Temperature is normal. Apple silicon slows itself down only above about 95 °C.",
-                         "Temperature is normal. Processors slow themselves down only near their limit, "
-                         "about 95 to 100 °C.");
+    return "Temperature is normal. Processors slow themselves down only near their limit, "
+           "about 95 to 100 °C.";
 }
 
 std::string headline(HeatLevel level) {
     switch (level) {
         case HeatLevel::cool:
-            return Words::text("Temperature normal");
+            return "Temperature normal";
         case HeatLevel::workingHard:
-            return Words::text("Your Mac is working hard");
+            return "Your computer is working hard";
         case HeatLevel::warm:
-            return Words::text("Your Mac is warm");
+            return "Your computer is warm";
         case HeatLevel::hot:
-            return Words::text("Your Mac is running hot");
+            return "Your computer is running hot";
         case HeatLevel::critical:
-            return Words::text("Your Mac is very hot");
+            return "Your computer is very hot";
     }
-    return Words::text("Temperature normal");
+    return "Temperature normal";
 }
 
 SystemTint tint(HeatLevel level) {
@@ -85,9 +83,8 @@ std::string Charging::title() const {
 }
 
 std::string Charging::text() {
-    return Words::text(
-        "Charging this fast warms the Mac, mostly underneath. It's normal and safe, and eases off "
-        "past 80%.");
+    return "Charging this fast warms the computer, mostly underneath. It's normal and safe, and eases off "
+           "past 80%.";
 }
 
 }  // namespace HeatCauses

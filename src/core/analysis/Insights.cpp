@@ -9,7 +9,6 @@
 #include "core/servers/ServerGroup.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Text.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::Insights {
 
@@ -154,44 +153,39 @@ std::string displayName(const Server& server) {
 }
 
 std::optional<AttentionLine> attentionLine(const Insight& insight) {
-    // Only the fixed words go through Words: kind and project names are shown as they are.
     if (const auto* growth = std::get_if<MemoryGrowth>(&insight))
-        return AttentionLine{displayName(growth->server) + Words::text(" grew ") +
-                                 ByteFormat::short_(growth->deltaBytes) + Words::text(" in ") +
-                                 std::to_string(growth->minutes) + Words::text(" min"),
-                             "arrow.up.right", InsightTint::red};
+        return AttentionLine{displayName(growth->server) + " grew " + ByteFormat::short_(growth->deltaBytes) +
+                                 " in " + std::to_string(growth->minutes) + " min",
+                             "arrow-up-right", InsightTint::red};
     if (const auto* hog = std::get_if<CpuHog>(&insight))
-        return AttentionLine{displayName(hog->server) + Words::text(" averaged ") +
-                                 wholeNumber(hog->averagePercent) + Words::text("% CPU for ") +
-                                 std::to_string(hog->minutes) + Words::text(" min"),
+        return AttentionLine{displayName(hog->server) + " averaged " + wholeNumber(hog->averagePercent) +
+                                 "% CPU for " + std::to_string(hog->minutes) + " min",
                              "flame", InsightTint::orange};
     if (const auto* exposed = std::get_if<Exposed>(&insight)) {
         std::vector<int> ports;
         for (const auto& server : exposed->servers)
             if (std::find(ports.begin(), ports.end(), server.port) == ports.end())
                 ports.push_back(server.port);
-        return AttentionLine{
-            capitalised(FreedCopy::ports(ports)) + Words::text(" reachable from your network"), "wifi",
-            InsightTint::orange};
+        return AttentionLine{capitalised(FreedCopy::ports(ports)) + " reachable from your network",
+                             "wifi-high", InsightTint::orange};
     }
     return std::nullopt;
 }
 
 std::string idleSpan(double idleSeconds) {
     double hours = std::trunc(idleSeconds / 3600);
-    if (!(hours >= 2)) return Words::text("over an hour");
-    if (hours > 47)
-        return std::to_string(static_cast<long long>(std::min(hours, 1e15)) / 24) + Words::text(" days");
-    return std::to_string(static_cast<long long>(hours)) + Words::text(" hours");
+    if (!(hours >= 2)) return "over an hour";
+    if (hours > 47) return std::to_string(static_cast<long long>(std::min(hours, 1e15)) / 24) + " days";
+    return std::to_string(static_cast<long long>(hours)) + " hours";
 }
 
 IdleBanner idleBanner(const IdleSummary& summary) {
     std::string subject = summary.processCount == 1 && !summary.servers.empty()
                               ? summary.servers.front().kind.name
-                              : std::to_string(summary.processCount) + Words::text(" servers");
-    return IdleBanner{subject + Words::text(" idle for ") + idleSpan(summary.idleSeconds),
+                              : std::to_string(summary.processCount) + " servers";
+    return IdleBanner{subject + " idle for " + idleSpan(summary.idleSeconds),
                       FreedCopy::stopping(summary.freesBytes, summary.ports, summary.processCount),
-                      "moon.zzz.fill", Words::text("Stop all")};
+                      "moon-stars-fill", "Stop all"};
 }
 
 }  // namespace tarvik::Insights

@@ -27,32 +27,8 @@ std::vector<CoreLoad> CoreLoad::label(const std::vector<double>& loads,
     return cores;
 }
 
-MemoryBreakdown MemoryBreakdown::fromPages(std::uint64_t total, std::uint64_t pageSize, std::uint64_t free,
-                                           std::uint64_t speculative, std::uint64_t, std::uint64_t,
-                                           std::uint64_t wired, std::uint64_t compressed,
-                                           std::uint64_t internal, std::uint64_t purgeable,
-                                           std::uint64_t external, std::uint64_t swapUsed,
-                                           std::uint64_t swapTotal) {
-    auto minusOrZero = [](std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; };
-    return {total,
-            minusOrZero(internal, purgeable) * pageSize,
-            wired * pageSize,
-            compressed * pageSize,
-            (external + purgeable) * pageSize,
-            minusOrZero(free, speculative) * pageSize,
-            swapUsed,
-            swapTotal};
-}
-
 std::string MemoryUsage::label() const {
     return ByteFormat::short_(usedBytes) + "/" + ByteFormat::short_(totalBytes);
-}
-
-std::uint64_t MemoryUsage::activityMonitorUsed(std::uint64_t total, std::uint64_t pageSize,
-                                               std::uint64_t free, std::uint64_t speculative,
-                                               std::uint64_t external, std::uint64_t purgeable) {
-    std::uint64_t notUsed = ((free - std::min(free, speculative)) + external + purgeable) * pageSize;
-    return total > notUsed ? total - notUsed : 0;
 }
 
 namespace MemoryPressures {

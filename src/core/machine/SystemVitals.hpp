@@ -48,15 +48,6 @@ struct MemoryBreakdown {
     bool operator==(const MemoryBreakdown&) const = default;
     [[nodiscard]] std::uint64_t used() const { return app + wired + compressed; }
 
-    // From page counts, clamping the differences at 0 (`active` and `inactive` are not used).
-    [[nodiscard]] static MemoryBreakdown fromPages(std::uint64_t total, std::uint64_t pageSize,
-                                                   std::uint64_t free, std::uint64_t speculative,
-                                                   std::uint64_t active, std::uint64_t inactive,
-                                                   std::uint64_t wired, std::uint64_t compressed,
-                                                   std::uint64_t internal, std::uint64_t purgeable,
-                                                   std::uint64_t external, std::uint64_t swapUsed,
-                                                   std::uint64_t swapTotal);
-
     struct Reading;
 };
 
@@ -76,10 +67,6 @@ struct MemoryUsage {
 
     // "6.2 GB/16 GB".
     [[nodiscard]] std::string label() const;
-    // Everything that is not free, file-backed or purgeable, from page counts.
-    [[nodiscard]] static std::uint64_t activityMonitorUsed(std::uint64_t total, std::uint64_t pageSize,
-                                                           std::uint64_t free, std::uint64_t speculative,
-                                                           std::uint64_t external, std::uint64_t purgeable);
 };
 
 enum class MemoryPressure { normal, warning, critical };

@@ -38,12 +38,10 @@ std::vector<AppUsage> AppUsage::group(const ProcessSnapshot& snapshot) {
         app.cpuPercent += record.cpuPercent;
         app.memoryBytes += record.memoryBytes;
         app.pids.push_back(record.pid);
-        if (record.milliwatts) app.milliwatts = app.milliwatts.value_or(0) + *record.milliwatts;
         app.processes.push_back(record);
     }
     for (AppUsage& app : apps) {
         app.cpuPercent = oneDecimal(app.cpuPercent);
-        if (app.milliwatts) app.milliwatts = oneDecimal(*app.milliwatts);
         app.processCount = static_cast<int>(app.processes.size());
         sortHeaviestFirst(app.processes);
     }

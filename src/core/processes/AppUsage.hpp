@@ -20,7 +20,6 @@ struct AppUsage {
     double gpuPercent = 0;  // one decimal; 0 until filled in
     bool isSystem = false;
     std::vector<std::int32_t> pids;        // ascending
-    std::optional<double> milliwatts;      // absent when no member has a reading
     std::vector<ProcessRecord> processes;  // heaviest first
 
     bool operator==(const AppUsage&) const = default;

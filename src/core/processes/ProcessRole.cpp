@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "core/support/ProcessNames.hpp"
-#include "core/support/Words.hpp"
 
 namespace tarvik::ProcessRole {
 
@@ -14,7 +13,7 @@ enum class Match { suffix, exact };
 struct Row {
     Match match;
     std::vector<std::string_view> names;
-    std::string_view text;  // written naming the Mac; worded for the platform when returned
+    std::string_view text;
 };
 
 bool matches(const Row& row, std::string_view name) {
@@ -32,31 +31,15 @@ const std::vector<Row>& rows() {
         {suffix, {"Helper (GPU)"}, "Draws the app's graphics"},
         {suffix, {"Helper (Plugin)"}, "An extension or plug-in"},
         {suffix, {"Helper"}, "Background helper"},
-        {exact, {"com.apple.WebKit.WebContent"}, "A Safari tab"},
-        {exact, {"com.apple.WebKit.GPU"}, "Draws Safari's graphics"},
-        {exact, {"swift-frontend", "swiftc", "swift-build"}, "Compiling Swift code"},
-        {exact, {"clang", "clang++", "cc", "ld", "ld64"}, "Compiling code"},
-        {exact, {"xctest", "swift-test"}, "Running tests"},
+        {exact, {"clang", "clang++", "cc", "ld"}, "Compiling code"},
         {exact, {"node", "bun", "deno"}, "A JavaScript program or dev server"},
         {exact, {"python", "python3", "ruby", "java", "php"}, "A script or server"},
         {exact, {"zsh", "bash", "fish", "sh", "login"}, "A terminal shell"},
         {exact, {"git"}, "Git"},
         {exact, {"claude"}, "Claude Code, an AI coding agent"},
         {exact, {"codex"}, "Codex, an AI coding agent"},
-        {exact, {"Tarvik"}, "Tarvik, measuring your Mac"},
         {exact, {"ps", "top", "lsof"}, "Reading the process list"},
-        {exact,
-         {"mds", "mds_stores", "mdworker", "mdworker_shared", "corespotlightd", "mdbulkimport"},
-         "Updating the Spotlight index"},
-        {exact, {"WindowServer"}, "Draws everything on screen"},
-        {exact, {"kernel_task"}, "macOS itself, also holds the CPU back to cool it"},
-        {exact, {"photoanalysisd", "mediaanalysisd"}, "Analyzing your photo library"},
-        {exact, {"backupd"}, "Backing up with Time Machine"},
-        {exact, {"com.docker.backend", "com.docker.virtualization"}, "Docker"},
-        {exact, {"com.apple.Virtualization.VirtualMachine"}, "A virtual machine"},
-
-        // The same roles as Linux names them.
-        {exact, {"tarvik"}, "Tarvik, measuring your Mac"},
+        {exact, {"tarvik"}, "Tarvik, measuring your computer"},
         {exact,
          {"gnome-shell", "Xorg", "Xwayland", "kwin_x11", "kwin_wayland", "mutter"},
          "Draws everything on screen"},
@@ -81,9 +64,9 @@ const std::vector<Row>& rows() {
 
 std::optional<std::string> describe(std::string_view name) {
     for (const Row& row : rows())
-        if (matches(row, name)) return Words::text(row.text);
-    if (ProcessNames::isVersionedInterpreter(name)) return Words::text("A script or server");
-    if (ProcessNames::isKernelThread(name)) return Words::text("Part of the Linux kernel");
+        if (matches(row, name)) return std::string(row.text);
+    if (ProcessNames::isVersionedInterpreter(name)) return "A script or server";
+    if (ProcessNames::isKernelThread(name)) return "Part of the Linux kernel";
     return std::nullopt;
 }
 

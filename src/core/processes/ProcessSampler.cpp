@@ -87,7 +87,7 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
             m_rates.last.erase(reading.pid);
             start->second = reading.startTime;
         }
-        auto rates = m_rates.update(reading.pid, reading.cpuSeconds, reading.energyNJ, now);
+        auto rates = m_rates.update(reading.pid, reading.cpuSeconds, now);
         ProcessRecord record;
         record.pid = reading.pid;
         record.ppid = reading.ppid;
@@ -100,7 +100,6 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
         record.path = std::move(reading.path);
         record.cpuPercent = rates ? rates->cpuPercent : 0;
         record.memoryBytes = reading.memoryBytes;
-        record.milliwatts = rates ? rates->milliwatts : std::nullopt;
         record.startTicks = reading.startTime;
         snapshot.records.push_back(std::move(record));
     }

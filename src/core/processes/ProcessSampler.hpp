@@ -23,10 +23,9 @@ struct ProcessRecord {
     std::int32_t ppid = 0;  // 0 when unknown
     std::string path;       // never empty; "[name]" for kernel threads
     AppOwner owner;
-    double cpuPercent = 0;             // since the previous sample, percent of one core, one decimal
-    std::uint64_t memoryBytes = 0;     // private resident memory
-    std::optional<double> milliwatts;  // absent where the platform keeps no per-process energy
-    std::uint64_t startTicks = 0;      // the platform's start stamp (clock ticks since boot); 0: unknown
+    double cpuPercent = 0;          // since the previous sample, percent of one core, one decimal
+    std::uint64_t memoryBytes = 0;  // private resident memory
+    std::uint64_t startTicks = 0;   // the platform's start stamp (clock ticks since boot); 0: unknown
 
     [[nodiscard]] std::int32_t id() const { return pid; }
     // The last path component: what the user sees.

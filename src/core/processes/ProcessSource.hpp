@@ -16,7 +16,6 @@ struct ProcessReading {
     std::string path;                            // executable path; "[name]" for kernel threads
     double cpuSeconds = 0;                       // cumulative user plus system time
     std::uint64_t memoryBytes = 0;               // private resident memory
-    std::optional<std::uint64_t> energyNJ;       // cumulative energy where the platform keeps it
     std::optional<std::string> responsiblePath;  // the process the platform holds responsible
     std::optional<DesktopApp> app;               // the desktop application that started it
     // Whether the service manager runs it as one of the system's services (true) or inside the

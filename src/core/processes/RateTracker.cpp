@@ -4,8 +4,7 @@
 
 namespace tarvik {
 
-std::optional<RateTracker::Rates> RateTracker::update(std::int32_t pid, double cpuSeconds,
-                                                      std::optional<std::uint64_t> energyNJ, Date at) {
+std::optional<RateTracker::Rates> RateTracker::update(std::int32_t pid, double cpuSeconds, Date at) {
     std::optional<Rates> rates;
     if (auto previous = last.find(pid); previous != last.end()) {
         const Reading& before = previous->second;
@@ -14,14 +13,10 @@ std::optional<RateTracker::Rates> RateTracker::update(std::int32_t pid, double c
         if (before.cpu <= cpuSeconds && dt > 0) {
             Rates computed;
             computed.cpuPercent = Text::roundHalfAwayFromZero((cpuSeconds - before.cpu) / dt * 1000) / 10;
-            if (energyNJ && before.energy && *energyNJ >= *before.energy) {
-                double nanojoules = static_cast<double>(*energyNJ - *before.energy);
-                computed.milliwatts = Text::roundHalfAwayFromZero(nanojoules / dt / 1'000'000 * 10) / 10;
-            }
             rates = computed;
         }
     }
-    last[pid] = Reading{cpuSeconds, energyNJ, at};
+    last[pid] = Reading{cpuSeconds, at};
     return rates;
 }
 

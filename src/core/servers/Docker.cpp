@@ -14,11 +14,7 @@ namespace tarvik {
 namespace DockerInspector {
 
 std::vector<std::string> candidates(std::string_view home) {
-    return {"/usr/local/bin/docker",
-            "/opt/homebrew/bin/docker",
-            "/Applications/Docker.app/Contents/Resources/bin/docker",
-            std::string(home) + "/.docker/bin/docker",
-            "/usr/bin/docker",
+    return {"/usr/local/bin/docker", std::string(home) + "/.docker/bin/docker", "/usr/bin/docker",
             "/snap/bin/docker"};
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::FreedCopy {
 
@@ -35,20 +35,19 @@ std::string ports(std::vector<int> ports) {
 std::string stopping(std::uint64_t bytes, const std::vector<int>& portList, int count) {
     std::string pronoun = count == 1 ? "it" : "them";
     if (bytes != 0)
-        return Words::text("Stopping " + pronoun + " frees " + ByteFormat::short_(bytes) + " and " +
-                           ports(portList) + ".");
-    return Words::text("Stopping " + pronoun + " frees " + ports(portList) + ".");
+        return "Stopping " + pronoun + " frees " + ByteFormat::short_(bytes) + " and " + ports(portList) +
+               ".";
+    return "Stopping " + pronoun + " frees " + ports(portList) + ".";
 }
 
 std::string free(std::optional<std::uint64_t> bytes, const std::vector<int>& portList) {
-    if (bytes && *bytes != 0)
-        return Words::text(ByteFormat::short_(*bytes) + " and " + ports(portList) + " are free.");
-    return Words::text(capitalised(ports(portList)) + (portList.size() == 1 ? " is" : " are") + " free.");
+    if (bytes && *bytes != 0) return ByteFormat::short_(*bytes) + " and " + ports(portList) + " are free.";
+    return (capitalised(ports(portList)) + (portList.size() == 1 ? " is" : " are") + " free.");
 }
 
 std::string stopped(const std::string& name, std::optional<std::uint64_t> bytes,
                     const std::vector<int>& portList) {
-    return Words::filled("{} stopped. ", {name}) + free(bytes, portList);
+    return Text::filled("{} stopped. ", {name}) + free(bytes, portList);
 }
 
 }  // namespace tarvik::FreedCopy

@@ -35,7 +35,7 @@ std::optional<std::string> folderFallback(const std::optional<std::string>& cwd,
     std::string prefix = std::string(home) + "/";
     if (!cwd->starts_with(prefix)) return std::nullopt;
     std::string_view inside = std::string_view(*cwd).substr(prefix.size());
-    if (inside.starts_with("Library/") || inside.starts_with('.')) return std::nullopt;
+    if (inside.starts_with('.')) return std::nullopt;
     std::string_view last = Text::lastPathComponent(*cwd);
     if (last.empty()) return std::nullopt;
     return std::string(last);

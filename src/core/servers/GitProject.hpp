@@ -36,7 +36,7 @@ namespace GitProject {
 namespace ProjectName {
 
 // The project name of a folder outside git: its last component when it lies below `home`, not
-// in the home's Library or a hidden folder; nullopt otherwise.
+// in a hidden folder; nullopt otherwise.
 [[nodiscard]] std::optional<std::string> folderFallback(const std::optional<std::string>& cwd,
                                                         std::string_view home);
 

@@ -36,7 +36,7 @@ std::vector<Server> unownedServers(const Sources& sources) {
         if (inserted) {
             Server& server = servers.emplace_back();
             server.port = socket.port;
-            server.kind = ServerKind{"Hidden listener", "eye-slash", TintToken::slate};
+            server.kind = ServerKind{"Hidden listener", "lock-fill", TintToken::slate};
             server.category = ServerCategory::system;
             server.user = socket.user;
         }
@@ -138,6 +138,8 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
         Server server = ServerClassifier::classify(port, args, cwd, memory, cpu, uptime, place.branch,
                                                    place.project, sources.home);
         if (procInfo) server.argv = procInfo->argv;
+        if (record && record->owner.bundlePath && record->owner.bundlePath->ends_with(".desktop"))
+            server.desktopEntryPath = record->owner.bundlePath;
         auto tree = totals.find(port.pid);
         if (server.category == ServerCategory::dev && tree != totals.end() &&
             !DockerEngine::mayPublishForContainer(server.processName)) {

@@ -84,10 +84,7 @@ std::optional<std::string> Server::displayDirectory() const {
 
 std::optional<std::string> Server::displayDirectory(std::string_view home) const {
     if (!cwd || *cwd == "/") return std::nullopt;
-    std::string_view directory = *cwd;
-    std::string library = std::string(home) + "/Library/";
-    if (directory.starts_with(library)) return std::nullopt;
-    return Paths::abbreviatingHome(directory, home);
+    return Paths::abbreviatingHome(*cwd, home);
 }
 
 std::optional<std::string> Server::memoryLabel() const {

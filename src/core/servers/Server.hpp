@@ -50,7 +50,7 @@ struct Server {
     std::optional<int> uptimeSeconds;
     std::optional<std::string> branch;
     std::optional<std::string> project;
-    std::optional<std::string> appBundlePath;
+    std::optional<std::string> desktopEntryPath;  // the desktop entry of the application that started it
     std::optional<std::string> containerImage;
     std::optional<std::string> containerName;
     std::optional<int> processCount;  // processes in the tree (dev servers only)
@@ -80,7 +80,7 @@ struct Server {
     [[nodiscard]] bool isExposedToNetwork() const;
     // The bound addresses as one text, exposed ones first: "*, 127.0.0.1".
     [[nodiscard]] std::string addressText() const;
-    // nullopt for no cwd, "/", or the home's Library; "~/..." under the home; else cwd.
+    // nullopt for no cwd or "/"; "~/..." under the home; else cwd.
     [[nodiscard]] std::optional<std::string> displayDirectory() const;
     [[nodiscard]] std::optional<std::string> displayDirectory(std::string_view home) const;
     [[nodiscard]] std::optional<std::string> memoryLabel() const;

@@ -23,53 +23,53 @@ struct Rule {
 const std::vector<Rule>& devRules() {
     using enum TintToken;
     static const std::vector<Rule> rules = {
-        {{"vite"}, {"Vite", "bolt.fill", purple}},
-        {{"next-server", "next dev", "/.bin/next", "next/dist"}, {"Next.js", "triangle.fill", slate}},
-        {{"nuxt"}, {"Nuxt", "mountain.2.fill", emerald}},
-        {{"astro"}, {"Astro", "sparkles", orange}},
-        {{"remix"}, {"Remix", "music.note", blue}},
-        {{"storybook"}, {"Storybook", "book.fill", pink}},
-        {{"webpack"}, {"webpack", "shippingbox.fill", blue}},
+        {{"vite"}, {"Vite", "lightning-fill", purple}},
+        {{"next-server", "next dev", "/.bin/next", "next/dist"}, {"Next.js", "triangle-fill", slate}},
+        {{"nuxt"}, {"Nuxt", "mountains-fill", emerald}},
+        {{"astro"}, {"Astro", "sparkle", orange}},
+        {{"remix"}, {"Remix", "music-note", blue}},
+        {{"storybook"}, {"Storybook", "book-fill", pink}},
+        {{"webpack"}, {"webpack", "package-fill", blue}},
         {{"react-scripts"}, {"React", "atom", teal}},
-        {{"expo", "metro"}, {"Expo", "iphone", indigo}},
-        {{"parcel"}, {"Parcel", "shippingbox.fill", amber}},
+        {{"expo", "metro"}, {"Expo", "device-mobile", indigo}},
+        {{"parcel"}, {"Parcel", "package-fill", amber}},
         {{"turbopack"}, {"Turbopack", "tornado", red}},
-        {{"bun"}, {"Bun", "b.circle.fill", amber}},
-        {{"deno"}, {"Deno", "d.circle.fill", slate}},
+        {{"bun"}, {"Bun", "text-b-fill", amber}},
+        {{"deno"}, {"Deno", "paw-print-fill", slate}},
         {{"electron"}, {"Electron", "atom", teal}},
-        {{"node"}, {"Node", "hexagon.fill", green}},
+        {{"node"}, {"Node", "hexagon-fill", green}},
         {{"uvicorn"}, {"Uvicorn", "wind", teal}},
         {{"gunicorn"}, {"Gunicorn", "wind", emerald}},
-        {{"flask"}, {"Flask", "flask.fill", slate}},
-        {{"manage.py runserver", "django"}, {"Django", "d.square.fill", emerald}},
-        {{"jupyter"}, {"Jupyter", "circle.hexagongrid.fill", orange}},
-        {{"streamlit"}, {"Streamlit", "chart.bar.fill", red}},
-        {{"python"}, {"Python", "chevron.left.forwardslash.chevron.right", blue}},
-        {{"rails", "puma", "unicorn"}, {"Rails", "diamond.fill", red}},
-        {{"php artisan", "artisan serve"}, {"Laravel", "flame.fill", red}},
-        {{"php"}, {"PHP", "chevron.left.forwardslash.chevron.right", indigo}},
-        {{"gradle", "java", "kotlin"}, {"Java", "cup.and.saucer.fill", orange}},
-        {{"cargo run", "cargo watch"}, {"Rust", "gearshape.fill", orange}},
-        {{"postgres"}, {"PostgreSQL", "cylinder.split.1x2.fill", blue}},
-        {{"mysqld", "mariadb"}, {"MySQL", "cylinder.split.1x2.fill", teal}},
-        {{"redis-server", "redis"}, {"Redis", "square.stack.3d.up.fill", red}},
-        {{"mongod"}, {"MongoDB", "leaf.fill", green}},
-        {{"clickhouse"}, {"ClickHouse", "cylinder.split.1x2.fill", amber}},
-        {{"elasticsearch"}, {"Elasticsearch", "magnifyingglass", amber}},
-        {{"minio"}, {"MinIO", "archivebox.fill", red}},
-        {{"com.docker", "docker-proxy", "vpnkit", "docker"}, {"Docker", "shippingbox.fill", blue}},
-        {{"colima", "lima"}, {"Colima", "shippingbox.fill", teal}},
-        {{"nginx"}, {"nginx", "server.rack", emerald}},
-        {{"caddy"}, {"Caddy", "lock.shield.fill", green}},
-        {{"httpd", "apache"}, {"Apache", "server.rack", red}},
-        {{"ngrok"}, {"ngrok", "arrow.up.right.circle.fill", indigo}},
-        {{"cloudflared"}, {"Cloudflare Tunnel", "cloud.fill", orange}},
-        {{"tailscaled"}, {"Tailscale", "point.3.connected.trianglepath.dotted", slate}},
-        {{"ollama"}, {"Ollama", "brain.fill", slate}},
-        {{"lm-studio", "lmstudio"}, {"LM Studio", "brain.fill", purple}},
-        {{"supabase"}, {"Supabase", "bolt.horizontal.fill", emerald}},
-        {{"firebase"}, {"Firebase", "flame.fill", amber}},
-        {{"wrangler"}, {"Wrangler", "cloud.fill", orange}},
+        {{"flask"}, {"Flask", "flask-fill", slate}},
+        {{"manage.py runserver", "django"}, {"Django", "code-block-fill", emerald}},
+        {{"jupyter"}, {"Jupyter", "circles-three-fill", orange}},
+        {{"streamlit"}, {"Streamlit", "chart-bar-fill", red}},
+        {{"python"}, {"Python", "code", blue}},
+        {{"rails", "puma", "unicorn"}, {"Rails", "diamond-fill", red}},
+        {{"php artisan", "artisan serve"}, {"Laravel", "flame-fill", red}},
+        {{"php"}, {"PHP", "code", indigo}},
+        {{"gradle", "java", "kotlin"}, {"Java", "coffee-fill", orange}},
+        {{"cargo run", "cargo watch"}, {"Rust", "gear-six-fill", orange}},
+        {{"postgres"}, {"PostgreSQL", "database-fill", blue}},
+        {{"mysqld", "mariadb"}, {"MySQL", "database-fill", teal}},
+        {{"redis-server", "redis"}, {"Redis", "stack-fill", red}},
+        {{"mongod"}, {"MongoDB", "leaf-fill", green}},
+        {{"clickhouse"}, {"ClickHouse", "database-fill", amber}},
+        {{"elasticsearch"}, {"Elasticsearch", "magnifying-glass", amber}},
+        {{"minio"}, {"MinIO", "archive-fill", red}},
+        {{"com.docker", "docker-proxy", "vpnkit", "docker"}, {"Docker", "package-fill", blue}},
+        {{"colima", "lima"}, {"Colima", "package-fill", teal}},
+        {{"nginx"}, {"nginx", "hard-drives", emerald}},
+        {{"caddy"}, {"Caddy", "shield-check-fill", green}},
+        {{"httpd", "apache"}, {"Apache", "hard-drives", red}},
+        {{"ngrok"}, {"ngrok", "arrow-circle-up-right-fill", indigo}},
+        {{"cloudflared"}, {"Cloudflare Tunnel", "cloud-fill", orange}},
+        {{"tailscaled"}, {"Tailscale", "share-network", slate}},
+        {{"ollama"}, {"Ollama", "brain-fill", slate}},
+        {{"lm-studio", "lmstudio"}, {"LM Studio", "brain-fill", purple}},
+        {{"supabase"}, {"Supabase", "lightning-fill", emerald}},
+        {{"firebase"}, {"Firebase", "flame-fill", amber}},
+        {{"wrangler"}, {"Wrangler", "cloud-fill", orange}},
     };
     return rules;
 }
@@ -149,6 +149,8 @@ bool startsWithSystemPath(std::string_view lowerArgs) {
     return false;
 }
 
+constexpr std::string_view systemSymbol = "gear-six-fill", userSymbol = "terminal-window-fill";
+
 ServerKind plainKind(std::string_view processName, std::string_view symbol) {
     return {std::string(processName), std::string(symbol), TintToken::slate};
 }
@@ -166,7 +168,6 @@ std::optional<ServerKind> devKind(std::string_view text) {
 Classification classify(std::string_view processName, const std::optional<std::string>& args,
                         const std::optional<std::string>& cwd, std::string_view home) {
     Classification result;
-    result.appBundlePath = AppBundle::path(args);
 
     std::string matchText(processName);
     matchText += ' ';
@@ -174,20 +175,20 @@ Classification classify(std::string_view processName, const std::optional<std::s
     std::string lowerArgs = args ? Text::lowercased(*args) : std::string();
 
     if (systemProcessNames().contains(Text::lowercased(processName))) {
-        result.kind = plainKind(processName, "gearshape.fill");
+        result.kind = plainKind(processName, systemSymbol);
         result.category = ServerCategory::system;
     } else if (auto kind = devKind(matchText)) {
         result.kind = std::move(*kind);
         result.category = ServerCategory::dev;
     } else if (args &&
                (startsWithSystemPath(lowerArgs) || lowerArgs.find(".app/contents/") != std::string::npos)) {
-        result.kind = plainKind(processName, "gearshape.fill");
+        result.kind = plainKind(processName, systemSymbol);
         result.category = ServerCategory::system;
     } else if (cwd && *cwd != "/" && Paths::isUserArea(*cwd, home)) {
-        result.kind = plainKind(processName, "terminal.fill");
+        result.kind = plainKind(processName, userSymbol);
         result.category = ServerCategory::dev;
     } else {
-        result.kind = plainKind(processName, "gearshape.fill");
+        result.kind = plainKind(processName, systemSymbol);
         result.category = ServerCategory::system;
     }
     return result;
@@ -214,8 +215,13 @@ Server classify(const ListeningPort& port, const std::optional<std::string>& arg
     server.uptimeSeconds = uptimeSeconds;
     server.branch = branch;
     server.project = project;
-    server.appBundlePath = std::move(classification.appBundlePath);
     return server;
+}
+
+std::vector<std::string> symbols() {
+    std::vector<std::string> all{std::string(systemSymbol), std::string(userSymbol)};
+    for (const Rule& rule : devRules()) all.push_back(rule.kind.symbol);
+    return all;
 }
 
 bool isProtectedSystemProcess(std::string_view name) {
@@ -223,14 +229,3 @@ bool isProtectedSystemProcess(std::string_view name) {
 }
 
 }  // namespace tarvik::ServerClassifier
-
-namespace tarvik::AppBundle {
-
-std::optional<std::string> path(const std::optional<std::string>& args) {
-    if (!args) return std::nullopt;
-    std::size_t marker = args->find(".app/");
-    if (marker == std::string::npos) return std::nullopt;
-    return args->substr(0, marker) + ".app";
-}
-
-}  // namespace tarvik::AppBundle

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/servers/Server.hpp"
 #include "core/servers/ServerKind.hpp"
@@ -14,7 +15,6 @@ namespace tarvik::ServerClassifier {
 struct Classification {
     ServerKind kind;
     ServerCategory category = ServerCategory::system;
-    std::optional<std::string> appBundlePath;
     bool operator==(const Classification&) const = default;
 };
 
@@ -34,14 +34,10 @@ struct Classification {
                               const std::optional<std::string>& branch,
                               const std::optional<std::string>& project, std::string_view home);
 
+// Every symbol a classification can name, so the views can be checked to draw each one.
+[[nodiscard]] std::vector<std::string> symbols();
+
 // True for the operating system's own listeners, which are never offered for stopping.
 [[nodiscard]] bool isProtectedSystemProcess(std::string_view name);
 
 }  // namespace tarvik::ServerClassifier
-
-namespace tarvik::AppBundle {
-
-// The part of `args` before the first ".app/" followed by ".app"; nullopt without one.
-[[nodiscard]] std::optional<std::string> path(const std::optional<std::string>& args);
-
-}  // namespace tarvik::AppBundle

@@ -7,7 +7,7 @@
 
 #include "core/servers/DevFootprint.hpp"
 #include "core/servers/FreedCopy.hpp"
-#include "core/support/Words.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik::StopReport {
 
@@ -60,16 +60,16 @@ std::vector<std::string> described(const std::vector<Server>& servers) {
 std::string restartSentence(const std::vector<Server>& servers, const Restart& restart) {
     const std::string what = described(servers).front();
     if (restart.parentPid >= 2 && !restart.parentName.empty())
-        return Words::filled("{} was restarted by its parent {} (process {}); stop that to end it.",
-                             {what, restart.parentName, std::to_string(restart.parentPid)});
+        return Text::filled("{} was restarted by its parent {} (process {}); stop that to end it.",
+                            {what, restart.parentName, std::to_string(restart.parentPid)});
     if (restart.parentPid == 1)
-        return Words::filled(
+        return Text::filled(
             "{} was started again by process 1, the system's service manager; stop its "
             "service to end it.",
             {what});
     if (restart.pid != 0)
-        return Words::filled("{} was started again, as process {}.", {what, std::to_string(restart.pid)});
-    return Words::filled("{} was started again, by a process of another user.", {what});
+        return Text::filled("{} was started again, as process {}.", {what, std::to_string(restart.pid)});
+    return Text::filled("{} was started again, by a process of another user.", {what});
 }
 
 }  // namespace
@@ -170,14 +170,13 @@ std::vector<std::string> sentences(const Outcome& outcome, const std::string& na
             lines.push_back(restartSentence(servers, restart));
         }
         // Ports and memory stay taken by what came back, so nothing is said to be free.
-        if (!gone.empty())
-            lines.push_back(Words::filled("{} stopped.", {FreedCopy::listed(described(gone))}));
+        if (!gone.empty()) lines.push_back(Text::filled("{} stopped.", {FreedCopy::listed(described(gone))}));
         return lines;
     }
     if (gone.empty()) return lines;
     std::string first;
     if (outcome.ended.empty()) {
-        first = Words::filled("{} stopped.", {FreedCopy::listed(described(gone))});
+        first = Text::filled("{} stopped.", {FreedCopy::listed(described(gone))});
     } else {
         // Another process's server on a port already named (a worker sharing it) needs no words.
         std::vector<Server> others;
@@ -186,9 +185,9 @@ std::vector<std::string> sentences(const Outcome& outcome, const std::string& na
                              [&](const Server& s) { return s.port == server.port; }))
                 others.push_back(server);
         const std::string& headline = name.empty() ? outcome.ended.front().kind.name : name;
-        first = others.empty() ? Words::filled("{} stopped.", {headline})
-                               : Words::filled("{} stopped, and so did {}.",
-                                               {headline, FreedCopy::listed(described(others))});
+        first = others.empty() ? Text::filled("{} stopped.", {headline})
+                               : Text::filled("{} stopped, and so did {}.",
+                                              {headline, FreedCopy::listed(described(others))});
     }
     lines.push_back(first + " " + FreedCopy::free(outcome.freedBytes, outcome.freedPorts));
     return lines;

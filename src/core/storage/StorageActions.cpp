@@ -21,7 +21,6 @@
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
-#include "core/support/Words.hpp"
 #include "core/support/XdgDirs.hpp"
 
 namespace tarvik::StorageActions {
@@ -298,8 +297,8 @@ Result moveToTrash(const std::string& path, const StorageReport& report, const s
     if (place && place->place != StorageItem::Place::home)
         return refused("Nothing was moved: " + RealPlace::whereItLives(place->real, place->place) + ".");
     auto failed = [&] {
-        return refused(Words::filled("Couldn't move {} to the Trash. Use Show in Finder and drag it there.",
-                                     {item->title}));
+        return refused(Text::filled("Couldn't move {} to the Trash. Use Show in Files and drag it there.",
+                                    {item->title}));
     };
     if (!place) return failed();
 

@@ -15,9 +15,7 @@ namespace tarvik {
 std::uint64_t StorageReport::clearableBytes() const {
     std::uint64_t total = 0;
     for (const auto& item : clearable)
-        if ((item.kind.tag == StorageItem::Kind::Tag::regenerable ||
-             item.kind.tag == StorageItem::Kind::Tag::simulators) &&
-            item.place == StorageItem::Place::home)
+        if (item.kind.tag == StorageItem::Kind::Tag::regenerable && item.place == StorageItem::Place::home)
             total += item.freeableBytes();
     return total;
 }
@@ -32,60 +30,26 @@ Location row(std::string path, std::string title, std::string detail,
 }
 
 std::vector<Location> makeLocations() {
-    using Kind = StorageItem::Kind;
     return {
-        row("~/Library/Developer/Xcode/iOS DeviceSupport", "iPhone and iPad support files",
-            "Xcode copies these from each device you've connected, for every iOS version. It copies them "
-            "again next "
-            "time."),
-        row("~/Library/Developer/Xcode/DerivedData", "Xcode build files",
-            "Built products and indexes. Xcode rebuilds them the next time you build."),
-        row("~/Library/Developer/CoreSimulator/Devices", "iOS simulators",
-            "Every simulator and the apps installed on it. Removing unused ones keeps the ones Xcode still "
-            "offers.",
-            Kind::simulators()),
-        row("~/Library/Developer/CoreSimulator/Caches", "Simulator caches",
-            "Rebuilt when a simulator starts."),
-        row("~/Library/Developer/Xcode/Archives", "Xcode archives",
-            "Builds you archived for release. Keep the ones you may need to symbolicate crashes.",
-            Kind::personal()),
         row("~/.npm/_cacache", "npm downloads",
             "Every package npm has downloaded. npm downloads them again when a project needs them."),
-        row("~/Library/Caches/Yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
-        row("~/Library/pnpm/store", "pnpm store", "pnpm downloads packages again when needed."),
-        row("~/Library/Caches/pnpm", "pnpm cache", "pnpm rebuilds it when needed."),
-        row("~/.bun/install/cache", "Bun downloads", "Bun downloads packages again when needed."),
-        row("~/Library/Caches/Homebrew", "Homebrew downloads",
-            "Installers Homebrew kept after installing. Not needed once installed."),
-        row("~/Library/Caches/pip", "pip downloads", "pip downloads packages again when needed."),
-        row("~/.cache/uv", "uv downloads", "uv downloads packages again when needed."),
-        row("~/Library/Caches/CocoaPods", "CocoaPods downloads",
-            "CocoaPods downloads pods again when needed."),
-        row("~/Library/Caches/org.swift.swiftpm", "Swift package downloads",
-            "Swift packages are fetched again when a project resolves."),
-        row("~/.gradle/caches", "Gradle caches", "Gradle downloads dependencies again when needed."),
-        row("~/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed."),
-        row("~/go/pkg/mod", "Go modules", "Go downloads modules again when needed."),
-        row("~/Library/Caches/ms-playwright", "Playwright browsers",
-            "Test browsers. `npx playwright install` brings them back."),
-        row("~/.cache/puppeteer", "Puppeteer browsers", "Downloaded again on the next install."),
-        row("~/.cache/huggingface", "Hugging Face models",
-            "AI models you or your tools downloaded. They download again if used, which can take a while."),
-        row("~/Library/Caches/Google", "Google Chrome cache",
-            "Web pages and files Chrome keeps to load sites faster. Chrome rebuilds it as you browse."),
-        // The same tools keep their caches under the XDG folders on Linux.
         row("$XDG_CACHE_HOME/yarn", "Yarn downloads", "Yarn downloads packages again when needed."),
         row("$XDG_DATA_HOME/pnpm/store", "pnpm store", "pnpm downloads packages again when needed."),
         row("$XDG_CACHE_HOME/pnpm", "pnpm cache", "pnpm rebuilds it when needed."),
+        row("~/.bun/install/cache", "Bun downloads", "Bun downloads packages again when needed."),
         row("$XDG_CACHE_HOME/pip", "pip downloads", "pip downloads packages again when needed."),
         row("$XDG_CACHE_HOME/uv", "uv downloads", "uv downloads packages again when needed."),
-        row("$XDG_CACHE_HOME/ms-playwright", "Playwright browsers",
-            "Test browsers. `npx playwright install` brings them back."),
+        row("~/.gradle/caches", "Gradle caches", "Gradle downloads dependencies again when needed."),
+        row("~/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed."),
+        row("~/go/pkg/mod", "Go modules", "Go downloads modules again when needed."),
         row("$XDG_CACHE_HOME/go-build", "Go build cache", "Go rebuilds it the next time you build."),
         row("~/.m2/repository", "Maven downloads", "Maven downloads dependencies again when needed."),
         row("$XDG_CACHE_HOME/bazel", "Bazel caches", "Bazel rebuilds them the next time you build."),
         row("$XDG_CACHE_HOME/JetBrains", "JetBrains caches",
             "Indexes and caches the IDEs rebuild when a project opens."),
+        row("$XDG_CACHE_HOME/ms-playwright", "Playwright browsers",
+            "Test browsers. `npx playwright install` brings them back."),
+        row("$XDG_CACHE_HOME/puppeteer", "Puppeteer browsers", "Downloaded again on the next install."),
         row("$XDG_CACHE_HOME/huggingface", "Hugging Face models",
             "AI models you or your tools downloaded. They download again if used, which can take a while."),
         row("$XDG_CACHE_HOME/google-chrome", "Google Chrome cache",
@@ -121,7 +85,7 @@ std::string expand(std::string_view location, const std::string& home, const Xdg
 std::vector<StorageItem> clearable(const std::string& home, const XdgDirs::BaseDirs& dirs,
                                    std::uint64_t minimum, const WalkBudget& budget) {
     WalkLimit limit(budget);
-    std::set<std::string> measured;  // real paths: a Mac row and a Linux row may name one folder
+    std::set<std::string> measured;  // real paths: two rows may name one folder
     std::vector<StorageItem> items;
     for (const auto& location : locations()) {
         auto path = expand(location.path, home, dirs);
@@ -157,14 +121,6 @@ std::string sharedNote(const StorageItem& item) {
     return ByteFormat::storage(std::min(item.sharedBytes, item.bytes)) +
            " of it is shared with files outside it (hard links); clearing it frees only " +
            ByteFormat::storage(item.freeableBytes()) + ".";
-}
-
-bool isInsideBundle(std::string_view path) {
-    auto folders = Text::split(path, '/');
-    if (!folders.empty() && !path.ends_with('/')) folders.pop_back();
-    return std::any_of(folders.begin(), folders.end(), [](std::string_view folder) {
-        return folder.ends_with(".app") || folder.ends_with(".photoslibrary");
-    });
 }
 
 namespace {
@@ -210,19 +166,15 @@ std::optional<std::string> owner(std::string_view path, std::string_view home) {
         std::string_view prefix;  // after the home folder
         bool byContainer;         // the first component is an id to name, not a name
     };
-    // The Mac's Library first, then the folders Linux applications keep their data in.
-    static constexpr Area areas[] = {{"/Library/", false}, {"/.local/share/", false}, {"/.config/", false},
-                                     {"/.var/app/", true}, {"/snap/", false},         {"/.docker/", false}};
+    static constexpr Area areas[] = {{"/.local/share/", false},
+                                     {"/.config/", false},
+                                     {"/.var/app/", true},
+                                     {"/snap/", false},
+                                     {"/.docker/", false}};
     for (const auto& area : areas) {
         std::string prefix = std::string(home) + std::string(area.prefix);
         if (!path.starts_with(prefix)) continue;
         auto parts = Text::split(path.substr(prefix.size()), '/');
-        if (area.prefix == "/Library/") {
-            if (parts.size() < 2) return std::nullopt;
-            if (parts[0] == "Containers" || parts[0] == "Group Containers") return appName(parts[1]);
-            if (parts[0] == "Application Support" || parts[0] == "Caches") return std::string(parts[1]);
-            return std::nullopt;
-        }
         if (area.prefix == "/.docker/")
             return parts.empty() ? std::nullopt : std::optional<std::string>("Docker");
         if (parts.size() < 2) return std::nullopt;
@@ -232,20 +184,8 @@ std::optional<std::string> owner(std::string_view path, std::string_view home) {
 }
 
 std::string appName(std::string_view containerId) {
-    if (containerId == "com.docker.docker") return "Docker";
-    if (containerId == "com.apple.mail") return "Mail";
-    if (containerId == "com.apple.Photos") return "Photos";
     auto parts = Text::split(containerId, '.');
     return parts.empty() ? std::string(containerId) : std::string(parts.back());
-}
-
-std::uint64_t purgeable(std::optional<std::uint64_t> available, std::optional<std::uint64_t> important) {
-    if (!available || !important || *available >= *important) return 0;
-    return *important - *available;
-}
-
-std::uint64_t purgeable() {
-    return purgeable(std::nullopt, std::nullopt);
 }
 
 StorageReport scan(const std::string& home, std::uint64_t minimum) {
@@ -254,7 +194,6 @@ StorageReport scan(const std::string& home, std::uint64_t minimum) {
     auto search = largeFiles(home, largeFileMinimum, largeFileLimit);
     report.largeFiles = std::move(search.files);
     report.largeFilesComplete = search.complete;
-    report.purgeable = purgeable();
     report.measuredAt = std::chrono::system_clock::now();
     return report;
 }

@@ -19,14 +19,13 @@ namespace tarvik {
 struct StorageItem {
     // What clearing the item means.
     struct Kind {
-        enum class Tag { appData, regenerable, personal, simulators };
+        enum class Tag { appData, regenerable, personal };
         Tag tag = Tag::personal;
         std::string app;  // the owning application's display name, only for appData
 
         [[nodiscard]] static Kind appData(std::string app) { return {Tag::appData, std::move(app)}; }
         [[nodiscard]] static Kind regenerable() { return {Tag::regenerable, {}}; }
         [[nodiscard]] static Kind personal() { return {Tag::personal, {}}; }
-        [[nodiscard]] static Kind simulators() { return {Tag::simulators, {}}; }
         bool operator==(const Kind&) const = default;
     };
 
@@ -56,10 +55,9 @@ struct StorageReport {
     std::vector<StorageItem> clearable;
     std::vector<StorageItem> largeFiles;
     bool largeFilesComplete = true;  // false when the search for large files stopped early
-    std::uint64_t purgeable = 0;
     Date measuredAt{};
 
-    // Only what tools rebuild (and unused simulators) counts as safe; the user's own data does not,
+    // Only what tools rebuild counts as safe; the user's own data does not,
     // nor a cache that lives outside the home folder, nor bytes hard-linked from elsewhere.
     [[nodiscard]] std::uint64_t clearableBytes() const;
     bool operator==(const StorageReport&) const = default;
@@ -135,17 +133,7 @@ struct LargeFileSearch {
 [[nodiscard]] LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs& dirs,
                                              std::uint64_t minimum, const WalkBudget& budget);
 
-// True when a folder of `path` (not its last component) is an application bundle or a photo
-// library, whose files are not offered one by one.
-[[nodiscard]] bool isInsideBundle(std::string_view path);
-
-// Space the system frees on demand: 0 on Linux, which holds none.
-[[nodiscard]] std::uint64_t purgeable();
-// The rule from the volume's two capacities; a missing one or available >= important gives 0.
-[[nodiscard]] std::uint64_t purgeable(std::optional<std::uint64_t> available,
-                                      std::optional<std::uint64_t> important);
-
-// `clearable`, the store's large files and purgeable space, stamped with the current time.
+// `clearable` and the store's large files, stamped with the current time.
 [[nodiscard]] StorageReport scan(const std::string& home, std::uint64_t minimum);
 
 // `du -sk` output: path -> bytes; malformed lines are ignored and a later line wins.
@@ -170,7 +158,7 @@ struct LargeFileSearch {
 [[nodiscard]] std::optional<std::string> owner(std::string_view path, std::string_view home,
                                                const XdgDirs::BaseDirs& dirs);
 
-// The display name of a container or application id ("group.com.example.Notes" gives "Notes").
+// The display name of a container or application id ("org.mozilla.firefox" gives "firefox").
 [[nodiscard]] std::string appName(std::string_view containerId);
 
 }  // namespace StorageScanner

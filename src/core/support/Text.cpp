@@ -119,6 +119,18 @@ std::string_view lastPathComponent(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::string filled(std::string_view text, const std::vector<std::string>& names) {
+    std::string out;
+    std::size_t next = 0, from = 0;
+    for (std::size_t at = text.find("{}"); at != std::string_view::npos; at = text.find("{}", from)) {
+        out.append(text, from, at - from);
+        if (next < names.size()) out += names[next++];
+        from = at + 2;
+    }
+    out.append(text, from);
+    return out;
+}
+
 std::string lowercased(std::string_view text) {
     std::string result(text);
     for (char& c : result)

@@ -48,6 +48,9 @@ inline constexpr std::string_view whitespace = " \t\n\v\f\r";
 
 [[nodiscard]] std::string lowercased(std::string_view text);
 
+// `text` with each "{}" replaced, in order, by one of `names`; a "{}" beyond the names is dropped.
+[[nodiscard]] std::string filled(std::string_view text, const std::vector<std::string>& names);
+
 // Rounds half away from zero, as every user-facing number is rounded.
 [[nodiscard]] double roundHalfAwayFromZero(double value);
 

@@ -7,7 +7,6 @@
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -27,11 +26,6 @@ QLabel* wrapped(const QString& text, qreal points, Theme::Role role, bool dark, 
     auto* label = makeLabel(text, points, QFont::Normal, role, dark, parent);
     label->setWordWrap(true);
     return label;
-}
-
-QString powerText(const std::optional<double>& milliwatts) {
-    if (!milliwatts) return QString::fromUtf8("—");
-    return QString::number(*milliwatts / 1000, 'f', 1) + " W";
 }
 
 }  // namespace
@@ -56,14 +50,14 @@ QWidget* AppRow::makeLine(Extra extra, bool dark) {
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(10, 7, 12, 7);
     layout->setSpacing(10);
-    m_chevron = makeSymbol("chevron.right", Theme::color(Theme::Role::tertiaryText, dark), 11, line);
+    m_chevron = makeSymbol("caret-right", Theme::color(Theme::Role::tertiaryText, dark), 11, line);
     layout->addWidget(m_chevron);
     auto* icon = new QLabel(line);
     icon->setFixedSize(18, 18);
     QPixmap picture;
     if (m_app.bundlePath) picture = Icons::applicationIcon(*m_app.bundlePath, 18, devicePixelRatioF());
     if (picture.isNull())
-        picture = Icons::tiledSymbol("macwindow", Theme::color(Theme::Role::secondaryText, dark), 18,
+        picture = Icons::tiledSymbol("app-window", Theme::color(Theme::Role::secondaryText, dark), 18,
                                      devicePixelRatioF());
     icon->setPixmap(picture);
     layout->addWidget(icon);
@@ -73,7 +67,6 @@ QWidget* AppRow::makeLine(Extra extra, bool dark) {
     layout->addWidget(name, 1);
     layout->addWidget(figure(QString::number(m_app.cpuPercent, 'f', 1) + "%", cpuWidth, dark, line));
     layout->addWidget(figure(qs(ByteFormat::short_(m_app.memoryBytes)), memoryWidth, dark, line));
-    if (extra == Extra::power) layout->addWidget(figure(powerText(m_app.milliwatts), extraWidth, dark, line));
     if (extra == Extra::gpu)
         layout->addWidget(figure(QString::number(m_app.gpuPercent, 'f', 1) + "%", extraWidth, dark, line));
     return line;
@@ -146,7 +139,7 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* p
         connect(end, &QAbstractButton::clicked, this, [this, process] { m_store.end(process, false); });
         layout->addWidget(end);
     } else {
-        layout->addWidget(wrapped(qs(Words::text("Owned by macOS, so Tarvik can't end it.")), 8.5,
+        layout->addWidget(wrapped(qs("Owned by Linux, so Tarvik can't end it."), 8.5,
                                   Theme::Role::tertiaryText, dark, line));
     }
     return line;
@@ -214,9 +207,8 @@ void AppRow::setExpanded(bool expanded) {
     else
         m_state.expanded.erase(m_app.name);
     m_details->setVisible(expanded);
-    const QPixmap chevron =
-        Icons::symbol("chevron.right", Theme::color(Theme::Role::tertiaryText, Theme::isDark(this)), 11,
-                      devicePixelRatioF());
+    const QPixmap chevron = Icons::symbol(
+        "caret-right", Theme::color(Theme::Role::tertiaryText, Theme::isDark(this)), 11, devicePixelRatioF());
     m_chevron->setPixmap(expanded ? chevron.transformed(QTransform().rotate(90)) : chevron);
 }
 

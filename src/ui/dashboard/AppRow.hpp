@@ -32,7 +32,7 @@ public:
     static constexpr int processesShown = 3;  // before "Show all"
 
     // A figure some pages show after CPU and memory.
-    enum class Extra { none, power, gpu };
+    enum class Extra { none, gpu };
 
     AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent);
 

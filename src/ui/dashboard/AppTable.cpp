@@ -16,8 +16,6 @@ double sortValue(const AppUsage& app, AppTable::Column column) {
             return app.cpuPercent;
         case AppTable::Column::memory:
             return static_cast<double>(app.memoryBytes);
-        case AppTable::Column::power:
-            return app.milliwatts.value_or(-1);
         case AppTable::Column::gpu:
             return app.gpuPercent;
     }
@@ -57,8 +55,6 @@ AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
     columns->addWidget(heading("App", 0, dark, m_header), 1);
     columns->addWidget(heading("CPU", AppRow::cpuWidth, dark, m_header));
     columns->addWidget(heading("Memory", AppRow::memoryWidth, dark, m_header));
-    if (m_options.extra == AppRow::Extra::power)
-        columns->addWidget(heading("Power", AppRow::extraWidth, dark, m_header));
     if (m_options.extra == AppRow::Extra::gpu)
         columns->addWidget(heading("GPU", AppRow::extraWidth, dark, m_header));
     layout->addWidget(m_header);

@@ -29,7 +29,7 @@ public:
 // open survives new data.
 class AppTable : public QWidget, public AppFilter {
 public:
-    enum class Column { cpu, memory, power, gpu };
+    enum class Column { cpu, memory, gpu };
     struct Options {
         Column sort = Column::cpu;
         AppRow::Extra extra = AppRow::Extra::none;

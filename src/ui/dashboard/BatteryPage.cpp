@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
@@ -24,7 +23,7 @@ QString duration(int minutes) {
 
 std::string sentence(const ServerStore& store) {
     const auto& battery = store.vitals().battery;
-    if (!battery) return Words::text("This Mac runs on mains power and has no battery.");
+    if (!battery) return "This computer runs on mains power and has no battery.";
     return PageSentence::of(store.findings(), Finding::Kind::battery, PageSentence::batteryStatus(*battery));
 }
 
@@ -38,7 +37,7 @@ std::vector<Fact> facts(const ServerStore& store) {
     const auto& power = store.vitals().power;
     std::optional<QString> drawn;
     if (power && power->systemWatts) drawn = watts(*power->systemWatts);
-    result.push_back({qs(Words::text("Mac is using")), drawn});
+    result.push_back({qs("Computer is using"), drawn});
     const auto charging = power && power->chargingWatts ? power->chargingWatts : battery->watts;
     result.push_back({"Going into the battery",
                       battery->isCharging && charging ? watts(*charging) : QString("Not charging")});
@@ -60,12 +59,12 @@ MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
     page.facts = facts;
     page.chart = {
         "battery", {}, [](double value) { return QString::number(value, 'f', 0) + "%"; }, 100, false};
-    page.appsTitle = "Using the most power";
+    page.appsTitle = "Keeping the processor busy";
     page.appsNote =
-        qs(Words::text("Power is measured for your own apps. Parts of macOS aren't included, so the apps "
-                       "add up to less than the Mac's total."));
+        "Linux measures power for the whole computer, not per app. The processor draws most "
+        "of it, so the busiest apps cost the most battery.";
     page.apps = [](const ServerStore& shown) { return shown.vitals().apps; };
-    page.table = {AppTable::Column::power, AppRow::Extra::power, "No app is drawing much power."};
+    page.table = {AppTable::Column::cpu, AppRow::Extra::none, "No app is keeping the processor busy."};
 
     auto* result = new MetricPage(store, std::move(page), parent);
     const bool dark = Theme::isDark(parent);

@@ -23,7 +23,6 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/StageStrip.hpp"
 #include "ui/icons/Icons.hpp"
@@ -104,10 +103,8 @@ QWidget* settingsPage(ServerStore& store, QWidget* page, QVBoxLayout* layout) {
     row->setSpacing(14);
     auto* quit = new CapsuleButton("Quit Tarvik", CapsuleButton::Style::destructive, card);
     QObject::connect(quit, &QAbstractButton::clicked, qApp, &QCoreApplication::quit);
-    auto* line = makeLabel(
-        qs(Words::choose("Stops measuring and removes Tarvik from the menu bar. ⌘Q does the same.",
-                         "Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same.")),
-        9.5, QFont::Normal, Theme::Role::secondaryText, dark, card);
+    auto* line = makeLabel(qs("Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same."), 9.5,
+                           QFont::Normal, Theme::Role::secondaryText, dark, card);
     line->setWordWrap(true);
     row->addWidget(quit);
     row->addWidget(line, 1);
@@ -279,7 +276,7 @@ void DashboardView::restyle() {
     m_forwardButton->setSymbol("caret-right", symbols);
     m_searchSymbol->setIcon(
         Icons::symbolIcon("magnifying-glass", Theme::color(Theme::Role::tertiaryText, dark), 14));
-    m_clear->setIcon(Icons::symbolIcon("xmark", symbols, 12));
+    m_clear->setIcon(Icons::symbolIcon("x", symbols, 12));
 }
 
 QWidget* DashboardView::page(DashboardSection section) {

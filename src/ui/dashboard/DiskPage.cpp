@@ -6,7 +6,6 @@
 #include <functional>
 
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -40,12 +39,8 @@ std::string capacityLine(const ServerStore& store) {
     const auto& disk = store.vitals().disk;
     if (!disk) return "Here's what's using the most space.";
     std::string line = ByteFormat::storage(disk->free);
-    line += disk->isLow()
-                ? Words::text(" left. macOS needs free space to run smoothly. Here's what's using it.")
-                : std::string(" free. Here's what's using the most space.");
-    if (store.purgeableBytes() > 0)
-        line += " " + ByteFormat::storage(store.purgeableBytes()) +
-                " of it is caches that rebuild themselves, so clearing them is safe.";
+    line += disk->isLow() ? " left. Linux needs free space to run smoothly. Here's what's using it."
+                          : std::string(" free. Here's what's using the most space.");
     return line;
 }
 
@@ -90,13 +85,10 @@ StorageBlock::StorageBlock(ServerStore& store, QWidget* parent) : QWidget(parent
     auto* trash = new QHBoxLayout;
     trash->setContentsMargins(0, 4, 0, 0);
     trash->setSpacing(10);
-    trash->addWidget(
-        wrapped(qs(Words::choose("Files you move to the Trash keep their space until you empty it: "
-                                 "right-click the Trash in the Dock and choose Empty Trash.",
-                                 "Files you move to the Trash keep their space until you empty it: "
-                                 "open the Trash in Files and choose Empty.")),
-                9.5, Theme::Role::secondaryText, dark, this),
-        1);
+    trash->addWidget(wrapped(qs("Files you move to the Trash keep their space until you empty it: "
+                                "open the Trash in Files and choose Empty."),
+                             9.5, Theme::Role::secondaryText, dark, this),
+                     1);
     auto* open = new CapsuleButton("Open Trash", CapsuleButton::Style::plain, this);
     connect(open, &QAbstractButton::clicked, this, [this] { m_store.openTrash(); });
     trash->addWidget(open);
@@ -160,8 +152,6 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* pa
     const bool runtime = isContainerRuntime(item);
     if (runtime && m_store.dockerAvailable()) {
         button("Clean up", [this, item] { m_store.cleanUpDocker(item); });
-    } else if (item.kind.tag == StorageItem::Kind::Tag::simulators) {
-        button("Remove unused…", [this, item] { m_store.removeUnusedSimulators(item); });
     } else if (!runtime && item.kind.tag == StorageItem::Kind::Tag::regenerable &&
                item.place == StorageItem::Place::home) {
         button("Clear", [this, path = item.path] { ask("clear:" + path); });
@@ -198,7 +188,7 @@ QWidget* StorageBlock::makeFile(const StorageItem& item, bool dark, QWidget* par
                     Theme::Role::tertiaryText, dark, row));
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), 10.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
-    auto* show = new CapsuleButton(qs(Words::text("Show in Finder")), CapsuleButton::Style::plain, row);
+    auto* show = new CapsuleButton(tr("Show in Files"), CapsuleButton::Style::plain, row);
     connect(show, &QAbstractButton::clicked, this, [this, path = item.path] { m_store.reveal(path); });
     line->addWidget(show);
     // The owning app keeps its own index of its data, so only it can remove the file safely.
@@ -268,9 +258,6 @@ MetricPage* makeDiskPage(ServerStore& store, QWidget* parent) {
         const auto safe = safeToClear(shown);
         std::vector<Fact> facts{{"Disk size", disk ? std::optional(bytes(disk->total)) : std::nullopt},
                                 {"Safe to clear", safe ? std::optional(bytes(*safe)) : std::nullopt}};
-        // Linux holds no space it frees on demand, so the fact would always read zero there.
-        if (shown.purgeableBytes() > 0)
-            facts.push_back({qs(Words::text("macOS frees by itself")), bytes(shown.purgeableBytes())});
         return facts;
     };
     page.chart = {"disk",

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
@@ -52,8 +51,8 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
     page.sentence = [](const ServerStore& shown) {
         // Some drivers report no load at all; a verdict about the chip would then be made up.
         if (!shown.vitals().gpu)
-            return Words::text(
-                "This Mac doesn't report how busy its graphics chip is, so there is "
+            return std::string(
+                "This computer doesn't report how busy its graphics chip is, so there is "
                 "nothing to show here.");
         std::string fallback = PageSentence::gpuFallback();
         if (auto name = busiestName(shown.vitals()))

@@ -5,7 +5,6 @@
 #include <variant>
 
 #include "core/analysis/AppExplainer.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
@@ -64,9 +63,8 @@ MetricPage* makeHeatPage(ServerStore& store, QWidget* parent) {
         // Without a sensor the usual reassurance would claim a temperature nobody measured.
         const auto fallback = shown.vitals().chipCelsius
                                   ? PageSentence::heatFallback()
-                                  : Words::text(
-                                        "This Mac reports no temperature, so Tarvik judges heat by "
-                                        "how busy it is.");
+                                  : "This computer reports no temperature, so Tarvik judges heat by "
+                                    "how busy it is.";
         return PageSentence::of(shown.findings(), Finding::Kind::heat, fallback);
     };
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {

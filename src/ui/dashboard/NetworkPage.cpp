@@ -7,7 +7,6 @@
 
 #include "core/support/ByteFormat.hpp"
 #include "core/support/ElapsedTime.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
 #include "ui/dashboard/MetricPage.hpp"
@@ -45,8 +44,8 @@ QWidget* trafficRow(const AppTraffic& traffic, bool dark, QWidget* parent) {
     layout->setSpacing(8);
     layout->addWidget(new ElidedLabel(qs(traffic.name), row), 1);
     if (traffic.app && traffic.app->isSystem)
-        layout->addWidget(makeLabel(qs(Words::text("Part of macOS")), 9, QFont::Normal,
-                                    Theme::Role::secondaryText, dark, row));
+        layout->addWidget(
+            makeLabel(qs("Part of Linux"), 9, QFont::Normal, Theme::Role::secondaryText, dark, row));
     // The check watches for one second, so its byte counts read as rates.
     layout->addWidget(makeLabel(
         QString::fromUtf8("↓ ") + rate(traffic.bytesIn) + QString::fromUtf8("   ↑ ") + rate(traffic.bytesOut),

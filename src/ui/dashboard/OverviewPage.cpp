@@ -11,7 +11,6 @@
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
 #include "ui/views/DashboardSection.hpp"
@@ -109,8 +108,8 @@ std::optional<std::pair<std::string, std::string>> mainCause(const HeatReport& h
     if (const auto* charging = std::get_if<HeatCauses::Charging>(&heat.causes.front()))
         return std::pair{std::string("Fast charging is the main cause"),
                          std::to_string(std::lround(charging->watts)) + " W is going into the battery. " +
-                             Words::text("Charging this fast warms the Mac, mostly underneath. It's normal "
-                                         "and safe, and eases off once the battery is past 80%.")};
+                             "Charging this fast warms the computer, mostly underneath. It's normal "
+                             "and safe, and eases off once the battery is past 80%."};
     const auto explanation = AppExplainer::explain(std::get<HeatCauses::App>(heat.causes.front()).usage);
     return std::pair{explanation.title + " is the main cause", explanation.why};
 }
@@ -180,7 +179,7 @@ private:
             m_verdict->addWidget(wrappedLabel(text, points, weight, role, dark, parent));
         };
         if (!m_store.hasScanned() && !m_store.isPreview()) {
-            add(qs(Words::text("Measuring your Mac.")), 17, QFont::DemiBold, Theme::Role::text);
+            add(qs("Measuring your computer."), 17, QFont::DemiBold, Theme::Role::text);
             add("Tarvik is taking its first readings.", 10, QFont::Normal, Theme::Role::secondaryText);
         } else {
             std::vector<Finding> found;
@@ -190,8 +189,7 @@ private:
             title->setObjectName("verdict");
             m_verdict->addWidget(title);
             if (found.empty())
-                add(qs(Words::text("Your Mac is doing fine.")), 10, QFont::Normal,
-                    Theme::Role::secondaryText);
+                add(qs("Your computer is doing fine."), 10, QFont::Normal, Theme::Role::secondaryText);
             for (const auto& finding : found) {
                 add(qs(finding.title), 10.5, QFont::DemiBold, Theme::Role::text);
                 add(qs(finding.detail), 9.5, QFont::Normal, Theme::Role::secondaryText);

@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "core/support/Words.hpp"
-
 namespace tarvik::ui::PageSentence {
 
 std::string of(const std::vector<Finding>& findings, Finding::Kind kind, const std::string& fallback) {
@@ -13,17 +11,14 @@ std::string of(const std::vector<Finding>& findings, Finding::Kind kind, const s
 }
 
 std::string cpuFallback(int cores) {
-    return Words::text("The processor has plenty of headroom. 100% here means the whole Mac, all " +
-                       std::to_string(cores) + " cores.");
+    return "The processor has plenty of headroom. 100% here means the whole computer, all " +
+           std::to_string(cores) + " cores.";
 }
 
 std::string memoryFallback(MemoryPressure pressure) {
     if (pressure != MemoryPressure::normal) return "Memory is tight.";
-    return Words::choose(
-        "Memory is fine. macOS keeps recent files in memory to make apps faster, and hands that "
-        "space back when needed.",
-        "Memory is fine. Linux keeps recent files in memory to make apps faster, and hands that "
-        "space back when needed.");
+    return "Memory is fine. Linux keeps recent files in memory to make apps faster, and hands that "
+           "space back when needed.";
 }
 
 std::string gpuFallback() {
@@ -31,9 +26,8 @@ std::string gpuFallback() {
 }
 
 std::string heatFallback() {
-    return Words::choose("Temperature is normal. Apple silicon slows itself down only above about 95 °C.",
-                         "Temperature is normal. The processor slows itself down only when it nears its "
-                         "own limit.");
+    return "Temperature is normal. The processor slows itself down only when it nears its "
+           "own limit.";
 }
 
 std::string batteryStatus(const BatteryStatus& battery) {

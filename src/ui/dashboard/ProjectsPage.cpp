@@ -49,7 +49,7 @@ public:
         heading->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::projects)), 10,
                                      QFont::DemiBold, Theme::Role::secondaryText, dark, content));
         heading->addStretch();
-        auto* share = new CapsuleButton("Share", CapsuleButton::Style::plain, content, "square.and.arrow.up");
+        auto* share = new CapsuleButton("Share", CapsuleButton::Style::plain, content, "export");
         share->setObjectName("share");
         connect(share, &QAbstractButton::clicked, this, [this, share] { ShareMenu(m_store).popUp(share); });
         heading->addWidget(share);

@@ -1,6 +1,7 @@
 #include "ui/icons/Icons.hpp"
 
 #include <QCache>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -20,94 +21,6 @@ namespace tarvik::ui::Icons {
 namespace {
 
 using Names = std::pair<std::string_view, std::string_view>;
-
-// The documented names and the Phosphor icons that draw them; a "-fill" icon is the fill weight.
-constexpr auto symbolTable = std::to_array<Names>({
-    {"server.rack", "hard-drives"},
-    {"bolt.fill", "lightning-fill"},
-    {"bolt.horizontal.fill", "lightning-fill"},
-    {"moon.zzz", "moon-stars"},
-    {"moon.zzz.fill", "moon-stars-fill"},
-    {"thermometer.high", "thermometer-hot"},
-    {"thermometer.medium", "thermometer"},
-    {"exclamationmark.triangle.fill", "warning-fill"},
-    {"sparkles", "sparkle"},
-    {"gearshape", "gear-six"},
-    {"gearshape.fill", "gear-six-fill"},
-    {"macwindow", "app-window"},
-    {"sidebar.left", "sidebar-simple"},
-    {"chevron.left", "caret-left"},
-    {"chevron.right", "caret-right"},
-    {"chevron.left.forwardslash.chevron.right", "code"},
-    {"wifi", "wifi-high"},
-    {"network", "network"},
-    {"antenna.radiowaves.left.and.right", "broadcast"},
-    {"point.3.connected.trianglepath.dotted", "share-network"},
-    {"flame", "flame"},
-    {"flame.fill", "flame-fill"},
-    {"arrow.up.right", "arrow-up-right"},
-    {"arrow.up.right.circle.fill", "arrow-circle-up-right-fill"},
-    {"arrow.clockwise", "arrow-clockwise"},
-    {"arrow.triangle.2.circlepath", "arrows-clockwise"},
-    {"arrow.triangle.branch", "git-branch"},
-    {"shippingbox", "package"},
-    {"shippingbox.fill", "package-fill"},
-    {"archivebox.fill", "archive-fill"},
-    {"square.stack.3d.up.fill", "stack-fill"},
-    {"cylinder.split.1x2.fill", "database-fill"},
-    {"internaldrive", "hard-drive"},
-    {"folder", "folder"},
-    {"folder.fill", "folder-fill"},
-    {"trash", "trash"},
-    {"doc.on.doc", "copy"},
-    {"square.and.arrow.down", "tray-arrow-down"},
-    {"square.and.arrow.up", "export"},
-    {"clock", "clock"},
-    {"clock.arrow.circlepath", "clock-counter-clockwise"},
-    {"memorychip", "memory"},
-    {"cpu", "cpu"},
-    {"gauge", "gauge"},
-    {"battery.100", "battery-full"},
-    {"power", "power"},
-    {"safari", "compass"},
-    {"lock.fill", "lock-fill"},
-    {"lock.shield", "shield-check"},
-    {"lock.shield.fill", "shield-check-fill"},
-    {"play.fill", "play-fill"},
-    {"play.circle.fill", "play-circle-fill"},
-    {"stop.fill", "stop-fill"},
-    {"stop.circle", "stop-circle"},
-    {"checkmark", "check"},
-    {"checkmark.square.fill", "check-square-fill"},
-    {"square", "square"},
-    {"xmark", "x"},
-    {"ellipsis", "dots-three"},
-    {"magnifyingglass", "magnifying-glass"},
-    {"heart.fill", "heart-fill"},
-    {"bell.badge", "bell-ringing"},
-    {"book.fill", "book-fill"},
-    {"brain.fill", "brain-fill"},
-    {"chart.bar.fill", "chart-bar-fill"},
-    {"circle.hexagongrid.fill", "circles-three-fill"},
-    {"cloud.fill", "cloud-fill"},
-    {"cup.and.saucer.fill", "coffee-fill"},
-    {"diamond.fill", "diamond-fill"},
-    {"flask.fill", "flask-fill"},
-    {"hexagon.fill", "hexagon-fill"},
-    {"triangle.fill", "triangle-fill"},
-    {"leaf.fill", "leaf-fill"},
-    {"mountain.2.fill", "mountains-fill"},
-    {"music.note", "music-note"},
-    {"terminal.fill", "terminal-window-fill"},
-    {"atom", "atom"},
-    {"iphone", "device-mobile"},
-    {"tornado", "tornado"},
-    {"wind", "wind"},
-    // Phosphor has no lettered circles for these; Deno's mark is an animal.
-    {"b.circle.fill", "text-b-fill"},
-    {"d.circle.fill", "paw-print-fill"},
-    {"d.square.fill", "code-block-fill"},
-});
 
 // Kind names and their Simple Icons slugs.
 constexpr auto brandTable = std::to_array<Names>({
@@ -185,7 +98,7 @@ std::optional<QString> resource(std::string_view folder, std::string_view file) 
 }
 
 std::optional<QString> symbolResource(std::string_view name) {
-    return resource("phosphor", lookup(symbolTable, name).value_or(name));
+    return resource("phosphor", name);
 }
 
 int devicePixels(int size, qreal devicePixelRatio) {
@@ -307,7 +220,10 @@ bool hasSymbol(std::string_view name) {
 }
 
 std::vector<std::string> symbolNames() {
-    return keys(symbolTable);
+    std::vector<std::string> names;
+    for (const QString& file : QDir(QStringLiteral(":/icons/phosphor")).entryList({QStringLiteral("*.svg")}))
+        names.push_back(file.chopped(4).toStdString());
+    return names;
 }
 
 std::optional<std::string> brandSlug(std::string_view kindName) {
@@ -349,12 +265,12 @@ QPixmap applicationIcon(const std::string& desktopEntryPath, int size, qreal dev
 QPixmap serverIcon(const Server& server, int size, bool dark, qreal devicePixelRatio) {
     QColor tint = Theme::tint(server.kind.tint, dark);
     if (auto slug = brandSlug(server.kind.name)) return tiledBrand(*slug, tint, size, devicePixelRatio);
-    if (server.appBundlePath) {
-        QPixmap icon = applicationIcon(*server.appBundlePath, size, devicePixelRatio);
+    if (server.desktopEntryPath) {
+        QPixmap icon = applicationIcon(*server.desktopEntryPath, size, devicePixelRatio);
         if (!icon.isNull()) return icon;
     }
     std::string_view name =
-        hasSymbol(server.kind.symbol) ? std::string_view(server.kind.symbol) : "server.rack";
+        hasSymbol(server.kind.symbol) ? std::string_view(server.kind.symbol) : "hard-drives";
     return tiledSymbol(name, tint, size, devicePixelRatio);
 }
 

@@ -10,20 +10,19 @@
 
 #include "core/servers/Server.hpp"
 
-// Every image the views draw: the symbols by their documented names, the brands of server kinds,
+// Every image the views draw: the symbols by their Phosphor names, the brands of server kinds,
 // the icons of desktop applications, and the icon of a server made from those. Rendered pixmaps
 // are cached, so call these on the GUI thread only.
 namespace tarvik::ui::Icons {
 
-// The symbol of a documented name ("server.rack", "chevron.left") or of a Phosphor icon's file name
-// ("caret-left", "fire") in `colour`, `size` logical pixels square at `devicePixelRatio`; a
-// null pixmap for a name with no drawing.
+// The symbol of a Phosphor icon's file name ("hard-drives", "caret-left", "fire") in `colour`,
+// `size` logical pixels square at `devicePixelRatio`; a null pixmap for a name with no drawing.
 [[nodiscard]] QPixmap symbol(std::string_view name, const QColor& colour, int size,
                              qreal devicePixelRatio = 1);
 // The same as an icon for buttons and menus.
 [[nodiscard]] QIcon symbolIcon(std::string_view name, const QColor& colour, int size = 16);
 [[nodiscard]] bool hasSymbol(std::string_view name);
-// Every documented name, each drawn by a Phosphor icon.
+// Every name that has a drawing.
 [[nodiscard]] std::vector<std::string> symbolNames();
 
 // The brand slug of a server kind's name ("Vite" -> "vite"); nullopt for a kind without a brand.
@@ -48,7 +47,7 @@ namespace tarvik::ui::Icons {
                                       qreal devicePixelRatio = 1);
 
 // What a server's row shows: its kind's brand tiled in the kind's tint, else the icon of the
-// application whose desktop entry `appBundlePath` names, else its kind's symbol tiled ("server.rack"
+// application whose desktop entry `desktopEntryPath` names, else its kind's symbol tiled ("hard-drives"
 // when that symbol has no drawing).
 [[nodiscard]] QPixmap serverIcon(const Server& server, int size, bool dark, qreal devicePixelRatio = 1);
 

@@ -87,10 +87,6 @@ StorageScanner::LargeFileSearch LiveStorage::largeFiles() {
                                       StorageScanner::largeFileLimit);
 }
 
-std::uint64_t LiveStorage::purgeable() {
-    return StorageScanner::purgeable();
-}
-
 std::vector<StorageItem> LiveStorage::clearable() {
     return StorageScanner::clearable(m_home, StorageScanner::defaultMinimum);
 }

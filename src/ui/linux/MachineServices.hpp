@@ -84,13 +84,10 @@ class LiveStorage : public StorageService {
 public:
     explicit LiveStorage(std::string home);
     StorageScanner::LargeFileSearch largeFiles() override;
-    std::uint64_t purgeable() override;
     std::vector<StorageItem> clearable() override;
     StorageActions::Result clear(const StorageItem& item, const StorageReport& report) override;
     StorageActions::Result moveToTrash(const StorageItem& item, const StorageReport& report) override;
     StorageActions::Result cleanUpDocker(const std::string& docker) override;
-    // Linux has no simulators to remove.
-    void removeUnusedSimulators() override {}
 
 private:
     std::string m_home;

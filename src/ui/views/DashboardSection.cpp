@@ -27,17 +27,17 @@ Row row(DashboardSection section) {
             return {"memory", QT_TRANSLATE_NOOP("DashboardSection", "Memory"),
                     QT_TRANSLATE_NOOP("DashboardSection",
                                       "What's using memory, and which apps to quit to free it."),
-                    "memorychip", TintToken::purple};
+                    "memory", TintToken::purple};
         case DashboardSection::gpu:
             return {"gpu", QT_TRANSLATE_NOOP("DashboardSection", "GPU"),
                     QT_TRANSLATE_NOOP("DashboardSection",
                                       "What's drawing on the graphics chip: video, games, design apps."),
-                    "chart.bar.fill", TintToken::pink};
+                    "chart-bar-fill", TintToken::pink};
         case DashboardSection::disk:
             return {"disk", QT_TRANSLATE_NOOP("DashboardSection", "Disk"),
                     QT_TRANSLATE_NOOP("DashboardSection",
                                       "What's filling your disk, and caches you can clear safely."),
-                    "internaldrive", TintToken::teal};
+                    "hard-drive", TintToken::teal};
         case DashboardSection::network:
             return {
                 "network", QT_TRANSLATE_NOOP("DashboardSection", "Network"),
@@ -48,22 +48,22 @@ Row row(DashboardSection section) {
             return {
                 "battery", QT_TRANSLATE_NOOP("DashboardSection", "Battery"),
                 QT_TRANSLATE_NOOP("DashboardSection", "Charge, health, and the apps draining it fastest."),
-                "battery.100", TintToken::green};
+                "battery-full", TintToken::green};
         case DashboardSection::heat:
             return {"heat", QT_TRANSLATE_NOOP("DashboardSection", "Heat"),
                     QT_TRANSLATE_NOOP("DashboardSection", "How hot the chip is, and what's heating it up."),
-                    "thermometer.medium", TintToken::red};
+                    "thermometer", TintToken::red};
         case DashboardSection::projects:
             return {"projects", QT_TRANSLATE_NOOP("DashboardSection", "Projects"),
                     QT_TRANSLATE_NOOP("DashboardSection",
                                       "Your local dev servers, grouped by project, with stop and open."),
-                    "folder.fill", TintToken::amber};
+                    "folder-fill", TintToken::amber};
         case DashboardSection::settings:
             break;
     }
     return {"settings", QT_TRANSLATE_NOOP("DashboardSection", "Settings"),
-            QT_TRANSLATE_NOOP("DashboardSection", "Alerts, launch at login and what the menu bar shows."),
-            "gearshape", TintToken::slate};
+            QT_TRANSLATE_NOOP("DashboardSection", "Alerts, launch at login and what the tray shows."),
+            "gear-six", TintToken::slate};
 }
 
 }  // namespace

@@ -18,13 +18,13 @@ struct Feature {
 };
 
 constexpr Feature features[] = {
-    {"antenna.radiowaves.left.and.right", TintToken::blue, QT_TR_NOOP("Live ports"),
+    {"broadcast", TintToken::blue, QT_TR_NOOP("Live ports"),
      QT_TR_NOOP("Every server with its port, app, and memory")},
-    {"sparkles", TintToken::purple, QT_TR_NOOP("Clean Up"),
+    {"sparkle", TintToken::purple, QT_TR_NOOP("Clean Up"),
      QT_TR_NOOP("Reclaim memory from confirmed-idle listeners")},
-    {"lock.shield", TintToken::orange, QT_TR_NOOP("Exposure"),
+    {"shield-check", TintToken::orange, QT_TR_NOOP("Exposure"),
      QT_TR_NOOP("See what's reachable beyond your computer")},
-    {"bell.badge", TintToken::red, QT_TR_NOOP("Heads up"), QT_TR_NOOP("A banner when servers start or stop")},
+    {"bell-ringing", TintToken::red, QT_TR_NOOP("Heads up"), QT_TR_NOOP("A banner when servers start or stop")},
 };
 
 }  // namespace
@@ -34,7 +34,7 @@ OnboardingView::OnboardingView(ServerStore& store, QWidget* parent) : QWidget(pa
     page->setContentsMargins(Theme::Space::huge, Theme::Space::huge, Theme::Space::huge, Theme::Space::huge);
     page->setSpacing(Theme::Space::m);
     page->addStretch(1);
-    page->addWidget(makeSymbol("server.rack", Theme::Role::accent, 36, this), 0, Qt::AlignHCenter);
+    page->addWidget(makeSymbol("hard-drives", Theme::Role::accent, 36, this), 0, Qt::AlignHCenter);
     auto* title = makeLabel(QStringLiteral("Tarvik"), Theme::Text::title3, Theme::Role::text, this);
     auto* greeting = makeLabel(
         tr("Tarvik keeps every local server one click away — what's running, where, and for which app."),

@@ -113,7 +113,7 @@ void OverviewView::rebuild() {
             auto* note = makeLabel(tr("Docker's VM can use up to %1, on top of what containers report.")
                                        .arg(qs(ByteFormat::short_(*limit))),
                                    Theme::Text::caption, Theme::Role::secondaryText, m_docker);
-            auto* line = symbolLine("shippingbox", Theme::Role::secondaryText, note, m_docker);
+            auto* line = symbolLine("package", Theme::Role::secondaryText, note, m_docker);
             line->setContentsMargins(Theme::Space::xs, 0, Theme::Space::xs, 0);
             m_docker->layout()->addWidget(line);
         }
@@ -207,7 +207,7 @@ void OverviewView::updateFootprint(const DevFootprint& footprint) {
         m_total = makeLabel({}, Theme::Text::footnote, QFont::Bold, Theme::Role::text, card);
         heading->addWidget(m_total);
         heading->addStretch();
-        auto* shareButton = new SymbolButton("square.and.arrow.up", Theme::Role::secondaryText, card, 14);
+        auto* shareButton = new SymbolButton("export", Theme::Role::secondaryText, card, 14);
         shareButton->setObjectName("share");
         shareButton->setToolTip(tr("Share"));
         shareButton->setAccessibleName(shareButton->toolTip());
@@ -259,8 +259,8 @@ QHBoxLayout* OverviewView::makeShareChoices(QWidget* card) {
         QString title;
         const char* symbol;
         void (ShareMenu::*action)();
-    } actions[] = {{"saveImage", tr("Save image"), "square.and.arrow.down", &ShareMenu::saveImage},
-                   {"copyImage", tr("Copy image"), "doc.on.doc", &ShareMenu::copyImage}};
+    } actions[] = {{"saveImage", tr("Save image"), "tray-arrow-down", &ShareMenu::saveImage},
+                   {"copyImage", tr("Copy image"), "copy", &ShareMenu::copyImage}};
     for (const auto& choice : actions) {
         auto* button = new CapsuleButton(choice.title, CapsuleButton::Style::plain, card, choice.symbol);
         button->setObjectName(choice.name);
@@ -302,7 +302,7 @@ QWidget* OverviewView::makeWindowRow() {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::l, Theme::Space::m);
     layout->setSpacing(Theme::Space::l);
-    layout->addWidget(makeSymbol("macwindow", Theme::Role::accent, 18, row));
+    layout->addWidget(makeSymbol("app-window", Theme::Role::accent, 18, row));
     auto* text = new QVBoxLayout;
     text->setSpacing(Theme::Space::hairline);
     text->addWidget(makeLabel(tr("Open the Tarvik window"), Theme::Text::subheadline, QFont::DemiBold,
@@ -310,7 +310,7 @@ QWidget* OverviewView::makeWindowRow() {
     text->addWidget(makeLabel(tr("Every app, chart and reading, in full"), Theme::Text::caption,
                               Theme::Role::secondaryText, row));
     layout->addLayout(text, 1);
-    layout->addWidget(makeSymbol("chevron.right", Theme::Role::tertiaryText, 12, row));
+    layout->addWidget(makeSymbol("caret-right", Theme::Role::tertiaryText, 12, row));
     row->setAccessibleName(tr("Open the Tarvik window"));
     for (auto* label : row->findChildren<QLabel*>()) label->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(row, &QAbstractButton::clicked, this, [this] { m_openWindow(); });

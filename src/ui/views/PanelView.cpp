@@ -118,16 +118,16 @@ QWidget* PanelView::makeHeader() {
         layout->addWidget(result);
         return result;
     };
-    button("tidy", "sparkles", tr("Clean up idle ports"), [this] { showPage(Page::tidy); });
-    button("settings", "gearshape", tr("Settings"), [this] { showPage(Page::settings); });
-    button("dashboard", "macwindow", tr("Open Tarvik"), [this] { openDashboard(); });
+    button("tidy", "sparkle", tr("Clean up idle ports"), [this] { showPage(Page::tidy); });
+    button("settings", "gear-six", tr("Settings"), [this] { showPage(Page::settings); });
+    button("dashboard", "app-window", tr("Open Tarvik"), [this] { openDashboard(); });
     stack->addWidget(m_listHeader);
 
     m_subHeader = new QWidget(header);
     auto* sub = new QHBoxLayout(m_subHeader);
     sub->setContentsMargins(Theme::Space::l, Theme::Space::l, Theme::Space::l, Theme::Space::m);
     sub->setSpacing(Theme::Space::l);
-    auto* back = new CapsuleButton(tr("Back"), CapsuleButton::Style::plain, m_subHeader, "chevron.left");
+    auto* back = new CapsuleButton(tr("Back"), CapsuleButton::Style::plain, m_subHeader, "caret-left");
     back->setObjectName("back");
     connect(back, &QAbstractButton::clicked, this, [this] { showPage(Page::list); });
     sub->addWidget(back);

@@ -22,14 +22,6 @@ QString kindLine(const Server& server) {
                : ServerDetailView::tr("%1  ·  %2 processes").arg(name).arg(*server.processCount);
 }
 
-// The server's own draw, where the machine measures it per process.
-std::optional<double> milliwatts(const ServerStore& store, std::int32_t pid) {
-    for (const auto& app : store.vitals().apps)
-        for (const auto& process : app.processes)
-            if (process.pid == pid) return process.milliwatts;
-    return std::nullopt;
-}
-
 // The ground of the block, a step away from the card it opens in.
 class Inset : public QWidget {
 public:
@@ -52,8 +44,7 @@ constexpr int copiedMilliseconds = 1000;
 }  // namespace
 
 ServerDetailView::Inputs ServerDetailView::inputsOf(const ServerStore& store, const MergedServer& row) {
-    Inputs inputs{row, std::nullopt, milliwatts(store, row.primary.pid),
-                  store.stubbornPids().contains(row.primary.pid)};
+    Inputs inputs{row, std::nullopt, store.stubbornPids().contains(row.primary.pid)};
     auto probe = store.probeOutcomes().find(row.primary.id());
     if (probe != store.probeOutcomes().end()) inputs.probe = probe->second;
     return inputs;
@@ -92,12 +83,12 @@ ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, 
     QStringList sockets;
     for (const auto& endpoint : m_row.sockets()) sockets << qs(endpoint.text());
     if (m_row.isExposedToNetwork()) {
-        addLine(grid, "wifi", Theme::Role::orange,
+        addLine(grid, "wifi-high", Theme::Role::orange,
                 text(tr("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private.")));
         addLine(grid, "network", Theme::Role::secondaryText,
                 text(sockets.join("  ·  "), Theme::Role::secondaryText));
     } else {
-        addLine(grid, "lock.fill", Theme::Role::green,
+        addLine(grid, "lock-fill", Theme::Role::green,
                 text(tr("%1 · localhost only").arg(sockets.join("  ·  ")), Theme::Role::secondaryText));
     }
     m_probe = new QWidget(inset);
@@ -122,7 +113,6 @@ ServerDetailView::Inputs ServerDetailView::shapeOf(Inputs inputs) {
     server.cpuPercent.reset();
     server.uptimeSeconds.reset();
     inputs.probe.reset();
-    inputs.milliwatts.reset();
     return inputs;
 }
 
@@ -147,8 +137,7 @@ void ServerDetailView::fill() {
     };
     if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
     if (m_server.cpuPercent) add("cpu", tr("%1%").arg(*m_server.cpuPercent, 0, 'f', 1));
-    if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
-    if (auto power = m_inputs.milliwatts) add("bolt.fill", tr("%1 W").arg(*power / 1000, 0, 'f', 1));
+    if (auto memory = m_server.memoryLabel()) add("memory", qs(*memory));
     figures->addStretch();
     showItems(figures);
 
@@ -157,7 +146,7 @@ void ServerDetailView::fill() {
     const auto label = m_inputs.probe ? HTTPProbe::label(*m_inputs.probe) : std::nullopt;
     m_probe->setVisible(label.has_value());
     if (!label) return;
-    probe->addWidget(makeSymbol("waveform.path.ecg", secondary, 13, m_probe), 0, Qt::AlignTop);
+    probe->addWidget(makeSymbol("gauge", secondary, 13, m_probe), 0, Qt::AlignTop);
     auto* line = new QWidget(m_probe);
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -194,7 +183,7 @@ QWidget* ServerDetailView::makeButtons() {
                                [copy] { copy->setText(tr("Copy connection string")); });
         });
     } else {
-        connect(add(tr("Open in Browser"), "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,
+        connect(add(tr("Open in Browser"), "browse", 0, 0, "compass"), &QAbstractButton::clicked, this,
                 [this] { m_store.open(m_server); });
     }
     const std::string address = "localhost:" + std::to_string(m_server.port);

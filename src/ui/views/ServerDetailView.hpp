@@ -24,7 +24,6 @@ public:
     struct Inputs {
         MergedServer row;
         std::optional<HTTPProbe::Outcome> probe;
-        std::optional<double> milliwatts;
         bool stubborn = false;
         bool operator==(const Inputs&) const = default;
     };

@@ -107,7 +107,7 @@ void ServerListView::arrange() {
     while (QLayoutItem* item = m_layout->takeAt(0)) delete item;
     if (m_model.rows().empty()) {
         if (!m_empty)
-            m_empty = makeEmptyState("moon.zzz", tr("No servers running"),
+            m_empty = makeEmptyState("moon-stars", tr("No servers running"),
                                      tr("Start a dev server and it shows up here."), this);
         m_layout->addWidget(m_empty);
         m_empty->show();
@@ -153,7 +153,7 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group) {
         makeLabel(qs(group.title), Theme::Text::subheadline, QFont::Bold, Theme::Role::text, box.header));
     if (group.branch) {
         line->addSpacing(Theme::Space::xs);
-        line->addWidget(makeSymbol("arrow.triangle.branch", Theme::Role::tertiaryText, 11, box.header));
+        line->addWidget(makeSymbol("git-branch", Theme::Role::tertiaryText, 11, box.header));
         auto* branch =
             makeLabel(qs(*group.branch), Theme::Text::caption, Theme::Role::tertiaryText, box.header);
         branch->setFont(Theme::monospaced(Theme::Text::caption));
@@ -171,7 +171,7 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group) {
             },
             m_state, box.header));
     } else if (!group.isSystem()) {
-        auto* stop = new SymbolButton("stop.circle", Theme::Role::secondaryText, box.header, 14);
+        auto* stop = new SymbolButton("stop-circle", Theme::Role::secondaryText, box.header, 14);
         stop->setObjectName(qs("stopGroup:" + group.title));
         stop->setToolTip(tr("Stop every server in %1").arg(qs(group.title)));
         stop->setAccessibleName(stop->toolTip());

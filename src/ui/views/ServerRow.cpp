@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -70,7 +69,7 @@ QWidget* ServerRow::makeLine() {
     m_ports->setFont(Theme::monospaced(Theme::Text::footnote));
     Theme::setForeground(m_ports, Theme::Role::secondaryText);
     title->addWidget(m_ports);
-    m_badge = makeSymbol("wifi", Theme::Role::orange, 12, line);
+    m_badge = makeSymbol("wifi-high", Theme::Role::orange, 12, line);
     m_badge->setToolTip(tr("Reachable from your network"));
     m_badge->setAccessibleName(m_badge->toolTip());
     title->addWidget(m_badge);
@@ -118,16 +117,16 @@ QWidget* ServerRow::makeButtons() {
         layout->addWidget(button);
         return button;
     };
-    m_open = add("open:", "safari", tr("Open in Browser"), [this] { m_store.open(m_server); });
-    m_copy = add("copy:", "doc.on.doc", tr("Copy URL"), [this] {
+    m_open = add("open:", "compass", tr("Open in Browser"), [this] { m_store.open(m_server); });
+    m_copy = add("copy:", "copy", tr("Copy URL"), [this] {
         m_store.copyURL(m_server);
         showCopied(true);
         QTimer::singleShot(copiedMilliseconds, this, [this, copy = ++m_copies] {
             if (copy == m_copies) showCopied(false);
         });
     });
-    m_stop = add("stop:", "stop.circle", tr("Stop"), [this] { ask(); });
-    m_expand = add("expand:", "chevron.right", tr("Details"), [this] { setExpanded(!isExpanded()); });
+    m_stop = add("stop:", "stop-circle", tr("Stop"), [this] { ask(); });
+    m_expand = add("expand:", "caret-right", tr("Details"), [this] { setExpanded(!isExpanded()); });
     return box;
 }
 
@@ -174,9 +173,9 @@ void ServerRow::drawIcon() {
 
 void ServerRow::showCopied(bool copied) {
     if (copied)
-        m_copy->setSymbol("checkmark", Theme::Role::green);
+        m_copy->setSymbol("check", Theme::Role::green);
     else
-        m_copy->setSymbol("doc.on.doc", Theme::Role::secondaryText);
+        m_copy->setSymbol("copy", Theme::Role::secondaryText);
 }
 
 void ServerRow::refreshDetail() {
@@ -211,7 +210,7 @@ void ServerRow::setExpanded(bool expanded) {
         delete m_detail;
         m_detail = nullptr;
     }
-    m_expand->setSymbol("chevron.right", Theme::Role::secondaryText, expanded ? 90 : 0);
+    m_expand->setSymbol("caret-right", Theme::Role::secondaryText, expanded ? 90 : 0);
 }
 
 void ServerRow::reset() {

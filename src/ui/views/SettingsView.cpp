@@ -79,11 +79,11 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
                         &ServerStore::setLaunchAtLogin});
     auto* picker = row(general);
     picker->addWidget(
-        label(picker->parentWidget(), tr("Menu bar shows"), Theme::Text::bodyLarge, Theme::Role::text));
+        label(picker->parentWidget(), tr("Tray shows"), Theme::Text::bodyLarge, Theme::Role::text));
     picker->addStretch();
     m_menuBarDisplay = new QComboBox(picker->parentWidget());
     m_menuBarDisplay->setFont(Theme::font(Theme::Text::bodyLarge));
-    m_menuBarDisplay->setAccessibleName(tr("Menu bar shows"));
+    m_menuBarDisplay->setAccessibleName(tr("Tray shows"));
     for (auto choice : MenuBarDisplays::all) m_menuBarDisplay->addItem(MenuBarDisplays::title(choice));
     picker->addWidget(m_menuBarDisplay);
     connect(m_menuBarDisplay, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -196,7 +196,7 @@ QWidget* SettingsView::footer(QWidget* parent) {
     auto* heart = new QLabel(result);
     Theme::follow(heart, [heart] {
         heart->setPixmap(
-            Icons::symbol("heart.fill", Theme::tint(TintToken::pink, heart), 11, heart->devicePixelRatioF()));
+            Icons::symbol("heart-fill", Theme::tint(TintToken::pink, heart), 11, heart->devicePixelRatioF()));
     });
     credit->addWidget(heart);
     credit->addWidget(
@@ -224,7 +224,7 @@ void SettingsView::restyle() {
             .arg(Theme::Space::xs)
             .arg(Theme::Space::l));
     m_checkForUpdates->setIcon(
-        Icons::symbolIcon("arrow.triangle.2.circlepath", Theme::color(Theme::Role::secondaryText, this), 12));
+        Icons::symbolIcon("arrows-clockwise", Theme::color(Theme::Role::secondaryText, this), 12));
     m_link->setText(QString("<a href=\"https://%2\" style=\"color: %1; text-decoration: none;\">%2</a>")
                         .arg(colour(Theme::Role::accent), QString::fromLatin1(productWebSite)));
 }

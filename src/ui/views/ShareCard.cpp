@@ -44,7 +44,7 @@ ShareCard::ShareCard(const DevFootprint& footprint, const std::vector<ProjectUsa
 
     auto* brand = new QHBoxLayout;
     brand->setSpacing(Theme::Space::xxl);
-    brand->addWidget(makeSymbol("server.rack", Theme::Role::accent, 40, this));
+    brand->addWidget(makeSymbol("hard-drives", Theme::Role::accent, 40, this));
     brand->addWidget(label(QStringLiteral("Tarvik"), 34, QFont::Bold, Theme::Role::text));
     brand->addStretch();
     layout->addLayout(brand);

@@ -40,9 +40,9 @@ QMenu* ShareMenu::makeMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const QColor colour = Theme::color(Theme::Role::text, QPalette());
     auto& store = m_store;
-    menu->addAction(Icons::symbolIcon("square.and.arrow.down", colour), tr("Save image"), menu,
+    menu->addAction(Icons::symbolIcon("tray-arrow-down", colour), tr("Save image"), menu,
                     [&store] { ShareMenu(store).saveImage(); });
-    menu->addAction(Icons::symbolIcon("doc.on.doc", colour), tr("Copy image"), menu,
+    menu->addAction(Icons::symbolIcon("copy", colour), tr("Copy image"), menu,
                     [&store] { ShareMenu(store).copyImage(); });
     return menu;
 }

@@ -52,7 +52,7 @@ void StoppedView::make(const Shown& shown) {
     clearLayout(m_layout);
     const auto& entries = shown.entries;
     if (entries.empty()) {
-        m_layout->addWidget(makeEmptyState("clock.arrow.circlepath", tr("Nothing stopped yet"),
+        m_layout->addWidget(makeEmptyState("clock-counter-clockwise", tr("Nothing stopped yet"),
                                            tr("Servers you stop show up here,\nready to start again."),
                                            this));
         return;
@@ -103,7 +103,7 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, QWidget* parent) 
         layout->addWidget(
             makeLabel(tr("Starting"), Theme::Text::footnote, QFont::Medium, Theme::Role::secondaryText, row));
     } else if (RecentStops::isRestartable(server)) {
-        auto* play = new SymbolButton("play.circle.fill", Theme::Role::accent, row, 20);
+        auto* play = new SymbolButton("play-circle-fill", Theme::Role::accent, row, 20);
         play->setObjectName(qs("restart:" + entry.id()));
         play->setToolTip(tr("Start again"));
         play->setAccessibleName(play->toolTip());

@@ -81,7 +81,7 @@ public:
     void display(const Server& server, bool ticked) {
         m_id = server.id();
         setAccessibleName(TidyView::tr(":%1 %2").arg(server.port).arg(qs(server.processName)));
-        setSymbol(m_check, ticked ? "checkmark.square.fill" : "square",
+        setSymbol(m_check, ticked ? "check-square-fill" : "square",
                   ticked ? Theme::Role::accent : Theme::Role::tertiaryText);
         m_port->setText(QStringLiteral(":%1").arg(server.port));
         m_name->setText(TidyView::tr("%1  ·  idle").arg(qs(server.processName)));
@@ -107,7 +107,7 @@ public:
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(Theme::Space::l, Theme::Space::s, Theme::Space::xl, Theme::Space::s);
         layout->setSpacing(Theme::Space::m);
-        m_lock = makeSymbol("lock.fill", Theme::Role::tertiaryText, symbolSize, this);
+        m_lock = makeSymbol("lock-fill", Theme::Role::tertiaryText, symbolSize, this);
         m_port = styledLabel(this, Theme::monospaced(Theme::Text::bodyLarge, QFont::Medium),
                              Theme::Role::secondaryText);
         m_name = styledLabel(this, Theme::font(Theme::Text::bodyLarge), Theme::Role::secondaryText);
@@ -166,7 +166,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         paintHover(this);
-        const QPixmap chevron = Icons::symbol("chevron.right", Theme::color(Theme::Role::secondaryText, this),
+        const QPixmap chevron = Icons::symbol("caret-right", Theme::color(Theme::Role::secondaryText, this),
                                               symbolSize - 2, devicePixelRatioF());
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -10,9 +10,8 @@
 namespace tarvik {
 
 // An app with only the figures a test reads.
-inline AppUsage app(std::string name, double cpu = 0, std::uint64_t memory = 0, double gpu = 0,
-                    std::optional<double> milliwatts = std::nullopt) {
-    return {std::move(name), {}, cpu, memory, 0, gpu, false, {}, milliwatts};
+inline AppUsage app(std::string name, double cpu = 0, std::uint64_t memory = 0, double gpu = 0) {
+    return {std::move(name), {}, cpu, memory, 0, gpu, false, {}};
 }
 
 // The instant `seconds` after the clock's epoch.

@@ -284,7 +284,7 @@ TEST(Diagnosis, MemoryNearItsTotalIsTightWithoutPressureAndNamesTheCgroupLimit) 
         << "an unknown total finds nothing";
 }
 
-TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
+TEST(Diagnosis, SentencesNameTheLeaders) {
     auto inputs = quiet();
     inputs.pressure = MemoryPressure::warning;
     inputs.systemCPU = 91;
@@ -320,20 +320,21 @@ TEST(Diagnosis, SentencesNameTheLeadersInThePlatformsWords) {
     inputs = quiet();
     inputs.onBattery = true;
     inputs.systemWatts = 25;
-    inputs.apps = {app("a", 1, 1, 0, 1500), app("b", 1, 1, 0, 2549)};
-    EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail,
-              "Your computer is drawing 25 W. b is drawing the most, 2.5 W.");
+    inputs.apps = {app("a", 90), app("b", 1, 4u << 30)};
+    const auto battery = Diagnosis::evaluate(inputs)[0];
+    EXPECT_EQ(battery.detail, "Your computer is drawing 25 W.");
+    EXPECT_FALSE(battery.app) << "without power per app, no app is named";
     inputs = quiet();
     inputs.gpu = 60;
     EXPECT_EQ(Diagnosis::evaluate(inputs)[0].detail, "") << "no apps: an empty detail";
 }
 
 ProcessRecord process(std::string path, double cpu) {
-    return {1, 1, std::move(path), {}, cpu, 0, std::nullopt};
+    return {1, 1, std::move(path), {}, cpu, 0};
 }
 
 AppUsage app(std::string name, std::vector<ProcessRecord> processes = {}, bool isSystem = false) {
-    return {std::move(name), {}, 0, 0, 0, 0, isSystem, {}, {}, std::move(processes)};
+    return {std::move(name), {}, 0, 0, 0, 0, isSystem, {}, std::move(processes)};
 }
 
 // The build serves Linux: every text reads in its Linux wording.

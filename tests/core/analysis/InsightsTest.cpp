@@ -87,7 +87,7 @@ TEST(Insights, ReadOnTheOverviewPage) {
         {Insights::CpuHog{server(7, 80, "nginx"), 79.5, 10},
          {{"nginx averaged 80% CPU for 10 min", "flame", InsightTint::orange}}},
         {Insights::Exposed{{server(1, 8080), server(2, 3000), server(2, 3000)}},
-         {{"Ports 3000 and 8080 reachable from your network", "wifi", InsightTint::orange}}},
+         {{"Ports 3000 and 8080 reachable from your network", "wifi-high", InsightTint::orange}}},
         {Insights::Idle{}, nullopt},
     };
     for (const auto& [insight, line] : lines) EXPECT_EQ(Insights::attentionLine(insight), line);
@@ -98,9 +98,9 @@ TEST(Insights, ReadOnTheOverviewPage) {
     EXPECT_EQ(
         Insights::idleBanner({{server(7, 3000), server(7, 3001)}, 1, 1'610'612'736, {3000, 3001}, 7200}),
         (IdleBanner{"Vite idle for 2 hours", "Stopping it frees 1.5 GB and ports 3000 and 3001.",
-                    "moon.zzz.fill", "Stop all"}));
+                    "moon-stars-fill", "Stop all"}));
     EXPECT_EQ(Insights::idleBanner({{server(7, 3000), server(8, 3000)}, 2, 0, {3000}, 3 * 86400}),
-              (IdleBanner{"2 servers idle for 3 days", "Stopping them frees port 3000.", "moon.zzz.fill",
+              (IdleBanner{"2 servers idle for 3 days", "Stopping them frees port 3000.", "moon-stars-fill",
                           "Stop all"}));
 }
 

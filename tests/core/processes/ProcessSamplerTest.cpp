@@ -66,7 +66,6 @@ TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnlyForAProcessSeenJustB
     proc.remove(90);
     auto second = sampler.sample(t0 + 2s);
     EXPECT_DOUBLE_EQ(find(second, 40)->cpuPercent, 75.0);
-    EXPECT_FALSE(find(second, 40)->milliwatts) << "Linux keeps no per-process energy";
     EXPECT_EQ(find(second, 41)->cpuPercent, 0);
     EXPECT_EQ(find(second, 90), nullptr);
     proc.add(program(41, "b", 6 * hz + hz / 5, 900));
@@ -176,34 +175,29 @@ TEST(RateTracker, givesRatesOnlyAgainstAUsablePreviousReadingAndForgetsUnretaine
     struct Step {
         std::int32_t pid;
         double cpu;
-        std::optional<std::uint64_t> energy;
         int at;
-        std::optional<double> cpuPercent, milliwatts;  // no cpuPercent: no rates at all
+        std::optional<double> cpuPercent;  // none: no rates at all
     } steps[] = {
-        {1, 10.0, 1'000'000'000, 0, {}, {}},  // first sighting
-        {1, 10.5, 1'003'000'000, 2, 25.0, 1.5},
-        {1, 10.5, {}, 2, {}, {}},               // no time passed
-        {1, 11.0, 5'000'000'000, 4, 25.0, {}},  // no previous energy
-        {1, 2.0, 6'000'000'000, 5, {}, {}},     // pid reused
-        {1, 3.0, 5'000'000'000, 85, 1.3, {}},   // 1.25 % rounds up; energy went backwards
-        {2, 0.0, {}, 85, {}, {}},
-        {2, 0.0, {}, 90, 0.0, {}},  // idle is a rate of zero, not none
+        {1, 10.0, 0, {}},                       // first sighting
+        {1, 10.5, 2, 25.0}, {1, 10.5, 2, {}},   // no time passed
+        {1, 11.0, 4, 25.0}, {1, 2.0, 5, {}},    // pid reused
+        {1, 3.0, 85, 1.3},                      // 1.25 % rounds up
+        {2, 0.0, 85, {}},   {2, 0.0, 90, 0.0},  // idle is a rate of zero, not none
     };
     RateTracker tracker;
-    auto update = [&](std::int32_t pid, double cpu, std::optional<std::uint64_t> energy, int at) {
-        return tracker.update(pid, cpu, energy, Date{} + std::chrono::seconds(at));
+    auto update = [&](std::int32_t pid, double cpu, int at) {
+        return tracker.update(pid, cpu, Date{} + std::chrono::seconds(at));
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(testing::Message() << "pid " << s.pid << " at " << s.at);
-        auto rates = update(s.pid, s.cpu, s.energy, s.at);
+        auto rates = update(s.pid, s.cpu, s.at);
         ASSERT_EQ(rates.has_value(), s.cpuPercent.has_value());
         if (!rates) continue;
         EXPECT_EQ(rates->cpuPercent, *s.cpuPercent);
-        EXPECT_EQ(rates->milliwatts, s.milliwatts);
     }
     tracker.retain({2, 3});
-    EXPECT_FALSE(update(1, 4.0, {}, 95).has_value());
-    EXPECT_TRUE(update(2, 1.0, {}, 95).has_value());
+    EXPECT_FALSE(update(1, 4.0, 95).has_value());
+    EXPECT_TRUE(update(2, 1.0, 95).has_value());
 }
 
 }  // namespace

@@ -76,8 +76,8 @@ TEST(DockerCache, ContainersNameTheProxyServersAndAHungRefreshEndsWithinItsBudge
     EXPECT_EQ(docker.vmMemoryLimit(), 8589934592u);
 
     ProcessSnapshot snapshot;
-    snapshot.records = {{100, 1, "/usr/bin/dockerd", {}, 0, 1 << 20, nullopt},
-                        {200, 100, "/usr/bin/docker-proxy", {}, 0, 1 << 20, nullopt}};
+    snapshot.records = {{100, 1, "/usr/bin/dockerd", {}, 0, 1 << 20},
+                        {200, 100, "/usr/bin/docker-proxy", {}, 0, 1 << 20}};
     using Sockets = std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>;
     using Info = std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo>;
     PortScanner::Sources sources{.docker = &docker};

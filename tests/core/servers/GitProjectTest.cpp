@@ -40,12 +40,14 @@ TEST(GitProject, NamesTheRepositoryFromItsCommonDirectory) {
 
 TEST(GitProject, FallsBackToTheFolderNameOnlyInsideTheHome) {
     const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
-        {"/Users/anna/sites/blog", "blog"}, {"/Users/anna/Library/Application Support/x", nullopt},
-        {"/Users/anna/.config/x", nullopt}, {"/Users/anna", nullopt},
-        {"/Users/annabel/x", nullopt},      {nullopt, nullopt},
+        {"/home/anna/sites/blog", "blog"},
+        {"/home/anna/.config/x", nullopt},
+        {"/home/anna", nullopt},
+        {"/home/annabel/x", nullopt},
+        {nullopt, nullopt},
     };
     for (const auto& [cwd, name] : cases)
-        EXPECT_EQ(ProjectName::folderFallback(cwd, "/Users/anna"), name) << cwd.value_or("nil");
+        EXPECT_EQ(ProjectName::folderFallback(cwd, "/home/anna"), name) << cwd.value_or("nil");
 }
 
 TEST(GitFiles, ReadsTheLinesOfGitsSmallFiles) {

@@ -9,7 +9,7 @@ namespace {
 
 ProcessRecord record(std::int32_t pid, std::int32_t ppid, std::string path, std::uint64_t kB,
                      double cpu = 0) {
-    return ProcessRecord{pid, ppid, std::move(path), AppOwner{}, cpu, kB * 1024, std::nullopt};
+    return ProcessRecord{pid, ppid, std::move(path), AppOwner{}, cpu, kB * 1024};
 }
 
 struct Population {
@@ -30,6 +30,8 @@ struct Population {
 TEST(PortScanner, AListenerWhoseProcessCannotBeSeenIsASystemRowWithItsUser) {
     Population p;
     p.snapshot.records = {record(2, 1, "/usr/bin/node", 1024)};
+    const std::string entry = "/usr/share/applications/code.desktop";
+    p.snapshot.records[0].owner = {"Code", entry, false};
     p.sockets = {{2, {{3000, "*"}}}};
     auto sources = p.sources();
     sources.unownedSockets = [] {
@@ -41,7 +43,8 @@ TEST(PortScanner, AListenerWhoseProcessCannotBeSeenIsASystemRowWithItsUser) {
     auto servers = PortScanner::scan(p.snapshot, sources);
     ASSERT_EQ(servers.size(), 3u) << "one row per port, as its id says, however many sockets";
     EXPECT_EQ(servers[0].pid, 2);
-    const ServerKind hidden{"Hidden listener", "eye-slash", TintToken::slate};
+    EXPECT_EQ(servers[0].desktopEntryPath, entry) << "the entry of the application that started it";
+    const ServerKind hidden{"Hidden listener", "lock-fill", TintToken::slate};
     EXPECT_EQ(servers[1],
               (Server{.port = 2024, .address = "*", .kind = hidden, .user = "root", .addresses = {"*"}}));
     EXPECT_EQ(servers[2], (Server{.port = 5432,

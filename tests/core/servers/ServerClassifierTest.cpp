@@ -19,7 +19,7 @@ TEST(ServerClassifierTest, ClassifiesByNameThenRulesThenPathsThenUserArea) {
         ServerCategory category;
     };
     using enum ServerCategory;
-    const std::string gear = "gearshape.fill", terminal = "terminal.fill";
+    const std::string gear = "gear-six-fill", terminal = "terminal-window-fill";
     const Case cases[] = {
         {"rule 1 before 15", "node", "node /Users/a/node_modules/.bin/vite", nullopt, "Vite", "", dev},
         {"daemon in any case beats args", "Rapportd", "node vite", "/Users/a", "Rapportd", gear, system},
@@ -39,22 +39,6 @@ TEST(ServerClassifierTest, ClassifiesByNameThenRulesThenPathsThenUserArea) {
         EXPECT_TRUE(c.symbol.empty() || (result.kind == ServerKind{c.name, c.symbol, TintToken::slate}));
         EXPECT_EQ(result.category, c.category);
     }
-}
-
-TEST(ServerClassifierTest, BundlePathIsIndependentOfTheCategory) {
-    auto electron =
-        classify("Electron", "/Applications/Dev.app/Contents/MacOS/Electron .", nullopt, testHome);
-    EXPECT_EQ(electron.category, ServerCategory::dev);
-    EXPECT_EQ(electron.appBundlePath, "/Applications/Dev.app");
-
-    const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
-        {nullopt, nullopt},
-        {"node server.js", nullopt},
-        {"/A/Outer.app/Contents/Inner.app/Contents/MacOS/x", "/A/Outer.app"},
-        {"/Applications/Shout.APP/Contents/MacOS/x", nullopt},  // case-sensitive
-    };
-    for (const auto& [args, expected] : cases)
-        EXPECT_EQ(AppBundle::path(args), expected) << args.value_or("(none)");
 }
 
 TEST(ServerClassifierTest, ProtectsOnlyOperatingSystemDaemons) {

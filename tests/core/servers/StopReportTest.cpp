@@ -12,7 +12,7 @@ Server server(std::int32_t pid, int port, std::string kind, std::uint64_t megaby
     s.pid = pid;
     s.port = port;
     s.processName = kind;
-    s.kind = {std::move(kind), "bolt.fill"};
+    s.kind = {std::move(kind), "lightning-fill"};
     s.category = ServerCategory::dev;
     s.memoryBytes = megabytes << 20;
     return s;

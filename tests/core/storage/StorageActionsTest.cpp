@@ -90,10 +90,9 @@ TEST(StorageActions, ClearsAReadOnlyCacheWholeOrLeavesItAsItWas) {
 TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
     test::TempDir home;
     const std::string h = home.path().string();
-    home.write("Library/Developer/Xcode/Archives/a", "x");
+    home.write("Pictures/Archives/a", "x");
     StorageReport report;
-    report.clearable = {cacheItem(h + "/Library/Developer/Xcode/Archives", Kind::personal()),
-                        cacheItem("/etc")};
+    report.clearable = {cacheItem(h + "/Pictures/Archives", Kind::personal()), cacheItem("/etc")};
     report.largeFiles = {{"/etc/passwd", "passwd", "/etc", 1, Kind::personal(), nullopt, true}};
     const std::pair<Result, std::string> cases[] = {
         {removeCache("/etc", report, h), "Not cleared: /etc is outside your home folder."},
@@ -101,7 +100,7 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
         {removeCache(h, report, h), "Not cleared: " + h + " is outside your home folder."},
         {removeCache(h + "/.cache/pip", report, h),
          "Not cleared: " + h + "/.cache/pip isn't one of the caches the scan found."},
-        {removeCache(h + "/Library/Developer/Xcode/Archives", report, h),
+        {removeCache(h + "/Pictures/Archives", report, h),
          "Not cleared: npm downloads isn't rebuilt by its tools. Remove it yourself if you no longer need "
          "it."},
         {moveToTrash("/etc/passwd", report, h, {}), "Not moved: /etc/passwd is outside your home folder."},
@@ -110,7 +109,7 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
     };
     for (const auto& [result, message] : cases)
         EXPECT_EQ(result, (Result{false, message, 0, nullopt})) << message;
-    EXPECT_TRUE(fs::exists(h + "/Library/Developer/Xcode/Archives/a"));
+    EXPECT_TRUE(fs::exists(h + "/Pictures/Archives/a"));
     EXPECT_TRUE(fs::exists("/etc/passwd"));
 }
 

@@ -27,10 +27,6 @@ Date timeOf(const timespec& time) {
         duration_cast<system_clock::duration>(seconds(time.tv_sec) + nanoseconds(time.tv_nsec)));
 }
 
-bool isBundleName(std::string_view name) {
-    return name.ends_with(".app") || name.ends_with(".photoslibrary");
-}
-
 }  // namespace
 
 LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs& dirs, std::uint64_t minimum,
@@ -81,7 +77,7 @@ LargeFileSearch walkLargeFiles(const std::string& home, const XdgDirs::BaseDirs&
                 if (info.st_dev != root.st_dev) continue;
                 std::string path = folder + "/" + std::string(name);
                 if (S_ISDIR(info.st_mode)) {
-                    if (!isBundleName(name) && !skipped.contains(path)) pending.push_back(std::move(path));
+                    if (!skipped.contains(path)) pending.push_back(std::move(path));
                 } else if (S_ISREG(info.st_mode)) {
                     auto onDisk = static_cast<std::uint64_t>(info.st_blocks) * 512;
                     if (onDisk <= minimum || !listed.insert({info.st_dev, info.st_ino}).second) continue;

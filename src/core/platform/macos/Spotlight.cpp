@@ -8,6 +8,36 @@
 
 namespace tarvik::StorageScanner {
 
+namespace {
+
+// True when a folder of `path` (not its last component) is an application bundle or a photo
+// library, whose files are not offered one by one.
+bool isInsideBundle(std::string_view path) {
+    auto folders = Text::split(path, '/');
+    if (!folders.empty() && !path.ends_with('/')) folders.pop_back();
+    return std::any_of(folders.begin(), folders.end(), [](std::string_view folder) {
+        return folder.ends_with(".app") || folder.ends_with(".photoslibrary");
+    });
+}
+
+// The application whose folder in the home's Library holds `path`.
+std::optional<std::string> libraryOwner(std::string_view path, std::string_view home) {
+    std::string prefix = std::string(home) + "/Library/";
+    if (!path.starts_with(prefix)) return std::nullopt;
+    auto parts = Text::split(path.substr(prefix.size()), '/');
+    if (parts.size() < 2) return std::nullopt;
+    if (parts[0] == "Containers" || parts[0] == "Group Containers") {
+        if (parts[1] == "com.docker.docker") return "Docker";
+        if (parts[1] == "com.apple.mail") return "Mail";
+        if (parts[1] == "com.apple.Photos") return "Photos";
+        return appName(parts[1]);
+    }
+    if (parts[0] == "Application Support" || parts[0] == "Caches") return std::string(parts[1]);
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<StorageItem> largeFilesFromSpotlight(const std::string& home, std::uint64_t minimum,
                                                  std::size_t limit) {
     auto found = Spawn::run("/usr/bin/mdfind",
@@ -63,8 +93,10 @@ std::vector<StorageItem> parseLargeFiles(const std::vector<std::string>& paths, 
     for (std::size_t i = 0; i < paths.size() && 2 * i + 1 < pieces.size(); ++i) {
         auto size = Text::parseUInt64(Text::trim(pieces[2 * i + 1], Text::whitespace));
         if (!size) continue;
-        items.push_back(
-            largeFileItem(paths[i], *size, parseMdlsDate(Text::trim(pieces[2 * i], Text::whitespace)), home));
+        auto item =
+            largeFileItem(paths[i], *size, parseMdlsDate(Text::trim(pieces[2 * i], Text::whitespace)), home);
+        if (auto app = libraryOwner(paths[i], home)) item.kind = StorageItem::Kind::appData(*app);
+        items.push_back(std::move(item));
     }
     std::stable_sort(items.begin(), items.end(),
                      [](const auto& a, const auto& b) { return a.bytes > b.bytes; });
