@@ -13,6 +13,8 @@
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ServerListModel.hpp"
 #include "ui/views/ServerRow.hpp"
@@ -49,9 +51,9 @@ void expectEverythingFits(const QWidget* panel) {
 // The fixed preview machine, onboarded, behind a panel; actions land in the fakes.
 class PanelTest : public testing::Test {
 protected:
-    PanelTest() : store(world.services(), ui::Preview::data()) {
-        ui::Preview::decorate(store, world.clock->now());
-        store.setHasOnboarded(true);
+    PanelTest() : store(world.services()) {
+        loadPreview(world, store);
+        store.settings().setHasOnboarded(true);
         panel = std::make_unique<PanelView>(store);
         panel->setAttribute(Qt::WA_DontShowOnScreen);
         panel->show();
@@ -214,10 +216,11 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
              click(*panel, "stop:4388:3000");
              hover("row:5120:8000");
          }},
-        {"stopped", Page::list, Tab::stopped, [&] { store.announce("Flask stopped. Port 5000 is free."); }},
+        {"stopped", Page::list, Tab::stopped,
+         [&] { store.actions().announce("Flask stopped. Port 5000 is free."); }},
         {"tidy", Page::tidy, Tab::overview, [] {}},
         {"settings", Page::settings, Tab::overview, [] {}},
-        {"onboarding", Page::list, Tab::overview, [&] { store.setHasOnboarded(false); }},
+        {"onboarding", Page::list, Tab::overview, [&] { store.settings().setHasOnboarded(false); }},
     };
     ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
     panel->setAnimated(false);
@@ -226,7 +229,7 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
         for (const auto& view : views) {
             const std::string name = std::string(view.name) + (dark ? "-dark" : "-light");
             SCOPED_TRACE(name);
-            store.setHasOnboarded(true);
+            store.settings().setHasOnboarded(true);
             panel->show();
             panel->showPage(view.page);
             panel->showTab(view.tab);
@@ -247,7 +250,7 @@ protected:
         world.sampling->script = {test::sampled(std::move(servers))};
         store = std::make_unique<ServerStore>(world.services());
         store->refresh();
-        if (onboarded) store->setHasOnboarded(true);
+        if (onboarded) store->settings().setHasOnboarded(true);
         panel = std::make_unique<PanelView>(*store);
         panel->setAttribute(Qt::WA_DontShowOnScreen);
         panel->show();
@@ -260,7 +263,7 @@ protected:
 };
 
 TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
-    make(ui::Preview::data().servers);
+    make(ui::Preview::servers());
     panel->showTab(Tab::active);
     click(*panel, "stop:4388:3000");
     click(*panel, "cancel");
@@ -340,7 +343,7 @@ TEST_F(LivePanelTest, GetStartedEndsOnboardingAndEveryEmptyTabSaysSo) {
     EXPECT_TRUE(shownTexts(*panel).contains("See what's reachable beyond your computer"));
     EXPECT_FALSE(shownTexts(*panel).contains("all quiet"));
     click(*panel, "getStarted");
-    EXPECT_TRUE(store->hasOnboarded());
+    EXPECT_TRUE(store->settings().hasOnboarded());
     EXPECT_EQ(world.settings->values.value("hasOnboarded"), QVariant(true));
     EXPECT_FALSE(shownTexts(*panel).contains("Get Started"));
     const std::pair<Tab, QString> cases[] = {{Tab::overview, "all quiet"},

@@ -5,6 +5,7 @@
 
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -78,7 +79,7 @@ void OnboardingView::rebuild() {
     start->setObjectName("getStarted");
     start->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     start->setFixedHeight(32);
-    connect(start, &QAbstractButton::clicked, this, [this] { m_store.setHasOnboarded(true); });
+    connect(start, &QAbstractButton::clicked, this, [this] { m_store.settings().setHasOnboarded(true); });
     m_layout->addWidget(start);
 }
 

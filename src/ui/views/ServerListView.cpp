@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/ServerRow.hpp"
 
@@ -178,7 +179,7 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark)
             stopAllQuestion(group.displayCount()),
             [this, title = group.title] {
                 for (const auto& current : m_model.groups())
-                    if (current.title == title) m_store.stop(current.servers, title);
+                    if (current.title == title) m_store.actions().stop(current.servers, title);
             },
             m_state, box.header));
     } else if (!group.isSystem()) {

@@ -15,6 +15,9 @@
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreNotifications.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/ToggleSwitch.hpp"
 #include "ui/views/ViewParts.hpp"
 
@@ -33,8 +36,8 @@ constexpr int formWidth = 620;  // the widest the form grows in a wide host
 struct SettingsView::Switch {
     const char* label;
     const char* detail;  // nullptr for none
-    bool (ServerStore::*get)() const;
-    void (ServerStore::*set)(bool);
+    bool (StoreSettings::*get)() const;
+    void (StoreSettings::*set)(bool);
 };
 
 SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
@@ -55,28 +58,29 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
 
     auto* display = section(column, "Display");
     addSwitch(display, {"Show system listeners", "Include macOS and background-app ports",
-                        &ServerStore::showSystemServers, &ServerStore::setShowSystemServers});
+                        &StoreSettings::showSystemServers, &StoreSettings::setShowSystemServers});
 
     auto* notifications = section(column, "Notifications");
     addSwitch(notifications, {"Notify on start & stop", "Banner when a dev server begins or stops",
-                              &ServerStore::notificationsEnabled, &ServerStore::setNotificationsEnabled});
+                              &StoreSettings::notificationsEnabled, &StoreSettings::setNotificationsEnabled});
     addSwitch(notifications, {"Mac gets hot", "Names the app behind it and what to do",
-                              &ServerStore::alertOnHeat, &ServerStore::setAlertOnHeat});
+                              &StoreSettings::alertOnHeat, &StoreSettings::setAlertOnHeat});
     addSwitch(notifications, {"Memory keeps growing", "A server gains 500 MB or more in 30 minutes",
-                              &ServerStore::alertOnMemoryGrowth, &ServerStore::setAlertOnMemoryGrowth});
+                              &StoreSettings::alertOnMemoryGrowth, &StoreSettings::setAlertOnMemoryGrowth});
     addSwitch(notifications, {"CPU stays high", "A server averages over 80% for 10 minutes",
-                              &ServerStore::alertOnHighCPU, &ServerStore::setAlertOnHighCPU});
+                              &StoreSettings::alertOnHighCPU, &StoreSettings::setAlertOnHighCPU});
     auto* testRow = row(notifications);
     m_testNotification = new QPushButton(worded("Send Test Notification"), testRow->parentWidget());
     m_testNotification->setFont(Theme::font(12));
     m_testNotification->setCursor(Qt::PointingHandCursor);
     testRow->addWidget(m_testNotification);
     testRow->addStretch();
-    connect(m_testNotification, &QPushButton::clicked, this, [this] { m_store.sendTestNotification(); });
+    connect(m_testNotification, &QPushButton::clicked, this,
+            [this] { m_store.notifications().sendTestNotification(); });
 
     auto* general = section(column, "General");
     addSwitch(general,
-              {"Launch at login", nullptr, &ServerStore::launchAtLogin, &ServerStore::setLaunchAtLogin});
+              {"Launch at login", nullptr, &StoreSettings::launchAtLogin, &StoreSettings::setLaunchAtLogin});
     auto* picker = row(general);
     picker->addWidget(
         label(picker->parentWidget(), worded("Menu bar shows"), Theme::font(12), Theme::Role::text));
@@ -88,7 +92,7 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
     picker->addWidget(m_menuBarDisplay);
     connect(m_menuBarDisplay, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0 || index >= static_cast<int>(MenuBarDisplays::all.size())) return;
-        m_store.setMenuBarDisplay(MenuBarDisplays::all[static_cast<std::size_t>(index)]);
+        m_store.settings().setMenuBarDisplay(MenuBarDisplays::all[static_cast<std::size_t>(index)]);
         refresh();
     });
 
@@ -147,7 +151,7 @@ void SettingsView::addSwitch(Card* card, const Switch& setting) {
     connect(toggle, &QAbstractButton::toggled, this, [this, set = setting.set](bool on) {
         // Not `(m_store.*set)(on)`: GCC 12's vptr check reads a wrong address for that call in
         // this lambda and stops the sanitizer build.
-        std::invoke(set, m_store, on);
+        std::invoke(set, m_store.settings(), on);
         refresh();
     });
 }
@@ -177,7 +181,7 @@ QWidget* SettingsView::footer(QWidget* parent) {
     m_checkForUpdates->setIconSize({12, 12});
     m_checkForUpdates->setToolTip("Check for Updates");
     m_checkForUpdates->setAccessibleName("Check for Updates");
-    connect(m_checkForUpdates, &QToolButton::clicked, this, [this] { m_store.checkForUpdates(); });
+    connect(m_checkForUpdates, &QToolButton::clicked, this, [this] { m_store.actions().checkForUpdates(); });
     version->addWidget(m_checkForUpdates);
     version->addStretch();
     lines->addLayout(version);
@@ -228,12 +232,12 @@ void SettingsView::restyle() {
 void SettingsView::refresh() {
     for (auto [toggle, get] : m_switches) {
         const QSignalBlocker quiet(toggle);
-        toggle->setChecked(std::invoke(get, m_store));
+        toggle->setChecked(std::invoke(get, m_store.settings()));
     }
     const auto& all = MenuBarDisplays::all;
     const QSignalBlocker quiet(m_menuBarDisplay);
-    m_menuBarDisplay->setCurrentIndex(
-        static_cast<int>(std::find(all.begin(), all.end(), m_store.menuBarDisplay()) - all.begin()));
+    m_menuBarDisplay->setCurrentIndex(static_cast<int>(
+        std::find(all.begin(), all.end(), m_store.settings().menuBarDisplay()) - all.begin()));
 }
 
 }  // namespace tarvik::ui

@@ -8,6 +8,7 @@
 
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/ShareCard.hpp"
 #include "ui/views/Theme.hpp"
 
@@ -37,11 +38,11 @@ QByteArray ShareMenu::renderPNG(const ServerStore& store, bool dark) {
 }
 
 void ShareMenu::saveImage() {
-    m_store.saveImage(renderPNG(m_store, applicationIsDark()));
+    m_store.actions().saveImage(renderPNG(m_store, applicationIsDark()));
 }
 
 void ShareMenu::copyImage() {
-    m_store.copyImage(renderPNG(m_store, applicationIsDark()));
+    m_store.actions().copyImage(renderPNG(m_store, applicationIsDark()));
 }
 
 QMenu* ShareMenu::makeMenu(QWidget* parent) {

@@ -7,6 +7,7 @@
 #include "core/support/ElapsedTime.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -103,7 +104,7 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidge
         auto* play = new SymbolButton("play.circle.fill", Theme::color(Theme::Role::accent, dark), row, 20);
         play->setObjectName(qs("restart:" + entry.id()));
         play->setToolTip("Start again");
-        connect(play, &QAbstractButton::clicked, this, [this, entry] { m_store.restart(entry); });
+        connect(play, &QAbstractButton::clicked, this, [this, entry] { m_store.actions().restart(entry); });
         layout->addWidget(play);
     }
     return row;

@@ -15,6 +15,7 @@
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/ViewParts.hpp"
 
 namespace tarvik::ui {
@@ -376,7 +377,7 @@ void TidyView::selectAll() {
 void TidyView::cleanUp() {
     const auto servers = selectedServers();
     if (servers.empty()) return;
-    m_store.tidyUp(servers);
+    m_store.actions().tidyUp(servers);
     m_selected.clear();
     refresh();
 }
