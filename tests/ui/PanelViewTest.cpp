@@ -75,7 +75,7 @@ TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
          "overview",
          {"5 servers", "Next.js (shop) grew 620 MB in 30 min",
           "Ports 5173 and 24678 reachable from your network",
-          "Docker's VM can use up to 8 GB, on top of what containers report.", "Django idle for 26 hours",
+          "Docker's VM can use up to 8 GB, on top of what containers report.", "Django idle for over an hour",
           "shop", "blog"}},
         {Tab::active, "active", {"shop", "main", "blog", "feature/login", "Vite", ":5173  :24678"}},
         {Tab::stopped, "stopped", {"Flask (api)", ":5000", "4m ago", "42m ago"}},

@@ -35,16 +35,16 @@ protected:
 TEST_F(SettingsViewTest, EachSwitchFlipsItsSettingAndWritesItBack) {
     struct Case {
         const char* name;
-        bool (StoreSettings::*get)() const;
+        bool (ui::StoreSettings::*get)() const;
         const char* key;  // nullptr for settings the desktop keeps
     };
     for (const Case& c :
-         {Case{"Show system listeners", &StoreSettings::showSystemServers, "showSystemServers"},
-          Case{"Notify on start & stop", &StoreSettings::notificationsEnabled, "notificationsEnabled"},
-          Case{"Computer gets hot", &StoreSettings::alertOnHeat, "alertOnHeat"},
-          Case{"Memory keeps growing", &StoreSettings::alertOnMemoryGrowth, "alertOnMemoryGrowth"},
-          Case{"CPU stays high", &StoreSettings::alertOnHighCPU, "alertOnHighCPU"},
-          Case{"Launch at login", &StoreSettings::launchAtLogin, nullptr}}) {
+         {Case{"Show system listeners", &ui::StoreSettings::showSystemServers, "showSystemServers"},
+          Case{"Notify on start & stop", &ui::StoreSettings::notificationsEnabled, "notificationsEnabled"},
+          Case{"Computer gets hot", &ui::StoreSettings::alertOnHeat, "alertOnHeat"},
+          Case{"Memory keeps growing", &ui::StoreSettings::alertOnMemoryGrowth, "alertOnMemoryGrowth"},
+          Case{"CPU stays high", &ui::StoreSettings::alertOnHighCPU, "alertOnHighCPU"},
+          Case{"Launch at login", &ui::StoreSettings::launchAtLogin, nullptr}}) {
         SCOPED_TRACE(c.name);
         auto* toggle = control(c.name);
         ASSERT_TRUE(toggle);

@@ -17,8 +17,7 @@ void logFailure(const std::string& message) {
     syslog(LOG_WARNING, "%s", message.c_str());
 }
 
-StoreContext::StoreContext(Services services, ServerStore& store)
-    : services(std::move(services)), store(store) {}
+StoreContext::StoreContext(Services given, ServerStore& owner) : services(std::move(given)), store(owner) {}
 
 void StoreContext::markChanged() {
     if (m_changePending) return;

@@ -21,7 +21,7 @@ class StoreNotifications;
 // Everything here runs on the store's thread.
 class StoreContext {
 public:
-    StoreContext(Services services, ServerStore& store);
+    StoreContext(Services given, ServerStore& owner);
 
     Services services;
     ServerStore& store;
