@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "ui/dashboard/DashboardView.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik::app {
@@ -22,7 +23,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override {
         if (m_owner.m_store) {
-            m_owner.m_store->setDashboardGeometry(saveGeometry());
+            m_owner.m_store->settings().setDashboardGeometry(saveGeometry());
             m_owner.m_store->setDashboardIsOpen(false);
         }
         hide();
@@ -43,7 +44,7 @@ void DashboardWindow::show(ui::ServerStore& store, ui::DashboardSection section)
     if (created) {
         m_window = new Window(*this);
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
-        auto geometry = store.dashboardGeometry();
+        auto geometry = store.settings().dashboardGeometry();
         if (geometry.isEmpty() || !m_window->restoreGeometry(geometry))
             m_window->resize(ui::Theme::Size::dashboard);
     }

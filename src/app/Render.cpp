@@ -10,6 +10,7 @@
 #include "ui/Preview.hpp"
 #include "ui/dashboard/DashboardView.hpp"
 #include "ui/linux/MachineServices.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/SettingsView.hpp"
 #include "ui/views/ShareMenu.hpp"
@@ -110,8 +111,10 @@ int render(const RenderRequest& request) {
     }
     for (const auto& target : panelTargets) {
         if (request.target != target.name) continue;
-        if (request.target != "panel:onboarding" && !store->hasOnboarded()) store->setHasOnboarded(true);
-        if (request.target == "panel:onboarding" && store->hasOnboarded()) store->setHasOnboarded(false);
+        if (request.target != "panel:onboarding" && !store->settings().hasOnboarded())
+            store->settings().setHasOnboarded(true);
+        if (request.target == "panel:onboarding" && store->settings().hasOnboarded())
+            store->settings().setHasOnboarded(false);
         PanelView panel(*store);
         panel.setSubPages(new ui::TidyView(*store), new ui::SettingsView(*store));
         panel.resize(ui::Theme::Size::panel);

@@ -9,6 +9,7 @@
 
 #include "app/DashboardWindow.hpp"
 #include "app/SessionSocket.hpp"
+#include "ui/store/StoreNotifications.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/TrayLabel.hpp"
 
@@ -67,7 +68,7 @@ void TrayApp::start() {
     DashboardWindow::shared().defaultStore = m_store.get();
     updateIcon();
     m_host.watch();
-    if (m_store->isFreshInstall()) {
+    if (m_store->notifications().isFreshInstall()) {
         reopen();
     } else if (!m_tray) {
         // Without a tray the window is the app, unless a host comes up soon after the login.

@@ -10,6 +10,7 @@
 #include "app/PanelWindow.hpp"
 #include "app/TrayHost.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/Services.hpp"
 #include "ui/views/TrayLabel.hpp"
 
 class QMenu;

@@ -3,10 +3,14 @@
 #include <QVariantMap>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "core/Version.hpp"
+#include "core/servers/PortScanner.hpp"
 #include "core/servers/ServerClassifier.hpp"
+#include "ui/ServerStore.hpp"
 #include "ui/linux/MachineServices.hpp"
+#include "ui/store/StoreChecks.hpp"
 
 namespace tarvik::ui::Preview {
 
@@ -49,34 +53,6 @@ Server system(std::int32_t pid, int port, std::string name, std::uint64_t megaby
     server.cpuPercent = 0;
     server.uptimeSeconds = 86'400 * 3;
     return server;
-}
-
-std::vector<Server> servers() {
-    auto vite = dev(4211, 5173, "vite", "/home/ada/code/shop", "shop", "main", 312, 2.4, 5'400);
-    vite.address = "*";
-    vite.args = "node /home/ada/code/shop/node_modules/.bin/vite --host";
-    vite.argv = {"node", "/home/ada/code/shop/node_modules/.bin/vite", "--host"};
-    vite.processCount = 3;
-    auto hmr = vite;
-    hmr.port = 24678;
-    auto next = dev(4388, 3000, "next dev", "/home/ada/code/shop", "shop", "main", 1'240, 11.8, 7'200);
-    next.args = "node /home/ada/code/shop/node_modules/.bin/next dev";
-    next.processCount = 4;
-    auto django = dev(5120, 8000, "manage.py runserver", "/home/ada/code/blog", "blog", "feature/login", 96,
-                      0, 26 * 3600);
-    django.args = "python3 manage.py runserver";
-    django.argv = {"python3", "manage.py", "runserver"};
-    auto postgres = dev(812, 5432, "postgres", "/var/lib/postgresql/15/main", std::nullopt, std::nullopt, 184,
-                        0.3, 86'400 * 2);
-    auto redis = dev(2290, 6379, "redis-server", "/", std::nullopt, std::nullopt, 64, 0.2, 86'400);
-    redis.kind = ServerClassifier::devKind("redis").value_or(redis.kind);
-    redis.processName = "docker-proxy";
-    redis.containerName = "cache";
-    redis.containerImage = "redis:7-alpine";
-    std::vector<Server> all = {
-        vite, hmr, next, django, postgres, redis, system(1022, 22, "sshd", 6), system(1180, 631, "cupsd", 9)};
-    PortScanner::sort(all);
-    return all;
 }
 
 // Does nothing and reports nothing: the preview never reaches the machine or the desktop.
@@ -174,36 +150,75 @@ std::vector<AppUsage> apps() {
     };
 }
 
-// An hour of readings, one every 8 s, that drift smoothly like a machine at light work.
-ValueHistory hour(Date now) {
-    ValueHistory history(3600);
-    constexpr int step = 8;
-    for (int second = 3600 - step; second >= 0; second -= step) {
-        const Date at = now - std::chrono::seconds(second);
-        const double t = (3600.0 - second) / 3600.0;
-        const double wave = std::sin(t * 9.0) * 0.5 + std::sin(t * 23.0 + 1.3) * 0.3;
-        const double burst = 30 * std::exp(-std::pow((t - 0.66) / 0.025, 2));
-        const double user = std::max(2.0, 14 + 6 * wave + burst);
-        const double system = std::max(1.0, 6 + 2 * std::sin(t * 13.0 + 0.4) + burst * 0.3);
-        history.record("cpu", user + system, at);
-        history.record("cpu.user", user, at);
-        history.record("cpu.system", system, at);
-        const double memory = (9.2 + 1.1 * t + 0.3 * wave) * 1024 * MB;
-        history.record("memory", memory, at);
-        history.record("memory.compressed", (0.4 + 0.15 * t) * 1024 * MB, at);
-        history.record("net.in", std::max(0.0, 400'000 + 350'000 * wave + burst * 40'000), at);
-        history.record("net.out", std::max(0.0, 60'000 + 30'000 * std::sin(t * 17.0)), at);
-        const double read = std::max(0.0, 900'000 + 800'000 * std::sin(t * 11.0 + 2));
-        const double written = std::max(0.0, 500'000 + 400'000 * std::sin(t * 7.0 + 1));
-        history.record("disk", read + written, at);
-        history.record("disk.read", read, at);
-        history.record("disk.write", written, at);
-        // Memory went to swap once, during the burst.
-        history.record("memory.swapout", burst > 1 ? burst * 200'000 : 0, at);
-        history.record("dev.memory", (1.6 + 0.5 * t) * 1024 * MB, at);
-        history.record("dev.cpu", std::max(0.0, 3 + 2 * wave + burst * 0.4), at);
+// The machine now: light work, most of the memory in use, a hybrid laptop chip.
+SystemVitals vitalsNow() {
+    SystemVitals vitals;
+    vitals.cpu = CPULoad{0.23, 0.16, 0.07};
+    vitals.memory = MemoryBreakdown{16ull * 1024 * MB, 7ull * 1024 * MB, 2ull * 1024 * MB, 512 * MB,
+                                    4ull * 1024 * MB,  2ull * 1024 * MB, 256 * MB,         4ull * 1024 * MB};
+    vitals.disk = DiskSpace{212'000'000'000, 512'000'000'000};
+    vitals.networkIn = 1'200'000;
+    vitals.networkOut = 86'000;
+    // Four efficiency cores below eight performance threads, as on a hybrid laptop chip.
+    vitals.cores =
+        CoreLoad::label({0.08, 0.12, 0.05, 0.1, 0.42, 0.18, 0.36, 0.22, 0.61, 0.14, 0.27, 0.09}, 4);
+    vitals.apps = apps();
+    return vitals;
+}
+
+// A flask app stopped four minutes ago, a mail catcher's container 42 minutes ago.
+std::vector<Server> stoppedEarlier(double minutesAgo) {
+    std::vector<Server> listed;
+    if (minutesAgo > 42) {
+        auto mail = dev(6100, 8025, "mailpit", "/", std::nullopt, std::nullopt, 40, 0, 3600);
+        mail.containerName = "mailpit";
+        mail.containerImage = "axllent/mailpit";
+        listed.push_back(std::move(mail));
     }
-    return history;
+    if (minutesAgo > 4) {
+        auto flask = dev(6001, 5000, "flask", "/home/ada/code/api", "api", "main", 88, 0, 600);
+        flask.args = "python3 -m flask run";
+        flask.argv = {"python3", "-m", "flask", "run"};
+        listed.push_back(std::move(flask));
+    }
+    return listed;
+}
+
+// One reading `minutesAgo`, drifting smoothly like a machine at light work with one burst two
+// thirds into the hour. Next's memory doubles over the last half hour; Django and CUPS sit idle
+// throughout, while the others stir now and then.
+SamplingResult reading(double minutesAgo) {
+    SamplingResult result;
+    result.vitals = vitalsNow();
+    result.memory = {11ull * 1024 * MB, 16ull * 1024 * MB};
+    result.dockerVMLimit = 8ull * 1024 * MB;
+    result.servers = servers();
+    for (auto& server : result.servers) {
+        if (server.port == 3000)
+            server.memoryBytes =
+                (620 + std::uint64_t(std::clamp(30 - minutesAgo, 0.0, 30.0) * 620 / 30)) * MB;
+        if (minutesAgo > 0 && (server.pid == 1022 || server.pid == 812 || server.pid == 2290))
+            server.cpuPercent = 1.5;
+    }
+    for (auto& server : stoppedEarlier(minutesAgo)) result.servers.push_back(std::move(server));
+    PortScanner::sort(result.servers);
+    if (minutesAgo <= 0) return result;
+
+    const double t = 1 - minutesAgo / 60;
+    const double wave = std::sin(t * 9.0) * 0.5 + std::sin(t * 23.0 + 1.3) * 0.3;
+    const double burst = 30 * std::exp(-std::pow((t - 0.66) / 0.025, 2));
+    const double user = std::max(2.0, 14 + 6 * wave + burst);
+    const double system = std::max(1.0, 6 + 2 * std::sin(t * 13.0 + 0.4) + burst * 0.3);
+    result.vitals.cpu = CPULoad{(user + system) / 100, user / 100, system / 100};
+    result.memory.usedBytes = std::uint64_t((9.2 + 1.1 * t + 0.3 * wave) * 1024 * MB);
+    result.vitals.memory->compressed = std::uint64_t((0.4 + 0.15 * t) * 1024 * MB);
+    result.vitals.networkIn = std::max(0.0, 400'000 + 350'000 * wave + burst * 40'000);
+    result.vitals.networkOut = std::max(0.0, 60'000 + 30'000 * std::sin(t * 17.0));
+    result.vitals.diskRead = std::max(0.0, 900'000 + 800'000 * std::sin(t * 11.0 + 2));
+    result.vitals.diskWrite = std::max(0.0, 500'000 + 400'000 * std::sin(t * 7.0 + 1));
+    // Memory went to swap once, during the burst.
+    result.vitals.swapOutPerSecond = burst > 1 ? burst * 200'000 : 0;
+    return result;
 }
 
 StorageItem cache(std::string path, std::string title, std::string detail, std::uint64_t bytes,
@@ -217,93 +232,124 @@ StorageItem file(std::string path, std::string title, std::string detail, std::u
     return {std::move(path), std::move(title), std::move(detail), bytes, std::move(kind), lastUsed, true};
 }
 
-// Three tool caches, Docker's disk image and three large files, one of them an app's own.
-void decorateStorage(ServerStore& store, Date now) {
-    constexpr std::uint64_t GB = 1'000'000'000;
-    store.setPreviewStorage(
-        {file("/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "debian-12-amd64-DVD-1.iso", "~/Downloads",
-              4 * GB, StorageItem::Kind::personal(), std::nullopt),
-         file("/home/ada/.local/share/Steam/steamapps/common/Portal 2/pak01_dir.vpk", "pak01_dir.vpk",
-              "~/.local/share/Steam/steamapps/common/Portal 2", 2'600'000'000,
-              StorageItem::Kind::appData("Steam"), now - std::chrono::hours(30)),
-         file("/home/ada/Videos/talk-recording.mkv", "talk-recording.mkv", "~/Videos", 1'300'000'000,
-              StorageItem::Kind::personal(), now - std::chrono::hours(24 * 9))},
-        {cache("/home/ada/.npm/_cacache", "npm downloads", "npm downloads packages again when needed.",
-               2'100'000'000),
-         cache("/home/ada/.docker/desktop/vms", "Docker disk image", "Images, containers and build cache.",
-               1'800'000'000, StorageItem::Kind::appData("Docker")),
-         cache("/home/ada/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed.",
-               1'400'000'000),
-         cache("/home/ada/.cache/pip", "pip downloads", "pip downloads packages again when needed.",
-               640'000'000)});
-}
+// Answers at once, on the caller's thread: the preview is loaded before it is shown.
+struct AtOnce : Background {
+    void run(std::function<void()> work, std::function<void()> then) override {
+        work();
+        then();
+    }
+};
 
-// A machine kept busy by a build: warm but not hot, memory worth a look and a note about the disk.
-void decorateHeat(ServerStore& store) {
-    HeatReport heat;
-    heat.level = HeatLevel::workingHard;
-    heat.systemWatts = 24;
-    heat.causes = {HeatCauses::App{apps()[1]}, HeatCauses::App{apps()[0]}};
-    const std::vector<Finding> findings{
-        {Finding::Kind::memory, Finding::Severity::warning, "Memory is getting tight",
-         "Firefox holds 1.7 GB. Closing tabs you're done with frees it.", apps()[0]},
-        {Finding::Kind::disk, Finding::Severity::notice, "Caches are taking space",
-         "About 4 GB of caches can be cleared safely from the Disk page.", std::nullopt},
-    };
-    store.setPreviewHeat(std::move(heat), findings);
-}
+struct StoppedClock : Clock {
+    Date time;
+    [[nodiscard]] Date now() const override { return time; }
+};
+
+// The machine's services, each answering from its part of the machine.
+struct MachineSampling : SamplingStep {
+    explicit MachineSampling(std::vector<SamplingResult> readings) : samples(std::move(readings)) {}
+    SamplingResult sample() override {
+        std::lock_guard lock(mutex);
+        return samples[std::min(next++, samples.size() - 1)];
+    }
+    std::vector<SamplingResult> samples;
+    std::mutex mutex;
+    std::size_t next = 0;
+};
+
+struct MachineProber : Prober {
+    explicit MachineProber(std::map<int, HTTPProbe::Outcome> answers) : probes(std::move(answers)) {}
+    HTTPProbe::Outcome probe(int port, double) override {
+        auto found = probes.find(port);
+        return found == probes.end() ? HTTPProbe::Outcome(HTTPProbe::Unreachable{}) : found->second;
+    }
+    std::map<int, HTTPProbe::Outcome> probes;
+};
+
+struct MachineStorage : Nothing {
+    MachineStorage(std::vector<StorageItem> large, std::vector<StorageItem> regenerable)
+        : files(std::move(large)), caches(std::move(regenerable)) {}
+    StorageScanner::LargeFileSearch largeFiles() override { return {files, true}; }
+    std::vector<StorageItem> clearable() override { return caches; }
+    std::vector<StorageItem> files, caches;
+};
+
+struct MachineNetwork : NetworkService {
+    explicit MachineNetwork(std::vector<ProcessTraffic> moved) : traffic(std::move(moved)) {}
+    std::vector<ProcessTraffic> sample() override { return traffic; }
+    std::vector<ProcessTraffic> traffic;
+};
 
 }  // namespace
 
-PreviewData data() {
-    return {servers(), true, {11ull * 1024 * MB, 16ull * 1024 * MB}, 0.23};
+std::vector<Server> servers() {
+    auto vite = dev(4211, 5173, "vite", "/home/ada/code/shop", "shop", "main", 312, 2.4, 5'400);
+    vite.address = "*";
+    vite.args = "node /home/ada/code/shop/node_modules/.bin/vite --host";
+    vite.argv = {"node", "/home/ada/code/shop/node_modules/.bin/vite", "--host"};
+    vite.processCount = 3;
+    auto hmr = vite;
+    hmr.port = 24678;
+    auto next = dev(4388, 3000, "next dev", "/home/ada/code/shop", "shop", "main", 1'240, 11.8, 7'200);
+    next.args = "node /home/ada/code/shop/node_modules/.bin/next dev";
+    next.processCount = 4;
+    auto django = dev(5120, 8000, "manage.py runserver", "/home/ada/code/blog", "blog", "feature/login", 96,
+                      0, 26 * 3600);
+    django.args = "python3 manage.py runserver";
+    django.argv = {"python3", "manage.py", "runserver"};
+    auto postgres = dev(812, 5432, "postgres", "/var/lib/postgresql/15/main", std::nullopt, std::nullopt, 184,
+                        0.3, 86'400 * 2);
+    auto redis = dev(2290, 6379, "redis-server", "/", std::nullopt, std::nullopt, 64, 0.2, 86'400);
+    redis.kind = ServerClassifier::devKind("redis").value_or(redis.kind);
+    redis.processName = "docker-proxy";
+    redis.containerName = "cache";
+    redis.containerImage = "redis:7-alpine";
+    std::vector<Server> all = {
+        vite, hmr, next, django, postgres, redis, system(1022, 22, "sshd", 6), system(1180, 631, "cupsd", 9)};
+    PortScanner::sort(all);
+    return all;
 }
 
-void decorate(ServerStore& store, Date now) {
-    const auto& all = store.servers();
-    auto find = [&](int port) {
-        for (const auto& server : all)
-            if (server.port == port) return server;
-        return Server{};
-    };
-    const Server vite = find(5173), next = find(3000), django = find(8000);
-    IdleSummary idle{{django}, 1, *django.memoryBytes, {8000}, 26 * 3600};
-    store.setPreviewInsights({Insights::Idle{idle}, Insights::MemoryGrowth{next, 620 * MB, 30},
-                              Insights::Exposed{{vite, find(24678)}}});
-    store.setPreviewIdle({django.pid, 1180, 1304});
-    store.setPreviewDockerVMLimit(8ull * 1024 * MB);
-    store.setPreviewProbe(vite.id(), HTTPProbe::Http{200, 12});
-    store.setPreviewProbe(next.id(), HTTPProbe::Http{200, 48});
-    store.setPreviewProbe(django.id(), HTTPProbe::Http{302, 9});
+Machine machine(Date now) {
+    Machine result;
+    // A little over an hour, so that what sat still all along counts as idle.
+    constexpr int minutes = 62;
+    const int count = minutes * 60 / static_cast<int>(result.step.count()) + 1;
+    for (int i = 0; i < count; ++i)
+        result.samples.push_back(reading(double(count - 1 - i) * double(result.step.count()) / 60));
+    result.probes = {{5173, HTTPProbe::Http{200, 12}},
+                     {3000, HTTPProbe::Http{200, 48}},
+                     {8000, HTTPProbe::Http{302, 9}},
+                     {24678, HTTPProbe::NotHTTP{}}};
+    // Three large files, one of them an app's own; three tool caches and Docker's disk image.
+    constexpr std::uint64_t GB = 1'000'000'000;
+    result.largeFiles = {
+        file("/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "debian-12-amd64-DVD-1.iso", "~/Downloads",
+             4 * GB, StorageItem::Kind::personal(), std::nullopt),
+        file("/home/ada/.local/share/Steam/steamapps/common/Portal 2/pak01_dir.vpk", "pak01_dir.vpk",
+             "~/.local/share/Steam/steamapps/common/Portal 2", 2'600'000'000,
+             StorageItem::Kind::appData("Steam"), now - std::chrono::hours(30)),
+        file("/home/ada/Videos/talk-recording.mkv", "talk-recording.mkv", "~/Videos", 1'300'000'000,
+             StorageItem::Kind::personal(), now - std::chrono::hours(24 * 9))};
+    result.clearable = {
+        cache("/home/ada/.npm/_cacache", "npm downloads", "npm downloads packages again when needed.",
+              2'100'000'000),
+        cache("/home/ada/.docker/desktop/vms", "Docker disk image", "Images, containers and build cache.",
+              1'800'000'000, StorageItem::Kind::appData("Docker")),
+        cache("/home/ada/.cargo/registry", "Cargo downloads", "Cargo downloads crates again when needed.",
+              1'400'000'000),
+        cache("/home/ada/.cache/pip", "pip downloads", "pip downloads packages again when needed.",
+              640'000'000)};
+    return result;
+}
 
-    RecentStops stops;
-    auto flask = dev(6001, 5000, "flask", "/home/ada/code/api", "api", "main", 88, 0, 600);
-    flask.args = "python3 -m flask run";
-    flask.argv = {"python3", "-m", "flask", "run"};
-    auto mail = dev(6100, 8025, "mailpit", "/", std::nullopt, std::nullopt, 40, 0, 3600);
-    mail.containerName = "mailpit";
-    mail.containerImage = "axllent/mailpit";
-    stops.record({mail}, now - std::chrono::minutes(42));
-    stops.record({flask}, now - std::chrono::minutes(4));
-    store.setPreviewRecentStops(std::move(stops));
-
-    SystemVitals vitals;
-    vitals.cpu = CPULoad{0.23, 0.16, 0.07};
-    vitals.memory = MemoryBreakdown{16ull * 1024 * MB, 7ull * 1024 * MB, 2ull * 1024 * MB, 512 * MB,
-                                    4ull * 1024 * MB,  2ull * 1024 * MB, 256 * MB,         4ull * 1024 * MB};
-    vitals.disk = DiskSpace{212'000'000'000, 512'000'000'000};
-    vitals.networkIn = 1'200'000;
-    vitals.networkOut = 86'000;
-    // Four efficiency cores below eight performance threads, as on a hybrid laptop chip.
-    vitals.cores =
-        CoreLoad::label({0.08, 0.12, 0.05, 0.1, 0.42, 0.18, 0.36, 0.22, 0.61, 0.14, 0.27, 0.09}, 4);
-    vitals.apps = apps();
-    store.setPreviewVitals(std::move(vitals));
-    auto averaged = apps();
-    for (auto& usage : averaged) usage.cpuPercent = std::round(usage.cpuPercent * 7) / 10;
-    store.setPreviewHistories(hour(now), ValueHistory(3600), std::move(averaged));
-    decorateStorage(store, now);
-    decorateHeat(store);
+void load(ServerStore& store, std::size_t samples, const std::function<void()>& tick) {
+    for (std::size_t i = 0; i < samples; ++i) {
+        if (i > 0) tick();
+        store.refresh();
+    }
+    store.probeServers();
+    store.checks().scanStorage(true);
 }
 
 Services inertServices() {
@@ -325,8 +371,23 @@ Services inertServices() {
 }
 
 std::unique_ptr<ServerStore> store() {
-    auto result = std::make_unique<ServerStore>(inertServices(), data());
-    decorate(*result, result->now());
+    const Date now = std::chrono::system_clock::now();
+    auto fixed = machine(now);
+    const auto step = fixed.step;
+    const auto count = fixed.samples.size();
+    auto clock = std::make_unique<StoppedClock>();
+    clock->time = now - step * static_cast<int>(count - 1);
+    auto* time = clock.get();
+    auto services = inertServices();
+    services.clock = std::move(clock);
+    services.background = std::make_unique<AtOnce>();
+    services.sampling = std::make_unique<MachineSampling>(std::move(fixed.samples));
+    services.prober = std::make_unique<MachineProber>(std::move(fixed.probes));
+    services.storage =
+        std::make_unique<MachineStorage>(std::move(fixed.largeFiles), std::move(fixed.clearable));
+    services.network = std::make_unique<MachineNetwork>(std::move(fixed.traffic));
+    auto result = std::make_unique<ServerStore>(std::move(services));
+    load(*result, count, [time, step] { time->time += step; });
     return result;
 }
 

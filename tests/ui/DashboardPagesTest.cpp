@@ -28,6 +28,7 @@
 #include "ui/dashboard/OverviewPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
 #include "ui/dashboard/ProjectsPage.hpp"
+#include "ui/store/StoreChecks.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik {
@@ -60,30 +61,52 @@ AppUsage usage(std::string name, std::uint64_t memory, double gpu = 0, bool syst
     return result;
 }
 
-Finding finding(Finding::Severity severity, std::string title) {
-    return {Finding::Kind::cpu, severity, std::move(title), "detail", std::nullopt};
+// The first finding of `kind`; an empty one when there is none.
+Finding findingOf(const ServerStore& store, Finding::Kind kind) {
+    for (const auto& finding : store.findings())
+        if (finding.kind == kind) return finding;
+    return {};
 }
 
-// The preview machine's store behind fakes, and a window for the page under test.
+// A store behind fakes that has seen the preview machine's servers once, and a window for the page
+// under test.
 class DashboardPagesTest : public testing::Test {
 protected:
+    DashboardPagesTest() {
+        SystemVitals vitals;
+        vitals.cpu = CPULoad{0.23, 0.16, 0.07};
+        world.sampling->script = {{ui::Preview::servers(), vitals, {11ull << 30, 16ull << 30}}};
+        store->refresh();
+    }
+    // One more reading, ten minutes on so that the averages see only it: the last one changed.
+    void resample(const std::function<void(ui::SamplingResult&)>& change) {
+        ui::SamplingResult next{store->servers(), store->vitals(), store->memoryUsage(),
+                                store->memoryPressure(), store->dockerVMLimit()};
+        change(next);
+        world.sampling->script = {next};
+        world.clock->time += std::chrono::seconds(601);
+        store->refresh();
+        settle();
+    }
+    void resample(const SystemVitals& vitals) {
+        resample([&](ui::SamplingResult& next) { next.vitals = vitals; });
+    }
     QString sentence(const QWidget* page) { return page->findChild<QLabel*>("sentence")->text(); }
     QString figure(const QWidget* page) { return page->findChild<QLabel*>("figure")->text(); }
     void setApps(std::vector<AppUsage> apps, std::optional<double> gpu = std::nullopt) {
         SystemVitals vitals = store->vitals();
         vitals.apps = std::move(apps);
         vitals.gpu = gpu;
-        store->setPreviewVitals(std::move(vitals));
-        settle();
+        resample(vitals);
     }
 
     FakeWorld world;
-    std::unique_ptr<ServerStore> store = std::make_unique<ServerStore>(world.services(), ui::Preview::data());
+    std::unique_ptr<ServerStore> store = std::make_unique<ServerStore>(world.services());
     QWidget window;
 };
 
 TEST_F(DashboardPagesTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
-    ui::Preview::decorate(*store, world.clock->now());
+    loadPreview(world, *store);
     auto* page = ui::makeCpuPage(*store, &window);
     EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::cpuFallback(12));
     EXPECT_EQ(figure(page), "23%");
@@ -92,23 +115,23 @@ TEST_F(DashboardPagesTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
     EXPECT_EQ(page->chart()->plotted().size(), 3u);
     EXPECT_EQ(page->table()->apps().size(), store->appsAveraged().size());
 
-    store->setPreviewHeat(
-        {}, {{Finding::Kind::cpu, Finding::Severity::warning, "Busy", "Firefox is working", {}}});
-    settle();
-    EXPECT_EQ(sentence(page), "Busy. Firefox is working");
-    store->setPreviewHistories(ValueHistory(3600), ValueHistory(3600), {});
-    settle();
-    EXPECT_TRUE(shownTexts(window).contains("No app has kept the processor busy this hour."));
+    resample([](ui::SamplingResult& next) { next.vitals.cpu = CPULoad{0.95, 0.8, 0.15}; });
+    const auto busy = findingOf(*store, Finding::Kind::cpu);
+    ASSERT_EQ(busy.severity, Finding::Severity::warning);
+    EXPECT_EQ(sentence(page).toStdString(), busy.title + ". " + busy.detail);
+
+    FakeWorld fresh;
+    ServerStore first(fresh.services());
+    first.refresh();
+    std::unique_ptr<QWidget> quiet(ui::makeCpuPage(first, &window));
+    EXPECT_TRUE(shownTexts(*quiet).contains("No app has kept the processor busy this hour."));
 }
 
 TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
-    ui::Preview::decorate(*store, world.clock->now());
+    loadPreview(world, *store);
     auto* page = ui::makeMemoryPage(*store, &window);
-    // A memory finding speaks first; without one the page falls back by pressure.
-    EXPECT_EQ(sentence(page).toStdString(),
-              store->findings().front().title + ". " + store->findings().front().detail);
-    store->setPreviewHeat(store->heat(), {});
-    settle();
+    // Without a memory finding the page falls back by pressure; a memory finding speaks first.
+    ASSERT_TRUE(findingOf(*store, Finding::Kind::memory).title.empty());
     EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::memoryFallback(MemoryPressure::normal));
     EXPECT_EQ(figure(page), "11 GB");
     for (const char* text : {"used of 16 GB", "Normal", "512 MB"})
@@ -118,9 +141,10 @@ TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
              usage("e", 4 << 20), usage("f", 3 << 20)});
     EXPECT_EQ(names(page->table()->apps()), QStringList({"b", "d", "e", "f", "c"}));
     EXPECT_TRUE(shownTexts(window).contains("These five use 20 MB"));
-    store->setPreviewPressure(MemoryPressure::critical);
-    settle();
-    EXPECT_EQ(sentence(page), "Memory is tight.");
+    resample([](ui::SamplingResult& next) { next.pressure = MemoryPressure::critical; });
+    const auto low = findingOf(*store, Finding::Kind::memory);
+    EXPECT_EQ(low.title, "Memory is very low");
+    EXPECT_EQ(sentence(page).toStdString(), low.title + ". " + low.detail);
     EXPECT_TRUE(shownTexts(window).contains("Critical"));
     setApps({usage("a", 1 << 20)});
     EXPECT_TRUE(shownTexts(window).contains("Together they use 1 MB"));
@@ -137,7 +161,7 @@ TEST_F(DashboardPagesTest, GpuPageListsTheAppsAndCardsOnTheChipAndSaysWhenThereI
 
     SystemVitals vitals;
     vitals.power = PowerTelemetry{14.3, std::nullopt, std::nullopt};
-    store->setPreviewVitals(vitals);
+    resample(vitals);
     setApps({usage("mpv", 0, 21.5), usage("make", 0, 0), usage("Blender", 0, 40)}, 37);
     EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
     EXPECT_EQ(figure(page), "37%");
@@ -155,29 +179,32 @@ TEST_F(DashboardPagesTest, GpuPageListsTheAppsAndCardsOnTheChipAndSaysWhenThereI
     vitals.gpus[1].name = "NVIDIA RTX A2000";
     vitals.gpus[1].busyPercent = 20;
     vitals.gpus[1].celsius = 48;
-    store->setPreviewVitals(vitals);
-    settle();
-    EXPECT_EQ(sentence(page).toStdString(),
-              "NVIDIA GeForce RTX 4070 is 85% busy. " + ui::PageSentence::gpuFallback());
+    resample(vitals);
+    // The busy chip's finding speaks first, naming the busiest card.
+    const auto busy = findingOf(*store, Finding::Kind::gpu);
+    EXPECT_EQ(busy.detail, "NVIDIA GeForce RTX 4070 is 85% busy.");
+    EXPECT_EQ(sentence(page).toStdString(), busy.title + ". " + busy.detail);
     EXPECT_EQ(figure(page), "85%");
     for (const char* text : {"NVIDIA GeForce RTX 4070, busy now", "NVIDIA RTX A2000", "20% busy · 48 °C",
                              "85% busy · 3 GB of 12 GB memory · 61 °C · 150 W of 200 W"})
         EXPECT_TRUE(shownTexts(window).contains(QString::fromUtf8(text))) << text;
 
     vitals.gpu = 90;  // a card without a vendor library is busier: neither is named as the headline
-    store->setPreviewVitals(vitals);
-    settle();
-    EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::gpuFallback());
+    resample(vitals);
+    EXPECT_FALSE(sentence(page).contains("NVIDIA"));
     EXPECT_FALSE(shownTexts(window).contains("NVIDIA GeForce RTX 4070, busy now"));
 }
 
 TEST_F(DashboardPagesTest, NetworkPageShowsRatesOverTheHourAndTheCheckedApps) {
-    ui::Preview::decorate(*store, world.clock->now());
+    loadPreview(world, *store);
     auto* page = ui::makeNetworkPage(*store, &window);
     EXPECT_EQ(figure(page).toStdString(), ByteFormat::rate(1'200'000));
     EXPECT_EQ(page->chart()->plotted().size(), 1u);
-    store->setPreviewNetwork({{usage("systemd-resolved", 0, 0, true), "systemd-resolved", 300, 200},
-                              {std::nullopt, "curl", 2048, 0}});
+    auto resolver = usage("systemd-resolved", 0, 0, true);
+    resolver.pids = {930};
+    resample([&](ui::SamplingResult& next) { next.vitals.apps.push_back(resolver); });
+    world.network->traffic = {{930, "systemd-resolved", 300, 200}, {9001, "curl", 2048, 0}};
+    store->checks().checkNetworkApps();
     settle();
     EXPECT_NE(page->findChild<QWidget*>("traffic:curl"), nullptr);
     const auto texts = shownTexts(window);
@@ -205,7 +232,7 @@ TEST_F(DashboardPagesTest, DiskPageMeasuresThenListsCachesAndFiles) {
     EXPECT_EQ(sentence(page), "Measuring your disk.");
     EXPECT_TRUE(shownTexts(window).contains("Measuring caches. Large ones take a few seconds."));
 
-    ui::Preview::decorate(*store, world.clock->now());
+    loadPreview(world, *store);
     settle();
     const auto texts = shownTexts(window);
     EXPECT_EQ(sentence(page), "212 GB free. Here's what's using the most space.");
@@ -215,27 +242,29 @@ TEST_F(DashboardPagesTest, DiskPageMeasuresThenListsCachesAndFiles) {
     EXPECT_TRUE(showsPart(texts, "Belongs to Steam. Remove it from inside Steam."));
     EXPECT_TRUE(showsPart(texts, "Never opened"));
 
-    store->setPreviewStorage({}, {});
+    world.storage->files.clear();
+    world.storage->caches.clear();
+    store->checks().scanStorage(true);
     settle();
     EXPECT_TRUE(shownTexts(window).contains("Nothing large to clear. Your caches are small."));
     EXPECT_TRUE(shownTexts(window).contains("No files over 500 MB."));
 }
 
 TEST_F(DashboardPagesTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesReveals) {
-    ui::Preview::decorate(*store, world.clock->now());
+    loadPreview(world, *store);
     auto* page = ui::makeDiskPage(*store, &window);
     click(*page, "Clear");
-    EXPECT_EQ(store->clearable()->size(), 4u);
+    EXPECT_EQ(store->checks().clearable()->size(), 4u);
     click(*page, "confirm");
-    EXPECT_EQ(store->clearable()->size(), 3u);
-    EXPECT_EQ(store->clearable()->front().title, "Docker disk image");
+    EXPECT_EQ(store->checks().clearable()->size(), 3u);
+    EXPECT_EQ(store->checks().clearable()->front().title, "Docker disk image");
     EXPECT_EQ(store->toast(), "Cleared npm downloads, 2.1 GB.");
-    EXPECT_TRUE(store->storageBusy().empty());
+    EXPECT_TRUE(store->checks().storageBusy().empty());
 
     click(*page, "Move to Trash…", 1);
     click(*page, "confirm");
-    ASSERT_EQ(store->largeFiles()->size(), 2u);
-    EXPECT_EQ(store->largeFiles()->back().title, "pak01_dir.vpk");
+    ASSERT_EQ(store->checks().largeFiles()->size(), 2u);
+    EXPECT_EQ(store->checks().largeFiles()->back().title, "pak01_dir.vpk");
 
     click(*page, QString("Show in Files"));
     click(*page, "Open Trash");
@@ -254,11 +283,11 @@ TEST(DashboardDiskPage, SaysWhereCachesLieWhatHardLinksKeepAndThatTheSearchStopp
     pnpm.sharedBytes = 153'000'000;
     StorageItem maven{"/home/ada/.m2/repository", "Maven downloads", "", 200'000'000, regenerable};
     maven.realPath = "/home/ada/disks/m2/repository";
-    FakeWorld measured;  // a preview store measures nothing
+    FakeWorld measured;
     measured.storage->caches = {cargo, maven, pnpm};
     measured.storage->filesComplete = false;
     ServerStore live(measured.services());
-    live.scanStorage(true);
+    live.checks().scanStorage(true);
     QWidget window;
     std::unique_ptr<QWidget> page(ui::makeDiskPage(live, &window));
     settle();
@@ -281,8 +310,7 @@ TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
 
     SystemVitals vitals;
     vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
-    store->setPreviewVitals(vitals);
-    settle();
+    resample(vitals);
     EXPECT_EQ(sentence(page), "Charging at 28 W.");
     EXPECT_EQ(figure(page), "64%");
     EXPECT_TRUE(shownTexts(window).contains("28 W"));
@@ -291,34 +319,38 @@ TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
 }
 
 TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesThePressure) {
-    const Finding allClear{Finding::Kind::allClear, Finding::Severity::calm, "Fine", "", std::nullopt};
-    const Finding note = finding(Finding::Severity::notice, "Note"),
-                  look = finding(Finding::Severity::warning, "Look"),
-                  now = finding(Finding::Severity::critical, "Now");
+    const std::optional<DiskSpace> full = DiskSpace{20'000'000'000, 512'000'000'000};
     const struct {
-        std::vector<Finding> findings;
-        QString heading;
+        double cpu;
+        std::optional<DiskSpace> disk;
         MemoryPressure pressure;
-        QString memory;
+        QString heading, memory;
     } cases[] = {
-        {{}, "All clear", MemoryPressure::normal, "Normal"},
-        {{allClear}, "All clear", MemoryPressure::warning, "Tight"},
-        {{note}, "Good to know", MemoryPressure::critical, "Critical"},
-        {{note, look}, "Worth a look", MemoryPressure::normal, "Normal"},
-        {{look, now, note}, "Needs attention now", MemoryPressure::normal, "Normal"},
+        {0.2, std::nullopt, MemoryPressure::normal, "All clear", "Normal"},
+        {0.2, full, MemoryPressure::normal, "Good to know", "Normal"},
+        {0.75, full, MemoryPressure::normal, "Good to know", "Normal"},
+        {0.95, full, MemoryPressure::normal, "Worth a look", "Normal"},
+        {0.2, std::nullopt, MemoryPressure::warning, "Worth a look", "Tight"},
+        {0.95, full, MemoryPressure::critical, "Needs attention now", "Critical"},
     };
     const auto fine = QString("Your computer is doing fine.");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.heading.toStdString());
-        store->setPreviewHeat({}, c.findings);
-        store->setPreviewPressure(c.pressure);
-        std::unique_ptr<QWidget> page(ui::makeOverviewPage(*store, &window));
+        FakeWorld own;
+        ServerStore sampled(own.services());
+        ui::SamplingResult reading;
+        reading.vitals.cpu = CPULoad{c.cpu, c.cpu, 0};
+        reading.vitals.disk = c.disk;
+        reading.pressure = c.pressure;
+        own.sampling->script = {reading};
+        sampled.refresh();
+        std::unique_ptr<QWidget> page(ui::makeOverviewPage(sampled, &window));
         EXPECT_EQ(page->findChild<QLabel*>("verdict")->text(), c.heading);
         const auto texts = shownTexts(*page);
         EXPECT_EQ(texts.contains(fine), c.heading == "All clear");
-        for (const auto& shown : c.findings)
+        for (const auto& shown : sampled.findings())
             if (shown.kind != Finding::Kind::allClear) {
-                EXPECT_TRUE(texts.contains(QString::fromStdString(shown.title)));
+                EXPECT_TRUE(texts.contains(QString::fromStdString(shown.title))) << shown.title;
             }
         EXPECT_TRUE(shownTexts(*page->findChild<QWidget*>("vital:memory")).contains(c.memory));
     }
@@ -339,15 +371,15 @@ TEST_F(DashboardPagesTest, TheHeatPageShowsATemperatureOnlyWhenASensorGivesOne) 
     };
     SystemVitals vitals;
     vitals.thermal = ThermalLevel::nominal;
-    store->setPreviewVitals(vitals);
+    resample(vitals);
     EXPECT_FALSE(claimsTemperature());
     vitals.chipCelsius = 61;
-    store->setPreviewVitals(vitals);
+    resample(vitals);
     EXPECT_TRUE(claimsTemperature());
 }
 
 TEST_F(DashboardPagesTest, TheProjectsPageCountsTheDevServersAndAsksBeforeAStop) {
-    auto groups = ServerGrouper::groups(ui::Preview::data().servers);
+    auto groups = ServerGrouper::groups(ui::Preview::servers());
     std::erase_if(groups, [](const ServerGroup& group) { return group.isSystem(); });
     ASSERT_GE(groups.size(), 2u);
     const std::pair<std::vector<Server>, QString> counts[] = {
@@ -357,7 +389,8 @@ TEST_F(DashboardPagesTest, TheProjectsPageCountsTheDevServersAndAsksBeforeAStop)
     };
     for (const auto& [servers, line] : counts) {
         FakeWorld own;
-        ServerStore counted(own.services(), ui::PreviewData{servers});
+        ServerStore counted(own.services());
+        test::show(own, counted, servers);
         std::unique_ptr<QWidget> page(ui::makeProjectsPage(counted, &window));
         EXPECT_EQ(page->findChild<QLabel*>("count")->text(), line);
     }
@@ -512,12 +545,13 @@ TEST_F(DashboardPagesTest, ProcessListsBeyondThreeFoldBehindShowAll) {
 
 // Keeps pictures of the pages, at the top and scrolled to the end, for people to look at.
 TEST_F(DashboardPagesTest, RendersThePagesInBothAppearances) {
-    ui::Preview::decorate(*store, world.clock->now());
-    store->setPreviewNetwork({{store->vitals().apps.front(), "Firefox", 180'000, 12'000}});
+    loadPreview(world, *store);
+    world.network->traffic = {{3101, "firefox", 180'000, 12'000}};
+    store->checks().checkNetworkApps();
     auto vitals = store->vitals();
     vitals.battery = BatteryStatus{64, true, true, 50, 27.6, 91, 200};
     vitals.power = PowerTelemetry{14.2, 45.0, 27.6};
-    store->setPreviewVitals(vitals);
+    resample(vitals);
     world.control->owners = {{3101, 1000}, {3144, 1000}};
     ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
     const QPalette before = QApplication::palette();

@@ -14,6 +14,7 @@
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/DashboardView.hpp"
 #include "ui/dashboard/StageStrip.hpp"
+#include "ui/store/StoreChecks.hpp"
 #include "ui/views/SettingsView.hpp"
 #include "ui/views/Theme.hpp"
 
@@ -117,9 +118,10 @@ bool tells(const QWidget* page, const QString& text) {
 // The search reaches its listeners and the pages made so far: their app tables and the network check.
 TEST(DashboardViewSearch, FiltersTheAppsOfThePagesItMade) {
     FakeWorld world;
-    ServerStore store(world.services(), ui::Preview::data());
-    ui::Preview::decorate(store, world.clock->now());
-    store.setPreviewNetwork({{std::nullopt, "curl", 2048, 0}, {std::nullopt, "Firefox", 9000, 100}});
+    ServerStore store(world.services());
+    loadPreview(world, store);
+    world.network->traffic = {{9001, "curl", 2048, 0}, {9002, "Firefox", 9000, 100}};
+    store.checks().checkNetworkApps();
     DashboardView view(store, DashboardSection::overview);
     QStringList changes;
     QObject::connect(&view, &DashboardView::queryChanged, [&](const QString& query) { changes << query; });
@@ -156,7 +158,11 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     QCoreApplication::processEvents();
     EXPECT_EQ(tileValue(view, "projects"), "No dev servers");
 
+    // The preview machine reaches the store through its services, as a real one does.
     auto preview = ui::Preview::store();
+    EXPECT_EQ(preview->servers(), ui::Preview::servers());
+    ASSERT_TRUE(preview->idleSummary());
+    EXPECT_EQ(preview->idleSummary()->ports, std::vector<int>{8000});
     DashboardView shown(*preview, DashboardSection::settings);
     ASSERT_GT(preview->devServerCount(), 1);
     EXPECT_EQ(tileValue(shown, "projects"), QString::number(preview->devServerCount()) + " servers");
@@ -167,7 +173,8 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
 TEST(DashboardViewAppearance, ASwitchToDarkRemakesThePagesInDarkColours) {
     QApplication::setPalette(ui::Theme::palette(false));
     FakeWorld world;
-    ServerStore store(world.services(), ui::Preview::data());
+    ServerStore store(world.services());
+    loadPreview(world, store);
     DashboardView view(store, DashboardSection::cpu);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();

@@ -5,6 +5,8 @@
 #include <map>
 #include <mutex>
 
+#include "ui/Preview.hpp"
+#include "ui/ServerStore.hpp"
 #include "ui/Services.hpp"
 
 // Stand-ins for the machine, the desktop and time: the store's tests script what it sees and
@@ -77,10 +79,12 @@ class FakeProber : public ui::Prober {
 public:
     std::mutex mutex;
     std::vector<int> probed;
+    std::map<int, HTTPProbe::Outcome> outcomes;  // by port; others answer 200
     HTTPProbe::Outcome probe(int port, double) override {
         std::lock_guard lock(mutex);
         probed.push_back(port);
-        return HTTPProbe::Http{200, 3};
+        auto found = outcomes.find(port);
+        return found == outcomes.end() ? HTTPProbe::Http{200, 3} : found->second;
     }
 };
 
@@ -279,5 +283,25 @@ struct FakeWorld {
                 "1.4.0",        4242,           1000};
     }
 };
+
+// The preview machine behind the world's fakes, loaded into `store` over the hour from the world's
+// time on.
+inline void loadPreview(FakeWorld& world, ui::ServerStore& store) {
+    const auto step = ui::Preview::Machine{}.step;
+    auto machine = ui::Preview::machine(world.clock->time);
+    const auto span = step * static_cast<int>(machine.samples.size() - 1);
+    machine = ui::Preview::machine(world.clock->time + span);
+    world.sampling->script.assign(machine.samples.begin(), machine.samples.end());
+    world.prober->outcomes = machine.probes;
+    world.storage->files = machine.largeFiles;
+    world.storage->caches = machine.clearable;
+    ui::Preview::load(store, machine.samples.size(), [&] { world.clock->time += machine.step; });
+}
+
+// A store that has seen `servers` once.
+inline void show(FakeWorld& world, ui::ServerStore& store, std::vector<Server> servers) {
+    world.sampling->script = {ui::SamplingResult{std::move(servers)}};
+    store.refresh();
+}
 
 }  // namespace tarvik::test

@@ -13,6 +13,8 @@
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ServerListModel.hpp"
 #include "ui/views/ServerRow.hpp"
@@ -55,9 +57,9 @@ void expectEverythingFits(const QWidget* panel) {
 // The fixed preview machine, onboarded, behind a panel; actions land in the fakes.
 class PanelTest : public testing::Test {
 protected:
-    PanelTest() : store(world.services(), ui::Preview::data()) {
-        ui::Preview::decorate(store, world.clock->now());
-        store.setHasOnboarded(true);
+    PanelTest() : store(world.services()) {
+        loadPreview(world, store);
+        store.settings().setHasOnboarded(true);
         panel = std::make_unique<PanelView>(store);
         panel->setAttribute(Qt::WA_DontShowOnScreen);
         panel->show();
@@ -79,7 +81,7 @@ TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
          "overview",
          {"5 servers", "Next.js (shop) grew 620 MB in 30 min",
           "Ports 5173 and 24678 reachable from your network",
-          "Docker's VM can use up to 8 GB, on top of what containers report.", "Django idle for 26 hours",
+          "Docker's VM can use up to 8 GB, on top of what containers report.", "Django idle for over an hour",
           "shop", "blog"}},
         {Tab::active, "active", {"shop", "main", "blog", "feature/login", "Vite", ":5173  :24678"}},
         {Tab::stopped, "stopped", {"Flask (api)", ":5000", "4m ago", "42m ago"}},
@@ -217,10 +219,11 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
              click(*panel, "stop:4388:3000");
              hover("row:5120:8000");
          }},
-        {"stopped", Page::list, Tab::stopped, [&] { store.announce("Flask stopped. Port 5000 is free."); }},
+        {"stopped", Page::list, Tab::stopped,
+         [&] { store.actions().announce("Flask stopped. Port 5000 is free."); }},
         {"tidy", Page::tidy, Tab::overview, [] {}},
         {"settings", Page::settings, Tab::overview, [] {}},
-        {"onboarding", Page::list, Tab::overview, [&] { store.setHasOnboarded(false); }},
+        {"onboarding", Page::list, Tab::overview, [&] { store.settings().setHasOnboarded(false); }},
     };
     ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
     panel->setAnimated(false);
@@ -229,7 +232,7 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
         for (const auto& view : views) {
             const std::string name = std::string(view.name) + (dark ? "-dark" : "-light");
             SCOPED_TRACE(name);
-            store.setHasOnboarded(true);
+            store.settings().setHasOnboarded(true);
             panel->show();
             panel->showPage(view.page);
             panel->showTab(view.tab);
@@ -250,7 +253,7 @@ protected:
         world.sampling->script = {test::sampled(std::move(servers))};
         store = std::make_unique<ServerStore>(world.services());
         store->refresh();
-        if (onboarded) store->setHasOnboarded(true);
+        if (onboarded) store->settings().setHasOnboarded(true);
         panel = std::make_unique<PanelView>(*store);
         panel->setAttribute(Qt::WA_DontShowOnScreen);
         panel->show();
@@ -263,7 +266,7 @@ protected:
 };
 
 TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
-    make(ui::Preview::data().servers);
+    make(ui::Preview::servers());
     panel->showTab(Tab::active);
     click(*panel, "stop:4388:3000");
     click(*panel, "cancel");
@@ -372,7 +375,7 @@ TEST_F(LivePanelTest, GetStartedEndsOnboardingAndEveryEmptyTabSaysSo) {
     EXPECT_TRUE(shownTexts(*panel).contains("See what's reachable beyond your computer"));
     EXPECT_FALSE(shownTexts(*panel).contains("all quiet"));
     click(*panel, "getStarted");
-    EXPECT_TRUE(store->hasOnboarded());
+    EXPECT_TRUE(store->settings().hasOnboarded());
     EXPECT_EQ(world.settings->values.value("hasOnboarded"), QVariant(true));
     EXPECT_FALSE(shownTexts(*panel).contains("Get Started"));
     const std::pair<Tab, QString> cases[] = {{Tab::overview, "all quiet"},

@@ -2,9 +2,14 @@
 
 #include <csignal>
 
+#include "core/servers/DevFootprint.hpp"
 #include "core/servers/FreedCopy.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreChecks.hpp"
+#include "ui/store/StoreNotifications.hpp"
+#include "ui/store/StoreSettings.hpp"
 
 namespace tarvik {
 namespace {
@@ -70,7 +75,7 @@ TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilNoScanSeesIt) {
     auto vite = devServer(7, 5173);
     script({sampled({vite}), sampled({vite}), sampled({devServer(8, 5173)})});
     make().refresh();
-    store->kill(vite, false);
+    store->actions().kill(vite, false);
     EXPECT_EQ(world.control->actions, (std::vector<StopAction>{StopActions::SignalProcess{7}}));
     advance(1.4s);
     EXPECT_TRUE(store->stubbornPids().empty());
@@ -80,7 +85,7 @@ TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilNoScanSeesIt) {
     store->refresh();
     EXPECT_TRUE(store->stubbornPids().empty());
 
-    store->kill(devServer(8, 5173), true);
+    store->actions().kill(devServer(8, 5173), true);
     script({sampled({})});
     advance(1.5s);
     EXPECT_EQ(world.control->actions.back(), StopAction(StopActions::ForceSignalProcess{8}));
@@ -93,7 +98,7 @@ TEST_F(StoreTest, AStopNamesTheOtherServersOfItsTree) {
     world.control->table = {{1, 0, 0, 0, 1}, {7, 1, 0, 0, 70}, {8, 7, 0, 0, 80}, {9, 8, 0, 0, 90}};
     script({sampled({vite, inspector}), sampled({})});
     make().refresh();
-    store->kill(vite, false);
+    store->actions().kill(vite, false);
     advance(1.5s);
     EXPECT_EQ(store->toast(),
               "Vite stopped, and so did Node.js on port 9229. 400 MB and ports 5173 and 9229 are free.");
@@ -111,22 +116,22 @@ TEST_F(StoreTest, AServerItsParentRestartsIsToldAsRestarted) {
 
     script({sampled({a, b}), sampled({devServer(13, 3000), b})});
     make().refresh();
-    store->kill(a, false);
+    store->actions().kill(a, false);
     advance(1.5s);
     EXPECT_EQ(store->toast(), restarted);
     EXPECT_TRUE(store->stubbornPids().empty()) << "a forced stop would not help";
 
     script({sampled({a, b}), sampled({devServer(13, 3000)})});
     store->refresh();
-    store->stop({a, b}, "shop");
+    store->actions().stop({a, b}, "shop");
     advance(1.5s);
     EXPECT_EQ(store->toast(), restarted + " Python on port 3001 stopped.");
 }
 
 TEST_F(StoreTest, ANewerToastLivesItsFullFourSeconds) {
-    make().announce("first");
+    make().actions().announce("first");
     advance(1s);
-    store->announce("second");
+    store->actions().announce("second");
     advance(3.9s);
     EXPECT_EQ(store->toast(), "second");
     advance(0.2s);
@@ -145,7 +150,7 @@ TEST_F(StoreTest, TheSameCPUHogNotifiesOncePerHour) {
     advance(2min);
     EXPECT_EQ(world.notifier->posts.size(), 2u);
 
-    store->setAlertOnHighCPU(false);
+    store->settings().setAlertOnHighCPU(false);
     advance(61min);
     EXPECT_EQ(world.notifier->posts.size(), 2u);
 }
@@ -183,7 +188,7 @@ TEST_F(StoreTest, AGroupStopWaitsEightTimesThenMarksTheSurvivorsStubborn) {
     auto a = devServer(11, 3000), b = devServer(12, 3001);
     script({sampled({a, b})});
     make().refresh();
-    store->stop({a, b}, "shop");
+    store->actions().stop({a, b}, "shop");
     EXPECT_EQ(world.control->groupStops, (std::vector<std::string>{"11:3000", "12:3001"}));
     advance(10.5s);
     EXPECT_EQ(world.sampling->calls, 8);
@@ -196,18 +201,19 @@ TEST_F(StoreTest, AGroupStopWaitsEightTimesThenMarksTheSurvivorsStubborn) {
     EXPECT_EQ(world.sampling->calls, 9);
 
     script({sampled({b}), sampled({})});
-    store->stop({a, b}, "shop");
+    store->actions().stop({a, b}, "shop");
     advance(3s);
     EXPECT_EQ(store->toast(), FreedCopy::stopped("shop", DevFootprint::uniqueBytes({a, b}), {3000, 3001}));
 }
 
 TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
     make();
-    EXPECT_FALSE(store->showSystemServers());
-    EXPECT_TRUE(store->notificationsEnabled());
-    EXPECT_TRUE(store->alertOnHeat() && store->alertOnHighCPU() && store->alertOnMemoryGrowth());
-    EXPECT_EQ(store->menuBarDisplay(), ui::MenuBarDisplay::count);
-    EXPECT_FALSE(store->hasOnboarded());
+    EXPECT_FALSE(store->settings().showSystemServers());
+    EXPECT_TRUE(store->settings().notificationsEnabled());
+    EXPECT_TRUE(store->settings().alertOnHeat() && store->settings().alertOnHighCPU() &&
+                store->settings().alertOnMemoryGrowth());
+    EXPECT_EQ(store->settings().menuBarDisplay(), ui::MenuBarDisplay::count);
+    EXPECT_FALSE(store->settings().hasOnboarded());
 
     const std::vector<std::pair<QVariant, ui::MenuBarDisplay>> displays = {
         {QString("memory"), ui::MenuBarDisplay::memory},
@@ -221,15 +227,27 @@ TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
         other.settings->values = {
             {"menuBarDisplay", stored}, {"notificationsEnabled", QString("no")}, {"hasOnboarded", true}};
         ServerStore read(other.services());
-        EXPECT_EQ(read.menuBarDisplay(), expected) << stored.toString().toStdString();
-        EXPECT_TRUE(read.notificationsEnabled());
-        EXPECT_TRUE(read.hasOnboarded());
+        EXPECT_EQ(read.settings().menuBarDisplay(), expected) << stored.toString().toStdString();
+        EXPECT_TRUE(read.settings().notificationsEnabled());
+        EXPECT_TRUE(read.settings().hasOnboarded());
     }
+
+    // A setting that takes a new value says so once; writing the value it has says nothing.
+    using Setting = ui::StoreSettings::Setting;
+    std::vector<Setting> heard;
+    QObject::connect(&store->settings(), &ui::StoreSettings::changed,
+                     [&](Setting which) { heard.push_back(which); });
+    for (int twice = 0; twice < 2; ++twice) {
+        store->settings().setAlertOnHeat(false);
+        store->settings().setMenuBarDisplay(ui::MenuBarDisplay::both);
+    }
+    EXPECT_EQ(heard, (std::vector{Setting::alertOnHeat, Setting::menuBarDisplay}));
+    EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "both");
 }
 
 TEST_F(StoreTest, AnnouncesAnUpgradeButNotAFreshInstall) {
     make().startPolling();
-    EXPECT_TRUE(store->isFreshInstall());
+    EXPECT_TRUE(store->notifications().isFreshInstall());
     EXPECT_EQ(world.settings->values["lastRunVersion"], QVariant(QString("1.4.0")));
 
     FakeWorld upgraded;
@@ -238,7 +256,7 @@ TEST_F(StoreTest, AnnouncesAnUpgradeButNotAFreshInstall) {
     int requests = 0;
     QObject::connect(&later, &ServerStore::dashboardRequested, [&] { ++requests; });
     later.startPolling();
-    EXPECT_FALSE(later.isFreshInstall());
+    EXPECT_FALSE(later.notifications().isFreshInstall());
     ASSERT_EQ(upgraded.notifier->posts.size(), 1u);
     EXPECT_EQ(upgraded.notifier->posts[0].title, "Tarvik updated to 1.4.0");
     EXPECT_EQ(upgraded.notifier->posts[0].identifier, "updated-1.4.0");
@@ -251,16 +269,16 @@ TEST_F(StoreTest, MeasuresStorageAtMostEveryFiveMinutesUnlessForced) {
     StorageItem cache{"/home/ada/.npm/_cacache", "npm cache", "", 300'000'000,
                       StorageItem::Kind::regenerable()};
     world.storage->caches = {cache};
-    make().scanStorage(false);
+    make().checks().scanStorage(false);
     advance(299s);
-    store->scanStorage(false);
+    store->checks().scanStorage(false);
     EXPECT_EQ(world.storage->scans, 1);
-    store->scanStorage(true);
+    store->checks().scanStorage(true);
     EXPECT_EQ(world.storage->scans, 2);
 
     world.control->docker = "/usr/bin/docker";
     world.storage->answer = {true, "Total reclaimed space: 1.2GB", 0, std::nullopt};
-    store->cleanUpDocker(cache);
+    store->checks().cleanUpDocker(cache);
     EXPECT_EQ(store->toast(), "Total reclaimed space: 1.2GB");
     EXPECT_EQ(world.storage->scans, 3);
 }
@@ -277,10 +295,11 @@ TEST_F(StoreTest, EndsOnlyTheUsersOwnUnprotectedProcesses) {
         {{4242, 1, "/usr/bin/tarvik"}, false},   {{33, 1, "/usr/bin/gnome-shell"}, false},
         {{1, 0, "/sbin/init"}, false},           {{34, 1, "/home/ada/bin/gone"}, false},
     };
-    for (const auto& [process, allowed] : cases) EXPECT_EQ(store->canEnd(process), allowed) << process.path;
+    for (const auto& [process, allowed] : cases)
+        EXPECT_EQ(store->actions().canEnd(process), allowed) << process.path;
 
-    EXPECT_FALSE(store->end(cases[1].process, true));
-    EXPECT_TRUE(store->end(cases[0].process, true));
+    EXPECT_FALSE(store->actions().end(cases[1].process, true));
+    EXPECT_TRUE(store->actions().end(cases[0].process, true));
     EXPECT_EQ(world.control->sent, (std::vector<std::pair<std::int32_t, int>>{{30, SIGKILL}}));
     EXPECT_EQ(store->toast(), "Force quit worker.");
 }
@@ -289,13 +308,13 @@ TEST_F(StoreTest, QuitAsksTheDesktopFirstAndLeavesSystemAppsAlone) {
     auto shop = app("Shop", 40, {50, 51});
     shop.bundlePath = "/usr/share/applications/shop.desktop";
     world.desktop->quitsApps = true;
-    make().quit(shop);
+    make().actions().quit(shop);
     EXPECT_TRUE(world.control->sent.empty());
     EXPECT_EQ(store->toast(), "Asked Shop to quit.");
 
     auto system = app("Shop", 40, {60});
     system.isSystem = true;
-    store->forceQuit(system);
+    store->actions().forceQuit(system);
     EXPECT_TRUE(world.control->sent.empty());
 }
 

@@ -8,6 +8,7 @@
 #include "ui/Fakes.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/SettingsView.hpp"
 
 namespace tarvik {
@@ -34,23 +35,23 @@ protected:
 TEST_F(SettingsViewTest, EachSwitchFlipsItsSettingAndWritesItBack) {
     struct Case {
         const char* name;
-        bool (ServerStore::*get)() const;
+        bool (ui::StoreSettings::*get)() const;
         const char* key;  // nullptr for settings the desktop keeps
     };
     for (const Case& c :
-         {Case{"Show system listeners", &ServerStore::showSystemServers, "showSystemServers"},
-          Case{"Notify on start & stop", &ServerStore::notificationsEnabled, "notificationsEnabled"},
-          Case{"Computer gets hot", &ServerStore::alertOnHeat, "alertOnHeat"},
-          Case{"Memory keeps growing", &ServerStore::alertOnMemoryGrowth, "alertOnMemoryGrowth"},
-          Case{"CPU stays high", &ServerStore::alertOnHighCPU, "alertOnHighCPU"},
-          Case{"Launch at login", &ServerStore::launchAtLogin, nullptr}}) {
+         {Case{"Show system listeners", &ui::StoreSettings::showSystemServers, "showSystemServers"},
+          Case{"Notify on start & stop", &ui::StoreSettings::notificationsEnabled, "notificationsEnabled"},
+          Case{"Computer gets hot", &ui::StoreSettings::alertOnHeat, "alertOnHeat"},
+          Case{"Memory keeps growing", &ui::StoreSettings::alertOnMemoryGrowth, "alertOnMemoryGrowth"},
+          Case{"CPU stays high", &ui::StoreSettings::alertOnHighCPU, "alertOnHighCPU"},
+          Case{"Launch at login", &ui::StoreSettings::launchAtLogin, nullptr}}) {
         SCOPED_TRACE(c.name);
         auto* toggle = control(c.name);
         ASSERT_TRUE(toggle);
-        const bool before = (store.*c.get)();
+        const bool before = (store.settings().*c.get)();
         EXPECT_EQ(toggle->isChecked(), before);
         toggle->click();
-        EXPECT_EQ((store.*c.get)(), !before);
+        EXPECT_EQ((store.settings().*c.get)(), !before);
         EXPECT_EQ(toggle->isChecked(), !before);
         if (c.key) {
             EXPECT_EQ(world.settings->values.value(c.key), QVariant(!before));
@@ -65,11 +66,11 @@ TEST_F(SettingsViewTest, ThePickerStoresTheChosenDisplayAndFollowsTheStore) {
     picker->setCurrentIndex(1);
     EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "memory");
     picker->setCurrentIndex(2);
-    EXPECT_EQ(store.menuBarDisplay(), ui::MenuBarDisplay::both);
+    EXPECT_EQ(store.settings().menuBarDisplay(), ui::MenuBarDisplay::both);
     EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "both");
 
-    store.setMenuBarDisplay(ui::MenuBarDisplay::count);
-    store.setShowSystemServers(true);
+    store.settings().setMenuBarDisplay(ui::MenuBarDisplay::count);
+    store.settings().setShowSystemServers(true);
     QCoreApplication::processEvents();
     EXPECT_EQ(picker->currentIndex(), 0);
     EXPECT_TRUE(control("Show system listeners")->isChecked());
@@ -79,7 +80,7 @@ TEST_F(SettingsViewTest, ARefusedLoginItemLeavesTheSwitchOff) {
     world.loginItem->fails = true;
     control("Launch at login")->click();
     EXPECT_EQ(world.loginItem->changes, 1);
-    EXPECT_FALSE(store.launchAtLogin());
+    EXPECT_FALSE(store.settings().launchAtLogin());
     EXPECT_FALSE(control("Launch at login")->isChecked());
 }
 

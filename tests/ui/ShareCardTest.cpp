@@ -16,6 +16,8 @@
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/DashboardView.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ShareCard.hpp"
 #include "ui/views/ShareMenu.hpp"
@@ -44,10 +46,12 @@ Date localMorning() {
 // The preview machine behind fakes, with the Downloads folder in a scratch directory.
 class ShareTest : public testing::Test {
 protected:
-    ShareTest() : store(world.services(), ui::Preview::data()) {
-        store.setHasOnboarded(true);
+    ShareTest() : store(world.services()) {
+        store.settings().setHasOnboarded(true);
         world.desktop->downloads = downloads.path().string();
-        world.clock->time = localMorning();
+        // The preview's hour of readings ends at the morning.
+        world.clock->time = localMorning() - std::chrono::minutes(62);
+        loadPreview(world, store);
     }
 
     // Opens the share menu in `view` and picks `choice` in it.
@@ -110,12 +114,12 @@ TEST_F(ShareTest, RendersAPictureInEachAppearance) {
 
 TEST_F(ShareTest, SaveImageWritesIntoDownloadsAndKeepsAnEarlierImageOfTheSameSecond) {
     const QByteArray png = ShareMenu::renderPNG(store, ui::Theme::palette(false));
-    store.saveImage(png);
+    store.actions().saveImage(png);
     const auto first = downloads.path() / "Tarvik 2026-12-07T09.18.19.png";
     EXPECT_EQ(readFile(first), png.toStdString());
     EXPECT_EQ(store.toast(), "Saved Tarvik 2026-12-07T09.18.19.png to Downloads.");
 
-    store.saveImage("another picture");
+    store.actions().saveImage("another picture");
     const auto second = downloads.path() / "Tarvik 2026-12-07T09.18.19 2.png";
     EXPECT_EQ(readFile(second), "another picture");
     EXPECT_EQ(readFile(first), png.toStdString());
@@ -123,14 +127,14 @@ TEST_F(ShareTest, SaveImageWritesIntoDownloadsAndKeepsAnEarlierImageOfTheSameSec
 }
 
 TEST_F(ShareTest, NothingHappensWithoutAPictureOrADownloadsFolder) {
-    store.saveImage({});
-    store.copyImage({});
+    store.actions().saveImage({});
+    store.actions().copyImage({});
     EXPECT_FALSE(store.toast());
     EXPECT_TRUE(world.desktop->calls.empty());
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 
     world.desktop->downloads.reset();
-    store.saveImage(ShareMenu::renderPNG(store, ui::Theme::palette(false)));
+    store.actions().saveImage(ShareMenu::renderPNG(store, ui::Theme::palette(false)));
     EXPECT_FALSE(store.toast());
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 }

@@ -11,6 +11,7 @@
 #include "ui/Fakes.hpp"
 #include "ui/LiveMachine.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreActions.hpp"
 
 // Stops through a store on the application's own threads, timers and process control, over a
 // machine that exists only in memory: no real process is signalled.
@@ -137,16 +138,19 @@ TEST(StoreThreads, AHundredStopsShareAFewThreads) {
     const std::vector<Case> cases{
         {"killed one by one",
          [](ui::ServerStore& store, const std::vector<Server>& servers) {
-             for (const auto& server : servers) store.kill(server, false);
+             for (const auto& server : servers) store.actions().kill(server, false);
          },
          count},
         {"stopped one by one",
          [](ui::ServerStore& store, const std::vector<Server>& servers) {
-             for (const auto& server : servers) store.stop({server}, "");
+             for (const auto& server : servers) store.actions().stop({server}, "");
          },
          count},
         {"stopped as one group",
-         [](ui::ServerStore& store, const std::vector<Server>& servers) { store.stop(servers, "shop"); }, 1},
+         [](ui::ServerStore& store, const std::vector<Server>& servers) {
+             store.actions().stop(servers, "shop");
+         },
+         1},
     };
     constexpr std::size_t poolThreads = 6;
     for (const auto& c : cases) {

@@ -52,7 +52,8 @@ protected:
     std::unique_ptr<TidyView> view;
 
     TidyView& make(std::vector<Server> servers, std::optional<std::set<std::int32_t>> idle) {
-        store = std::make_unique<ServerStore>(world.services(), ui::PreviewData{std::move(servers)});
+        store = std::make_unique<ServerStore>(world.services());
+        show(world, *store, std::move(servers));
         view = std::make_unique<TidyView>(*store, std::move(idle));
         return *view;
     }
@@ -96,14 +97,17 @@ TEST_F(TidyViewTest, TickedRowsAddUpEachProcessOnceAndCanAllBeDeselected) {
 }
 
 TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmptiesTheSelection) {
-    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30),
-                       listener(702, 7000, "castd", 20)},
-                      std::nullopt);
-    store->setPreviewIdle({700, 701, 702});
+    std::vector<Server> listeners{listener(700, 5000, "syncd", 40), listener(701, 6000, "mediad", 30),
+                                  listener(702, 7000, "castd", 20)};
+    auto& tidy = make(listeners, std::nullopt);
+    // Three quiet samples make a listener idle, one busy one wakes it.
+    store->refresh();
+    store->refresh();
     test::settle();
     click(tidy, ":5000");
     click(tidy, ":6000");
-    store->setPreviewIdle({701, 702});  // the first one woke up
+    listeners[0].cpuPercent = 5;
+    show(world, *store, listeners);
     test::settle();
     EXPECT_EQ(figure(), size(30 * MB));
     cleanUpButton()->click();
@@ -113,10 +117,9 @@ TEST_F(TidyViewTest, CleaningUpStopsOnlyTheTickedServersThatAreStillIdleAndEmpti
 }
 
 TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
-    auto machine = ui::Preview::data().servers;  // sshd busy, cupsd idle
+    auto machine = ui::Preview::servers();
     machine.push_back(listener(3520, 57621, "spotify", 200));
     auto& tidy = make(machine, std::nullopt);
-    ui::Preview::decorate(*store, world.clock->now());
     test::settle();
     EXPECT_FALSE(shownTexts(tidy).contains(":631"));
     click(tidy, "Kept Safe");

@@ -5,6 +5,7 @@
 
 #include "ui/Fakes.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/TrayLabel.hpp"
 
 namespace tarvik {
@@ -43,7 +44,7 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
         sampled.pressure = c.pressure;
         world.sampling->script = {sampled};
         ui::ServerStore store(world.services());
-        store.setMenuBarDisplay(c.display);
+        store.settings().setMenuBarDisplay(c.display);
         store.refresh();
         EXPECT_EQ(TrayLabel::of(store), c.expected) << c.expected.text;
     }

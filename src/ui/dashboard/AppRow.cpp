@@ -9,6 +9,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -131,12 +132,13 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* p
     auto* name = makeLabel(qs(process.name()) + "\npid " + QString::number(process.pid), 9, QFont::Normal,
                            Theme::Role::text, dark, line);
     layout->addWidget(name, 1);
-    if (m_store.canEnd(process)) {
+    if (m_store.actions().canEnd(process)) {
         layout->addWidget(
             wrapped("Asks this one process to quit.", 8.5, Theme::Role::tertiaryText, dark, line));
         auto* end = new CapsuleButton("End", CapsuleButton::Style::plain, line);
         end->setObjectName("end:" + QString::number(process.pid));
-        connect(end, &QAbstractButton::clicked, this, [this, process] { m_store.end(process, false); });
+        connect(end, &QAbstractButton::clicked, this,
+                [this, process] { m_store.actions().end(process, false); });
         layout->addWidget(end);
     } else {
         layout->addWidget(wrapped(qs("Owned by Linux, so Tarvik can't end it."), 8.5,
@@ -174,7 +176,7 @@ QWidget* AppRow::makeQuestion(AppRowState::Question question, bool dark, QWidget
     auto* cancel = new CapsuleButton("Cancel", CapsuleButton::Style::plain, box);
     connect(confirm, &QAbstractButton::clicked, this, [this, force] {
         ask(std::nullopt);
-        force ? m_store.forceQuit(m_app) : m_store.quit(m_app);
+        force ? m_store.actions().forceQuit(m_app) : m_store.actions().quit(m_app);
     });
     connect(cancel, &QAbstractButton::clicked, this, [this] { ask(std::nullopt); });
     layout->addWidget(confirm);

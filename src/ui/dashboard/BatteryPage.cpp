@@ -6,6 +6,7 @@
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -75,7 +76,8 @@ MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
     auto* power = new HistoryChart({"power", {}, watts, std::nullopt, false}, card);
     layout->addWidget(power);
     auto* settings = new CapsuleButton(qs("Battery Settings…"), CapsuleButton::Style::plain, card);
-    QObject::connect(settings, &QAbstractButton::clicked, result, [&store] { store.openBatterySettings(); });
+    QObject::connect(settings, &QAbstractButton::clicked, result,
+                     [&store] { store.actions().openBatterySettings(); });
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(settings);

@@ -26,6 +26,7 @@
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/StageStrip.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreChecks.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/SettingsView.hpp"
 #include "ui/views/Toast.hpp"
@@ -326,7 +327,7 @@ void DashboardView::showSection(DashboardSection section) {
     m_backButton->setEnabled(canGoBack());
     m_forwardButton->setEnabled(canGoForward());
     preview(std::nullopt);
-    if (section == DashboardSection::disk) m_store.scanStorage(false);
+    if (section == DashboardSection::disk) m_store.checks().scanStorage(false);
 }
 
 QString DashboardView::query() const {

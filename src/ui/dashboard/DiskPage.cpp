@@ -8,6 +8,8 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreChecks.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -25,17 +27,17 @@ bool isContainerRuntime(const StorageItem& item) {
 }
 
 std::optional<std::uint64_t> safeToClear(const ServerStore& store) {
-    if (!store.clearable()) return std::nullopt;
+    if (!store.checks().clearable()) return std::nullopt;
     std::uint64_t total = 0;
     // A cache outside the home folder is not cleared here, and hard-linked bytes stay when it goes.
-    for (const auto& item : *store.clearable())
+    for (const auto& item : *store.checks().clearable())
         if (item.kind.tag == StorageItem::Kind::Tag::regenerable && item.place == StorageItem::Place::home)
             total += item.freeableBytes();
     return total;
 }
 
 std::string capacityLine(const ServerStore& store) {
-    if (!store.storageMeasuredAt()) return "Measuring your disk.";
+    if (!store.checks().storageMeasuredAt()) return "Measuring your disk.";
     const auto& disk = store.vitals().disk;
     if (!disk) return "Here's what's using the most space.";
     std::string line = ByteFormat::storage(disk->free);
@@ -90,7 +92,7 @@ StorageBlock::StorageBlock(ServerStore& store, QWidget* parent) : QWidget(parent
                              9.5, Theme::Role::secondaryText, dark, this),
                      1);
     auto* open = new CapsuleButton("Open Trash", CapsuleButton::Style::plain, this);
-    connect(open, &QAbstractButton::clicked, this, [this] { m_store.openTrash(); });
+    connect(open, &QAbstractButton::clicked, this, [this] { m_store.actions().openTrash(); });
     trash->addWidget(open);
     layout->addLayout(trash);
     refresh();
@@ -141,7 +143,7 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* pa
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), 10.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
 
-    const bool busy = m_store.storageBusy().contains(item.path);
+    const bool busy = m_store.checks().storageBusy().contains(item.path);
     auto button = [&](const QString& title, std::function<void()> act) {
         auto* action =
             new CapsuleButton(busy ? QString("Clearing…") : title, CapsuleButton::Style::plain, row);
@@ -150,14 +152,14 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* pa
         line->addWidget(action);
     };
     const bool runtime = isContainerRuntime(item);
-    if (runtime && m_store.dockerAvailable()) {
-        button("Clean up", [this, item] { m_store.cleanUpDocker(item); });
+    if (runtime && m_store.checks().dockerAvailable()) {
+        button("Clean up", [this, item] { m_store.checks().cleanUpDocker(item); });
     } else if (!runtime && item.kind.tag == StorageItem::Kind::Tag::regenerable &&
                item.place == StorageItem::Place::home) {
         button("Clear", [this, path = item.path] { ask("clear:" + path); });
     }
     outer->addLayout(line);
-    if (runtime && m_store.dockerAvailable())
+    if (runtime && m_store.checks().dockerAvailable())
         outer->addWidget(
             wrapped("Removes stopped containers, unused networks, dangling images and build cache. "
                     "Running containers and volumes stay.",
@@ -165,7 +167,7 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* pa
     if (m_asking == "clear:" + item.path)
         outer->addWidget(makeQuestion(
             qs("Clear " + item.title + "? Your tools fetch it again when they need it."), "Clear",
-            [this, item] { m_store.clear(item); }, dark, row));
+            [this, item] { m_store.checks().clear(item); }, dark, row));
     return row;
 }
 
@@ -189,11 +191,11 @@ QWidget* StorageBlock::makeFile(const StorageItem& item, bool dark, QWidget* par
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), 10.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
     auto* show = new CapsuleButton(tr("Show in Files"), CapsuleButton::Style::plain, row);
-    connect(show, &QAbstractButton::clicked, this, [this, path = item.path] { m_store.reveal(path); });
+    connect(show, &QAbstractButton::clicked, this, [this, path = item.path] { m_store.actions().reveal(path); });
     line->addWidget(show);
     // The owning app keeps its own index of its data, so only it can remove the file safely.
     if (item.kind.tag != StorageItem::Kind::Tag::appData) {
-        const bool busy = m_store.storageBusy().contains(item.path);
+        const bool busy = m_store.checks().storageBusy().contains(item.path);
         auto* trash = new CapsuleButton(busy ? QString("Moving…") : QString("Move to Trash…"),
                                         CapsuleButton::Style::plain, row);
         trash->setEnabled(!busy);
@@ -204,7 +206,7 @@ QWidget* StorageBlock::makeFile(const StorageItem& item, bool dark, QWidget* par
     if (m_asking == "trash:" + item.path)
         outer->addWidget(makeQuestion(
             qs("Move " + item.title + " to the Trash?"), "Move to Trash",
-            [this, item] { m_store.moveToTrash(item); }, dark, row));
+            [this, item] { m_store.checks().moveToTrash(item); }, dark, row));
     return row;
 }
 
@@ -212,22 +214,23 @@ void StorageBlock::refresh() {
     const bool dark = Theme::isDark(this);
     auto* caches = m_caches->parentWidget();
     clearLayout(m_caches);
-    if (!m_store.clearable()) {
+    if (!m_store.checks().clearable()) {
         m_caches->addWidget(wrapped("Measuring caches. Large ones take a few seconds.", 9.5,
                                     Theme::Role::secondaryText, dark, caches));
-    } else if (m_store.clearable()->empty()) {
+    } else if (m_store.checks().clearable()->empty()) {
         m_caches->addWidget(wrapped("Nothing large to clear. Your caches are small.", 9.5,
                                     Theme::Role::secondaryText, dark, caches));
     } else {
-        for (const auto& item : *m_store.clearable()) m_caches->addWidget(makeCache(item, dark, caches));
+        for (const auto& item : *m_store.checks().clearable())
+            m_caches->addWidget(makeCache(item, dark, caches));
     }
     showItems(m_caches);
 
     auto* files = m_files->parentWidget();
     clearLayout(m_files);
-    const auto& large = m_store.largeFiles();
+    const auto& large = m_store.checks().largeFiles();
     // A search cut short says so rather than claiming there is nothing large.
-    const bool stopped = large && !m_store.largeFilesComplete();
+    const bool stopped = large && !m_store.checks().largeFilesComplete();
     if (stopped)
         m_files->addWidget(wrapped(large->empty()
                                        ? tr("The search for large files stopped at its limit before "

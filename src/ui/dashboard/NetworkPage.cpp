@@ -5,11 +5,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/machine/SystemVitals.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "core/support/ElapsedTime.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
 #include "ui/dashboard/MetricPage.hpp"
+#include "ui/store/StoreChecks.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/ViewParts.hpp"
@@ -166,7 +168,8 @@ MetricPage* makeNetworkPage(ServerStore& store, QWidget* parent) {
     controls->setSpacing(10);
     auto* check = new CapsuleButton("Check now", CapsuleButton::Style::prominent, apps);
     check->setObjectName("checkNetwork");
-    QObject::connect(check, &QAbstractButton::clicked, result, [&store] { store.checkNetworkApps(); });
+    QObject::connect(check, &QAbstractButton::clicked, result,
+                     [&store] { store.checks().checkNetworkApps(); });
     controls->addWidget(check);
     auto* checked = makeLabel({}, 9.5, QFont::Normal, Theme::Role::secondaryText, dark, apps);
     controls->addWidget(checked);
@@ -180,21 +183,21 @@ MetricPage* makeNetworkPage(ServerStore& store, QWidget* parent) {
 
     result->setExtra(extra, [=, &store] {
         upload->setHistory(store.vitalsHistory(), store.now());
-        const auto& found = store.networkApps();
-        const auto at = store.networkCheckedAt();
+        const auto& found = store.checks().networkApps();
+        const auto at = store.checks().networkCheckedAt();
         check->setText(found ? "Check again" : "Check now");
-        check->setEnabled(!store.checkingNetwork());
+        check->setEnabled(!store.checks().checkingNetwork());
         checked->setVisible(at.has_value());
         if (at) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(store.now() - *at).count();
             checked->setText(qs("Checked " + ElapsedTime::label(static_cast<int>(seconds)) + " ago"));
         }
         QString message;
-        if (store.checkingNetwork())
+        if (store.checks().checkingNetwork())
             message = QString::fromUtf8("Watching traffic for a second…");
         else if (found && found->empty())
             message = "Nothing was using the network just now.";
-        list->setTraffic(found && !store.checkingNetwork() ? *found : std::vector<AppTraffic>{});
+        list->setTraffic(found && !store.checks().checkingNetwork() ? *found : std::vector<AppTraffic>{});
         status->setText(message);
         status->setVisible(!message.isEmpty());
     });

@@ -10,6 +10,9 @@
 #include <variant>
 
 #include "core/analysis/AppExplainer.hpp"
+#include "core/analysis/Diagnosis.hpp"
+#include "core/analysis/HeatReport.hpp"
+#include "core/machine/SystemVitals.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
@@ -178,7 +181,7 @@ private:
         auto add = [&](const QString& text, qreal points, QFont::Weight weight, Theme::Role role) {
             m_verdict->addWidget(wrappedLabel(text, points, weight, role, dark, parent));
         };
-        if (!m_store.hasScanned() && !m_store.isPreview()) {
+        if (!m_store.hasScanned()) {
             add(qs("Measuring your computer."), 17, QFont::DemiBold, Theme::Role::text);
             add("Tarvik is taking its first readings.", 10, QFont::Normal, Theme::Role::secondaryText);
         } else {

@@ -9,6 +9,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/HistoryChart.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/DashboardSection.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/ShareMenu.hpp"
@@ -147,7 +148,9 @@ private:
         if (m_state->isConfirming(key)) {
             layout->addWidget(makeQuestion(
                 stopAllQuestion(group.displayCount()),
-                [this, servers = group.servers, title = group.title] { m_store.stop(servers, title); },
+                [this, servers = group.servers, title = group.title] {
+                    m_store.actions().stop(servers, title);
+                },
                 *m_state, header));
             return header;
         }
@@ -185,13 +188,14 @@ private:
                                     Theme::Role::secondaryText, dark, line));
         if (m_state->isConfirming("row:" + id)) {
             layout->addWidget(makeQuestion(
-                "Sure?", [this, server] { m_store.kill(server, false); }, *m_state, line));
+                "Sure?", [this, server] { m_store.actions().kill(server, false); }, *m_state, line));
             return line;
         }
         if (!std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(server))) {
             auto* open = new CapsuleButton("Open", CapsuleButton::Style::plain, line);
             open->setObjectName(qs("open:" + id));
-            connect(open, &QAbstractButton::clicked, this, [this, server] { m_store.open(server); });
+            connect(open, &QAbstractButton::clicked, this,
+                    [this, server] { m_store.actions().open(server); });
             layout->addWidget(open);
         }
         auto* stop = new CapsuleButton("Stop", CapsuleButton::Style::plain, line);

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/analysis/Diagnosis.hpp"
+#include "core/analysis/HeatReport.hpp"
+#include "core/machine/SystemVitals.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -71,7 +72,7 @@ OnboardingView::OnboardingView(ServerStore& store, QWidget* parent) : QWidget(pa
     start->setObjectName("getStarted");
     start->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     start->setFixedHeight(Theme::Size::control);
-    connect(start, &QAbstractButton::clicked, this, [this] { m_store.setHasOnboarded(true); });
+    connect(start, &QAbstractButton::clicked, this, [this] { m_store.settings().setHasOnboarded(true); });
     page->addWidget(start);
 }
 

@@ -11,6 +11,7 @@
 #include "core/servers/DevFootprint.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/ShareMenu.hpp"
 
@@ -177,7 +178,7 @@ void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary) {
             action->addWidget(makeQuestion(
                 stopAllQuestion(count),
                 [this, name] {
-                    if (auto now = m_store.idleSummary()) m_store.stop(now->servers, name);
+                    if (auto now = m_store.idleSummary()) m_store.actions().stop(now->servers, name);
                 },
                 m_state, card));
         } else {

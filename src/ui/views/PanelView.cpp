@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/OnboardingView.hpp"
 #include "ui/views/OverviewView.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -84,7 +85,7 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
     m_settingsPage = makeSubPage(m_settingsSlot);
     layout->addWidget(m_pages, 1);
 
-    m_toast = new Toast(store, this, [this] { return m_store.hasOnboarded(); });
+    m_toast = new Toast(store, this, [this] { return m_store.settings().hasOnboarded(); });
 
     connect(&store, &ServerStore::changed, this, &PanelView::scheduleRebuild);
     connect(m_state, &PanelState::changed, this, &PanelView::scheduleRebuild);
@@ -170,7 +171,7 @@ void PanelView::showTab(ListTab tab) {
 }
 
 void PanelView::showCurrent() {
-    const bool onboarding = !m_store.hasOnboarded();
+    const bool onboarding = !m_store.settings().hasOnboarded();
     m_header->setVisible(!onboarding);
     m_listHeader->setVisible(m_page == Page::list);
     m_subHeader->setVisible(m_page != Page::list);
@@ -202,7 +203,7 @@ void PanelView::rebuild() {
     m_count->setText(countText(m_store.devServerCount()));
     showCurrent();
     m_toast->place();
-    if (!m_store.hasOnboarded()) return;
+    if (!m_store.settings().hasOnboarded()) return;
     m_overview->rebuild();
     m_active->refresh();
     m_stopped->rebuild();

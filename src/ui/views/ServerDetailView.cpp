@@ -7,6 +7,7 @@
 
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -177,21 +178,21 @@ QWidget* ServerDetailView::makeButtons() {
     if (const auto* database = std::get_if<ServiceProtocols::Database>(&protocol)) {
         auto* copy = add(tr("Copy connection string"), "connection", 0, 0);
         connect(copy, &QAbstractButton::clicked, this, [this, copy, text = database->connectionString] {
-            m_store.copyText(text);
+            m_store.actions().copyText(text);
             copy->setText(tr("Copied"));
             QTimer::singleShot(copiedMilliseconds, copy,
                                [copy] { copy->setText(tr("Copy connection string")); });
         });
     } else {
         connect(add(tr("Open in Browser"), "browse", 0, 0, "compass"), &QAbstractButton::clicked, this,
-                [this] { m_store.open(m_server); });
+                [this] { m_store.actions().open(m_server); });
     }
     const std::string address = "localhost:" + std::to_string(m_server.port);
     connect(add(tr("Copy %1").arg(qs(address)), "address", 0, 1), &QAbstractButton::clicked, this,
-            [this, address] { m_store.copyText(address); });
+            [this, address] { m_store.actions().copyText(address); });
     const bool stubborn = m_inputs.stubborn;
     connect(add(tr("Kill process"), "kill", 1, 0), &QAbstractButton::clicked, this,
-            [this, stubborn] { m_store.kill(m_server, stubborn); });
+            [this, stubborn] { m_store.actions().kill(m_server, stubborn); });
     grid->setColumnStretch(2, 1);
     return buttons;
 }

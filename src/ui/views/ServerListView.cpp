@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/ServerStore.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/ServerRow.hpp"
 
@@ -167,7 +168,7 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group) {
             stopAllQuestion(group.displayCount()),
             [this, title = group.title] {
                 for (const auto& current : m_model.groups())
-                    if (current.title == title) m_store.stop(current.servers, title);
+                    if (current.title == title) m_store.actions().stop(current.servers, title);
             },
             m_state, box.header));
     } else if (!group.isSystem()) {

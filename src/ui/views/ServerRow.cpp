@@ -12,6 +12,7 @@
 
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/ServerDetailView.hpp"
 
@@ -117,9 +118,9 @@ QWidget* ServerRow::makeButtons() {
         layout->addWidget(button);
         return button;
     };
-    m_open = add("open:", "compass", tr("Open in Browser"), [this] { m_store.open(m_server); });
+    m_open = add("open:", "compass", tr("Open in Browser"), [this] { m_store.actions().open(m_server); });
     m_copy = add("copy:", "copy", tr("Copy URL"), [this] {
-        m_store.copyURL(m_server);
+        m_store.actions().copyURL(m_server);
         showCopied(true);
         QTimer::singleShot(copiedMilliseconds, this, [this, copy = ++m_copies] {
             if (copy == m_copies) showCopied(false);
@@ -138,7 +139,7 @@ QWidget* ServerRow::makeQuestion() {
     m_confirm = new CapsuleButton("", CapsuleButton::Style::destructive, box);
     m_confirm->setObjectName("confirm");
     connect(m_confirm, &QAbstractButton::clicked, this, [this] {
-        m_store.kill(m_server, m_force);
+        m_store.actions().kill(m_server, m_force);
         cancel();
     });
     auto* cancelButton = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
@@ -231,13 +232,13 @@ QMenu* ServerRow::makeMenu(QWidget* parent) const {
     auto* menu = new QMenu(parent);
     ServerStore* store = &m_store;
     const Server server = m_server;
-    menu->addAction(tr("Open in Browser"), [store, server] { store->open(server); });
-    menu->addAction(tr("Copy URL"), [store, server] { store->copyURL(server); });
-    menu->addAction(tr("Reveal in Files"), [store, server] { store->revealDirectory(server); })
+    menu->addAction(tr("Open in Browser"), [store, server] { store->actions().open(server); });
+    menu->addAction(tr("Copy URL"), [store, server] { store->actions().copyURL(server); });
+    menu->addAction(tr("Reveal in Files"), [store, server] { store->actions().revealDirectory(server); })
         ->setEnabled(server.cwd.has_value());
     menu->addSeparator();
-    menu->addAction(tr("Kill Process"), [store, server] { store->kill(server, false); });
-    menu->addAction(tr("Force Kill"), [store, server] { store->kill(server, true); });
+    menu->addAction(tr("Kill Process"), [store, server] { store->actions().kill(server, false); });
+    menu->addAction(tr("Force Kill"), [store, server] { store->actions().kill(server, true); });
     return menu;
 }
 

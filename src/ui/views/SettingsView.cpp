@@ -14,6 +14,9 @@
 
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
+#include "ui/store/StoreNotifications.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/ToggleSwitch.hpp"
 
@@ -28,8 +31,8 @@ constexpr int formWidth = 620;  // the widest the form grows in a wide host
 struct SettingsView::Switch {
     const char* label;
     const char* detail;  // nullptr for none
-    bool (ServerStore::*get)() const;
-    void (ServerStore::*set)(bool);
+    bool (StoreSettings::*get)() const;
+    void (StoreSettings::*set)(bool);
 };
 
 SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
@@ -51,32 +54,33 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
     auto* display = section(column, tr("Display"));
     addSwitch(display,
               {QT_TR_NOOP("Show system listeners"), QT_TR_NOOP("Include Linux and background-app ports"),
-               &ServerStore::showSystemServers, &ServerStore::setShowSystemServers});
+               &StoreSettings::showSystemServers, &StoreSettings::setShowSystemServers});
 
     auto* notifications = section(column, tr("Notifications"));
     addSwitch(notifications,
               {QT_TR_NOOP("Notify on start & stop"), QT_TR_NOOP("Banner when a dev server begins or stops"),
-               &ServerStore::notificationsEnabled, &ServerStore::setNotificationsEnabled});
+               &StoreSettings::notificationsEnabled, &StoreSettings::setNotificationsEnabled});
     addSwitch(notifications,
               {QT_TR_NOOP("Computer gets hot"), QT_TR_NOOP("Names the app behind it and what to do"),
-               &ServerStore::alertOnHeat, &ServerStore::setAlertOnHeat});
+               &StoreSettings::alertOnHeat, &StoreSettings::setAlertOnHeat});
     addSwitch(notifications,
               {QT_TR_NOOP("Memory keeps growing"), QT_TR_NOOP("A server gains 500 MB or more in 30 minutes"),
-               &ServerStore::alertOnMemoryGrowth, &ServerStore::setAlertOnMemoryGrowth});
+               &StoreSettings::alertOnMemoryGrowth, &StoreSettings::setAlertOnMemoryGrowth});
     addSwitch(notifications,
               {QT_TR_NOOP("CPU stays high"), QT_TR_NOOP("A server averages over 80% for 10 minutes"),
-               &ServerStore::alertOnHighCPU, &ServerStore::setAlertOnHighCPU});
+               &StoreSettings::alertOnHighCPU, &StoreSettings::setAlertOnHighCPU});
     auto* testRow = row(notifications);
     m_testNotification = new QPushButton(tr("Send Test Notification"), testRow->parentWidget());
     m_testNotification->setFont(Theme::font(Theme::Text::bodyLarge));
     m_testNotification->setCursor(Qt::PointingHandCursor);
     testRow->addWidget(m_testNotification);
     testRow->addStretch();
-    connect(m_testNotification, &QPushButton::clicked, this, [this] { m_store.sendTestNotification(); });
+    connect(m_testNotification, &QPushButton::clicked, this,
+            [this] { m_store.notifications().sendTestNotification(); });
 
     auto* general = section(column, tr("General"));
-    addSwitch(general, {QT_TR_NOOP("Launch at login"), nullptr, &ServerStore::launchAtLogin,
-                        &ServerStore::setLaunchAtLogin});
+    addSwitch(general, {QT_TR_NOOP("Launch at login"), nullptr, &StoreSettings::launchAtLogin,
+                        &StoreSettings::setLaunchAtLogin});
     auto* picker = row(general);
     picker->addWidget(
         label(picker->parentWidget(), tr("Tray shows"), Theme::Text::bodyLarge, Theme::Role::text));
@@ -88,7 +92,7 @@ SettingsView::SettingsView(ServerStore& store, QWidget* parent) : QWidget(parent
     picker->addWidget(m_menuBarDisplay);
     connect(m_menuBarDisplay, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0 || index >= static_cast<int>(MenuBarDisplays::all.size())) return;
-        m_store.setMenuBarDisplay(MenuBarDisplays::all[static_cast<std::size_t>(index)]);
+        m_store.settings().setMenuBarDisplay(MenuBarDisplays::all[static_cast<std::size_t>(index)]);
         refresh();
     });
 
@@ -147,7 +151,7 @@ void SettingsView::addSwitch(Card* card, const Switch& setting) {
     connect(toggle, &QAbstractButton::toggled, this, [this, set = setting.set](bool on) {
         // Not `(m_store.*set)(on)`: GCC 12's vptr check reads a wrong address for that call in
         // this lambda and stops the sanitizer build.
-        std::invoke(set, m_store, on);
+        std::invoke(set, m_store.settings(), on);
         refresh();
     });
 }
@@ -177,7 +181,7 @@ QWidget* SettingsView::footer(QWidget* parent) {
     m_checkForUpdates->setIconSize({12, 12});
     m_checkForUpdates->setToolTip(tr("Check for Updates"));
     m_checkForUpdates->setAccessibleName(tr("Check for Updates"));
-    connect(m_checkForUpdates, &QToolButton::clicked, this, [this] { m_store.checkForUpdates(); });
+    connect(m_checkForUpdates, &QToolButton::clicked, this, [this] { m_store.actions().checkForUpdates(); });
     version->addWidget(m_checkForUpdates);
     version->addStretch();
     lines->addLayout(version);
@@ -232,12 +236,12 @@ void SettingsView::restyle() {
 void SettingsView::refresh() {
     for (auto [toggle, get] : m_switches) {
         const QSignalBlocker quiet(toggle);
-        toggle->setChecked(std::invoke(get, m_store));
+        toggle->setChecked(std::invoke(get, m_store.settings()));
     }
     const auto& all = MenuBarDisplays::all;
     const QSignalBlocker quiet(m_menuBarDisplay);
-    m_menuBarDisplay->setCurrentIndex(
-        static_cast<int>(std::find(all.begin(), all.end(), m_store.menuBarDisplay()) - all.begin()));
+    m_menuBarDisplay->setCurrentIndex(static_cast<int>(
+        std::find(all.begin(), all.end(), m_store.settings().menuBarDisplay()) - all.begin()));
 }
 
 }  // namespace tarvik::ui

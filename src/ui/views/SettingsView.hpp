@@ -17,6 +17,7 @@ namespace tarvik::ui {
 
 class Card;
 class ServerStore;
+class StoreSettings;
 class ToggleSwitch;
 
 // The settings form: a switch per setting, the test notification, the menu-bar choice, and a
@@ -45,7 +46,7 @@ private:
     void restyle();
 
     ServerStore& m_store;
-    std::vector<std::pair<ToggleSwitch*, bool (ServerStore::*)() const>> m_switches;
+    std::vector<std::pair<ToggleSwitch*, bool (StoreSettings::*)() const>> m_switches;
     QPushButton* m_testNotification = nullptr;
     QComboBox* m_menuBarDisplay = nullptr;
     QToolButton* m_checkForUpdates = nullptr;

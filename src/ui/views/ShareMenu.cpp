@@ -8,6 +8,7 @@
 
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/ShareCard.hpp"
 #include "ui/views/Theme.hpp"
 
@@ -29,11 +30,11 @@ QByteArray ShareMenu::renderPNG(const ServerStore& store, const QPalette& appear
 }
 
 void ShareMenu::saveImage() {
-    m_store.saveImage(renderPNG(m_store, QPalette()));
+    m_store.actions().saveImage(renderPNG(m_store, QPalette()));
 }
 
 void ShareMenu::copyImage() {
-    m_store.copyImage(renderPNG(m_store, QPalette()));
+    m_store.actions().copyImage(renderPNG(m_store, QPalette()));
 }
 
 QMenu* ShareMenu::makeMenu(QWidget* parent) {

@@ -7,6 +7,7 @@
 #include "core/support/ElapsedTime.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -107,7 +108,7 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, QWidget* parent) 
         play->setObjectName(qs("restart:" + entry.id()));
         play->setToolTip(tr("Start again"));
         play->setAccessibleName(play->toolTip());
-        connect(play, &QAbstractButton::clicked, this, [this, entry] { m_store.restart(entry); });
+        connect(play, &QAbstractButton::clicked, this, [this, entry] { m_store.actions().restart(entry); });
         layout->addWidget(play);
     }
     return row;

@@ -14,6 +14,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreActions.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -376,7 +377,7 @@ void TidyView::selectAll() {
 void TidyView::cleanUp() {
     const auto servers = selectedServers();
     if (servers.empty()) return;
-    m_store.tidyUp(servers);
+    m_store.actions().tidyUp(servers);
     m_selected.clear();
     refresh();
 }

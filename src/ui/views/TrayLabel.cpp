@@ -5,8 +5,12 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "core/analysis/HeatReport.hpp"
+#include "core/machine/SystemVitals.hpp"
+#include "core/servers/DevFootprint.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/icons/Icons.hpp"
+#include "ui/store/StoreSettings.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik::ui {
@@ -18,7 +22,7 @@ TrayLabel TrayLabel::of(const ServerStore& store) {
         const auto count = std::to_string(store.devServerCount());
         auto memory = ByteFormat::short_(store.footprint().devBytes());
         std::erase(memory, ' ');
-        switch (store.menuBarDisplay()) {
+        switch (store.settings().menuBarDisplay()) {
             case MenuBarDisplay::count:
                 label.text = count;
                 break;
