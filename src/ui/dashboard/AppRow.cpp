@@ -1,6 +1,7 @@
 #include "ui/dashboard/AppRow.hpp"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTransform>
 #include <QVBoxLayout>
@@ -16,8 +17,8 @@ namespace tarvik::ui {
 
 namespace {
 
-QLabel* figure(const QString& text, int width, bool dark, QWidget* parent) {
-    auto* label = makeLabel(text, 9.5, QFont::Medium, Theme::Role::text, dark, parent);
+QLabel* figure(int width, bool dark, QWidget* parent) {
+    auto* label = makeLabel({}, 9.5, QFont::Medium, Theme::Role::text, dark, parent);
     label->setFixedWidth(width);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
@@ -31,26 +32,32 @@ QLabel* wrapped(const QString& text, qreal points, Theme::Role role, bool dark, 
 
 QString powerText(const std::optional<double>& milliwatts) {
     if (!milliwatts) return QString::fromUtf8("—");
-    return QString::number(*milliwatts / 1000, 'f', 1) + " W";
+    return AppRow::tr("%1 W").arg(*milliwatts / 1000, 0, 'f', 1);
+}
+
+QString percentText(double percent) {
+    return AppRow::tr("%1%").arg(percent, 0, 'f', 1);
 }
 
 }  // namespace
 
 AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent)
-    : QWidget(parent), m_store(store), m_state(state), m_app(std::move(app)) {
+    : QWidget(parent), m_store(store), m_state(state), m_app(std::move(app)), m_extra(extra) {
     setObjectName(qs("app:" + m_app.name));
+    // Tab reaches the row; Space or Return opens it.
+    setFocusPolicy(Qt::StrongFocus);
     const bool dark = Theme::isDark(parent);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_line = makeLine(extra, dark);
+    m_line = makeLine(dark);
     layout->addWidget(m_line);
     m_details = makeDetails(dark);
     layout->addWidget(m_details);
     setExpanded(m_state.expanded.contains(m_app.name));
 }
 
-QWidget* AppRow::makeLine(Extra extra, bool dark) {
+QWidget* AppRow::makeLine(bool dark) {
     auto* line = new QWidget(this);
     line->setCursor(Qt::PointingHandCursor);
     auto* layout = new QHBoxLayout(line);
@@ -71,12 +78,44 @@ QWidget* AppRow::makeLine(Extra extra, bool dark) {
     name->setFont(Theme::font(10, QFont::Medium));
     setTextColour(name, Theme::color(Theme::Role::text, dark));
     layout->addWidget(name, 1);
-    layout->addWidget(figure(QString::number(m_app.cpuPercent, 'f', 1) + "%", cpuWidth, dark, line));
-    layout->addWidget(figure(qs(ByteFormat::short_(m_app.memoryBytes)), memoryWidth, dark, line));
-    if (extra == Extra::power) layout->addWidget(figure(powerText(m_app.milliwatts), extraWidth, dark, line));
-    if (extra == Extra::gpu)
-        layout->addWidget(figure(QString::number(m_app.gpuPercent, 'f', 1) + "%", extraWidth, dark, line));
+    m_cpu = figure(cpuWidth, dark, line);
+    layout->addWidget(m_cpu);
+    m_memory = figure(memoryWidth, dark, line);
+    layout->addWidget(m_memory);
+    if (m_extra != Extra::none) {
+        m_extraFigure = figure(extraWidth, dark, line);
+        layout->addWidget(m_extraFigure);
+    }
+    showFigures();
     return line;
+}
+
+void AppRow::showFigures() {
+    m_cpu->setText(percentText(m_app.cpuPercent));
+    m_memory->setText(qs(ByteFormat::short_(m_app.memoryBytes)));
+    if (m_extraFigure)
+        m_extraFigure->setText(m_extra == Extra::power ? powerText(m_app.milliwatts) : percentText(m_app.gpuPercent));
+}
+
+void AppRow::setApp(AppUsage app) {
+    if (app == m_app) return;
+    const auto before = AppExplainer::explain(m_app);
+    const auto after = AppExplainer::explain(app);
+    const bool sameDetails = app.processes == m_app.processes && before.title == after.title &&
+                             before.why == after.why && before.advice == after.advice &&
+                             before.canQuit == after.canQuit;
+    m_app = std::move(app);
+    showFigures();
+    if (sameDetails) return;
+    const bool open = m_details->isVisible();
+    m_extraProcesses.clear();
+    m_showAll = m_showFewer = m_actions = nullptr;
+    m_questions.clear();
+    auto* details = makeDetails(Theme::isDark(this));
+    delete layout()->replaceWidget(m_details, details);
+    delete m_details;
+    m_details = details;
+    m_details->setVisible(open);
 }
 
 QWidget* AppRow::makeDetails(bool dark) {
@@ -95,13 +134,13 @@ QWidget* AppRow::makeDetails(bool dark) {
     const int count = static_cast<int>(m_app.processes.size());
     auto* counting = new QHBoxLayout;
     counting->setContentsMargins(0, 6, 0, 0);
-    counting->addWidget(makeLabel(count == 1 ? "1 process" : QString::number(count) + " processes", 9,
+    counting->addWidget(makeLabel(count == 1 ? tr("1 process") : tr("%1 processes").arg(count), 9,
                                   QFont::DemiBold, Theme::Role::secondaryText, dark, details));
     counting->addStretch();
     if (count > processesShown) {
         auto* more =
-            new CapsuleButton("Show all " + QString::number(count), CapsuleButton::Style::plain, details);
-        auto* fewer = new CapsuleButton("Show fewer", CapsuleButton::Style::plain, details);
+            new CapsuleButton(tr("Show all %1").arg(count), CapsuleButton::Style::plain, details);
+        auto* fewer = new CapsuleButton(tr("Show fewer"), CapsuleButton::Style::plain, details);
         connect(more, &QAbstractButton::clicked, this, [this] { showAll(true); });
         connect(fewer, &QAbstractButton::clicked, this, [this] { showAll(false); });
         counting->addWidget(more);
@@ -135,13 +174,13 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* p
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 2, 0, 2);
     layout->setSpacing(10);
-    auto* name = makeLabel(qs(process.name()) + "\npid " + QString::number(process.pid), 9, QFont::Normal,
+    auto* name = makeLabel(tr("%1\npid %2").arg(qs(process.name())).arg(process.pid), 9, QFont::Normal,
                            Theme::Role::text, dark, line);
     layout->addWidget(name, 1);
     if (m_store.canEnd(process)) {
         layout->addWidget(
-            wrapped("Asks this one process to quit.", 8.5, Theme::Role::tertiaryText, dark, line));
-        auto* end = new CapsuleButton("End", CapsuleButton::Style::plain, line);
+            wrapped(tr("Asks this one process to quit."), 8.5, Theme::Role::tertiaryText, dark, line));
+        auto* end = new CapsuleButton(tr("End"), CapsuleButton::Style::plain, line);
         end->setObjectName("end:" + QString::number(process.pid));
         connect(end, &QAbstractButton::clicked, this, [this, process] { m_store.end(process, false); });
         layout->addWidget(end);
@@ -157,8 +196,8 @@ QWidget* AppRow::makeActions(QWidget* parent) {
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 6, 0, 0);
     layout->setSpacing(6);
-    auto* quit = new CapsuleButton(qs("Quit " + m_app.name), CapsuleButton::Style::plain, box);
-    auto* force = new CapsuleButton("Force Quit", CapsuleButton::Style::plain, box);
+    auto* quit = new CapsuleButton(tr("Quit %1").arg(qs(m_app.name)), CapsuleButton::Style::plain, box);
+    auto* force = new CapsuleButton(tr("Force Quit"), CapsuleButton::Style::plain, box);
     connect(quit, &QAbstractButton::clicked, this, [this] { ask(AppRowState::Question::quit); });
     connect(force, &QAbstractButton::clicked, this, [this] { ask(AppRowState::Question::forceQuit); });
     layout->addWidget(quit);
@@ -173,12 +212,12 @@ QWidget* AppRow::makeQuestion(AppRowState::Question question, bool dark, QWidget
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 6, 0, 0);
     layout->setSpacing(6);
-    const QString text = force ? qs("Force quit " + m_app.name + "? Unsaved work may be lost.")
-                               : qs("Quit " + m_app.name + "? Unsaved work may ask to be saved.");
+    const QString text = force ? tr("Force quit %1? Unsaved work may be lost.").arg(qs(m_app.name))
+                               : tr("Quit %1? Unsaved work may ask to be saved.").arg(qs(m_app.name));
     layout->addWidget(wrapped(text, 9.5, Theme::Role::text, dark, box), 1);
-    auto* confirm = new CapsuleButton(force ? "Force Quit" : "Quit", CapsuleButton::Style::destructive, box);
+    auto* confirm = new CapsuleButton(force ? tr("Force Quit") : tr("Quit"), CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
-    auto* cancel = new CapsuleButton("Cancel", CapsuleButton::Style::plain, box);
+    auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
     connect(confirm, &QAbstractButton::clicked, this, [this, force] {
         ask(std::nullopt);
         force ? m_store.forceQuit(m_app) : m_store.quit(m_app);
@@ -218,6 +257,14 @@ void AppRow::setExpanded(bool expanded) {
         Icons::symbol("chevron.right", Theme::color(Theme::Role::tertiaryText, Theme::isDark(this)), 11,
                       devicePixelRatioF());
     m_chevron->setPixmap(expanded ? chevron.transformed(QTransform().rotate(90)) : chevron);
+}
+
+void AppRow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        setExpanded(!m_details->isVisible());
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AppRow::mouseReleaseEvent(QMouseEvent* event) {

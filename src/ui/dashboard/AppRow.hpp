@@ -37,6 +37,9 @@ public:
     AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent);
 
     [[nodiscard]] const AppUsage& app() const { return m_app; }
+    // New figures for the same app: the line's texts change; the details are made again only when
+    // its processes or what can be done with it changed.
+    void setApp(AppUsage app);
     void setExpanded(bool expanded);
 
     // The widths of the figure columns, shared with the table's header.
@@ -46,9 +49,11 @@ public:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* makeLine(Extra extra, bool dark);
+    QWidget* makeLine(bool dark);
+    void showFigures();
     QWidget* makeDetails(bool dark);
     QWidget* makeProcess(const ProcessRecord& process, bool dark, QWidget* parent);
     QWidget* makeActions(QWidget* parent);
@@ -59,7 +64,11 @@ private:
     ServerStore& m_store;
     AppRowState& m_state;
     AppUsage m_app;
+    Extra m_extra;
     QWidget* m_line = nullptr;
+    QLabel* m_cpu = nullptr;
+    QLabel* m_memory = nullptr;
+    QLabel* m_extraFigure = nullptr;
     QWidget* m_details = nullptr;
     QLabel* m_chevron = nullptr;
     std::vector<QWidget*> m_extraProcesses;  // beyond the first few

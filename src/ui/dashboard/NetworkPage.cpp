@@ -54,12 +54,30 @@ QWidget* trafficRow(const AppTraffic& traffic, bool dark, QWidget* parent) {
     return row;
 }
 
+// A found app keyed by its name.
+struct TrafficRow {
+    AppTraffic traffic;
+    bool operator==(const TrafficRow&) const = default;
+    [[nodiscard]] const std::string& id() const { return traffic.name; }
+};
+
+class TrafficModel : public KeyedListModel<TrafficRow> {
+public:
+    using KeyedListModel::KeyedListModel;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override {
+        const TrafficRow* row = rowAt(index);
+        return row && role == Qt::DisplayRole ? QVariant(qs(row->traffic.name)) : QVariant();
+    }
+};
+
 // The apps the last check found, narrowed by the search.
 class TrafficList : public QWidget, public AppFilter {
 public:
     TrafficList(bool dark, QWidget* parent)
         : QWidget(parent),
           m_dark(dark),
+          m_model(this),
+          m_filter(&m_model, this),
           m_rows(new QVBoxLayout),
           m_message(makeLabel({}, 10, QFont::Normal, Theme::Role::secondaryText, dark, this)) {
         auto* layout = new QVBoxLayout(this);
@@ -70,39 +88,60 @@ public:
         m_message->setAlignment(Qt::AlignCenter);
         m_message->hide();
         layout->addWidget(m_message);
+        connect(&m_filter, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+            for (int row = first; row <= last; ++row) m_rows->insertWidget(row, makeRow(row));
+            settle();
+        });
+        connect(&m_filter, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                [this](const QModelIndex&, int first, int last) {
+                    for (int row = last; row >= first; --row) delete m_rows->itemAt(row)->widget();
+                });
+        connect(&m_filter, &QAbstractItemModel::rowsRemoved, this, [this] { settle(); });
+        connect(&m_filter, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) {
+                    for (int row = from.row(); row <= to.row(); ++row) {
+                        auto* old = m_rows->itemAt(row)->widget();
+                        delete m_rows->replaceWidget(old, makeRow(row));
+                        delete old;
+                    }
+                    settle();
+                });
+        connect(&m_filter, &QAbstractItemModel::layoutChanged, this, [this] { remake(); });
+        connect(&m_filter, &QAbstractItemModel::modelReset, this, [this] { remake(); });
+        connect(&m_filter, &QAbstractItemModel::rowsMoved, this, [this] { remake(); });
     }
 
-    void setTraffic(std::vector<AppTraffic> traffic) {
-        if (traffic == m_traffic) return;
-        m_traffic = std::move(traffic);
-        rebuild();
+    void setTraffic(const std::vector<AppTraffic>& traffic) {
+        std::vector<TrafficRow> rows;
+        for (const auto& found : traffic) rows.push_back({found});
+        m_model.apply(std::move(rows));
     }
 
-    void setFilter(const QString& query) override {
-        if (query.trimmed() == m_filter) return;
-        m_filter = query.trimmed();
-        rebuild();
-    }
+    void setFilter(const QString& query) override { m_filter.setQuery(query); }
 
 private:
-    void rebuild() {
+    QWidget* makeRow(int row) {
+        const auto source = m_filter.mapToSource(m_filter.index(row, 0)).row();
+        return trafficRow(m_model.rows()[static_cast<std::size_t>(source)].traffic, m_dark, this);
+    }
+
+    void remake() {
         clearLayout(m_rows);
-        int shown = 0;
-        for (const auto& traffic : m_traffic) {
-            if (!matches(traffic.name, m_filter)) continue;
-            m_rows->addWidget(trafficRow(traffic, m_dark, this));
-            ++shown;
-        }
+        for (int row = 0; row < m_filter.rowCount(); ++row) m_rows->addWidget(makeRow(row));
+        settle();
+    }
+
+    void settle() {
         showItems(m_rows);
-        m_message->setText(noMatch(m_filter));
-        m_message->setVisible(shown == 0 && !m_traffic.empty());
+        m_message->setText(noMatch(m_filter.query()));
+        m_message->setVisible(m_filter.rowCount() == 0 && !m_model.rows().empty());
     }
 
     bool m_dark;
+    TrafficModel m_model;
+    AppNameFilter m_filter;
     QVBoxLayout* m_rows;
     QLabel* m_message;
-    std::vector<AppTraffic> m_traffic;
-    QString m_filter;
 };
 
 }  // namespace
