@@ -1,9 +1,142 @@
 #include "ui/views/Theme.hpp"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QWidget>
 
 namespace tarvik::ui::Theme {
+
+namespace {
+
+// Runs its action after each palette change of the widget it belongs to. The widget has its new
+// palette by the time the event reaches the filter; setting the same palette again sends nothing,
+// so an action that sets one cannot loop.
+class Follower : public QObject {
+public:
+    Follower(QWidget* widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply)) {
+        widget->installEventFilter(this);
+        m_apply();
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) m_apply();
+        return false;
+    }
+
+private:
+    std::function<void()> m_apply;
+};
+
+// Replaces the widget's follower under `key`, so that setting a role twice keeps only the last.
+void followAs(QWidget* widget, const char* key, std::function<void()> apply) {
+    for (QObject* child : widget->children())
+        if (child->objectName() == QLatin1String(key) && dynamic_cast<Follower*>(child)) delete child;
+    auto* follower = new Follower(widget, std::move(apply));
+    follower->setObjectName(QLatin1String(key));
+}
+
+struct Style {
+    qreal points;
+    QFont::Weight weight;
+};
+
+Style styleOf(Text style) {
+    switch (style) {
+        case Text::caption2:
+            return {8.5, QFont::Normal};
+        case Text::caption:
+            return {9, QFont::Normal};
+        case Text::footnote:
+            return {9.5, QFont::Normal};
+        case Text::subheadline:
+            return {10, QFont::Normal};
+        case Text::callout:
+            return {10.5, QFont::Normal};
+        case Text::body:
+            return {11, QFont::Normal};
+        case Text::bodyLarge:
+            return {12, QFont::Normal};
+        case Text::headline:
+            return {13, QFont::Bold};
+        case Text::title3:
+            return {15, QFont::Bold};
+        case Text::title2:
+            return {17, QFont::DemiBold};
+        case Text::title:
+            return {20, QFont::Bold};
+        case Text::largeTitle:
+            return {30, QFont::Bold};
+    }
+    return {11, QFont::Normal};
+}
+
+}  // namespace
+
+qreal pointSize(Text style) {
+    return styleOf(style).points;
+}
+
+QFont::Weight weight(Text style) {
+    return styleOf(style).weight;
+}
+
+QFont font(Text style) {
+    return font(pointSize(style), weight(style));
+}
+
+QFont font(Text style, QFont::Weight weight) {
+    return font(pointSize(style), weight);
+}
+
+QFont monospaced(Text style) {
+    return monospaced(pointSize(style), weight(style));
+}
+
+QFont monospaced(Text style, QFont::Weight weight) {
+    return monospaced(pointSize(style), weight);
+}
+
+QColor color(Role role, const QPalette& palette) {
+    return color(role, isDark(palette));
+}
+
+QColor color(Role role, const QWidget* widget) {
+    return color(role, isDark(widget));
+}
+
+QColor tint(TintToken token, const QPalette& palette) {
+    return tint(token, isDark(palette));
+}
+
+QColor tint(TintToken token, const QWidget* widget) {
+    return tint(token, isDark(widget));
+}
+
+void follow(QWidget* widget, std::function<void()> apply) {
+    new Follower(widget, std::move(apply));
+}
+
+void setForeground(QWidget* widget, Role role) {
+    followAs(widget, "themeForeground", [widget, role] {
+        const QColor colour = color(role, widget);
+        QPalette palette = widget->palette();
+        // A label inside a button draws with the button's text role.
+        for (auto textRole : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(textRole, colour);
+        widget->setPalette(palette);
+    });
+}
+
+void setBackground(QWidget* widget, Role role) {
+    widget->setAutoFillBackground(true);
+    followAs(widget, "themeBackground", [widget, role] {
+        // The widget's own window colour is the fill itself: the appearance is its parent's.
+        const QWidget* parent = widget->parentWidget();
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, color(role, parent ? isDark(parent) : isDark(QPalette())));
+        widget->setPalette(palette);
+    });
+}
 
 bool isDark(const QPalette& palette) {
     return palette.color(QPalette::Window).lightness() < 128;
