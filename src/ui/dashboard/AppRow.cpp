@@ -10,6 +10,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
 
@@ -17,15 +18,15 @@ namespace tarvik::ui {
 
 namespace {
 
-QLabel* figure(int width, bool dark, QWidget* parent) {
-    auto* label = makeLabel({}, 9.5, QFont::Medium, Theme::Role::text, dark, parent);
+QLabel* figure(int width, QWidget* parent) {
+    auto* label = makeLabel({}, Theme::Text::footnote, QFont::Medium, Theme::Role::text, parent);
     label->setFixedWidth(width);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
 
-QLabel* wrapped(const QString& text, qreal points, Theme::Role role, bool dark, QWidget* parent) {
-    auto* label = makeLabel(text, points, QFont::Normal, role, dark, parent);
+QLabel* wrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
+    auto* label = makeLabel(text, style, role, parent);
     label->setWordWrap(true);
     return label;
 }
@@ -46,44 +47,49 @@ AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra
     setObjectName(qs("app:" + m_app.name));
     // Tab reaches the row; Space or Return opens it.
     setFocusPolicy(Qt::StrongFocus);
-    const bool dark = Theme::isDark(parent);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_line = makeLine(dark);
+    m_line = makeLine();
     layout->addWidget(m_line);
-    m_details = makeDetails(dark);
+    m_details = makeDetails();
     layout->addWidget(m_details);
     setExpanded(m_state.expanded.contains(m_app.name));
 }
 
-QWidget* AppRow::makeLine(bool dark) {
+QWidget* AppRow::makeLine() {
     auto* line = new QWidget(this);
     line->setCursor(Qt::PointingHandCursor);
     auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(10, 7, 12, 7);
-    layout->setSpacing(10);
-    m_chevron = makeSymbol("chevron.right", Theme::color(Theme::Role::tertiaryText, dark), 11, line);
+    layout->setContentsMargins(Theme::Space::l, Theme::Space::m, Theme::Space::xl, Theme::Space::m);
+    layout->setSpacing(Theme::Space::l);
+    m_chevron = new QLabel(line);
+    m_chevron->setFixedSize(chevronSize, chevronSize);
+    Theme::follow(m_chevron, [this] { drawChevron(); });
     layout->addWidget(m_chevron);
     auto* icon = new QLabel(line);
-    icon->setFixedSize(18, 18);
-    QPixmap picture;
-    if (m_app.bundlePath) picture = Icons::applicationIcon(*m_app.bundlePath, 18, devicePixelRatioF());
+    icon->setFixedSize(iconSize, iconSize);
+    const QPixmap picture = m_app.bundlePath
+                                ? Icons::applicationIcon(*m_app.bundlePath, iconSize, devicePixelRatioF())
+                                : QPixmap();
     if (picture.isNull())
-        picture = Icons::tiledSymbol("macwindow", Theme::color(Theme::Role::secondaryText, dark), 18,
-                                     devicePixelRatioF());
-    icon->setPixmap(picture);
+        Theme::follow(icon, [icon] {
+            icon->setPixmap(Icons::tiledSymbol("macwindow", Theme::color(Theme::Role::secondaryText, icon),
+                                               iconSize, icon->devicePixelRatioF()));
+        });
+    else
+        icon->setPixmap(picture);
     layout->addWidget(icon);
     auto* name = new ElidedLabel(qs(m_app.name), line, Qt::ElideRight);
-    name->setFont(Theme::font(10, QFont::Medium));
-    setTextColour(name, Theme::color(Theme::Role::text, dark));
+    name->setFont(Theme::font(Theme::Text::subheadline, QFont::Medium));
+    Theme::setForeground(name, Theme::Role::text);
     layout->addWidget(name, 1);
-    m_cpu = figure(cpuWidth, dark, line);
+    m_cpu = figure(cpuWidth, line);
     layout->addWidget(m_cpu);
-    m_memory = figure(memoryWidth, dark, line);
+    m_memory = figure(memoryWidth, line);
     layout->addWidget(m_memory);
     if (m_extra != Extra::none) {
-        m_extraFigure = figure(extraWidth, dark, line);
+        m_extraFigure = figure(extraWidth, line);
         layout->addWidget(m_extraFigure);
     }
     showFigures();
@@ -94,7 +100,8 @@ void AppRow::showFigures() {
     m_cpu->setText(percentText(m_app.cpuPercent));
     m_memory->setText(qs(ByteFormat::short_(m_app.memoryBytes)));
     if (m_extraFigure)
-        m_extraFigure->setText(m_extra == Extra::power ? powerText(m_app.milliwatts) : percentText(m_app.gpuPercent));
+        m_extraFigure->setText(m_extra == Extra::power ? powerText(m_app.milliwatts)
+                                                       : percentText(m_app.gpuPercent));
 }
 
 void AppRow::setApp(AppUsage app) {
@@ -111,35 +118,36 @@ void AppRow::setApp(AppUsage app) {
     m_extraProcesses.clear();
     m_showAll = m_showFewer = m_actions = nullptr;
     m_questions.clear();
-    auto* details = makeDetails(Theme::isDark(this));
+    auto* details = makeDetails();
     delete layout()->replaceWidget(m_details, details);
     delete m_details;
     m_details = details;
     m_details->setVisible(open);
 }
 
-QWidget* AppRow::makeDetails(bool dark) {
+QWidget* AppRow::makeDetails() {
     const auto explanation = AppExplainer::explain(m_app);
     auto* details = new QWidget(this);
     auto* layout = new QVBoxLayout(details);
-    layout->setContentsMargins(59, 0, 12, 10);
-    layout->setSpacing(4);
+    layout->setContentsMargins(nameIndent, 0, Theme::Space::xl, Theme::Space::l);
+    layout->setSpacing(Theme::Space::xs);
     if (explanation.title != m_app.name)
-        layout->addWidget(
-            makeLabel(qs(explanation.title), 10, QFont::DemiBold, Theme::Role::text, dark, details));
-    layout->addWidget(wrapped(qs(explanation.why), 9.5, Theme::Role::text, dark, details));
+        layout->addWidget(makeLabel(qs(explanation.title), Theme::Text::subheadline, QFont::DemiBold,
+                                    Theme::Role::text, details));
+    layout->addWidget(wrapped(qs(explanation.why), Theme::Text::footnote, Theme::Role::text, details));
     if (!explanation.advice.empty())
-        layout->addWidget(wrapped(qs(explanation.advice), 9.5, Theme::Role::secondaryText, dark, details));
+        layout->addWidget(
+            wrapped(qs(explanation.advice), Theme::Text::footnote, Theme::Role::secondaryText, details));
 
     const int count = static_cast<int>(m_app.processes.size());
     auto* counting = new QHBoxLayout;
-    counting->setContentsMargins(0, 6, 0, 0);
-    counting->addWidget(makeLabel(count == 1 ? tr("1 process") : tr("%1 processes").arg(count), 9,
-                                  QFont::DemiBold, Theme::Role::secondaryText, dark, details));
+    counting->setContentsMargins(0, Theme::Space::s, 0, 0);
+    counting->addWidget(makeLabel(count == 1 ? tr("1 process") : tr("%1 processes").arg(count),
+                                  Theme::Text::caption, QFont::DemiBold, Theme::Role::secondaryText,
+                                  details));
     counting->addStretch();
     if (count > processesShown) {
-        auto* more =
-            new CapsuleButton(tr("Show all %1").arg(count), CapsuleButton::Style::plain, details);
+        auto* more = new CapsuleButton(tr("Show all %1").arg(count), CapsuleButton::Style::plain, details);
         auto* fewer = new CapsuleButton(tr("Show fewer"), CapsuleButton::Style::plain, details);
         connect(more, &QAbstractButton::clicked, this, [this] { showAll(true); });
         connect(fewer, &QAbstractButton::clicked, this, [this] { showAll(false); });
@@ -150,7 +158,7 @@ QWidget* AppRow::makeDetails(bool dark) {
     }
     layout->addLayout(counting);
     for (int index = 0; index < count; ++index) {
-        auto* process = makeProcess(m_app.processes[static_cast<std::size_t>(index)], dark, details);
+        auto* process = makeProcess(m_app.processes[static_cast<std::size_t>(index)], details);
         layout->addWidget(process);
         if (index >= processesShown) m_extraProcesses.push_back(process);
     }
@@ -160,7 +168,7 @@ QWidget* AppRow::makeDetails(bool dark) {
         m_actions = makeActions(details);
         layout->addWidget(m_actions);
         for (auto question : {AppRowState::Question::quit, AppRowState::Question::forceQuit}) {
-            m_questions[question] = makeQuestion(question, dark, details);
+            m_questions[question] = makeQuestion(question, details);
             layout->addWidget(m_questions[question]);
         }
         auto asking = m_state.asking.find(m_app.name);
@@ -169,24 +177,24 @@ QWidget* AppRow::makeDetails(bool dark) {
     return details;
 }
 
-QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* parent) {
+QWidget* AppRow::makeProcess(const ProcessRecord& process, QWidget* parent) {
     auto* line = new QWidget(parent);
     auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(0, 2, 0, 2);
-    layout->setSpacing(10);
-    auto* name = makeLabel(tr("%1\npid %2").arg(qs(process.name())).arg(process.pid), 9, QFont::Normal,
-                           Theme::Role::text, dark, line);
+    layout->setContentsMargins(0, Theme::Space::xxs, 0, Theme::Space::xxs);
+    layout->setSpacing(Theme::Space::l);
+    auto* name = makeLabel(tr("%1\npid %2").arg(qs(process.name())).arg(process.pid), Theme::Text::caption,
+                           Theme::Role::text, line);
     layout->addWidget(name, 1);
     if (m_store.canEnd(process)) {
-        layout->addWidget(
-            wrapped(tr("Asks this one process to quit."), 8.5, Theme::Role::tertiaryText, dark, line));
+        layout->addWidget(wrapped(tr("Asks this one process to quit."), Theme::Text::caption2,
+                                  Theme::Role::tertiaryText, line));
         auto* end = new CapsuleButton(tr("End"), CapsuleButton::Style::plain, line);
         end->setObjectName("end:" + QString::number(process.pid));
         connect(end, &QAbstractButton::clicked, this, [this, process] { m_store.end(process, false); });
         layout->addWidget(end);
     } else {
-        layout->addWidget(wrapped(qs(Words::text("Owned by macOS, so Tarvik can't end it.")), 8.5,
-                                  Theme::Role::tertiaryText, dark, line));
+        layout->addWidget(wrapped(qs(Words::text("Owned by macOS, so Tarvik can't end it.")),
+                                  Theme::Text::caption2, Theme::Role::tertiaryText, line));
     }
     return line;
 }
@@ -194,8 +202,8 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* p
 QWidget* AppRow::makeActions(QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 6, 0, 0);
-    layout->setSpacing(6);
+    layout->setContentsMargins(0, Theme::Space::s, 0, 0);
+    layout->setSpacing(Theme::Space::s);
     auto* quit = new CapsuleButton(tr("Quit %1").arg(qs(m_app.name)), CapsuleButton::Style::plain, box);
     auto* force = new CapsuleButton(tr("Force Quit"), CapsuleButton::Style::plain, box);
     connect(quit, &QAbstractButton::clicked, this, [this] { ask(AppRowState::Question::quit); });
@@ -206,16 +214,17 @@ QWidget* AppRow::makeActions(QWidget* parent) {
     return box;
 }
 
-QWidget* AppRow::makeQuestion(AppRowState::Question question, bool dark, QWidget* parent) {
+QWidget* AppRow::makeQuestion(AppRowState::Question question, QWidget* parent) {
     const bool force = question == AppRowState::Question::forceQuit;
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 6, 0, 0);
-    layout->setSpacing(6);
+    layout->setContentsMargins(0, Theme::Space::s, 0, 0);
+    layout->setSpacing(Theme::Space::s);
     const QString text = force ? tr("Force quit %1? Unsaved work may be lost.").arg(qs(m_app.name))
                                : tr("Quit %1? Unsaved work may ask to be saved.").arg(qs(m_app.name));
-    layout->addWidget(wrapped(text, 9.5, Theme::Role::text, dark, box), 1);
-    auto* confirm = new CapsuleButton(force ? tr("Force Quit") : tr("Quit"), CapsuleButton::Style::destructive, box);
+    layout->addWidget(wrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
+    auto* confirm =
+        new CapsuleButton(force ? tr("Force Quit") : tr("Quit"), CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
     auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
     connect(confirm, &QAbstractButton::clicked, this, [this, force] {
@@ -253,10 +262,14 @@ void AppRow::setExpanded(bool expanded) {
     else
         m_state.expanded.erase(m_app.name);
     m_details->setVisible(expanded);
-    const QPixmap chevron =
-        Icons::symbol("chevron.right", Theme::color(Theme::Role::tertiaryText, Theme::isDark(this)), 11,
-                      devicePixelRatioF());
-    m_chevron->setPixmap(expanded ? chevron.transformed(QTransform().rotate(90)) : chevron);
+    drawChevron();
+}
+
+void AppRow::drawChevron() {
+    const QPixmap chevron = Icons::symbol("chevron.right", Theme::color(Theme::Role::tertiaryText, m_chevron),
+                                          chevronSize, devicePixelRatioF());
+    m_chevron->setPixmap(m_state.expanded.contains(m_app.name) ? chevron.transformed(QTransform().rotate(90))
+                                                               : chevron);
 }
 
 void AppRow::keyPressEvent(QKeyEvent* event) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/processes/AppUsage.hpp"
+#include "ui/views/Theme.hpp"
 
 class QLabel;
 
@@ -46,18 +47,24 @@ public:
     static constexpr int cpuWidth = 64;
     static constexpr int memoryWidth = 78;
     static constexpr int extraWidth = 70;
+    static constexpr int chevronSize = 11;
+    static constexpr int iconSize = 18;
+    // Where the name starts, after the chevron and the icon; the details and the head line up with it.
+    static constexpr int nameIndent =
+        Theme::Space::l + chevronSize + Theme::Space::l + iconSize + Theme::Space::l;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* makeLine(bool dark);
+    QWidget* makeLine();
     void showFigures();
-    QWidget* makeDetails(bool dark);
-    QWidget* makeProcess(const ProcessRecord& process, bool dark, QWidget* parent);
+    void drawChevron();
+    QWidget* makeDetails();
+    QWidget* makeProcess(const ProcessRecord& process, QWidget* parent);
     QWidget* makeActions(QWidget* parent);
-    QWidget* makeQuestion(AppRowState::Question question, bool dark, QWidget* parent);
+    QWidget* makeQuestion(AppRowState::Question question, QWidget* parent);
     void ask(std::optional<AppRowState::Question> question);
     void showAll(bool all);
 

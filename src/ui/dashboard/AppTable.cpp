@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
@@ -25,8 +26,8 @@ double sortValue(const AppUsage& app, AppTable::Column column) {
     return 0;
 }
 
-QLabel* heading(const QString& text, int width, bool dark, QWidget* parent) {
-    auto* label = makeLabel(text, 8.5, QFont::DemiBold, Theme::Role::secondaryText, dark, parent);
+QLabel* heading(const QString& text, int width, QWidget* parent) {
+    auto* label = makeLabel(text, Theme::Text::caption2, QFont::DemiBold, Theme::Role::secondaryText, parent);
     if (width > 0) {
         label->setFixedWidth(width);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -37,7 +38,7 @@ QLabel* heading(const QString& text, int width, bool dark, QWidget* parent) {
 }  // namespace
 
 QString AppFilter::noMatch(const QString& query) {
-    return QCoreApplication::translate("AppTable", "No app matches “%1”").arg(query);
+    return AppTable::tr("No app matches “%1”").arg(query);
 }
 
 QVariant AppUsageModel::data(const QModelIndex& index, int role) const {
@@ -58,23 +59,26 @@ void AppNameFilter::setQuery(const QString& query) {
 }
 
 AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
-    : QWidget(parent), m_store(store), m_options(std::move(options)), m_model(this), m_filter(&m_model, this) {
-    const bool dark = Theme::isDark(parent);
+    : QWidget(parent),
+      m_store(store),
+      m_options(std::move(options)),
+      m_model(this),
+      m_filter(&m_model, this) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     m_header = new QWidget(this);
     auto* columns = new QHBoxLayout(m_header);
-    columns->setContentsMargins(59, 8, 12, 4);
-    columns->setSpacing(10);
-    columns->addWidget(heading(tr("App"), 0, dark, m_header), 1);
-    columns->addWidget(heading(tr("CPU"), AppRow::cpuWidth, dark, m_header));
-    columns->addWidget(heading(tr("Memory"), AppRow::memoryWidth, dark, m_header));
+    columns->setContentsMargins(AppRow::nameIndent, Theme::Space::m, Theme::Space::xl, Theme::Space::xs);
+    columns->setSpacing(Theme::Space::l);
+    columns->addWidget(heading(tr("App"), 0, m_header), 1);
+    columns->addWidget(heading(tr("CPU"), AppRow::cpuWidth, m_header));
+    columns->addWidget(heading(tr("Memory"), AppRow::memoryWidth, m_header));
     if (m_options.extra == AppRow::Extra::power)
-        columns->addWidget(heading(tr("Power"), AppRow::extraWidth, dark, m_header));
+        columns->addWidget(heading(tr("Power"), AppRow::extraWidth, m_header));
     if (m_options.extra == AppRow::Extra::gpu)
-        columns->addWidget(heading(tr("GPU"), AppRow::extraWidth, dark, m_header));
+        columns->addWidget(heading(tr("GPU"), AppRow::extraWidth, m_header));
     layout->addWidget(m_header);
 
     auto* rows = new Card(this, Card::Look::list);
@@ -83,7 +87,7 @@ AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
     m_rows->setSpacing(0);
     layout->addWidget(rows);
 
-    m_message = makeLabel({}, 10, QFont::Normal, Theme::Role::secondaryText, dark, this);
+    m_message = makeLabel({}, Theme::Text::subheadline, Theme::Role::secondaryText, this);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_message->setMinimumHeight(56);
@@ -93,6 +97,8 @@ AppTable::AppTable(ServerStore& store, Options options, QWidget* parent)
             [this](const QModelIndex&, int first, int last) { insertRows(first, last); });
     connect(&m_filter, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { removeRows(first, last); });
+    // The filter drops its rows before the model drops the apps, so the message waits for the model.
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &AppTable::updateMessage);
     connect(&m_filter, &QAbstractItemModel::rowsRemoved, this, &AppTable::updateMessage);
     connect(&m_filter, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& from, const QModelIndex& to) { updateRows(from.row(), to.row()); });
@@ -130,7 +136,8 @@ const AppUsage& AppTable::appAt(int row) const {
 
 void AppTable::insertRows(int first, int last) {
     for (int row = first; row <= last; ++row)
-        m_rows->insertWidget(row, new AppRow(m_store, m_state, appAt(row), m_options.extra, m_rows->parentWidget()));
+        m_rows->insertWidget(
+            row, new AppRow(m_store, m_state, appAt(row), m_options.extra, m_rows->parentWidget()));
     showItems(m_rows);
     updateMessage();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,10 @@
 
 // The verdict at the top of a dashboard page, worded for this platform.
 namespace tarvik::ui::PageSentence {
+
+// A translated text worded for this platform ("Mac" reads "computer" elsewhere).
+[[nodiscard]] std::string worded(const QString& text);
+[[nodiscard]] QString wordedText(const QString& text);
 
 // The first finding of `kind`: its title, ". " and its detail; `fallback` when there is none.
 [[nodiscard]] std::string of(const std::vector<Finding>& findings, Finding::Kind kind,
