@@ -4,15 +4,16 @@
 #include <QTimer>
 
 #include "ui/dashboard/DashboardView.hpp"
+#include "ui/views/Theme.hpp"
 
 namespace tarvik::app {
 
 class DashboardWindow::Window : public QMainWindow {
 public:
     explicit Window(DashboardWindow& owner) : m_owner(owner) {
-        setWindowTitle("Tarvik");
-        setMinimumSize(860, 560);
-        resize(1120, 760);
+        setWindowTitle(DashboardWindow::tr("Tarvik"));
+        setMinimumSize(ui::Theme::Size::dashboardMinimum);
+        resize(ui::Theme::Size::dashboard);
     }
 
 protected:
@@ -40,7 +41,8 @@ void DashboardWindow::show(ui::ServerStore& store, ui::DashboardSection section)
         m_window = new Window(*this);
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
         auto geometry = store.dashboardGeometry();
-        if (geometry.isEmpty() || !m_window->restoreGeometry(geometry)) m_window->resize(1120, 760);
+        if (geometry.isEmpty() || !m_window->restoreGeometry(geometry))
+            m_window->resize(ui::Theme::Size::dashboard);
     }
     auto* view = qobject_cast<ui::DashboardView*>(m_window->centralWidget());
     if (view && m_store == &store) {

@@ -17,8 +17,8 @@ namespace tarvik::app {
 
 namespace {
 
-constexpr int radius = 12;
-constexpr int margin = 8;  // from the screen's edges and the icon
+constexpr int radius = ui::Theme::Radius::xl;
+constexpr int margin = ui::Theme::Space::m;  // from the screen's edges and the icon
 
 }  // namespace
 
@@ -31,7 +31,8 @@ PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(tr("Tarvik"));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
+    const int frame = ui::Theme::Space::hairline;
+    layout->setContentsMargins(frame, frame, frame, frame);
     m_view = new ui::PanelView(store, this);
     m_view->setSubPages(new ui::TidyView(store), new ui::SettingsView(store));
     layout->addWidget(m_view);
@@ -39,7 +40,7 @@ PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
         hide();
         emit dashboardRequested();
     });
-    resize(380, 560);
+    resize(ui::Theme::Size::panel);
 }
 
 QPoint PanelWindow::placement(const QRect& anchor, const QSize& panel, const QRect& screen) {
@@ -146,15 +147,14 @@ void PanelWindow::changeEvent(QEvent* event) {
 }
 
 void PanelWindow::paintEvent(QPaintEvent*) {
-    const bool dark = ui::Theme::isDark(this);
     QPainter painter(this);
     if (m_kind == Kind::window) {
-        painter.fillRect(rect(), ui::Theme::color(ui::Theme::Role::background, dark));
+        painter.fillRect(rect(), ui::Theme::color(ui::Theme::Role::background, this));
         return;
     }
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(ui::Theme::color(ui::Theme::Role::separator, dark));
-    painter.setBrush(ui::Theme::color(ui::Theme::Role::background, dark));
+    painter.setPen(ui::Theme::color(ui::Theme::Role::separator, this));
+    painter.setBrush(ui::Theme::color(ui::Theme::Role::background, this));
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
 }
 

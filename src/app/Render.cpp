@@ -102,7 +102,7 @@ int render(const RenderRequest& request) {
         return save(sheet, request.out) ? 0 : 1;
     }
     if (request.target == "share-card") {
-        const QByteArray png = ui::ShareMenu::renderPNG(*store, request.dark);
+        const QByteArray png = ui::ShareMenu::renderPNG(*store, QApplication::palette());
         QFile file(request.out);
         if (!png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size()) return 0;
         std::fprintf(stderr, "tarvik-app: could not write %s\n", qPrintable(request.out));
@@ -114,7 +114,7 @@ int render(const RenderRequest& request) {
         if (request.target == "panel:onboarding" && store->hasOnboarded()) store->setHasOnboarded(false);
         PanelView panel(*store);
         panel.setSubPages(new ui::TidyView(*store), new ui::SettingsView(*store));
-        panel.resize(380, 560);
+        panel.resize(ui::Theme::Size::panel);
         panel.showPage(target.page);
         panel.showTab(target.tab);
         panel.setAttribute(Qt::WA_DontShowOnScreen);
@@ -125,7 +125,7 @@ int render(const RenderRequest& request) {
     for (auto section : ui::DashboardSections::all) {
         if (request.target != dashboardTarget(section)) continue;
         ui::DashboardView dashboard(*store, section);
-        dashboard.resize(request.size.isEmpty() ? QSize(1120, 760) : request.size);
+        dashboard.resize(request.size.isEmpty() ? ui::Theme::Size::dashboard : request.size);
         dashboard.setAttribute(Qt::WA_DontShowOnScreen);
         dashboard.show();
         QCoreApplication::processEvents();

@@ -36,8 +36,8 @@ TrayApp::TrayApp(ui::Services services, const QString& instance)
     connect(m_store.get(), &ui::ServerStore::changed, this, &TrayApp::updateIcon);
 
     m_menu = std::make_unique<QMenu>();
-    m_menu->addAction("Open Tarvik", this, &TrayApp::reopen);
-    m_menu->addAction("Quit Tarvik", qApp, &QCoreApplication::quit);
+    m_menu->addAction(tr("Open Tarvik"), this, &TrayApp::reopen);
+    m_menu->addAction(tr("Quit Tarvik"), qApp, &QCoreApplication::quit);
     connect(&m_host, &TrayHost::appeared, this, &TrayApp::showTray);
 
     // Later launches knock here instead of starting a second app.
@@ -119,7 +119,7 @@ void TrayApp::updateIcon() {
     // The bar's brightness is not known, not even from the desktop's colour scheme (a dark top bar
     // over light windows is common): the icon reads on light and dark bars alike.
     m_icon = label.icons();
-    m_toolTip = QString::fromStdString(label.tooltip());
+    m_toolTip = label.tooltip();
     if (!m_tray) return;
     m_tray->setIcon(m_icon);
     m_tray->setToolTip(m_toolTip);

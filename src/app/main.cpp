@@ -17,17 +17,22 @@ void identify() {
 }
 
 void describe(QCommandLineParser& parser) {
-    parser.setApplicationDescription("Tarvik: what runs on this machine and what it costs.");
+    parser.setApplicationDescription(
+        QCoreApplication::translate("main", "Tarvik: what runs on this machine and what it costs."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(
-        {"render",
-         "Draw a screen offscreen instead of running: " + tarvik::app::renderTargets().join(", ") + ".",
-         "target"});
-    parser.addOption({"out", "The PNG file --render writes.", "file"});
-    parser.addOption({"preview", "Render the fixed preview machine instead of this one."});
-    parser.addOption({"dark", "Render in the dark appearance."});
-    parser.addOption({"size", "The size of a dashboard render, such as 860x560.", "WIDTHxHEIGHT"});
+    parser.addOption({"render",
+                      QCoreApplication::translate("main", "Draw a screen offscreen instead of running: %1.")
+                          .arg(tarvik::app::renderTargets().join(", ")),
+                      QCoreApplication::translate("main", "target")});
+    parser.addOption({"out", QCoreApplication::translate("main", "The PNG file --render writes."),
+                      QCoreApplication::translate("main", "file")});
+    parser.addOption({"preview", QCoreApplication::translate(
+                                     "main", "Render the fixed preview machine instead of this one.")});
+    parser.addOption({"dark", QCoreApplication::translate("main", "Render in the dark appearance.")});
+    parser.addOption({"size",
+                      QCoreApplication::translate("main", "The size of a dashboard render, such as 860x560."),
+                      QCoreApplication::translate("main", "WIDTHxHEIGHT")});
 }
 
 bool asksOnlyForText(int argc, char** argv) {

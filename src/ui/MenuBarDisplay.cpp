@@ -1,5 +1,7 @@
 #include "ui/MenuBarDisplay.hpp"
 
+#include <QCoreApplication>
+
 namespace tarvik::ui::MenuBarDisplays {
 
 std::string_view rawValue(MenuBarDisplay display) {
@@ -14,16 +16,16 @@ std::string_view rawValue(MenuBarDisplay display) {
     return "count";
 }
 
-std::string_view title(MenuBarDisplay display) {
+QString title(MenuBarDisplay display) {
     switch (display) {
         case MenuBarDisplay::memory:
-            return "Dev memory";
+            return QCoreApplication::translate("MenuBarDisplay", "Dev memory");
         case MenuBarDisplay::both:
-            return "Both";
+            return QCoreApplication::translate("MenuBarDisplay", "Both");
         case MenuBarDisplay::count:
             break;
     }
-    return "Server count";
+    return QCoreApplication::translate("MenuBarDisplay", "Server count");
 }
 
 MenuBarDisplay fromRawValue(std::string_view raw) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <array>
 #include <string_view>
 
@@ -13,7 +14,7 @@ inline constexpr std::array all{MenuBarDisplay::count, MenuBarDisplay::memory, M
 // "count", "memory", "both": how the choice is stored.
 [[nodiscard]] std::string_view rawValue(MenuBarDisplay display);
 // The picker's label: "Server count", "Dev memory", "Both".
-[[nodiscard]] std::string_view title(MenuBarDisplay display);
+[[nodiscard]] QString title(MenuBarDisplay display);
 // `count` for anything but the three raw values.
 [[nodiscard]] MenuBarDisplay fromRawValue(std::string_view raw);
 }  // namespace MenuBarDisplays

@@ -31,6 +31,12 @@ using ui::ServerStore;
 using Page = PanelView::Page;
 using Tab = PanelView::ListTab;
 
+// Puts the application's palette back after a test that switches the appearance.
+struct PaletteBack {
+    QPalette original = QApplication::palette();
+    ~PaletteBack() { QApplication::setPalette(original); }
+};
+
 // Every shown text has the width it asks for and lies inside the panel, not cut off by its edge.
 void expectEverythingFits(const QWidget* panel) {
     for (const auto* widget : panel->findChildren<QWidget*>()) {
@@ -192,10 +198,7 @@ TEST_F(PanelTest, TheHeaderOpensTheSubPagesAndHandsOverToTheWindow) {
 // Draws every page in both appearances into the build folder for people to look at, and checks
 // that no text is cut short.
 TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
-    struct PaletteBack {
-        QPalette original = QApplication::palette();
-        ~PaletteBack() { QApplication::setPalette(original); }
-    } paletteBack;
+    PaletteBack paletteBack;
     auto hover = [this](const char* row) {
         auto* widget = panel->findChild<QWidget*>(row);
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
@@ -332,6 +335,35 @@ TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     // Behind the buttons while hovered.
     const auto labels = hovered->findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "512 MB"; }));
+}
+
+// Switching the appearance under an open panel repaints it: every widget stays, its texts take the
+// new appearance's colours.
+TEST_F(LivePanelTest, AnAppearanceSwitchRecoloursTheOpenPanelInPlace) {
+    PaletteBack paletteBack;
+    QApplication::setPalette(ui::Theme::palette(false));
+    make({test::devServer(100, 5173), test::devServer(200, 3000)});
+    panel->showTab(Tab::active);
+    click(*panel, "expand:100:5173");
+    std::vector<QPointer<QWidget>> widgets;
+    for (auto* widget : panel->findChildren<QWidget*>()) widgets.emplace_back(widget);
+    const QWidget* row = panel->findChild<QWidget*>("row:100:5173");
+    ASSERT_TRUE(row);
+    std::vector<std::pair<QLabel*, QColor>> texts;
+    for (auto* label : row->findChildren<QLabel*>())
+        if (!label->text().isEmpty()) texts.emplace_back(label, label->palette().color(QPalette::WindowText));
+    ASSERT_FALSE(texts.empty());
+
+    QApplication::setPalette(ui::Theme::palette(true));
+    settle();
+
+    EXPECT_TRUE(std::all_of(widgets.begin(), widgets.end(), [](const auto& widget) {
+        return !widget.isNull();
+    })) << "a widget was made again";
+    for (const auto& [label, before] : texts)
+        EXPECT_NE(label->palette().color(QPalette::WindowText), before) << label->text().toStdString();
+    EXPECT_EQ(panel->findChild<QLabel*>("count")->palette().color(QPalette::WindowText),
+              ui::Theme::color(ui::Theme::Role::secondaryText, true));
 }
 
 // Onboarding ends for good at Get Started; then, without servers, every tab says so.

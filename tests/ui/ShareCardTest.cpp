@@ -73,19 +73,19 @@ TEST(ShareCardSentence, SaysServerOnlyForOne) {
     const std::pair<int, std::string> cases[] = {
         {0, " across 0 servers"}, {1, " across 1 server"}, {2, " across 2 servers"}};
     for (const auto& [count, ending] : cases)
-        EXPECT_EQ(ShareCard::sentence(300ull << 20, count), ByteFormat::short_(300ull << 20) + ending);
+        EXPECT_EQ(ShareCard::sentence(300ull << 20, count).toStdString(),
+                  ByteFormat::short_(300ull << 20) + ending);
 }
 
 TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummedUp) {
     std::vector<ProjectUsage> projects;
     for (int i = 0; i < 8; ++i)
         projects.push_back({"project" + std::to_string(i), (8ull - i) << 20, i == 0 ? 1 : 2});
-    ShareCard card(store.footprint(), projects, 14, false);
+    ShareCard card(store.footprint(), projects, 14, Theme::palette(false));
     card.setAttribute(Qt::WA_DontShowOnScreen);
     card.show();
     const QStringList shown = shownTexts(card);
-    EXPECT_TRUE(
-        shown.contains(QString::fromStdString(ShareCard::sentence(store.footprint().devBytes(), 14))));
+    EXPECT_TRUE(shown.contains(ShareCard::sentence(store.footprint().devBytes(), 14)));
     for (const char* text : {"project0", "project5", "1 server", "2 servers", "and 2 more projects"})
         EXPECT_TRUE(shown.contains(text)) << text;
     EXPECT_FALSE(shown.contains("project6"));
@@ -97,8 +97,8 @@ TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummed
 }
 
 TEST_F(ShareTest, RendersAPictureInEachAppearance) {
-    const QByteArray light = ShareMenu::renderPNG(store, false);
-    const QByteArray dark = ShareMenu::renderPNG(store, true);
+    const QByteArray light = ShareMenu::renderPNG(store, Theme::palette(false));
+    const QByteArray dark = ShareMenu::renderPNG(store, Theme::palette(true));
     QImage lightImage, darkImage;
     ASSERT_TRUE(lightImage.loadFromData(light, "PNG"));
     ASSERT_TRUE(darkImage.loadFromData(dark, "PNG"));
@@ -109,7 +109,7 @@ TEST_F(ShareTest, RendersAPictureInEachAppearance) {
 }
 
 TEST_F(ShareTest, SaveImageWritesIntoDownloadsAndKeepsAnEarlierImageOfTheSameSecond) {
-    const QByteArray png = ShareMenu::renderPNG(store, false);
+    const QByteArray png = ShareMenu::renderPNG(store, Theme::palette(false));
     store.saveImage(png);
     const auto first = downloads.path() / "Tarvik 2026-12-07T09.18.19.png";
     EXPECT_EQ(readFile(first), png.toStdString());
@@ -130,7 +130,7 @@ TEST_F(ShareTest, NothingHappensWithoutAPictureOrADownloadsFolder) {
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 
     world.desktop->downloads.reset();
-    store.saveImage(ShareMenu::renderPNG(store, false));
+    store.saveImage(ShareMenu::renderPNG(store, Theme::palette(false)));
     EXPECT_FALSE(store.toast());
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 }

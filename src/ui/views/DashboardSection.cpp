@@ -1,5 +1,7 @@
 #include "ui/views/DashboardSection.hpp"
 
+#include <QCoreApplication>
+
 namespace tarvik::ui::DashboardSections {
 
 namespace {
@@ -12,38 +14,56 @@ struct Row {
 Row row(DashboardSection section) {
     switch (section) {
         case DashboardSection::overview:
-            return {"overview", "Overview", "What's going on right now, and which app is behind it.", "gauge",
-                    TintToken::blue};
+            return {"overview", QT_TRANSLATE_NOOP("DashboardSection", "Overview"),
+                    QT_TRANSLATE_NOOP("DashboardSection",
+                                      "What's going on right now, and which app is behind it."),
+                    "gauge", TintToken::blue};
         case DashboardSection::cpu:
-            return {"cpu", "CPU", "Which apps keep the processor busy, now and over the last hour.", "cpu",
-                    TintToken::orange};
+            return {"cpu", QT_TRANSLATE_NOOP("DashboardSection", "CPU"),
+                    QT_TRANSLATE_NOOP("DashboardSection",
+                                      "Which apps keep the processor busy, now and over the last hour."),
+                    "cpu", TintToken::orange};
         case DashboardSection::memory:
-            return {"memory", "Memory", "What's using memory, and which apps to quit to free it.",
+            return {"memory", QT_TRANSLATE_NOOP("DashboardSection", "Memory"),
+                    QT_TRANSLATE_NOOP("DashboardSection",
+                                      "What's using memory, and which apps to quit to free it."),
                     "memorychip", TintToken::purple};
         case DashboardSection::gpu:
-            return {"gpu", "GPU", "What's drawing on the graphics chip: video, games, design apps.",
+            return {"gpu", QT_TRANSLATE_NOOP("DashboardSection", "GPU"),
+                    QT_TRANSLATE_NOOP("DashboardSection",
+                                      "What's drawing on the graphics chip: video, games, design apps."),
                     "chart.bar.fill", TintToken::pink};
         case DashboardSection::disk:
-            return {"disk", "Disk", "What's filling your disk, and caches you can clear safely.",
+            return {"disk", QT_TRANSLATE_NOOP("DashboardSection", "Disk"),
+                    QT_TRANSLATE_NOOP("DashboardSection",
+                                      "What's filling your disk, and caches you can clear safely."),
                     "internaldrive", TintToken::teal};
         case DashboardSection::network:
-            return {"network", "Network",
-                    "How fast you're downloading and uploading, and which apps are doing it.", "network",
-                    TintToken::indigo};
+            return {
+                "network", QT_TRANSLATE_NOOP("DashboardSection", "Network"),
+                QT_TRANSLATE_NOOP("DashboardSection",
+                                  "How fast you're downloading and uploading, and which apps are doing it."),
+                "network", TintToken::indigo};
         case DashboardSection::battery:
-            return {"battery", "Battery", "Charge, health, and the apps draining it fastest.", "battery.100",
-                    TintToken::green};
+            return {
+                "battery", QT_TRANSLATE_NOOP("DashboardSection", "Battery"),
+                QT_TRANSLATE_NOOP("DashboardSection", "Charge, health, and the apps draining it fastest."),
+                "battery.100", TintToken::green};
         case DashboardSection::heat:
-            return {"heat", "Heat", "How hot the chip is, and what's heating it up.", "thermometer.medium",
-                    TintToken::red};
+            return {"heat", QT_TRANSLATE_NOOP("DashboardSection", "Heat"),
+                    QT_TRANSLATE_NOOP("DashboardSection", "How hot the chip is, and what's heating it up."),
+                    "thermometer.medium", TintToken::red};
         case DashboardSection::projects:
-            return {"projects", "Projects", "Your local dev servers, grouped by project, with stop and open.",
+            return {"projects", QT_TRANSLATE_NOOP("DashboardSection", "Projects"),
+                    QT_TRANSLATE_NOOP("DashboardSection",
+                                      "Your local dev servers, grouped by project, with stop and open."),
                     "folder.fill", TintToken::amber};
         case DashboardSection::settings:
             break;
     }
-    return {"settings", "Settings", "Alerts, launch at login and what the menu bar shows.", "gearshape",
-            TintToken::slate};
+    return {"settings", QT_TRANSLATE_NOOP("DashboardSection", "Settings"),
+            QT_TRANSLATE_NOOP("DashboardSection", "Alerts, launch at login and what the menu bar shows."),
+            "gearshape", TintToken::slate};
 }
 
 }  // namespace
@@ -58,6 +78,14 @@ std::string_view title(DashboardSection section) {
 
 std::string_view purpose(DashboardSection section) {
     return row(section).purpose;
+}
+
+QString titleText(DashboardSection section) {
+    return QCoreApplication::translate("DashboardSection", row(section).title.data());
+}
+
+QString purposeText(DashboardSection section) {
+    return QCoreApplication::translate("DashboardSection", row(section).purpose.data());
 }
 
 std::string_view symbol(DashboardSection section) {

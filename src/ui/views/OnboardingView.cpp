@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/views/PanelKit.hpp"
 
@@ -19,67 +18,61 @@ struct Feature {
 };
 
 constexpr Feature features[] = {
-    {"antenna.radiowaves.left.and.right", TintToken::blue, "Live ports",
-     "Every server with its port, app, and memory"},
-    {"sparkles", TintToken::purple, "Clean Up", "Reclaim memory from confirmed-idle listeners"},
-    {"lock.shield", TintToken::orange, "Exposure", "See what's reachable beyond your Mac"},
-    {"bell.badge", TintToken::red, "Heads up", "A banner when servers start or stop"},
+    {"antenna.radiowaves.left.and.right", TintToken::blue, QT_TR_NOOP("Live ports"),
+     QT_TR_NOOP("Every server with its port, app, and memory")},
+    {"sparkles", TintToken::purple, QT_TR_NOOP("Clean Up"),
+     QT_TR_NOOP("Reclaim memory from confirmed-idle listeners")},
+    {"lock.shield", TintToken::orange, QT_TR_NOOP("Exposure"),
+     QT_TR_NOOP("See what's reachable beyond your computer")},
+    {"bell.badge", TintToken::red, QT_TR_NOOP("Heads up"), QT_TR_NOOP("A banner when servers start or stop")},
 };
 
 }  // namespace
 
-OnboardingView::OnboardingView(ServerStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store), m_layout(new QVBoxLayout(this)) {
-    m_layout->setContentsMargins(20, 22, 20, 18);
-    m_layout->setSpacing(8);
-}
-
-void OnboardingView::rebuild() {
-    const bool dark = Theme::isDark(this);
-    if (m_dark == dark) return;
-    m_dark = dark;
-    clearLayout(m_layout);
-    m_layout->addStretch(1);
-    m_layout->addWidget(makeSymbol("server.rack", Theme::color(Theme::Role::accent, dark), 36, this), 0,
-                        Qt::AlignHCenter);
-    auto* title = makeLabel("Tarvik", 15, QFont::Bold, Theme::Role::text, dark, this);
+OnboardingView::OnboardingView(ServerStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(Theme::Space::huge, Theme::Space::huge, Theme::Space::huge, Theme::Space::huge);
+    page->setSpacing(Theme::Space::m);
+    page->addStretch(1);
+    page->addWidget(makeSymbol("server.rack", Theme::Role::accent, 36, this), 0, Qt::AlignHCenter);
+    auto* title = makeLabel(QStringLiteral("Tarvik"), Theme::Text::title3, Theme::Role::text, this);
     auto* greeting = makeLabel(
-        "Tarvik keeps every local server one click away — what's running, where, and for which app.", 10,
-        QFont::Normal, Theme::Role::secondaryText, dark, this);
+        tr("Tarvik keeps every local server one click away — what's running, where, and for which app."),
+        Theme::Text::subheadline, Theme::Role::secondaryText, this);
     greeting->setWordWrap(true);
     for (auto* label : {title, greeting}) {
         label->setAlignment(Qt::AlignHCenter);
-        m_layout->addWidget(label);
+        page->addWidget(label);
     }
-    m_layout->addSpacing(6);
+    page->addSpacing(Theme::Space::s);
 
     for (const auto& feature : features) {
         auto* card = new Card(this, Card::Look::outlined);
         auto* layout = new QHBoxLayout(card);
-        layout->setContentsMargins(12, 9, 12, 9);
-        layout->setSpacing(12);
-        layout->addWidget(makeSymbol(feature.symbol, Theme::tint(feature.tint, dark), 20, card));
+        layout->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::xl, Theme::Space::m);
+        layout->setSpacing(Theme::Space::xl);
+        layout->addWidget(makeSymbol(feature.symbol, feature.tint, 20, card));
         auto* text = new QVBoxLayout;
-        text->setSpacing(1);
-        text->addWidget(makeLabel(feature.title, 10, QFont::DemiBold, Theme::Role::text, dark, card));
-        auto* line = makeLabel(qs(Words::text(feature.line)), 9, QFont::Normal, Theme::Role::secondaryText,
-                               dark, card);
+        text->setSpacing(Theme::Space::hairline);
+        text->addWidget(
+            makeLabel(tr(feature.title), Theme::Text::subheadline, QFont::DemiBold, Theme::Role::text, card));
+        auto* line = makeLabel(tr(feature.line), Theme::Text::caption, Theme::Role::secondaryText, card);
         line->setWordWrap(true);
         text->addWidget(line);
         layout->addLayout(text, 1);
-        m_layout->addWidget(card);
+        page->addWidget(card);
     }
 
-    m_layout->addStretch(2);
-    auto* caption = makeLabel(productWebSite, 8.5, QFont::Normal, Theme::Role::tertiaryText, dark, this);
+    page->addStretch(2);
+    auto* caption = makeLabel(productWebSite, Theme::Text::caption2, Theme::Role::tertiaryText, this);
     caption->setAlignment(Qt::AlignHCenter);
-    m_layout->addWidget(caption);
-    auto* start = new CapsuleButton("Get Started", CapsuleButton::Style::prominent, this);
+    page->addWidget(caption);
+    auto* start = new CapsuleButton(tr("Get Started"), CapsuleButton::Style::prominent, this);
     start->setObjectName("getStarted");
     start->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    start->setFixedHeight(32);
+    start->setFixedHeight(Theme::Size::control);
     connect(start, &QAbstractButton::clicked, this, [this] { m_store.setHasOnboarded(true); });
-    m_layout->addWidget(start);
+    page->addWidget(start);
 }
 
 }  // namespace tarvik::ui

@@ -29,28 +29,28 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const bool dark = Theme::isDark(this);
-        QColor fill = Theme::color(Theme::Role::card, dark);
-        if (underMouse()) fill = dark ? fill.lighter(120) : fill.darker(104);
-        painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
+        QColor fill = Theme::color(Theme::Role::card, this);
+        if (underMouse()) fill = Theme::isDark(this) ? fill.lighter(120) : fill.darker(104);
+        painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
         painter.setBrush(fill);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::m,
+                                Theme::Radius::m);
     }
 };
 
 QVBoxLayout* cardLayout(Card* card) {
     auto* layout = new QVBoxLayout(card);
-    layout->setContentsMargins(12, 10, 12, 10);
-    layout->setSpacing(8);
+    layout->setContentsMargins(Theme::Space::xl, Theme::Space::l, Theme::Space::xl, Theme::Space::l);
+    layout->setSpacing(Theme::Space::m);
     return layout;
 }
 
-QWidget* symbolLine(std::string_view symbol, const QColor& colour, QLabel* text, QWidget* parent) {
+QWidget* symbolLine(std::string_view symbol, Theme::Role role, QLabel* text, QWidget* parent) {
     auto* line = new QWidget(parent);
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    layout->addWidget(makeSymbol(symbol, colour, 14, line), 0, Qt::AlignTop);
+    layout->setSpacing(Theme::Space::m);
+    layout->addWidget(makeSymbol(symbol, role, 14, line), 0, Qt::AlignTop);
     text->setParent(line);
     text->setWordWrap(true);
     layout->addWidget(text, 1);
@@ -88,8 +88,8 @@ OverviewView::OverviewView(ServerStore& store, PanelState& state, std::function<
       m_state(state),
       m_openWindow(std::move(openWindow)),
       m_layout(new QVBoxLayout(this)) {
-    m_layout->setContentsMargins(10, 8, 10, 10);
-    m_layout->setSpacing(8);
+    m_layout->setContentsMargins(Theme::Space::l, Theme::Space::m, Theme::Space::l, Theme::Space::l);
+    m_layout->setSpacing(Theme::Space::m);
     for (QWidget** slot : {&m_attention, &m_docker, &m_idle, &m_footprint, &m_projects, &m_window}) {
         *slot = new QWidget(this);
         slotLayout(*slot);
@@ -99,76 +99,73 @@ OverviewView::OverviewView(ServerStore& store, PanelState& state, std::function<
 }
 
 void OverviewView::rebuild() {
-    const bool dark = Theme::isDark(this);
     std::vector<AttentionLine> lines;
     for (const auto& insight : m_store.insights())
         if (auto line = Insights::attentionLine(insight)) lines.push_back(std::move(*line));
-    if (fresh(m_shown.attention, std::pair(lines, dark))) {
+    if (fresh(m_shown.attention, lines)) {
         refill(m_attention, !lines.empty());
-        if (!lines.empty()) m_attention->layout()->addWidget(makeAttention(lines, dark));
+        if (!lines.empty()) m_attention->layout()->addWidget(makeAttention(lines));
     }
     const auto limit = m_store.dockerVMLimit();
-    if (fresh(m_shown.docker, std::pair(limit, dark))) {
+    if (fresh(m_shown.docker, limit)) {
         refill(m_docker, limit.has_value());
         if (limit) {
-            auto* note = makeLabel(qs("Docker's VM can use up to " + ByteFormat::short_(*limit) +
-                                      ", on top of what containers report."),
-                                   9, QFont::Normal, Theme::Role::secondaryText, dark, m_docker);
-            auto* line =
-                symbolLine("shippingbox", Theme::color(Theme::Role::secondaryText, dark), note, m_docker);
-            line->setContentsMargins(4, 0, 4, 0);
+            auto* note = makeLabel(tr("Docker's VM can use up to %1, on top of what containers report.")
+                                       .arg(qs(ByteFormat::short_(*limit))),
+                                   Theme::Text::caption, Theme::Role::secondaryText, m_docker);
+            auto* line = symbolLine("shippingbox", Theme::Role::secondaryText, note, m_docker);
+            line->setContentsMargins(Theme::Space::xs, 0, Theme::Space::xs, 0);
             m_docker->layout()->addWidget(line);
         }
     }
-    updateIdleBanner(m_store.idleSummary(), dark);
-    updateFootprint(m_store.footprint(), dark);
+    updateIdleBanner(m_store.idleSummary());
+    updateFootprint(m_store.footprint());
     const auto projects = m_store.projectUsage();
-    if (fresh(m_shown.projects, std::pair(projects, dark))) {
+    if (fresh(m_shown.projects, projects)) {
         refill(m_projects, !projects.empty());
-        if (!projects.empty()) m_projects->layout()->addWidget(makeProjects(projects, dark));
+        if (!projects.empty()) m_projects->layout()->addWidget(makeProjects(projects));
     }
-    if (fresh(m_shown.window, dark)) refill(m_window, true)->addWidget(makeWindowRow(dark));
+    if (fresh(m_shown.window, true)) refill(m_window, true)->addWidget(makeWindowRow());
     for (QWidget* slot : {m_attention, m_docker, m_idle, m_footprint, m_projects, m_window})
         showItems(slot->layout());
 }
 
-QWidget* OverviewView::makeAttention(const std::vector<AttentionLine>& lines, bool dark) {
+QWidget* OverviewView::makeAttention(const std::vector<AttentionLine>& lines) {
     auto* card = new Card(m_attention, Card::Look::outlined);
     auto* layout = cardLayout(card);
     for (const auto& line : lines) {
         const auto role = line.tint == InsightTint::red ? Theme::Role::red : Theme::Role::orange;
-        auto* text = makeLabel(qs(line.text), 9.5, QFont::Medium, Theme::Role::text, dark, card);
-        layout->addWidget(symbolLine(line.icon, Theme::color(role, dark), text, card));
+        auto* text = makeLabel(qs(line.text), Theme::Text::footnote, QFont::Medium, Theme::Role::text, card);
+        layout->addWidget(symbolLine(line.icon, role, text, card));
     }
     return card;
 }
 
 // The banner's words follow the summary in place; its button is made again only when what it
 // stops, or whether it asks, changed.
-void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary, bool dark) {
+void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary) {
     if (!summary) {
-        if (fresh(m_shown.idle, std::tuple(std::string(), false, dark))) refill(m_idle, false);
+        if (fresh(m_shown.idle, std::pair(std::string(), false))) refill(m_idle, false);
         return;
     }
     const IdleBanner banner = Insights::idleBanner(*summary);
     const int count = summary->processCount;
-    const std::string name = count > 1                  ? std::to_string(count) + " idle servers"
-                             : summary->servers.empty() ? std::string("Server")
+    const std::string name = count > 1                  ? tr("%1 idle servers").arg(count).toStdString()
+                             : summary->servers.empty() ? tr("Server").toStdString()
                                                         : summary->servers.front().kind.name;
     const bool asking = m_state.isConfirming("idle");
-    if (fresh(m_shown.idle, std::tuple(banner.icon + '\n' + banner.action + '\n' + name, asking, dark))) {
+    if (fresh(m_shown.idle, std::pair(banner.icon + '\n' + banner.action + '\n' + name, asking))) {
         auto* card = new Card(m_idle, Card::Look::outlined);
         refill(m_idle, true)->addWidget(card);
         auto* layout = cardLayout(card);
         auto* top = new QHBoxLayout;
-        top->setSpacing(10);
-        top->addWidget(makeSymbol(banner.icon, Theme::tint(TintToken::indigo, dark), 22, card), 0,
-                       Qt::AlignTop);
+        top->setSpacing(Theme::Space::l);
+        top->addWidget(makeSymbol(banner.icon, TintToken::indigo, 22, card), 0, Qt::AlignTop);
         auto* text = new QVBoxLayout;
-        text->setSpacing(2);
-        m_idleTitle = makeLabel("", 10.5, QFont::DemiBold, Theme::Role::text, dark, card);
+        text->setSpacing(Theme::Space::xxs);
+        m_idleTitle = makeLabel({}, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, card);
         text->addWidget(m_idleTitle);
-        m_idleSentence = makeLabel("", 9, QFont::Normal, Theme::Role::secondaryText, dark, card);
+        m_idleSentence = makeLabel({}, Theme::Text::caption, Theme::Role::secondaryText, card);
         m_idleSentence->setWordWrap(true);
         text->addWidget(m_idleSentence);
         top->addLayout(text, 1);
@@ -196,24 +193,24 @@ void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary, b
 }
 
 // The heading and its share button stay; the figures beneath are drawn again when they change.
-void OverviewView::updateFootprint(const DevFootprint& footprint, bool dark) {
+void OverviewView::updateFootprint(const DevFootprint& footprint) {
     const bool choosing = m_state.isConfirming("share");
-    if (fresh(m_shown.share, std::pair(choosing, dark))) {
+    if (fresh(m_shown.share, choosing)) {
         auto* card = new Card(m_footprint, Card::Look::outlined);
         refill(m_footprint, true)->addWidget(card);
         m_shown.footprint.reset();
         auto* layout = cardLayout(card);
         auto* heading = new QHBoxLayout;
-        heading->setSpacing(5);
-        heading->addWidget(makeLabel("Servers and containers use", 9.5, QFont::Normal,
-                                     Theme::Role::secondaryText, dark, card));
-        m_total = makeLabel("", 9.5, QFont::Bold, Theme::Role::text, dark, card);
+        heading->setSpacing(Theme::Space::xs);
+        heading->addWidget(makeLabel(tr("Servers and containers use"), Theme::Text::footnote,
+                                     Theme::Role::secondaryText, card));
+        m_total = makeLabel({}, Theme::Text::footnote, QFont::Bold, Theme::Role::text, card);
         heading->addWidget(m_total);
         heading->addStretch();
-        auto* shareButton =
-            new SymbolButton("square.and.arrow.up", Theme::color(Theme::Role::secondaryText, dark), card, 14);
+        auto* shareButton = new SymbolButton("square.and.arrow.up", Theme::Role::secondaryText, card, 14);
         shareButton->setObjectName("share");
         shareButton->setToolTip(tr("Share"));
+        shareButton->setAccessibleName(shareButton->toolTip());
         // The choices open inside the panel, the way its questions do.
         connect(shareButton, &QAbstractButton::clicked, this,
                 [this] { m_state.isConfirming("share") ? m_state.cancel() : m_state.confirm("share"); });
@@ -221,31 +218,31 @@ void OverviewView::updateFootprint(const DevFootprint& footprint, bool dark) {
         layout->addLayout(heading);
         if (choosing) layout->addLayout(makeShareChoices(card));
         m_figures = new QWidget(card);
-        slotLayout(m_figures, 8);
+        slotLayout(m_figures, Theme::Space::m);
         layout->addWidget(m_figures);
     }
-    if (!fresh(m_shown.footprint, std::pair(footprint, dark))) return;
+    if (!fresh(m_shown.footprint, footprint)) return;
     m_total->setText(qs(ByteFormat::short_(footprint.devBytes())));
     auto* layout = static_cast<QVBoxLayout*>(refill(m_figures, true));
-    const std::vector<std::pair<const char*, Share>> slices = {
-        {"Servers", {footprint.serversBytes, Theme::color(Theme::Role::accent, dark)}},
-        {"Containers", {footprint.containersBytes, Theme::tint(TintToken::teal, dark)}},
-        {"Other", {footprint.otherBytes, Theme::color(Theme::Role::tertiaryText, dark)}},
+    const std::vector<std::pair<QString, Share>> slices = {
+        {tr("Servers"), {footprint.serversBytes, Theme::Role::accent}},
+        {tr("Containers"), {footprint.containersBytes, TintToken::teal}},
+        {tr("Other"), {footprint.otherBytes, Theme::Role::tertiaryText}},
     };
     std::vector<Share> shares;
     for (const auto& slice : slices) shares.push_back(slice.second);
     layout->addWidget(new ShareBar(shares, footprint.totalBytes, m_figures));
 
     auto* legend = new QGridLayout;
-    legend->setHorizontalSpacing(5);
-    legend->setVerticalSpacing(1);
+    legend->setHorizontalSpacing(Theme::Space::xs);
+    legend->setVerticalSpacing(Theme::Space::hairline);
     int column = 0;
     for (const auto& [title, share] : slices) {
-        legend->addWidget(makeDot(share.colour, 8, m_figures), 0, column);
-        legend->addWidget(makeLabel(title, 9, QFont::Normal, Theme::Role::secondaryText, dark, m_figures), 0,
+        legend->addWidget(makeDot(share.colour, Theme::Size::dot, m_figures), 0, column);
+        legend->addWidget(makeLabel(title, Theme::Text::caption, Theme::Role::secondaryText, m_figures), 0,
                           column + 1);
-        legend->addWidget(makeLabel(qs(ByteFormat::short_(share.bytes)), 9.5, QFont::DemiBold,
-                                    Theme::Role::text, dark, m_figures),
+        legend->addWidget(makeLabel(qs(ByteFormat::short_(share.bytes)), Theme::Text::footnote,
+                                    QFont::DemiBold, Theme::Role::text, m_figures),
                           1, column + 1);
         legend->setColumnStretch(column + 1, 1);
         column += 2;
@@ -256,14 +253,14 @@ void OverviewView::updateFootprint(const DevFootprint& footprint, bool dark) {
 
 QHBoxLayout* OverviewView::makeShareChoices(QWidget* card) {
     auto* choices = new QHBoxLayout;
-    choices->setSpacing(6);
+    choices->setSpacing(Theme::Space::s);
     const struct {
         const char* name;
-        const char* title;
+        QString title;
         const char* symbol;
         void (ShareMenu::*action)();
-    } actions[] = {{"saveImage", "Save image", "square.and.arrow.down", &ShareMenu::saveImage},
-                   {"copyImage", "Copy image", "doc.on.doc", &ShareMenu::copyImage}};
+    } actions[] = {{"saveImage", tr("Save image"), "square.and.arrow.down", &ShareMenu::saveImage},
+                   {"copyImage", tr("Copy image"), "doc.on.doc", &ShareMenu::copyImage}};
     for (const auto& choice : actions) {
         auto* button = new CapsuleButton(choice.title, CapsuleButton::Style::plain, card, choice.symbol);
         button->setObjectName(choice.name);
@@ -277,41 +274,44 @@ QHBoxLayout* OverviewView::makeShareChoices(QWidget* card) {
     return choices;
 }
 
-QWidget* OverviewView::makeProjects(const std::vector<ProjectUsage>& projects, bool dark) {
+QWidget* OverviewView::makeProjects(const std::vector<ProjectUsage>& projects) {
     auto* card = new Card(m_projects, Card::Look::outlined);
     auto* layout = cardLayout(card);
-    layout->setSpacing(6);
+    layout->setSpacing(Theme::Space::s);
     for (const auto& project : projects) {
         auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addWidget(makeLabel(qs(project.title), 9.5, QFont::DemiBold, Theme::Role::text, dark, card));
+        row->setSpacing(Theme::Space::s);
+        row->addWidget(
+            makeLabel(qs(project.title), Theme::Text::footnote, QFont::DemiBold, Theme::Role::text, card));
         const QString servers =
-            QString::number(project.serverCount) + (project.serverCount == 1 ? " server" : " servers");
-        row->addWidget(makeLabel(servers, 9, QFont::Normal, Theme::Role::tertiaryText, dark, card));
+            project.serverCount == 1 ? tr("1 server") : tr("%1 servers").arg(project.serverCount);
+        row->addWidget(makeLabel(servers, Theme::Text::caption, Theme::Role::tertiaryText, card));
         row->addStretch();
-        row->addWidget(makeLabel(qs(ByteFormat::short_(project.bytes)), 9.5, QFont::Medium, Theme::Role::text,
-                                 dark, card));
+        row->addWidget(makeLabel(qs(ByteFormat::short_(project.bytes)), Theme::Text::footnote, QFont::Medium,
+                                 Theme::Role::text, card));
         layout->addLayout(row);
     }
     return card;
 }
 
-QWidget* OverviewView::makeWindowRow(bool dark) {
+QWidget* OverviewView::makeWindowRow() {
     auto* row = new WindowRow(m_window);
     row->setObjectName("openWindow");
     row->setCursor(Qt::PointingHandCursor);
     row->setAttribute(Qt::WA_Hover);
     auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(12, 9, 10, 9);
-    layout->setSpacing(10);
-    layout->addWidget(makeSymbol("macwindow", Theme::color(Theme::Role::accent, dark), 18, row));
+    layout->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::l, Theme::Space::m);
+    layout->setSpacing(Theme::Space::l);
+    layout->addWidget(makeSymbol("macwindow", Theme::Role::accent, 18, row));
     auto* text = new QVBoxLayout;
-    text->setSpacing(1);
-    text->addWidget(makeLabel("Open the Tarvik window", 10, QFont::DemiBold, Theme::Role::text, dark, row));
-    text->addWidget(makeLabel("Every app, chart and reading, in full", 9, QFont::Normal,
-                              Theme::Role::secondaryText, dark, row));
+    text->setSpacing(Theme::Space::hairline);
+    text->addWidget(makeLabel(tr("Open the Tarvik window"), Theme::Text::subheadline, QFont::DemiBold,
+                              Theme::Role::text, row));
+    text->addWidget(makeLabel(tr("Every app, chart and reading, in full"), Theme::Text::caption,
+                              Theme::Role::secondaryText, row));
     layout->addLayout(text, 1);
-    layout->addWidget(makeSymbol("chevron.right", Theme::color(Theme::Role::tertiaryText, dark), 12, row));
+    layout->addWidget(makeSymbol("chevron.right", Theme::Role::tertiaryText, 12, row));
+    row->setAccessibleName(tr("Open the Tarvik window"));
     for (auto* label : row->findChildren<QLabel*>()) label->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(row, &QAbstractButton::clicked, this, [this] { m_openWindow(); });
     return row;

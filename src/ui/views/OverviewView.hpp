@@ -34,21 +34,21 @@ public:
 private:
     // What each part shows, to make it again only when that changed.
     struct Shown {
-        std::optional<std::pair<std::vector<AttentionLine>, bool>> attention;
-        std::optional<std::pair<std::optional<std::uint64_t>, bool>> docker;
-        std::optional<std::tuple<std::string, bool, bool>> idle;
-        std::optional<std::pair<bool, bool>> share;
-        std::optional<std::pair<DevFootprint, bool>> footprint;
-        std::optional<std::pair<std::vector<ProjectUsage>, bool>> projects;
+        std::optional<std::vector<AttentionLine>> attention;
+        std::optional<std::optional<std::uint64_t>> docker;
+        std::optional<std::pair<std::string, bool>> idle;
+        std::optional<bool> share;
+        std::optional<DevFootprint> footprint;
+        std::optional<std::vector<ProjectUsage>> projects;
         std::optional<bool> window;
     };
 
-    QWidget* makeAttention(const std::vector<AttentionLine>& lines, bool dark);
-    void updateIdleBanner(const std::optional<IdleSummary>& summary, bool dark);
-    void updateFootprint(const DevFootprint& footprint, bool dark);
+    QWidget* makeAttention(const std::vector<AttentionLine>& lines);
+    void updateIdleBanner(const std::optional<IdleSummary>& summary);
+    void updateFootprint(const DevFootprint& footprint);
     QHBoxLayout* makeShareChoices(QWidget* card);
-    QWidget* makeProjects(const std::vector<ProjectUsage>& projects, bool dark);
-    QWidget* makeWindowRow(bool dark);
+    QWidget* makeProjects(const std::vector<ProjectUsage>& projects);
+    QWidget* makeWindowRow();
 
     ServerStore& m_store;
     PanelState& m_state;

@@ -1,5 +1,6 @@
 #include "ui/views/PanelKit.hpp"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QPainter>
@@ -13,9 +14,28 @@ namespace tarvik::ui {
 namespace {
 
 // A wash over the ground that works on light and dark alike.
-QColor wash(bool dark, int strength) {
-    return dark ? QColor(255, 255, 255, strength) : QColor(0, 0, 0, strength * 2 / 3);
+QColor wash(const QWidget* widget, int strength) {
+    return Theme::isDark(widget) ? QColor(255, 255, 255, strength) : QColor(0, 0, 0, strength * 2 / 3);
 }
+
+class Dot : public QWidget {
+public:
+    Dot(Theme::Ink ink, int size, QWidget* parent) : QWidget(parent), m_ink(std::move(ink)) {
+        setFixedSize(size, size);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(m_ink.resolve(this));
+        painter.drawEllipse(QRectF(rect()));
+    }
+
+private:
+    Theme::Ink m_ink;
+};
 
 }  // namespace
 
@@ -38,6 +58,18 @@ void PanelState::reset() {
     emit changed();
 }
 
+namespace {
+
+QLabel* styledLabel(const QString& text, const QFont& font, Theme::Role role, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    Theme::setForeground(label, role);
+    return label;
+}
+
+}  // namespace
+
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -45,41 +77,47 @@ void setTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
-QLabel* makeLabel(const QString& text, qreal points, QFont::Weight weight, Theme::Role role, bool dark,
-                  QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(Theme::font(points, weight));
-    label->setTextFormat(Qt::PlainText);
-    setTextColour(label, Theme::color(role, dark));
-    return label;
+QLabel* makeLabel(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
+    return styledLabel(text, Theme::font(style), role, parent);
 }
 
-QLabel* makeSymbol(std::string_view symbol, const QColor& colour, int size, QWidget* parent) {
+QLabel* makeLabel(const QString& text, Theme::Text style, QFont::Weight weight, Theme::Role role,
+                  QWidget* parent) {
+    return styledLabel(text, Theme::font(style, weight), role, parent);
+}
+
+QLabel* makeLabel(const QString& text, qreal points, QFont::Weight weight, Theme::Role role, bool,
+                  QWidget* parent) {
+    return styledLabel(text, Theme::font(points, weight), role, parent);
+}
+
+QLabel* makeSymbol(std::string_view symbol, const Theme::Ink& ink, int size, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setFixedSize(size, size);
-    label->setPixmap(Icons::symbol(symbol, colour, size, label->devicePixelRatioF()));
+    Theme::follow(label, [label, name = std::string(symbol), ink, size] {
+        label->setPixmap(Icons::symbol(name, ink.resolve(label), size, label->devicePixelRatioF()));
+    });
     return label;
 }
 
-QLabel* makeDot(const QColor& colour, int size, QWidget* parent) {
-    auto* dot = new QLabel(parent);
-    dot->setFixedSize(size, size);
-    dot->setStyleSheet(QString("background: %1; border-radius: %2px;").arg(colour.name()).arg(size / 2));
-    return dot;
+QWidget* makeDot(const Theme::Ink& ink, int size, QWidget* parent) {
+    return new Dot(ink, size, parent);
 }
 
 QString stopAllQuestion(int count) {
-    return count > 1 ? "Stop all " + QString::number(count) : QString("Stop it?");
+    return count > 1 ? QCoreApplication::translate("PanelKit", "Stop all %1").arg(count)
+                     : QCoreApplication::translate("PanelKit", "Stop it?");
 }
 
-QWidget* makeSeparator(bool dark, QWidget* parent) {
+QWidget* makeSeparator(QWidget* parent) {
     auto* line = new QWidget(parent);
-    line->setFixedHeight(1);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, Theme::color(Theme::Role::separator, dark));
-    line->setPalette(palette);
+    line->setFixedHeight(Theme::Space::hairline);
+    Theme::setBackground(line, Theme::Role::separator);
     return line;
+}
+
+QWidget* makeSeparator(bool, QWidget* parent) {
+    return makeSeparator(parent);
 }
 
 QWidget* makeQuestion(const QString& confirmText, std::function<void()> confirmed, PanelState& state,
@@ -87,14 +125,15 @@ QWidget* makeQuestion(const QString& confirmText, std::function<void()> confirme
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+    layout->setSpacing(Theme::Space::s);
     auto* confirm = new CapsuleButton(confirmText, CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
     QObject::connect(confirm, &QAbstractButton::clicked, &state, [&state, confirmed = std::move(confirmed)] {
         confirmed();
         state.cancel();
     });
-    auto* cancel = new CapsuleButton("Cancel", CapsuleButton::Style::plain, box);
+    auto* cancel = new CapsuleButton(QCoreApplication::translate("PanelKit", "Cancel"),
+                                     CapsuleButton::Style::plain, box);
     cancel->setObjectName("cancel");
     QObject::connect(cancel, &QAbstractButton::clicked, &state, &PanelState::cancel);
     layout->addWidget(confirm);
@@ -115,18 +154,18 @@ void showItems(QLayout* layout) {
         if (QWidget* widget = layout->itemAt(i)->widget()) widget->show();
 }
 
-QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, bool dark,
-                        QWidget* parent) {
+QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, QWidget* parent) {
     auto* state = new QWidget(parent);
     auto* layout = new QVBoxLayout(state);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(6);
+    const int margin = Theme::Space::section;
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(Theme::Space::s);
     layout->addStretch(2);
-    layout->addWidget(makeSymbol(symbol, Theme::color(Theme::Role::tertiaryText, dark), 34, state), 0,
+    layout->addWidget(makeSymbol(symbol, Theme::Role::tertiaryText, Theme::Size::emptySymbol, state), 0,
                       Qt::AlignHCenter);
-    layout->addSpacing(4);
-    auto* heading = makeLabel(title, 11.5, QFont::DemiBold, Theme::Role::secondaryText, dark, state);
-    auto* detail = makeLabel(line, 9.5, QFont::Normal, Theme::Role::tertiaryText, dark, state);
+    layout->addSpacing(Theme::Space::xs);
+    auto* heading = makeLabel(title, Theme::Text::body, QFont::DemiBold, Theme::Role::secondaryText, state);
+    auto* detail = makeLabel(line, Theme::Text::footnote, Theme::Role::tertiaryText, state);
     detail->setWordWrap(true);
     for (auto* label : {heading, detail}) {
         label->setAlignment(Qt::AlignHCenter);
@@ -134,6 +173,11 @@ QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QSt
     }
     layout->addStretch(3);
     return state;
+}
+
+QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, bool,
+                        QWidget* parent) {
+    return makeEmptyState(symbol, title, line, parent);
 }
 
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode)
@@ -159,35 +203,44 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
                      fontMetrics().elidedText(text(), m_mode, area.width()));
 }
 
-SymbolButton::SymbolButton(std::string_view symbol, const QColor& colour, QWidget* parent, int size)
+SymbolButton::SymbolButton(std::string_view symbol, const Theme::Ink& ink, QWidget* parent, int size)
     : QAbstractButton(parent), m_size(size) {
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setSymbol(symbol, colour);
+    setSymbol(symbol, ink);
 }
 
-void SymbolButton::setSymbol(std::string_view symbol, const QColor& colour, qreal rotation) {
-    m_pixmap = Icons::symbol(symbol, colour, m_size, devicePixelRatioF());
-    if (rotation != 0 && !m_pixmap.isNull()) {
-        const qreal ratio = m_pixmap.devicePixelRatio();
-        m_pixmap = m_pixmap.transformed(QTransform().rotate(rotation), Qt::SmoothTransformation);
-        m_pixmap.setDevicePixelRatio(ratio);
-    }
+void SymbolButton::setSymbol(std::string_view symbol, const Theme::Ink& ink, qreal rotation) {
+    if (symbol == m_symbol && ink == m_ink && rotation == m_rotation) return;
+    m_symbol = symbol;
+    m_ink = ink;
+    m_rotation = rotation;
+    m_drawnIn = QColor();
     update();
 }
 
 QSize SymbolButton::sizeHint() const {
-    return {m_size + 10, m_size + 10};
+    return {m_size + Theme::Space::l, m_size + Theme::Space::l};
 }
 
 void SymbolButton::paintEvent(QPaintEvent*) {
+    const QColor colour = m_ink.resolve(this);
+    if (colour != m_drawnIn) {
+        m_drawnIn = colour;
+        m_pixmap = Icons::symbol(m_symbol, colour, m_size, devicePixelRatioF());
+        if (m_rotation != 0 && !m_pixmap.isNull()) {
+            const qreal ratio = m_pixmap.devicePixelRatio();
+            m_pixmap = m_pixmap.transformed(QTransform().rotate(m_rotation), Qt::SmoothTransformation);
+            m_pixmap.setDevicePixelRatio(ratio);
+        }
+    }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (isEnabled() && (underMouse() || isDown())) {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(wash(Theme::isDark(this), isDown() ? 40 : 24));
-        painter.drawRoundedRect(QRectF(rect()), 6, 6);
+        painter.setBrush(wash(this, isDown() ? 40 : 24));
+        painter.drawRoundedRect(QRectF(rect()), Theme::Radius::s, Theme::Radius::s);
     }
     if (!isEnabled()) painter.setOpacity(0.4);
     const QSizeF size = m_pixmap.deviceIndependentSize();
@@ -200,7 +253,8 @@ CapsuleButton::CapsuleButton(const QString& text, Style style, QWidget* parent, 
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setFont(Theme::font(style == Style::tab ? 10 : 9, QFont::DemiBold));
+    setFont(
+        Theme::font(style == Style::tab ? Theme::Text::subheadline : Theme::Text::caption, QFont::DemiBold));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -211,35 +265,33 @@ QSize CapsuleButton::sizeHint() const {
 }
 
 QColor CapsuleButton::textColour() const {
-    const bool dark = Theme::isDark(this);
     switch (m_style) {
         case Style::prominent:
         case Style::destructive:
             return Qt::white;
         case Style::tab:
             return Theme::color(isChecked() || underMouse() ? Theme::Role::text : Theme::Role::secondaryText,
-                                dark);
+                                this);
         case Style::plain:
             break;
     }
-    return Theme::color(Theme::Role::text, dark);
+    return Theme::color(Theme::Role::text, this);
 }
 
 void CapsuleButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
     const bool pressed = isDown();
     QColor fill;
     switch (m_style) {
         case Style::plain:
-            fill = wash(dark, pressed ? 44 : underMouse() ? 34 : 22);
+            fill = wash(this, pressed ? 44 : underMouse() ? 34 : 22);
             break;
         case Style::prominent:
-            fill = Theme::color(Theme::Role::accent, dark);
+            fill = Theme::color(Theme::Role::accent, this);
             break;
         case Style::destructive:
-            fill = Theme::color(Theme::Role::red, dark);
+            fill = Theme::color(Theme::Role::red, this);
             break;
         case Style::tab:
             break;
@@ -248,7 +300,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         if (pressed && m_style != Style::plain) fill = fill.darker(115);
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
-        painter.drawRoundedRect(QRectF(rect()), 7, 7);
+        painter.drawRoundedRect(QRectF(rect()), Theme::Radius::s, Theme::Radius::s);
     }
     const QColor colour = textColour();
     QRect area = rect().adjusted(9, 0, -9, 0);

@@ -45,17 +45,24 @@ private:
     std::optional<std::string> m_confirming;
 };
 
-// A text in the panel's font and one of its colours.
+// A text in a style of the panel's font and one of its colours, which follows the appearance.
+QLabel* makeLabel(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent);
+QLabel* makeLabel(const QString& text, Theme::Text style, QFont::Weight weight, Theme::Role role,
+                  QWidget* parent);
+// The same at a size in points; `dark` is not needed any more and is ignored.
 QLabel* makeLabel(const QString& text, qreal points, QFont::Weight weight, Theme::Role role, bool dark,
                   QWidget* parent);
-// A symbol as a fixed-size picture; an empty square keeps the column when there is no drawing.
-QLabel* makeSymbol(std::string_view symbol, const QColor& colour, int size, QWidget* parent);
+// A symbol as a fixed-size picture, drawn again when the appearance switches; an empty square
+// keeps the column when there is no drawing.
+QLabel* makeSymbol(std::string_view symbol, const Theme::Ink& ink, int size, QWidget* parent);
+// A fixed text colour, which an appearance switch does not change: prefer Theme::setForeground.
 void setTextColour(QWidget* widget, const QColor& colour);
 // A filled circle, `size` pixels across.
-QLabel* makeDot(const QColor& colour, int size, QWidget* parent);
+QWidget* makeDot(const Theme::Ink& ink, int size, QWidget* parent);
 // The button that confirms stopping `count` rows at once: "Stop it?" for one, "Stop all N" for more.
 [[nodiscard]] QString stopAllQuestion(int count);
 // A hairline between rows.
+QWidget* makeSeparator(QWidget* parent);
 QWidget* makeSeparator(bool dark, QWidget* parent);
 // A destructive button named "confirm" that runs `confirmed` and closes the question, beside
 // "Cancel" that only closes it.
@@ -67,6 +74,7 @@ void clearLayout(QLayout* layout);
 // of the event loop, so that a picture taken right after a rebuild has them.
 void showItems(QLayout* layout);
 // A centred symbol, title and line for a page with nothing to list.
+QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, QWidget* parent);
 QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, bool dark,
                         QWidget* parent);
 
@@ -87,15 +95,20 @@ private:
 // A borderless button showing only a symbol, with a soft ground under the mouse.
 class SymbolButton : public QAbstractButton {
 public:
-    SymbolButton(std::string_view symbol, const QColor& colour, QWidget* parent, int size = 15);
-    void setSymbol(std::string_view symbol, const QColor& colour, qreal rotation = 0);
+    SymbolButton(std::string_view symbol, const Theme::Ink& ink, QWidget* parent, int size = 15);
+    void setSymbol(std::string_view symbol, const Theme::Ink& ink, qreal rotation = 0);
     [[nodiscard]] QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    std::string m_symbol;
+    Theme::Ink m_ink = Theme::Role::secondaryText;
+    qreal m_rotation = 0;
+    // Drawn in `m_drawnIn`, again once the ink resolves to another colour.
     QPixmap m_pixmap;
+    QColor m_drawnIn;
     int m_size;
 };
 

@@ -20,12 +20,11 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const bool dark = Theme::isDark(this);
-        painter.setPen(QPen(dark ? Theme::color(Theme::Role::separator, dark).lighter(130)
-                                 : Theme::color(Theme::Role::separator, dark),
-                            1));
-        painter.setBrush(dark ? Theme::color(Theme::Role::separator, dark)
-                              : Theme::color(Theme::Role::card, dark));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        const QColor separator = Theme::color(Theme::Role::separator, this);
+        painter.setPen(QPen(dark ? separator.lighter(130) : separator, 1));
+        painter.setBrush(dark ? separator : Theme::color(Theme::Role::card, this));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::s,
+                                Theme::Radius::s);
     }
 };
 
@@ -82,10 +81,9 @@ void PanelTabBar::resizeEvent(QResizeEvent*) {
 void PanelTabBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(dark ? QColor(255, 255, 255, 14) : QColor(0, 0, 0, 12));
-    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    painter.setBrush(Theme::isDark(this) ? QColor(255, 255, 255, 14) : QColor(0, 0, 0, 12));
+    painter.drawRoundedRect(QRectF(rect()), Theme::Radius::m, Theme::Radius::m);
 }
 
 }  // namespace tarvik::ui

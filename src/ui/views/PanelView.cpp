@@ -1,6 +1,5 @@
 #include "ui/views/PanelView.hpp"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
@@ -40,15 +39,15 @@ QScrollArea* scrolling(QWidget* content, QWidget* parent) {
 }
 
 QString countText(int count) {
-    if (count == 0) return "all quiet";
-    return QString::number(count) + (count == 1 ? " server" : " servers");
+    if (count == 0) return PanelView::tr("all quiet");
+    return count == 1 ? PanelView::tr("1 server") : PanelView::tr("%1 servers").arg(count);
 }
 
 }  // namespace
 
 PanelView::PanelView(ServerStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_state(new PanelState(this)) {
-    setFixedSize(380, 560);
+    setFixedSize(Theme::Size::panel);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -62,12 +61,13 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
     m_listPage = new QWidget(m_pages);
     auto* list = new QVBoxLayout(m_listPage);
     list->setContentsMargins(0, 0, 0, 0);
-    list->setSpacing(6);
+    list->setSpacing(Theme::Space::s);
     m_tabBar = new PanelTabBar(
-        {{"tab:overview", "Overview"}, {"tab:active", "Active"}, {"tab:stopped", "Stopped"}}, m_listPage);
+        {{"tab:overview", tr("Overview")}, {"tab:active", tr("Active")}, {"tab:stopped", tr("Stopped")}},
+        m_listPage);
     m_tabBar->onSelect = [this](int index) { showTab(static_cast<ListTab>(index)); };
     auto* bar = new QHBoxLayout;
-    bar->setContentsMargins(12, 0, 12, 0);
+    bar->setContentsMargins(Theme::Space::xl, 0, Theme::Space::xl, 0);
     bar->addWidget(m_tabBar);
     list->addLayout(bar);
     m_tabs = new QStackedWidget(m_listPage);
@@ -97,44 +97,41 @@ QWidget* PanelView::makeHeader() {
 
     m_listHeader = new QWidget(header);
     auto* layout = new QHBoxLayout(m_listHeader);
-    layout->setContentsMargins(16, 10, 10, 8);
+    layout->setContentsMargins(Theme::Space::xxxl, Theme::Space::l, Theme::Space::l, Theme::Space::m);
     layout->setSpacing(0);
-    m_dot = new QLabel(m_listHeader);
-    m_dot->setFixedSize(8, 8);
-    m_title = new QLabel("Tarvik", m_listHeader);
-    m_title->setFont(Theme::font(13, QFont::Bold));
-    m_count = new QLabel(m_listHeader);
+    auto* dot = makeDot(Theme::Role::green, Theme::Size::dot, m_listHeader);
+    m_title = makeLabel(QStringLiteral("Tarvik"), Theme::Text::headline, Theme::Role::text, m_listHeader);
+    m_count = makeLabel({}, Theme::Text::subheadline, Theme::Role::secondaryText, m_listHeader);
     m_count->setObjectName("count");
-    m_count->setFont(Theme::font(10));
-    layout->addWidget(m_dot);
-    layout->addSpacing(8);
+    layout->addWidget(dot);
+    layout->addSpacing(Theme::Space::m);
     layout->addWidget(m_title);
-    layout->addSpacing(8);
+    layout->addSpacing(Theme::Space::m);
     layout->addWidget(m_count, 0, Qt::AlignBaseline);
     layout->addStretch();
-    auto button = [&](const char* name, const QString& tip, auto action) {
-        auto* result = new SymbolButton("", QColor(), m_listHeader, 16);
+    auto button = [&](const char* name, const char* symbol, const QString& tip, auto action) {
+        auto* result = new SymbolButton(symbol, Theme::Role::secondaryText, m_listHeader, 16);
         result->setObjectName(name);
         result->setToolTip(tip);
+        result->setAccessibleName(tip);
         connect(result, &QAbstractButton::clicked, this, action);
         layout->addWidget(result);
         return result;
     };
-    m_tidyButton = button("tidy", "Clean up idle ports", [this] { showPage(Page::tidy); });
-    m_settingsButton = button("settings", "Settings", [this] { showPage(Page::settings); });
-    m_windowButton = button("dashboard", "Open Tarvik", [this] { openDashboard(); });
+    button("tidy", "sparkles", tr("Clean up idle ports"), [this] { showPage(Page::tidy); });
+    button("settings", "gearshape", tr("Settings"), [this] { showPage(Page::settings); });
+    button("dashboard", "macwindow", tr("Open Tarvik"), [this] { openDashboard(); });
     stack->addWidget(m_listHeader);
 
     m_subHeader = new QWidget(header);
     auto* sub = new QHBoxLayout(m_subHeader);
-    sub->setContentsMargins(10, 10, 10, 8);
-    sub->setSpacing(10);
-    auto* back = new CapsuleButton("Back", CapsuleButton::Style::plain, m_subHeader, "chevron.left");
+    sub->setContentsMargins(Theme::Space::l, Theme::Space::l, Theme::Space::l, Theme::Space::m);
+    sub->setSpacing(Theme::Space::l);
+    auto* back = new CapsuleButton(tr("Back"), CapsuleButton::Style::plain, m_subHeader, "chevron.left");
     back->setObjectName("back");
     connect(back, &QAbstractButton::clicked, this, [this] { showPage(Page::list); });
     sub->addWidget(back);
-    m_subTitle = new QLabel(m_subHeader);
-    m_subTitle->setFont(Theme::font(13, QFont::Bold));
+    m_subTitle = makeLabel({}, Theme::Text::headline, Theme::Role::text, m_subHeader);
     sub->addWidget(m_subTitle);
     sub->addStretch();
     stack->addWidget(m_subHeader);
@@ -177,7 +174,7 @@ void PanelView::showCurrent() {
     m_header->setVisible(!onboarding);
     m_listHeader->setVisible(m_page == Page::list);
     m_subHeader->setVisible(m_page != Page::list);
-    m_subTitle->setText(m_page == Page::tidy ? "Clean Up" : "Settings");
+    m_subTitle->setText(m_page == Page::tidy ? tr("Clean Up") : tr("Settings"));
     QWidget* current = m_page == Page::tidy       ? m_tidyPage
                        : m_page == Page::settings ? m_settingsPage
                                                   : m_listPage;
@@ -202,32 +199,14 @@ void PanelView::rebuild() {
         return;
     }
     m_stale = false;
-    styleHeader();
+    m_count->setText(countText(m_store.devServerCount()));
     showCurrent();
     m_toast->place();
-    if (!m_store.hasOnboarded()) {
-        m_onboarding->rebuild();
-        showItems(m_onboarding->layout());
-        return;
-    }
+    if (!m_store.hasOnboarded()) return;
     m_overview->rebuild();
     m_active->refresh();
     m_stopped->rebuild();
     for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_stopped}) showItems(tab->layout());
-}
-
-void PanelView::styleHeader() {
-    const bool dark = Theme::isDark(this);
-    m_dot->setStyleSheet(
-        QString("background: %1; border-radius: 4px;").arg(Theme::color(Theme::Role::green, dark).name()));
-    setTextColour(m_title, Theme::color(Theme::Role::text, dark));
-    setTextColour(m_subTitle, Theme::color(Theme::Role::text, dark));
-    setTextColour(m_count, Theme::color(Theme::Role::secondaryText, dark));
-    m_count->setText(countText(m_store.devServerCount()));
-    const QColor symbols = Theme::color(Theme::Role::secondaryText, dark);
-    m_tidyButton->setSymbol("sparkles", symbols);
-    m_settingsButton->setSymbol("gearshape", symbols);
-    m_windowButton->setSymbol("macwindow", symbols);
 }
 
 void PanelView::openDashboard() {
@@ -248,23 +227,18 @@ void PanelView::hideEvent(QHideEvent*) {
     m_state->reset();
 }
 
-void PanelView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange) scheduleRebuild();
-    QWidget::changeEvent(event);
-}
-
 void PanelView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
     if (!testAttribute(Qt::WA_TranslucentBackground)) {
-        painter.fillRect(rect(), Theme::color(Theme::Role::background, dark));
+        painter.fillRect(rect(), Theme::color(Theme::Role::background, this));
         return;
     }
     // A frameless popup on a compositor: the rounded shape is the window's.
-    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
-    painter.setBrush(Theme::color(Theme::Role::background, dark));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
+    painter.setBrush(Theme::color(Theme::Role::background, this));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::xl,
+                            Theme::Radius::xl);
 }
 
 }  // namespace tarvik::ui

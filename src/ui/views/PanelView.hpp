@@ -16,7 +16,6 @@ class PanelTabBar;
 class ServerListView;
 class ServerStore;
 class StoppedView;
-class SymbolButton;
 class Toast;
 
 // The tray's panel: onboarding until the user has seen it, then a header, the overview, active
@@ -49,7 +48,6 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -58,7 +56,6 @@ private:
     void scheduleRebuild();
     void rebuild();
     void showCurrent();
-    void styleHeader();
     void openDashboard();
 
     ServerStore& m_store;
@@ -71,13 +68,9 @@ private:
     QWidget* m_header = nullptr;
     QWidget* m_listHeader = nullptr;
     QWidget* m_subHeader = nullptr;
-    QLabel* m_dot = nullptr;
     QLabel* m_title = nullptr;
     QLabel* m_count = nullptr;
     QLabel* m_subTitle = nullptr;
-    SymbolButton* m_tidyButton = nullptr;
-    SymbolButton* m_settingsButton = nullptr;
-    SymbolButton* m_windowButton = nullptr;
 
     QStackedWidget* m_pages = nullptr;
     OnboardingView* m_onboarding = nullptr;

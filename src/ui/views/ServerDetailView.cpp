@@ -14,12 +14,12 @@ namespace tarvik::ui {
 namespace {
 
 QString kindLine(const Server& server) {
-    QString line = qs(server.kind.name);
-    if (server.containerName) return line + "  ·  Docker container";
-    if (server.processCount)
-        line += "  ·  " + QString::number(*server.processCount) +
-                (*server.processCount == 1 ? " process" : " processes");
-    return line;
+    const QString name = qs(server.kind.name);
+    if (server.containerName) return ServerDetailView::tr("%1  ·  Docker container").arg(name);
+    if (!server.processCount) return name;
+    return *server.processCount == 1
+               ? ServerDetailView::tr("%1  ·  1 process").arg(name)
+               : ServerDetailView::tr("%1  ·  %2 processes").arg(name).arg(*server.processCount);
 }
 
 // The server's own draw, where the machine measures it per process.
@@ -40,8 +40,10 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::color(Theme::Role::background, Theme::isDark(this)));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(6, 0, -6, -6), 8, 8);
+        painter.setBrush(Theme::color(Theme::Role::background, this));
+        const int inset = Theme::Space::s;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, 0, -inset, -inset), Theme::Radius::m,
+                                Theme::Radius::m);
     }
 };
 
@@ -59,59 +61,58 @@ ServerDetailView::Inputs ServerDetailView::inputsOf(const ServerStore& store, co
 
 ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, QWidget* parent)
     : QWidget(parent), m_store(store), m_inputs(inputsOf(store, row)), m_server(row.primary), m_row(row) {
-    const bool dark = Theme::isDark(parent);
-    const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* inset = new Inset(this);
     outer->addWidget(inset);
     auto* grid = new QGridLayout(inset);
-    grid->setContentsMargins(16, 10, 16, 16);
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(7);
+    grid->setContentsMargins(Theme::Space::xxxl, Theme::Space::l, Theme::Space::xxxl, Theme::Space::xxxl);
+    grid->setHorizontalSpacing(Theme::Space::m);
+    grid->setVerticalSpacing(Theme::Space::s);
     grid->setColumnStretch(1, 1);
 
     auto text = [&](const QString& value, Theme::Role role = Theme::Role::text) {
-        auto* label = makeLabel(value, 9.5, QFont::Normal, role, dark, inset);
+        auto* label = makeLabel(value, Theme::Text::footnote, role, inset);
         label->setWordWrap(true);
         return label;
     };
     if (auto directory = m_server.displayDirectory()) {
         auto* label = new ElidedLabel(qs(*directory), inset);
-        label->setFont(Theme::font(9.5));
-        setTextColour(label, Theme::color(Theme::Role::text, dark));
-        addLine(grid, "folder", secondary, label);
+        label->setFont(Theme::font(Theme::Text::footnote));
+        Theme::setForeground(label, Theme::Role::text);
+        addLine(grid, "folder", Theme::Role::secondaryText, label);
     }
-    addLine(grid, m_server.kind.symbol, Theme::tint(m_server.kind.tint, dark), text(kindLine(m_server)));
+    addLine(grid, m_server.kind.symbol, m_server.kind.tint, text(kindLine(m_server)));
     m_figures = new QWidget(inset);
     auto* figures = new QHBoxLayout(m_figures);
     figures->setContentsMargins(0, 0, 0, 0);
-    figures->setSpacing(6);
+    figures->setSpacing(Theme::Space::s);
     grid->addWidget(m_figures, grid->rowCount(), 0, 1, 2);
     // Every socket is named: one wildcard among loopback binds is what makes a row reachable.
     QStringList sockets;
     for (const auto& endpoint : m_row.sockets()) sockets << qs(endpoint.text());
     if (m_row.isExposedToNetwork()) {
-        addLine(grid, "wifi", Theme::color(Theme::Role::orange, dark),
+        addLine(grid, "wifi", Theme::Role::orange,
                 text(tr("Reachable by anyone on your network — bind to 127.0.0.1 to keep it private.")));
-        addLine(grid, "network", secondary, text(sockets.join("  ·  "), Theme::Role::secondaryText));
+        addLine(grid, "network", Theme::Role::secondaryText,
+                text(sockets.join("  ·  "), Theme::Role::secondaryText));
     } else {
-        addLine(grid, "lock.fill", Theme::color(Theme::Role::green, dark),
-                text(sockets.join("  ·  ") + tr(" · localhost only"), Theme::Role::secondaryText));
+        addLine(grid, "lock.fill", Theme::Role::green,
+                text(tr("%1 · localhost only").arg(sockets.join("  ·  ")), Theme::Role::secondaryText));
     }
     m_probe = new QWidget(inset);
     auto* probe = new QHBoxLayout(m_probe);
     probe->setContentsMargins(0, 0, 0, 0);
-    probe->setSpacing(8);
+    probe->setSpacing(Theme::Space::m);
     grid->addWidget(m_probe, grid->rowCount(), 0, 1, 2);
     fill();
     grid->addWidget(makeButtons(), grid->rowCount(), 0, 1, 2);
 }
 
-void ServerDetailView::addLine(QGridLayout* grid, std::string_view symbol, const QColor& symbolColour,
+void ServerDetailView::addLine(QGridLayout* grid, std::string_view symbol, const Theme::Ink& symbolInk,
                                QWidget* content) {
     const int row = grid->rowCount();
-    grid->addWidget(makeSymbol(symbol, symbolColour, 13, content->parentWidget()), row, 0, Qt::AlignTop);
+    grid->addWidget(makeSymbol(symbol, symbolInk, 13, content->parentWidget()), row, 0, Qt::AlignTop);
     grid->addWidget(content, row, 1);
 }
 
@@ -136,19 +137,18 @@ bool ServerDetailView::update(const Inputs& inputs) {
 }
 
 void ServerDetailView::fill() {
-    const bool dark = Theme::isDark(this);
-    const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
+    const Theme::Role secondary = Theme::Role::secondaryText;
     auto* figures = static_cast<QHBoxLayout*>(m_figures->layout());
     clearLayout(figures);
     auto add = [&](std::string_view symbol, const QString& value) {
         figures->addWidget(makeSymbol(symbol, secondary, 13, m_figures));
-        figures->addWidget(makeLabel(value, 9.5, QFont::Normal, Theme::Role::text, dark, m_figures));
-        figures->addSpacing(8);
+        figures->addWidget(makeLabel(value, Theme::Text::footnote, Theme::Role::text, m_figures));
+        figures->addSpacing(Theme::Space::m);
     };
     if (auto uptime = m_server.uptimeLabel()) add("clock", qs(*uptime));
-    if (m_server.cpuPercent) add("cpu", QString::number(*m_server.cpuPercent, 'f', 1) + "%");
+    if (m_server.cpuPercent) add("cpu", tr("%1%").arg(*m_server.cpuPercent, 0, 'f', 1));
     if (auto memory = m_server.memoryLabel()) add("memorychip", qs(*memory));
-    if (auto power = m_inputs.milliwatts) add("bolt.fill", QString::number(*power / 1000, 'f', 1) + " W");
+    if (auto power = m_inputs.milliwatts) add("bolt.fill", tr("%1 W").arg(*power / 1000, 0, 'f', 1));
     figures->addStretch();
     showItems(figures);
 
@@ -162,10 +162,10 @@ void ServerDetailView::fill() {
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(
-        makeLabel(tr("Live HTTP check"), 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line));
-    layout->addWidget(makeLabel(
-        qs(*label), 9.5, QFont::DemiBold,
-        HTTPProbe::isHealthy(*m_inputs.probe) ? Theme::Role::green : Theme::Role::orange, dark, line));
+        makeLabel(tr("Live HTTP check"), Theme::Text::footnote, Theme::Role::secondaryText, line));
+    layout->addWidget(
+        makeLabel(qs(*label), Theme::Text::footnote, QFont::DemiBold,
+                  HTTPProbe::isHealthy(*m_inputs.probe) ? Theme::Role::green : Theme::Role::orange, line));
     layout->addStretch();
     probe->addWidget(line, 1);
     showItems(probe);
@@ -174,8 +174,8 @@ void ServerDetailView::fill() {
 QWidget* ServerDetailView::makeButtons() {
     auto* buttons = new QWidget(this);
     auto* grid = new QGridLayout(buttons);
-    grid->setContentsMargins(0, 4, 0, 0);
-    grid->setSpacing(6);
+    grid->setContentsMargins(0, Theme::Space::xs, 0, 0);
+    grid->setSpacing(Theme::Space::s);
     const std::string id = m_server.id();
     auto add = [&](const QString& title, const std::string& name, int row, int column,
                    std::string_view symbol = {}) {
@@ -194,11 +194,11 @@ QWidget* ServerDetailView::makeButtons() {
                                [copy] { copy->setText(tr("Copy connection string")); });
         });
     } else {
-        connect(add("Open in Browser", "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,
+        connect(add(tr("Open in Browser"), "browse", 0, 0, "safari"), &QAbstractButton::clicked, this,
                 [this] { m_store.open(m_server); });
     }
     const std::string address = "localhost:" + std::to_string(m_server.port);
-    connect(add(qs("Copy " + address), "address", 0, 1), &QAbstractButton::clicked, this,
+    connect(add(tr("Copy %1").arg(qs(address)), "address", 0, 1), &QAbstractButton::clicked, this,
             [this, address] { m_store.copyText(address); });
     const bool stubborn = m_inputs.stubborn;
     connect(add(tr("Kill process"), "kill", 1, 0), &QAbstractButton::clicked, this,

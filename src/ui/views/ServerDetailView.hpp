@@ -6,6 +6,7 @@
 
 #include "core/servers/Probe.hpp"
 #include "core/servers/ServerGroup.hpp"
+#include "ui/views/Theme.hpp"
 
 class QGridLayout;
 
@@ -35,7 +36,7 @@ public:
     bool update(const Inputs& inputs);
 
 private:
-    void addLine(QGridLayout* grid, std::string_view symbol, const QColor& symbolColour, QWidget* content);
+    void addLine(QGridLayout* grid, std::string_view symbol, const Theme::Ink& symbolInk, QWidget* content);
     // The inputs without what changes from one refresh to the next.
     [[nodiscard]] static Inputs shapeOf(Inputs inputs);
     void fill();

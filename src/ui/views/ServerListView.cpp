@@ -12,8 +12,8 @@ namespace tarvik::ui {
 
 ServerListView::ServerListView(ServerStore& store, PanelState& state, QWidget* parent)
     : QWidget(parent), m_store(store), m_state(state), m_layout(new QVBoxLayout(this)) {
-    m_layout->setContentsMargins(10, 4, 10, 10);
-    m_layout->setSpacing(6);
+    m_layout->setContentsMargins(Theme::Space::l, Theme::Space::xs, Theme::Space::l, Theme::Space::l);
+    m_layout->setSpacing(Theme::Space::s);
     connect(&m_model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { addRows(first, last); });
     connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
@@ -24,21 +24,10 @@ ServerListView::ServerListView(ServerStore& store, PanelState& state, QWidget* p
 }
 
 void ServerListView::refresh() {
-    const bool dark = Theme::isDark(this);
-    const bool restyle = dark != m_dark;
-    m_dark = dark;
-    if (restyle) {
-        delete m_empty;
-        m_empty = nullptr;
-        m_arranged = false;
-    }
     m_model.apply(m_store.groups());
     for (const auto& row : m_model.rows()) {
         ServerRow* widget = m_rows.at(row.id());
-        if (restyle)
-            widget->setRow(row.server);
-        else
-            widget->refreshDetail();
+        widget->refreshDetail();
         // One question at a time: the panel asks another one now.
         if (m_state.isAsking()) widget->cancel();
     }
@@ -55,7 +44,7 @@ void ServerListView::refresh() {
         it = m_groups.erase(it);
         m_arranged = false;
     }
-    for (const auto& shown : groups) fillHeader(group(shown.title), shown, dark);
+    for (const auto& shown : groups) fillHeader(group(shown.title), shown);
     if (!m_arranged) arrange();
 }
 
@@ -103,11 +92,11 @@ ServerListView::Group& ServerListView::group(const std::string& title) {
     made.header = new QWidget(this);
     made.header->setObjectName(qs("group:" + title));
     auto* layout = new QHBoxLayout(made.header);
-    layout->setContentsMargins(4, 2, 0, 0);
-    layout->setSpacing(5);
+    layout->setContentsMargins(Theme::Space::xs, Theme::Space::xxs, 0, 0);
+    layout->setSpacing(Theme::Space::xs);
     made.card = new Card(this, Card::Look::outlined);
     auto* rows = new QVBoxLayout(made.card);
-    rows->setContentsMargins(0, 1, 0, 1);
+    rows->setContentsMargins(0, Theme::Space::hairline, 0, Theme::Space::hairline);
     rows->setSpacing(0);
     return m_groups.emplace(title, made).first->second;
 }
@@ -119,7 +108,7 @@ void ServerListView::arrange() {
     if (m_model.rows().empty()) {
         if (!m_empty)
             m_empty = makeEmptyState("moon.zzz", tr("No servers running"),
-                                     tr("Start a dev server and it shows up here."), m_dark, this);
+                                     tr("Start a dev server and it shows up here."), this);
         m_layout->addWidget(m_empty);
         m_empty->show();
         return;
@@ -130,7 +119,7 @@ void ServerListView::arrange() {
         const Group& box = m_groups.at(shown.title);
         m_layout->addWidget(box.header);
         m_layout->addWidget(box.card);
-        m_layout->addSpacing(4);
+        m_layout->addSpacing(Theme::Space::xs);
         QLayout* rows = box.card->layout();
         while (QLayoutItem* item = rows->takeAt(0)) delete item;
         for (const auto& row : m_model.rows()) {
@@ -146,10 +135,10 @@ void ServerListView::arrange() {
     m_layout->addStretch();
 }
 
-void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark) {
+void ServerListView::fillHeader(Group& box, const ServerGroup& group) {
     const bool asking = m_state.isConfirming("group:" + group.title);
-    const std::string shown = group.branch.value_or("") + '\n' + (group.isSystem() ? "s" : "") +
-                              (asking ? "?" : "") + (dark ? "d" : "");
+    const std::string shown =
+        group.branch.value_or("") + '\n' + (group.isSystem() ? "s" : "") + (asking ? "?" : "");
     if (box.shown == shown) {
         // The question counts the servers it would stop, which a refresh may change.
         if (auto* confirm = box.header->findChild<QAbstractButton*>("confirm"))
@@ -160,14 +149,14 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark)
     QLayout* layout = box.header->layout();
     clearLayout(layout);
     auto* line = static_cast<QHBoxLayout*>(layout);
-    line->addWidget(makeLabel(qs(group.title), 10, QFont::Bold, Theme::Role::text, dark, box.header));
+    line->addWidget(
+        makeLabel(qs(group.title), Theme::Text::subheadline, QFont::Bold, Theme::Role::text, box.header));
     if (group.branch) {
-        const QColor tertiary = Theme::color(Theme::Role::tertiaryText, dark);
-        line->addSpacing(4);
-        line->addWidget(makeSymbol("arrow.triangle.branch", tertiary, 11, box.header));
+        line->addSpacing(Theme::Space::xs);
+        line->addWidget(makeSymbol("arrow.triangle.branch", Theme::Role::tertiaryText, 11, box.header));
         auto* branch =
-            makeLabel(qs(*group.branch), 9, QFont::Normal, Theme::Role::tertiaryText, dark, box.header);
-        branch->setFont(Theme::monospaced(9));
+            makeLabel(qs(*group.branch), Theme::Text::caption, Theme::Role::tertiaryText, box.header);
+        branch->setFont(Theme::monospaced(Theme::Text::caption));
         line->addWidget(branch);
     }
     line->addStretch();
@@ -182,10 +171,10 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group, bool dark)
             },
             m_state, box.header));
     } else if (!group.isSystem()) {
-        auto* stop =
-            new SymbolButton("stop.circle", Theme::color(Theme::Role::secondaryText, dark), box.header, 14);
+        auto* stop = new SymbolButton("stop.circle", Theme::Role::secondaryText, box.header, 14);
         stop->setObjectName(qs("stopGroup:" + group.title));
         stop->setToolTip(tr("Stop every server in %1").arg(qs(group.title)));
+        stop->setAccessibleName(stop->toolTip());
         connect(stop, &QAbstractButton::clicked, this,
                 [this, key = "group:" + group.title] { m_state.confirm(key); });
         line->addWidget(stop);

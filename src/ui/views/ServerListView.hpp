@@ -41,7 +41,7 @@ private:
     void updateRows(int first, int last);
     Group& group(const std::string& title);
     void arrange();
-    void fillHeader(Group& box, const ServerGroup& group, bool dark);
+    void fillHeader(Group& box, const ServerGroup& group);
     void closeOthers(ServerRow* row, bool questions);
 
     ServerStore& m_store;
@@ -52,7 +52,6 @@ private:
     std::map<std::string, ServerRow*> m_rows;
     std::map<std::string, Group> m_groups;
     bool m_arranged = false;
-    bool m_dark = false;
 };
 
 }  // namespace tarvik::ui

@@ -51,32 +51,34 @@ ServerRow::ServerRow(ServerStore& store, const MergedServer& row, QWidget* paren
 QWidget* ServerRow::makeLine() {
     auto* line = new QWidget(this);
     auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(10, 7, 8, 7);
-    layout->setSpacing(10);
+    layout->setContentsMargins(Theme::Space::l, Theme::Space::s, Theme::Space::m, Theme::Space::s);
+    layout->setSpacing(Theme::Space::l);
 
     m_icon = new QLabel(line);
-    m_icon->setFixedSize(28, 28);
+    m_icon->setFixedSize(Theme::Size::rowIcon, Theme::Size::rowIcon);
+    // The icon's tint depends on the appearance, and its picture is drawn with it.
+    Theme::follow(m_icon, [this] { drawIcon(); });
     layout->addWidget(m_icon);
 
     auto* text = new QVBoxLayout;
-    text->setSpacing(1);
+    text->setSpacing(Theme::Space::hairline);
     auto* title = new QHBoxLayout;
-    title->setSpacing(6);
-    m_name = new QLabel(line);
-    m_name->setTextFormat(Qt::PlainText);
-    m_name->setFont(Theme::font(10.5, QFont::DemiBold));
+    title->setSpacing(Theme::Space::s);
+    m_name = makeLabel({}, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, line);
     title->addWidget(m_name);
     m_ports = new ElidedLabel("", line, Qt::ElideRight);
-    m_ports->setFont(Theme::monospaced(9.5));
+    m_ports->setFont(Theme::monospaced(Theme::Text::footnote));
+    Theme::setForeground(m_ports, Theme::Role::secondaryText);
     title->addWidget(m_ports);
-    m_badge = new QLabel(line);
-    m_badge->setFixedSize(12, 12);
+    m_badge = makeSymbol("wifi", Theme::Role::orange, 12, line);
     m_badge->setToolTip(tr("Reachable from your network"));
+    m_badge->setAccessibleName(m_badge->toolTip());
     title->addWidget(m_badge);
     title->addStretch();
     text->addLayout(title);
     m_directory = new ElidedLabel("", line);
-    m_directory->setFont(Theme::font(9));
+    m_directory->setFont(Theme::font(Theme::Text::caption));
+    Theme::setForeground(m_directory, Theme::Role::secondaryText);
     text->addWidget(m_directory);
     layout->addLayout(text, 1);
 
@@ -92,13 +94,10 @@ QWidget* ServerRow::makeFigures() {
     auto* figures = new QWidget(this);
     auto* layout = new QVBoxLayout(figures);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(1);
-    m_memory = new QLabel(figures);
-    m_memory->setFont(Theme::font(9.5, QFont::Medium));
-    m_uptime = new QLabel(figures);
-    m_uptime->setFont(Theme::font(9));
+    layout->setSpacing(Theme::Space::hairline);
+    m_memory = makeLabel({}, Theme::Text::footnote, QFont::Medium, Theme::Role::text, figures);
+    m_uptime = makeLabel({}, Theme::Text::caption, Theme::Role::tertiaryText, figures);
     for (auto* label : {m_memory, m_uptime}) {
-        label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         layout->addWidget(label);
     }
@@ -110,24 +109,25 @@ QWidget* ServerRow::makeButtons() {
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    auto add = [&](const char* name, const QString& tip, auto action) {
-        auto* button = new SymbolButton("", QColor(), box);
+    auto add = [&](const char* name, const char* symbol, const QString& tip, auto action) {
+        auto* button = new SymbolButton(symbol, Theme::Role::secondaryText, box);
         button->setObjectName(qs(name + m_id));
         button->setToolTip(tip);
+        button->setAccessibleName(tip);
         connect(button, &QAbstractButton::clicked, this, action);
         layout->addWidget(button);
         return button;
     };
-    m_open = add("open:", tr("Open in Browser"), [this] { m_store.open(m_server); });
-    m_copy = add("copy:", tr("Copy URL"), [this] {
+    m_open = add("open:", "safari", tr("Open in Browser"), [this] { m_store.open(m_server); });
+    m_copy = add("copy:", "doc.on.doc", tr("Copy URL"), [this] {
         m_store.copyURL(m_server);
         showCopied(true);
         QTimer::singleShot(copiedMilliseconds, this, [this, copy = ++m_copies] {
             if (copy == m_copies) showCopied(false);
         });
     });
-    m_stop = add("stop:", tr("Stop"), [this] { ask(); });
-    m_expand = add("expand:", tr("Details"), [this] { setExpanded(!isExpanded()); });
+    m_stop = add("stop:", "stop.circle", tr("Stop"), [this] { ask(); });
+    m_expand = add("expand:", "chevron.right", tr("Details"), [this] { setExpanded(!isExpanded()); });
     return box;
 }
 
@@ -135,7 +135,7 @@ QWidget* ServerRow::makeQuestion() {
     auto* box = new QWidget(this);
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+    layout->setSpacing(Theme::Space::s);
     m_confirm = new CapsuleButton("", CapsuleButton::Style::destructive, box);
     m_confirm->setObjectName("confirm");
     connect(m_confirm, &QAbstractButton::clicked, this, [this] {
@@ -163,34 +163,20 @@ void ServerRow::setRow(const MergedServer& row) {
     m_uptime->setText(qs(m_server.uptimeLabel().value_or("")));
     m_open->setVisible(
         !std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(m_server)));
-    style();
+    drawIcon();
     refreshDetail();
 }
 
-void ServerRow::style() {
-    const bool dark = Theme::isDark(this);
-    const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
-    m_icon->setPixmap(Icons::serverIcon(m_server, 28, dark, devicePixelRatioF()));
-    m_badge->setPixmap(
-        Icons::symbol("wifi", Theme::color(Theme::Role::orange, dark), 12, devicePixelRatioF()));
-    setTextColour(m_name, Theme::color(Theme::Role::text, dark));
-    setTextColour(m_ports, secondary);
-    setTextColour(m_directory, secondary);
-    setTextColour(m_memory, Theme::color(Theme::Role::text, dark));
-    setTextColour(m_uptime, Theme::color(Theme::Role::tertiaryText, dark));
-    m_open->setSymbol("safari", secondary);
-    m_stop->setSymbol("stop.circle", secondary);
-    m_expand->setSymbol("chevron.right", secondary, isExpanded() ? 90 : 0);
-    showCopied(m_copied);
+void ServerRow::drawIcon() {
+    m_icon->setPixmap(Icons::serverIcon(m_server, Theme::Size::rowIcon, Theme::isDark(m_icon),
+                                        m_icon->devicePixelRatioF()));
 }
 
 void ServerRow::showCopied(bool copied) {
-    m_copied = copied;
-    const bool dark = Theme::isDark(this);
     if (copied)
-        m_copy->setSymbol("checkmark", Theme::color(Theme::Role::green, dark));
+        m_copy->setSymbol("checkmark", Theme::Role::green);
     else
-        m_copy->setSymbol("doc.on.doc", Theme::color(Theme::Role::secondaryText, dark));
+        m_copy->setSymbol("doc.on.doc", Theme::Role::secondaryText);
 }
 
 void ServerRow::refreshDetail() {
@@ -225,8 +211,7 @@ void ServerRow::setExpanded(bool expanded) {
         delete m_detail;
         m_detail = nullptr;
     }
-    m_expand->setSymbol("chevron.right", Theme::color(Theme::Role::secondaryText, Theme::isDark(this)),
-                        expanded ? 90 : 0);
+    m_expand->setSymbol("chevron.right", Theme::Role::secondaryText, expanded ? 90 : 0);
 }
 
 void ServerRow::reset() {
@@ -239,7 +224,7 @@ void ServerRow::reset() {
 void ServerRow::setSeparated(bool separated) {
     if (separated == m_separated) return;
     m_separated = separated;
-    setContentsMargins(0, separated ? 1 : 0, 0, 0);
+    setContentsMargins(0, separated ? Theme::Space::hairline : 0, 0, 0);
     update();
 }
 
@@ -249,7 +234,7 @@ QMenu* ServerRow::makeMenu(QWidget* parent) const {
     const Server server = m_server;
     menu->addAction(tr("Open in Browser"), [store, server] { store->open(server); });
     menu->addAction(tr("Copy URL"), [store, server] { store->copyURL(server); });
-    menu->addAction(qs(Words::text("Reveal in Finder")), [store, server] { store->revealDirectory(server); })
+    menu->addAction(tr("Reveal in Files"), [store, server] { store->revealDirectory(server); })
         ->setEnabled(server.cwd.has_value());
     menu->addSeparator();
     menu->addAction(tr("Kill Process"), [store, server] { store->kill(server, false); });
@@ -278,7 +263,8 @@ void ServerRow::showEvent(QShowEvent*) {
 void ServerRow::paintEvent(QPaintEvent*) {
     if (!m_separated) return;
     QPainter painter(this);
-    painter.fillRect(QRect(0, 0, width(), 1), Theme::color(Theme::Role::separator, Theme::isDark(this)));
+    painter.fillRect(QRect(0, 0, width(), Theme::Space::hairline),
+                     Theme::color(Theme::Role::separator, this));
 }
 
 void ServerRow::mouseReleaseEvent(QMouseEvent* event) {

@@ -62,7 +62,7 @@ private:
     QWidget* makeFigures();
     QWidget* makeButtons();
     QWidget* makeQuestion();
-    void style();
+    void drawIcon();
     void showCopied(bool copied);
     void setHovered(bool hovered);
 
@@ -87,7 +87,6 @@ private:
     SymbolButton* m_expand = nullptr;
     CapsuleButton* m_confirm = nullptr;
     ServerDetailView* m_detail = nullptr;
-    bool m_copied = false;
     int m_copies = 0;  // which copy the check mark is for, so an earlier one's timer leaves it
 };
 

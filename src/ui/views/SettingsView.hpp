@@ -36,22 +36,20 @@ protected:
 private:
     struct Switch;
 
-    Card* section(QVBoxLayout* column, const char* title);
+    Card* section(QVBoxLayout* column, const QString& title);
     void addSwitch(Card* card, const Switch& setting);
     QHBoxLayout* row(Card* card);
-    QLabel* label(QWidget* parent, const QString& text, const QFont& font, Theme::Role role);
+    QLabel* label(QWidget* parent, const QString& text, Theme::Text style, Theme::Role role);
     QWidget* footer(QWidget* parent);
     void refresh();
     void restyle();
 
     ServerStore& m_store;
     std::vector<std::pair<ToggleSwitch*, bool (ServerStore::*)() const>> m_switches;
-    std::vector<std::pair<QWidget*, Theme::Role>> m_coloured;
     QPushButton* m_testNotification = nullptr;
     QComboBox* m_menuBarDisplay = nullptr;
     QToolButton* m_checkForUpdates = nullptr;
     QLabel* m_link = nullptr;
-    QLabel* m_heart = nullptr;
 };
 
 }  // namespace tarvik::ui

@@ -1,7 +1,7 @@
 #include "ui/views/ShareMenu.hpp"
 
-#include <QApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImage>
 #include <QLayout>
 #include <QMenu>
@@ -13,16 +13,8 @@
 
 namespace tarvik::ui {
 
-namespace {
-
-bool applicationIsDark() {
-    return Theme::isDark(QApplication::palette());
-}
-
-}  // namespace
-
-QByteArray ShareMenu::renderPNG(const ServerStore& store, bool dark) {
-    ShareCard card(store.footprint(), store.projectUsage(), store.devServerCount(), dark);
+QByteArray ShareMenu::renderPNG(const ServerStore& store, const QPalette& appearance) {
+    ShareCard card(store.footprint(), store.projectUsage(), store.devServerCount(), appearance);
     // Laid out without being shown: a window appearing would close an open panel, a popup.
     card.ensurePolished();
     card.layout()->activate();
@@ -37,20 +29,20 @@ QByteArray ShareMenu::renderPNG(const ServerStore& store, bool dark) {
 }
 
 void ShareMenu::saveImage() {
-    m_store.saveImage(renderPNG(m_store, applicationIsDark()));
+    m_store.saveImage(renderPNG(m_store, QPalette()));
 }
 
 void ShareMenu::copyImage() {
-    m_store.copyImage(renderPNG(m_store, applicationIsDark()));
+    m_store.copyImage(renderPNG(m_store, QPalette()));
 }
 
 QMenu* ShareMenu::makeMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
-    const QColor colour = Theme::color(Theme::Role::text, applicationIsDark());
+    const QColor colour = Theme::color(Theme::Role::text, QPalette());
     auto& store = m_store;
-    menu->addAction(Icons::symbolIcon("square.and.arrow.down", colour), "Save image", menu,
+    menu->addAction(Icons::symbolIcon("square.and.arrow.down", colour), tr("Save image"), menu,
                     [&store] { ShareMenu(store).saveImage(); });
-    menu->addAction(Icons::symbolIcon("doc.on.doc", colour), "Copy image", menu,
+    menu->addAction(Icons::symbolIcon("doc.on.doc", colour), tr("Copy image"), menu,
                     [&store] { ShareMenu(store).copyImage(); });
     return menu;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QPalette>
 
 class QMenu;
 class QWidget;
@@ -11,11 +13,14 @@ class ServerStore;
 
 // The two ways to share the footprint card: as a file in Downloads, or on the clipboard.
 class ShareMenu {
+    Q_DECLARE_TR_FUNCTIONS(ShareMenu)
+
 public:
     explicit ShareMenu(ServerStore& store) : m_store(store) {}
 
-    // The card for the store's current servers as a PNG at scale 1; empty when it cannot be drawn.
-    [[nodiscard]] static QByteArray renderPNG(const ServerStore& store, bool dark);
+    // The card for the store's current servers as a PNG at scale 1, in the appearance of
+    // `appearance`; empty when it cannot be drawn.
+    [[nodiscard]] static QByteArray renderPNG(const ServerStore& store, const QPalette& appearance);
 
     // In the application's current appearance.
     void saveImage();

@@ -32,17 +32,17 @@ QPixmap faded(QPixmap pixmap) {
 
 StoppedView::StoppedView(ServerStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_layout(new QVBoxLayout(this)) {
-    m_layout->setContentsMargins(10, 8, 10, 10);
+    m_layout->setContentsMargins(Theme::Space::l, Theme::Space::m, Theme::Space::l, Theme::Space::l);
     m_layout->setSpacing(0);
 }
 
 void StoppedView::rebuild() {
-    Shown shown{m_store.recentStops().entries, m_store.restartingIDs(), Theme::isDark(this)};
+    Shown shown{m_store.recentStops().entries, m_store.restartingIDs()};
     if (shown != m_shown) make(shown);
     for (std::size_t i = 0; i < m_ages.size(); ++i) {
         const auto seconds =
             std::chrono::duration_cast<std::chrono::seconds>(m_store.now() - shown.entries[i].stoppedAt);
-        m_ages[i]->setText(qs(ElapsedTime::label(static_cast<int>(seconds.count())) + " ago"));
+        m_ages[i]->setText(tr("%1 ago").arg(qs(ElapsedTime::label(static_cast<int>(seconds.count())))));
     }
 }
 
@@ -50,59 +50,63 @@ void StoppedView::make(const Shown& shown) {
     m_shown = shown;
     m_ages.clear();
     clearLayout(m_layout);
-    const bool dark = shown.dark;
     const auto& entries = shown.entries;
     if (entries.empty()) {
-        m_layout->addWidget(makeEmptyState("clock.arrow.circlepath", "Nothing stopped yet",
-                                           "Servers you stop show up here,\nready to start again.", dark,
+        m_layout->addWidget(makeEmptyState("clock.arrow.circlepath", tr("Nothing stopped yet"),
+                                           tr("Servers you stop show up here,\nready to start again."),
                                            this));
         return;
     }
     auto* card = new Card(this, Card::Look::outlined);
     auto* rows = new QVBoxLayout(card);
-    rows->setContentsMargins(0, 1, 0, 1);
+    rows->setContentsMargins(0, Theme::Space::hairline, 0, Theme::Space::hairline);
     rows->setSpacing(0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (i > 0) rows->addWidget(makeSeparator(dark, card));
-        rows->addWidget(makeRow(entries[i], dark, card));
+        if (i > 0) rows->addWidget(makeSeparator(card));
+        rows->addWidget(makeRow(entries[i], card));
     }
     m_layout->addWidget(card);
     m_layout->addStretch();
 }
 
-QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent) {
+QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, QWidget* parent) {
     const Server& server = entry.server;
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(10, 7, 8, 7);
-    layout->setSpacing(10);
+    layout->setContentsMargins(Theme::Space::l, Theme::Space::s, Theme::Space::m, Theme::Space::s);
+    layout->setSpacing(Theme::Space::l);
     auto* icon = new QLabel(row);
-    icon->setFixedSize(28, 28);
-    icon->setPixmap(faded(Icons::serverIcon(server, 28, dark, row->devicePixelRatioF())));
+    icon->setFixedSize(Theme::Size::rowIcon, Theme::Size::rowIcon);
+    Theme::follow(icon, [icon, server] {
+        icon->setPixmap(faded(
+            Icons::serverIcon(server, Theme::Size::rowIcon, Theme::isDark(icon), icon->devicePixelRatioF())));
+    });
     layout->addWidget(icon);
 
     auto* text = new QVBoxLayout;
-    text->setSpacing(1);
+    text->setSpacing(Theme::Space::hairline);
     auto* title = new QHBoxLayout;
-    title->setSpacing(6);
-    title->addWidget(makeLabel(qs(Insights::displayName(server)), 10.5, QFont::DemiBold,
-                               Theme::Role::secondaryText, dark, row));
-    auto* port = makeLabel(":" + QString::number(server.port), 9.5, QFont::Normal, Theme::Role::tertiaryText,
-                           dark, row);
-    port->setFont(Theme::monospaced(9.5));
+    title->setSpacing(Theme::Space::s);
+    title->addWidget(makeLabel(qs(Insights::displayName(server)), Theme::Text::callout, QFont::DemiBold,
+                               Theme::Role::secondaryText, row));
+    auto* port = makeLabel(QStringLiteral(":%1").arg(server.port), Theme::Text::footnote,
+                           Theme::Role::tertiaryText, row);
+    port->setFont(Theme::monospaced(Theme::Text::footnote));
     title->addWidget(port);
     title->addStretch();
     text->addLayout(title);
-    m_ages.push_back(makeLabel("", 9, QFont::Normal, Theme::Role::tertiaryText, dark, row));
+    m_ages.push_back(makeLabel({}, Theme::Text::caption, Theme::Role::tertiaryText, row));
     text->addWidget(m_ages.back());
     layout->addLayout(text, 1);
 
     if (m_shown->restarting.contains(entry.id())) {
-        layout->addWidget(makeLabel("Starting", 9.5, QFont::Medium, Theme::Role::secondaryText, dark, row));
+        layout->addWidget(
+            makeLabel(tr("Starting"), Theme::Text::footnote, QFont::Medium, Theme::Role::secondaryText, row));
     } else if (RecentStops::isRestartable(server)) {
-        auto* play = new SymbolButton("play.circle.fill", Theme::color(Theme::Role::accent, dark), row, 20);
+        auto* play = new SymbolButton("play.circle.fill", Theme::Role::accent, row, 20);
         play->setObjectName(qs("restart:" + entry.id()));
-        play->setToolTip("Start again");
+        play->setToolTip(tr("Start again"));
+        play->setAccessibleName(play->toolTip());
         connect(play, &QAbstractButton::clicked, this, [this, entry] { m_store.restart(entry); });
         layout->addWidget(play);
     }

@@ -18,6 +18,8 @@ class ServerStore;
 // The stopped tab: the servers the user stopped lately, newest first, each offered to start again
 // when its command and folder are known.
 class StoppedView : public QWidget {
+    Q_OBJECT
+
 public:
     StoppedView(ServerStore& store, QWidget* parent);
     // Makes the tab again when its rows changed, and only updates how long ago each stopped.
@@ -27,12 +29,11 @@ private:
     struct Shown {
         std::vector<RecentStops::Entry> entries;
         std::set<std::string> restarting;
-        bool dark = false;
         bool operator==(const Shown&) const = default;
     };
 
     void make(const Shown& shown);
-    QWidget* makeRow(const RecentStops::Entry& entry, bool dark, QWidget* parent);
+    QWidget* makeRow(const RecentStops::Entry& entry, QWidget* parent);
 
     ServerStore& m_store;
     QVBoxLayout* m_layout;

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QSize>
 #include <functional>
+#include <variant>
 
 #include "core/servers/ServerKind.hpp"
 
@@ -100,6 +101,21 @@ enum class Role {
 // The kind tints of the server icons, in the same way.
 [[nodiscard]] QColor tint(TintToken token, const QPalette& palette);
 [[nodiscard]] QColor tint(TintToken token, const QWidget* widget);
+
+// A colour named by role or tint and resolved against a palette when drawn, or one given outright.
+class Ink {
+public:
+    Ink(Role role) : m_value(role) {}                         // NOLINT(google-explicit-constructor)
+    Ink(TintToken tint) : m_value(tint) {}                    // NOLINT(google-explicit-constructor)
+    Ink(QColor colour) : m_value(colour) {}                   // NOLINT(google-explicit-constructor)
+    Ink(Qt::GlobalColor colour) : m_value(QColor(colour)) {}  // NOLINT(google-explicit-constructor)
+    [[nodiscard]] QColor resolve(const QPalette& palette) const;
+    [[nodiscard]] QColor resolve(const QWidget* widget) const;
+    bool operator==(const Ink&) const = default;
+
+private:
+    std::variant<Role, TintToken, QColor> m_value;
+};
 
 // Gives `widget` the text colour of `role`, and gives it again whenever its palette changes, so a
 // label keeps its role across an appearance switch. Every other colour stays its parents'.

@@ -12,20 +12,15 @@
 
 #include "core/servers/ServerClassifier.hpp"
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
-#include "ui/views/ViewParts.hpp"
+#include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {
 
 namespace {
 
 constexpr int symbolSize = 14;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Rows are clicked as a whole, so their texts let the mouse through.
 QLabel* plainLabel(QWidget* parent, const QFont& font) {
@@ -36,19 +31,28 @@ QLabel* plainLabel(QWidget* parent, const QFont& font) {
     return label;
 }
 
-void setSymbol(QLabel* label, std::string_view name, const QColor& colour) {
-    label->setPixmap(Icons::symbol(name, colour, symbolSize, label->devicePixelRatioF()));
+QLabel* styledLabel(QWidget* parent, const QFont& font, Theme::Role role) {
+    auto* label = plainLabel(parent, font);
+    Theme::setForeground(label, role);
+    return label;
 }
 
-void paintHover(QWidget* widget, bool dark) {
+void setSymbol(QLabel* label, std::string_view name, Theme::Role role) {
+    label->setPixmap(Icons::symbol(name, Theme::color(role, label), symbolSize, label->devicePixelRatioF()));
+}
+
+void paintHover(QWidget* widget) {
     if (!widget->underMouse()) return;
     QPainter painter(widget);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    QColor hover = Theme::color(Theme::Role::text, dark);
+    QColor hover = Theme::color(Theme::Role::text, widget);
     hover.setAlphaF(0.06f);
     painter.setBrush(hover);
-    painter.drawRoundedRect(QRectF(widget->rect()).adjusted(3, 2, -3, -2), 6, 6);
+    painter.drawRoundedRect(
+        QRectF(widget->rect())
+            .adjusted(Theme::Space::xxs, Theme::Space::xxs, -Theme::Space::xxs, -Theme::Space::xxs),
+        Theme::Radius::s, Theme::Radius::s);
 }
 
 }  // namespace
@@ -60,12 +64,12 @@ public:
         setAttribute(Qt::WA_Hover);
         setCursor(Qt::PointingHandCursor);
         auto* layout = new QHBoxLayout(this);
-        layout->setContentsMargins(10, 7, 12, 7);
-        layout->setSpacing(8);
-        m_check = plainLabel(this, Theme::font(12));
-        m_port = plainLabel(this, Theme::monospaced(12, QFont::Medium));
-        m_name = plainLabel(this, Theme::font(12));
-        m_memory = plainLabel(this, Theme::monospaced(11));
+        layout->setContentsMargins(Theme::Space::l, Theme::Space::s, Theme::Space::xl, Theme::Space::s);
+        layout->setSpacing(Theme::Space::m);
+        m_check = plainLabel(this, Theme::font(Theme::Text::bodyLarge));
+        m_port = plainLabel(this, Theme::monospaced(Theme::Text::bodyLarge, QFont::Medium));
+        m_name = plainLabel(this, Theme::font(Theme::Text::bodyLarge));
+        m_memory = styledLabel(this, Theme::monospaced(Theme::Text::body), Theme::Role::secondaryText);
         m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         layout->addWidget(m_check);
         layout->addWidget(m_port);
@@ -73,20 +77,20 @@ public:
         layout->addWidget(m_memory);
     }
 
-    void display(const Server& server, bool ticked, bool dark) {
+    // Called again after an appearance switch: the tick's picture is drawn in the palette's colours.
+    void display(const Server& server, bool ticked) {
         m_id = server.id();
-        setAccessibleName(qs(":" + std::to_string(server.port) + " " + server.processName));
+        setAccessibleName(TidyView::tr(":%1 %2").arg(server.port).arg(qs(server.processName)));
         setSymbol(m_check, ticked ? "checkmark.square.fill" : "square",
-                  Theme::color(ticked ? Theme::Role::accent : Theme::Role::tertiaryText, dark));
-        m_port->setText(qs(":" + std::to_string(server.port)));
-        m_name->setText(qs(server.processName + "  ·  idle"));
+                  ticked ? Theme::Role::accent : Theme::Role::tertiaryText);
+        m_port->setText(QStringLiteral(":%1").arg(server.port));
+        m_name->setText(TidyView::tr("%1  ·  idle").arg(qs(server.processName)));
         m_memory->setText(server.memoryBytes ? qs(ByteFormat::short_(*server.memoryBytes)) : QString());
-        setForeground(m_memory, Theme::color(Theme::Role::secondaryText, dark));
     }
     [[nodiscard]] const std::string& id() const { return m_id; }
 
 protected:
-    void paintEvent(QPaintEvent*) override { paintHover(this, Theme::isDark(this)); }
+    void paintEvent(QPaintEvent*) override { paintHover(this); }
 
 private:
     std::string m_id;
@@ -101,12 +105,14 @@ class TidyView::KeptRow : public QWidget {
 public:
     explicit KeptRow(QWidget* parent) : QWidget(parent) {
         auto* layout = new QHBoxLayout(this);
-        layout->setContentsMargins(10, 6, 12, 6);
-        layout->setSpacing(8);
-        m_lock = plainLabel(this, Theme::font(12));
-        m_port = plainLabel(this, Theme::monospaced(12, QFont::Medium));
-        m_name = plainLabel(this, Theme::font(12));
-        m_tag = plainLabel(this, Theme::font(10));
+        layout->setContentsMargins(Theme::Space::l, Theme::Space::s, Theme::Space::xl, Theme::Space::s);
+        layout->setSpacing(Theme::Space::m);
+        m_lock = makeSymbol("lock.fill", Theme::Role::tertiaryText, symbolSize, this);
+        m_port = styledLabel(this, Theme::monospaced(Theme::Text::bodyLarge, QFont::Medium),
+                             Theme::Role::secondaryText);
+        m_name = styledLabel(this, Theme::font(Theme::Text::bodyLarge), Theme::Role::secondaryText);
+        m_tag = styledLabel(this, Theme::font(Theme::Text::subheadline), Theme::Role::tertiaryText);
+        for (auto* label : {m_port, m_name, m_tag}) label->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         layout->addWidget(m_lock);
         layout->addWidget(m_port);
@@ -114,18 +120,13 @@ public:
         layout->addWidget(m_tag);
     }
 
-    void display(const Server& server, bool dark) {
-        const QColor tertiary = Theme::color(Theme::Role::tertiaryText, dark);
-        setSymbol(m_lock, "lock.fill", tertiary);
-        m_port->setText(qs(":" + std::to_string(server.port)));
+    void display(const Server& server) {
+        m_port->setText(QStringLiteral(":%1").arg(server.port));
         m_name->setText(qs(server.processName));
         // Everything kept safe is either the system's own or still working.
-        m_tag->setText(qs(ServerClassifier::isProtectedSystemProcess(server.processName)
-                              ? Words::text("macOS")
-                              : "active"));
-        setForeground(m_port, Theme::color(Theme::Role::secondaryText, dark));
-        setForeground(m_name, Theme::color(Theme::Role::secondaryText, dark));
-        setForeground(m_tag, tertiary);
+        m_tag->setText(ServerClassifier::isProtectedSystemProcess(server.processName)
+                           ? TidyView::tr("Linux")
+                           : TidyView::tr("active"));
     }
 
 private:
@@ -142,11 +143,13 @@ public:
         setAttribute(Qt::WA_Hover);
         setCursor(Qt::PointingHandCursor);
         auto* layout = new QHBoxLayout(this);
-        layout->setContentsMargins(4 + symbolSize + 6, 6, 10, 6);
-        layout->setSpacing(6);
-        title = plainLabel(this, Theme::font(12, QFont::DemiBold));
-        title->setText("Kept Safe");
-        count = plainLabel(this, Theme::font(12));
+        layout->setContentsMargins(chevronLeft + symbolSize + Theme::Space::s, Theme::Space::s,
+                                   Theme::Space::l, Theme::Space::s);
+        layout->setSpacing(Theme::Space::s);
+        title = styledLabel(this, Theme::font(Theme::Text::bodyLarge, QFont::DemiBold), Theme::Role::text);
+        title->setText(TidyView::tr("Kept Safe"));
+        count = styledLabel(this, Theme::font(Theme::Text::bodyLarge), Theme::Role::tertiaryText);
+        setAccessibleName(title->text());
         layout->addWidget(title);
         layout->addWidget(count);
         layout->addStretch();
@@ -162,18 +165,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        const bool dark = Theme::isDark(this);
-        paintHover(this, dark);
-        const QPixmap chevron = Icons::symbol("chevron.right", Theme::color(Theme::Role::secondaryText, dark),
+        paintHover(this);
+        const QPixmap chevron = Icons::symbol("chevron.right", Theme::color(Theme::Role::secondaryText, this),
                                               symbolSize - 2, devicePixelRatioF());
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.translate(4 + symbolSize / 2.0, height() / 2.0);
+        painter.translate(chevronLeft + symbolSize / 2.0, height() / 2.0);
         painter.rotate(m_angle);
         painter.drawPixmap(QPointF(-(symbolSize - 2) / 2.0, -(symbolSize - 2) / 2.0), chevron);
     }
 
 private:
+    static constexpr int chevronLeft = Theme::Space::xs;
     qreal m_angle = 0;
 };
 
@@ -186,33 +189,34 @@ TidyView::TidyView(ServerStore& store, std::optional<std::set<std::int32_t>> pre
     auto* scroll = pageScrollArea(this);
     auto* content = new QWidget(scroll);
     auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(14, 10, 14, 10);
-    column->setSpacing(6);
+    column->setContentsMargins(Theme::Space::xxl, Theme::Space::l, Theme::Space::xxl, Theme::Space::l);
+    column->setSpacing(Theme::Space::s);
     outer->addWidget(scroll, 1);
 
     auto* summary = new Card(content, Card::Look::plain);
     auto* summaryLayout = new QVBoxLayout(summary);
-    summaryLayout->setContentsMargins(12, 10, 12, 10);
-    summaryLayout->setSpacing(2);
-    auto* caption = label(summary, Theme::font(11), Theme::Role::secondaryText);
-    caption->setText("Reclaim");
-    m_figure = plainLabel(summary, Theme::monospaced(13, QFont::DemiBold));
+    summaryLayout->setContentsMargins(Theme::Space::xl, Theme::Space::l, Theme::Space::xl, Theme::Space::l);
+    summaryLayout->setSpacing(Theme::Space::xxs);
+    auto* caption = styledLabel(summary, Theme::font(Theme::Text::body), Theme::Role::secondaryText);
+    caption->setText(tr("Reclaim"));
+    m_figure = plainLabel(summary, Theme::monospaced(Theme::Text::headline, QFont::DemiBold));
     m_figure->setObjectName("figure");
     summaryLayout->addWidget(caption);
     summaryLayout->addWidget(m_figure);
     column->addWidget(summary);
-    column->addSpacing(8);
+    column->addSpacing(Theme::Space::m);
 
     auto* reviewHeader = new QHBoxLayout;
-    reviewHeader->setContentsMargins(4, 0, 2, 0);
-    reviewHeader->setSpacing(6);
-    auto* review = label(content, Theme::font(12, QFont::DemiBold), Theme::Role::text);
-    review->setText("Review");
-    m_reviewCount = label(content, Theme::font(12), Theme::Role::tertiaryText);
+    reviewHeader->setContentsMargins(Theme::Space::xs, 0, Theme::Space::xxs, 0);
+    reviewHeader->setSpacing(Theme::Space::s);
+    auto* review =
+        styledLabel(content, Theme::font(Theme::Text::bodyLarge, QFont::DemiBold), Theme::Role::text);
+    review->setText(tr("Review"));
+    m_reviewCount = styledLabel(content, Theme::font(Theme::Text::bodyLarge), Theme::Role::tertiaryText);
     m_selectAll = new QPushButton(content);
     m_selectAll->setFlat(true);
     m_selectAll->setCursor(Qt::PointingHandCursor);
-    m_selectAll->setFont(Theme::font(12));
+    m_selectAll->setFont(Theme::font(Theme::Text::bodyLarge));
     connect(m_selectAll, &QPushButton::clicked, this, &TidyView::selectAll);
     reviewHeader->addWidget(review);
     reviewHeader->addWidget(m_reviewCount);
@@ -222,26 +226,26 @@ TidyView::TidyView(ServerStore& store, std::optional<std::set<std::int32_t>> pre
 
     m_reviewCard = new Card(content);
     auto* reviewLayout = new QVBoxLayout(m_reviewCard);
-    reviewLayout->setContentsMargins(0, 2, 0, 2);
+    reviewLayout->setContentsMargins(0, Theme::Space::xxs, 0, Theme::Space::xxs);
     reviewLayout->setSpacing(0);
-    m_nothing = label(m_reviewCard, Theme::font(12), Theme::Role::secondaryText);
-    m_nothing->setText(QString::fromUtf8(
-        "Nothing to clean up — no background listener has been idle long enough to be sure."));
+    m_nothing = styledLabel(m_reviewCard, Theme::font(Theme::Text::bodyLarge), Theme::Role::secondaryText);
+    m_nothing->setText(
+        tr("Nothing to clean up — no background listener has been idle long enough to be sure."));
     m_nothing->setWordWrap(true);
-    m_nothing->setContentsMargins(12, 8, 12, 8);
+    m_nothing->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::xl, Theme::Space::m);
     reviewLayout->addWidget(m_nothing);
     column->addWidget(m_reviewCard);
-    column->addSpacing(8);
+    column->addSpacing(Theme::Space::m);
 
     m_keptSection = new QWidget(content);
     auto* keptLayout = new QVBoxLayout(m_keptSection);
     keptLayout->setContentsMargins(0, 0, 0, 0);
-    keptLayout->setSpacing(4);
+    keptLayout->setSpacing(Theme::Space::xs);
     m_keptHeader = new KeptSafeHeader(m_keptSection);
     connect(m_keptHeader, &QAbstractButton::clicked, this, [this] { expandKeptSafe(!m_showKeptSafe); });
     m_keptCard = new Card(m_keptSection);
     auto* keptRows = new QVBoxLayout(m_keptCard);
-    keptRows->setContentsMargins(0, 2, 0, 2);
+    keptRows->setContentsMargins(0, Theme::Space::xxs, 0, Theme::Space::xxs);
     keptRows->setSpacing(0);
     keptLayout->addWidget(m_keptHeader);
     keptLayout->addWidget(m_keptCard);
@@ -251,11 +255,11 @@ TidyView::TidyView(ServerStore& store, std::optional<std::set<std::int32_t>> pre
     content->setAutoFillBackground(false);  // setWidget turns it on
 
     m_cleanUp = new QPushButton(this);
-    m_cleanUp->setFont(Theme::font(13, QFont::DemiBold));
+    m_cleanUp->setFont(Theme::font(Theme::Text::headline, QFont::DemiBold));
     m_cleanUp->setCursor(Qt::PointingHandCursor);
     connect(m_cleanUp, &QPushButton::clicked, this, &TidyView::cleanUp);
     auto* footer = new QHBoxLayout;
-    footer->setContentsMargins(14, 8, 14, 14);
+    footer->setContentsMargins(Theme::Space::xxl, Theme::Space::m, Theme::Space::xxl, Theme::Space::xxl);
     footer->addWidget(m_cleanUp);
     outer->addLayout(footer);
 
@@ -277,31 +281,29 @@ TidyView::TidyView(ServerStore& store, std::optional<std::set<std::int32_t>> pre
 
 void TidyView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    // Style sheets and pictures hold colours: they are set again, the widgets stay.
     if (event->type() == QEvent::PaletteChange && m_cleanUp) restyle();
 }
 
-QLabel* TidyView::label(QWidget* parent, const QFont& font, Theme::Role role) {
-    auto* result = plainLabel(parent, font);
-    m_coloured.emplace_back(result, role);
-    return result;
-}
-
 void TidyView::restyle() {
-    const bool dark = Theme::isDark(this);
-    auto colour = [dark](Theme::Role role) { return Theme::color(role, dark).name(QColor::HexArgb); };
-    for (auto [widget, role] : m_coloured) setForeground(widget, Theme::color(role, dark));
+    auto colour = [this](Theme::Role role) { return Theme::color(role, this).name(QColor::HexArgb); };
     m_selectAll->setStyleSheet(
         QString("QPushButton { border: none; background: transparent; color: %1; "
-                "padding: 2px 4px; } QPushButton:hover { text-decoration: underline; }")
-            .arg(colour(Theme::Role::accent)));
-    const QColor accent = Theme::color(Theme::Role::accent, dark);
+                "padding: %2px %3px; } QPushButton:hover { text-decoration: underline; }")
+            .arg(colour(Theme::Role::accent))
+            .arg(Theme::Space::xxs)
+            .arg(Theme::Space::xs));
+    const QColor accent = Theme::color(Theme::Role::accent, this);
     m_cleanUp->setStyleSheet(
         QString(
-            "QPushButton { border: none; border-radius: 8px; padding: 8px 12px; color: white; "
+            "QPushButton { border: none; border-radius: %6px; padding: %7px %8px; color: white; "
             "background: %1; } QPushButton:hover { background: %2; } QPushButton:pressed { background: %3; } "
             "QPushButton:disabled { background: %4; color: %5; }")
             .arg(accent.name(), accent.lighter(112).name(), accent.darker(115).name(),
-                 colour(Theme::Role::separator), colour(Theme::Role::tertiaryText)));
+                 colour(Theme::Role::separator), colour(Theme::Role::tertiaryText))
+            .arg(Theme::Radius::m)
+            .arg(Theme::Space::m)
+            .arg(Theme::Space::xl));
     refresh();
 }
 
@@ -321,12 +323,11 @@ void TidyView::refresh() {
     const auto selected = selectedServers();
     const std::uint64_t bytes = TidyCandidates::Result{selected, {}}.reclaimableBytes();
     const bool allSelected = !reviewable.empty() && selected.size() == reviewable.size();
-    const bool dark = Theme::isDark(this);
 
     showFigure(bytes);
     m_reviewCount->setText(QString::number(reviewable.size()));
     m_selectAll->setVisible(!reviewable.empty());
-    m_selectAll->setText(allSelected ? "Deselect All" : "Select All");
+    m_selectAll->setText(allSelected ? tr("Deselect All") : tr("Select All"));
     m_nothing->setVisible(reviewable.empty());
     while (m_reviewRows.size() < reviewable.size()) {
         auto* row = new ReviewRow(m_reviewCard);
@@ -339,11 +340,10 @@ void TidyView::refresh() {
         m_reviewRows.pop_back();
     }
     for (std::size_t i = 0; i < reviewable.size(); ++i)
-        m_reviewRows[i]->display(reviewable[i], m_selected.contains(reviewable[i].id()), dark);
+        m_reviewRows[i]->display(reviewable[i], m_selected.contains(reviewable[i].id()));
 
     m_keptSection->setVisible(!keptSafe.empty());
     m_keptHeader->count->setText(QString::number(keptSafe.size()));
-    setForeground(m_keptHeader->count, Theme::color(Theme::Role::tertiaryText, dark));
     while (m_keptRows.size() < keptSafe.size()) {
         m_keptRows.push_back(new KeptRow(m_keptCard));
         m_keptCard->layout()->addWidget(m_keptRows.back());
@@ -352,11 +352,11 @@ void TidyView::refresh() {
         delete m_keptRows.back();
         m_keptRows.pop_back();
     }
-    for (std::size_t i = 0; i < keptSafe.size(); ++i) m_keptRows[i]->display(keptSafe[i], dark);
+    for (std::size_t i = 0; i < keptSafe.size(); ++i) m_keptRows[i]->display(keptSafe[i]);
     if (m_expansion.state() != QAbstractAnimation::Running) applyExpansion(m_showKeptSafe ? 1 : 0);
 
-    m_cleanUp->setText(bytes > 0 ? QString::fromUtf8("Clean Up — free ") + qs(ByteFormat::short_(bytes))
-                                 : QString("Clean Up"));
+    m_cleanUp->setText(bytes > 0 ? tr("Clean Up — free %1").arg(qs(ByteFormat::short_(bytes)))
+                                 : tr("Clean Up"));
     m_cleanUp->setEnabled(!selected.empty());
 }
 
@@ -382,8 +382,7 @@ void TidyView::cleanUp() {
 }
 
 void TidyView::showFigure(std::uint64_t bytes) {
-    setForeground(m_figure, Theme::color(bytes > 0 ? Theme::Role::green : Theme::Role::secondaryText,
-                                         Theme::isDark(this)));
+    Theme::setForeground(m_figure, bytes > 0 ? Theme::Role::green : Theme::Role::secondaryText);
     if (m_figureTarget == bytes) return;
     const bool first = !m_figureTarget;
     m_figureTarget = bytes;

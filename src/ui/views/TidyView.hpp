@@ -51,7 +51,6 @@ private:
     void showFigure(std::uint64_t bytes);
     void expandKeptSafe(bool expand);
     void applyExpansion(qreal progress);
-    QLabel* label(QWidget* parent, const QFont& font, Theme::Role role);
 
     ServerStore& m_store;
     std::optional<std::set<std::int32_t>> m_previewIdlePids;
@@ -59,7 +58,6 @@ private:
     bool m_showKeptSafe = false;
     TidyCandidates::Result m_tidy;
 
-    std::vector<std::pair<QWidget*, Theme::Role>> m_coloured;
     QLabel* m_figure = nullptr;
     QLabel* m_reviewCount = nullptr;
     QPushButton* m_selectAll = nullptr;

@@ -15,7 +15,7 @@ Toast::Toast(ServerStore& store, QWidget* parent, std::function<bool()> allowed)
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignCenter);
-    setFont(Theme::font(9.5, QFont::Medium));
+    setFont(Theme::font(Theme::Text::footnote, QFont::Medium));
     hide();
     restyle();
     parent->installEventFilter(this);
@@ -27,11 +27,13 @@ void Toast::place() {
     setVisible(toast && (!m_allowed || m_allowed()));
     if (!isVisibleTo(parentWidget())) return;
     setText(qs(*toast));
-    const int padding = 2 * 12 + 2;  // the style sheet's, and a pixel each side for rounding
+    // The style sheet's padding, and a pixel each side for rounding.
+    const int padding = 2 * Theme::Space::xl + 2;
     const int room = parentWidget()->width();
-    const int width = std::min(fontMetrics().horizontalAdvance(text()) + padding, room - 40);
+    const int width =
+        std::min(fontMetrics().horizontalAdvance(text()) + padding, room - 2 * Theme::Space::huge);
     const int height = heightForWidth(width);
-    setGeometry((room - width) / 2, parentWidget()->height() - height - 14, width, height);
+    setGeometry((room - width) / 2, parentWidget()->height() - height - Theme::Space::xxl, width, height);
     raise();
 }
 
@@ -47,10 +49,12 @@ void Toast::changeEvent(QEvent* event) {
 }
 
 void Toast::restyle() {
-    const bool dark = Theme::isDark(parentWidget());
-    const QString sheet = QString("background: %1; color: %2; border-radius: 10px; padding: 7px 12px;")
-                              .arg(Theme::color(Theme::Role::text, dark).name(),
-                                   Theme::color(Theme::Role::background, dark).name());
+    const QString sheet = QString("background: %1; color: %2; border-radius: %3px; padding: %4px %5px;")
+                              .arg(Theme::color(Theme::Role::text, parentWidget()).name(),
+                                   Theme::color(Theme::Role::background, parentWidget()).name())
+                              .arg(Theme::Radius::l)
+                              .arg(Theme::Space::s)
+                              .arg(Theme::Space::xl);
     if (styleSheet() != sheet) setStyleSheet(sheet);
 }
 

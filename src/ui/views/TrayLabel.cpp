@@ -1,5 +1,6 @@
 #include "ui/views/TrayLabel.hpp"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -37,11 +38,15 @@ TrayLabel TrayLabel::of(const ServerStore& store) {
     return label;
 }
 
-std::string TrayLabel::tooltip() const {
-    std::string result = "Tarvik";
-    if (!text.empty()) result += " — " + text;
-    if (warning == Warning::heat) result += " — running hot";
-    if (warning == Warning::attention) result += " — needs attention";
+QString TrayLabel::tooltip() const {
+    QString result =
+        text.empty()
+            ? QCoreApplication::translate("TrayLabel", "Tarvik")
+            : QCoreApplication::translate("TrayLabel", "Tarvik — %1").arg(QString::fromStdString(text));
+    if (warning == Warning::heat)
+        result = QCoreApplication::translate("TrayLabel", "%1 — running hot").arg(result);
+    if (warning == Warning::attention)
+        result = QCoreApplication::translate("TrayLabel", "%1 — needs attention").arg(result);
     return result;
 }
 

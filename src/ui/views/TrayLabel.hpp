@@ -25,7 +25,7 @@ struct TrayLabel {
 
     [[nodiscard]] static TrayLabel of(const ServerStore& store);
     // The tooltip: the app's name, then the text and what the warning is about.
-    [[nodiscard]] std::string tooltip() const;
+    [[nodiscard]] QString tooltip() const;
     // The square icon of `size` pixels: the rack, with a badge in its lower right corner that holds
     // the warning's mark, else the count; no badge without either. On an unknown bar the drawing is
     // light with a dark outline, so that it reads on light and dark bars alike.

@@ -13,21 +13,21 @@ namespace tarvik::ui {
 Card::Card(QWidget* parent, Look look) : QWidget(parent), m_look(look) {}
 
 void Card::paintEvent(QPaintEvent*) {
-    const bool dark = Theme::isDark(this);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(Theme::color(Theme::Role::card, dark));
+    painter.setBrush(Theme::color(Theme::Role::card, this));
     if (m_look == Look::outlined) {
-        painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+        painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::m,
+                                Theme::Radius::m);
         return;
     }
     painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    painter.drawRoundedRect(QRectF(rect()), Theme::Radius::m, Theme::Radius::m);
     if (m_look == Look::plain || !layout()) return;
 
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 0));
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 0));
     const QWidget* above = nullptr;
     for (int i = 0; i < layout()->count(); ++i) {
         const QWidget* widget = layout()->itemAt(i)->widget();
@@ -51,13 +51,13 @@ void ShareBar::paintEvent(QPaintEvent*) {
     QPainterPath track;
     const qreal radius = height() / 2.0;
     track.addRoundedRect(QRectF(rect()), radius, radius);
-    painter.fillPath(track, Theme::color(Theme::Role::separator, Theme::isDark(this)));
+    painter.fillPath(track, Theme::color(Theme::Role::separator, this));
     if (m_total == 0) return;
     painter.setClipPath(track);
     double left = 0;
     for (const auto& share : m_shares) {
         const double span = double(width()) * double(share.bytes) / double(m_total);
-        painter.fillRect(QRectF(left, 0, span, height()), share.colour);
+        painter.fillRect(QRectF(left, 0, span, height()), share.colour.resolve(this));
         left += span;
     }
 }

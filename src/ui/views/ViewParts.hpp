@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/views/Theme.hpp"
+
 class QScrollArea;
 
 // Small pieces the pages share.
@@ -29,7 +31,7 @@ class ShareBar : public QWidget {
 public:
     struct Share {
         std::uint64_t bytes;
-        QColor colour;
+        Theme::Ink colour;
     };
     ShareBar(std::vector<Share> shares, std::uint64_t total, QWidget* parent, int height = 8);
 
