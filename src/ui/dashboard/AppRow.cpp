@@ -10,7 +10,6 @@
 #include "core/support/ByteFormat.hpp"
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
 

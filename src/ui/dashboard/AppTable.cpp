@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {

@@ -25,7 +25,6 @@
 
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/dashboard/StageStrip.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -239,18 +238,19 @@ QWidget* DashboardView::makeBar() {
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(Theme::Space::xl, Theme::Space::l, Theme::Space::xxxl, Theme::Space::l);
     layout->setSpacing(Theme::Space::xxs);
-    auto button = [&](const char* name, const QString& tip, auto action) {
-        auto* result = new SymbolButton("", QColor(), bar, 16);
+    auto button = [&](const char* name, std::string_view symbol, const QString& tip, auto action) {
+        auto* result = new SymbolButton(symbol, Theme::Role::secondaryText, bar, 16);
         result->setObjectName(name);
         result->setToolTip(tip);
         connect(result, &QAbstractButton::clicked, this, action);
         layout->addWidget(result);
         return result;
     };
-    m_railToggle = button("railToggle", tr("Hide pages"), [this] { setRailShown(!m_railShown); });
+    m_railToggle =
+        button("railToggle", "sidebar-simple", tr("Hide pages"), [this] { setRailShown(!m_railShown); });
     layout->addSpacing(Theme::Space::s);
-    m_backButton = button("back", tr("Back"), [this] { goBack(); });
-    m_forwardButton = button("forward", tr("Forward"), [this] { goForward(); });
+    m_backButton = button("back", "caret-left", tr("Back"), [this] { goBack(); });
+    m_forwardButton = button("forward", "caret-right", tr("Forward"), [this] { goForward(); });
     layout->addStretch();
 
     m_search = new QLineEdit(bar);
@@ -273,13 +273,9 @@ QWidget* DashboardView::makeBar() {
 }
 
 void DashboardView::restyle() {
-    const QColor symbols = Theme::color(Theme::Role::secondaryText, this);
-    m_railToggle->setSymbol("sidebar-simple", symbols);
-    m_backButton->setSymbol("caret-left", symbols);
-    m_forwardButton->setSymbol("caret-right", symbols);
     m_searchSymbol->setIcon(
         Icons::symbolIcon("magnifying-glass", Theme::color(Theme::Role::tertiaryText, this), 14));
-    m_clear->setIcon(Icons::symbolIcon("xmark", symbols, 12));
+    m_clear->setIcon(Icons::symbolIcon("xmark", Theme::color(Theme::Role::secondaryText, this), 12));
 }
 
 QWidget* DashboardView::page(DashboardSection section) {
@@ -364,7 +360,7 @@ void DashboardView::paintEvent(QPaintEvent*) {
 }
 
 void DashboardView::changeEvent(QEvent* event) {
-    // The pages follow the palette by themselves; the bar's symbols are pictures drawn in one colour.
+    // The pages and buttons follow the palette by themselves; the search field's icons are pictures.
     if (event->type() == QEvent::PaletteChange && m_searchSymbol) restyle();
     QWidget::changeEvent(event);
 }

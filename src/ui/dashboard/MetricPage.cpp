@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "ui/ServerStore.hpp"
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/views/PanelKit.hpp"
 
 namespace tarvik::ui {

@@ -11,7 +11,6 @@
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
 #include "ui/views/PanelKit.hpp"

@@ -15,7 +15,6 @@
 #include "core/support/Words.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/dashboard/PageSentence.hpp"
 #include "ui/views/DashboardSection.hpp"
 #include "ui/views/PanelKit.hpp"

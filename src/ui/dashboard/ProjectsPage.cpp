@@ -9,7 +9,6 @@
 #include "core/servers/ServerGroup.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
-#include "ui/dashboard/DashboardLabels.hpp"
 #include "ui/dashboard/HistoryChart.hpp"
 #include "ui/views/DashboardSection.hpp"
 #include "ui/views/PanelKit.hpp"
