@@ -81,7 +81,7 @@ TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummed
     std::vector<ProjectUsage> projects;
     for (int i = 0; i < 8; ++i)
         projects.push_back({"project" + std::to_string(i), (8ull - i) << 20, i == 0 ? 1 : 2});
-    ShareCard card(store.footprint(), projects, 14, Theme::palette(false));
+    ShareCard card(store.footprint(), projects, 14, ui::Theme::palette(false));
     card.setAttribute(Qt::WA_DontShowOnScreen);
     card.show();
     const QStringList shown = shownTexts(card);
@@ -97,8 +97,8 @@ TEST_F(ShareTest, TheCardShowsTheFootprintAndTheLargestProjectsWithTheRestSummed
 }
 
 TEST_F(ShareTest, RendersAPictureInEachAppearance) {
-    const QByteArray light = ShareMenu::renderPNG(store, Theme::palette(false));
-    const QByteArray dark = ShareMenu::renderPNG(store, Theme::palette(true));
+    const QByteArray light = ShareMenu::renderPNG(store, ui::Theme::palette(false));
+    const QByteArray dark = ShareMenu::renderPNG(store, ui::Theme::palette(true));
     QImage lightImage, darkImage;
     ASSERT_TRUE(lightImage.loadFromData(light, "PNG"));
     ASSERT_TRUE(darkImage.loadFromData(dark, "PNG"));
@@ -109,7 +109,7 @@ TEST_F(ShareTest, RendersAPictureInEachAppearance) {
 }
 
 TEST_F(ShareTest, SaveImageWritesIntoDownloadsAndKeepsAnEarlierImageOfTheSameSecond) {
-    const QByteArray png = ShareMenu::renderPNG(store, Theme::palette(false));
+    const QByteArray png = ShareMenu::renderPNG(store, ui::Theme::palette(false));
     store.saveImage(png);
     const auto first = downloads.path() / "Tarvik 2026-12-07T09.18.19.png";
     EXPECT_EQ(readFile(first), png.toStdString());
@@ -130,7 +130,7 @@ TEST_F(ShareTest, NothingHappensWithoutAPictureOrADownloadsFolder) {
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 
     world.desktop->downloads.reset();
-    store.saveImage(ShareMenu::renderPNG(store, Theme::palette(false)));
+    store.saveImage(ShareMenu::renderPNG(store, ui::Theme::palette(false)));
     EXPECT_FALSE(store.toast());
     EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 }

@@ -161,4 +161,105 @@ void setBackground(QWidget* widget, Role role) {
     keepRole(widget, backgroundKey, role);
 }
 
+bool isDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+bool isDark(const QWidget* widget) {
+    return widget && isDark(widget->palette());
+}
+
+QColor tint(TintToken token, bool dark) {
+    // Tailwind's 500 shades in light, 400 in dark: legible on both grounds.
+    switch (token) {
+        case TintToken::yellow:
+            return dark ? QColor(0xfacc15) : QColor(0xeab308);
+        case TintToken::amber:
+            return dark ? QColor(0xfbbf24) : QColor(0xf59e0b);
+        case TintToken::orange:
+            return dark ? QColor(0xfb923c) : QColor(0xf97316);
+        case TintToken::red:
+            return dark ? QColor(0xf87171) : QColor(0xef4444);
+        case TintToken::pink:
+            return dark ? QColor(0xf472b6) : QColor(0xec4899);
+        case TintToken::purple:
+            return dark ? QColor(0xc084fc) : QColor(0xa855f7);
+        case TintToken::indigo:
+            return dark ? QColor(0x818cf8) : QColor(0x6366f1);
+        case TintToken::blue:
+            return dark ? QColor(0x60a5fa) : QColor(0x3b82f6);
+        case TintToken::teal:
+            return dark ? QColor(0x2dd4bf) : QColor(0x14b8a6);
+        case TintToken::emerald:
+            return dark ? QColor(0x34d399) : QColor(0x10b981);
+        case TintToken::green:
+            return dark ? QColor(0x4ade80) : QColor(0x22c55e);
+        case TintToken::slate:
+            break;
+    }
+    return dark ? QColor(0x94a3b8) : QColor(0x64748b);
+}
+
+QColor color(Role role, bool dark) {
+    switch (role) {
+        case Role::background:
+            return dark ? QColor(0x1e1e20) : QColor(0xf6f6f7);
+        case Role::card:
+            return dark ? QColor(0x2a2a2d) : QColor(0xffffff);
+        case Role::separator:
+            return dark ? QColor(0x3a3a3e) : QColor(0xe3e3e6);
+        case Role::text:
+            return dark ? QColor(0xf2f2f3) : QColor(0x1c1c1e);
+        case Role::secondaryText:
+            return dark ? QColor(0xa1a1a8) : QColor(0x6b6b73);
+        case Role::tertiaryText:
+            return dark ? QColor(0x6e6e76) : QColor(0xa0a0a8);
+        case Role::accent:
+            return dark ? QColor(0x409cff) : QColor(0x007aff);
+        case Role::green:
+            return dark ? QColor(0x30d158) : QColor(0x28a745);
+        case Role::orange:
+            return dark ? QColor(0xff9f0a) : QColor(0xf08c00);
+        case Role::red:
+            return dark ? QColor(0xff453a) : QColor(0xe5383b);
+    }
+    return {};
+}
+
+QPalette palette(bool dark) {
+    QPalette result;
+    result.setColor(QPalette::Window, color(Role::background, dark));
+    result.setColor(QPalette::Base, color(Role::card, dark));
+    result.setColor(QPalette::AlternateBase, color(Role::background, dark));
+    result.setColor(QPalette::Button, color(Role::card, dark));
+    result.setColor(QPalette::WindowText, color(Role::text, dark));
+    result.setColor(QPalette::Text, color(Role::text, dark));
+    result.setColor(QPalette::ButtonText, color(Role::text, dark));
+    result.setColor(QPalette::PlaceholderText, color(Role::tertiaryText, dark));
+    result.setColor(QPalette::Highlight, color(Role::accent, dark));
+    result.setColor(QPalette::HighlightedText, QColor(Qt::white));
+    result.setColor(QPalette::Link, color(Role::accent, dark));
+    result.setColor(QPalette::Mid, color(Role::separator, dark));
+    result.setColor(QPalette::ToolTipBase, color(Role::card, dark));
+    result.setColor(QPalette::ToolTipText, color(Role::text, dark));
+    result.setColor(QPalette::Disabled, QPalette::Text, color(Role::tertiaryText, dark));
+    result.setColor(QPalette::Disabled, QPalette::ButtonText, color(Role::tertiaryText, dark));
+    result.setColor(QPalette::Disabled, QPalette::WindowText, color(Role::tertiaryText, dark));
+    return result;
+}
+
+QFont font(qreal points, QFont::Weight weight) {
+    QFont result = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    result.setPointSizeF(points);
+    result.setWeight(weight);
+    return result;
+}
+
+QFont monospaced(qreal points, QFont::Weight weight) {
+    QFont result = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    result.setPointSizeF(points);
+    result.setWeight(weight);
+    return result;
+}
+
 }  // namespace tarvik::ui::Theme

@@ -122,8 +122,9 @@ private:
 void setForeground(QWidget* widget, Role role);
 // Fills `widget` with the colour of `role` the same way.
 void setBackground(QWidget* widget, Role role);
-// Runs `apply` now and again after each change of `widget`'s palette, for what paints with a
-// colour fixed at build time (a symbol's picture, a style sheet). Lives as long as the widget.
+// Runs `apply` now and again after each change of `widget`'s palette, for what holds a colour
+// fixed when made, such as a symbol's picture. Lives as long as the widget. Not for a style sheet
+// on the widget itself: setting one changes its palette in turn.
 void follow(QWidget* widget, std::function<void()> apply);
 
 // A palette of these colours for the application, for renders in a given appearance.
