@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -479,22 +480,36 @@ TEST_F(DashboardPagesTest, AnEventChartWithOnlyZerosSaysNoneHappened) {
     EXPECT_EQ(shownTexts(window), QStringList{"None during this time."});
 }
 
-TEST_F(DashboardPagesTest, TheFilterNarrowsTheTableAndSaysWhenNothingMatches) {
+TEST_F(DashboardPagesTest, TheFilterNarrowsTheTableWhoseRowsKeepTheirWidgetsThroughUpdates) {
     auto* table = new ui::AppTable(*store, {}, &window);
     EXPECT_EQ(shownTexts(window), QStringList{"Nothing to show yet."});
     table->setApps({app("Mail", 3, {40}), app("Shop", 2, {41}), app("Shopify Helper", 9, {42})});
     EXPECT_EQ(table->shownNames(), QStringList({"Shopify Helper", "Mail", "Shop"}));
-    table->setFilter("sHOP");
+    table->setFilter(" sHOP");
     EXPECT_EQ(table->shownNames(), QStringList({"Shopify Helper", "Shop"}));
+    ui::AppRow* shop = table->rowWidget(1);
+    ASSERT_EQ(shop->app().name, "Shop");
+
+    table->setApps({app("Mail", 3, {40}), app("Shop", 4, {41}), app("Shopify Helper", 9, {42})});
+    EXPECT_EQ(table->rowWidget(1), shop);
+    EXPECT_TRUE(shownTexts(*shop).contains("4.0%"));
+    table->setApps({app("Mail", 3, {40}), app("Shop", 12, {41}), app("Shopify Helper", 9, {42})});
+    EXPECT_EQ(table->shownNames(), QStringList({"Shop", "Shopify Helper"}));
+    EXPECT_EQ(table->rowWidget(0), shop);
+
     table->setFilter("x");
     EXPECT_TRUE(table->shownNames().isEmpty());
     EXPECT_EQ(shownTexts(window), QStringList{QString::fromUtf8("No app matches “x”")});
+    table->setFilter("");
+    EXPECT_EQ(table->shownNames(), QStringList({"Shop", "Shopify Helper", "Mail"}));
+    EXPECT_EQ(table->rowWidget(2)->app().name, "Mail");
 }
 
 TEST_F(DashboardPagesTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
     auto* table = new ui::AppTable(*store, {}, &window);
     table->setApps({app("Shop", 5, {501, 502})});
-    table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);  // the row opens from the keyboard
+    QCoreApplication::sendEvent(table->rowWidget(0), &space);
     click(window, "Quit Shop");
     EXPECT_TRUE(world.control->sent.empty());
     EXPECT_TRUE(shownTexts(window).contains("Quit Shop? Unsaved work may ask to be saved."));

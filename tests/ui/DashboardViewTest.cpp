@@ -170,7 +170,7 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     EXPECT_EQ(tileValue(shown, "battery"), "No battery");
 }
 
-TEST(DashboardViewAppearance, ASwitchToDarkRemakesThePagesInDarkColours) {
+TEST(DashboardViewAppearance, ASwitchToDarkRecoloursThePagesWithoutRemakingThem) {
     QApplication::setPalette(ui::Theme::palette(false));
     FakeWorld world;
     ServerStore store(world.services());
@@ -178,14 +178,16 @@ TEST(DashboardViewAppearance, ASwitchToDarkRemakesThePagesInDarkColours) {
     DashboardView view(store, DashboardSection::cpu);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
-    auto sentenceColour = [&] {
-        auto* sentence = view.page(DashboardSection::cpu)->findChild<QLabel*>("sentence");
-        return sentence ? sentence->palette().color(QPalette::WindowText) : QColor();
-    };
-    EXPECT_EQ(sentenceColour(), ui::Theme::color(ui::Theme::Role::text, false));
+    QWidget* page = view.page(DashboardSection::cpu);
+    auto* sentence = page->findChild<QLabel*>("sentence");
+    ASSERT_NE(sentence, nullptr);
+    EXPECT_EQ(sentence->palette().color(QPalette::WindowText),
+              ui::Theme::color(ui::Theme::Role::text, false));
     QApplication::setPalette(ui::Theme::palette(true));
     test::settle();
-    EXPECT_EQ(sentenceColour(), ui::Theme::color(ui::Theme::Role::text, true));
+    EXPECT_EQ(view.page(DashboardSection::cpu), page);
+    EXPECT_EQ(page->findChild<QLabel*>("sentence"), sentence);
+    EXPECT_EQ(sentence->palette().color(QPalette::WindowText), ui::Theme::color(ui::Theme::Role::text, true));
     EXPECT_EQ(view.selection(), DashboardSection::cpu);
     QApplication::setPalette(ui::Theme::palette(false));
 }

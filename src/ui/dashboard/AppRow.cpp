@@ -1,6 +1,7 @@
 #include "ui/dashboard/AppRow.hpp"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTransform>
 #include <QVBoxLayout>
@@ -16,86 +17,131 @@ namespace tarvik::ui {
 
 namespace {
 
-QLabel* figure(const QString& text, int width, bool dark, QWidget* parent) {
-    auto* label = makeLabel(text, 9.5, QFont::Medium, Theme::Role::text, dark, parent);
+QLabel* figure(int width, QWidget* parent) {
+    auto* label = makeLabel({}, Theme::Text::footnote, QFont::Medium, Theme::Role::text, parent);
     label->setFixedWidth(width);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
 
-QLabel* wrapped(const QString& text, qreal points, Theme::Role role, bool dark, QWidget* parent) {
-    auto* label = makeLabel(text, points, QFont::Normal, role, dark, parent);
+QLabel* wrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
+    auto* label = makeLabel(text, style, role, parent);
     label->setWordWrap(true);
     return label;
+}
+
+QString percentText(double percent) {
+    return AppRow::tr("%1%").arg(percent, 0, 'f', 1);
 }
 
 }  // namespace
 
 AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent)
-    : QWidget(parent), m_store(store), m_state(state), m_app(std::move(app)) {
+    : QWidget(parent), m_store(store), m_state(state), m_app(std::move(app)), m_extra(extra) {
     setObjectName(qs("app:" + m_app.name));
-    const bool dark = Theme::isDark(parent);
+    // Tab reaches the row; Space or Return opens it.
+    setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_line = makeLine(extra, dark);
+    m_line = makeLine();
     layout->addWidget(m_line);
-    m_details = makeDetails(dark);
+    m_details = makeDetails();
     layout->addWidget(m_details);
     setExpanded(m_state.expanded.contains(m_app.name));
 }
 
-QWidget* AppRow::makeLine(Extra extra, bool dark) {
+QWidget* AppRow::makeLine() {
     auto* line = new QWidget(this);
     line->setCursor(Qt::PointingHandCursor);
     auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(10, 7, 12, 7);
-    layout->setSpacing(10);
-    m_chevron = makeSymbol("caret-right", Theme::color(Theme::Role::tertiaryText, dark), 11, line);
+    layout->setContentsMargins(Theme::Space::l, Theme::Space::m, Theme::Space::xl, Theme::Space::m);
+    layout->setSpacing(Theme::Space::l);
+    m_chevron = new QLabel(line);
+    m_chevron->setFixedSize(chevronSize, chevronSize);
+    Theme::follow(m_chevron, [this] { drawChevron(); });
     layout->addWidget(m_chevron);
     auto* icon = new QLabel(line);
-    icon->setFixedSize(18, 18);
-    QPixmap picture;
-    if (m_app.bundlePath) picture = Icons::applicationIcon(*m_app.bundlePath, 18, devicePixelRatioF());
+    icon->setFixedSize(iconSize, iconSize);
+    const QPixmap picture = m_app.bundlePath
+                                ? Icons::applicationIcon(*m_app.bundlePath, iconSize, devicePixelRatioF())
+                                : QPixmap();
     if (picture.isNull())
-        picture = Icons::tiledSymbol("app-window", Theme::color(Theme::Role::secondaryText, dark), 18,
-                                     devicePixelRatioF());
-    icon->setPixmap(picture);
+        Theme::follow(icon, [icon] {
+            icon->setPixmap(Icons::tiledSymbol("app-window", Theme::color(Theme::Role::secondaryText, icon),
+                                               iconSize, icon->devicePixelRatioF()));
+        });
+    else
+        icon->setPixmap(picture);
     layout->addWidget(icon);
     auto* name = new ElidedLabel(qs(m_app.name), line, Qt::ElideRight);
-    name->setFont(Theme::font(10, QFont::Medium));
-    setTextColour(name, Theme::color(Theme::Role::text, dark));
+    name->setFont(Theme::font(Theme::Text::subheadline, QFont::Medium));
+    Theme::setForeground(name, Theme::Role::text);
     layout->addWidget(name, 1);
-    layout->addWidget(figure(QString::number(m_app.cpuPercent, 'f', 1) + "%", cpuWidth, dark, line));
-    layout->addWidget(figure(qs(ByteFormat::short_(m_app.memoryBytes)), memoryWidth, dark, line));
-    if (extra == Extra::gpu)
-        layout->addWidget(figure(QString::number(m_app.gpuPercent, 'f', 1) + "%", extraWidth, dark, line));
+    m_cpu = figure(cpuWidth, line);
+    layout->addWidget(m_cpu);
+    m_memory = figure(memoryWidth, line);
+    layout->addWidget(m_memory);
+    if (m_extra != Extra::none) {
+        m_extraFigure = figure(extraWidth, line);
+        layout->addWidget(m_extraFigure);
+    }
+    showFigures();
     return line;
 }
 
-QWidget* AppRow::makeDetails(bool dark) {
+void AppRow::showFigures() {
+    m_cpu->setText(percentText(m_app.cpuPercent));
+    m_memory->setText(qs(ByteFormat::short_(m_app.memoryBytes)));
+    if (m_extraFigure)
+        m_extraFigure->setText(percentText(m_app.gpuPercent));
+}
+
+void AppRow::setApp(AppUsage app) {
+    if (app == m_app) return;
+    const auto before = AppExplainer::explain(m_app);
+    const auto after = AppExplainer::explain(app);
+    const bool sameDetails = app.processes == m_app.processes && before.title == after.title &&
+                             before.why == after.why && before.advice == after.advice &&
+                             before.canQuit == after.canQuit;
+    m_app = std::move(app);
+    showFigures();
+    if (sameDetails) return;
+    const bool open = m_details->isVisible();
+    m_extraProcesses.clear();
+    m_showAll = m_showFewer = m_actions = nullptr;
+    m_questions.clear();
+    auto* details = makeDetails();
+    delete layout()->replaceWidget(m_details, details);
+    delete m_details;
+    m_details = details;
+    m_details->setVisible(open);
+}
+
+QWidget* AppRow::makeDetails() {
     const auto explanation = AppExplainer::explain(m_app);
     auto* details = new QWidget(this);
     auto* layout = new QVBoxLayout(details);
-    layout->setContentsMargins(59, 0, 12, 10);
-    layout->setSpacing(4);
+    layout->setContentsMargins(nameIndent, 0, Theme::Space::xl, Theme::Space::l);
+    layout->setSpacing(Theme::Space::xs);
     if (explanation.title != m_app.name)
-        layout->addWidget(
-            makeLabel(qs(explanation.title), 10, QFont::DemiBold, Theme::Role::text, dark, details));
-    layout->addWidget(wrapped(qs(explanation.why), 9.5, Theme::Role::text, dark, details));
+        layout->addWidget(makeLabel(qs(explanation.title), Theme::Text::subheadline, QFont::DemiBold,
+                                    Theme::Role::text, details));
+    layout->addWidget(wrapped(qs(explanation.why), Theme::Text::footnote, Theme::Role::text, details));
     if (!explanation.advice.empty())
-        layout->addWidget(wrapped(qs(explanation.advice), 9.5, Theme::Role::secondaryText, dark, details));
+        layout->addWidget(
+            wrapped(qs(explanation.advice), Theme::Text::footnote, Theme::Role::secondaryText, details));
 
     const int count = static_cast<int>(m_app.processes.size());
     auto* counting = new QHBoxLayout;
-    counting->setContentsMargins(0, 6, 0, 0);
-    counting->addWidget(makeLabel(count == 1 ? "1 process" : QString::number(count) + " processes", 9,
-                                  QFont::DemiBold, Theme::Role::secondaryText, dark, details));
+    counting->setContentsMargins(0, Theme::Space::s, 0, 0);
+    counting->addWidget(makeLabel(count == 1 ? tr("1 process") : tr("%1 processes").arg(count),
+                                  Theme::Text::caption, QFont::DemiBold, Theme::Role::secondaryText,
+                                  details));
     counting->addStretch();
     if (count > processesShown) {
-        auto* more =
-            new CapsuleButton("Show all " + QString::number(count), CapsuleButton::Style::plain, details);
-        auto* fewer = new CapsuleButton("Show fewer", CapsuleButton::Style::plain, details);
+        auto* more = new CapsuleButton(tr("Show all %1").arg(count), CapsuleButton::Style::plain, details);
+        auto* fewer = new CapsuleButton(tr("Show fewer"), CapsuleButton::Style::plain, details);
         connect(more, &QAbstractButton::clicked, this, [this] { showAll(true); });
         connect(fewer, &QAbstractButton::clicked, this, [this] { showAll(false); });
         counting->addWidget(more);
@@ -105,7 +151,7 @@ QWidget* AppRow::makeDetails(bool dark) {
     }
     layout->addLayout(counting);
     for (int index = 0; index < count; ++index) {
-        auto* process = makeProcess(m_app.processes[static_cast<std::size_t>(index)], dark, details);
+        auto* process = makeProcess(m_app.processes[static_cast<std::size_t>(index)], details);
         layout->addWidget(process);
         if (index >= processesShown) m_extraProcesses.push_back(process);
     }
@@ -115,7 +161,7 @@ QWidget* AppRow::makeDetails(bool dark) {
         m_actions = makeActions(details);
         layout->addWidget(m_actions);
         for (auto question : {AppRowState::Question::quit, AppRowState::Question::forceQuit}) {
-            m_questions[question] = makeQuestion(question, dark, details);
+            m_questions[question] = makeQuestion(question, details);
             layout->addWidget(m_questions[question]);
         }
         auto asking = m_state.asking.find(m_app.name);
@@ -124,25 +170,25 @@ QWidget* AppRow::makeDetails(bool dark) {
     return details;
 }
 
-QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* parent) {
+QWidget* AppRow::makeProcess(const ProcessRecord& process, QWidget* parent) {
     auto* line = new QWidget(parent);
     auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(0, 2, 0, 2);
-    layout->setSpacing(10);
-    auto* name = makeLabel(qs(process.name()) + "\npid " + QString::number(process.pid), 9, QFont::Normal,
-                           Theme::Role::text, dark, line);
+    layout->setContentsMargins(0, Theme::Space::xxs, 0, Theme::Space::xxs);
+    layout->setSpacing(Theme::Space::l);
+    auto* name = makeLabel(tr("%1\npid %2").arg(qs(process.name())).arg(process.pid), Theme::Text::caption,
+                           Theme::Role::text, line);
     layout->addWidget(name, 1);
     if (m_store.actions().canEnd(process)) {
-        layout->addWidget(
-            wrapped("Asks this one process to quit.", 8.5, Theme::Role::tertiaryText, dark, line));
-        auto* end = new CapsuleButton("End", CapsuleButton::Style::plain, line);
+        layout->addWidget(wrapped(tr("Asks this one process to quit."), Theme::Text::caption2,
+                                  Theme::Role::tertiaryText, line));
+        auto* end = new CapsuleButton(tr("End"), CapsuleButton::Style::plain, line);
         end->setObjectName("end:" + QString::number(process.pid));
         connect(end, &QAbstractButton::clicked, this,
                 [this, process] { m_store.actions().end(process, false); });
         layout->addWidget(end);
     } else {
-        layout->addWidget(wrapped(qs("Owned by Linux, so Tarvik can't end it."), 8.5,
-                                  Theme::Role::tertiaryText, dark, line));
+        layout->addWidget(wrapped(tr("Owned by Linux, so Tarvik can't end it."),
+                                  Theme::Text::caption2, Theme::Role::tertiaryText, line));
     }
     return line;
 }
@@ -150,10 +196,10 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, bool dark, QWidget* p
 QWidget* AppRow::makeActions(QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 6, 0, 0);
-    layout->setSpacing(6);
-    auto* quit = new CapsuleButton(qs("Quit " + m_app.name), CapsuleButton::Style::plain, box);
-    auto* force = new CapsuleButton("Force Quit", CapsuleButton::Style::plain, box);
+    layout->setContentsMargins(0, Theme::Space::s, 0, 0);
+    layout->setSpacing(Theme::Space::s);
+    auto* quit = new CapsuleButton(tr("Quit %1").arg(qs(m_app.name)), CapsuleButton::Style::plain, box);
+    auto* force = new CapsuleButton(tr("Force Quit"), CapsuleButton::Style::plain, box);
     connect(quit, &QAbstractButton::clicked, this, [this] { ask(AppRowState::Question::quit); });
     connect(force, &QAbstractButton::clicked, this, [this] { ask(AppRowState::Question::forceQuit); });
     layout->addWidget(quit);
@@ -162,18 +208,19 @@ QWidget* AppRow::makeActions(QWidget* parent) {
     return box;
 }
 
-QWidget* AppRow::makeQuestion(AppRowState::Question question, bool dark, QWidget* parent) {
+QWidget* AppRow::makeQuestion(AppRowState::Question question, QWidget* parent) {
     const bool force = question == AppRowState::Question::forceQuit;
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 6, 0, 0);
-    layout->setSpacing(6);
-    const QString text = force ? qs("Force quit " + m_app.name + "? Unsaved work may be lost.")
-                               : qs("Quit " + m_app.name + "? Unsaved work may ask to be saved.");
-    layout->addWidget(wrapped(text, 9.5, Theme::Role::text, dark, box), 1);
-    auto* confirm = new CapsuleButton(force ? "Force Quit" : "Quit", CapsuleButton::Style::destructive, box);
+    layout->setContentsMargins(0, Theme::Space::s, 0, 0);
+    layout->setSpacing(Theme::Space::s);
+    const QString text = force ? tr("Force quit %1? Unsaved work may be lost.").arg(qs(m_app.name))
+                               : tr("Quit %1? Unsaved work may ask to be saved.").arg(qs(m_app.name));
+    layout->addWidget(wrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
+    auto* confirm =
+        new CapsuleButton(force ? tr("Force Quit") : tr("Quit"), CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
-    auto* cancel = new CapsuleButton("Cancel", CapsuleButton::Style::plain, box);
+    auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
     connect(confirm, &QAbstractButton::clicked, this, [this, force] {
         ask(std::nullopt);
         force ? m_store.actions().forceQuit(m_app) : m_store.actions().quit(m_app);
@@ -209,9 +256,22 @@ void AppRow::setExpanded(bool expanded) {
     else
         m_state.expanded.erase(m_app.name);
     m_details->setVisible(expanded);
-    const QPixmap chevron = Icons::symbol(
-        "caret-right", Theme::color(Theme::Role::tertiaryText, Theme::isDark(this)), 11, devicePixelRatioF());
-    m_chevron->setPixmap(expanded ? chevron.transformed(QTransform().rotate(90)) : chevron);
+    drawChevron();
+}
+
+void AppRow::drawChevron() {
+    const QPixmap chevron = Icons::symbol("caret-right", Theme::color(Theme::Role::tertiaryText, m_chevron),
+                                          chevronSize, devicePixelRatioF());
+    m_chevron->setPixmap(m_state.expanded.contains(m_app.name) ? chevron.transformed(QTransform().rotate(90))
+                                                               : chevron);
+}
+
+void AppRow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        setExpanded(!m_details->isVisible());
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AppRow::mouseReleaseEvent(QMouseEvent* event) {

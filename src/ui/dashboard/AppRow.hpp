@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/processes/AppUsage.hpp"
+#include "ui/views/Theme.hpp"
 
 class QLabel;
 
@@ -37,29 +38,44 @@ public:
     AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent);
 
     [[nodiscard]] const AppUsage& app() const { return m_app; }
+    // New figures for the same app: the line's texts change; the details are made again only when
+    // its processes or what can be done with it changed.
+    void setApp(AppUsage app);
     void setExpanded(bool expanded);
 
     // The widths of the figure columns, shared with the table's header.
     static constexpr int cpuWidth = 64;
     static constexpr int memoryWidth = 78;
     static constexpr int extraWidth = 70;
+    static constexpr int chevronSize = 11;
+    static constexpr int iconSize = 18;
+    // Where the name starts, after the chevron and the icon; the details and the head line up with it.
+    static constexpr int nameIndent =
+        Theme::Space::l + chevronSize + Theme::Space::l + iconSize + Theme::Space::l;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* makeLine(Extra extra, bool dark);
-    QWidget* makeDetails(bool dark);
-    QWidget* makeProcess(const ProcessRecord& process, bool dark, QWidget* parent);
+    QWidget* makeLine();
+    void showFigures();
+    void drawChevron();
+    QWidget* makeDetails();
+    QWidget* makeProcess(const ProcessRecord& process, QWidget* parent);
     QWidget* makeActions(QWidget* parent);
-    QWidget* makeQuestion(AppRowState::Question question, bool dark, QWidget* parent);
+    QWidget* makeQuestion(AppRowState::Question question, QWidget* parent);
     void ask(std::optional<AppRowState::Question> question);
     void showAll(bool all);
 
     ServerStore& m_store;
     AppRowState& m_state;
     AppUsage m_app;
+    Extra m_extra;
     QWidget* m_line = nullptr;
+    QLabel* m_cpu = nullptr;
+    QLabel* m_memory = nullptr;
+    QLabel* m_extraFigure = nullptr;
     QWidget* m_details = nullptr;
     QLabel* m_chevron = nullptr;
     std::vector<QWidget*> m_extraProcesses;  // beyond the first few

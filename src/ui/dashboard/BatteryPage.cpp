@@ -1,5 +1,6 @@
 #include "ui/dashboard/BatteryPage.hpp"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -13,18 +14,27 @@ namespace tarvik::ui {
 
 namespace {
 
+struct BatteryText {
+    Q_DECLARE_TR_FUNCTIONS(BatteryPage)
+};
+
 QString watts(double value) {
-    return QString::asprintf("%.0f W", value);
+    return BatteryText::tr("%1 W").arg(value, 0, 'f', 0);
+}
+
+QString percent(double value) {
+    return BatteryText::tr("%1%").arg(value, 0, 'f', 0);
 }
 
 QString duration(int minutes) {
-    if (minutes < 60) return QString::number(minutes) + " min";
-    return QString::number(minutes / 60) + " h " + QString::number(minutes % 60) + " min";
+    if (minutes < 60) return BatteryText::tr("%1 min").arg(minutes);
+    return BatteryText::tr("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
 }
 
 std::string sentence(const ServerStore& store) {
     const auto& battery = store.vitals().battery;
-    if (!battery) return "This computer runs on mains power and has no battery.";
+    if (!battery)
+        return QCoreApplication::translate("BatteryPage", "This computer runs on mains power and has no battery.").toStdString();
     return PageSentence::of(store.findings(), Finding::Kind::battery, PageSentence::batteryStatus(*battery));
 }
 
@@ -33,16 +43,17 @@ std::vector<Fact> facts(const ServerStore& store) {
     if (!battery) return {};
     std::vector<Fact> result;
     if (battery->minutesRemaining)
-        result.push_back(
-            {battery->isCharging ? "Until full" : "Remaining", duration(*battery->minutesRemaining)});
+        result.push_back({battery->isCharging ? BatteryText::tr("Until full") : BatteryText::tr("Remaining"),
+                          duration(*battery->minutesRemaining)});
     const auto& power = store.vitals().power;
     std::optional<QString> drawn;
     if (power && power->systemWatts) drawn = watts(*power->systemWatts);
-    result.push_back({qs("Computer is using"), drawn});
+    result.push_back({(BatteryText::tr("Computer is using")), drawn});
     const auto charging = power && power->chargingWatts ? power->chargingWatts : battery->watts;
-    result.push_back({"Going into the battery",
-                      battery->isCharging && charging ? watts(*charging) : QString("Not charging")});
-    if (battery->healthPercent) result.push_back({"Health", QString::number(*battery->healthPercent) + "%"});
+    result.push_back({BatteryText::tr("Going into the battery"),
+                      battery->isCharging && charging ? watts(*charging) : BatteryText::tr("Not charging")});
+    if (battery->healthPercent)
+        result.push_back({BatteryText::tr("Health"), percent(*battery->healthPercent)});
     return result;
 }
 
@@ -55,29 +66,28 @@ MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
         const auto& battery = shown.vitals().battery;
         if (!battery) return std::nullopt;
-        return Reading{QString::number(battery->percent) + "%", "Charge"};
+        return Reading{percent(battery->percent), BatteryText::tr("Charge")};
     };
     page.facts = facts;
-    page.chart = {
-        "battery", {}, [](double value) { return QString::number(value, 'f', 0) + "%"; }, 100, false};
-    page.appsTitle = "Keeping the processor busy";
-    page.appsNote =
-        "Linux measures power for the whole computer, not per app. The processor draws most "
-        "of it, so the busiest apps cost the most battery.";
+    page.chart = {"battery", {}, percent, 100, false};
+    page.appsTitle = BatteryText::tr("Keeping the processor busy");
+    page.appsNote = BatteryText::tr(
+        "Linux measures power for the whole computer, not per app. The processor draws most of it, so the "
+        "busiest apps cost the most battery.");
     page.apps = [](const ServerStore& shown) { return shown.vitals().apps; };
-    page.table = {AppTable::Column::cpu, AppRow::Extra::none, "No app is keeping the processor busy."};
+    page.table = {AppTable::Column::cpu, AppRow::Extra::none, BatteryText::tr("No app is keeping the processor busy.")};
 
     auto* result = new MetricPage(store, std::move(page), parent);
-    const bool dark = Theme::isDark(parent);
     auto* card = new Card(result, Card::Look::plain);
     auto* layout = new QVBoxLayout(card);
-    layout->setContentsMargins(14, 12, 10, 10);
-    layout->addWidget(makeLabel("Power", 10, QFont::DemiBold, Theme::Role::secondaryText, dark, card));
+    layout->setContentsMargins(Theme::Space::xxl, Theme::Space::xl, Theme::Space::l, Theme::Space::l);
+    layout->addWidget(makeLabel(BatteryText::tr("Power"), Theme::Text::subheadline, QFont::DemiBold,
+                                Theme::Role::secondaryText, card));
     auto* power = new HistoryChart({"power", {}, watts, std::nullopt, false}, card);
     layout->addWidget(power);
-    auto* settings = new CapsuleButton(qs("Battery Settings…"), CapsuleButton::Style::plain, card);
-    QObject::connect(settings, &QAbstractButton::clicked, result,
-                     [&store] { store.actions().openBatterySettings(); });
+    auto* settings =
+        new CapsuleButton(BatteryText::tr("Battery Settings…"), CapsuleButton::Style::plain, card);
+    QObject::connect(settings, &QAbstractButton::clicked, result, [&store] { store.actions().openBatterySettings(); });
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(settings);

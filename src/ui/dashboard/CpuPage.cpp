@@ -1,5 +1,6 @@
 #include "ui/dashboard/CpuPage.hpp"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,8 +20,12 @@ constexpr int columns = 2;
 constexpr int rowHeight = 20;
 constexpr int headingHeight = 24;
 
+struct CpuText {
+    Q_DECLARE_TR_FUNCTIONS(CpuPage)
+};
+
 QString percent(double value) {
-    return QString::number(value, 'f', 0) + "%";
+    return CpuText::tr("%1%").arg(value, 0, 'f', 0);
 }
 
 int logicalCores(const ServerStore& store) {
@@ -46,7 +51,7 @@ void CoreBars::setCores(std::vector<CoreLoad> cores) {
 }
 
 std::vector<CoreBars::Group> CoreBars::grouped() const {
-    Group efficiency{"Efficiency cores", {}}, performance{"Performance cores", {}};
+    Group efficiency{CpuText::tr("Efficiency cores"), {}}, performance{CpuText::tr("Performance cores"), {}};
     for (const auto& core : m_cores) (core.isEfficiency ? efficiency : performance).cores.push_back(core);
     if (efficiency.cores.empty()) return {{QString(), m_cores}};
     return {efficiency, performance};
@@ -66,36 +71,35 @@ QSize CoreBars::sizeHint() const {
 }
 
 void CoreBars::paintEvent(QPaintEvent*) {
-    const bool dark = Theme::isDark(this);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double columnWidth = (width() - 24.0) / columns;
     double top = 0;
     for (const auto& group : grouped()) {
-        painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
-        painter.setFont(Theme::font(9.5, QFont::DemiBold));
+        painter.setPen(Theme::color(Theme::Role::secondaryText, this));
+        painter.setFont(Theme::font(Theme::Text::footnote, QFont::DemiBold));
         painter.drawText(QRectF(0, top, width(), headingHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         group.title.isEmpty() ? QString("Cores") : group.title);
+                         group.title.isEmpty() ? CpuText::tr("Cores") : group.title);
         top += headingHeight;
-        painter.setFont(Theme::font(9));
+        painter.setFont(Theme::font(Theme::Text::caption));
         for (std::size_t i = 0; i < group.cores.size(); ++i) {
             const auto& core = group.cores[i];
             const double x = static_cast<double>(i % columns) * (columnWidth + 24);
             const double y = top + static_cast<double>(i / columns) * rowHeight;
-            painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
+            painter.setPen(Theme::color(Theme::Role::secondaryText, this));
             painter.drawText(QRectF(x, y, 58, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                             "Core " + QString::number(core.index));
+                             CpuText::tr("Core %1").arg(core.index));
             painter.drawText(QRectF(x + columnWidth - 40, y, 40, rowHeight),
                              Qt::AlignRight | Qt::AlignVCenter, percent(core.load * 100));
             const QRectF track(x + 62, y + rowHeight / 2.0 - 3, columnWidth - 110, 6);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(Theme::color(Theme::Role::separator, dark));
-            painter.drawRoundedRect(track, 3, 3);
+            painter.setBrush(Theme::color(Theme::Role::separator, this));
+            painter.drawRoundedRect(track, Theme::Radius::xs, Theme::Radius::xs);
             QRectF bar = track;
             bar.setWidth(track.width() * std::clamp(core.load, 0.0, 1.0));
             painter.setBrush(
-                Theme::color(core.isEfficiency ? Theme::Role::green : Theme::Role::accent, dark));
-            if (bar.width() > 0) painter.drawRoundedRect(bar, 3, 3);
+                Theme::color(core.isEfficiency ? Theme::Role::green : Theme::Role::accent, this));
+            if (bar.width() > 0) painter.drawRoundedRect(bar, Theme::Radius::xs, Theme::Radius::xs);
         }
         top += rowsOf(group.cores.size()) * rowHeight;
     }
@@ -111,28 +115,32 @@ MetricPage* makeCpuPage(ServerStore& store, QWidget* parent) {
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
         const auto& cpu = shown.vitals().cpu;
         if (!cpu) return std::nullopt;
-        return Reading{percent(cpu->busy * 100), "Busy now"};
+        return Reading{percent(cpu->busy * 100), CpuText::tr("Busy now")};
     };
     page.facts = [](const ServerStore& shown) {
         const auto& cpu = shown.vitals().cpu;
         auto part = [&](double CPULoad::*field) {
             return cpu ? std::optional(percent((*cpu).*field * 100)) : std::nullopt;
         };
-        return std::vector<Fact>{{"User", part(&CPULoad::user)},
-                                 {"System", part(&CPULoad::system)},
-                                 {"Cores", QString::number(logicalCores(shown))}};
+        return std::vector<Fact>{{CpuText::tr("User"), part(&CPULoad::user)},
+                                 {CpuText::tr("System"), part(&CPULoad::system)},
+                                 {CpuText::tr("Cores"), QString::number(logicalCores(shown))}};
     };
-    page.chart = {"cpu", {{"cpu.user", "User"}, {"cpu.system", "System"}}, percent, 100, false};
-    page.appsTitle = "Busy for the last hour";
-    page.appsNote = "Average over the hour, not just this moment";
+    page.chart = {"cpu",
+                  {{"cpu.user", CpuText::tr("User")}, {"cpu.system", CpuText::tr("System")}},
+                  percent,
+                  100,
+                  false};
+    page.appsTitle = CpuText::tr("Busy for the last hour");
+    page.appsNote = CpuText::tr("Average over the hour, not just this moment");
     page.apps = [](const ServerStore& shown) { return shown.appsAveraged(); };
     page.table = {AppTable::Column::cpu, AppRow::Extra::none,
-                  "No app has kept the processor busy this hour."};
+                  CpuText::tr("No app has kept the processor busy this hour.")};
 
     auto* result = new MetricPage(store, std::move(page), parent);
     auto* card = new Card(result, Card::Look::plain);
     auto* layout = new QVBoxLayout(card);
-    layout->setContentsMargins(14, 6, 14, 10);
+    layout->setContentsMargins(Theme::Space::xxl, Theme::Space::s, Theme::Space::xxl, Theme::Space::l);
     auto* cores = new CoreBars(card);
     layout->addWidget(cores);
     result->setExtra(card, [card, cores, &store] {

@@ -37,7 +37,8 @@ namespace {
 
 DashboardView::PageFactory installedFactory;
 
-constexpr int railWidth = 208;
+constexpr int railWidth = Theme::Size::sidebar;
+constexpr int searchWidth = 240;
 
 QString titleOf(DashboardSection section) {
     return qs(DashboardSections::title(section));
@@ -52,31 +53,32 @@ public:
         setCheckable(true);
         setAttribute(Qt::WA_Hover);
         setCursor(Qt::PointingHandCursor);
-        setFont(Theme::font(10.5, QFont::Medium));
+        setFont(Theme::font(Theme::Text::callout, QFont::Medium));
     }
-    [[nodiscard]] QSize sizeHint() const override { return {railWidth - 20, 30}; }
+    [[nodiscard]] QSize sizeHint() const override { return {railWidth - 2 * Theme::Space::l, 30}; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const bool dark = Theme::isDark(this);
         if (isChecked() || underMouse()) {
-            QColor fill = Theme::color(Theme::Role::text, dark);
+            QColor fill = Theme::color(Theme::Role::text, this);
             fill.setAlpha(isChecked() ? 26 : 14);
             painter.setPen(Qt::NoPen);
             painter.setBrush(fill);
-            painter.drawRoundedRect(QRectF(rect()), 7, 7);
+            painter.drawRoundedRect(QRectF(rect()), Theme::Radius::s, Theme::Radius::s);
         }
-        const QColor tint = Theme::tint(DashboardSections::tint(m_section), dark);
+        const QColor tint = Theme::tint(DashboardSections::tint(m_section), this);
         painter.drawPixmap(
-            10, (height() - 16) / 2,
-            Icons::symbol(DashboardSections::symbol(m_section), tint, 16, devicePixelRatioF()));
-        painter.setPen(Theme::color(Theme::Role::text, dark));
-        painter.drawText(rect().adjusted(36, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+            Theme::Space::l, (height() - symbolSize) / 2,
+            Icons::symbol(DashboardSections::symbol(m_section), tint, symbolSize, devicePixelRatioF()));
+        painter.setPen(Theme::color(Theme::Role::text, this));
+        painter.drawText(rect().adjusted(2 * Theme::Space::l + symbolSize, 0, -Theme::Space::m, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter, text());
     }
 
 private:
+    static constexpr int symbolSize = 16;
     DashboardSection m_section;
 };
 
@@ -88,24 +90,23 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        const bool dark = Theme::isDark(this);
-        painter.fillRect(rect(), Theme::color(Theme::Role::card, dark));
-        painter.setPen(Theme::color(Theme::Role::separator, dark));
+        painter.fillRect(rect(), Theme::color(Theme::Role::card, this));
+        painter.setPen(Theme::color(Theme::Role::separator, this));
         painter.drawLine(width() - 1, 0, width() - 1, height());
     }
 };
 
 QWidget* settingsPage(ServerStore& store, QWidget* page, QVBoxLayout* layout) {
-    const bool dark = Theme::isDark(page);
     layout->addWidget(new SettingsView(store, page), 1);
     auto* card = new Card(page, Card::Look::outlined);
     auto* row = new QHBoxLayout(card);
-    row->setContentsMargins(14, 12, 14, 12);
-    row->setSpacing(14);
-    auto* quit = new CapsuleButton("Quit Tarvik", CapsuleButton::Style::destructive, card);
+    row->setContentsMargins(Theme::Space::xxl, Theme::Space::xl, Theme::Space::xxl, Theme::Space::xl);
+    row->setSpacing(Theme::Space::xxl);
+    auto* quit = new CapsuleButton(DashboardView::tr("Quit Tarvik"), CapsuleButton::Style::destructive, card);
     QObject::connect(quit, &QAbstractButton::clicked, qApp, &QCoreApplication::quit);
-    auto* line = makeLabel(qs("Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same."), 9.5,
-                           QFont::Normal, Theme::Role::secondaryText, dark, card);
+    auto* line = makeLabel(
+        DashboardView::tr("Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same."),
+        Theme::Text::footnote, Theme::Role::secondaryText, card);
     line->setWordWrap(true);
     row->addWidget(quit);
     row->addWidget(line, 1);
@@ -117,8 +118,7 @@ QWidget* settingsPage(ServerStore& store, QWidget* page, QVBoxLayout* layout) {
 
 DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidget* parent)
     : QWidget(parent), m_store(store), m_selection(initial) {
-    setMinimumSize(860, 560);
-    m_dark = Theme::isDark(this);
+    setMinimumSize(Theme::Size::dashboardMinimum);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -130,7 +130,7 @@ DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidg
     column->setSpacing(0);
     column->addWidget(makeBar());
     m_strip = new StageStrip(store, this);
-    m_strip->setContentsMargins(16, 0, 16, 6);
+    m_strip->setContentsMargins(Theme::Space::xxxl, 0, Theme::Space::xxxl, Theme::Space::s);
     m_strip->onSelect = [this](DashboardSection section) { select(section); };
     m_strip->onHover = [this](std::optional<DashboardSection> section) { preview(section); };
     column->addWidget(m_strip);
@@ -196,16 +196,16 @@ QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store
     }
     if (metric) return filtered(metric, view);
     auto* page = new QWidget(&view);
-    const bool dark = Theme::isDark(&view);
     auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(28, 16, 28, 20);
-    layout->setSpacing(6);
-    layout->addWidget(makeLabel(titleOf(section), 20, QFont::Bold, Theme::Role::text, dark, page));
-    auto* purpose = makeLabel(qs(DashboardSections::purpose(section)), 11, QFont::Normal,
-                              Theme::Role::secondaryText, dark, page);
+    layout->setContentsMargins(Theme::Space::page, Theme::Space::xxxl, Theme::Space::page,
+                               Theme::Space::huge);
+    layout->setSpacing(Theme::Space::s);
+    layout->addWidget(makeLabel(titleOf(section), Theme::Text::title, Theme::Role::text, page));
+    auto* purpose = makeLabel(qs(DashboardSections::purpose(section)), Theme::Text::body,
+                              Theme::Role::secondaryText, page);
     purpose->setWordWrap(true);
     layout->addWidget(purpose);
-    layout->addSpacing(10);
+    layout->addSpacing(Theme::Space::l);
     if (section == DashboardSection::settings) return settingsPage(store, page, layout);
     layout->addStretch();
     return page;
@@ -215,11 +215,11 @@ QWidget* DashboardView::makeRail() {
     auto* rail = new Rail(this);
     rail->setFixedWidth(railWidth);
     auto* layout = new QVBoxLayout(rail);
-    layout->setContentsMargins(10, 14, 10, 14);
-    layout->setSpacing(2);
-    auto* name = new QLabel("Tarvik", rail);
-    name->setFont(Theme::font(13, QFont::Bold));
-    name->setContentsMargins(10, 0, 0, 10);
+    layout->setContentsMargins(Theme::Space::l, Theme::Space::xxl, Theme::Space::l, Theme::Space::xxl);
+    layout->setSpacing(Theme::Space::xxs);
+    auto* name = new QLabel(tr("Tarvik"), rail);
+    name->setFont(Theme::font(Theme::Text::headline));
+    name->setContentsMargins(Theme::Space::l, 0, 0, Theme::Space::l);
     layout->addWidget(name);
     for (DashboardSection section : DashboardSections::all) {
         auto* button = new RailButton(section, rail);
@@ -234,31 +234,32 @@ QWidget* DashboardView::makeRail() {
 QWidget* DashboardView::makeBar() {
     auto* bar = new QWidget(this);
     auto* layout = new QHBoxLayout(bar);
-    layout->setContentsMargins(12, 10, 16, 10);
-    layout->setSpacing(2);
-    auto button = [&](const char* name, const QString& tip, auto action) {
-        auto* result = new SymbolButton("", QColor(), bar, 16);
+    layout->setContentsMargins(Theme::Space::xl, Theme::Space::l, Theme::Space::xxxl, Theme::Space::l);
+    layout->setSpacing(Theme::Space::xxs);
+    auto button = [&](const char* name, std::string_view symbol, const QString& tip, auto action) {
+        auto* result = new SymbolButton(symbol, Theme::Role::secondaryText, bar, 16);
         result->setObjectName(name);
         result->setToolTip(tip);
         connect(result, &QAbstractButton::clicked, this, action);
         layout->addWidget(result);
         return result;
     };
-    m_railToggle = button("railToggle", "Hide pages", [this] { setRailShown(!m_railShown); });
-    layout->addSpacing(6);
-    m_backButton = button("back", "Back", [this] { goBack(); });
-    m_forwardButton = button("forward", "Forward", [this] { goForward(); });
+    m_railToggle =
+        button("railToggle", "sidebar-simple", tr("Hide pages"), [this] { setRailShown(!m_railShown); });
+    layout->addSpacing(Theme::Space::s);
+    m_backButton = button("back", "caret-left", tr("Back"), [this] { goBack(); });
+    m_forwardButton = button("forward", "caret-right", tr("Forward"), [this] { goForward(); });
     layout->addStretch();
 
     m_search = new QLineEdit(bar);
     m_search->setObjectName("search");
-    m_search->setPlaceholderText("Find an app");
-    m_search->setFont(Theme::font(10.5));
-    m_search->setFixedWidth(240);
+    m_search->setPlaceholderText(tr("Find an app"));
+    m_search->setFont(Theme::font(Theme::Text::callout));
+    m_search->setFixedWidth(searchWidth);
     m_searchSymbol = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
     m_clear = m_search->addAction(QIcon(), QLineEdit::TrailingPosition);
-    m_clear->setText("Clear");
-    m_clear->setToolTip("Clear");
+    m_clear->setText(tr("Clear"));
+    m_clear->setToolTip(tr("Clear"));
     m_clear->setVisible(false);
     connect(m_clear, &QAction::triggered, m_search, &QLineEdit::clear);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -270,14 +271,9 @@ QWidget* DashboardView::makeBar() {
 }
 
 void DashboardView::restyle() {
-    const bool dark = Theme::isDark(this);
-    const QColor symbols = Theme::color(Theme::Role::secondaryText, dark);
-    m_railToggle->setSymbol("sidebar-simple", symbols);
-    m_backButton->setSymbol("caret-left", symbols);
-    m_forwardButton->setSymbol("caret-right", symbols);
     m_searchSymbol->setIcon(
-        Icons::symbolIcon("magnifying-glass", Theme::color(Theme::Role::tertiaryText, dark), 14));
-    m_clear->setIcon(Icons::symbolIcon("x", symbols, 12));
+        Icons::symbolIcon("magnifying-glass", Theme::color(Theme::Role::tertiaryText, this), 14));
+    m_clear->setIcon(Icons::symbolIcon("x", Theme::color(Theme::Role::secondaryText, this), 12));
 }
 
 QWidget* DashboardView::page(DashboardSection section) {
@@ -341,7 +337,7 @@ void DashboardView::setQuery(const QString& query) {
 void DashboardView::setRailShown(bool shown) {
     m_railShown = shown;
     m_rail->setVisible(shown);
-    m_railToggle->setToolTip(shown ? "Hide pages" : "Show pages");
+    m_railToggle->setToolTip(shown ? tr("Hide pages") : tr("Show pages"));
 }
 
 void DashboardView::preview(std::optional<DashboardSection> section) {
@@ -358,28 +354,13 @@ void DashboardView::preview(std::optional<DashboardSection> section) {
 }
 
 void DashboardView::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), Theme::color(Theme::Role::background, Theme::isDark(this)));
+    QPainter(this).fillRect(rect(), Theme::color(Theme::Role::background, this));
 }
 
 void DashboardView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange && m_railToggle) {
-        restyle();
-        if (Theme::isDark(this) != m_dark) {
-            m_dark = !m_dark;
-            // Not while the palette is still being handed down to the pages.
-            QMetaObject::invokeMethod(this, &DashboardView::remakePages, Qt::QueuedConnection);
-        }
-    }
+    // The pages and buttons follow the palette by themselves; the search field's icons are pictures.
+    if (event->type() == QEvent::PaletteChange && m_searchSymbol) restyle();
     QWidget::changeEvent(event);
-}
-
-void DashboardView::remakePages() {
-    for (auto& [section, made] : m_made) {
-        m_pages->removeWidget(made);
-        made->deleteLater();
-    }
-    m_made.clear();
-    m_pages->setCurrentWidget(page(m_selection));
 }
 
 }  // namespace tarvik::ui

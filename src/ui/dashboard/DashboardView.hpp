@@ -77,8 +77,6 @@ private:
     void step(std::vector<DashboardSection>& from, std::vector<DashboardSection>& to);
     void preview(std::optional<DashboardSection> section);
     void restyle();
-    // Pages colour their texts when they are made, so a switch between light and dark makes them anew.
-    void remakePages();
 
     ServerStore& m_store;
     DashboardSection m_selection;
@@ -98,7 +96,6 @@ private:
     StagePreview* m_preview = nullptr;
     QStackedWidget* m_pages = nullptr;
     std::map<DashboardSection, QWidget*> m_made;
-    bool m_dark = false;
 };
 
 }  // namespace tarvik::ui

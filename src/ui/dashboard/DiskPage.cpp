@@ -1,5 +1,6 @@
 #include "ui/dashboard/DiskPage.hpp"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -8,6 +9,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
+#include "ui/dashboard/PageSentence.hpp"
 #include "ui/store/StoreActions.hpp"
 #include "ui/store/StoreChecks.hpp"
 #include "ui/views/PanelKit.hpp"
@@ -15,6 +17,10 @@
 namespace tarvik::ui {
 
 namespace {
+
+struct DiskText {
+    Q_DECLARE_TR_FUNCTIONS(DiskPage)
+};
 
 QString bytes(std::uint64_t value) {
     return qs(ByteFormat::storage(value));
@@ -37,61 +43,68 @@ std::optional<std::uint64_t> safeToClear(const ServerStore& store) {
 }
 
 std::string capacityLine(const ServerStore& store) {
-    if (!store.checks().storageMeasuredAt()) return "Measuring your disk.";
+    if (!store.checks().storageMeasuredAt())
+        return QCoreApplication::translate("DiskPage", "Measuring your disk.").toStdString();
     const auto& disk = store.vitals().disk;
-    if (!disk) return "Here's what's using the most space.";
-    std::string line = ByteFormat::storage(disk->free);
-    line += disk->isLow() ? " left. Linux needs free space to run smoothly. Here's what's using it."
-                          : std::string(" free. Here's what's using the most space.");
-    return line;
+    if (!disk)
+        return QCoreApplication::translate("DiskPage", "Here's what's using the most space.").toStdString();
+    const QString free = qs(ByteFormat::storage(disk->free));
+    QString line =
+        disk->isLow()
+            ? (
+                  QCoreApplication::translate(
+                      "DiskPage", "%1 left. Linux needs free space to run smoothly. Here's what's using it."))
+                  .arg(free)
+            : QCoreApplication::translate("DiskPage", "%1 free. Here's what's using the most space.")
+                  .arg(free);
+    return line.toStdString();
 }
 
-QLabel* wrapped(const QString& text, qreal points, Theme::Role role, bool dark, QWidget* parent) {
-    auto* label = makeLabel(text, points, QFont::Normal, role, dark, parent);
+QLabel* wrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
+    auto* label = makeLabel(text, style, role, parent);
     label->setWordWrap(true);
     return label;
 }
 
-QWidget* heading(const QString& title, const QString& line, bool dark, QWidget* parent) {
+QWidget* heading(const QString& title, const QString& line, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 8, 0, 4);
-    layout->setSpacing(2);
-    layout->addWidget(makeLabel(title, 12, QFont::DemiBold, Theme::Role::text, dark, box));
-    layout->addWidget(makeLabel(line, 9.5, QFont::Normal, Theme::Role::secondaryText, dark, box));
+    layout->setContentsMargins(0, Theme::Space::m, 0, Theme::Space::xs);
+    layout->setSpacing(Theme::Space::xxs);
+    layout->addWidget(makeLabel(title, Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, box));
+    layout->addWidget(makeLabel(line, Theme::Text::footnote, Theme::Role::secondaryText, box));
     return box;
 }
 
 }  // namespace
 
 StorageBlock::StorageBlock(ServerStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
-    const bool dark = Theme::isDark(parent);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(heading("Caches you can clear safely",
-                              "Caches and downloads your tools rebuild when they need them", dark, this));
+    layout->setSpacing(Theme::Space::s);
+    layout->addWidget(heading(tr("Caches you can clear safely"),
+                              tr("Caches and downloads your tools rebuild when they need them"), this));
     auto* caches = new Card(this, Card::Look::list);
     m_caches = new QVBoxLayout(caches);
-    m_caches->setContentsMargins(14, 4, 14, 4);
+    m_caches->setContentsMargins(Theme::Space::xxl, Theme::Space::xs, Theme::Space::xxl, Theme::Space::xs);
     m_caches->setSpacing(0);
     layout->addWidget(caches);
 
-    layout->addWidget(heading("Largest files", "Over 500 MB, in your home folder", dark, this));
+    layout->addWidget(heading(tr("Largest files"), tr("Over 500 MB, in your home folder"), this));
     auto* files = new Card(this, Card::Look::list);
     m_files = new QVBoxLayout(files);
-    m_files->setContentsMargins(14, 4, 14, 4);
+    m_files->setContentsMargins(Theme::Space::xxl, Theme::Space::xs, Theme::Space::xxl, Theme::Space::xs);
     m_files->setSpacing(0);
     layout->addWidget(files);
 
     auto* trash = new QHBoxLayout;
-    trash->setContentsMargins(0, 4, 0, 0);
-    trash->setSpacing(10);
-    trash->addWidget(wrapped(qs("Files you move to the Trash keep their space until you empty it: "
-                                "open the Trash in Files and choose Empty."),
-                             9.5, Theme::Role::secondaryText, dark, this),
+    trash->setContentsMargins(0, Theme::Space::xs, 0, 0);
+    trash->setSpacing(Theme::Space::l);
+    trash->addWidget(wrapped(tr("Files you move to the Trash keep their space until you empty it: "
+                                      "open the Trash in Files and choose Empty."),
+                             Theme::Text::footnote, Theme::Role::secondaryText, this),
                      1);
-    auto* open = new CapsuleButton("Open Trash", CapsuleButton::Style::plain, this);
+    auto* open = new CapsuleButton(tr("Open Trash"), CapsuleButton::Style::plain, this);
     connect(open, &QAbstractButton::clicked, this, [this] { m_store.actions().openTrash(); });
     trash->addWidget(open);
     layout->addLayout(trash);
@@ -104,15 +117,15 @@ void StorageBlock::ask(std::optional<std::string> key) {
 }
 
 QWidget* StorageBlock::makeQuestion(const QString& text, const QString& confirmText,
-                                    std::function<void()> confirmed, bool dark, QWidget* parent) {
+                                    std::function<void()> confirmed, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 6, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(wrapped(text, 9.5, Theme::Role::text, dark, box), 1);
+    layout->setContentsMargins(0, Theme::Space::s, 0, 0);
+    layout->setSpacing(Theme::Space::s);
+    layout->addWidget(wrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
     auto* confirm = new CapsuleButton(confirmText, CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
-    auto* cancel = new CapsuleButton("Cancel", CapsuleButton::Style::plain, box);
+    auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
     connect(confirm, &QAbstractButton::clicked, this, [this, confirmed = std::move(confirmed)] {
         ask(std::nullopt);
         confirmed();
@@ -123,81 +136,81 @@ QWidget* StorageBlock::makeQuestion(const QString& text, const QString& confirmT
     return box;
 }
 
-QWidget* StorageBlock::makeCache(const StorageItem& item, bool dark, QWidget* parent) {
+QWidget* StorageBlock::makeCache(const StorageItem& item, QWidget* parent) {
     auto* row = new QWidget(parent);
     auto* outer = new QVBoxLayout(row);
-    outer->setContentsMargins(0, 8, 0, 8);
-    outer->setSpacing(2);
+    outer->setContentsMargins(0, Theme::Space::m, 0, Theme::Space::m);
+    outer->setSpacing(Theme::Space::xxs);
     auto* line = new QHBoxLayout;
-    line->setSpacing(10);
+    line->setSpacing(Theme::Space::l);
     auto* text = new QVBoxLayout;
-    text->setSpacing(1);
-    text->addWidget(makeLabel(qs(item.title), 10.5, QFont::DemiBold, Theme::Role::text, dark, row));
-    text->addWidget(wrapped(qs(item.detail), 9, Theme::Role::secondaryText, dark, row));
+    text->setSpacing(Theme::Space::hairline);
+    text->addWidget(makeLabel(qs(item.title), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, row));
+    text->addWidget(wrapped(qs(item.detail), Theme::Text::caption, Theme::Role::secondaryText, row));
     // Where the bytes really are, when a link leads the folder elsewhere, and what keeps them.
     if (item.realPath && item.place == StorageItem::Place::home)
-        text->addWidget(
-            wrapped(tr("Lives at %1.").arg(qs(*item.realPath)), 9, Theme::Role::tertiaryText, dark, row));
+        text->addWidget(wrapped(tr("Lives at %1.").arg(qs(*item.realPath)), Theme::Text::caption,
+                                Theme::Role::tertiaryText, row));
     for (const auto& note : {StorageScanner::placeNote(item), StorageScanner::sharedNote(item)})
-        if (!note.empty()) text->addWidget(wrapped(qs(note), 9, Theme::Role::tertiaryText, dark, row));
+        if (!note.empty())
+            text->addWidget(wrapped(qs(note), Theme::Text::caption, Theme::Role::tertiaryText, row));
     line->addLayout(text, 1);
-    line->addWidget(makeLabel(bytes(item.bytes), 10.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
+    line->addWidget(makeLabel(bytes(item.bytes), Theme::Text::callout, Theme::Role::secondaryText, row));
 
     const bool busy = m_store.checks().storageBusy().contains(item.path);
     auto button = [&](const QString& title, std::function<void()> act) {
-        auto* action =
-            new CapsuleButton(busy ? QString("Clearing…") : title, CapsuleButton::Style::plain, row);
+        auto* action = new CapsuleButton(busy ? tr("Clearing…") : title, CapsuleButton::Style::plain, row);
         action->setEnabled(!busy);
         connect(action, &QAbstractButton::clicked, this, std::move(act));
         line->addWidget(action);
     };
     const bool runtime = isContainerRuntime(item);
     if (runtime && m_store.checks().dockerAvailable()) {
-        button("Clean up", [this, item] { m_store.checks().cleanUpDocker(item); });
+        button(tr("Clean up"), [this, item] { m_store.checks().cleanUpDocker(item); });
     } else if (!runtime && item.kind.tag == StorageItem::Kind::Tag::regenerable &&
                item.place == StorageItem::Place::home) {
-        button("Clear", [this, path = item.path] { ask("clear:" + path); });
+        button(tr("Clear"), [this, path = item.path] { ask("clear:" + path); });
     }
     outer->addLayout(line);
     if (runtime && m_store.checks().dockerAvailable())
         outer->addWidget(
-            wrapped("Removes stopped containers, unused networks, dangling images and build cache. "
-                    "Running containers and volumes stay.",
-                    9, Theme::Role::tertiaryText, dark, row));
+            wrapped(tr("Removes stopped containers, unused networks, dangling images and build cache. "
+                       "Running containers and volumes stay."),
+                    Theme::Text::caption, Theme::Role::tertiaryText, row));
     if (m_asking == "clear:" + item.path)
         outer->addWidget(makeQuestion(
-            qs("Clear " + item.title + "? Your tools fetch it again when they need it."), "Clear",
-            [this, item] { m_store.checks().clear(item); }, dark, row));
+            tr("Clear %1? Your tools fetch it again when they need it.").arg(qs(item.title)), tr("Clear"),
+            [this, item] { m_store.checks().clear(item); }, row));
     return row;
 }
 
-QWidget* StorageBlock::makeFile(const StorageItem& item, bool dark, QWidget* parent) {
+QWidget* StorageBlock::makeFile(const StorageItem& item, QWidget* parent) {
     auto* row = new QWidget(parent);
     auto* outer = new QVBoxLayout(row);
-    outer->setContentsMargins(0, 8, 0, 8);
-    outer->setSpacing(2);
+    outer->setContentsMargins(0, Theme::Space::m, 0, Theme::Space::m);
+    outer->setSpacing(Theme::Space::xxs);
     auto* line = new QHBoxLayout;
-    line->setSpacing(10);
+    line->setSpacing(Theme::Space::l);
     auto* text = new QVBoxLayout;
-    text->setSpacing(1);
-    text->addWidget(makeLabel(qs(item.title), 10.5, QFont::DemiBold, Theme::Role::text, dark, row));
+    text->setSpacing(Theme::Space::hairline);
+    text->addWidget(makeLabel(qs(item.title), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, row));
     QString detail = qs(item.detail);
-    if (!item.lastUsed) detail += QString::fromUtf8("  ·  ") + "Never opened";
-    text->addWidget(wrapped(detail, 9, Theme::Role::secondaryText, dark, row));
+    if (!item.lastUsed) detail = tr("%1  ·  Never opened").arg(detail);
+    text->addWidget(wrapped(detail, Theme::Text::caption, Theme::Role::secondaryText, row));
     if (item.kind.tag == StorageItem::Kind::Tag::appData)
-        text->addWidget(
-            wrapped(qs("Belongs to " + item.kind.app + ". Remove it from inside " + item.kind.app + "."), 9,
-                    Theme::Role::tertiaryText, dark, row));
+        text->addWidget(wrapped(tr("Belongs to %1. Remove it from inside %1.").arg(qs(item.kind.app)),
+                                Theme::Text::caption, Theme::Role::tertiaryText, row));
     line->addLayout(text, 1);
-    line->addWidget(makeLabel(bytes(item.bytes), 10.5, QFont::Normal, Theme::Role::secondaryText, dark, row));
-    auto* show = new CapsuleButton(tr("Show in Files"), CapsuleButton::Style::plain, row);
+    line->addWidget(makeLabel(bytes(item.bytes), Theme::Text::callout, Theme::Role::secondaryText, row));
+    auto* show =
+        new CapsuleButton((tr("Show in Files")), CapsuleButton::Style::plain, row);
     connect(show, &QAbstractButton::clicked, this, [this, path = item.path] { m_store.actions().reveal(path); });
     line->addWidget(show);
     // The owning app keeps its own index of its data, so only it can remove the file safely.
     if (item.kind.tag != StorageItem::Kind::Tag::appData) {
         const bool busy = m_store.checks().storageBusy().contains(item.path);
-        auto* trash = new CapsuleButton(busy ? QString("Moving…") : QString("Move to Trash…"),
-                                        CapsuleButton::Style::plain, row);
+        auto* trash =
+            new CapsuleButton(busy ? tr("Moving…") : tr("Move to Trash…"), CapsuleButton::Style::plain, row);
         trash->setEnabled(!busy);
         connect(trash, &QAbstractButton::clicked, this, [this, path = item.path] { ask("trash:" + path); });
         line->addWidget(trash);
@@ -205,24 +218,22 @@ QWidget* StorageBlock::makeFile(const StorageItem& item, bool dark, QWidget* par
     outer->addLayout(line);
     if (m_asking == "trash:" + item.path)
         outer->addWidget(makeQuestion(
-            qs("Move " + item.title + " to the Trash?"), "Move to Trash",
-            [this, item] { m_store.checks().moveToTrash(item); }, dark, row));
+            tr("Move %1 to the Trash?").arg(qs(item.title)), tr("Move to Trash"),
+            [this, item] { m_store.checks().moveToTrash(item); }, row));
     return row;
 }
 
 void StorageBlock::refresh() {
-    const bool dark = Theme::isDark(this);
     auto* caches = m_caches->parentWidget();
     clearLayout(m_caches);
     if (!m_store.checks().clearable()) {
-        m_caches->addWidget(wrapped("Measuring caches. Large ones take a few seconds.", 9.5,
-                                    Theme::Role::secondaryText, dark, caches));
+        m_caches->addWidget(wrapped(tr("Measuring caches. Large ones take a few seconds."),
+                                    Theme::Text::footnote, Theme::Role::secondaryText, caches));
     } else if (m_store.checks().clearable()->empty()) {
-        m_caches->addWidget(wrapped("Nothing large to clear. Your caches are small.", 9.5,
-                                    Theme::Role::secondaryText, dark, caches));
+        m_caches->addWidget(wrapped(tr("Nothing large to clear. Your caches are small."),
+                                    Theme::Text::footnote, Theme::Role::secondaryText, caches));
     } else {
-        for (const auto& item : *m_store.checks().clearable())
-            m_caches->addWidget(makeCache(item, dark, caches));
+        for (const auto& item : *m_store.checks().clearable()) m_caches->addWidget(makeCache(item, caches));
     }
     showItems(m_caches);
 
@@ -237,12 +248,12 @@ void StorageBlock::refresh() {
                                             "it found any.")
                                        : tr("The search for large files stopped at its limit; these "
                                             "are the largest it found."),
-                                   9.5, Theme::Role::secondaryText, dark, files));
+                                   Theme::Text::footnote, Theme::Role::secondaryText, files));
     if (large && !large->empty()) {
-        for (const auto& item : *large) m_files->addWidget(makeFile(item, dark, files));
+        for (const auto& item : *large) m_files->addWidget(makeFile(item, files));
     } else if (!stopped) {
-        m_files->addWidget(wrapped(large ? "No files over 500 MB." : "Measuring your home folder.", 9.5,
-                                   Theme::Role::secondaryText, dark, files));
+        m_files->addWidget(wrapped(large ? tr("No files over 500 MB.") : tr("Measuring your home folder."),
+                                   Theme::Text::footnote, Theme::Role::secondaryText, files));
     }
     showItems(m_files);
 }
@@ -254,25 +265,26 @@ MetricPage* makeDiskPage(ServerStore& store, QWidget* parent) {
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
         const auto& disk = shown.vitals().disk;
         if (!disk) return std::nullopt;
-        return Reading{bytes(disk->free), "Free"};
+        return Reading{bytes(disk->free), DiskText::tr("Free")};
     };
     page.facts = [](const ServerStore& shown) {
         const auto& disk = shown.vitals().disk;
         const auto safe = safeToClear(shown);
-        std::vector<Fact> facts{{"Disk size", disk ? std::optional(bytes(disk->total)) : std::nullopt},
-                                {"Safe to clear", safe ? std::optional(bytes(*safe)) : std::nullopt}};
+        std::vector<Fact> facts{
+            {DiskText::tr("Disk size"), disk ? std::optional(bytes(disk->total)) : std::nullopt},
+            {DiskText::tr("Safe to clear"), safe ? std::optional(bytes(*safe)) : std::nullopt}};
         return facts;
     };
     page.chart = {"disk",
-                  {{"disk.read", "Read"}, {"disk.write", "Write"}},
+                  {{"disk.read", DiskText::tr("Read")}, {"disk.write", DiskText::tr("Write")}},
                   [](double value) { return qs(ByteFormat::rate(value)); },
                   std::nullopt,
                   false};
     auto* result = new MetricPage(store, std::move(page), parent);
     auto* chartCard = result->chart()->parentWidget();
     static_cast<QVBoxLayout*>(chartCard->layout())
-        ->insertWidget(0, makeLabel("Disk activity", 10, QFont::DemiBold, Theme::Role::secondaryText,
-                                    Theme::isDark(parent), chartCard));
+        ->insertWidget(0, makeLabel(DiskText::tr("Disk activity"), Theme::Text::subheadline, QFont::DemiBold,
+                                    Theme::Role::secondaryText, chartCard));
     auto* block = new StorageBlock(store, result);
     result->setExtra(block, [block] { block->refresh(); });
     result->table()->hide();

@@ -16,15 +16,17 @@ class ServerStore;
 
 // The caches that can go and the largest files, each with its action behind one question.
 class StorageBlock : public QWidget {
+    Q_OBJECT
+
 public:
     StorageBlock(ServerStore& store, QWidget* parent);
     void refresh();
 
 private:
-    [[nodiscard]] QWidget* makeCache(const StorageItem& item, bool dark, QWidget* parent);
-    [[nodiscard]] QWidget* makeFile(const StorageItem& item, bool dark, QWidget* parent);
+    [[nodiscard]] QWidget* makeCache(const StorageItem& item, QWidget* parent);
+    [[nodiscard]] QWidget* makeFile(const StorageItem& item, QWidget* parent);
     [[nodiscard]] QWidget* makeQuestion(const QString& text, const QString& confirmText,
-                                        std::function<void()> confirmed, bool dark, QWidget* parent);
+                                        std::function<void()> confirmed, QWidget* parent);
     // Rebuilt on the next turn of the event loop: the button that asks may not be deleted in its
     // own click.
     void ask(std::optional<std::string> key);

@@ -12,12 +12,12 @@ namespace tarvik::ui {
 
 namespace {
 
-QString percent(double value) {
-    return QString::number(value, 'f', 0) + "%";
-}
+struct GpuText {
+    Q_DECLARE_TR_FUNCTIONS(GpuPage)
+};
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("GpuPage", text);
+QString percent(double value) {
+    return GpuText::tr("%1%").arg(value, 0, 'f', 0);
 }
 
 // The card the headline is about, by its own name, when it gave one.
@@ -30,16 +30,17 @@ std::optional<QString> busiestName(const SystemVitals& vitals) {
 // "85% busy · 3 GB of 12 GB · 61 °C · 150 W of 200 W", each reading the card gave.
 QString cardSummary(const GpuDevice& card) {
     QStringList parts;
-    if (card.busyPercent) parts << tr("%1 busy").arg(percent(*card.busyPercent));
+    if (card.busyPercent) parts << GpuText::tr("%1 busy").arg(percent(*card.busyPercent));
     if (card.memoryUsedBytes && card.memoryTotalBytes)
-        parts << tr("%1 of %2 memory")
+        parts << GpuText::tr("%1 of %2 memory")
                      .arg(QString::fromStdString(ByteFormat::short_(*card.memoryUsedBytes)),
                           QString::fromStdString(ByteFormat::short_(*card.memoryTotalBytes)));
-    if (card.celsius) parts << QString::asprintf("%.0f °C", *card.celsius);
+    if (card.celsius) parts << GpuText::tr("%1 °C").arg(*card.celsius, 0, 'f', 0);
     if (card.watts && card.powerLimitWatts)
-        parts << tr("%1 W of %2 W").arg(*card.watts, 0, 'f', 0).arg(*card.powerLimitWatts, 0, 'f', 0);
+        parts
+            << GpuText::tr("%1 W of %2 W").arg(*card.watts, 0, 'f', 0).arg(*card.powerLimitWatts, 0, 'f', 0);
     else if (card.watts)
-        parts << QString::asprintf("%.0f W", *card.watts);
+        parts << GpuText::tr("%1 W").arg(*card.watts, 0, 'f', 0);
     return parts.join(QString::fromUtf8(" · "));
 }
 
@@ -51,46 +52,46 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
     page.sentence = [](const ServerStore& shown) {
         // Some drivers report no load at all; a verdict about the chip would then be made up.
         if (!shown.vitals().gpu)
-            return std::string(
-                "This computer doesn't report how busy its graphics chip is, so there is "
-                "nothing to show here.");
+            return                GpuText::tr("This computer doesn't report how busy its graphics chip is, so there is "
+                            "nothing to show here.").toStdString();
         std::string fallback = PageSentence::gpuFallback();
         if (auto name = busiestName(shown.vitals()))
-            fallback =
-                tr("%1 is %2 busy. ").arg(*name, percent(*shown.vitals().gpu)).toStdString() + fallback;
+            fallback = GpuText::tr("%1 is %2 busy. ").arg(*name, percent(*shown.vitals().gpu)).toStdString() +
+                       fallback;
         return PageSentence::of(shown.findings(), Finding::Kind::gpu, fallback);
     };
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {
         const auto& gpu = shown.vitals().gpu;
         if (!gpu) return std::nullopt;
         if (auto name = busiestName(shown.vitals()))
-            return Reading{percent(*gpu), tr("%1, busy now").arg(*name)};
-        return Reading{percent(*gpu), "Busy now"};
+            return Reading{percent(*gpu), GpuText::tr("%1, busy now").arg(*name)};
+        return Reading{percent(*gpu), GpuText::tr("Busy now")};
     };
     page.facts = [](const ServerStore& shown) {
         std::vector<Fact> facts;
         // Each card on a line of its own, so that a second card idling beside the busy one shows.
         const auto& cards = shown.vitals().gpus;
         for (std::size_t i = 0; i < cards.size(); ++i) {
-            QString name = cards[i].name.empty() ? tr("Graphics card %1").arg(i + 1)
+            QString name = cards[i].name.empty() ? GpuText::tr("Graphics card %1").arg(i + 1)
                                                  : QString::fromStdString(cards[i].name);
             QString summary = cardSummary(cards[i]);
             facts.push_back({name, summary.isEmpty() ? std::nullopt : std::optional<QString>(summary)});
         }
         const auto& power = shown.vitals().power;
         if (power && power->systemWatts)
-            facts.push_back({"Whole machine draws", QString::asprintf("%.1f W", *power->systemWatts)});
+            facts.push_back({GpuText::tr("Whole machine draws"),
+                             GpuText::tr("%1 W").arg(*power->systemWatts, 0, 'f', 1)});
         return facts;
     };
     page.chart = {"gpu", {}, percent, 100, false};
-    page.appsTitle = "Using the graphics chip";
+    page.appsTitle = GpuText::tr("Using the graphics chip");
     page.apps = [](const ServerStore& shown) {
         std::vector<AppUsage> apps;
         std::copy_if(shown.vitals().apps.begin(), shown.vitals().apps.end(), std::back_inserter(apps),
                      [](const AppUsage& app) { return app.gpuPercent > 0; });
         return apps;
     };
-    page.table = {AppTable::Column::gpu, AppRow::Extra::gpu, "No app is using it right now."};
+    page.table = {AppTable::Column::gpu, AppRow::Extra::gpu, GpuText::tr("No app is using it right now.")};
     auto* result = new MetricPage(store, std::move(page), parent);
     // An empty chart would promise readings that never come on a machine without them.
     QWidget* chartCard = result->chart()->parentWidget();

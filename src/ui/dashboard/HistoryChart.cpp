@@ -19,8 +19,8 @@ namespace {
 constexpr int minimumPoints = 3;
 constexpr int gridLines = 4;
 
-QColor partColour(std::size_t index, bool dark) {
-    return Theme::color(index == 0 ? Theme::Role::accent : Theme::Role::orange, dark);
+QColor partColour(std::size_t index, const QWidget* widget) {
+    return Theme::color(index == 0 ? Theme::Role::accent : Theme::Role::orange, widget);
 }
 
 // A round top for the scale: 1, 2 or 5 times a power of ten at or above `value`.
@@ -44,10 +44,11 @@ HistoryChart::HistoryChart(Options options, QWidget* parent)
     setMouseTracking(true);
     setMinimumHeight(190);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 24, 0, 20);
+    layout->setContentsMargins(0, Theme::Space::section, 0, Theme::Space::huge);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
-    m_message->setFont(Theme::font(10));
+    m_message->setFont(Theme::font(Theme::Text::subheadline));
+    Theme::setForeground(m_message, Theme::Role::secondaryText);
     layout->addWidget(m_message);
 }
 
@@ -73,8 +74,8 @@ void HistoryChart::setHistory(const ValueHistory& history, Date now) {
         for (const auto& point : m_plotted.front()) largest = std::max(largest, point.value);
         m_top = m_options.ceiling.value_or(niceCeiling(largest * 1.1));
     }
-    m_message->setText(!enough ? "Collecting readings. The chart fills in over the next few minutes."
-                       : none  ? "None during this time."
+    m_message->setText(!enough ? tr("Collecting readings. The chart fills in over the next few minutes.")
+                       : none  ? tr("None during this time.")
                                : QString());
     m_message->setVisible(!m_message->text().isEmpty());
     update();
@@ -92,24 +93,22 @@ QPointF HistoryChart::place(const ValueHistory::Point& point, const QRectF& area
 }
 
 void HistoryChart::paintEvent(QPaintEvent*) {
-    const bool dark = Theme::isDark(this);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor secondary = Theme::color(Theme::Role::secondaryText, dark);
+    const QColor secondary = Theme::color(Theme::Role::secondaryText, this);
     painter.setPen(secondary);
-    painter.setFont(Theme::font(9.5, QFont::DemiBold));
-    painter.drawText(QRectF(4, 0, width(), 20), Qt::AlignLeft | Qt::AlignVCenter, "Last hour");
-    if (!m_plotted.empty()) paintLegend(painter, dark);
-    if (m_message->palette().color(QPalette::WindowText) != secondary) setForeground(m_message, secondary);
+    painter.setFont(Theme::font(Theme::Text::footnote, QFont::DemiBold));
+    painter.drawText(QRectF(4, 0, width(), 20), Qt::AlignLeft | Qt::AlignVCenter, tr("Last hour"));
+    if (!m_plotted.empty()) paintLegend(painter);
 
     const QRectF area = plotArea();
-    painter.setFont(Theme::font(8.5));
+    painter.setFont(Theme::font(Theme::Text::caption2));
     painter.setPen(secondary);
-    painter.drawText(QRectF(area.left(), area.bottom() + 4, 120, 16), Qt::AlignLeft, "1 hour ago");
-    painter.drawText(QRectF(area.right() - 120, area.bottom() + 4, 120, 16), Qt::AlignRight, "Now");
+    painter.drawText(QRectF(area.left(), area.bottom() + 4, 120, 16), Qt::AlignLeft, tr("1 hour ago"));
+    painter.drawText(QRectF(area.right() - 120, area.bottom() + 4, 120, 16), Qt::AlignRight, tr("Now"));
     for (int line = 0; line <= gridLines; ++line) {
         const double y = area.bottom() - area.height() * line / gridLines;
-        painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
+        painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         if (m_plotted.empty() || !m_options.format) continue;
         painter.setPen(secondary);
@@ -136,7 +135,7 @@ void HistoryChart::paintEvent(QPaintEvent*) {
         }
         for (auto point = base.rbegin(); point != base.rend(); ++point) band.lineTo(*point);
         band.closeSubpath();
-        QColor fill = partColour(part - 1, dark);
+        QColor fill = partColour(part - 1, this);
         fill.setAlphaF(0.35F);
         painter.fillPath(band, fill);
     }
@@ -151,7 +150,7 @@ void HistoryChart::paintEvent(QPaintEvent*) {
         fill.lineTo(place(series.front(), area).x(), area.bottom());
         fill.closeSubpath();
         QLinearGradient gradient(area.topLeft(), area.bottomLeft());
-        QColor top = partColour(0, dark);
+        QColor top = partColour(0, this);
         top.setAlphaF(0.35F);
         QColor bottom = top;
         bottom.setAlphaF(0.02F);
@@ -159,64 +158,64 @@ void HistoryChart::paintEvent(QPaintEvent*) {
         gradient.setColorAt(1, bottom);
         painter.fillPath(fill, gradient);
     }
-    painter.setPen(QPen(partColour(0, dark), 1.8));
+    painter.setPen(QPen(partColour(0, this), 1.8));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(line);
-    paintReadout(painter, area, dark);
+    paintReadout(painter, area);
 }
 
-void HistoryChart::paintLegend(QPainter& painter, bool dark) const {
-    painter.setFont(Theme::font(9));
+void HistoryChart::paintLegend(QPainter& painter) const {
+    painter.setFont(Theme::font(Theme::Text::caption));
     const QFontMetricsF metrics(painter.font());
     double right = plotArea().right();
     for (std::size_t part = m_options.parts.size(); part-- > 0;) {
         const QString& name = m_options.parts[part].name;
         const double textWidth = metrics.horizontalAdvance(name);
-        painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
+        painter.setPen(Theme::color(Theme::Role::secondaryText, this));
         painter.drawText(QRectF(right - textWidth, 0, textWidth + 1, 20), Qt::AlignRight | Qt::AlignVCenter,
                          name);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(partColour(part, dark));
+        painter.setBrush(partColour(part, this));
         painter.drawRoundedRect(QRectF(right - textWidth - 14, 6, 9, 9), 2, 2);
         right -= textWidth + 26;
     }
 }
 
-void HistoryChart::paintReadout(QPainter& painter, const QRectF& area, bool dark) const {
+void HistoryChart::paintReadout(QPainter& painter, const QRectF& area) const {
     if (!m_hovered || *m_hovered >= m_plotted.front().size()) return;
     const auto& point = m_plotted.front()[*m_hovered];
     const QPointF spot = place(point, area);
-    painter.setPen(QPen(Theme::color(Theme::Role::tertiaryText, dark), 1, Qt::DashLine));
+    painter.setPen(QPen(Theme::color(Theme::Role::tertiaryText, this), 1, Qt::DashLine));
     painter.drawLine(QPointF(spot.x(), area.top()), QPointF(spot.x(), area.bottom()));
     painter.setPen(Qt::NoPen);
-    painter.setBrush(partColour(0, dark));
+    painter.setBrush(partColour(0, this));
     painter.drawEllipse(spot, 3.5, 3.5);
 
     auto text = [&](double value) {
         return m_options.format ? m_options.format(value) : QString::number(value);
     };
-    std::vector<std::pair<QString, QString>> lines{{"Reading", clockTime(point.at)},
-                                                   {"Value", text(point.value)}};
+    std::vector<std::pair<QString, QString>> lines{{tr("Reading"), clockTime(point.at)},
+                                                   {tr("Value"), text(point.value)}};
     for (std::size_t part = 1; part < m_plotted.size(); ++part)
         if (*m_hovered < m_plotted[part].size())
             lines.emplace_back(m_options.parts[part - 1].name, text(m_plotted[part][*m_hovered].value));
 
-    painter.setFont(Theme::font(9));
+    painter.setFont(Theme::font(Theme::Text::caption));
     const QFontMetricsF metrics(painter.font());
     const double lineHeight = metrics.height() + 2;
     const QSizeF box(150, lineHeight * static_cast<double>(lines.size()) + 10);
     double left = spot.x() + 10;
     if (left + box.width() > area.right()) left = spot.x() - 10 - box.width();
     const QRectF frame(QPointF(left, area.top() + 4), box);
-    painter.setBrush(Theme::color(Theme::Role::card, dark));
-    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
-    painter.drawRoundedRect(frame, 6, 6);
+    painter.setBrush(Theme::color(Theme::Role::card, this));
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
+    painter.drawRoundedRect(frame, Theme::Radius::s, Theme::Radius::s);
     double y = frame.top() + 5;
     for (const auto& [label, value] : lines) {
         const QRectF row(frame.left() + 8, y, frame.width() - 16, lineHeight);
-        painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
+        painter.setPen(Theme::color(Theme::Role::secondaryText, this));
         painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter, label);
-        painter.setPen(Theme::color(Theme::Role::text, dark));
+        painter.setPen(Theme::color(Theme::Role::text, this));
         painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, value);
         y += lineHeight;
     }

@@ -15,6 +15,8 @@ namespace tarvik::ui {
 // One `vitalsHistory` series over the last hour, optionally with parts of it stacked beneath
 // ("cpu" over "cpu.user" and "cpu.system"). Hovering shows the time and value of the nearest reading.
 class HistoryChart : public QWidget {
+    Q_OBJECT
+
 public:
     struct Part {
         std::string key;
@@ -48,8 +50,8 @@ protected:
 private:
     [[nodiscard]] QRectF plotArea() const;
     [[nodiscard]] QPointF place(const ValueHistory::Point& point, const QRectF& area) const;
-    void paintLegend(QPainter& painter, bool dark) const;
-    void paintReadout(QPainter& painter, const QRectF& area, bool dark) const;
+    void paintLegend(QPainter& painter) const;
+    void paintReadout(QPainter& painter, const QRectF& area) const;
 
     Options m_options;
     std::vector<std::vector<ValueHistory::Point>> m_plotted;

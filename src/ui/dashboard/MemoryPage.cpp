@@ -1,5 +1,6 @@
 #include "ui/dashboard/MemoryPage.hpp"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -18,6 +19,10 @@ namespace {
 
 constexpr std::size_t shownApps = 5;
 
+struct MemoryText {
+    Q_DECLARE_TR_FUNCTIONS(MemoryPage)
+};
+
 QString bytes(double value) {
     return qs(ByteFormat::short_(static_cast<std::uint64_t>(std::max(0.0, value))));
 }
@@ -25,11 +30,11 @@ QString bytes(double value) {
 QString pressureName(MemoryPressure pressure) {
     switch (pressure) {
         case MemoryPressure::normal:
-            return "Normal";
+            return MemoryText::tr("Normal");
         case MemoryPressure::warning:
-            return "Tight";
+            return MemoryText::tr("Tight");
         case MemoryPressure::critical:
-            return "Critical";
+            return MemoryText::tr("Critical");
     }
     return {};
 }
@@ -55,37 +60,41 @@ MetricPage* makeMemoryPage(ServerStore& store, QWidget* parent) {
         const auto& usage = shown.memoryUsage();
         if (usage.totalBytes == 0) return std::nullopt;
         return Reading{bytes(static_cast<double>(usage.usedBytes)),
-                       "used of " + bytes(static_cast<double>(usage.totalBytes))};
+                       MemoryText::tr("used of %1").arg(bytes(static_cast<double>(usage.totalBytes)))};
     };
     page.facts = [](const ServerStore& shown) {
         const auto& memory = shown.vitals().memory;
-        std::vector<Fact> facts{{"Pressure", pressureName(shown.memoryPressure())}};
+        std::vector<Fact> facts{{MemoryText::tr("Pressure"), pressureName(shown.memoryPressure())}};
         facts.push_back(
-            {"Swap", memory ? std::optional(bytes(static_cast<double>(memory->swapUsed))) : std::nullopt});
+            {MemoryText::tr("Swap"),
+             memory ? std::optional(bytes(static_cast<double>(memory->swapUsed))) : std::nullopt});
         const auto swapOut = shown.vitals().swapOutPerSecond;
-        facts.push_back(
-            {"Moving to disk", swapOut ? std::optional(qs(ByteFormat::rate(*swapOut))) : std::nullopt});
+        facts.push_back({MemoryText::tr("Moving to disk"),
+                         swapOut ? std::optional(qs(ByteFormat::rate(*swapOut))) : std::nullopt});
         if (memory && memory->compressed > 0)
-            facts.push_back({"Compress", bytes(static_cast<double>(memory->compressed))});
+            facts.push_back({MemoryText::tr("Compress"), bytes(static_cast<double>(memory->compressed))});
         return facts;
     };
-    page.chart = {
-        "memory", {{"memory.compressed", "Compress: squeezed to make room"}}, bytes, std::nullopt, false};
-    page.appsNote = "Quit to free memory";
+    page.chart = {"memory",
+                  {{"memory.compressed", MemoryText::tr("Compress: squeezed to make room")}},
+                  bytes,
+                  std::nullopt,
+                  false};
+    page.appsNote = MemoryText::tr("Quit to free memory");
     page.apps = heaviest;
-    page.table = {AppTable::Column::memory, AppRow::Extra::none, "Nothing stands out right now."};
+    page.table = {AppTable::Column::memory, AppRow::Extra::none,
+                  MemoryText::tr("Nothing stands out right now.")};
 
     auto* result = new MetricPage(store, std::move(page), parent);
-    const bool dark = Theme::isDark(parent);
     auto* extra = new QWidget(result);
     auto* layout = new QVBoxLayout(extra);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(14);
+    layout->setSpacing(Theme::Space::xxl);
     auto* card = new Card(extra, Card::Look::plain);
     auto* cardLayout = new QVBoxLayout(card);
-    cardLayout->setContentsMargins(14, 12, 10, 10);
-    cardLayout->addWidget(
-        makeLabel("Moving to disk", 10, QFont::DemiBold, Theme::Role::secondaryText, dark, card));
+    cardLayout->setContentsMargins(Theme::Space::xxl, Theme::Space::xl, Theme::Space::l, Theme::Space::l);
+    cardLayout->addWidget(makeLabel(MemoryText::tr("Moving to disk"), Theme::Text::subheadline,
+                                    QFont::DemiBold, Theme::Role::secondaryText, card));
     // Swapping comes in bursts, so a run of zeros is the news that it did not happen.
     auto* swapChart = new HistoryChart(
         {"memory.swapout", {}, [](double rate) { return qs(ByteFormat::rate(rate)); }, std::nullopt, true},
@@ -93,7 +102,7 @@ MetricPage* makeMemoryPage(ServerStore& store, QWidget* parent) {
     swapChart->setFixedHeight(120);
     cardLayout->addWidget(swapChart);
     layout->addWidget(card);
-    auto* total = makeLabel({}, 12, QFont::DemiBold, Theme::Role::text, dark, extra);
+    auto* total = makeLabel({}, Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, extra);
     total->setObjectName("appsTotal");
     layout->addWidget(total);
     result->setExtra(extra, [swapChart, total, &store] {
@@ -101,8 +110,9 @@ MetricPage* makeMemoryPage(ServerStore& store, QWidget* parent) {
         std::uint64_t sum = 0;
         const auto apps = heaviest(store);
         for (const auto& app : apps) sum += app.memoryBytes;
-        total->setText((apps.size() == shownApps ? "These five use " : "Together they use ") +
-                       bytes(static_cast<double>(sum)));
+        const QString used = bytes(static_cast<double>(sum));
+        total->setText(apps.size() == shownApps ? MemoryText::tr("These five use %1").arg(used)
+                                                : MemoryText::tr("Together they use %1").arg(used));
         total->setVisible(!apps.empty());
     });
     return result;

@@ -14,7 +14,6 @@ namespace tarvik::ui {
 MetricPage::MetricPage(ServerStore& store, Description description, QWidget* parent)
     : QWidget(parent), m_store(store), m_description(std::move(description)) {
     setObjectName(qs("page:" + std::string(DashboardSections::rawValue(m_description.section))));
-    const bool dark = Theme::isDark(parent);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* scroll = pageScrollArea(this);
@@ -22,32 +21,34 @@ MetricPage::MetricPage(ServerStore& store, Description description, QWidget* par
 
     auto* content = new QWidget(scroll);
     m_content = new QVBoxLayout(content);
-    m_content->setContentsMargins(28, 22, 28, 28);
-    m_content->setSpacing(14);
-    m_content->addWidget(makeLabel(qs(DashboardSections::title(m_description.section)), 10, QFont::DemiBold,
-                                   Theme::Role::secondaryText, dark, content));
-    m_sentence = makeLabel({}, 17, QFont::DemiBold, Theme::Role::text, dark, content);
+    m_content->setContentsMargins(Theme::Space::page, Theme::Space::huge, Theme::Space::page,
+                                  Theme::Space::page);
+    m_content->setSpacing(Theme::Space::xxl);
+    m_content->addWidget(makeLabel(qs(DashboardSections::title(m_description.section)),
+                                   Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
+                                   content));
+    m_sentence = makeLabel({}, Theme::Text::title2, Theme::Role::text, content);
     m_sentence->setObjectName("sentence");
     m_sentence->setWordWrap(true);
     m_sentence->installEventFilter(this);
     m_content->addWidget(m_sentence);
-    m_content->addWidget(makeSummary(dark, content));
+    m_content->addWidget(makeSummary(content));
 
     auto* chartCard = new Card(content, Card::Look::plain);
     auto* chartLayout = new QVBoxLayout(chartCard);
-    chartLayout->setContentsMargins(14, 12, 10, 10);
+    chartLayout->setContentsMargins(Theme::Space::xxl, Theme::Space::xl, Theme::Space::l, Theme::Space::l);
     m_chart = new HistoryChart(m_description.chart, chartCard);
     chartLayout->addWidget(m_chart);
     m_content->addWidget(chartCard);
 
     auto* apps = new QVBoxLayout;
-    apps->setSpacing(2);
-    apps->setContentsMargins(0, 8, 0, 0);
-    apps->addWidget(
-        makeLabel(m_description.appsTitle, 12, QFont::DemiBold, Theme::Role::text, dark, content));
+    apps->setSpacing(Theme::Space::xxs);
+    apps->setContentsMargins(0, Theme::Space::m, 0, 0);
+    apps->addWidget(makeLabel(m_description.appsTitle, Theme::Text::bodyLarge, QFont::DemiBold,
+                              Theme::Role::text, content));
     if (!m_description.appsNote.isEmpty())
         apps->addWidget(
-            makeLabel(m_description.appsNote, 9.5, QFont::Normal, Theme::Role::secondaryText, dark, content));
+            makeLabel(m_description.appsNote, Theme::Text::footnote, Theme::Role::secondaryText, content));
     m_table = new AppTable(store, m_description.table, content);
     apps->addWidget(m_table);
     m_content->addLayout(apps);
@@ -58,23 +59,23 @@ MetricPage::MetricPage(ServerStore& store, Description description, QWidget* par
     refresh();
 }
 
-QWidget* MetricPage::makeSummary(bool dark, QWidget* parent) {
+QWidget* MetricPage::makeSummary(QWidget* parent) {
     auto* summary = new QWidget(parent);
     auto* layout = new QHBoxLayout(summary);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(18);
+    layout->setSpacing(Theme::Space::huge);
     m_figureBox = new QWidget(summary);
     auto* figure = new QVBoxLayout(m_figureBox);
-    figure->setContentsMargins(0, 0, 6, 0);
+    figure->setContentsMargins(0, 0, Theme::Space::s, 0);
     figure->setSpacing(0);
-    m_figure = makeLabel({}, 30, QFont::Bold, Theme::Role::text, dark, m_figureBox);
+    m_figure = makeLabel({}, Theme::Text::largeTitle, Theme::Role::text, m_figureBox);
     m_figure->setObjectName("figure");
-    m_figureCaption = makeLabel({}, 9.5, QFont::Normal, Theme::Role::secondaryText, dark, m_figureBox);
+    m_figureCaption = makeLabel({}, Theme::Text::footnote, Theme::Role::secondaryText, m_figureBox);
     figure->addWidget(m_figure);
     figure->addWidget(m_figureCaption);
     layout->addWidget(m_figureBox);
     m_facts = new QHBoxLayout;
-    m_facts->setSpacing(10);
+    m_facts->setSpacing(Theme::Space::l);
     layout->addLayout(m_facts, 1);
     return summary;
 }
@@ -88,7 +89,6 @@ void MetricPage::setExtra(QWidget* extra, std::function<void()> refresh) {
 }
 
 void MetricPage::refresh() {
-    const bool dark = Theme::isDark(this);
     m_sentence->setText(qs(m_description.sentence ? m_description.sentence(m_store) : std::string()));
 
     const auto reading = m_description.figure ? m_description.figure(m_store) : std::nullopt;
@@ -98,19 +98,30 @@ void MetricPage::refresh() {
         m_figureCaption->setText(reading->caption);
     }
 
-    clearLayout(m_facts);
-    for (const auto& fact : m_description.facts ? m_description.facts(m_store) : std::vector<Fact>{}) {
-        auto* card = new Card(m_facts->parentWidget(), Card::Look::plain);
-        auto* layout = new QVBoxLayout(card);
-        layout->setContentsMargins(12, 8, 12, 8);
-        layout->setSpacing(2);
-        layout->addWidget(makeLabel(fact.label, 9, QFont::Normal, Theme::Role::secondaryText, dark, card));
-        layout->addWidget(makeLabel(fact.value.value_or(QString::fromUtf8("—")), 13, QFont::DemiBold,
-                                    Theme::Role::text, dark, card));
-        m_facts->addWidget(card);
+    const auto facts = m_description.facts ? m_description.facts(m_store) : std::vector<Fact>{};
+    // The cards stay while their number does; only their texts change.
+    if (facts.size() != m_factLabels.size()) {
+        clearLayout(m_facts);
+        m_factLabels.clear();
+        for (std::size_t i = 0; i < facts.size(); ++i) {
+            auto* card = new Card(m_facts->parentWidget(), Card::Look::plain);
+            auto* layout = new QVBoxLayout(card);
+            layout->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::xl, Theme::Space::m);
+            layout->setSpacing(Theme::Space::xxs);
+            auto* label = makeLabel({}, Theme::Text::caption, Theme::Role::secondaryText, card);
+            auto* value = makeLabel({}, Theme::Text::headline, QFont::DemiBold, Theme::Role::text, card);
+            layout->addWidget(label);
+            layout->addWidget(value);
+            m_facts->addWidget(card);
+            m_factLabels.emplace_back(label, value);
+        }
+        m_facts->addStretch();
+        showItems(m_facts);
     }
-    m_facts->addStretch();
-    showItems(m_facts);
+    for (std::size_t i = 0; i < facts.size(); ++i) {
+        m_factLabels[i].first->setText(facts[i].label);
+        m_factLabels[i].second->setText(facts[i].value.value_or(QString::fromUtf8("—")));
+    }
 
     m_chart->setHistory(m_store.vitalsHistory(), m_store.now());
     if (m_refreshExtra) m_refreshExtra();

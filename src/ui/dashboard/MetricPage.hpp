@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/processes/AppUsage.hpp"
@@ -62,7 +63,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* makeSummary(bool dark, QWidget* parent);
+    QWidget* makeSummary(QWidget* parent);
 
     ServerStore& m_store;
     Description m_description;
@@ -72,6 +73,7 @@ private:
     QLabel* m_figure;
     QLabel* m_figureCaption;
     QHBoxLayout* m_facts;
+    std::vector<std::pair<QLabel*, QLabel*>> m_factLabels;  // each card's label and value
     HistoryChart* m_chart;
     AppTable* m_table;
     std::function<void()> m_refreshExtra;

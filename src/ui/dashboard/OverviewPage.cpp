@@ -1,5 +1,6 @@
 #include "ui/dashboard/OverviewPage.hpp"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QScrollArea>
@@ -16,6 +17,7 @@
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/AppTable.hpp"
+#include "ui/dashboard/PageSentence.hpp"
 #include "ui/views/DashboardSection.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/Theme.hpp"
@@ -24,6 +26,10 @@
 namespace tarvik::ui {
 
 namespace {
+
+struct OverviewText {
+    Q_DECLARE_TR_FUNCTIONS(OverviewPage)
+};
 
 constexpr int gridColumns = 3;
 constexpr std::size_t busiestCount = 5;
@@ -36,7 +42,7 @@ struct Vital {
 };
 
 QString percent(double value) {
-    return QString::number(value, 'f', 0) + "%";
+    return OverviewText::tr("%1%").arg(value, 0, 'f', 0);
 }
 
 QString heading(const std::vector<Finding>& findings) {
@@ -44,82 +50,90 @@ QString heading(const std::vector<Finding>& findings) {
     for (const auto& finding : findings) severity = std::max(severity, finding.severity);
     switch (severity) {
         case Finding::Severity::critical:
-            return "Needs attention now";
+            return OverviewText::tr("Needs attention now");
         case Finding::Severity::warning:
-            return "Worth a look";
+            return OverviewText::tr("Worth a look");
         case Finding::Severity::notice:
-            return "Good to know";
+            return OverviewText::tr("Good to know");
         case Finding::Severity::calm:
             break;
     }
-    return "All clear";
+    return OverviewText::tr("All clear");
 }
 
 QString pressureWord(MemoryPressure pressure) {
     switch (pressure) {
         case MemoryPressure::warning:
-            return "Tight";
+            return OverviewText::tr("Tight");
         case MemoryPressure::critical:
-            return "Critical";
+            return OverviewText::tr("Critical");
         case MemoryPressure::normal:
             break;
     }
-    return "Normal";
+    return OverviewText::tr("Normal");
 }
 
 QString batteryState(const BatteryStatus& battery) {
-    if (battery.isCharging) return "Charging";
-    return battery.onPower ? "On power" : "On battery";
+    if (battery.isCharging) return OverviewText::tr("Charging");
+    return battery.onPower ? OverviewText::tr("On power") : OverviewText::tr("On battery");
 }
 
 std::vector<Vital> vitals(const ServerStore& store) {
     const auto& now = store.vitals();
     const QString unknown = QString::fromUtf8("—");
     std::vector<Vital> result;
-    result.push_back({"cpu", "CPU", now.cpu ? percent(now.cpu->busy * 100) : unknown, "Busy now"});
+    result.push_back({"cpu", OverviewText::tr("CPU"), now.cpu ? percent(now.cpu->busy * 100) : unknown,
+                      OverviewText::tr("Busy now")});
     QString memory = unknown;
     if (now.memory)
-        memory = qs(ByteFormat::short_(now.memory->used()) + " of " + ByteFormat::short_(now.memory->total));
-    result.push_back({"memory", "Memory", memory, pressureWord(store.memoryPressure())});
-    result.push_back({"gpu", "Graphics", now.gpu ? percent(*now.gpu) : unknown, "Graphics chip"});
+        memory =
+            OverviewText::tr("%1 of %2")
+                .arg(qs(ByteFormat::short_(now.memory->used())), qs(ByteFormat::short_(now.memory->total)));
+    result.push_back({"memory", OverviewText::tr("Memory"), memory, pressureWord(store.memoryPressure())});
+    result.push_back({"gpu", OverviewText::tr("Graphics"), now.gpu ? percent(*now.gpu) : unknown,
+                      OverviewText::tr("Graphics chip")});
     if (now.disk)
-        result.push_back({"disk", "Disk", qs(ByteFormat::storage(now.disk->free)),
-                          qs("free of " + ByteFormat::storage(now.disk->total))});
+        result.push_back({"disk", OverviewText::tr("Disk"), qs(ByteFormat::storage(now.disk->free)),
+                          OverviewText::tr("free of %1").arg(qs(ByteFormat::storage(now.disk->total)))});
     else
-        result.push_back({"disk", "Disk", unknown, {}});
+        result.push_back({"disk", OverviewText::tr("Disk"), unknown, {}});
     // The full line is too wide for a tile's big number, so the download leads and the line sits under it.
     if (now.networkIn || now.networkOut)
-        result.push_back({"network", "Network", qs(ByteFormat::rate(now.networkIn.value_or(0))),
-                          qs("Download " + ByteFormat::rate(now.networkIn.value_or(0)) + "  ·  up " +
-                             ByteFormat::rate(now.networkOut.value_or(0)))});
+        result.push_back({"network", OverviewText::tr("Network"),
+                          qs(ByteFormat::rate(now.networkIn.value_or(0))),
+                          OverviewText::tr("Download %1  ·  up %2")
+                              .arg(qs(ByteFormat::rate(now.networkIn.value_or(0))),
+                                   qs(ByteFormat::rate(now.networkOut.value_or(0))))});
     else
-        result.push_back({"network", "Network", unknown, {}});
+        result.push_back({"network", OverviewText::tr("Network"), unknown, {}});
     if (now.battery)
-        result.push_back({"battery", "Battery", percent(now.battery->percent), batteryState(*now.battery)});
+        result.push_back({"battery", OverviewText::tr("Battery"), percent(now.battery->percent),
+                          batteryState(*now.battery)});
     // Only a sensor's reading can vouch for the temperature.
     if (now.chipCelsius)
-        result.push_back({"temperature", "Temperature",
-                          QString::number(*now.chipCelsius, 'f', 0) + QString::fromUtf8(" °C"),
-                          now.thermal == ThermalLevel::nominal ? QString("Temperature normal")
+        result.push_back({"temperature", OverviewText::tr("Temperature"),
+                          OverviewText::tr("%1 °C").arg(*now.chipCelsius, 0, 'f', 0),
+                          now.thermal == ThermalLevel::nominal ? OverviewText::tr("Temperature normal")
                                                                : qs(headline(store.heat().level))});
     return result;
 }
 
 // The main cause's headline and the line under it; nullopt without a cause.
-std::optional<std::pair<std::string, std::string>> mainCause(const HeatReport& heat) {
+std::optional<std::pair<QString, QString>> mainCause(const HeatReport& heat) {
     if (heat.causes.empty()) return std::nullopt;
     if (const auto* charging = std::get_if<HeatCauses::Charging>(&heat.causes.front()))
-        return std::pair{std::string("Fast charging is the main cause"),
-                         std::to_string(std::lround(charging->watts)) + " W is going into the battery. " +
-                             "Charging this fast warms the computer, mostly underneath. It's normal "
-                             "and safe, and eases off once the battery is past 80%."};
+        return std::pair{
+            OverviewText::tr("Fast charging is the main cause"),
+            OverviewText::tr("%1 W is going into the battery. ").arg(std::lround(charging->watts)) +
+                (
+                    OverviewText::tr("Charging this fast warms the computer, mostly underneath. It's normal "
+                                     "and safe, and eases off once the battery is past 80%."))};
     const auto explanation = AppExplainer::explain(std::get<HeatCauses::App>(heat.causes.front()).usage);
-    return std::pair{explanation.title + " is the main cause", explanation.why};
+    return std::pair{OverviewText::tr("%1 is the main cause").arg(qs(explanation.title)),
+                     qs(explanation.why)};
 }
 
-QLabel* wrappedLabel(const QString& text, qreal points, QFont::Weight weight, Theme::Role role, bool dark,
-                     QWidget* parent) {
-    auto* label = makeLabel(text, points, weight, role, dark, parent);
+QLabel* wrapped(QLabel* label) {
     label->setWordWrap(true);
     return label;
 }
@@ -128,32 +142,37 @@ class OverviewPage : public QWidget {
 public:
     OverviewPage(ServerStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
         setObjectName(qs("page:" + std::string(DashboardSections::rawValue(DashboardSection::overview))));
-        const bool dark = Theme::isDark(parent);
         auto* outer = new QVBoxLayout(this);
         outer->setContentsMargins(0, 0, 0, 0);
         auto* scroll = pageScrollArea(this);
         outer->addWidget(scroll);
         auto* content = new QWidget(scroll);
         auto* layout = new QVBoxLayout(content);
-        layout->setContentsMargins(28, 22, 28, 28);
-        layout->setSpacing(14);
-        layout->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::overview)), 10,
-                                    QFont::DemiBold, Theme::Role::secondaryText, dark, content));
+        layout->setContentsMargins(Theme::Space::page, Theme::Space::huge, Theme::Space::page,
+                                   Theme::Space::page);
+        layout->setSpacing(Theme::Space::xxl);
+        layout->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::overview)),
+                                    Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
+                                    content));
         m_verdict = new QVBoxLayout;
-        m_verdict->setSpacing(4);
+        m_verdict->setSpacing(Theme::Space::xs);
         layout->addLayout(m_verdict);
         m_grid = new QGridLayout;
-        m_grid->setSpacing(10);
+        m_grid->setSpacing(Theme::Space::l);
         layout->addLayout(m_grid);
         m_heat = new Card(content, Card::Look::plain);
         m_heat->setObjectName("heat");
         m_heatLines = new QVBoxLayout(m_heat);
-        m_heatLines->setContentsMargins(14, 10, 14, 12);
-        m_heatLines->setSpacing(3);
+        m_heatLines->setContentsMargins(Theme::Space::xxl, Theme::Space::l, Theme::Space::xxl,
+                                        Theme::Space::xl);
+        m_heatLines->setSpacing(Theme::Space::xs);
         layout->addWidget(m_heat);
-        layout->addWidget(makeLabel("Busiest apps", 12, QFont::DemiBold, Theme::Role::text, dark, content));
+        layout->addWidget(makeLabel(OverviewText::tr("Busiest apps"), Theme::Text::bodyLarge, QFont::DemiBold,
+                                    Theme::Role::text, content));
         m_table = new AppTable(
-            store, {AppTable::Column::cpu, AppRow::Extra::none, "No app is busy right now."}, content);
+            store,
+            {AppTable::Column::cpu, AppRow::Extra::none, OverviewText::tr("No app is busy right now.")},
+            content);
         layout->addWidget(m_table);
         layout->addStretch();
         scroll->setWidget(content);
@@ -164,10 +183,9 @@ public:
 
 private:
     void refresh() {
-        const bool dark = Theme::isDark(this);
-        fillVerdict(dark);
-        fillGrid(dark);
-        fillHeat(dark);
+        fillVerdict();
+        fillGrid();
+        fillHeat();
         auto apps = m_store.appsAveraged();
         std::stable_sort(apps.begin(), apps.end(),
                          [](const AppUsage& a, const AppUsage& b) { return a.cpuPercent > b.cpuPercent; });
@@ -175,33 +193,37 @@ private:
         m_table->setApps(std::move(apps));
     }
 
-    void fillVerdict(bool dark) {
+    void fillVerdict() {
         clearLayout(m_verdict);
         auto* parent = m_verdict->parentWidget();
-        auto add = [&](const QString& text, qreal points, QFont::Weight weight, Theme::Role role) {
-            m_verdict->addWidget(wrappedLabel(text, points, weight, role, dark, parent));
+        auto add = [&](const QString& text, Theme::Text style, Theme::Role role) {
+            m_verdict->addWidget(wrapped(makeLabel(text, style, role, parent)));
         };
         if (!m_store.hasScanned()) {
-            add(qs("Measuring your computer."), 17, QFont::DemiBold, Theme::Role::text);
-            add("Tarvik is taking its first readings.", 10, QFont::Normal, Theme::Role::secondaryText);
+            add((OverviewText::tr("Measuring your computer.")), Theme::Text::title2,
+                Theme::Role::text);
+            add(OverviewText::tr("Tarvik is taking its first readings."), Theme::Text::subheadline,
+                Theme::Role::secondaryText);
         } else {
             std::vector<Finding> found;
             std::copy_if(m_store.findings().begin(), m_store.findings().end(), std::back_inserter(found),
                          [](const Finding& finding) { return finding.kind != Finding::Kind::allClear; });
-            auto* title = wrappedLabel(heading(found), 17, QFont::DemiBold, Theme::Role::text, dark, parent);
+            auto* title = wrapped(makeLabel(heading(found), Theme::Text::title2, Theme::Role::text, parent));
             title->setObjectName("verdict");
             m_verdict->addWidget(title);
             if (found.empty())
-                add(qs("Your computer is doing fine."), 10, QFont::Normal, Theme::Role::secondaryText);
+                add((OverviewText::tr("Your computer is doing fine.")),
+                    Theme::Text::subheadline, Theme::Role::secondaryText);
             for (const auto& finding : found) {
-                add(qs(finding.title), 10.5, QFont::DemiBold, Theme::Role::text);
-                add(qs(finding.detail), 9.5, QFont::Normal, Theme::Role::secondaryText);
+                m_verdict->addWidget(wrapped(makeLabel(qs(finding.title), Theme::Text::callout,
+                                                       QFont::DemiBold, Theme::Role::text, parent)));
+                add(qs(finding.detail), Theme::Text::footnote, Theme::Role::secondaryText);
             }
         }
         showItems(m_verdict);
     }
 
-    void fillGrid(bool dark) {
+    void fillGrid() {
         clearLayout(m_grid);
         auto* parent = m_grid->parentWidget();
         int index = 0;
@@ -209,14 +231,14 @@ private:
             auto* card = new Card(parent, Card::Look::plain);
             card->setObjectName(qs(std::string("vital:") + vital.id));
             auto* lines = new QVBoxLayout(card);
-            lines->setContentsMargins(12, 8, 12, 10);
-            lines->setSpacing(2);
-            lines->addWidget(
-                makeLabel(vital.label, 9, QFont::Normal, Theme::Role::secondaryText, dark, card));
-            lines->addWidget(wrappedLabel(vital.value, 13, QFont::DemiBold, Theme::Role::text, dark, card));
+            lines->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::xl, Theme::Space::l);
+            lines->setSpacing(Theme::Space::xxs);
+            lines->addWidget(makeLabel(vital.label, Theme::Text::caption, Theme::Role::secondaryText, card));
+            lines->addWidget(wrapped(
+                makeLabel(vital.value, Theme::Text::headline, QFont::DemiBold, Theme::Role::text, card)));
             if (!vital.caption.isEmpty())
                 lines->addWidget(
-                    makeLabel(vital.caption, 9, QFont::Normal, Theme::Role::secondaryText, dark, card));
+                    makeLabel(vital.caption, Theme::Text::caption, Theme::Role::secondaryText, card));
             lines->addStretch();
             m_grid->addWidget(card, index / gridColumns, index % gridColumns);
             ++index;
@@ -225,7 +247,7 @@ private:
         showItems(m_grid);
     }
 
-    void fillHeat(bool dark) {
+    void fillHeat() {
         clearLayout(m_heatLines);
         const auto& heat = m_store.heat();
         const auto cause = mainCause(heat);
@@ -234,13 +256,14 @@ private:
         m_heat->setVisible(told);
         if (!told) return;
         const bool unmeasured = heat.level == HeatLevel::cool && !m_store.vitals().chipCelsius;
-        m_heatLines->addWidget(wrappedLabel(unmeasured ? QString("Heat") : qs(headline(heat.level)), 12,
-                                            QFont::DemiBold, Theme::Role::text, dark, m_heat));
+        m_heatLines->addWidget(
+            wrapped(makeLabel(unmeasured ? OverviewText::tr("Heat") : qs(headline(heat.level)),
+                              Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, m_heat)));
         if (cause) {
+            m_heatLines->addWidget(wrapped(
+                makeLabel(cause->first, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, m_heat)));
             m_heatLines->addWidget(
-                wrappedLabel(qs(cause->first), 10.5, QFont::DemiBold, Theme::Role::text, dark, m_heat));
-            m_heatLines->addWidget(wrappedLabel(qs(cause->second), 9.5, QFont::Normal,
-                                                Theme::Role::secondaryText, dark, m_heat));
+                wrapped(makeLabel(cause->second, Theme::Text::footnote, Theme::Role::secondaryText, m_heat)));
         }
         showItems(m_heatLines);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,8 +9,9 @@
 #include "core/machine/Sensors.hpp"
 #include "core/machine/SystemVitals.hpp"
 
-// The verdict at the top of a dashboard page, worded for this platform.
+// The verdict at the top of a dashboard page.
 namespace tarvik::ui::PageSentence {
+
 
 // The first finding of `kind`: its title, ". " and its detail; `fallback` when there is none.
 [[nodiscard]] std::string of(const std::vector<Finding>& findings, Finding::Kind kind,

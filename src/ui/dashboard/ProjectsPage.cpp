@@ -1,5 +1,6 @@
 #include "ui/dashboard/ProjectsPage.hpp"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
@@ -20,15 +21,19 @@ namespace tarvik::ui {
 
 namespace {
 
+struct ProjectsText {
+    Q_DECLARE_TR_FUNCTIONS(ProjectsPage)
+};
+
 QString countLine(int count) {
-    if (count == 0) return "No dev servers running. Start one and it shows up here.";
-    return QString::number(count) + (count == 1 ? " dev server" : " dev servers") +
-           " running, grouped by project.";
+    if (count == 0) return ProjectsText::tr("No dev servers running. Start one and it shows up here.");
+    if (count == 1) return ProjectsText::tr("1 dev server running, grouped by project.");
+    return ProjectsText::tr("%1 dev servers running, grouped by project.").arg(count);
 }
 
 QString portsText(const std::vector<int>& ports) {
     QStringList parts;
-    for (int port : ports) parts << ":" + QString::number(port);
+    for (int port : ports) parts << ProjectsText::tr(":%1").arg(port);
     return parts.join("  ");
 }
 
@@ -37,41 +42,43 @@ public:
     ProjectsPage(ServerStore& store, QWidget* parent)
         : QWidget(parent), m_store(store), m_state(new PanelState(this)) {
         setObjectName(qs("page:" + std::string(DashboardSections::rawValue(DashboardSection::projects))));
-        const bool dark = Theme::isDark(parent);
         auto* outer = new QVBoxLayout(this);
         outer->setContentsMargins(0, 0, 0, 0);
         auto* scroll = pageScrollArea(this);
         outer->addWidget(scroll);
         auto* content = new QWidget(scroll);
         auto* layout = new QVBoxLayout(content);
-        layout->setContentsMargins(28, 22, 28, 28);
-        layout->setSpacing(14);
+        layout->setContentsMargins(Theme::Space::page, Theme::Space::huge, Theme::Space::page,
+                                   Theme::Space::page);
+        layout->setSpacing(Theme::Space::xxl);
         auto* heading = new QHBoxLayout;
-        heading->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::projects)), 10,
-                                     QFont::DemiBold, Theme::Role::secondaryText, dark, content));
+        heading->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::projects)),
+                                     Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
+                                     content));
         heading->addStretch();
-        auto* share = new CapsuleButton("Share", CapsuleButton::Style::plain, content, "export");
+        auto* share = new CapsuleButton(ProjectsText::tr("Share"), CapsuleButton::Style::plain, content,
+                                        "export");
         share->setObjectName("share");
         connect(share, &QAbstractButton::clicked, this, [this, share] { ShareMenu(m_store).popUp(share); });
         heading->addWidget(share);
         layout->addLayout(heading);
-        m_count = makeLabel({}, 17, QFont::DemiBold, Theme::Role::text, dark, content);
+        m_count = makeLabel({}, Theme::Text::title2, Theme::Role::text, content);
         m_count->setObjectName("count");
         m_count->setWordWrap(true);
         layout->addWidget(m_count);
 
         auto* charts = new QHBoxLayout;
-        charts->setSpacing(10);
+        charts->setSpacing(Theme::Space::l);
         auto bytes = [](double value) { return qs(ByteFormat::short_(static_cast<std::uint64_t>(value))); };
-        auto cpu = [](double value) { return QString::number(value, 'f', 0) + "%"; };
-        m_memory = addChart(charts, "Dev servers' memory", {"dev.memory", {}, bytes, std::nullopt, false},
-                            dark, content);
-        m_cpu =
-            addChart(charts, "Dev servers' CPU", {"dev.cpu", {}, cpu, std::nullopt, false}, dark, content);
+        auto cpu = [](double value) { return ProjectsText::tr("%1%").arg(value, 0, 'f', 0); };
+        m_memory = addChart(charts, ProjectsText::tr("Dev servers' memory"),
+                            {"dev.memory", {}, bytes, std::nullopt, false}, content);
+        m_cpu = addChart(charts, ProjectsText::tr("Dev servers' CPU"),
+                         {"dev.cpu", {}, cpu, std::nullopt, false}, content);
         layout->addLayout(charts);
 
         m_groups = new QVBoxLayout;
-        m_groups->setSpacing(14);
+        m_groups->setSpacing(Theme::Space::xxl);
         layout->addLayout(m_groups);
         layout->addStretch();
         scroll->setWidget(content);
@@ -87,11 +94,11 @@ public:
 
 private:
     static HistoryChart* addChart(QHBoxLayout* charts, const QString& title, HistoryChart::Options options,
-                                  bool dark, QWidget* parent) {
+                                  QWidget* parent) {
         auto* card = new Card(parent, Card::Look::plain);
         auto* layout = new QVBoxLayout(card);
-        layout->setContentsMargins(14, 12, 10, 10);
-        layout->addWidget(makeLabel(title, 10.5, QFont::DemiBold, Theme::Role::text, dark, card));
+        layout->setContentsMargins(Theme::Space::xxl, Theme::Space::xl, Theme::Space::l, Theme::Space::l);
+        layout->addWidget(makeLabel(title, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, card));
         auto* chart = new HistoryChart(std::move(options), card);
         layout->addWidget(chart);
         charts->addWidget(card, 1);
@@ -114,35 +121,34 @@ private:
     }
 
     void fillGroups() {
-        const bool dark = Theme::isDark(this);
         clearLayout(m_groups);
         for (const auto& group : projects()) {
             auto* block = new QWidget(m_groups->parentWidget());
             auto* lines = new QVBoxLayout(block);
             lines->setContentsMargins(0, 0, 0, 0);
-            lines->setSpacing(4);
-            lines->addWidget(makeHeader(group, dark, block));
+            lines->setSpacing(Theme::Space::xs);
+            lines->addWidget(makeHeader(group, block));
             auto* card = new Card(block, Card::Look::list);
             auto* rows = new QVBoxLayout(card);
             rows->setContentsMargins(0, 0, 0, 0);
             rows->setSpacing(0);
-            for (const auto& row : PortMerger::merge(group.servers))
-                rows->addWidget(makeRow(row, dark, card));
+            for (const auto& row : PortMerger::merge(group.servers)) rows->addWidget(makeRow(row, card));
             lines->addWidget(card);
             m_groups->addWidget(block);
         }
         showItems(m_groups);
     }
 
-    QWidget* makeHeader(const ServerGroup& group, bool dark, QWidget* parent) {
+    QWidget* makeHeader(const ServerGroup& group, QWidget* parent) {
         auto* header = new QWidget(parent);
         auto* layout = new QHBoxLayout(header);
-        layout->setContentsMargins(2, 0, 0, 0);
-        layout->setSpacing(6);
-        layout->addWidget(makeLabel(qs(group.title), 12, QFont::DemiBold, Theme::Role::text, dark, header));
+        layout->setContentsMargins(Theme::Space::xxs, 0, 0, 0);
+        layout->setSpacing(Theme::Space::s);
+        layout->addWidget(
+            makeLabel(qs(group.title), Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, header));
         if (group.branch)
             layout->addWidget(
-                makeLabel(qs(*group.branch), 9.5, QFont::Normal, Theme::Role::tertiaryText, dark, header));
+                makeLabel(qs(*group.branch), Theme::Text::footnote, Theme::Role::tertiaryText, header));
         layout->addStretch();
         const std::string key = "group:" + group.title;
         if (m_state->isConfirming(key)) {
@@ -154,51 +160,51 @@ private:
                 *m_state, header));
             return header;
         }
-        auto* stop = new CapsuleButton("Stop all", CapsuleButton::Style::plain, header);
+        auto* stop = new CapsuleButton(ProjectsText::tr("Stop all"), CapsuleButton::Style::plain, header);
         stop->setObjectName(qs("stopGroup:" + group.title));
         connect(stop, &QAbstractButton::clicked, this, [this, key] { m_state->confirm(key); });
         layout->addWidget(stop);
         return header;
     }
 
-    QWidget* makeRow(const MergedServer& row, bool dark, QWidget* parent) {
+    QWidget* makeRow(const MergedServer& row, QWidget* parent) {
         const Server& server = row.primary;
         const std::string id = row.id();
         auto* line = new QWidget(parent);
         auto* layout = new QHBoxLayout(line);
-        layout->setContentsMargins(12, 8, 10, 8);
-        layout->setSpacing(10);
+        layout->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::l, Theme::Space::m);
+        layout->setSpacing(Theme::Space::l);
         auto* text = new QVBoxLayout;
-        text->setSpacing(1);
+        text->setSpacing(Theme::Space::hairline);
         auto* title = new QHBoxLayout;
-        title->setSpacing(6);
+        title->setSpacing(Theme::Space::s);
         title->addWidget(
-            makeLabel(qs(server.kind.name), 10.5, QFont::DemiBold, Theme::Role::text, dark, line));
+            makeLabel(qs(server.kind.name), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, line));
         auto* ports =
-            makeLabel(portsText(row.ports), 9.5, QFont::Normal, Theme::Role::secondaryText, dark, line);
+            makeLabel(portsText(row.ports), Theme::Text::footnote, Theme::Role::secondaryText, line);
         ports->setFont(Theme::monospaced(9.5));
         title->addWidget(ports);
         title->addStretch();
         text->addLayout(title);
         const std::string where =
             server.displayDirectory().value_or(server.containerName.value_or(server.processName));
-        text->addWidget(makeLabel(qs(where), 9, QFont::Normal, Theme::Role::secondaryText, dark, line));
+        text->addWidget(makeLabel(qs(where), Theme::Text::caption, Theme::Role::secondaryText, line));
         layout->addLayout(text, 1);
-        layout->addWidget(makeLabel(qs(server.memoryLabel().value_or("")), 9.5, QFont::Medium,
-                                    Theme::Role::secondaryText, dark, line));
+        layout->addWidget(makeLabel(qs(server.memoryLabel().value_or("")), Theme::Text::footnote,
+                                    QFont::Medium, Theme::Role::secondaryText, line));
         if (m_state->isConfirming("row:" + id)) {
             layout->addWidget(makeQuestion(
-                "Sure?", [this, server] { m_store.actions().kill(server, false); }, *m_state, line));
+                ProjectsText::tr("Sure?"), [this, server] { m_store.actions().kill(server, false); }, *m_state, line));
             return line;
         }
         if (!std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(server))) {
-            auto* open = new CapsuleButton("Open", CapsuleButton::Style::plain, line);
+            auto* open = new CapsuleButton(ProjectsText::tr("Open"), CapsuleButton::Style::plain, line);
             open->setObjectName(qs("open:" + id));
             connect(open, &QAbstractButton::clicked, this,
                     [this, server] { m_store.actions().open(server); });
             layout->addWidget(open);
         }
-        auto* stop = new CapsuleButton("Stop", CapsuleButton::Style::plain, line);
+        auto* stop = new CapsuleButton(ProjectsText::tr("Stop"), CapsuleButton::Style::plain, line);
         stop->setObjectName(qs("stop:" + id));
         connect(stop, &QAbstractButton::clicked, this, [this, id] { m_state->confirm("row:" + id); });
         layout->addWidget(stop);

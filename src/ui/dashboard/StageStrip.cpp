@@ -1,6 +1,7 @@
 #include "ui/dashboard/StageStrip.hpp"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QPainter>
@@ -21,25 +22,29 @@ namespace tarvik::ui {
 
 namespace {
 
+struct StageText {
+    Q_DECLARE_TR_FUNCTIONS(StageStrip)
+};
+
 QString percent(double value) {
-    return QString::number(std::lround(value)) + "%";
+    return StageText::tr("%1%").arg(std::lround(value));
 }
 
 QString overviewValue(const ServerStore& store) {
-    if (store.heat().level >= HeatLevel::hot) return "Running hot";
+    if (store.heat().level >= HeatLevel::hot) return StageText::tr("Running hot");
     auto worst = Finding::Severity::calm;
     for (const auto& finding : store.findings()) worst = std::max(worst, finding.severity);
     switch (worst) {
         case Finding::Severity::critical:
-            return "Needs attention";
+            return StageText::tr("Needs attention");
         case Finding::Severity::warning:
-            return "Worth a look";
+            return StageText::tr("Worth a look");
         case Finding::Severity::notice:
-            return "Good to know";
+            return StageText::tr("Good to know");
         case Finding::Severity::calm:
             break;
     }
-    return "All clear";
+    return StageText::tr("All clear");
 }
 
 // "9.5 of 16 GB": the unit once when both sizes share it.
@@ -49,12 +54,12 @@ QString memoryValue(const MemoryBreakdown& memory) {
     const auto unit = [](const std::string& size) { return size.substr(size.rfind(' ') + 1); };
     if (const auto space = used.rfind(' '); space != std::string::npos && unit(used) == unit(total))
         used.resize(space);
-    return qs(used + " of " + total);
+    return StageText::tr("%1 of %2").arg(qs(used), qs(total));
 }
 
 QString serverCount(int count) {
-    if (count == 0) return "No dev servers";
-    return QString::number(count) + (count == 1 ? " server" : " servers");
+    if (count == 0) return StageText::tr("No dev servers");
+    return count == 1 ? StageText::tr("1 server") : StageText::tr("%1 servers").arg(count);
 }
 
 }  // namespace
@@ -65,39 +70,41 @@ QString stageValue(DashboardSection section, const ServerStore& store) {
     const bool measured = vitals.memory || vitals.disk || vitals.cpu;
     if (section == DashboardSection::settings) return {};
     if (section == DashboardSection::projects)
-        return store.hasScanned() ? serverCount(store.devServerCount()) : "Measuring";
-    if (!measured) return "Measuring";
+        return store.hasScanned() ? serverCount(store.devServerCount()) : StageText::tr("Measuring");
+    if (!measured) return StageText::tr("Measuring");
     switch (section) {
         case DashboardSection::overview:
             return overviewValue(store);
         case DashboardSection::cpu:
-            return vitals.cpu ? percent(vitals.cpu->busy * 100) : "Measuring";
+            return vitals.cpu ? percent(vitals.cpu->busy * 100) : StageText::tr("Measuring");
         case DashboardSection::memory:
-            return vitals.memory ? memoryValue(*vitals.memory) : "Measuring";
+            return vitals.memory ? memoryValue(*vitals.memory) : StageText::tr("Measuring");
         case DashboardSection::gpu:
             return vitals.gpu ? percent(*vitals.gpu) : QString("—");
         case DashboardSection::disk:
-            return vitals.disk ? qs(ByteFormat::storage(vitals.disk->free) + " free") : "Measuring";
+            return vitals.disk ? StageText::tr("%1 free").arg(qs(ByteFormat::storage(vitals.disk->free)))
+                               : StageText::tr("Measuring");
         case DashboardSection::network:
-            return vitals.networkIn ? qs("↓ " + ByteFormat::rate(*vitals.networkIn)) : "Measuring";
+            return vitals.networkIn ? StageText::tr("↓ %1").arg(qs(ByteFormat::rate(*vitals.networkIn)))
+                                    : StageText::tr("Measuring");
         case DashboardSection::battery:
-            return vitals.battery ? percent(vitals.battery->percent) : "No battery";
+            return vitals.battery ? percent(vitals.battery->percent) : StageText::tr("No battery");
         case DashboardSection::heat:
-            if (vitals.chipCelsius) return QString::number(std::lround(*vitals.chipCelsius)) + " °C";
+            if (vitals.chipCelsius) return StageText::tr("%1 °C").arg(std::lround(*vitals.chipCelsius));
             // Without a sensor the heat report judges by load alone; the tile says what it found.
             switch (store.heat().level) {
                 case HeatLevel::cool:
-                    return "Normal";
+                    return StageText::tr("Normal");
                 case HeatLevel::workingHard:
-                    return "Working hard";
+                    return StageText::tr("Working hard");
                 case HeatLevel::warm:
-                    return "Warm";
+                    return StageText::tr("Warm");
                 case HeatLevel::hot:
-                    return "Running hot";
+                    return StageText::tr("Running hot");
                 case HeatLevel::critical:
-                    return "Very hot";
+                    return StageText::tr("Very hot");
             }
-            return "Normal";
+            return StageText::tr("Normal");
         case DashboardSection::projects:
         case DashboardSection::settings:
             break;
@@ -142,27 +149,28 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const bool dark = Theme::isDark(this);
-        const QColor tint = Theme::tint(DashboardSections::tint(m_section), dark);
-        QColor fill = Theme::color(Theme::Role::card, dark);
+        const QColor tint = Theme::tint(DashboardSections::tint(m_section), this);
+        QColor fill = Theme::color(Theme::Role::card, this);
         if (isChecked()) {
             fill = tint;
             fill.setAlphaF(dark ? 0.28F : 0.14F);
         } else if (underMouse()) {
             fill = dark ? fill.lighter(125) : fill.darker(105);
         }
-        painter.setPen(QPen(isChecked() ? tint : Theme::color(Theme::Role::separator, dark), 1));
+        painter.setPen(QPen(isChecked() ? tint : Theme::color(Theme::Role::separator, this), 1));
         painter.setBrush(fill);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::l,
+                                Theme::Radius::l);
 
         painter.drawPixmap(
             inset, 9, Icons::symbol(DashboardSections::symbol(m_section), tint, 13, devicePixelRatioF()));
         painter.setFont(titleFont);
-        painter.setPen(Theme::color(Theme::Role::secondaryText, dark));
+        painter.setPen(Theme::color(Theme::Role::secondaryText, this));
         const QRect title(inset + 18, 6, width() - inset * 2 - 18, 18);
         painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(accessibleName(), Qt::ElideRight, title.width()));
         painter.setFont(valueFont);
-        painter.setPen(Theme::color(Theme::Role::text, dark));
+        painter.setPen(Theme::color(Theme::Role::text, this));
         const QRect value(inset, 26, width() - inset * 2, 20);
         painter.drawText(
             value, Qt::AlignLeft | Qt::AlignVCenter,
@@ -171,15 +179,15 @@ protected:
 
 private:
     static constexpr int inset = 9;
-    const QFont titleFont = Theme::font(9, QFont::Medium);
-    const QFont valueFont = Theme::font(10, QFont::DemiBold);
+    const QFont titleFont = Theme::font(Theme::Text::caption, QFont::Medium);
+    const QFont valueFont = Theme::font(Theme::Text::subheadline, QFont::DemiBold);
     DashboardSection m_section;
 };
 
 StageStrip::StageStrip(const ServerStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_grid(new QGridLayout(this)) {
     m_grid->setContentsMargins(0, 0, 0, 0);
-    m_grid->setSpacing(6);
+    m_grid->setSpacing(Theme::Space::s);
     for (DashboardSection section : DashboardSections::all) {
         auto* tile = new Tile(section, this);
         tile->onHover = [this](std::optional<DashboardSection> hovered) {
@@ -266,16 +274,16 @@ void StagePreview::present(const QPixmap& page, const QString& title, QRect tile
 void StagePreview::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
-    painter.setPen(QPen(Theme::color(Theme::Role::separator, dark), 1));
-    painter.setBrush(Theme::color(Theme::Role::card, dark));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-    painter.setFont(Theme::font(10, QFont::DemiBold));
-    painter.setPen(Theme::color(Theme::Role::text, dark));
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
+    painter.setBrush(Theme::color(Theme::Role::card, this));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::l,
+                            Theme::Radius::l);
+    painter.setFont(Theme::font(Theme::Text::subheadline, QFont::DemiBold));
+    painter.setPen(Theme::color(Theme::Role::text, this));
     painter.drawText(QRect(10, 6, width() - 20, 24), Qt::AlignLeft | Qt::AlignVCenter, m_title);
     QPainterPath clip;
     const QRectF frame(8, 32, width() - 16, height() - 40);
-    clip.addRoundedRect(frame, 6, 6);
+    clip.addRoundedRect(frame, Theme::Radius::s, Theme::Radius::s);
     painter.setClipPath(clip);
     painter.drawPixmap(frame.topLeft(), m_page);
 }
