@@ -1,5 +1,6 @@
 #include "app/PanelWindow.hpp"
 
+#include <fmt/format.h>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLayout>
@@ -7,7 +8,6 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <fmt/format.h>
 
 #include "core/support/DebugLog.hpp"
 #include "ui/views/PanelView.hpp"

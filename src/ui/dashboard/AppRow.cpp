@@ -93,8 +93,7 @@ QWidget* AppRow::makeLine() {
 void AppRow::showFigures() {
     m_cpu->setText(percentText(m_app.cpuPercent));
     m_memory->setText(qs(ByteFormat::short_(m_app.memoryBytes)));
-    if (m_extraFigure)
-        m_extraFigure->setText(percentText(m_app.gpuPercent));
+    if (m_extraFigure) m_extraFigure->setText(percentText(m_app.gpuPercent));
 }
 
 void AppRow::setApp(AppUsage app) {
@@ -187,8 +186,8 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, QWidget* parent) {
                 [this, process] { m_store.actions().end(process, false); });
         layout->addWidget(end);
     } else {
-        layout->addWidget(wrapped(tr("Owned by Linux, so Tarvik can't end it."),
-                                  Theme::Text::caption2, Theme::Role::tertiaryText, line));
+        layout->addWidget(wrapped(tr("Owned by Linux, so Tarvik can't end it."), Theme::Text::caption2,
+                                  Theme::Role::tertiaryText, line));
     }
     return line;
 }

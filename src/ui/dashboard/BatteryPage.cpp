@@ -34,7 +34,9 @@ QString duration(int minutes) {
 std::string sentence(const ServerStore& store) {
     const auto& battery = store.vitals().battery;
     if (!battery)
-        return QCoreApplication::translate("BatteryPage", "This computer runs on mains power and has no battery.").toStdString();
+        return QCoreApplication::translate("BatteryPage",
+                                           "This computer runs on mains power and has no battery.")
+            .toStdString();
     return PageSentence::of(store.findings(), Finding::Kind::battery, PageSentence::batteryStatus(*battery));
 }
 
@@ -75,7 +77,8 @@ MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
         "Linux measures power for the whole computer, not per app. The processor draws most of it, so the "
         "busiest apps cost the most battery.");
     page.apps = [](const ServerStore& shown) { return shown.vitals().apps; };
-    page.table = {AppTable::Column::cpu, AppRow::Extra::none, BatteryText::tr("No app is keeping the processor busy.")};
+    page.table = {AppTable::Column::cpu, AppRow::Extra::none,
+                  BatteryText::tr("No app is keeping the processor busy.")};
 
     auto* result = new MetricPage(store, std::move(page), parent);
     auto* card = new Card(result, Card::Look::plain);
@@ -87,7 +90,8 @@ MetricPage* makeBatteryPage(ServerStore& store, QWidget* parent) {
     layout->addWidget(power);
     auto* settings =
         new CapsuleButton(BatteryText::tr("Battery Settings…"), CapsuleButton::Style::plain, card);
-    QObject::connect(settings, &QAbstractButton::clicked, result, [&store] { store.actions().openBatterySettings(); });
+    QObject::connect(settings, &QAbstractButton::clicked, result,
+                     [&store] { store.actions().openBatterySettings(); });
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(settings);

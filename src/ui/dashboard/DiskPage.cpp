@@ -51,9 +51,8 @@ std::string capacityLine(const ServerStore& store) {
     const QString free = qs(ByteFormat::storage(disk->free));
     QString line =
         disk->isLow()
-            ? (
-                  QCoreApplication::translate(
-                      "DiskPage", "%1 left. Linux needs free space to run smoothly. Here's what's using it."))
+            ? (QCoreApplication::translate(
+                   "DiskPage", "%1 left. Linux needs free space to run smoothly. Here's what's using it."))
                   .arg(free)
             : QCoreApplication::translate("DiskPage", "%1 free. Here's what's using the most space.")
                   .arg(free);
@@ -101,7 +100,7 @@ StorageBlock::StorageBlock(ServerStore& store, QWidget* parent) : QWidget(parent
     trash->setContentsMargins(0, Theme::Space::xs, 0, 0);
     trash->setSpacing(Theme::Space::l);
     trash->addWidget(wrapped(tr("Files you move to the Trash keep their space until you empty it: "
-                                      "open the Trash in Files and choose Empty."),
+                                "open the Trash in Files and choose Empty."),
                              Theme::Text::footnote, Theme::Role::secondaryText, this),
                      1);
     auto* open = new CapsuleButton(tr("Open Trash"), CapsuleButton::Style::plain, this);
@@ -202,9 +201,9 @@ QWidget* StorageBlock::makeFile(const StorageItem& item, QWidget* parent) {
                                 Theme::Text::caption, Theme::Role::tertiaryText, row));
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), Theme::Text::callout, Theme::Role::secondaryText, row));
-    auto* show =
-        new CapsuleButton((tr("Show in Files")), CapsuleButton::Style::plain, row);
-    connect(show, &QAbstractButton::clicked, this, [this, path = item.path] { m_store.actions().reveal(path); });
+    auto* show = new CapsuleButton((tr("Show in Files")), CapsuleButton::Style::plain, row);
+    connect(show, &QAbstractButton::clicked, this,
+            [this, path = item.path] { m_store.actions().reveal(path); });
     line->addWidget(show);
     // The owning app keeps its own index of its data, so only it can remove the file safely.
     if (item.kind.tag != StorageItem::Kind::Tag::appData) {

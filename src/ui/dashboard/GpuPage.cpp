@@ -52,8 +52,10 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
     page.sentence = [](const ServerStore& shown) {
         // Some drivers report no load at all; a verdict about the chip would then be made up.
         if (!shown.vitals().gpu)
-            return                GpuText::tr("This computer doesn't report how busy its graphics chip is, so there is "
-                            "nothing to show here.").toStdString();
+            return GpuText::tr(
+                       "This computer doesn't report how busy its graphics chip is, so there is "
+                       "nothing to show here.")
+                .toStdString();
         std::string fallback = PageSentence::gpuFallback();
         if (auto name = busiestName(shown.vitals()))
             fallback = GpuText::tr("%1 is %2 busy. ").arg(*name, percent(*shown.vitals().gpu)).toStdString() +

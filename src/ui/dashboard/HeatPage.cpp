@@ -71,7 +71,8 @@ MetricPage* makeHeatPage(ServerStore& store, QWidget* parent) {
                                   ? PageSentence::heatFallback()
                                   : HeatText::tr(
                                         "This computer reports no temperature, so Tarvik judges heat by "
-                                        "how busy it is.").toStdString();
+                                        "how busy it is.")
+                                        .toStdString();
         return PageSentence::of(shown.findings(), Finding::Kind::heat, fallback);
     };
     page.figure = [](const ServerStore& shown) -> std::optional<Reading> {

@@ -52,8 +52,8 @@ QWidget* trafficRow(const AppTraffic& traffic, QWidget* parent) {
     layout->setSpacing(Theme::Space::m);
     layout->addWidget(new ElidedLabel(qs(traffic.name), row), 1);
     if (traffic.app && traffic.app->isSystem)
-        layout->addWidget(makeLabel((NetworkText::tr("Part of Linux")),
-                                    Theme::Text::caption, Theme::Role::secondaryText, row));
+        layout->addWidget(makeLabel((NetworkText::tr("Part of Linux")), Theme::Text::caption,
+                                    Theme::Role::secondaryText, row));
     // The check watches for one second, so its byte counts read as rates.
     layout->addWidget(
         makeLabel(NetworkText::tr("↓ %1   ↑ %2").arg(rate(traffic.bytesIn), rate(traffic.bytesOut)),

@@ -125,9 +125,8 @@ std::optional<std::pair<QString, QString>> mainCause(const HeatReport& heat) {
         return std::pair{
             OverviewText::tr("Fast charging is the main cause"),
             OverviewText::tr("%1 W is going into the battery. ").arg(std::lround(charging->watts)) +
-                (
-                    OverviewText::tr("Charging this fast warms the computer, mostly underneath. It's normal "
-                                     "and safe, and eases off once the battery is past 80%."))};
+                (OverviewText::tr("Charging this fast warms the computer, mostly underneath. It's normal "
+                                  "and safe, and eases off once the battery is past 80%."))};
     const auto explanation = AppExplainer::explain(std::get<HeatCauses::App>(heat.causes.front()).usage);
     return std::pair{OverviewText::tr("%1 is the main cause").arg(qs(explanation.title)),
                      qs(explanation.why)};
@@ -200,8 +199,7 @@ private:
             m_verdict->addWidget(wrapped(makeLabel(text, style, role, parent)));
         };
         if (!m_store.hasScanned()) {
-            add((OverviewText::tr("Measuring your computer.")), Theme::Text::title2,
-                Theme::Role::text);
+            add((OverviewText::tr("Measuring your computer.")), Theme::Text::title2, Theme::Role::text);
             add(OverviewText::tr("Tarvik is taking its first readings."), Theme::Text::subheadline,
                 Theme::Role::secondaryText);
         } else {
@@ -212,8 +210,8 @@ private:
             title->setObjectName("verdict");
             m_verdict->addWidget(title);
             if (found.empty())
-                add((OverviewText::tr("Your computer is doing fine.")),
-                    Theme::Text::subheadline, Theme::Role::secondaryText);
+                add((OverviewText::tr("Your computer is doing fine.")), Theme::Text::subheadline,
+                    Theme::Role::secondaryText);
             for (const auto& finding : found) {
                 m_verdict->addWidget(wrapped(makeLabel(qs(finding.title), Theme::Text::callout,
                                                        QFont::DemiBold, Theme::Role::text, parent)));

@@ -24,9 +24,9 @@ std::string of(const std::vector<Finding>& findings, Finding::Kind kind, const s
 
 std::string cpuFallback(int cores) {
     return text(QCoreApplication::translate(
-                      "PageSentence",
-                      "The processor has plenty of headroom. 100% here means the whole computer, all %1 cores.")
-                      .arg(cores));
+                    "PageSentence",
+                    "The processor has plenty of headroom. 100% here means the whole computer, all %1 cores.")
+                    .arg(cores));
 }
 
 std::string memoryFallback(MemoryPressure pressure) {

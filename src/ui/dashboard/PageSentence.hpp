@@ -12,7 +12,6 @@
 // The verdict at the top of a dashboard page.
 namespace tarvik::ui::PageSentence {
 
-
 // The first finding of `kind`: its title, ". " and its detail; `fallback` when there is none.
 [[nodiscard]] std::string of(const std::vector<Finding>& findings, Finding::Kind kind,
                              const std::string& fallback);

@@ -56,8 +56,8 @@ public:
                                      Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
                                      content));
         heading->addStretch();
-        auto* share = new CapsuleButton(ProjectsText::tr("Share"), CapsuleButton::Style::plain, content,
-                                        "export");
+        auto* share =
+            new CapsuleButton(ProjectsText::tr("Share"), CapsuleButton::Style::plain, content, "export");
         share->setObjectName("share");
         connect(share, &QAbstractButton::clicked, this, [this, share] { ShareMenu(m_store).popUp(share); });
         heading->addWidget(share);
@@ -194,7 +194,8 @@ private:
                                     QFont::Medium, Theme::Role::secondaryText, line));
         if (m_state->isConfirming("row:" + id)) {
             layout->addWidget(makeQuestion(
-                ProjectsText::tr("Sure?"), [this, server] { m_store.actions().kill(server, false); }, *m_state, line));
+                ProjectsText::tr("Sure?"), [this, server] { m_store.actions().kill(server, false); },
+                *m_state, line));
             return line;
         }
         if (!std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(server))) {

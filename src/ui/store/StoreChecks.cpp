@@ -93,8 +93,8 @@ void StoreChecks::clear(const StorageItem& item) {
             } else {
                 m_context.actions->announce(
                     Text::filled("Couldn't clear {}. Some files may be in use; try again after quitting the "
-                                  "app that uses them.",
-                                  {item.title}));
+                                 "app that uses them.",
+                                 {item.title}));
             }
             m_context.cycle->refresh();
         });

@@ -1,6 +1,6 @@
 #include "ui/store/StoreContext.hpp"
 
-#include <syslog.h>
+#include <QDebug>
 #include <QTimer>
 #include <cmath>
 
@@ -14,7 +14,7 @@ std::chrono::milliseconds milliseconds(double seconds) {
 }
 
 void logFailure(const std::string& message) {
-    syslog(LOG_WARNING, "%s", message.c_str());
+    qWarning("%s", message.c_str());
 }
 
 StoreContext::StoreContext(Services given, ServerStore& owner) : services(std::move(given)), store(owner) {}

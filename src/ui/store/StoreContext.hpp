@@ -50,7 +50,8 @@ private:
 };
 
 std::chrono::milliseconds milliseconds(double seconds);
-// Failures of what the user asked the desktop for go to the system log, and nowhere else.
+// Failures of what the user asked the desktop for go to the log Qt writes (the journal under a
+// desktop session), and nowhere else.
 void logFailure(const std::string& message);
 
 }  // namespace tarvik::ui

@@ -77,7 +77,8 @@ void StoreNotifications::alertIfNeeded(Date at) {
     const auto& heat = m_context.cycle->heat();
     const bool hot = heat.level == HeatLevel::hot || heat.level == HeatLevel::critical;
     if (due(m_context.settings->alertOnHeat() && hot, "heat")) {
-        post({(heat.level == HeatLevel::critical ? "Your computer is very hot" : "Your computer is running hot"),
+        post({(heat.level == HeatLevel::critical ? "Your computer is very hot"
+                                                 : "Your computer is running hot"),
               heatBody(heat), "heat-" + randomIdentifier()});
     }
     for (const auto& insight : m_context.cycle->insights()) {

@@ -25,7 +25,8 @@ constexpr Feature features[] = {
      QT_TR_NOOP("Reclaim memory from confirmed-idle listeners")},
     {"shield-check", TintToken::orange, QT_TR_NOOP("Exposure"),
      QT_TR_NOOP("See what's reachable beyond your computer")},
-    {"bell-ringing", TintToken::red, QT_TR_NOOP("Heads up"), QT_TR_NOOP("A banner when servers start or stop")},
+    {"bell-ringing", TintToken::red, QT_TR_NOOP("Heads up"),
+     QT_TR_NOOP("A banner when servers start or stop")},
 };
 
 }  // namespace
