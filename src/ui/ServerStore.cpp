@@ -177,7 +177,7 @@ std::string ServerStore::userFirstName() const {
             name.resize(name.size() - suffix.size());
             break;
         }
-    return name.empty() ? "there" : name;
+    return name.empty() ? tr("there").toStdString() : name;
 }
 
 ServiceProtocol ServerStore::serviceProtocol(const Server& server) const {

@@ -41,8 +41,9 @@ void StoreActions::openBatterySettings() {
 }
 
 void StoreActions::checkForUpdates() {
-    announce("Tarvik " + m_context.services.version +
-             " is installed. Updates come with your system's packages.");
+    announce(tr("Tarvik %1 is installed. Updates come with your system's packages.")
+                 .arg(QString::fromStdString(m_context.services.version))
+                 .toStdString());
 }
 
 void StoreActions::announce(const std::string& text) {
@@ -87,12 +88,12 @@ void StoreActions::saveImage(const QByteArray& png) {
     }
     if (name.empty() || !file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
         return;
-    announce("Saved " + name + " to Downloads.");
+    announce(tr("Saved %1 to Downloads.").arg(QString::fromStdString(name)).toStdString());
 }
 
 void StoreActions::copyImage(const QByteArray& png) {
     if (png.isEmpty() || !m_context.services.desktop->copyImage(png)) return;
-    announce("Image copied. Paste it into a post.");
+    announce(tr("Image copied. Paste it into a post.").toStdString());
 }
 
 std::string StoreActions::shareImageName(Date now) {
@@ -255,7 +256,7 @@ void StoreActions::quit(const AppUsage& app) {
             return false;
         },
         [this, name = app.name](bool) {
-            announce("Asked " + name + " to quit.");
+            announce(tr("Asked %1 to quit.").arg(QString::fromStdString(name)).toStdString());
             m_context.refreshAfter(quitFollowUpSeconds);
         });
 }
@@ -265,7 +266,7 @@ void StoreActions::forceQuit(const AppUsage& app) {
     for (const auto& process : app.processes)
         if (signalAllowed(process.pid, process.name()))
             m_context.services.control->signal(process.pid, SIGKILL);
-    announce("Force quit " + app.name + ".");
+    announce(tr("Force quit %1.").arg(QString::fromStdString(app.name)).toStdString());
     m_context.refreshAfter(followUpSeconds);
 }
 
@@ -278,8 +279,8 @@ bool StoreActions::canEnd(const ProcessRecord& process) const {
 bool StoreActions::end(const ProcessRecord& process, bool force) {
     if (!canEnd(process) || !m_context.services.control->signal(process.pid, force ? SIGKILL : SIGTERM))
         return false;
-    const std::string name(process.name());
-    announce(force ? "Force quit " + name + "." : "Asked " + name + " to quit.");
+    const auto name = QString::fromStdString(std::string(process.name()));
+    announce((force ? tr("Force quit %1.") : tr("Asked %1 to quit.")).arg(name).toStdString());
     m_context.refreshAfter(followUpSeconds);
     return true;
 }

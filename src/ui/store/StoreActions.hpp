@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,6 +21,8 @@ class StoreContext;
 // What the user asks of a server, an app or the desktop, the follow-up refresh that tells whether
 // it worked, and the toast that says what happened.
 class StoreActions {
+    Q_DECLARE_TR_FUNCTIONS(StoreActions)
+
 public:
     static constexpr double toastSeconds = 4;
     static constexpr double followUpSeconds = 1.5;

@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "core/support/ByteFormat.hpp"
-#include "core/support/Text.hpp"
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreActions.hpp"
 #include "ui/store/StoreContext.hpp"
@@ -88,13 +87,16 @@ void StoreChecks::clear(const StorageItem& item) {
             setBusy(item.path, false);
             if (result.ok) {
                 if (m_clearable) std::erase(*m_clearable, item);
-                m_context.actions->announce("Cleared " + item.title + ", " +
-                                            ByteFormat::storage(item.freeableBytes()) + ".");
-            } else {
                 m_context.actions->announce(
-                    Text::filled("Couldn't clear {}. Some files may be in use; try again after quitting the "
-                                 "app that uses them.",
-                                 {item.title}));
+                    tr("Cleared %1, %2.")
+                        .arg(QString::fromStdString(item.title),
+                             QString::fromStdString(ByteFormat::storage(item.freeableBytes())))
+                        .toStdString());
+            } else {
+                m_context.actions->announce(tr("Couldn't clear %1. Some files may be in use; try again after "
+                                               "quitting the app that uses them.")
+                                                .arg(QString::fromStdString(item.title))
+                                                .toStdString());
             }
             m_context.cycle->refresh();
         });
@@ -109,11 +111,15 @@ void StoreChecks::moveToTrash(const StorageItem& item) {
             setBusy(item.path, false);
             if (result.ok) {
                 if (m_largeFiles) std::erase(*m_largeFiles, item);
-                m_context.actions->announce(Text::filled(
-                    "Moved {} to the Trash. Empty the Trash to get the space back.", {item.title}));
+                m_context.actions->announce(
+                    tr("Moved %1 to the Trash. Empty the Trash to get the space back.")
+                        .arg(QString::fromStdString(item.title))
+                        .toStdString());
             } else {
-                m_context.actions->announce(Text::filled(
-                    "Couldn't move {} to the Trash. Use Show in Files and drag it there.", {item.title}));
+                m_context.actions->announce(
+                    tr("Couldn't move %1 to the Trash. Use Show in Files and drag it there.")
+                        .arg(QString::fromStdString(item.title))
+                        .toStdString());
             }
         });
 }

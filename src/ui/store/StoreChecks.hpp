@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -32,6 +33,8 @@ struct AppTraffic {
 // The checks the user starts: what takes space on the disk and what clears it, and which apps use
 // the network.
 class StoreChecks {
+    Q_DECLARE_TR_FUNCTIONS(StoreChecks)
+
 public:
     static constexpr double storageMaxAge = 300;
 

@@ -24,16 +24,25 @@ std::string randomIdentifier() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
 }
 
-// The heat alert's body: the chip's temperature when known, then the main cause.
-std::string heatBody(const HeatReport& heat) {
-    std::string body;
-    if (heat.chipCelsius) body = "The chip is at " + rounded(*heat.chipCelsius) + " °C. ";
-    if (heat.causes.empty()) return body + "No single app stands out; several are sharing the work.";
+QString mainCause(const HeatReport& heat) {
+    if (heat.causes.empty())
+        return StoreNotifications::tr("No single app stands out; several are sharing the work.");
     if (const auto* charging = std::get_if<HeatCauses::Charging>(&heat.causes.front()))
-        return body + "Fast charging (" + rounded(charging->watts) +
-               " W into the battery) is the main cause.";
+        return StoreNotifications::tr("Fast charging (%1 W into the battery) is the main cause.")
+            .arg(QString::fromStdString(rounded(charging->watts)));
     auto explanation = AppExplainer::explain(std::get<HeatCauses::App>(heat.causes.front()).usage);
-    return body + explanation.title + " is the main cause. " + explanation.why;
+    return StoreNotifications::tr("%1 is the main cause. %2")
+        .arg(QString::fromStdString(explanation.title), QString::fromStdString(explanation.why));
+}
+
+// The heat alert's body: the chip's temperature when known, then the main cause.
+QString heatBody(const HeatReport& heat) {
+    QString body = mainCause(heat);
+    if (heat.chipCelsius)
+        body = StoreNotifications::tr("The chip is at %1 °C.")
+                   .arg(QString::fromStdString(rounded(*heat.chipCelsius))) +
+               ' ' + body;
+    return body;
 }
 
 }  // namespace
@@ -57,11 +66,11 @@ void StoreNotifications::post(Notification notification) {
 
 void StoreNotifications::notify(const SnapshotDiff& diff) {
     for (const auto& server : diff.devStarted())
-        post({server.kind.name + " is up", "Listening on localhost:" + std::to_string(server.port),
-              "start-" + server.id()});
+        post({tr("%1 is up").arg(QString::fromStdString(server.kind.name)).toStdString(),
+              tr("Listening on localhost:%1").arg(server.port).toStdString(), "start-" + server.id()});
     for (const auto& server : diff.devStopped())
-        post({server.kind.name + " stopped", "Port " + std::to_string(server.port) + " is free again",
-              "stop-" + server.id()});
+        post({tr("%1 stopped").arg(QString::fromStdString(server.kind.name)).toStdString(),
+              tr("Port %1 is free again").arg(server.port).toStdString(), "stop-" + server.id()});
 }
 
 void StoreNotifications::alertIfNeeded(Date at) {
@@ -77,26 +86,34 @@ void StoreNotifications::alertIfNeeded(Date at) {
     const auto& heat = m_context.cycle->heat();
     const bool hot = heat.level == HeatLevel::hot || heat.level == HeatLevel::critical;
     if (due(m_context.settings->alertOnHeat() && hot, "heat")) {
-        post({(heat.level == HeatLevel::critical ? "Your computer is very hot"
-                                                 : "Your computer is running hot"),
-              heatBody(heat), "heat-" + randomIdentifier()});
+        post({(heat.level == HeatLevel::critical ? tr("Your computer is very hot")
+                                                 : tr("Your computer is running hot"))
+                  .toStdString(),
+              heatBody(heat).toStdString(), "heat-" + randomIdentifier()});
     }
     for (const auto& insight : m_context.cycle->insights()) {
         if (const auto* hog = std::get_if<Insights::CpuHog>(&insight)) {
             if (!due(m_context.settings->alertOnHighCPU(), "cpu:" + std::to_string(hog->server.pid)))
                 continue;
-            post({Insights::displayName(hog->server) + " is keeping the CPU busy",
-                  rounded(hog->averagePercent) + "% on average for " + std::to_string(hog->minutes) +
-                      " minutes.",
+            post({tr("%1 is keeping the CPU busy")
+                      .arg(QString::fromStdString(Insights::displayName(hog->server)))
+                      .toStdString(),
+                  tr("%1% on average for %n minutes.", nullptr, hog->minutes)
+                      .arg(QString::fromStdString(rounded(hog->averagePercent)))
+                      .toStdString(),
                   "insight-" + randomIdentifier()});
         } else if (const auto* growth = std::get_if<Insights::MemoryGrowth>(&insight)) {
             if (!due(m_context.settings->alertOnMemoryGrowth(),
                      "growth:" + std::to_string(growth->server.pid)))
                 continue;
             auto current = growth->server.memoryBytes ? ByteFormat::short_(*growth->server.memoryBytes) : "";
-            post({Insights::displayName(growth->server) + " keeps using more memory",
-                  "Up " + ByteFormat::short_(growth->deltaBytes) + " in " + std::to_string(growth->minutes) +
-                      " minutes, now " + current + ".",
+            post({tr("%1 keeps using more memory")
+                      .arg(QString::fromStdString(Insights::displayName(growth->server)))
+                      .toStdString(),
+                  tr("Up %1 in %n minutes, now %2.", nullptr, growth->minutes)
+                      .arg(QString::fromStdString(ByteFormat::short_(growth->deltaBytes)),
+                           QString::fromStdString(current))
+                      .toStdString(),
                   "insight-" + randomIdentifier()});
         }
     }
@@ -112,8 +129,9 @@ void StoreNotifications::announceUpdateIfNeeded() {
     m_isFreshInstall = !last;
     if (!last || *last == current || !Version::isNewer(current, *last)) return;
     if (m_context.settings->notificationsEnabled())
-        post({"Tarvik updated to " + current,
-              "New: the Tarvik window, with everything your computer is doing. Click to open it.",
+        post({tr("Tarvik updated to %1").arg(QString::fromStdString(current)).toStdString(),
+              tr("New: the Tarvik window, with everything your computer is doing. Click to open it.")
+                  .toStdString(),
               "updated-" + current});
 }
 
@@ -131,7 +149,8 @@ void StoreNotifications::sendTestNotification() {
     notifier.requestAuthorization([&notifier](bool granted, std::optional<std::string> error) {
         if (error) logFailure("Tarvik: notification auth error: " + *error);
         if (!granted) return;
-        notifier.post({"Tarvik notifications work", "You'll hear about dev servers starting and stopping.",
+        notifier.post({tr("Tarvik notifications work").toStdString(),
+                       tr("You'll hear about dev servers starting and stopping.").toStdString(),
                        "test-" + randomIdentifier(), true},
                       [](std::optional<std::string> failure) {
                           if (failure) logFailure("Tarvik: notification post error: " + *failure);

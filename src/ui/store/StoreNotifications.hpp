@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include "core/analysis/IdleTracker.hpp"
 #include "core/servers/StopAction.hpp"
 #include "ui/Services.hpp"
@@ -11,6 +13,8 @@ class StoreContext;
 // What the desktop hears from the store: servers starting and stopping, alerts about the machine,
 // the update of the application itself.
 class StoreNotifications {
+    Q_DECLARE_TR_FUNCTIONS(StoreNotifications)
+
 public:
     explicit StoreNotifications(StoreContext& context);
 

@@ -19,14 +19,14 @@ struct Feature {
 };
 
 constexpr Feature features[] = {
-    {"broadcast", TintToken::blue, QT_TR_NOOP("Live ports"),
-     QT_TR_NOOP("Every server with its port, app, and memory")},
-    {"sparkle", TintToken::purple, QT_TR_NOOP("Clean Up"),
-     QT_TR_NOOP("Reclaim memory from confirmed-idle listeners")},
-    {"shield-check", TintToken::orange, QT_TR_NOOP("Exposure"),
-     QT_TR_NOOP("See what's reachable beyond your computer")},
-    {"bell-ringing", TintToken::red, QT_TR_NOOP("Heads up"),
-     QT_TR_NOOP("A banner when servers start or stop")},
+    {"broadcast", TintToken::blue, QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "Live ports"),
+     QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "Every server with its port, app, and memory")},
+    {"sparkle", TintToken::purple, QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "Clean Up"),
+     QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "Reclaim memory from confirmed-idle listeners")},
+    {"shield-check", TintToken::orange, QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "Exposure"),
+     QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "See what's reachable beyond your computer")},
+    {"bell-ringing", TintToken::red, QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "Heads up"),
+     QT_TRANSLATE_NOOP("tarvik::ui::OnboardingView", "A banner when servers start or stop")},
 };
 
 }  // namespace
