@@ -41,7 +41,7 @@ constexpr int railWidth = Theme::Size::sidebar;
 constexpr int searchWidth = 240;
 
 QString titleOf(DashboardSection section) {
-    return qs(DashboardSections::title(section));
+    return DashboardSections::titleText(section);
 }
 
 // A row of the rail: the section's symbol and title, marked while its page is on view.
@@ -201,7 +201,7 @@ QWidget* DashboardView::defaultPage(DashboardSection section, ServerStore& store
                                Theme::Space::huge);
     layout->setSpacing(Theme::Space::s);
     layout->addWidget(makeLabel(titleOf(section), Theme::Text::title, Theme::Role::text, page));
-    auto* purpose = makeLabel(qs(DashboardSections::purpose(section)), Theme::Text::body,
+    auto* purpose = makeLabel(DashboardSections::purposeText(section), Theme::Text::body,
                               Theme::Role::secondaryText, page);
     purpose->setWordWrap(true);
     layout->addWidget(purpose);

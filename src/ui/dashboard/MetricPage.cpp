@@ -24,7 +24,7 @@ MetricPage::MetricPage(ServerStore& store, Description description, QWidget* par
     m_content->setContentsMargins(Theme::Space::page, Theme::Space::huge, Theme::Space::page,
                                   Theme::Space::page);
     m_content->setSpacing(Theme::Space::xxl);
-    m_content->addWidget(makeLabel(qs(DashboardSections::title(m_description.section)),
+    m_content->addWidget(makeLabel(DashboardSections::titleText(m_description.section),
                                    Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
                                    content));
     m_sentence = makeLabel({}, Theme::Text::title2, Theme::Role::text, content);

@@ -150,7 +150,7 @@ public:
         layout->setContentsMargins(Theme::Space::page, Theme::Space::huge, Theme::Space::page,
                                    Theme::Space::page);
         layout->setSpacing(Theme::Space::xxl);
-        layout->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::overview)),
+        layout->addWidget(makeLabel(DashboardSections::titleText(DashboardSection::overview),
                                     Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
                                     content));
         m_verdict = new QVBoxLayout;

@@ -52,7 +52,7 @@ public:
                                    Theme::Space::page);
         layout->setSpacing(Theme::Space::xxl);
         auto* heading = new QHBoxLayout;
-        heading->addWidget(makeLabel(qs(DashboardSections::title(DashboardSection::projects)),
+        heading->addWidget(makeLabel(DashboardSections::titleText(DashboardSection::projects),
                                      Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
                                      content));
         heading->addStretch();

@@ -116,7 +116,7 @@ class StageStrip::Tile : public QAbstractButton {
 public:
     Tile(DashboardSection section, QWidget* parent) : QAbstractButton(parent), m_section(section) {
         setObjectName(qs("stage:" + std::string(DashboardSections::rawValue(section))));
-        setAccessibleName(qs(DashboardSections::title(section)));
+        setAccessibleName(DashboardSections::titleText(section));
         setCheckable(true);
         setAttribute(Qt::WA_Hover);
         setMinimumSize(72, 52);
