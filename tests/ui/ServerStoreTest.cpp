@@ -41,6 +41,7 @@ TEST_F(StoreTest, TheFirstRefreshStaysSilentAndLaterOnesNotifyStartsStopsAndHeat
     auto hot = [](std::vector<Server> servers) {
         auto result = sampled(std::move(servers));
         result.vitals.thermal = ThermalLevel::critical;
+        result.vitals.chipCelsius = 96.6;
         return result;
     };
     script({hot({devServer(1, 3000)}), hot({devServer(2, 5173)})});
@@ -51,6 +52,8 @@ TEST_F(StoreTest, TheFirstRefreshStaysSilentAndLaterOnesNotifyStartsStopsAndHeat
     store->refresh();
     ASSERT_EQ(world.notifier->posts.size(), 3u);
     EXPECT_EQ(world.notifier->posts[0].title, "Your computer is very hot");
+    EXPECT_EQ(world.notifier->posts[0].body,
+              "The chip is at 97 °C. No single app stands out; several are sharing the work.");
     EXPECT_TRUE(world.notifier->posts[0].identifier.starts_with("heat-"));
     EXPECT_EQ(world.notifier->posts[1],
               (ui::Notification{"Vite is up", "Listening on localhost:5173", "start-2:5173"}));
