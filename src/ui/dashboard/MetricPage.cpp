@@ -46,9 +46,13 @@ MetricPage::MetricPage(ServerStore& store, Description description, QWidget* par
     apps->setContentsMargins(0, Theme::Space::m, 0, 0);
     apps->addWidget(makeLabel(m_description.appsTitle, Theme::Text::bodyLarge, QFont::DemiBold,
                               Theme::Role::text, content));
-    if (!m_description.appsNote.isEmpty())
-        apps->addWidget(
-            makeLabel(m_description.appsNote, Theme::Text::footnote, Theme::Role::secondaryText, content));
+    if (!m_description.appsNote.isEmpty()) {
+        // A note longer than the page is wide would widen every card past the window's edge.
+        auto* note =
+            makeLabel(m_description.appsNote, Theme::Text::footnote, Theme::Role::secondaryText, content);
+        note->setWordWrap(true);
+        apps->addWidget(note);
+    }
     m_table = new AppTable(store, m_description.table, content);
     apps->addWidget(m_table);
     m_content->addLayout(apps);
