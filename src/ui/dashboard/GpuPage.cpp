@@ -7,6 +7,7 @@
 #include "ui/ServerStore.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -24,7 +25,7 @@ QString percent(double value) {
 std::optional<QString> busiestName(const SystemVitals& vitals) {
     auto name = GpuDevices::nameOf(vitals.gpus, vitals.gpu);
     if (!name) return std::nullopt;
-    return QString::fromStdString(*name);
+    return qs(*name);
 }
 
 // "85% busy · 3 GB of 12 GB · 61 °C · 150 W of 200 W", each reading the card gave.
@@ -75,7 +76,7 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
         const auto& cards = shown.vitals().gpus;
         for (std::size_t i = 0; i < cards.size(); ++i) {
             QString name = cards[i].name.empty() ? GpuText::tr("Graphics card %1").arg(i + 1)
-                                                 : QString::fromStdString(cards[i].name);
+                                                 : qs(cards[i].name);
             QString summary = cardSummary(cards[i]);
             facts.push_back({name, summary.isEmpty() ? std::nullopt : std::optional<QString>(summary)});
         }

@@ -1,4 +1,5 @@
 #include "ui/dashboard/PageSentence.hpp"
+#include "ui/ShownText.hpp"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -18,7 +19,7 @@ std::string of(const std::vector<Finding>& findings, Finding::Kind kind, const s
         if (finding.kind == kind)
             return text(
                 QCoreApplication::translate("PageSentence", "%1. %2")
-                    .arg(QString::fromStdString(finding.title), QString::fromStdString(finding.detail)));
+                    .arg(qs(finding.title), qs(finding.detail)));
     return fallback;
 }
 

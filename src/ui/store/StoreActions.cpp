@@ -11,6 +11,7 @@
 #include "ui/ServerStore.hpp"
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreContext.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -88,7 +89,7 @@ void StoreActions::saveImage(const QByteArray& png) {
     }
     if (name.empty() || !file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
         return;
-    announce(tr("Saved %1 to Downloads.").arg(QString::fromStdString(name)).toStdString());
+    announce(tr("Saved %1 to Downloads.").arg(qs(name)).toStdString());
 }
 
 void StoreActions::copyImage(const QByteArray& png) {
@@ -256,7 +257,7 @@ void StoreActions::quit(const AppUsage& app) {
             return false;
         },
         [this, name = app.name](bool) {
-            announce(tr("Asked %1 to quit.").arg(QString::fromStdString(name)).toStdString());
+            announce(tr("Asked %1 to quit.").arg(qs(name)).toStdString());
             m_context.refreshAfter(quitFollowUpSeconds);
         });
 }
@@ -266,7 +267,7 @@ void StoreActions::forceQuit(const AppUsage& app) {
     for (const auto& process : app.processes)
         if (signalAllowed(process.pid, process.name()))
             m_context.services.control->signal(process.pid, SIGKILL);
-    announce(tr("Force quit %1.").arg(QString::fromStdString(app.name)).toStdString());
+    announce(tr("Force quit %1.").arg(qs(app.name)).toStdString());
     m_context.refreshAfter(followUpSeconds);
 }
 
@@ -279,7 +280,7 @@ bool StoreActions::canEnd(const ProcessRecord& process) const {
 bool StoreActions::end(const ProcessRecord& process, bool force) {
     if (!canEnd(process) || !m_context.services.control->signal(process.pid, force ? SIGKILL : SIGTERM))
         return false;
-    const auto name = QString::fromStdString(std::string(process.name()));
+    const auto name = qs(process.name());
     announce((force ? tr("Force quit %1.") : tr("Asked %1 to quit.")).arg(name).toStdString());
     m_context.refreshAfter(followUpSeconds);
     return true;

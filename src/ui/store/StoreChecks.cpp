@@ -7,6 +7,7 @@
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreActions.hpp"
 #include "ui/store/StoreContext.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -89,13 +90,13 @@ void StoreChecks::clear(const StorageItem& item) {
                 if (m_clearable) std::erase(*m_clearable, item);
                 m_context.actions->announce(
                     tr("Cleared %1, %2.")
-                        .arg(QString::fromStdString(item.title),
+                        .arg(qs(item.title),
                              QString::fromStdString(ByteFormat::storage(item.freeableBytes())))
                         .toStdString());
             } else {
                 m_context.actions->announce(tr("Couldn't clear %1. Some files may be in use; try again after "
                                                "quitting the app that uses them.")
-                                                .arg(QString::fromStdString(item.title))
+                                                .arg(qs(item.title))
                                                 .toStdString());
             }
             m_context.cycle->refresh();
@@ -113,12 +114,12 @@ void StoreChecks::moveToTrash(const StorageItem& item) {
                 if (m_largeFiles) std::erase(*m_largeFiles, item);
                 m_context.actions->announce(
                     tr("Moved %1 to the Trash. Empty the Trash to get the space back.")
-                        .arg(QString::fromStdString(item.title))
+                        .arg(qs(item.title))
                         .toStdString());
             } else {
                 m_context.actions->announce(
                     tr("Couldn't move %1 to the Trash. Use Show in Files and drag it there.")
-                        .arg(QString::fromStdString(item.title))
+                        .arg(qs(item.title))
                         .toStdString());
             }
         });

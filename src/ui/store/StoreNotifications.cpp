@@ -11,6 +11,7 @@
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreContext.hpp"
 #include "ui/store/StoreSettings.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -32,7 +33,7 @@ QString mainCause(const HeatReport& heat) {
             .arg(QString::fromStdString(rounded(charging->watts)));
     auto explanation = AppExplainer::explain(std::get<HeatCauses::App>(heat.causes.front()).usage);
     return StoreNotifications::tr("%1 is the main cause. %2")
-        .arg(QString::fromStdString(explanation.title), QString::fromStdString(explanation.why));
+        .arg(qs(explanation.title), QString::fromStdString(explanation.why));
 }
 
 // The heat alert's body: the chip's temperature when known, then the main cause.
@@ -66,10 +67,10 @@ void StoreNotifications::post(Notification notification) {
 
 void StoreNotifications::notify(const SnapshotDiff& diff) {
     for (const auto& server : diff.devStarted())
-        post({tr("%1 is up").arg(QString::fromStdString(server.kind.name)).toStdString(),
+        post({tr("%1 is up").arg(qs(server.kind.name)).toStdString(),
               tr("Listening on localhost:%1").arg(server.port).toStdString(), "start-" + server.id()});
     for (const auto& server : diff.devStopped())
-        post({tr("%1 stopped").arg(QString::fromStdString(server.kind.name)).toStdString(),
+        post({tr("%1 stopped").arg(qs(server.kind.name)).toStdString(),
               tr("Port %1 is free again").arg(server.port).toStdString(), "stop-" + server.id()});
 }
 
@@ -96,7 +97,7 @@ void StoreNotifications::alertIfNeeded(Date at) {
             if (!due(m_context.settings->alertOnHighCPU(), "cpu:" + std::to_string(hog->server.pid)))
                 continue;
             post({tr("%1 is keeping the CPU busy")
-                      .arg(QString::fromStdString(Insights::displayName(hog->server)))
+                      .arg(qs(Insights::displayName(hog->server)))
                       .toStdString(),
                   tr("%1% on average for %n minutes.", nullptr, hog->minutes)
                       .arg(QString::fromStdString(rounded(hog->averagePercent)))
@@ -108,7 +109,7 @@ void StoreNotifications::alertIfNeeded(Date at) {
                 continue;
             auto current = growth->server.memoryBytes ? ByteFormat::short_(*growth->server.memoryBytes) : "";
             post({tr("%1 keeps using more memory")
-                      .arg(QString::fromStdString(Insights::displayName(growth->server)))
+                      .arg(qs(Insights::displayName(growth->server)))
                       .toStdString(),
                   tr("Up %1 in %n minutes, now %2.", nullptr, growth->minutes)
                       .arg(QString::fromStdString(ByteFormat::short_(growth->deltaBytes)),

@@ -39,10 +39,6 @@ private:
 
 }  // namespace
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 void PanelState::confirm(const std::string& key) {
     m_confirming = key;
     emit changed();

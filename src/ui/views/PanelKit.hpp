@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui/ShownText.hpp"
 #include "ui/views/Theme.hpp"
 #include "ui/views/ViewParts.hpp"
 
@@ -17,8 +18,6 @@ class QLayout;
 
 // The small pieces the panel's pages are built from, and the view state they share.
 namespace tarvik::ui {
-
-[[nodiscard]] QString qs(std::string_view text);
 
 // Shown as a caption where the product introduces itself.
 inline constexpr const char* productWebSite = "tarvik.app";

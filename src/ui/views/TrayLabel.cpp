@@ -12,6 +12,7 @@
 #include "ui/icons/Icons.hpp"
 #include "ui/store/StoreSettings.hpp"
 #include "ui/views/Theme.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -46,7 +47,7 @@ QString TrayLabel::tooltip() const {
     QString result =
         text.empty()
             ? QCoreApplication::translate("TrayLabel", "Tarvik")
-            : QCoreApplication::translate("TrayLabel", "Tarvik — %1").arg(QString::fromStdString(text));
+            : QCoreApplication::translate("TrayLabel", "Tarvik — %1").arg(qs(text));
     if (warning == Warning::heat)
         result = QCoreApplication::translate("TrayLabel", "%1 — running hot").arg(result);
     if (warning == Warning::attention)
