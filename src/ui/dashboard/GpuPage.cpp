@@ -5,9 +5,9 @@
 
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ShownText.hpp"
 #include "ui/dashboard/MetricPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
-#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -75,8 +75,8 @@ MetricPage* makeGpuPage(ServerStore& store, QWidget* parent) {
         // Each card on a line of its own, so that a second card idling beside the busy one shows.
         const auto& cards = shown.vitals().gpus;
         for (std::size_t i = 0; i < cards.size(); ++i) {
-            QString name = cards[i].name.empty() ? GpuText::tr("Graphics card %1").arg(i + 1)
-                                                 : qs(cards[i].name);
+            QString name =
+                cards[i].name.empty() ? GpuText::tr("Graphics card %1").arg(i + 1) : qs(cards[i].name);
             QString summary = cardSummary(cards[i]);
             facts.push_back({name, summary.isEmpty() ? std::nullopt : std::optional<QString>(summary)});
         }

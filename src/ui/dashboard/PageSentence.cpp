@@ -17,9 +17,8 @@ std::string text(const QString& translated) {
 std::string of(const std::vector<Finding>& findings, Finding::Kind kind, const std::string& fallback) {
     for (const auto& finding : findings)
         if (finding.kind == kind)
-            return text(
-                QCoreApplication::translate("PageSentence", "%1. %2")
-                    .arg(qs(finding.title), qs(finding.detail)));
+            return text(QCoreApplication::translate("PageSentence", "%1. %2")
+                            .arg(qs(finding.title), qs(finding.detail)));
     return fallback;
 }
 

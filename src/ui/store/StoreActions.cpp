@@ -9,9 +9,9 @@
 
 #include "core/analysis/AppExplainer.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ShownText.hpp"
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreContext.hpp"
-#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 

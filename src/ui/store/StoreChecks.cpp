@@ -4,10 +4,10 @@
 #include <unordered_map>
 
 #include "core/support/ByteFormat.hpp"
+#include "ui/ShownText.hpp"
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreActions.hpp"
 #include "ui/store/StoreContext.hpp"
-#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 

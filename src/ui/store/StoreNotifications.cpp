@@ -8,10 +8,10 @@
 #include "core/servers/StopAction.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
+#include "ui/ShownText.hpp"
 #include "ui/store/RefreshCycle.hpp"
 #include "ui/store/StoreContext.hpp"
 #include "ui/store/StoreSettings.hpp"
-#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -96,9 +96,7 @@ void StoreNotifications::alertIfNeeded(Date at) {
         if (const auto* hog = std::get_if<Insights::CpuHog>(&insight)) {
             if (!due(m_context.settings->alertOnHighCPU(), "cpu:" + std::to_string(hog->server.pid)))
                 continue;
-            post({tr("%1 is keeping the CPU busy")
-                      .arg(qs(Insights::displayName(hog->server)))
-                      .toStdString(),
+            post({tr("%1 is keeping the CPU busy").arg(qs(Insights::displayName(hog->server))).toStdString(),
                   tr("%1% on average for %n minutes.", nullptr, hog->minutes)
                       .arg(QString::fromStdString(rounded(hog->averagePercent)))
                       .toStdString(),

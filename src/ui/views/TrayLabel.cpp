@@ -9,10 +9,10 @@
 #include "core/machine/SystemVitals.hpp"
 #include "core/servers/DevFootprint.hpp"
 #include "core/support/ByteFormat.hpp"
+#include "ui/ShownText.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/store/StoreSettings.hpp"
 #include "ui/views/Theme.hpp"
-#include "ui/ShownText.hpp"
 
 namespace tarvik::ui {
 
@@ -44,10 +44,8 @@ TrayLabel TrayLabel::of(const ServerStore& store) {
 }
 
 QString TrayLabel::tooltip() const {
-    QString result =
-        text.empty()
-            ? QCoreApplication::translate("TrayLabel", "Tarvik")
-            : QCoreApplication::translate("TrayLabel", "Tarvik — %1").arg(qs(text));
+    QString result = text.empty() ? QCoreApplication::translate("TrayLabel", "Tarvik")
+                                  : QCoreApplication::translate("TrayLabel", "Tarvik — %1").arg(qs(text));
     if (warning == Warning::heat)
         result = QCoreApplication::translate("TrayLabel", "%1 — running hot").arg(result);
     if (warning == Warning::attention)
