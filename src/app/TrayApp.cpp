@@ -34,6 +34,9 @@ TrayApp::TrayApp(ui::Services services, const QString& instance)
     m_panel = std::make_unique<PanelWindow>(*m_store);
     connect(m_panel.get(), &PanelWindow::dashboardRequested, this, &TrayApp::reopen);
     connect(m_store.get(), &ui::ServerStore::dashboardRequested, this, &TrayApp::reopen);
+    connect(m_store.get(), &ui::ServerStore::panelRequested, this, [this] {
+        if (!m_panel->isVisible()) togglePanel();
+    });
     connect(m_store.get(), &ui::ServerStore::changed, this, &TrayApp::updateIcon);
 
     m_menu = std::make_unique<QMenu>();

@@ -116,6 +116,8 @@ signals:
     void toastChanged();
     // A click on the update notification asks for the dashboard's overview.
     void dashboardRequested();
+    // A click on a notification of servers starting or stopping asks for the panel.
+    void panelRequested();
 
 private:
     std::unique_ptr<StoreContext> m_context;

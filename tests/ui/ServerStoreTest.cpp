@@ -62,6 +62,99 @@ TEST_F(StoreTest, TheFirstRefreshStaysSilentAndLaterOnesNotifyStartsStopsAndHeat
 
     store->refresh();
     EXPECT_EQ(world.notifier->posts.size(), 3u);
+
+    store->notifications().start();
+    int panels = 0, dashboards = 0;
+    QObject::connect(store.get(), &ServerStore::panelRequested, [&] { ++panels; });
+    QObject::connect(store.get(), &ServerStore::dashboardRequested, [&] { ++dashboards; });
+    for (const auto& post : world.notifier->posts) world.notifier->clickHandler(post.identifier);
+    EXPECT_EQ(panels, 2);
+    EXPECT_EQ(dashboards, 0);
+}
+
+// `count` Vite servers from pid `pid` on, each on `ports` ports from `port`.
+std::vector<Server> vites(std::int32_t pid, int count, int ports = 1, int port = 5000) {
+    std::vector<Server> servers;
+    for (int process = 0; process < count; ++process)
+        for (int i = 0; i < ports; ++i) servers.push_back(devServer(pid + process, port++));
+    return servers;
+}
+
+TEST(ServerNotices, OneNoticePerProcessAndOneRollUpPerKindForMoreThanAFew) {
+    using Shown = std::vector<std::pair<std::string, std::string>>;  // title, body
+    auto named = [](std::vector<Server> servers, std::vector<std::string> kinds) {
+        for (std::size_t i = 0; i < servers.size(); ++i) servers[i].kind.name = kinds[i % kinds.size()];
+        return servers;
+    };
+    const auto hostile = named(vites(1, 1), {"Vite\x1b[31m\xff"});
+    struct Case {
+        std::vector<Server> before, after;
+        Shown shown;
+    };
+    const std::vector<Case> cases = {
+        {{},
+         vites(1, 3),
+         {{"Vite is up", "Listening on localhost:5000"},
+          {"Vite is up", "Listening on localhost:5001"},
+          {"Vite is up", "Listening on localhost:5002"}}},
+        {{},
+         named(vites(1, 50), {"Vite", "Next.js", "Vite", "Astro", "Remix"}),
+         {{"50 dev servers started", "Vite, Next.js, Astro, …"}}},
+        {vites(1, 50),
+         vites(60, 50),
+         {{"50 dev servers started", "Vite"}, {"50 dev servers stopped", "Vite"}}},
+        {{}, vites(1, 1, 20), {{"Vite is up", "Listening on localhost:5000, 5001 and 18 more"}}},
+        {{}, vites(1, 1, 3), {{"Vite is up", "Listening on localhost:5000, 5001 and 5002"}}},
+        {vites(1, 1, 2), {}, {{"Vite stopped", "Ports 5000 and 5001 are free again"}}},
+        // A process still listening neither starts nor stops, whichever ports it swaps.
+        {vites(1, 1), vites(1, 1, 1, 6000), {}},
+        {vites(1, 1), vites(1, 1, 30), {}},
+        {hostile, {}, {{"Vite\\e[31m\uFFFD stopped", "Port 5000 is free again"}}},
+        {{}, named(vites(1, 4), {"Vite\x1b[31m\xff"}), {{"4 dev servers started", "Vite\\e[31m\uFFFD"}}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        ui::ServerNotices notices;
+        Shown shown;
+        for (const auto& notice :
+             notices.take(SnapshotDiff(cases[i].before, cases[i].after), cases[i].after, {}))
+            shown.emplace_back(notice.title, notice.body);
+        EXPECT_EQ(shown, cases[i].shown) << "case " << i;
+    }
+}
+
+TEST(ServerNotices, AChurnGivesAtMostOneRollUpPerKindAMinuteAndCountsEveryServerOnce) {
+    for (int perRefresh : {1, 5}) {
+        ui::ServerNotices notices;
+        std::map<bool, std::vector<std::pair<int, int>>> heard;  // started or not: seconds, servers
+        auto take = [&](const std::vector<Server>& before, const std::vector<Server>& after, int at) {
+            for (const auto& notice : notices.take(SnapshotDiff(before, after), after, Date{} + 1s * at)) {
+                const bool rollUp = notice.title.find("dev servers") != std::string::npos;
+                heard[notice.identifier.starts_with("start")].emplace_back(
+                    at, rollUp ? std::stoi(notice.title) : 1);
+            }
+        };
+        const int refreshes = 60;
+        for (int n = 0; n < refreshes; ++n)
+            take(vites(n * perRefresh + 1, perRefresh), vites((n + 1) * perRefresh + 1, perRefresh), 3 * n);
+        const auto last = vites(refreshes * perRefresh + 1, perRefresh);
+        for (int at = 3 * refreshes; at <= 3 * refreshes + 60; at += 3)
+            take(last, last, at);  // what is held comes out when nothing changes
+
+        ASSERT_EQ(heard.size(), 2u) << perRefresh;
+        for (const auto& [kind, times] : heard) {
+            int counted = 0, firstMinute = 0;
+            for (std::size_t i = 0; i < times.size(); ++i) {
+                counted += times[i].second;
+                if (times[i].first < 60) {
+                    ++firstMinute;
+                } else if (i > 0) {
+                    EXPECT_GE(times[i].first - times[i - 1].first, 60) << perRefresh << kind;
+                }
+            }
+            EXPECT_EQ(counted, refreshes * perRefresh) << perRefresh << kind;
+            EXPECT_LE(firstMinute, perRefresh > 3 ? 1 : 4) << perRefresh << kind;
+        }
+    }
 }
 
 TEST_F(StoreTest, AServerBackOnItsPortLeavesNoRecentStop) {
@@ -249,9 +342,23 @@ TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
 }
 
 TEST_F(StoreTest, AnnouncesAnUpgradeButNotAFreshInstall) {
-    make().startPolling();
-    EXPECT_TRUE(store->notifications().isFreshInstall());
-    EXPECT_EQ(world.settings->values["lastRunVersion"], QVariant(QString("1.4.0")));
+    // A first run is told by the settings alone, with or without a desktop to notify.
+    for (bool bus : {true, false}) {
+        FakeWorld first;
+        first.notifier->isAvailable = bus;
+        ServerStore fresh(first.services());
+        fresh.startPolling();
+        EXPECT_TRUE(fresh.notifications().isFreshInstall()) << bus;
+        EXPECT_EQ(first.settings->values["lastRunVersion"], QVariant(QString("1.4.0"))) << bus;
+        EXPECT_TRUE(first.notifier->posts.empty());
+
+        FakeWorld second;
+        second.notifier->isAvailable = bus;
+        second.settings->values = first.settings->values;
+        ServerStore again(second.services());
+        again.startPolling();
+        EXPECT_FALSE(again.notifications().isFreshInstall()) << bus;
+    }
 
     FakeWorld upgraded;
     upgraded.settings->values["lastRunVersion"] = QString("1.3.9");

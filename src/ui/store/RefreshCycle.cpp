@@ -157,8 +157,9 @@ void RefreshCycle::apply(const std::vector<Server>& before, SamplingResult resul
 }
 
 void RefreshCycle::finishRefresh(const SnapshotDiff& diff, std::function<void()> done) {
-    if (m_hasScanned && m_context.settings->notificationsEnabled() && !diff.isEmpty())
-        m_context.notifications->notify(diff);
+    // Every refresh, as a roll-up held back by its minute falls due even when nothing changed.
+    if (m_hasScanned && m_context.settings->notificationsEnabled())
+        m_context.notifications->notify(diff, m_servers, m_context.now());
     m_hasScanned = true;
     m_context.markChanged();
     if (done) done();

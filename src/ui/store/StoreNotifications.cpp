@@ -1,8 +1,10 @@
 #include "ui/store/StoreNotifications.hpp"
 
 #include <fmt/format.h>
+#include <QStringList>
 #include <QUuid>
 #include <cmath>
+#include <unordered_set>
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/servers/StopAction.hpp"
@@ -32,8 +34,7 @@ QString mainCause(const HeatReport& heat) {
         return StoreNotifications::tr("Fast charging (%1 W into the battery) is the main cause.")
             .arg(QString::fromStdString(rounded(charging->watts)));
     auto explanation = AppExplainer::explain(std::get<HeatCauses::App>(heat.causes.front()).usage);
-    return StoreNotifications::tr("%1 is the main cause. %2")
-        .arg(qs(explanation.title), QString::fromStdString(explanation.why));
+    return StoreNotifications::tr("%1 is the main cause. %2").arg(qs(explanation.title), qs(explanation.why));
 }
 
 // The heat alert's body: the chip's temperature when known, then the main cause.
@@ -46,7 +47,103 @@ QString heatBody(const HeatReport& heat) {
     return body;
 }
 
+// The key PortMerger gives a process's row: MergedServer::id().
+std::string rowKey(const Server& server) {
+    return std::to_string(server.pid) + ":" + server.kind.name;
+}
+
+// "5173", "5173 and 5174", "5173, 5174 and 5175", "5173, 5174 and 3 more".
+QString portList(const std::vector<int>& ports) {
+    constexpr qsizetype named = 2;
+    QStringList shown;
+    for (int port : ports) shown << QString::number(port);
+    if (shown.size() == 1) return shown.front();
+    if (shown.size() <= named + 1)
+        return ServerNotices::tr("%1 and %2").arg(shown.mid(0, shown.size() - 1).join(", "), shown.back());
+    return ServerNotices::tr("%1 and %n more", nullptr, static_cast<int>(shown.size() - named))
+        .arg(shown.mid(0, named).join(", "));
+}
+
+// The first few distinct names, then "…" when there are more.
+QString nameList(const std::vector<MergedServer>& servers) {
+    constexpr qsizetype named = 3;
+    QStringList names;
+    for (const auto& server : servers) {
+        QString name = qs(server.primary.kind.name);
+        if (names.contains(name)) continue;
+        if (names.size() == named) {
+            names << QStringLiteral("…");
+            break;
+        }
+        names << name;
+    }
+    return names.join(", ");
+}
+
 }  // namespace
+
+std::vector<Notification> ServerNotices::take(const SnapshotDiff& diff, const std::vector<Server>& after,
+                                              Date now) {
+    auto started = PortMerger::merge(diff.devStarted());
+    auto stopped = PortMerger::merge(diff.devStopped());
+    std::vector<Notification> out;
+    if (started.empty() && stopped.empty() && m_started.held.empty() && m_stopped.held.empty()) return out;
+
+    std::unordered_set<std::string> startedIds, before, listening;
+    for (const auto& server : diff.started) startedIds.insert(server.id());
+    for (const auto& server : diff.stopped) before.insert(rowKey(server));
+    for (const auto& server : after) {
+        listening.insert(rowKey(server));
+        if (!startedIds.contains(server.id())) before.insert(rowKey(server));
+    }
+    std::erase_if(started, [&](const MergedServer& row) { return before.contains(row.id()); });
+    std::erase_if(stopped, [&](const MergedServer& row) { return listening.contains(row.id()); });
+    take(m_started, Change::started, std::move(started), now, out);
+    take(m_stopped, Change::stopped, std::move(stopped), now, out);
+    return out;
+}
+
+void ServerNotices::take(Lane& lane, Change change, std::vector<MergedServer> events, Date now,
+                         std::vector<Notification>& out) {
+    auto single = [change](const MergedServer& server) -> Notification {
+        const QString name = qs(server.primary.kind.name);
+        const QString ports = portList(server.ports);
+        if (change == Change::started)
+            return {tr("%1 is up").arg(name).toStdString(),
+                    tr("Listening on localhost:%1").arg(ports).toStdString(), "start-" + server.primary.id()};
+        return {tr("%1 stopped").arg(name).toStdString(),
+                (server.ports.size() == 1 ? tr("Port %1 is free again") : tr("Ports %1 are free again"))
+                    .arg(ports)
+                    .toStdString(),
+                "stop-" + server.primary.id()};
+    };
+    while (!lane.posted.empty() && secondsBetween(lane.posted.front(), now) >= window)
+        lane.posted.pop_front();
+    const bool rollUpDue = !lane.lastRollUp || secondsBetween(*lane.lastRollUp, now) >= window;
+    if (lane.held.empty() && rollUpDue && lane.posted.size() + events.size() <= mostSingles) {
+        for (const auto& server : events) out.push_back(single(server));
+        lane.posted.insert(lane.posted.end(), events.size(), now);
+        return;
+    }
+    // Held events fold into the next roll-up instead of being dropped: a server that crashed in the
+    // middle of a storm is still counted and named, and the count says how hard the churn goes. It
+    // says "started" rather than "up", as some of them may be gone again by then.
+    lane.held.insert(lane.held.end(), std::make_move_iterator(events.begin()),
+                     std::make_move_iterator(events.end()));
+    if (lane.held.empty() || !rollUpDue) return;
+    const int count = static_cast<int>(lane.held.size());
+    const auto& first = lane.held.front();
+    if (count == 1)
+        out.push_back(single(first));
+    else if (change == Change::started)
+        out.push_back({tr("%n dev servers started", nullptr, count).toStdString(),
+                       nameList(lane.held).toStdString(), "starts-" + first.primary.id()});
+    else
+        out.push_back({tr("%n dev servers stopped", nullptr, count).toStdString(),
+                       nameList(lane.held).toStdString(), "stops-" + first.primary.id()});
+    lane.lastRollUp = now;
+    lane.held.clear();
+}
 
 StoreNotifications::StoreNotifications(StoreContext& context) : m_context(context) {}
 
@@ -56,6 +153,8 @@ void StoreNotifications::start() {
         notifier.requestAuthorization([](bool, std::optional<std::string>) {});
     notifier.onClick([this](const std::string& identifier) {
         if (identifier.starts_with("updated-")) emit m_context.store.dashboardRequested();
+        for (const char* server : {"start-", "stop-", "starts-", "stops-"})
+            if (identifier.starts_with(server)) emit m_context.store.panelRequested();
     });
     announceUpdateIfNeeded();
 }
@@ -65,13 +164,8 @@ void StoreNotifications::post(Notification notification) {
     m_context.services.notifier->post(notification, [](std::optional<std::string>) {});
 }
 
-void StoreNotifications::notify(const SnapshotDiff& diff) {
-    for (const auto& server : diff.devStarted())
-        post({tr("%1 is up").arg(qs(server.kind.name)).toStdString(),
-              tr("Listening on localhost:%1").arg(server.port).toStdString(), "start-" + server.id()});
-    for (const auto& server : diff.devStopped())
-        post({tr("%1 stopped").arg(qs(server.kind.name)).toStdString(),
-              tr("Port %1 is free again").arg(server.port).toStdString(), "stop-" + server.id()});
+void StoreNotifications::notify(const SnapshotDiff& diff, const std::vector<Server>& after, Date now) {
+    for (auto& notice : m_serverNotices.take(diff, after, now)) post(std::move(notice));
 }
 
 void StoreNotifications::alertIfNeeded(Date at) {
@@ -119,7 +213,6 @@ void StoreNotifications::alertIfNeeded(Date at) {
 }
 
 void StoreNotifications::announceUpdateIfNeeded() {
-    if (!m_context.services.notifier->available()) return;
     const auto& current = m_context.services.version;
     auto stored = m_context.services.settings->value("lastRunVersion");
     std::optional<std::string> last;
