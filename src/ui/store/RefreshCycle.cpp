@@ -158,7 +158,9 @@ void RefreshCycle::apply(const std::vector<Server>& before, SamplingResult resul
 
 void RefreshCycle::finishRefresh(const SnapshotDiff& diff, std::function<void()> done) {
     // Every refresh, as a roll-up held back by its minute falls due even when nothing changed.
-    if (m_hasScanned && m_context.settings->notificationsEnabled())
+    if (!m_context.settings->notificationsEnabled())
+        m_context.notifications->forgetServers();
+    else if (m_hasScanned)
         m_context.notifications->notify(diff, m_servers, m_context.now());
     m_hasScanned = true;
     m_context.markChanged();

@@ -28,6 +28,8 @@ public:
     // The notices one refresh gives; `after` is everything it saw. A process counts as started
     // when it listened on nothing before, as stopped when it listens on nothing now.
     std::vector<Notification> take(const SnapshotDiff& diff, const std::vector<Server>& after, Date now);
+    // While notifications are off nothing waits: switching them back on must not replay the past.
+    void forget() { m_started = m_stopped = {}; }
 
 private:
     enum class Change { started, stopped };
@@ -61,6 +63,7 @@ public:
     void requestNotificationPermissionIfNeeded();
     // `after` is what the refresh saw.
     void notify(const SnapshotDiff& diff, const std::vector<Server>& after, Date now);
+    void forgetServers() { m_serverNotices.forget(); }
     void alertIfNeeded(Date now);
     void announceUpdateIfNeeded();
 
