@@ -8,11 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "core/support/ByteFormat.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/DashboardView.hpp"
+#include "ui/dashboard/HistoryChart.hpp"
 #include "ui/dashboard/StageStrip.hpp"
 #include "ui/store/StoreChecks.hpp"
 #include "ui/views/SettingsView.hpp"
@@ -107,6 +109,10 @@ TEST_F(DashboardViewTest, HoveringAnotherSectionsTilePreviewsItsPageUntilThePoin
     send("heat", QEnterEvent(at, at, at));
     EXPECT_TRUE(preview->isVisible());
     EXPECT_EQ(view.selection(), DashboardSection::overview);
+    // Cut to its rounded frame: corners stay clear where no compositor blends them.
+    EXPECT_FALSE(preview->mask().contains(QPoint(0, 0)));
+    EXPECT_FALSE(preview->mask().contains(QPoint(preview->width() - 1, preview->height() - 1)));
+    EXPECT_TRUE(preview->mask().contains(QPoint(preview->width() / 2, 1)));
     send("heat", QEvent(QEvent::Leave));
     EXPECT_FALSE(preview->isVisible());
 }
@@ -168,6 +174,14 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     EXPECT_EQ(tileValue(shown, "projects"), QString::number(preview->devServerCount()) + " servers");
     EXPECT_EQ(tileValue(shown, "disk"), "212 GB free");
     EXPECT_EQ(tileValue(shown, "battery"), "No battery");
+    EXPECT_EQ(tileValue(shown, "gpu"), "No GPU");
+
+    SystemVitals quiet;
+    quiet.cpu = CPULoad{0.1, 0.05, 0.05};
+    quiet.gpus.resize(1);  // a card that gives no load
+    world.sampling->script = {{{}, quiet, {}}};
+    store.refresh();
+    EXPECT_EQ(ui::stageValue(DashboardSection::gpu, store), QString::fromUtf8("—"));
 }
 
 TEST(DashboardViewAppearance, ASwitchToDarkRecoloursThePagesWithoutRemakingThem) {
@@ -190,6 +204,26 @@ TEST(DashboardViewAppearance, ASwitchToDarkRecoloursThePagesWithoutRemakingThem)
     EXPECT_EQ(sentence->palette().color(QPalette::WindowText), ui::Theme::color(ui::Theme::Role::text, true));
     EXPECT_EQ(view.selection(), DashboardSection::cpu);
     QApplication::setPalette(ui::Theme::palette(false));
+}
+
+TEST(HistoryChartTicks, AreNeverTheSameTextTwice) {
+    const auto percent = [](double value) { return QString("%1%").arg(value); };
+    const auto rate = [](double value) { return QString::fromStdString(ByteFormat::rate(value)); };
+    const struct {
+        const char* name;
+        double top;
+        std::function<QString(double)> format;
+        std::vector<ui::HistoryChart::Tick> expected;
+    } cases[] = {
+        {"quarters", 100, percent, {{0, "0%"}, {25, "25%"}, {50, "50%"}, {75, "75%"}, {100, "100%"}}},
+        {"halves", 2048, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}, {2048, "2 KB/s"}}},
+        {"the ends", 1024, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}}},
+        {"nothing moved", 1, rate, {{0, "0 KB/s"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ui::HistoryChart::ticks(c.top, c.format), c.expected);
+    }
 }
 
 TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
