@@ -7,6 +7,7 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 
 #include "core/support/ByteFormat.hpp"
 #include "ui/Fakes.hpp"
@@ -204,6 +205,41 @@ TEST(DashboardViewAppearance, ASwitchToDarkRecoloursThePagesWithoutRemakingThem)
     EXPECT_EQ(sentence->palette().color(QPalette::WindowText), ui::Theme::color(ui::Theme::Role::text, true));
     EXPECT_EQ(view.selection(), DashboardSection::cpu);
     QApplication::setPalette(ui::Theme::palette(false));
+}
+
+// The frame of `widget` in `view`'s coordinates.
+QRect frameIn(const QWidget* widget, const QWidget& view) {
+    return {widget->mapTo(&view, QPoint(0, 0)), widget->size()};
+}
+
+TEST(DashboardProjects, LongNamesGiveWayToTheButtonsAndShowWholeInTheirTooltips) {
+    FakeWorld world;
+    ServerStore store(world.services());
+    const std::string folder(100, 'f');
+    const std::string branch = "feature/" + std::string(102, 'b');
+    auto server = ui::Preview::servers().front();
+    server.project = folder;
+    server.cwd = "/srv/code/" + folder;
+    server.branch = branch;
+    test::show(world, store, {server});
+    DashboardView view(store, DashboardSection::projects);
+    view.resize(ui::Theme::Size::dashboard);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    test::settle();
+
+    const QWidget* page = view.page(DashboardSection::projects);
+    const auto* scroll = page->findChild<QScrollArea*>();
+    const QRect visible = frameIn(scroll->viewport(), view);
+    const auto buttons = page->findChildren<QAbstractButton*>();
+    ASSERT_GE(buttons.size(), 3);  // share, stop all, and the row's own
+    for (const auto* button : buttons)
+        EXPECT_TRUE(visible.contains(frameIn(button, view))) << button->objectName().toStdString();
+    for (const auto* chart : page->findChildren<ui::HistoryChart*>())
+        EXPECT_LE(frameIn(chart, view).right(), visible.right());
+    EXPECT_EQ(page->findChild<QLabel*>("groupTitle")->toolTip(), QString::fromStdString(folder));
+    EXPECT_EQ(page->findChild<QLabel*>("branch")->toolTip(), QString::fromStdString(branch));
+    EXPECT_EQ(page->findChild<QLabel*>("where")->toolTip(), QString::fromStdString(*server.cwd));
 }
 
 TEST(HistoryChartTicks, AreNeverTheSameTextTwice) {

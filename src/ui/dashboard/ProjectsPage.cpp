@@ -37,6 +37,17 @@ QString portsText(const std::vector<int>& ports) {
     return parts.join("  ");
 }
 
+// A text from the system that gives way to the controls beside it, cut short in its middle (a
+// path) or at its end (a name), the whole of it in the tooltip.
+ElidedLabel* fitted(const QString& text, Qt::TextElideMode mode, const QFont& font, Theme::Role role,
+                    QWidget* parent) {
+    auto* label = new ElidedLabel(text, parent, mode);
+    label->setFont(font);
+    Theme::setForeground(label, role);
+    label->setToolTip(text);
+    return label;
+}
+
 class ProjectsPage : public QWidget {
 public:
     ProjectsPage(ServerStore& store, QWidget* parent)
@@ -144,11 +155,16 @@ private:
         auto* layout = new QHBoxLayout(header);
         layout->setContentsMargins(Theme::Space::xxs, 0, 0, 0);
         layout->setSpacing(Theme::Space::s);
-        layout->addWidget(
-            makeLabel(qs(group.title), Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, header));
-        if (group.branch)
-            layout->addWidget(
-                makeLabel(qs(*group.branch), Theme::Text::footnote, Theme::Role::tertiaryText, header));
+        auto* title = fitted(qs(group.title), Qt::ElideRight,
+                             Theme::font(Theme::Text::bodyLarge, QFont::DemiBold), Theme::Role::text, header);
+        title->setObjectName("groupTitle");
+        layout->addWidget(title);
+        if (group.branch) {
+            auto* branch = fitted(qs(*group.branch), Qt::ElideRight, Theme::font(Theme::Text::footnote),
+                                  Theme::Role::tertiaryText, header);
+            branch->setObjectName("branch");
+            layout->addWidget(branch);
+        }
         layout->addStretch();
         const std::string key = "group:" + group.title;
         if (m_state->isConfirming(key)) {
@@ -178,17 +194,18 @@ private:
         text->setSpacing(Theme::Space::hairline);
         auto* title = new QHBoxLayout;
         title->setSpacing(Theme::Space::s);
-        title->addWidget(
-            makeLabel(qs(server.kind.name), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, line));
-        auto* ports =
-            makeLabel(portsText(row.ports), Theme::Text::footnote, Theme::Role::secondaryText, line);
-        ports->setFont(Theme::monospaced(9.5));
-        title->addWidget(ports);
+        title->addWidget(fitted(qs(server.kind.name), Qt::ElideRight,
+                                Theme::font(Theme::Text::callout, QFont::DemiBold), Theme::Role::text, line));
+        title->addWidget(fitted(portsText(row.ports), Qt::ElideRight, Theme::monospaced(9.5),
+                                Theme::Role::secondaryText, line));
         title->addStretch();
         text->addLayout(title);
         const std::string where =
             server.displayDirectory().value_or(server.containerName.value_or(server.processName));
-        text->addWidget(makeLabel(qs(where), Theme::Text::caption, Theme::Role::secondaryText, line));
+        auto* place = fitted(qs(where), Qt::ElideMiddle, Theme::font(Theme::Text::caption),
+                             Theme::Role::secondaryText, line);
+        place->setObjectName("where");
+        text->addWidget(place);
         layout->addLayout(text, 1);
         layout->addWidget(makeLabel(qs(server.memoryLabel().value_or("")), Theme::Text::footnote,
                                     QFont::Medium, Theme::Role::secondaryText, line));
