@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollArea>
 
 #include "core/support/ByteFormat.hpp"
@@ -240,6 +242,40 @@ TEST(DashboardProjects, LongNamesGiveWayToTheButtonsAndShowWholeInTheirTooltips)
     EXPECT_EQ(page->findChild<QLabel*>("groupTitle")->toolTip(), QString::fromStdString(folder));
     EXPECT_EQ(page->findChild<QLabel*>("branch")->toolTip(), QString::fromStdString(branch));
     EXPECT_EQ(page->findChild<QLabel*>("where")->toolTip(), QString::fromStdString(*server.cwd));
+}
+
+TEST(DashboardFit, TheWindowAndItsLeastSizeFitTheScreenAtAnyScaleAndThePagesShrinkToIt) {
+    // A screen's pixels over its scale, less a panel of 32 and room for the window's frame.
+    const struct {
+        const char* name;
+        QSize pixels;
+        double scale;
+        QSize size, minimum;
+    } cases[] = {
+        {"1366x768", {1366, 768}, 1, {1120, 696}, {860, 560}},
+        {"1920x1080 at 125%", {1920, 1080}, 1.25, {1120, 760}, {860, 560}},
+        {"1920x1080 at 200%", {1920, 1080}, 2, {944, 468}, {860, 468}},
+        {"1280x720 at 150%", {1280, 720}, 1.5, {837, 408}, {837, 408}},
+    };
+    auto store = ui::Preview::store();
+    DashboardView view(*store, DashboardSection::overview);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    const QSize available = view.screen()->availableGeometry().size();
+    EXPECT_EQ(view.minimumSize(), view.minimumSize().boundedTo(available));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QSize area(static_cast<int>(c.pixels.width() / c.scale),
+                         static_cast<int>(c.pixels.height() / c.scale) - 32);
+        const auto sizes = DashboardView::sizesFor(area);
+        EXPECT_EQ(sizes.size, c.size);
+        EXPECT_EQ(sizes.minimum, c.minimum);
+        for (auto section : ui::DashboardSections::all) {
+            view.select(section);
+            const QSize least = view.layout()->totalMinimumSize();
+            EXPECT_EQ(least.boundedTo(sizes.minimum), least) << ui::DashboardSections::rawValue(section);
+        }
+    }
 }
 
 TEST(HistoryChartTicks, AreNeverTheSameTextTwice) {

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -38,6 +39,8 @@ namespace {
 DashboardView::PageFactory installedFactory;
 
 constexpr int railWidth = Theme::Size::sidebar;
+// What a window manager's title bar and borders may take round the window.
+constexpr QSize frameRoom{16, 40};
 constexpr int searchWidth = 240;
 
 QString titleOf(DashboardSection section) {
@@ -118,7 +121,7 @@ QWidget* settingsPage(ServerStore& store, QWidget* page, QVBoxLayout* layout) {
 
 DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidget* parent)
     : QWidget(parent), m_store(store), m_selection(initial) {
-    setMinimumSize(Theme::Size::dashboardMinimum);
+    setMinimumSize(sizes().minimum);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -145,6 +148,36 @@ DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidg
     connect(&store, &ServerStore::changed, this, [this] { m_strip->refresh(); });
     restyle();
     showSection(initial);
+}
+
+DashboardView::Sizes DashboardView::sizesFor(QSize available) {
+    const QSize size = Theme::Size::dashboard.boundedTo(available - frameRoom);
+    return {size, Theme::Size::dashboardMinimum.boundedTo(size)};
+}
+
+DashboardView::Sizes DashboardView::sizes() const {
+    const QScreen* shown = screen();
+    return sizesFor(shown ? shown->availableGeometry().size() : Theme::Size::dashboard + frameRoom);
+}
+
+void DashboardView::fitScreen() {
+    setMinimumSize(sizes().minimum);
+    const QScreen* shown = screen();
+    QWidget* frame = window();
+    if (!shown) return;
+    const QSize room = (shown->availableGeometry().size() - frameRoom).expandedTo(frame->minimumSize());
+    if (frame->size() != frame->size().boundedTo(room)) frame->resize(frame->size().boundedTo(room));
+}
+
+void DashboardView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    setMinimumSize(sizes().minimum);
+    // Only a move to another screen shrinks the window: a size given on purpose stays.
+    QWindow* handle = window()->windowHandle();
+    if (handle && handle != m_watched) {
+        m_watched = handle;
+        connect(handle, &QWindow::screenChanged, this, &DashboardView::fitScreen);
+    }
 }
 
 void DashboardView::setPageFactory(PageFactory factory) {
