@@ -87,6 +87,7 @@ private:
     QWidget* makeRail();
     QWidget* makeBar();
     void showSection(DashboardSection section);
+    void markSelection();
     void step(std::vector<DashboardSection>& from, std::vector<DashboardSection>& to);
     void preview(std::optional<DashboardSection> section);
     void restyle();

@@ -132,6 +132,13 @@ private:
     }
 
     void fillGroups() {
+        // The rows are made anew and the focused control with them: the focus goes back to its
+        // namesake, into a question just asked, or after one to the button that asked it.
+        QString focused;
+        if (QWidget* widget = window()->focusWidget(); widget && inGroups(widget)) {
+            focused = widget->objectName();
+            widget->clearFocus();
+        }
         clearLayout(m_groups);
         for (const auto& group : projects()) {
             auto* block = new QWidget(m_groups->parentWidget());
@@ -148,6 +155,21 @@ private:
             m_groups->addWidget(block);
         }
         showItems(m_groups);
+        if (focused.isEmpty()) return;
+        QString next = focused;
+        if (m_state->isAsking() && focused == m_asker)
+            next = "cancel";
+        else if (!m_state->isAsking() && (focused == "confirm" || focused == "cancel"))
+            next = m_asker;
+        for (auto* widget : m_groups->parentWidget()->findChildren<QWidget*>(next))
+            if (inGroups(widget)) return widget->setFocus(Qt::OtherFocusReason);
+    }
+
+    [[nodiscard]] bool inGroups(const QWidget* widget) const {
+        for (int i = 0; i < m_groups->count(); ++i)
+            if (QWidget* block = m_groups->itemAt(i)->widget(); block && block->isAncestorOf(widget))
+                return true;
+        return false;
     }
 
     QWidget* makeHeader(const ServerGroup& group, QWidget* parent) {
@@ -178,7 +200,10 @@ private:
         }
         auto* stop = new CapsuleButton(ProjectsText::tr("Stop all"), CapsuleButton::Style::plain, header);
         stop->setObjectName(qs("stopGroup:" + group.title));
-        connect(stop, &QAbstractButton::clicked, this, [this, key] { m_state->confirm(key); });
+        connect(stop, &QAbstractButton::clicked, this, [this, key, stop] {
+            m_asker = stop->objectName();
+            m_state->confirm(key);
+        });
         layout->addWidget(stop);
         return header;
     }
@@ -224,7 +249,10 @@ private:
         }
         auto* stop = new CapsuleButton(ProjectsText::tr("Stop"), CapsuleButton::Style::plain, line);
         stop->setObjectName(qs("stop:" + id));
-        connect(stop, &QAbstractButton::clicked, this, [this, id] { m_state->confirm("row:" + id); });
+        connect(stop, &QAbstractButton::clicked, this, [this, id, stop] {
+            m_asker = stop->objectName();
+            m_state->confirm("row:" + id);
+        });
         layout->addWidget(stop);
         return line;
     }
@@ -235,6 +263,7 @@ private:
     HistoryChart* m_memory;
     HistoryChart* m_cpu;
     QVBoxLayout* m_groups;
+    QString m_asker;  // the name of the button that asked the open question
 };
 
 }  // namespace
