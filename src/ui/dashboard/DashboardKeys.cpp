@@ -68,9 +68,13 @@ bool DashboardKeys::eventFilter(QObject* watched, QEvent* event) {
                 widget->focusPolicy() == Qt::NoFocus)
                 widget->setFocusPolicy(Qt::TabFocus);
             break;
-        case QEvent::FocusIn:
-            ring(byKeyboard(static_cast<QFocusEvent*>(event)->reason()) ? widget : nullptr);
+        case QEvent::FocusIn: {
+            // Coming back to the window, the focus wears the ring it wore when the window was left.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason) m_byKeyboard = byKeyboard(reason);
+            ring(m_byKeyboard ? widget : nullptr);
             break;
+        }
         case QEvent::FocusOut:
             ring(nullptr);
             break;

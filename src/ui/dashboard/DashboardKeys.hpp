@@ -24,6 +24,7 @@ private:
 
     QWidget* m_view;
     QPointer<QWidget> m_ring;
+    bool m_byKeyboard = false;  // how the focus last came
 };
 
 }  // namespace tarvik::ui
