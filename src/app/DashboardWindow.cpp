@@ -1,6 +1,8 @@
 #include "app/DashboardWindow.hpp"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 
@@ -10,12 +12,22 @@
 
 namespace tarvik::app {
 
+namespace {
+
+QSize firstSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? ui::DashboardView::sizesFor(screen->availableGeometry().size()).size
+                  : ui::Theme::Size::dashboard;
+}
+
+}  // namespace
+
 class DashboardWindow::Window : public QMainWindow {
 public:
     explicit Window(DashboardWindow& owner) : m_owner(owner) {
         setWindowTitle(DashboardWindow::tr("Tarvik"));
-        setMinimumSize(ui::Theme::Size::dashboardMinimum);
-        resize(ui::Theme::Size::dashboard);
+        // The view keeps the least size that its screen allows.
+        resize(firstSize());
         // Window managers give a close button; Ctrl+W also serves where none frames the window.
         new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
     }
@@ -45,8 +57,7 @@ void DashboardWindow::show(ui::ServerStore& store, ui::DashboardSection section)
         m_window = new Window(*this);
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
         auto geometry = store.settings().dashboardGeometry();
-        if (geometry.isEmpty() || !m_window->restoreGeometry(geometry))
-            m_window->resize(ui::Theme::Size::dashboard);
+        if (geometry.isEmpty() || !m_window->restoreGeometry(geometry)) m_window->resize(firstSize());
     }
     auto* view = qobject_cast<ui::DashboardView*>(m_window->centralWidget());
     if (view && m_store == &store) {

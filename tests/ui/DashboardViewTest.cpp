@@ -6,13 +6,18 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
 
+#include "core/support/ByteFormat.hpp"
 #include "ui/Fakes.hpp"
 #include "ui/Preview.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/dashboard/DashboardView.hpp"
+#include "ui/dashboard/HistoryChart.hpp"
 #include "ui/dashboard/StageStrip.hpp"
 #include "ui/store/StoreChecks.hpp"
 #include "ui/views/SettingsView.hpp"
@@ -107,6 +112,10 @@ TEST_F(DashboardViewTest, HoveringAnotherSectionsTilePreviewsItsPageUntilThePoin
     send("heat", QEnterEvent(at, at, at));
     EXPECT_TRUE(preview->isVisible());
     EXPECT_EQ(view.selection(), DashboardSection::overview);
+    // Cut to its rounded frame: corners stay clear where no compositor blends them.
+    EXPECT_FALSE(preview->mask().contains(QPoint(0, 0)));
+    EXPECT_FALSE(preview->mask().contains(QPoint(preview->width() - 1, preview->height() - 1)));
+    EXPECT_TRUE(preview->mask().contains(QPoint(preview->width() / 2, 1)));
     send("heat", QEvent(QEvent::Leave));
     EXPECT_FALSE(preview->isVisible());
 }
@@ -168,6 +177,14 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     EXPECT_EQ(tileValue(shown, "projects"), QString::number(preview->devServerCount()) + " servers");
     EXPECT_EQ(tileValue(shown, "disk"), "212 GB free");
     EXPECT_EQ(tileValue(shown, "battery"), "No battery");
+    EXPECT_EQ(tileValue(shown, "gpu"), "No GPU");
+
+    SystemVitals quiet;
+    quiet.cpu = CPULoad{0.1, 0.05, 0.05};
+    quiet.gpus.resize(1);  // a card that gives no load
+    world.sampling->script = {{{}, quiet, {}}};
+    store.refresh();
+    EXPECT_EQ(ui::stageValue(DashboardSection::gpu, store), QString::fromUtf8("—"));
 }
 
 TEST(DashboardViewAppearance, ASwitchToDarkRecoloursThePagesWithoutRemakingThem) {
@@ -190,6 +207,95 @@ TEST(DashboardViewAppearance, ASwitchToDarkRecoloursThePagesWithoutRemakingThem)
     EXPECT_EQ(sentence->palette().color(QPalette::WindowText), ui::Theme::color(ui::Theme::Role::text, true));
     EXPECT_EQ(view.selection(), DashboardSection::cpu);
     QApplication::setPalette(ui::Theme::palette(false));
+}
+
+// The frame of `widget` in `view`'s coordinates.
+QRect frameIn(const QWidget* widget, const QWidget& view) {
+    return {widget->mapTo(&view, QPoint(0, 0)), widget->size()};
+}
+
+TEST(DashboardProjects, LongNamesGiveWayToTheButtonsAndShowWholeInTheirTooltips) {
+    FakeWorld world;
+    ServerStore store(world.services());
+    const std::string folder(100, 'f');
+    const std::string branch = "feature/" + std::string(102, 'b');
+    auto server = ui::Preview::servers().front();
+    server.project = folder;
+    server.cwd = "/srv/code/" + folder;
+    server.branch = branch;
+    test::show(world, store, {server});
+    DashboardView view(store, DashboardSection::projects);
+    view.resize(ui::Theme::Size::dashboard);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    test::settle();
+
+    const QWidget* page = view.page(DashboardSection::projects);
+    const auto* scroll = page->findChild<QScrollArea*>();
+    const QRect visible = frameIn(scroll->viewport(), view);
+    const auto buttons = page->findChildren<QAbstractButton*>();
+    ASSERT_GE(buttons.size(), 3);  // share, stop all, and the row's own
+    for (const auto* button : buttons)
+        EXPECT_TRUE(visible.contains(frameIn(button, view))) << button->objectName().toStdString();
+    for (const auto* chart : page->findChildren<ui::HistoryChart*>())
+        EXPECT_LE(frameIn(chart, view).right(), visible.right());
+    EXPECT_EQ(page->findChild<QLabel*>("groupTitle")->toolTip(), QString::fromStdString(folder));
+    EXPECT_EQ(page->findChild<QLabel*>("branch")->toolTip(), QString::fromStdString(branch));
+    EXPECT_EQ(page->findChild<QLabel*>("where")->toolTip(), QString::fromStdString(*server.cwd));
+}
+
+TEST(DashboardFit, TheWindowAndItsLeastSizeFitTheScreenAtAnyScaleAndThePagesShrinkToIt) {
+    // A screen's pixels over its scale, less a panel of 32 and room for the window's frame.
+    const struct {
+        const char* name;
+        QSize pixels;
+        double scale;
+        QSize size, minimum;
+    } cases[] = {
+        {"1366x768", {1366, 768}, 1, {1120, 696}, {860, 560}},
+        {"1920x1080 at 125%", {1920, 1080}, 1.25, {1120, 760}, {860, 560}},
+        {"1920x1080 at 200%", {1920, 1080}, 2, {944, 468}, {860, 468}},
+        {"1280x720 at 150%", {1280, 720}, 1.5, {837, 408}, {837, 408}},
+    };
+    auto store = ui::Preview::store();
+    DashboardView view(*store, DashboardSection::overview);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    const QSize available = view.screen()->availableGeometry().size();
+    EXPECT_EQ(view.minimumSize(), view.minimumSize().boundedTo(available));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QSize area(static_cast<int>(c.pixels.width() / c.scale),
+                         static_cast<int>(c.pixels.height() / c.scale) - 32);
+        const auto sizes = DashboardView::sizesFor(area);
+        EXPECT_EQ(sizes.size, c.size);
+        EXPECT_EQ(sizes.minimum, c.minimum);
+        for (auto section : ui::DashboardSections::all) {
+            view.select(section);
+            const QSize least = view.layout()->totalMinimumSize();
+            EXPECT_EQ(least.boundedTo(sizes.minimum), least) << ui::DashboardSections::rawValue(section);
+        }
+    }
+}
+
+TEST(HistoryChartTicks, AreNeverTheSameTextTwice) {
+    const auto percent = [](double value) { return QString("%1%").arg(value); };
+    const auto rate = [](double value) { return QString::fromStdString(ByteFormat::rate(value)); };
+    const struct {
+        const char* name;
+        double top;
+        std::function<QString(double)> format;
+        std::vector<ui::HistoryChart::Tick> expected;
+    } cases[] = {
+        {"quarters", 100, percent, {{0, "0%"}, {25, "25%"}, {50, "50%"}, {75, "75%"}, {100, "100%"}}},
+        {"halves", 2048, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}, {2048, "2 KB/s"}}},
+        {"the ends", 1024, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}}},
+        {"nothing moved", 1, rate, {{0, "0 KB/s"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ui::HistoryChart::ticks(c.top, c.format), c.expected);
+    }
 }
 
 TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {

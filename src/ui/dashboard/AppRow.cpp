@@ -220,6 +220,7 @@ QWidget* AppRow::makeQuestion(AppRowState::Question question, QWidget* parent) {
         new CapsuleButton(force ? tr("Force Quit") : tr("Quit"), CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
     auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
+    cancel->setObjectName("cancel");
     connect(confirm, &QAbstractButton::clicked, this, [this, force] {
         ask(std::nullopt);
         force ? m_store.actions().forceQuit(m_app) : m_store.actions().quit(m_app);

@@ -16,14 +16,17 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "ui/ServerStore.hpp"
+#include "ui/dashboard/DashboardKeys.hpp"
 #include "ui/dashboard/StageStrip.hpp"
 #include "ui/icons/Icons.hpp"
 #include "ui/store/StoreChecks.hpp"
@@ -38,6 +41,8 @@ namespace {
 DashboardView::PageFactory installedFactory;
 
 constexpr int railWidth = Theme::Size::sidebar;
+// What a window manager's title bar and borders may take round the window.
+constexpr QSize frameRoom{16, 40};
 constexpr int searchWidth = 240;
 
 QString titleOf(DashboardSection section) {
@@ -57,7 +62,15 @@ public:
     }
     [[nodiscard]] QSize sizeHint() const override { return {railWidth - 2 * Theme::Space::l, 30}; }
 
+    // Up and Down move by one section: -1 or 1.
+    std::function<void(int)> onStep;
+
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const int step = event->key() == Qt::Key_Up ? -1 : event->key() == Qt::Key_Down ? 1 : 0;
+        if (step == 0 || !onStep) return QAbstractButton::keyPressEvent(event);
+        onStep(step);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -118,7 +131,8 @@ QWidget* settingsPage(ServerStore& store, QWidget* page, QVBoxLayout* layout) {
 
 DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidget* parent)
     : QWidget(parent), m_store(store), m_selection(initial) {
-    setMinimumSize(Theme::Size::dashboardMinimum);
+    new DashboardKeys(this);
+    setMinimumSize(sizes().minimum);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -145,6 +159,36 @@ DashboardView::DashboardView(ServerStore& store, DashboardSection initial, QWidg
     connect(&store, &ServerStore::changed, this, [this] { m_strip->refresh(); });
     restyle();
     showSection(initial);
+}
+
+DashboardView::Sizes DashboardView::sizesFor(QSize available) {
+    const QSize size = Theme::Size::dashboard.boundedTo(available - frameRoom);
+    return {size, Theme::Size::dashboardMinimum.boundedTo(size)};
+}
+
+DashboardView::Sizes DashboardView::sizes() const {
+    const QScreen* shown = screen();
+    return sizesFor(shown ? shown->availableGeometry().size() : Theme::Size::dashboard + frameRoom);
+}
+
+void DashboardView::fitScreen() {
+    setMinimumSize(sizes().minimum);
+    const QScreen* shown = screen();
+    QWidget* frame = window();
+    if (!shown) return;
+    const QSize room = (shown->availableGeometry().size() - frameRoom).expandedTo(frame->minimumSize());
+    if (frame->size() != frame->size().boundedTo(room)) frame->resize(frame->size().boundedTo(room));
+}
+
+void DashboardView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    setMinimumSize(sizes().minimum);
+    // Only a move to another screen shrinks the window: a size given on purpose stays.
+    QWindow* handle = window()->windowHandle();
+    if (handle && handle != m_watched) {
+        m_watched = handle;
+        connect(handle, &QWindow::screenChanged, this, &DashboardView::fitScreen);
+    }
 }
 
 void DashboardView::setPageFactory(PageFactory factory) {
@@ -221,9 +265,17 @@ QWidget* DashboardView::makeRail() {
     name->setFont(Theme::font(Theme::Text::headline));
     name->setContentsMargins(Theme::Space::l, 0, 0, Theme::Space::l);
     layout->addWidget(name);
-    for (DashboardSection section : DashboardSections::all) {
+    for (std::size_t index = 0; index < DashboardSections::all.size(); ++index) {
+        const DashboardSection section = DashboardSections::all[index];
         auto* button = new RailButton(section, rail);
         connect(button, &QAbstractButton::clicked, this, [this, section] { select(section); });
+        button->onStep = [this, index](int step) {
+            const auto next = static_cast<std::ptrdiff_t>(index) + step;
+            if (next < 0 || next >= static_cast<std::ptrdiff_t>(DashboardSections::all.size())) return;
+            const DashboardSection neighbour = DashboardSections::all[static_cast<std::size_t>(next)];
+            select(neighbour);
+            m_railButtons[neighbour]->setFocus(Qt::TabFocusReason);
+        };
         layout->addWidget(button);
         m_railButtons[section] = button;
     }
@@ -240,6 +292,7 @@ QWidget* DashboardView::makeBar() {
         auto* result = new SymbolButton(symbol, Theme::Role::secondaryText, bar, 16);
         result->setObjectName(name);
         result->setToolTip(tip);
+        result->setAccessibleName(tip);
         connect(result, &QAbstractButton::clicked, this, action);
         layout->addWidget(result);
         return result;
@@ -254,6 +307,7 @@ QWidget* DashboardView::makeBar() {
     m_search = new QLineEdit(bar);
     m_search->setObjectName("search");
     m_search->setPlaceholderText(tr("Find an app"));
+    m_search->setAccessibleName(tr("Find an app"));
     m_search->setFont(Theme::font(Theme::Text::callout));
     m_search->setFixedWidth(searchWidth);
     m_searchSymbol = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
@@ -286,7 +340,8 @@ QWidget* DashboardView::page(DashboardSection section) {
 }
 
 void DashboardView::select(DashboardSection section) {
-    if (section == m_selection) return;
+    // A click on the section on view would otherwise leave its tile and rail row unmarked.
+    if (section == m_selection) return markSelection();
     m_back.push_back(m_selection);
     m_forward.clear();
     showSection(section);
@@ -318,12 +373,16 @@ void DashboardView::step(std::vector<DashboardSection>& from, std::vector<Dashbo
 void DashboardView::showSection(DashboardSection section) {
     m_selection = section;
     m_pages->setCurrentWidget(page(section));
-    m_strip->setCurrent(section);
-    for (auto [shown, button] : m_railButtons) button->setChecked(shown == section);
+    markSelection();
     m_backButton->setEnabled(canGoBack());
     m_forwardButton->setEnabled(canGoForward());
     preview(std::nullopt);
     if (section == DashboardSection::disk) m_store.checks().scanStorage(false);
+}
+
+void DashboardView::markSelection() {
+    m_strip->setCurrent(m_selection);
+    for (auto [shown, button] : m_railButtons) button->setChecked(shown == m_selection);
 }
 
 QString DashboardView::query() const {
@@ -338,6 +397,7 @@ void DashboardView::setRailShown(bool shown) {
     m_railShown = shown;
     m_rail->setVisible(shown);
     m_railToggle->setToolTip(shown ? tr("Hide pages") : tr("Show pages"));
+    m_railToggle->setAccessibleName(m_railToggle->toolTip());
 }
 
 void DashboardView::preview(std::optional<DashboardSection> section) {

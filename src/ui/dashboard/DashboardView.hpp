@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <functional>
 #include <map>
 #include <optional>
@@ -33,6 +35,16 @@ public:
     using PageFactory = std::function<QWidget*(DashboardSection, ServerStore&, DashboardView&)>;
 
     DashboardView(ServerStore& store, DashboardSection initial, QWidget* parent = nullptr);
+
+    // The window's first size and its least size where a screen leaves `available` free: the
+    // usual ones, cut down so that the window and the frame round it fit at any scale.
+    struct Sizes {
+        QSize size;
+        QSize minimum;
+    };
+    [[nodiscard]] static Sizes sizesFor(QSize available);
+    // The same for the screen the view is on.
+    [[nodiscard]] Sizes sizes() const;
 
     // The factory every view made from now on uses; an empty one restores the default.
     static void setPageFactory(PageFactory factory);
@@ -68,15 +80,19 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     static QWidget* filtered(QWidget* page, DashboardView& view);
     QWidget* makeRail();
     QWidget* makeBar();
     void showSection(DashboardSection section);
+    void markSelection();
     void step(std::vector<DashboardSection>& from, std::vector<DashboardSection>& to);
     void preview(std::optional<DashboardSection> section);
     void restyle();
+    // Takes the least size for the screen the window is on, shrinking a window too large for it.
+    void fitScreen();
 
     ServerStore& m_store;
     DashboardSection m_selection;
@@ -96,6 +112,7 @@ private:
     StagePreview* m_preview = nullptr;
     QStackedWidget* m_pages = nullptr;
     std::map<DashboardSection, QWidget*> m_made;
+    QPointer<QWindow> m_watched;  // whose moves to another screen refit the view
 };
 
 }  // namespace tarvik::ui

@@ -125,6 +125,7 @@ QWidget* StorageBlock::makeQuestion(const QString& text, const QString& confirmT
     auto* confirm = new CapsuleButton(confirmText, CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
     auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
+    cancel->setObjectName("cancel");
     connect(confirm, &QAbstractButton::clicked, this, [this, confirmed = std::move(confirmed)] {
         ask(std::nullopt);
         confirmed();

@@ -1,10 +1,12 @@
 #include "ui/dashboard/HistoryChart.hpp"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -18,6 +20,11 @@ namespace {
 
 constexpr int minimumPoints = 3;
 constexpr int gridLines = 4;
+constexpr int tickGap = 6;  // between the plot and a tick label
+
+QFont tickFont() {
+    return Theme::font(Theme::Text::caption2);
+}
 
 QColor partColour(std::size_t index, const QWidget* widget) {
     return Theme::color(index == 0 ? Theme::Role::accent : Theme::Role::orange, widget);
@@ -74,6 +81,11 @@ void HistoryChart::setHistory(const ValueHistory& history, Date now) {
         for (const auto& point : m_plotted.front()) largest = std::max(largest, point.value);
         m_top = m_options.ceiling.value_or(niceCeiling(largest * 1.1));
     }
+    m_ticks = m_plotted.empty() || !m_options.format ? std::vector<Tick>{} : ticks(m_top, m_options.format);
+    const QFontMetrics metrics(tickFont());
+    int widest = 0;
+    for (const auto& tick : m_ticks) widest = std::max(widest, metrics.horizontalAdvance(tick.text));
+    m_gutter = widest > 0 ? tickGap + widest + Theme::Space::xxs : Theme::Space::xs;
     m_message->setText(!enough ? tr("Collecting readings. The chart fills in over the next few minutes.")
                        : none  ? tr("None during this time.")
                                : QString());
@@ -81,8 +93,24 @@ void HistoryChart::setHistory(const ValueHistory& history, Date now) {
     update();
 }
 
+std::vector<HistoryChart::Tick> HistoryChart::ticks(double top,
+                                                    const std::function<QString(double)>& format) {
+    for (int divisions : {gridLines, 2, 1}) {
+        std::vector<Tick> result;
+        QStringList texts;
+        for (int step = 0; step <= divisions; ++step) {
+            const double value = top * step / divisions;
+            result.push_back({value, format(value)});
+            texts << result.back().text;
+        }
+        texts.removeDuplicates();
+        if (texts.size() == static_cast<qsizetype>(result.size())) return result;
+    }
+    return {{0, format(0)}};
+}
+
 QRectF HistoryChart::plotArea() const {
-    return QRectF(rect()).adjusted(4, 28, -52, -22);
+    return QRectF(rect()).adjusted(4, 28, -m_gutter, -22);
 }
 
 QPointF HistoryChart::place(const ValueHistory::Point& point, const QRectF& area) const {
@@ -106,14 +134,17 @@ void HistoryChart::paintEvent(QPaintEvent*) {
     painter.setPen(secondary);
     painter.drawText(QRectF(area.left(), area.bottom() + 4, 120, 16), Qt::AlignLeft, tr("1 hour ago"));
     painter.drawText(QRectF(area.right() - 120, area.bottom() + 4, 120, 16), Qt::AlignRight, tr("Now"));
+    painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
     for (int line = 0; line <= gridLines; ++line) {
         const double y = area.bottom() - area.height() * line / gridLines;
-        painter.setPen(QPen(Theme::color(Theme::Role::separator, this), 1));
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        if (m_plotted.empty() || !m_options.format) continue;
-        painter.setPen(secondary);
-        painter.drawText(QRectF(area.right() + 6, y - 8, 48, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                         m_options.format(m_top * line / gridLines));
+    }
+    painter.setFont(tickFont());
+    painter.setPen(secondary);
+    for (const auto& tick : m_ticks) {
+        const double y = area.bottom() - area.height() * (m_top > 0 ? tick.value / m_top : 0);
+        painter.drawText(QRectF(area.right() + tickGap, y - 8, width() - area.right() - tickGap, 16),
+                         Qt::AlignLeft | Qt::AlignVCenter, tick.text);
     }
     if (m_plotted.empty()) return;
 

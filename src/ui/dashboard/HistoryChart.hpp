@@ -30,6 +30,13 @@ public:
         bool events = false;            // counts things that happened: all zeros means none happened
     };
 
+    // A labelled value on the scale.
+    struct Tick {
+        double value;
+        QString text;
+        bool operator==(const Tick&) const = default;
+    };
+
     static constexpr int pointLimit = 240;
     static constexpr double span = 3600;  // seconds shown
 
@@ -41,6 +48,10 @@ public:
     // What is drawn: the series first, then its parts; at most `pointLimit` points each, all within
     // the last hour. Empty while there are too few readings.
     [[nodiscard]] const std::vector<std::vector<ValueHistory::Point>>& plotted() const { return m_plotted; }
+
+    // The labels of a scale from 0 to `top`: at every quarter when their texts all differ, else at
+    // every half, else at 0 and the top, else at 0 alone; never the same text twice.
+    [[nodiscard]] static std::vector<Tick> ticks(double top, const std::function<QString(double)>& format);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -57,6 +68,8 @@ private:
     std::vector<std::vector<ValueHistory::Point>> m_plotted;
     Date m_now;
     double m_top = 1;
+    std::vector<Tick> m_ticks;
+    int m_gutter = 0;                      // right of the plot, as wide as the widest tick label
     std::optional<std::size_t> m_hovered;  // index into the series
     QLabel* m_message;
 };

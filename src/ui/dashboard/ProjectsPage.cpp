@@ -37,6 +37,17 @@ QString portsText(const std::vector<int>& ports) {
     return parts.join("  ");
 }
 
+// A text from the system that gives way to the controls beside it, cut short in its middle (a
+// path) or at its end (a name), the whole of it in the tooltip.
+ElidedLabel* fitted(const QString& text, Qt::TextElideMode mode, const QFont& font, Theme::Role role,
+                    QWidget* parent) {
+    auto* label = new ElidedLabel(text, parent, mode);
+    label->setFont(font);
+    Theme::setForeground(label, role);
+    label->setToolTip(text);
+    return label;
+}
+
 class ProjectsPage : public QWidget {
 public:
     ProjectsPage(ServerStore& store, QWidget* parent)
@@ -121,6 +132,13 @@ private:
     }
 
     void fillGroups() {
+        // The rows are made anew and the focused control with them: the focus goes back to its
+        // namesake, into a question just asked, or after one to the button that asked it.
+        QString focused;
+        if (QWidget* widget = window()->focusWidget(); widget && inGroups(widget)) {
+            focused = widget->objectName();
+            widget->clearFocus();
+        }
         clearLayout(m_groups);
         for (const auto& group : projects()) {
             auto* block = new QWidget(m_groups->parentWidget());
@@ -137,6 +155,21 @@ private:
             m_groups->addWidget(block);
         }
         showItems(m_groups);
+        if (focused.isEmpty()) return;
+        QString next = focused;
+        if (m_state->isAsking() && focused == m_asker)
+            next = "cancel";
+        else if (!m_state->isAsking() && (focused == "confirm" || focused == "cancel"))
+            next = m_asker;
+        for (auto* widget : m_groups->parentWidget()->findChildren<QWidget*>(next))
+            if (inGroups(widget)) return widget->setFocus(Qt::OtherFocusReason);
+    }
+
+    [[nodiscard]] bool inGroups(const QWidget* widget) const {
+        for (int i = 0; i < m_groups->count(); ++i)
+            if (QWidget* block = m_groups->itemAt(i)->widget(); block && block->isAncestorOf(widget))
+                return true;
+        return false;
     }
 
     QWidget* makeHeader(const ServerGroup& group, QWidget* parent) {
@@ -144,11 +177,16 @@ private:
         auto* layout = new QHBoxLayout(header);
         layout->setContentsMargins(Theme::Space::xxs, 0, 0, 0);
         layout->setSpacing(Theme::Space::s);
-        layout->addWidget(
-            makeLabel(qs(group.title), Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, header));
-        if (group.branch)
-            layout->addWidget(
-                makeLabel(qs(*group.branch), Theme::Text::footnote, Theme::Role::tertiaryText, header));
+        auto* title = fitted(qs(group.title), Qt::ElideRight,
+                             Theme::font(Theme::Text::bodyLarge, QFont::DemiBold), Theme::Role::text, header);
+        title->setObjectName("groupTitle");
+        layout->addWidget(title);
+        if (group.branch) {
+            auto* branch = fitted(qs(*group.branch), Qt::ElideRight, Theme::font(Theme::Text::footnote),
+                                  Theme::Role::tertiaryText, header);
+            branch->setObjectName("branch");
+            layout->addWidget(branch);
+        }
         layout->addStretch();
         const std::string key = "group:" + group.title;
         if (m_state->isConfirming(key)) {
@@ -162,7 +200,10 @@ private:
         }
         auto* stop = new CapsuleButton(ProjectsText::tr("Stop all"), CapsuleButton::Style::plain, header);
         stop->setObjectName(qs("stopGroup:" + group.title));
-        connect(stop, &QAbstractButton::clicked, this, [this, key] { m_state->confirm(key); });
+        connect(stop, &QAbstractButton::clicked, this, [this, key, stop] {
+            m_asker = stop->objectName();
+            m_state->confirm(key);
+        });
         layout->addWidget(stop);
         return header;
     }
@@ -178,17 +219,18 @@ private:
         text->setSpacing(Theme::Space::hairline);
         auto* title = new QHBoxLayout;
         title->setSpacing(Theme::Space::s);
-        title->addWidget(
-            makeLabel(qs(server.kind.name), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, line));
-        auto* ports =
-            makeLabel(portsText(row.ports), Theme::Text::footnote, Theme::Role::secondaryText, line);
-        ports->setFont(Theme::monospaced(9.5));
-        title->addWidget(ports);
+        title->addWidget(fitted(qs(server.kind.name), Qt::ElideRight,
+                                Theme::font(Theme::Text::callout, QFont::DemiBold), Theme::Role::text, line));
+        title->addWidget(fitted(portsText(row.ports), Qt::ElideRight, Theme::monospaced(9.5),
+                                Theme::Role::secondaryText, line));
         title->addStretch();
         text->addLayout(title);
         const std::string where =
             server.displayDirectory().value_or(server.containerName.value_or(server.processName));
-        text->addWidget(makeLabel(qs(where), Theme::Text::caption, Theme::Role::secondaryText, line));
+        auto* place = fitted(qs(where), Qt::ElideMiddle, Theme::font(Theme::Text::caption),
+                             Theme::Role::secondaryText, line);
+        place->setObjectName("where");
+        text->addWidget(place);
         layout->addLayout(text, 1);
         layout->addWidget(makeLabel(qs(server.memoryLabel().value_or("")), Theme::Text::footnote,
                                     QFont::Medium, Theme::Role::secondaryText, line));
@@ -207,7 +249,10 @@ private:
         }
         auto* stop = new CapsuleButton(ProjectsText::tr("Stop"), CapsuleButton::Style::plain, line);
         stop->setObjectName(qs("stop:" + id));
-        connect(stop, &QAbstractButton::clicked, this, [this, id] { m_state->confirm("row:" + id); });
+        connect(stop, &QAbstractButton::clicked, this, [this, id, stop] {
+            m_asker = stop->objectName();
+            m_state->confirm("row:" + id);
+        });
         layout->addWidget(stop);
         return line;
     }
@@ -218,6 +263,7 @@ private:
     HistoryChart* m_memory;
     HistoryChart* m_cpu;
     QVBoxLayout* m_groups;
+    QString m_asker;  // the name of the button that asked the open question
 };
 
 }  // namespace

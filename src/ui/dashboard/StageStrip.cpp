@@ -80,7 +80,9 @@ QString stageValue(DashboardSection section, const ServerStore& store) {
         case DashboardSection::memory:
             return vitals.memory ? memoryValue(*vitals.memory) : StageText::tr("Measuring");
         case DashboardSection::gpu:
-            return vitals.gpu ? percent(*vitals.gpu) : QString("—");
+            if (vitals.gpu) return percent(*vitals.gpu);
+            // A card that describes itself but gives no load is there all the same.
+            return vitals.gpus.empty() ? StageText::tr("No GPU") : QString::fromUtf8("—");
         case DashboardSection::disk:
             return vitals.disk ? StageText::tr("%1 free").arg(qs(ByteFormat::storage(vitals.disk->free)))
                                : StageText::tr("Measuring");
@@ -269,6 +271,14 @@ void StagePreview::present(const QPixmap& page, const QString& title, QRect tile
     show();
     raise();
     update();
+}
+
+void StagePreview::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Without a compositor a translucent window's clear corners show black; the mask cuts them.
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), Theme::Radius::l, Theme::Radius::l);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }
 
 void StagePreview::paintEvent(QPaintEvent*) {

@@ -13,8 +13,8 @@ namespace tarvik::ui {
 
 class ServerStore;
 
-// The reading a section's tile shows: "23%", "212 GB free", "3 servers", "No battery" and the
-// like; "Measuring" before the store's first reading, and empty for settings.
+// The reading a section's tile shows: "23%", "212 GB free", "3 servers", "No battery", "No GPU"
+// and the like; "Measuring" before the store's first reading, and empty for settings.
 [[nodiscard]] QString stageValue(DashboardSection section, const ServerStore& store);
 
 // One small tile per section above the page, each with its live reading: one row when every reading
@@ -61,6 +61,7 @@ public:
     [[nodiscard]] static QPoint placement(QRect tile, QSize size, QRect available);
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+namespace tarvik::ui {
+
+// The dashboard's keyboard: the panel kit's buttons in `view` take Tab, the control the keyboard
+// moved to wears a ring, Return and Enter click a focused button, and Escape answers "Cancel" to
+// the questions open on view. It watches the application's events for those of the view's widgets.
+class DashboardKeys : public QObject {
+public:
+    explicit DashboardKeys(QWidget* view);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Clicks every "cancel" button on view; false when there was none.
+    bool cancelQuestions();
+    void ring(QWidget* target);
+
+    QWidget* m_view;
+    QPointer<QWidget> m_ring;
+    bool m_byKeyboard = false;  // how the focus last came
+};
+
+}  // namespace tarvik::ui
