@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/support/DebugLog.hpp"
 #include "ui/views/PanelView.hpp"
@@ -21,6 +22,7 @@ namespace {
 
 constexpr int radius = ui::Theme::Radius::xl;
 constexpr int margin = ui::Theme::Space::m;  // from the screen's edges and the icon
+constexpr int frame = ui::Theme::Space::hairline;
 
 }  // namespace
 
@@ -33,7 +35,6 @@ PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(tr("Tarvik"));
     auto* layout = new QVBoxLayout(this);
-    const int frame = ui::Theme::Space::hairline;
     layout->setContentsMargins(frame, frame, frame, frame);
     m_view = new ui::PanelView(store, this);
     m_view->setSubPages(new ui::TidyView(store), new ui::SettingsView(store));
@@ -43,6 +44,11 @@ PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
         emit dashboardRequested();
     });
     resize(ui::Theme::Size::panel);
+}
+
+QSize PanelWindow::fittedSize(const QRect& screen) {
+    const QSize panel = ui::Theme::Size::panel + QSize(2 * frame, 2 * frame);
+    return {panel.width(), std::min(panel.height(), screen.height() - 2 * margin)};
 }
 
 QPoint PanelWindow::placement(const QRect& anchor, const QSize& panel, const QRect& screen) {
@@ -90,21 +96,25 @@ QRect freeArea(const QPoint& point, bool known) {
 
 void PanelWindow::showAt(const QRect& anchor) {
     if (!isVisible()) m_sinceShown.start();
-    settle();
-    move(placement(anchor, size(), freeArea(anchor.center(), !anchor.isEmpty())));
+    const QRect screen = freeArea(anchor.center(), !anchor.isEmpty());
+    settle(screen);
+    move(placement(anchor, size(), screen));
     present();
 }
 
 void PanelWindow::showAtPointer(const QPoint& click) {
     if (!isVisible()) m_sinceShown.start();
-    settle();
-    move(placementAtPointer(click, size(), freeArea(click, true)));
+    const QRect screen = freeArea(click, true);
+    settle(screen);
+    move(placementAtPointer(click, size(), screen));
     present();
 }
 
 void PanelWindow::showPlacedByDesktop() {
     if (!isVisible()) m_sinceShown.start();
-    settle();
+    // The compositor picks the screen; the one the window was last on is the best guess at it.
+    QScreen* last = screen() ? screen() : QGuiApplication::primaryScreen();
+    settle(last ? last->availableGeometry() : freeArea({}, false));
     present();
 }
 
@@ -117,7 +127,15 @@ void PanelWindow::present() {
     activateWindow();
 }
 
-void PanelWindow::settle() {
+void PanelWindow::settle(const QRect& screen) {
+    const QSize fitted = fittedSize(screen);
+    m_view->fitHeight(fitted.height() - 2 * frame);
+    // A window is held to the size it was last shown at; it is fitted afresh.
+    if (m_kind == Kind::window) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    resize(fitted);
     // The layout grows the window to its contents' minimum when first shown; placing it by the
     // size before that would let it hang past the screen's edge.
     ensurePolished();
@@ -136,7 +154,8 @@ void PanelWindow::resizeEvent(QResizeEvent* event) {
 
 void PanelWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        hide();
+        // The first Escape closes the question the panel asks, the next the panel.
+        if (!m_view->cancelQuestion()) hide();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -37,6 +37,9 @@ public:
     [[nodiscard]] ui::PanelView& view() const { return *m_view; }
     // Where the panel goes for `anchor` on a screen whose free area is `screen`.
     [[nodiscard]] static QPoint placement(const QRect& anchor, const QSize& panel, const QRect& screen);
+    // The window's size on a screen whose free area is `screen`: the panel's, or shorter, to keep
+    // it whole on a short screen (or one scaled up), a margin from each edge.
+    [[nodiscard]] static QSize fittedSize(const QRect& screen);
     // Where the panel goes for a click at `click` on a screen whose free area is `screen`: its top
     // left corner at the click, flipped to the left of it and above it where the panel would leave
     // the screen, and pushed inside where it fits neither way.
@@ -53,7 +56,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void settle();
+    // Fits the window to the screen whose free area is `screen`, then lays it out.
+    void settle(const QRect& screen);
 
     void present();
 

@@ -47,6 +47,16 @@ TEST(PanelPlacement, PutsACornerAtThePointerAndFlipsToStayOnTheScreen) {
               QPoint(2170, 208));
 }
 
+TEST(PanelPlacement, KeepsThePanelsSizeWhereItFitsAndShortensItToAShortScreen) {
+    const std::pair<QRect, QSize> cases[] = {
+        {{0, 0, 1280, 800}, {382, 562}},
+        {{0, 0, 1000, 500}, {382, 484}},  // 1000 pixels at a scale of 2, each edge a margin off
+        {{0, 24, 800, 576}, {382, 560}},
+    };
+    for (const auto& [screen, expected] : cases)
+        EXPECT_EQ(app::PanelWindow::fittedSize(screen), expected) << screen.height();
+}
+
 // The app as autostarted at login, on the test's display before its tray host runs. Each test
 // starts the host it needs.
 class Tray : public testing::Test {

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QEnterEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "ui/ViewTesting.hpp"
 #include "ui/store/StoreActions.hpp"
 #include "ui/store/StoreSettings.hpp"
+#include "ui/views/PanelKit.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ServerListModel.hpp"
 #include "ui/views/ServerRow.hpp"
@@ -30,6 +32,7 @@ using test::settle;
 using test::shownTexts;
 using ui::PanelView;
 using ui::ServerStore;
+namespace Theme = ui::Theme;
 using Page = PanelView::Page;
 using Tab = PanelView::ListTab;
 
@@ -52,6 +55,13 @@ void expectEverythingFits(const QWidget* panel) {
         EXPECT_LT(widget->mapTo(panel, widget->rect().topRight()).x(), panel->width())
             << text << widget->objectName().toStdString();
     }
+}
+
+// Rests the pointer on the middle of `widget`, which it enters.
+void pointAt(QWidget* widget) {
+    QCursor::setPos(widget->mapToGlobal(widget->rect().center()));
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(widget, &enter);
 }
 
 // The fixed preview machine, onboarded, behind a panel; actions land in the fakes.
@@ -307,37 +317,143 @@ TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
 TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     make({test::devServer(100, 5173), test::devServer(200, 3000), test::devServer(300, 4000)});
     panel->showTab(Tab::active);
-    const QPointer<QWidget> hovered = panel->findChild<QWidget*>("row:100:5173");
-    const QPointer<QWidget> asking = panel->findChild<QWidget*>("row:200:3000");
+    // The rows by port: 3000 stays on top, under the pointer.
+    const QPointer<QWidget> hovered = panel->findChild<QWidget*>("row:200:3000");
+    const QPointer<QWidget> asking = panel->findChild<QWidget*>("row:100:5173");
     ASSERT_TRUE(hovered && asking);
     click(*panel, "expand:100:5173");
-    click(*panel, "stop:200:3000");
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QCoreApplication::sendEvent(hovered, &enter);
+    click(*panel, "stop:100:5173");
+    pointAt(hovered);
     const QWidget* going = panel->findChild<QWidget*>("row:300:4000");
     std::vector<QPointer<QAbstractButton>> buttons;
     for (auto* button : panel->findChildren<QAbstractButton*>())
         if (!going->isAncestorOf(button)) buttons.emplace_back(button);
 
-    Server grown = test::devServer(100, 5173);
+    Server grown = test::devServer(200, 3000);
     grown.memoryBytes = 512u << 20;
-    world.sampling->script = {test::sampled({grown, test::devServer(200, 3000), test::devServer(400, 8080)})};
+    world.sampling->script = {test::sampled({test::devServer(100, 5173), grown, test::devServer(400, 8080)})};
     store->refresh();
     settle();
 
     EXPECT_TRUE(std::all_of(buttons.begin(), buttons.end(), [](const auto& button) {
         return !button.isNull();
     })) << "a button on any tab went with the refresh";
-    EXPECT_EQ(panel->findChild<QWidget*>("row:100:5173"), hovered.data());
-    EXPECT_EQ(panel->findChild<QWidget*>("row:200:3000"), asking.data());
+    EXPECT_EQ(panel->findChild<QWidget*>("row:200:3000"), hovered.data());
+    EXPECT_EQ(panel->findChild<QWidget*>("row:100:5173"), asking.data());
     EXPECT_FALSE(panel->findChild<QWidget*>("row:300:4000"));
     ASSERT_TRUE(panel->findChild<QWidget*>("row:400:8080"));
     EXPECT_TRUE(panel->findChild<QWidget*>("row:400:8080")->isVisibleTo(panel.get()));
-    EXPECT_TRUE(panel->findChild<QWidget*>("open:100:5173")->isVisibleTo(panel.get())) << "still hovered";
+    EXPECT_TRUE(panel->findChild<QWidget*>("open:200:3000")->isVisibleTo(panel.get())) << "still hovered";
     EXPECT_TRUE(shownTexts(*panel).contains("Sure?"));
     // Behind the buttons while hovered.
     const auto labels = hovered->findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "512 MB"; }));
+}
+
+// A folder and a branch longer than the panel is wide are cut short, whole in their tooltips; every
+// group's stop and every row's buttons and figures keep their place, in each group.
+TEST_F(LivePanelTest, LongNamesAreCutShortAndLeaveEveryControlInPlace) {
+    const std::string folder(100, 'f');
+    Server longer = test::devServer(100, 5173);
+    longer.project = folder;
+    longer.branch = std::string(110, 'b');
+    longer.cwd = "/home/ada/" + folder;
+    Server other = test::devServer(200, 3000);
+    other.project = "blog";
+    other.cwd = "/home/ada/blog";
+    make({longer, other});
+    panel->setAnimated(false);
+    panel->showTab(Tab::active);
+    settle();
+    auto placed = [](const QWidget* widget, const QWidget* within) {
+        return QRect(widget->mapTo(within, QPoint(0, 0)), widget->size());
+    };
+    const QRect whole = panel->rect().adjusted(0, 0, -Theme::Space::l, 0);
+    for (const std::string& title : {folder, std::string("blog")}) {
+        SCOPED_TRACE(title.substr(0, 8));
+        auto* stop = panel->findChild<QWidget*>(QString::fromStdString("stopGroup:" + title));
+        ASSERT_TRUE(stop && stop->isVisibleTo(panel.get()));
+        EXPECT_TRUE(whole.contains(placed(stop, panel.get())));
+    }
+    for (const char* id : {"100:5173", "200:3000"}) {
+        SCOPED_TRACE(id);
+        QWidget* row = panel->findChild<QWidget*>(QString("row:") + id);
+        EXPECT_TRUE(whole.contains(placed(row, panel.get())));
+        for (auto* label : row->findChildren<QLabel*>()) {
+            if (label->text().endsWith("MB") && label->isVisibleTo(row)) {
+                EXPECT_TRUE(row->rect().contains(placed(label, row))) << "memory";
+            }
+        }
+        pointAt(row);
+        for (const char* button : {"open:", "copy:", "stop:", "expand:"}) {
+            auto* shown = row->findChild<QWidget*>(button + QString(id));
+            ASSERT_TRUE(shown->isVisibleTo(row));
+            EXPECT_TRUE(row->rect().contains(placed(shown, row))) << button;
+        }
+    }
+    int cut = 0;
+    for (auto* label : panel->findChildren<ui::ElidedLabel*>()) {
+        if (!label->isVisibleTo(panel.get()) || !label->isElided()) continue;
+        ++cut;
+        EXPECT_EQ(label->toolTip(), label->text());
+    }
+    EXPECT_EQ(cut, 3) << "the title, the branch and the folder";
+    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
+    EXPECT_TRUE(panel->grab().save(TARVIK_RENDERS "/panel-long-names.png"));
+}
+
+// On a short screen (1000 pixels at a scale of 2 leave 500) the panel keeps inside it: the pages
+// scroll rather than squeeze, and the toast stays in view.
+TEST_F(LivePanelTest, OnAShortScreenThePanelFitsAndItsPagesScroll) {
+    make({test::devServer(100, 5173)}, false);
+    for (int height : {484, 300}) {
+        SCOPED_TRACE(height);
+        panel->fitHeight(height);
+        store->settings().setHasOnboarded(false);
+        settle();
+        EXPECT_LE(panel->height(), height);
+        const QWidget* page = panel->findChild<QWidget*>("getStarted")->parentWidget();
+        EXPECT_GE(page->height(), page->minimumSizeHint().height()) << "squeezed instead of scrolled";
+        store->settings().setHasOnboarded(true);
+        store->actions().announce("Vite stopped. Port 5173 is free.");
+        settle();
+        const QWidget* toast = panel->findChild<QWidget*>("toast");
+        ASSERT_TRUE(toast->isVisible());
+        EXPECT_TRUE(panel->rect().contains(toast->geometry()));
+    }
+}
+
+// The buttons show on the row under the pointer: rows that move under a resting pointer hand them
+// to the row now there, and they go when the pointer leaves.
+TEST_F(LivePanelTest, TheButtonsFollowThePointerNotTheRow) {
+    make({test::devServer(100, 3000), test::devServer(200, 4000), test::devServer(300, 5000)});
+    panel->showTab(Tab::active);
+    settle();
+    auto buttonsOn = [&](const QString& id) {
+        return panel->findChild<QWidget*>("stop:" + id)->isVisibleTo(panel.get());
+    };
+    pointAt(panel->findChild<QWidget*>("row:200:4000"));
+    EXPECT_TRUE(buttonsOn("200:4000"));
+    world.sampling->script = {test::sampled({test::devServer(200, 4000), test::devServer(300, 5000)})};
+    store->refresh();
+    settle();
+    EXPECT_FALSE(buttonsOn("200:4000")) << "moved up from under the pointer";
+    EXPECT_TRUE(buttonsOn("300:5000")) << "moved in under it";
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(panel->findChild<QWidget*>("row:300:5000"), &leave);
+    EXPECT_FALSE(buttonsOn("300:5000"));
+}
+
+TEST_F(LivePanelTest, ARowShowsNamesFromTheSystemEscaped) {
+    Server odd = test::devServer(100, 3000, 0, "vite\x1b[2J\xff");
+    odd.cwd =
+        "/srv/\x1b]0;x\x07"
+        "app";
+    make({odd});
+    panel->showTab(Tab::active);
+    const QStringList shown = shownTexts(*panel);
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("vite\\e[2J\xef\xbf\xbd"))) << shown.join('|').toStdString();
+    EXPECT_TRUE(shown.contains("/srv/\\e]0;x\\x07app"));
 }
 
 // Switching the appearance under an open panel repaints it: every widget stays, its texts take the

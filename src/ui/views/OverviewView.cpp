@@ -24,9 +24,12 @@ using Share = ShareBar::Share;
 // A whole-row button laid out with labels, drawn as a card that answers the mouse.
 class WindowRow : public QAbstractButton {
 public:
-    using QAbstractButton::QAbstractButton;
+    explicit WindowRow(QWidget* parent) : QAbstractButton(parent) { setFocusPolicy(Qt::TabFocus); }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!clickOnEnter(this, event)) QAbstractButton::keyPressEvent(event);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -36,6 +39,7 @@ protected:
         painter.setBrush(fill);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::Radius::m,
                                 Theme::Radius::m);
+        if (showsFocusRing(this)) paintFocusRing(painter, this, QRectF(rect()), Theme::Radius::m);
     }
 };
 
@@ -282,8 +286,10 @@ QWidget* OverviewView::makeProjects(const std::vector<ProjectUsage>& projects) {
     for (const auto& project : projects) {
         auto* row = new QHBoxLayout;
         row->setSpacing(Theme::Space::s);
-        row->addWidget(
-            makeLabel(qs(project.title), Theme::Text::footnote, QFont::DemiBold, Theme::Role::text, card));
+        auto* title = new ElidedLabel(qs(project.title), card, Qt::ElideRight);
+        title->setFont(Theme::font(Theme::Text::footnote, QFont::DemiBold));
+        Theme::setForeground(title, Theme::Role::text);
+        row->addWidget(title);
         const QString servers =
             project.serverCount == 1 ? tr("1 server") : tr("%1 servers").arg(project.serverCount);
         row->addWidget(makeLabel(servers, Theme::Text::caption, Theme::Role::tertiaryText, card));

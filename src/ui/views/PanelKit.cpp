@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -176,9 +177,43 @@ QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QSt
     return makeEmptyState(symbol, title, line, parent);
 }
 
+bool showsFocusRing(const QWidget* widget) {
+    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+void paintFocusRing(QPainter& painter, const QWidget* widget, const QRectF& area, qreal radius) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Theme::color(Theme::Role::accent, widget), 2));
+    painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), radius, radius);
+    painter.restore();
+}
+
+void focusByKeyboard(QWidget* widget) {
+    // Qt marks the window so only for a real Tab key; a move by arrow or after a question is one too.
+    widget->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    widget->setFocus(Qt::TabFocusReason);
+}
+
+bool clickOnEnter(QAbstractButton* button, const QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) return false;
+    if (button->isEnabled()) button->click();
+    return true;
+}
+
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode)
     : QLabel(text, parent), m_mode(mode) {
     setTextFormat(Qt::PlainText);
+}
+
+void ElidedLabel::setText(const QString& text) {
+    QLabel::setText(text);
+    updateToolTip();
+}
+
+bool ElidedLabel::isElided() const {
+    return fontMetrics().elidedText(text(), m_mode, contentsRect().width()) != text();
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
@@ -186,7 +221,8 @@ QSize ElidedLabel::minimumSizeHint() const {
 }
 
 QSize ElidedLabel::sizeHint() const {
-    // Rounded up: eliding measures in fractions and would cut a text given its rounded width.
+    // The whole text's width, which a layout gives while it has the room and takes back down to
+    // nothing when it has not. Rounded up: eliding measures in fractions.
     const auto width = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text())));
     return {width, QLabel::sizeHint().height()};
 }
@@ -199,11 +235,26 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
                      fontMetrics().elidedText(text(), m_mode, area.width()));
 }
 
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    updateToolTip();
+}
+
+void ElidedLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) updateToolTip();
+}
+
+void ElidedLabel::updateToolTip() {
+    setToolTip(isElided() ? text() : QString());
+}
+
 SymbolButton::SymbolButton(std::string_view symbol, const Theme::Ink& ink, QWidget* parent, int size)
     : QAbstractButton(parent), m_size(size) {
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, not taken by a click: a popup's focus should not jump under the mouse.
+    setFocusPolicy(Qt::TabFocus);
     setSymbol(symbol, ink);
 }
 
@@ -218,6 +269,14 @@ void SymbolButton::setSymbol(std::string_view symbol, const Theme::Ink& ink, qre
 
 QSize SymbolButton::sizeHint() const {
     return {m_size + Theme::Space::l, m_size + Theme::Space::l};
+}
+
+QSize SymbolButton::minimumSizeHint() const {
+    return sizeHint();
+}
+
+void SymbolButton::keyPressEvent(QKeyEvent* event) {
+    if (!clickOnEnter(this, event)) QAbstractButton::keyPressEvent(event);
 }
 
 void SymbolButton::paintEvent(QPaintEvent*) {
@@ -241,6 +300,7 @@ void SymbolButton::paintEvent(QPaintEvent*) {
     if (!isEnabled()) painter.setOpacity(0.4);
     const QSizeF size = m_pixmap.deviceIndependentSize();
     painter.drawPixmap(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), m_pixmap);
+    if (showsFocusRing(this)) paintFocusRing(painter, this, QRectF(rect()), Theme::Radius::s);
 }
 
 CapsuleButton::CapsuleButton(const QString& text, Style style, QWidget* parent, std::string_view symbol)
@@ -248,7 +308,7 @@ CapsuleButton::CapsuleButton(const QString& text, Style style, QWidget* parent, 
     setText(text);
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setFont(
         Theme::font(style == Style::tab ? Theme::Text::subheadline : Theme::Text::caption, QFont::DemiBold));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -310,6 +370,11 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(colour);
     painter.drawText(area, Qt::AlignCenter, text());
+    if (showsFocusRing(this)) paintFocusRing(painter, this, QRectF(rect()), Theme::Radius::s);
+}
+
+void CapsuleButton::keyPressEvent(QKeyEvent* event) {
+    if (!clickOnEnter(this, event)) QAbstractButton::keyPressEvent(event);
 }
 
 }  // namespace tarvik::ui

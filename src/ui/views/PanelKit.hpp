@@ -14,7 +14,9 @@
 #include "ui/views/ViewParts.hpp"
 
 class QBoxLayout;
+class QKeyEvent;
 class QLayout;
+class QPainter;
 
 // The small pieces the panel's pages are built from, and the view state they share.
 namespace tarvik::ui {
@@ -77,29 +79,50 @@ QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QSt
 QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QString& line, bool dark,
                         QWidget* parent);
 
-// A label that elides its text in the middle to the width it gets instead of growing.
+// Whether `widget` has the focus and the user moved it there with the keyboard: then it shows a ring.
+[[nodiscard]] bool showsFocusRing(const QWidget* widget);
+// The keyboard focus's ring just inside `area`, in the accent colour.
+void paintFocusRing(QPainter& painter, const QWidget* widget, const QRectF& area, qreal radius);
+// Gives `widget` the focus as Tab does, ring included.
+void focusByKeyboard(QWidget* widget);
+// Clicks `button` for Enter and Return, which Qt's buttons leave to dialogs; true when it did.
+bool clickOnEnter(QAbstractButton* button, const QKeyEvent* event);
+
+// A one-line label that elides its text to the width it gets instead of growing past it (in the
+// middle, for paths; at the end, for names), with the whole text as its tooltip while cut.
 class ElidedLabel : public QLabel {
 public:
     explicit ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode = Qt::ElideMiddle);
+    // Hides QLabel's, to keep the tooltip with the text.
+    void setText(const QString& text);
+    [[nodiscard]] bool isElided() const;
     [[nodiscard]] QSize minimumSizeHint() const override;
     [[nodiscard]] QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void updateToolTip();
+
     Qt::TextElideMode m_mode;
 };
 
-// A borderless button showing only a symbol, with a soft ground under the mouse.
+// A borderless button showing only a symbol, with a soft ground under the mouse. It has no text:
+// give it an accessible name.
 class SymbolButton : public QAbstractButton {
 public:
     SymbolButton(std::string_view symbol, const Theme::Ink& ink, QWidget* parent, int size = 15);
     void setSymbol(std::string_view symbol, const Theme::Ink& ink, qreal rotation = 0);
     [[nodiscard]] QSize sizeHint() const override;
+    // Never squeezed by a long text beside it.
+    [[nodiscard]] QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::string m_symbol;
@@ -120,6 +143,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     [[nodiscard]] QColor textColour() const;

@@ -1,11 +1,16 @@
 #include "ui/views/PanelView.hpp"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "ui/ServerStore.hpp"
 #include "ui/store/StoreSettings.hpp"
@@ -27,6 +32,8 @@ QScrollArea* scrolling(QWidget* content, QWidget* parent) {
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);
     scroll->setWidget(content);
+    // The controls inside take the focus, not the area; it follows them instead.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
     // Styled alone: a style sheet on the area would pin the palette of everything inside it.
     scroll->verticalScrollBar()->setStyleSheet(
@@ -37,6 +44,32 @@ QScrollArea* scrolling(QWidget* content, QWidget* parent) {
         "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
     content->setAutoFillBackground(false);
     return scroll;
+}
+
+// The widgets a layout holds, nested layouts included, in the order it shows them.
+void laidOut(const QLayout* layout, std::vector<QWidget*>& into) {
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (QWidget* widget = item->widget())
+            into.push_back(widget);
+        else if (const QLayout* nested = item->layout())
+            laidOut(nested, into);
+    }
+}
+
+// The controls under `widget` that Tab stops at, in the order they show: by their layouts, then
+// the children placed by hand in the order they were made.
+void tabStops(QWidget* widget, std::vector<QWidget*>& stops) {
+    if (widget->focusPolicy() & Qt::TabFocus) stops.push_back(widget);
+    std::vector<QWidget*> children;
+    if (const QLayout* layout = widget->layout()) laidOut(layout, children);
+    for (QObject* object : widget->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (child && !child->isWindow() &&
+            std::find(children.begin(), children.end(), child) == children.end())
+            children.push_back(child);
+    }
+    for (QWidget* child : children) tabStops(child, stops);
 }
 
 QString countText(int count) {
@@ -56,8 +89,9 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
     layout->addWidget(m_header);
 
     m_pages = new QStackedWidget(this);
-    m_onboarding = new OnboardingView(store, m_pages);
-    m_pages->addWidget(m_onboarding);
+    m_onboarding = new OnboardingView(store, nullptr);
+    m_onboardingPage = scrolling(m_onboarding, m_pages);
+    m_pages->addWidget(m_onboardingPage);
 
     m_listPage = new QWidget(m_pages);
     auto* list = new QVBoxLayout(m_listPage);
@@ -89,6 +123,11 @@ PanelView::PanelView(ServerStore& store, QWidget* parent)
 
     connect(&store, &ServerStore::changed, this, &PanelView::scheduleRebuild);
     connect(m_state, &PanelState::changed, this, &PanelView::scheduleRebuild);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || !isAncestorOf(now)) return;
+        for (QWidget* above = now->parentWidget(); above && above != this; above = above->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(above)) scroll->ensureWidgetVisible(now);
+    });
 }
 
 QWidget* PanelView::makeHeader() {
@@ -152,6 +191,17 @@ void PanelView::setSubPages(QWidget* tidy, QWidget* settings) {
     clearLayout(m_settingsSlot);
     if (tidy) m_tidySlot->addWidget(tidy);
     if (settings) m_settingsSlot->addWidget(settings);
+    for (auto* scroll : findChildren<QScrollArea*>()) scroll->setFocusPolicy(Qt::NoFocus);
+}
+
+void PanelView::fitHeight(int height) {
+    setFixedHeight(std::clamp(height, 0, Theme::Size::panel.height()));
+}
+
+bool PanelView::cancelQuestion() {
+    if (!m_state->isAsking()) return m_active->cancelQuestion();
+    m_state->cancel();
+    return true;
 }
 
 void PanelView::setAnimated(bool animated) {
@@ -179,7 +229,7 @@ void PanelView::showCurrent() {
     QWidget* current = m_page == Page::tidy       ? m_tidyPage
                        : m_page == Page::settings ? m_settingsPage
                                                   : m_listPage;
-    m_pages->setCurrentWidget(onboarding ? m_onboarding : current);
+    m_pages->setCurrentWidget(onboarding ? m_onboardingPage : current);
 }
 
 void PanelView::scheduleRebuild() {
@@ -204,10 +254,47 @@ void PanelView::rebuild() {
     showCurrent();
     m_toast->place();
     if (!m_store.settings().hasOnboarded()) return;
+    QWidget* focus = QApplication::focusWidget();
+    const QPointer<QWidget> focused = focus && isAncestorOf(focus) ? focus : nullptr;
+    const QString name = focused ? focused->objectName() : QString();
+    if (m_state->isAsking() && name != "confirm" && name != "cancel") m_asker = name;
     m_overview->rebuild();
     m_active->refresh();
     m_stopped->rebuild();
     for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_stopped}) showItems(tab->layout());
+    orderTabs();
+    if (!name.isNull() && (!focused || !focused->isVisible())) refocus(name);
+}
+
+void PanelView::refocus(const QString& lost) {
+    auto shown = [this](const QString& name) -> QWidget* {
+        if (name.isEmpty()) return nullptr;
+        for (auto* widget : findChildren<QWidget*>(name))
+            if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus)) return widget;
+        return nullptr;
+    };
+    QWidget* target = m_state->isAsking() ? shown("confirm") : nullptr;
+    if (!target) target = shown(m_asker);
+    if (!target) target = shown(lost);
+    if (target) focusByKeyboard(target);
+}
+
+void PanelView::orderTabs() {
+    std::vector<QWidget*> stops;
+    tabStops(this, stops);
+    for (std::size_t i = 1; i < stops.size(); ++i) setTabOrder(stops[i - 1], stops[i]);
+}
+
+bool PanelView::focusNextPrevChild(bool next) {
+    // Rows and questions come and go, each new control at the end of Qt's focus chain: it is put in
+    // the order the panel shows before each step.
+    orderTabs();
+    return QWidget::focusNextPrevChild(next);
+}
+
+void PanelView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && cancelQuestion()) return;
+    QWidget::keyPressEvent(event);
 }
 
 void PanelView::openDashboard() {
@@ -226,6 +313,8 @@ void PanelView::hideEvent(QHideEvent*) {
     showTab(ListTab::overview);
     m_active->reset();
     m_state->reset();
+    // A new opening starts with nothing focused, as it does with the mouse.
+    if (QWidget* focus = focusWidget()) focus->clearFocus();
 }
 
 void PanelView::paintEvent(QPaintEvent*) {

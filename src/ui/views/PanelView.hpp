@@ -22,6 +22,8 @@ class Toast;
 // and stopped tabs, the clean-up and settings pages, and the toast. It reads the store and calls
 // its actions; it keeps only where the user is and what they have open, and forgets it on closing.
 // While hidden it only notes that the store changed and catches up when it shows again.
+// Tab walks its controls in the order they show; Escape closes the open question, and otherwise
+// goes on to the window holding the panel, which closes.
 class PanelView : public QWidget {
     Q_OBJECT
 
@@ -40,6 +42,10 @@ public:
     void setSubPages(QWidget* tidy, QWidget* settings);
     // Off for pictures of the panel: nothing moves.
     void setAnimated(bool animated);
+    // At most `height` pixels tall, for a screen shorter than the panel; the pages scroll.
+    void fitHeight(int height);
+    // Closes the question the panel asks, if it asks one; true when it did.
+    bool cancelQuestion();
 
 signals:
     // The user asked for the window; the panel has already cleared `panelIsOpen`.
@@ -49,6 +55,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QWidget* makeHeader();
@@ -57,6 +65,10 @@ private:
     void rebuild();
     void showCurrent();
     void openDashboard();
+    // Puts Qt's focus chain in the order the panel shows its controls.
+    void orderTabs();
+    // Gives the focus back after a rebuild took away the control that had it.
+    void refocus(const QString& lost);
 
     ServerStore& m_store;
     PanelState* m_state;
@@ -64,6 +76,7 @@ private:
     ListTab m_tab = ListTab::overview;
     bool m_rebuildPending = false;
     bool m_stale = true;
+    QString m_asker;  // the control that opened the question, to go back to when it closes
 
     QWidget* m_header = nullptr;
     QWidget* m_listHeader = nullptr;
@@ -74,6 +87,7 @@ private:
 
     QStackedWidget* m_pages = nullptr;
     OnboardingView* m_onboarding = nullptr;
+    QWidget* m_onboardingPage = nullptr;
     QWidget* m_listPage = nullptr;
     PanelTabBar* m_tabBar = nullptr;
     QStackedWidget* m_tabs = nullptr;

@@ -11,6 +11,12 @@
 
 namespace tarvik::ui {
 
+namespace {
+
+constexpr int titleRoom = 160;  // what a group's title keeps of the header's width at least
+
+}  // namespace
+
 ServerListView::ServerListView(ServerStore& store, PanelState& state, QWidget* parent)
     : QWidget(parent), m_store(store), m_state(state), m_layout(new QVBoxLayout(this)) {
     m_layout->setContentsMargins(Theme::Space::l, Theme::Space::xs, Theme::Space::l, Theme::Space::l);
@@ -53,12 +59,48 @@ void ServerListView::reset() {
     for (const auto& entry : m_rows) entry.second->reset();
 }
 
+bool ServerListView::cancelQuestion() {
+    for (const auto& entry : m_rows) {
+        if (!entry.second->isAsking()) continue;
+        entry.second->cancel();
+        return true;
+    }
+    return false;
+}
+
+void ServerListView::moveEvent(QMoveEvent*) {
+    // Scrolled, or pushed down: the rows under a resting pointer are others now.
+    followPointer(this);
+}
+
+bool ServerListView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Move) followPointer(static_cast<QWidget*>(watched));
+    return false;
+}
+
+void ServerListView::followPointer(const QWidget* within) {
+    for (const auto& entry : m_rows)
+        if (within->isAncestorOf(entry.second)) entry.second->followPointer();
+}
+
+void ServerListView::step(ServerRow* from, int by) {
+    const auto& rows = m_model.rows();
+    const auto at = std::find_if(rows.begin(), rows.end(), [&](const ServerListModel::Row& row) {
+        return m_rows.at(row.id()) == from;
+    });
+    if (at == rows.end()) return;
+    const auto index = (at - rows.begin()) + by;
+    if (index < 0 || index >= static_cast<std::ptrdiff_t>(rows.size())) return;
+    focusByKeyboard(m_rows.at(rows[static_cast<std::size_t>(index)].id()));
+}
+
 void ServerListView::addRows(int first, int last) {
     for (int i = first; i <= last; ++i) {
         const auto& row = m_model.rows()[static_cast<std::size_t>(i)];
         auto* widget = new ServerRow(m_store, row.server, group(row.group).card);
         widget->onAsk = [this](ServerRow* asking) { closeOthers(asking, true); };
         widget->onExpand = [this](ServerRow* expanded) { closeOthers(expanded, false); };
+        widget->onStep = [this](ServerRow* from, int by) { step(from, by); };
         m_rows[row.id()] = widget;
     }
     m_arranged = false;
@@ -96,6 +138,7 @@ ServerListView::Group& ServerListView::group(const std::string& title) {
     layout->setContentsMargins(Theme::Space::xs, Theme::Space::xxs, 0, 0);
     layout->setSpacing(Theme::Space::xs);
     made.card = new Card(this, Card::Look::outlined);
+    made.card->installEventFilter(this);
     auto* rows = new QVBoxLayout(made.card);
     rows->setContentsMargins(0, Theme::Space::hairline, 0, Theme::Space::hairline);
     rows->setSpacing(0);
@@ -150,14 +193,18 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group) {
     QLayout* layout = box.header->layout();
     clearLayout(layout);
     auto* line = static_cast<QHBoxLayout*>(layout);
-    line->addWidget(
-        makeLabel(qs(group.title), Theme::Text::subheadline, QFont::Bold, Theme::Role::text, box.header));
+    auto* title = new ElidedLabel(qs(group.title), box.header, Qt::ElideRight);
+    title->setFont(Theme::font(Theme::Text::subheadline, QFont::Bold));
+    Theme::setForeground(title, Theme::Role::text);
+    // A long branch is cut before the name of the project is.
+    title->setMinimumWidth(std::min(title->sizeHint().width(), titleRoom));
+    line->addWidget(title);
     if (group.branch) {
         line->addSpacing(Theme::Space::xs);
         line->addWidget(makeSymbol("git-branch", Theme::Role::tertiaryText, 11, box.header));
-        auto* branch =
-            makeLabel(qs(*group.branch), Theme::Text::caption, Theme::Role::tertiaryText, box.header);
+        auto* branch = new ElidedLabel(qs(*group.branch), box.header, Qt::ElideRight);
         branch->setFont(Theme::monospaced(Theme::Text::caption));
+        Theme::setForeground(branch, Theme::Role::tertiaryText);
         line->addWidget(branch);
     }
     line->addStretch();

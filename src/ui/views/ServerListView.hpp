@@ -28,6 +28,12 @@ public:
     void refresh();
     // Closes every row's question and detail.
     void reset();
+    // Closes the row's question that is open, if one is; true when one was.
+    bool cancelQuestion();
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Group {
@@ -43,6 +49,8 @@ private:
     void arrange();
     void fillHeader(Group& box, const ServerGroup& group);
     void closeOthers(ServerRow* row, bool questions);
+    void step(ServerRow* from, int by);
+    void followPointer(const QWidget* within);
 
     ServerStore& m_store;
     PanelState& m_state;

@@ -1,5 +1,6 @@
 #include "ui/views/ServerRow.hpp"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QHBoxLayout>
@@ -41,11 +42,19 @@ bool isExposed(const ServerStore& store, const Server& server) {
 ServerRow::ServerRow(ServerStore& store, const MergedServer& row, QWidget* parent)
     : QWidget(parent), m_store(store), m_row(row), m_server(row.primary), m_id(row.primary.id()) {
     setObjectName(qs("row:" + m_id));
+    setFocusPolicy(Qt::TabFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(makeLine());
     setRow(row);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+        auto inside = [this](const QWidget* widget) {
+            return widget && (widget == this || isAncestorOf(widget));
+        };
+        if (inside(before) || inside(now)) showTrailing();
+        if (inside(before) != inside(now)) update();
+    });
 }
 
 QWidget* ServerRow::makeLine() {
@@ -64,7 +73,9 @@ QWidget* ServerRow::makeLine() {
     text->setSpacing(Theme::Space::hairline);
     auto* title = new QHBoxLayout;
     title->setSpacing(Theme::Space::s);
-    m_name = makeLabel({}, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, line);
+    m_name = new ElidedLabel({}, line, Qt::ElideRight);
+    m_name->setFont(Theme::font(Theme::Text::callout, QFont::DemiBold));
+    Theme::setForeground(m_name, Theme::Role::text);
     title->addWidget(m_name);
     m_ports = new ElidedLabel("", line, Qt::ElideRight);
     m_ports->setFont(Theme::monospaced(Theme::Text::footnote));
@@ -86,6 +97,8 @@ QWidget* ServerRow::makeLine() {
     m_trailing->addWidget(makeFigures());
     m_trailing->addWidget(makeButtons());
     m_trailing->addWidget(makeQuestion());
+    // A stack counts as growing in every direction, and would stretch the rows of a short list.
+    m_trailing->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Maximum);
     layout->addWidget(m_trailing);
     return line;
 }
@@ -163,6 +176,8 @@ void ServerRow::setRow(const MergedServer& row) {
     m_uptime->setText(qs(m_server.uptimeLabel().value_or("")));
     m_open->setVisible(
         !std::holds_alternative<ServiceProtocols::Database>(m_store.serviceProtocol(m_server)));
+    setAccessibleName(m_name->text() + ' ' + m_ports->text());
+    setAccessibleDescription(QStringList{m_directory->text(), m_memory->text(), m_uptime->text()}.join(", "));
     drawIcon();
     refreshDetail();
 }
@@ -190,14 +205,17 @@ void ServerRow::ask() {
     m_force = m_store.stubbornPids().contains(m_server.pid);
     m_confirm->setText(m_force ? tr("Force?") : tr("Sure?"));
     m_asking = true;
-    m_trailing->setCurrentIndex(question);
+    // The focus, if on the buttons, follows to the question's first.
+    showTrailing();
     if (onAsk) onAsk(this);
 }
 
 void ServerRow::cancel() {
     if (!m_asking) return;
+    const bool answering = m_trailing->widget(question)->isAncestorOf(QApplication::focusWidget());
     m_asking = false;
-    setHovered(underMouse());
+    showTrailing();
+    if (answering) focusByKeyboard(m_stop);
 }
 
 void ServerRow::setExpanded(bool expanded) {
@@ -243,8 +261,22 @@ QMenu* ServerRow::makeMenu(QWidget* parent) const {
 }
 
 void ServerRow::setHovered(bool hovered) {
-    if (m_asking) return;
-    m_trailing->setCurrentIndex(hovered ? buttons : figures);
+    m_hovered = hovered;
+    showTrailing();
+}
+
+bool ServerRow::holdsFocus() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == this || isAncestorOf(focus));
+}
+
+void ServerRow::showTrailing() {
+    if (m_asking) return m_trailing->setCurrentIndex(question);
+    m_trailing->setCurrentIndex(m_hovered || holdsFocus() ? buttons : figures);
+}
+
+void ServerRow::followPointer() {
+    setHovered(isVisible() && visibleRegion().contains(mapFromGlobal(QCursor::pos())));
 }
 
 void ServerRow::enterEvent(QEnterEvent*) {
@@ -257,19 +289,39 @@ void ServerRow::leaveEvent(QEvent*) {
 
 void ServerRow::showEvent(QShowEvent*) {
     // A row shown under a resting mouse gets no enter event.
-    setHovered(rect().contains(mapFromGlobal(QCursor::pos())));
+    followPointer();
+}
+
+void ServerRow::moveEvent(QMoveEvent*) {
+    followPointer();
 }
 
 void ServerRow::paintEvent(QPaintEvent*) {
-    if (!m_separated) return;
     QPainter painter(this);
-    painter.fillRect(QRect(0, 0, width(), Theme::Space::hairline),
-                     Theme::color(Theme::Role::separator, this));
+    if (m_separated)
+        painter.fillRect(QRect(0, 0, width(), Theme::Space::hairline),
+                         Theme::color(Theme::Role::separator, this));
+    if (showsFocusRing(this)) paintFocusRing(painter, this, QRectF(contentsRect()), Theme::Radius::m);
 }
 
 void ServerRow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         setExpanded(!isExpanded());
+}
+
+void ServerRow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (onStep) onStep(this, event->key() == Qt::Key_Up ? -1 : 1);
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            if (hasFocus()) return setExpanded(!isExpanded());
+            break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ServerRow::contextMenuEvent(QContextMenuEvent* event) {

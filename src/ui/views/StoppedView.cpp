@@ -88,8 +88,10 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, QWidget* parent) 
     text->setSpacing(Theme::Space::hairline);
     auto* title = new QHBoxLayout;
     title->setSpacing(Theme::Space::s);
-    title->addWidget(makeLabel(qs(Insights::displayName(server)), Theme::Text::callout, QFont::DemiBold,
-                               Theme::Role::secondaryText, row));
+    auto* name = new ElidedLabel(qs(Insights::displayName(server)), row, Qt::ElideRight);
+    name->setFont(Theme::font(Theme::Text::callout, QFont::DemiBold));
+    Theme::setForeground(name, Theme::Role::secondaryText);
+    title->addWidget(name);
     auto* port = makeLabel(QStringLiteral(":%1").arg(server.port), Theme::Text::footnote,
                            Theme::Role::tertiaryText, row);
     port->setFont(Theme::monospaced(Theme::Text::footnote));

@@ -43,8 +43,9 @@ void setSymbol(QLabel* label, std::string_view name, Theme::Role role) {
 }
 
 void paintHover(QWidget* widget) {
-    if (!widget->underMouse()) return;
     QPainter painter(widget);
+    if (showsFocusRing(widget)) paintFocusRing(painter, widget, QRectF(widget->rect()), Theme::Radius::s);
+    if (!widget->underMouse()) return;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     QColor hover = Theme::color(Theme::Role::text, widget);
@@ -92,6 +93,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override { paintHover(this); }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!clickOnEnter(this, event)) QAbstractButton::keyPressEvent(event);
+    }
 
 private:
     std::string m_id;
@@ -165,6 +169,9 @@ public:
     QLabel* count;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!clickOnEnter(this, event)) QAbstractButton::keyPressEvent(event);
+    }
     void paintEvent(QPaintEvent*) override {
         paintHover(this);
         const QPixmap chevron = Icons::symbol("caret-right", Theme::color(Theme::Role::secondaryText, this),
@@ -218,6 +225,7 @@ TidyView::TidyView(ServerStore& store, std::optional<std::set<std::int32_t>> pre
     m_selectAll->setFlat(true);
     m_selectAll->setCursor(Qt::PointingHandCursor);
     m_selectAll->setFont(Theme::font(Theme::Text::bodyLarge));
+    m_selectAll->setAutoDefault(true);
     connect(m_selectAll, &QPushButton::clicked, this, &TidyView::selectAll);
     reviewHeader->addWidget(review);
     reviewHeader->addWidget(m_reviewCount);
@@ -258,6 +266,7 @@ TidyView::TidyView(ServerStore& store, std::optional<std::set<std::int32_t>> pre
     m_cleanUp = new QPushButton(this);
     m_cleanUp->setFont(Theme::font(Theme::Text::headline, QFont::DemiBold));
     m_cleanUp->setCursor(Qt::PointingHandCursor);
+    m_cleanUp->setAutoDefault(true);  // Enter presses it, as Space does
     connect(m_cleanUp, &QPushButton::clicked, this, &TidyView::cleanUp);
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(Theme::Space::xxl, Theme::Space::m, Theme::Space::xxl, Theme::Space::xxl);
@@ -290,7 +299,7 @@ void TidyView::restyle() {
     auto colour = [this](Theme::Role role) { return Theme::color(role, this).name(QColor::HexArgb); };
     m_selectAll->setStyleSheet(
         QString("QPushButton { border: none; background: transparent; color: %1; "
-                "padding: %2px %3px; } QPushButton:hover { text-decoration: underline; }")
+                "padding: %2px %3px; } QPushButton:hover, QPushButton:focus { text-decoration: underline; }")
             .arg(colour(Theme::Role::accent))
             .arg(Theme::Space::xxs)
             .arg(Theme::Space::xs));
@@ -299,7 +308,7 @@ void TidyView::restyle() {
         QString(
             "QPushButton { border: none; border-radius: %6px; padding: %7px %8px; color: white; "
             "background: %1; } QPushButton:hover { background: %2; } QPushButton:pressed { background: %3; } "
-            "QPushButton:disabled { background: %4; color: %5; }")
+            "QPushButton:disabled { background: %4; color: %5; } QPushButton:focus { border: 2px solid %3; }")
             .arg(accent.name(), accent.lighter(112).name(), accent.darker(115).name(),
                  colour(Theme::Role::separator), colour(Theme::Role::tertiaryText))
             .arg(Theme::Radius::m)

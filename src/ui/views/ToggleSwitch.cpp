@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "ui/views/PanelKit.hpp"
 #include "ui/views/Theme.hpp"
 
 namespace tarvik::ui {
@@ -48,6 +49,11 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     painter.drawEllipse(knob.translated(0, 0.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
+    if (showsFocusRing(this)) paintFocusRing(painter, this, QRectF(rect()), height() / 2.0);
+}
+
+void ToggleSwitch::keyPressEvent(QKeyEvent* event) {
+    if (!clickOnEnter(this, event)) QAbstractButton::keyPressEvent(event);
 }
 
 void ToggleSwitch::checkStateSet() {

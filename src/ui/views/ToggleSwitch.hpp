@@ -16,6 +16,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void checkStateSet() override;
     void nextCheckState() override;
 
