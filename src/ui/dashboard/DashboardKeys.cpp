@@ -64,8 +64,7 @@ bool DashboardKeys::eventFilter(QObject* watched, QEvent* event) {
     switch (type) {
         case QEvent::Polish:
             // The panel's buttons keep out of Tab's way; the window's are for the keyboard too.
-            if ((dynamic_cast<CapsuleButton*>(widget) || dynamic_cast<SymbolButton*>(widget)) &&
-                widget->focusPolicy() == Qt::NoFocus)
+            if (paintsOwnRing(widget) && widget->focusPolicy() == Qt::NoFocus)
                 widget->setFocusPolicy(Qt::TabFocus);
             break;
         case QEvent::FocusIn: {
@@ -101,7 +100,12 @@ bool DashboardKeys::cancelQuestions() {
     return !shown.empty();
 }
 
+bool DashboardKeys::paintsOwnRing(const QWidget* widget) {
+    return dynamic_cast<const CapsuleButton*>(widget) || dynamic_cast<const SymbolButton*>(widget);
+}
+
 void DashboardKeys::ring(QWidget* target) {
+    if (target && paintsOwnRing(target)) target = nullptr;
     if (m_ring && m_ring->parentWidget() == target) return;
     if (m_ring) {
         m_ring->hide();

@@ -21,6 +21,8 @@ private:
     // Clicks every "cancel" button on view; false when there was none.
     bool cancelQuestions();
     void ring(QWidget* target);
+    // The panel kit's buttons draw the ring themselves; a second one would double it.
+    static bool paintsOwnRing(const QWidget* widget);
 
     QWidget* m_view;
     QPointer<QWidget> m_ring;
