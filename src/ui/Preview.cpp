@@ -72,6 +72,7 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     bool restart(const Server&) override { return false; }
     bool signal(std::int32_t, int) override { return false; }
     std::optional<std::uint32_t> ownerUid(std::int32_t) override { return std::nullopt; }
+    std::string userName(std::uint32_t uid) override { return std::to_string(uid); }
     std::optional<std::string> dockerPath() override { return std::nullopt; }
     std::vector<ProcessRow> processTable() override { return {}; }
     std::string processName(std::int32_t) override { return {}; }

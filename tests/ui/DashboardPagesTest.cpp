@@ -523,16 +523,19 @@ TEST_F(DashboardPagesTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
 }
 
 TEST_F(DashboardPagesTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
-    world.control->owners = {{501, 1000}, {502, 0}};
+    world.control->owners = {{501, 1000}, {502, 0}, {504, 65534}};
+    world.control->users = {{65534, "nobody"}};
     auto* table = new ui::AppTable(*store, {}, &window);
-    table->setApps({app("Shop", 5, {501, 502, 503})});
+    table->setApps({app("Shop", 5, {501, 502, 503, 504})});
     table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    click(window, "Show all 4");
     EXPECT_NE(table->findChild<QAbstractButton*>("end:501"), nullptr);
     EXPECT_EQ(table->findChild<QAbstractButton*>("end:502"), nullptr);
     EXPECT_EQ(table->findChild<QAbstractButton*>("end:503"), nullptr);
     const auto texts = shownTexts(window);
     EXPECT_EQ(texts.count("Asks this one process to quit."), 1);
     EXPECT_EQ(texts.count(QString("Owned by Linux, so Tarvik can't end it.")), 2);
+    EXPECT_EQ(texts.count(QString("Owned by the user nobody, so Tarvik can't end it.")), 1);
     EXPECT_TRUE(texts.contains("Shop\npid 502"));
     click(window, "end:501");
     EXPECT_EQ(world.control->sent, (Signals{{501, SIGTERM}}));

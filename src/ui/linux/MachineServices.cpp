@@ -72,6 +72,10 @@ std::optional<std::uint32_t> LiveControl::ownerUid(std::int32_t pid) {
     return LibProc::ownerUid(pid);
 }
 
+std::string LiveControl::userName(std::uint32_t uid) {
+    return LibProc::userName(uid);
+}
+
 std::optional<std::string> LiveControl::dockerPath() {
     return DockerInspector::binaryPath();
 }
