@@ -76,8 +76,9 @@ std::vector<ProjectUsage> RefreshCycle::projectUsage() const {
 }
 
 TidyCandidates::Result RefreshCycle::tidy() const {
-    return TidyCandidates::evaluate(m_servers,
-                                    [this](std::int32_t pid) { return m_idleTracker.isIdle(pid); });
+    return TidyCandidates::evaluate(
+        m_servers, [this](std::int32_t pid) { return m_idleTracker.isIdle(pid); },
+        [this](const Server& server) { return m_context.actions->canStop(server); });
 }
 
 ServiceProtocol RefreshCycle::serviceProtocol(const Server& server) const {
