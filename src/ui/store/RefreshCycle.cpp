@@ -124,7 +124,9 @@ void RefreshCycle::apply(const std::vector<Server>& before, SamplingResult resul
     SnapshotDiff diff(before, result.servers);
     const Date at = m_context.now();
     m_servers = std::move(result.servers);
-    if (m_memoryUsage != result.memory) m_memoryUsage = result.memory;
+    // One figure of used memory everywhere: the vitals' own where the sample has them.
+    const MemoryUsage memory = result.vitals.memory ? result.vitals.memory->usage() : result.memory;
+    if (m_memoryUsage != memory) m_memoryUsage = memory;
     m_vitals = std::move(result.vitals);
     std::optional<double> cpu;
     if (m_vitals.cpu) cpu = m_vitals.cpu->busy;

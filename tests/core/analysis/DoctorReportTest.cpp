@@ -95,6 +95,7 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
             v.memory = MemoryBreakdown{};
             v.memory->total = 2048 * MiB;
             v.memory->app = static_cast<std::uint64_t>(share * 2048 * MiB);
+            v.memory->available = v.memory->total - v.memory->app;
             v.memoryLimitedBy = "/system.slice/build.service";
         };
     };
