@@ -168,11 +168,17 @@ Json toJson(const SystemVitals& vitals, MemoryPressure pressure) {
     json["thermal"] = std::string(name(vitals.thermal));
     if (vitals.memory) {
         const auto& m = *vitals.memory;
-        json["memory"] = {{"total", m.total},       {"app", m.app},
-                          {"wired", m.wired},       {"compressed", m.compressed},
-                          {"cached", m.cached},     {"free", m.free},
-                          {"swapUsed", m.swapUsed}, {"swapTotal", m.swapTotal},
-                          {"used", m.used()},       {"limitedBy", orNull(vitals.memoryLimitedBy)}};
+        json["memory"] = {{"total", m.total},
+                          {"app", m.app},
+                          {"wired", m.wired},
+                          {"compressed", m.compressed},
+                          {"cached", m.cached},
+                          {"free", m.free},
+                          {"swapUsed", m.swapUsed},
+                          {"swapTotal", m.swapTotal},
+                          {"available", m.available},
+                          {"used", m.used()},
+                          {"limitedBy", orNull(vitals.memoryLimitedBy)}};
     } else {
         json["memory"] = nullptr;
     }

@@ -72,6 +72,7 @@ struct Nothing : Prober, ProcessControl, Notifier, Desktop, SettingsStore, Login
     bool restart(const Server&) override { return false; }
     bool signal(std::int32_t, int) override { return false; }
     std::optional<std::uint32_t> ownerUid(std::int32_t) override { return std::nullopt; }
+    std::string userName(std::uint32_t uid) override { return std::to_string(uid); }
     std::optional<std::string> dockerPath() override { return std::nullopt; }
     std::vector<ProcessRow> processTable() override { return {}; }
     std::string processName(std::int32_t) override { return {}; }
@@ -154,8 +155,9 @@ std::vector<AppUsage> apps() {
 SystemVitals vitalsNow() {
     SystemVitals vitals;
     vitals.cpu = CPULoad{0.23, 0.16, 0.07};
-    vitals.memory = MemoryBreakdown{16ull * 1024 * MB, 7ull * 1024 * MB, 2ull * 1024 * MB, 512 * MB,
-                                    4ull * 1024 * MB,  2ull * 1024 * MB, 256 * MB,         4ull * 1024 * MB};
+    vitals.memory = MemoryBreakdown{16ull * 1024 * MB, 7ull * 1024 * MB, 2ull * 1024 * MB,
+                                    512 * MB,          4ull * 1024 * MB, 2ull * 1024 * MB,
+                                    256 * MB,          4ull * 1024 * MB, 5ull * 1024 * MB};
     vitals.disk = DiskSpace{212'000'000'000, 512'000'000'000};
     vitals.networkIn = 1'200'000;
     vitals.networkOut = 86'000;
@@ -190,7 +192,7 @@ std::vector<Server> stoppedEarlier(double minutesAgo) {
 SamplingResult reading(double minutesAgo) {
     SamplingResult result;
     result.vitals = vitalsNow();
-    result.memory = {11ull * 1024 * MB, 16ull * 1024 * MB};
+    result.memory = result.vitals.memory->usage();
     result.dockerVMLimit = 8ull * 1024 * MB;
     result.servers = servers();
     for (auto& server : result.servers) {
@@ -210,7 +212,9 @@ SamplingResult reading(double minutesAgo) {
     const double user = std::max(2.0, 14 + 6 * wave + burst);
     const double system = std::max(1.0, 6 + 2 * std::sin(t * 13.0 + 0.4) + burst * 0.3);
     result.vitals.cpu = CPULoad{(user + system) / 100, user / 100, system / 100};
-    result.memory.usedBytes = std::uint64_t((9.2 + 1.1 * t + 0.3 * wave) * 1024 * MB);
+    result.vitals.memory->available =
+        result.vitals.memory->total - std::uint64_t((9.2 + 1.1 * t + 0.3 * wave) * 1024 * MB);
+    result.memory = result.vitals.memory->usage();
     result.vitals.memory->compressed = std::uint64_t((0.4 + 0.15 * t) * 1024 * MB);
     result.vitals.networkIn = std::max(0.0, 400'000 + 350'000 * wave + burst * 40'000);
     result.vitals.networkOut = std::max(0.0, 60'000 + 30'000 * std::sin(t * 17.0));

@@ -96,6 +96,8 @@ public:
     // The real uid owning the process, from one /proc file the kernel answers from memory; nullopt
     // when it cannot be read.
     [[nodiscard]] virtual std::optional<std::uint32_t> ownerUid(std::int32_t pid) = 0;
+    // The login name of a user id, else the id as a number. May ask the system's user database.
+    [[nodiscard]] virtual std::string userName(std::uint32_t uid) = 0;
     // The first docker client found at a few fixed paths.
     [[nodiscard]] virtual std::optional<std::string> dockerPath() = 0;
     // Every visible process with its parent and start time, for telling what a stop reaches.

@@ -86,6 +86,7 @@ TEST(VitalsCommand, SaysWhenTheTotalIsACgroupLimit) {
     vitals.memory = MemoryBreakdown{};
     vitals.memory->total = 2u << 30;
     vitals.memory->app = 1u << 30;
+    vitals.memory->available = 1u << 30;
     for (auto limitedBy :
          {std::optional<std::string>{}, std::optional<std::string>{"/system.slice/foo.service"}}) {
         vitals.memoryLimitedBy = limitedBy;

@@ -29,6 +29,7 @@
 #include "ui/dashboard/OverviewPage.hpp"
 #include "ui/dashboard/PageSentence.hpp"
 #include "ui/dashboard/ProjectsPage.hpp"
+#include "ui/dashboard/StageStrip.hpp"
 #include "ui/store/StoreChecks.hpp"
 #include "ui/views/Theme.hpp"
 
@@ -134,6 +135,13 @@ TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
     EXPECT_EQ(figure(page), "11 GB");
     for (const char* text : {"used of 16 GB", "Normal", "512 MB"})
         EXPECT_TRUE(shownTexts(window).contains(text)) << text;
+    // The strip's tile and the page read one figure of the vitals, whatever else a sample carries.
+    resample([](ui::SamplingResult& next) {
+        next.vitals.memory->available = next.vitals.memory->total - (1536ull << 20);
+        next.memory = {945ull << 20, next.vitals.memory->total};
+    });
+    EXPECT_EQ(figure(page), "1.5 GB");
+    EXPECT_EQ(ui::stageValue(ui::DashboardSection::memory, *store), "1.5 of 16 GB");
 
     setApps({usage("a", 1 << 20), usage("b", 6 << 20), usage("c", 2 << 20), usage("d", 5 << 20),
              usage("e", 4 << 20), usage("f", 3 << 20)});
@@ -523,16 +531,19 @@ TEST_F(DashboardPagesTest, QuitAndForceQuitAskFirstThenSignalEveryProcess) {
 }
 
 TEST_F(DashboardPagesTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
-    world.control->owners = {{501, 1000}, {502, 0}};
+    world.control->owners = {{501, 1000}, {502, 0}, {504, 65534}};
+    world.control->users = {{65534, "nobody"}};
     auto* table = new ui::AppTable(*store, {}, &window);
-    table->setApps({app("Shop", 5, {501, 502, 503})});
+    table->setApps({app("Shop", 5, {501, 502, 503, 504})});
     table->findChild<ui::AppRow*>("app:Shop")->setExpanded(true);
+    click(window, "Show all 4");
     EXPECT_NE(table->findChild<QAbstractButton*>("end:501"), nullptr);
     EXPECT_EQ(table->findChild<QAbstractButton*>("end:502"), nullptr);
     EXPECT_EQ(table->findChild<QAbstractButton*>("end:503"), nullptr);
     const auto texts = shownTexts(window);
     EXPECT_EQ(texts.count("Asks this one process to quit."), 1);
     EXPECT_EQ(texts.count(QString("Owned by Linux, so Tarvik can't end it.")), 2);
+    EXPECT_EQ(texts.count(QString("Owned by the user nobody, so Tarvik can't end it.")), 1);
     EXPECT_TRUE(texts.contains("Shop\npid 502"));
     click(window, "end:501");
     EXPECT_EQ(world.control->sent, (Signals{{501, SIGTERM}}));

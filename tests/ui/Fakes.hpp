@@ -94,6 +94,7 @@ public:
     std::vector<std::pair<std::int32_t, int>> sent;         // pid, signal
     std::vector<std::string> groupStops, restarts, tidied;  // ids
     std::map<std::int32_t, std::uint32_t> owners;
+    std::map<std::uint32_t, std::string> users;  // what userName gives, else the number
     std::optional<std::string> docker;
     std::vector<ProcessRow> table;              // what processTable gives
     std::map<std::int32_t, std::string> names;  // what processName gives
@@ -119,6 +120,10 @@ public:
     std::optional<std::uint32_t> ownerUid(std::int32_t pid) override {
         auto owner = owners.find(pid);
         return owner == owners.end() ? std::nullopt : std::optional(owner->second);
+    }
+    std::string userName(std::uint32_t uid) override {
+        auto user = users.find(uid);
+        return user == users.end() ? std::to_string(uid) : user->second;
     }
     std::optional<std::string> dockerPath() override { return docker; }
     std::vector<ProcessRow> processTable() override { return table; }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <set>
 
 #include "support/TempDir.hpp"
 #include "support/TestProcess.hpp"
@@ -10,6 +11,7 @@
 #include "ui/LiveMachine.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/linux/DbusNotifier.hpp"
+#include "ui/store/StoreActions.hpp"
 
 namespace tarvik {
 namespace {
@@ -119,6 +121,55 @@ TEST(LiveStore, ListsProbesAnnouncesAndRemembersAServerItStartedAndStopped) {
         return std::any_of(stops.begin(), stops.end(), [&](const auto& stop) { return stop.id() == id; });
     }));
     EXPECT_FALSE(listed());
+}
+
+// Real signals, to the processes the test started and to no other.
+class ChildrenOnlyControl : public test::FakeControl {
+public:
+    explicit ChildrenOnlyControl(std::set<pid_t> children) : m_children(std::move(children)) {}
+    bool signal(std::int32_t pid, int signal) override {
+        return m_children.contains(pid) && ::kill(pid, signal) == 0;
+    }
+
+private:
+    const std::set<pid_t> m_children;
+};
+
+// Two unrelated scripts under one interpreter are two rows, and quitting one ends it alone.
+TEST(LiveStore, QuitsOneScriptOfAnInterpreterAndLeavesAnotherRunning) {
+    if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
+    test::TempDir folder;
+    const std::string tag = std::to_string(getpid());
+    const std::string quitName = "quit-me-" + tag + ".py", keepName = "keep-me-" + tag + ".py";
+    for (const auto& name : {quitName, keepName})
+        folder.write(name, "import time\nprint('ready', flush=True)\ntime.sleep(120)\n");
+    test::TestProcess quitting({"/usr/bin/python3", folder / quitName});
+    test::TestProcess keeping({"/usr/bin/python3", "-u", folder / keepName});
+    ASSERT_EQ(quitting.firstLine(), "ready");
+    ASSERT_EQ(keeping.firstLine(), "ready");
+
+    test::FakeWorld desk;
+    auto services = test::liveMachine(desk);
+    services.control = std::make_unique<ChildrenOnlyControl>(std::set<pid_t>{quitting.pid(), keeping.pid()});
+    ui::ServerStore store(std::move(services));
+    bool sampled = false;
+    store.refresh([&] { sampled = true; });
+    ASSERT_TRUE(test::pumpUntil([&] { return sampled; }));
+    auto rowOf = [&](pid_t pid) -> std::optional<AppUsage> {
+        for (const auto& app : store.vitals().apps)
+            if (std::ranges::find(app.pids, pid) != app.pids.end()) return app;
+        return std::nullopt;
+    };
+    auto row = rowOf(quitting.pid());
+    ASSERT_TRUE(row);
+    if (row->bundlePath) GTEST_SKIP() << "the tests run inside " << row->name << ", which owns its processes";
+    EXPECT_EQ(row->name, quitName + " (" + row->interpreter + ")");
+    ASSERT_EQ(row->pids, std::vector<std::int32_t>{quitting.pid()});
+    ASSERT_EQ(rowOf(keeping.pid())->script, keepName);
+
+    store.actions().quit(*row);
+    EXPECT_TRUE(test::pumpUntil([&] { return quitting.exitStatus().has_value(); }));
+    EXPECT_FALSE(keeping.exitStatus());
 }
 
 }  // namespace

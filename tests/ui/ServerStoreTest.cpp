@@ -394,19 +394,29 @@ TEST_F(StoreTest, MeasuresStorageAtMostEveryFiveMinutesUnlessForced) {
 }
 
 TEST_F(StoreTest, EndsOnlyTheUsersOwnUnprotectedProcesses) {
-    world.control->owners = {{30, 1000}, {31, 0}, {4242, 1000}, {33, 1000}};
+    world.control->owners = {{30, 1000}, {31, 0}, {4242, 1000}, {33, 1000}, {35, 65534}};
+    world.control->users = {{65534, "nobody"}};
     make();
     struct Case {
         ProcessRecord process;
         bool allowed;
+        std::optional<std::string> otherUser;  // whose it is when another user's
     };
     const std::vector<Case> cases = {
-        {{30, 1, "/home/ada/bin/worker"}, true}, {{31, 1, "/usr/sbin/cron"}, false},
-        {{4242, 1, "/usr/bin/tarvik"}, false},   {{33, 1, "/usr/bin/gnome-shell"}, false},
-        {{1, 0, "/sbin/init"}, false},           {{34, 1, "/home/ada/bin/gone"}, false},
+        {{30, 1, "/home/ada/bin/worker"}, true, std::nullopt},
+        {{31, 1, "/usr/sbin/cron"}, false, std::nullopt},
+        {{4242, 1, "/usr/bin/tarvik"}, false, std::nullopt},
+        {{33, 1, "/usr/bin/gnome-shell"}, false, std::nullopt},
+        {{1, 0, "/sbin/init"}, false, std::nullopt},
+        {{34, 1, "/home/ada/bin/gone"}, false, std::nullopt},
+        {{35, 1, "/usr/sbin/dnsmasq"}, false, "nobody"},
     };
-    for (const auto& [process, allowed] : cases)
+    for (const auto& [process, allowed, otherUser] : cases) {
         EXPECT_EQ(store->actions().canEnd(process), allowed) << process.path;
+        EXPECT_EQ(store->actions().otherUser(process.pid), otherUser) << process.path;
+        const Server server{.pid = process.pid, .processName = std::string(process.name())};
+        EXPECT_EQ(store->actions().canStop(server), allowed) << process.path;
+    }
 
     EXPECT_FALSE(store->actions().end(cases[1].process, true));
     EXPECT_TRUE(store->actions().end(cases[0].process, true));

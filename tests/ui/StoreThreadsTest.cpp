@@ -116,6 +116,7 @@ public:
     bool restart(const Server&) override { return false; }
     bool signal(std::int32_t pid, int signal) override { return m_machine.signal(pid, signal) == 0; }
     std::optional<std::uint32_t> ownerUid(std::int32_t) override { return std::nullopt; }
+    std::string userName(std::uint32_t uid) override { return std::to_string(uid); }
     std::optional<std::string> dockerPath() override { return std::nullopt; }
     std::vector<ProcessRow> processTable() override { return m_machine.table(); }
     std::string processName(std::int32_t) override { return "node"; }

@@ -51,7 +51,10 @@ protected:
     std::unique_ptr<ServerStore> store;
     std::unique_ptr<TidyView> view;
 
+    // Every listener's process is the user's unless the test said otherwise.
     TidyView& make(std::vector<Server> servers, std::optional<std::set<std::int32_t>> idle) {
+        for (const auto& server : servers)
+            if (server.pid > 0) world.control->owners.try_emplace(server.pid, 1000);
         store = std::make_unique<ServerStore>(world.services());
         show(world, *store, std::move(servers));
         view = std::make_unique<TidyView>(*store, std::move(idle));
@@ -126,6 +129,26 @@ TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
     EXPECT_EQ(rowTexts(tidy, ":631"), QStringList({":631", "cupsd", "Linux"}));
     EXPECT_EQ(rowTexts(tidy, ":22"), QStringList({":22", "sshd", "Linux"}));
     EXPECT_EQ(rowTexts(tidy, ":57621"), QStringList({":57621", "spotify", "active"}));
+}
+
+// Only what the user may stop is offered: a listener whose owner cannot be seen, or is another
+// user, is kept safe with whose it is.
+TEST_F(TidyViewTest, OffersOnlyListenersTheUserMayStopAndSaysWhoseTheOthersAre) {
+    world.control->owners = {{800, 65534}, {801, 0}};
+    world.control->users = {{65534, "nobody"}};
+    auto& tidy = make({listener(700, 5000, "syncd", 40), listener(0, 6000, "", 0),
+                       listener(800, 7000, "proxy", 30), listener(801, 8000, "agent", 20)},
+                      {{0, 700, 800, 801}});
+    const auto shown = shownTexts(tidy);
+    EXPECT_EQ(shown.mid(shown.indexOf("Review"), 2), QStringList({"Review", "1"}));
+    click(tidy, "Select All");
+    EXPECT_EQ(figure(), size(40 * MB));
+    click(tidy, "Kept Safe");
+    EXPECT_EQ(rowTexts(tidy, ":6000"), QStringList({":6000", "Owner not visible to you"}));
+    EXPECT_EQ(rowTexts(tidy, ":7000"), QStringList({":7000", "proxy", "Owned by the user nobody"}));
+    EXPECT_EQ(rowTexts(tidy, ":8000"), QStringList({":8000", "agent", "Linux"}));
+    cleanUpButton()->click();
+    EXPECT_EQ(world.control->tidied, std::vector<std::string>{"700:5000"});
 }
 
 }  // namespace

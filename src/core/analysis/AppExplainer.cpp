@@ -245,8 +245,11 @@ AppExplanation explain(const AppUsage& app) {
     std::string lower = Text::lowercased(app.name);
     if (auto hosted = hostExplanation(app, lower)) return *hosted;
 
-    if (const Rule* rule = ruleFor(lower))
-        return {rule->title.value_or(app.name), rule->why, rule->advice, rule->canQuit};
+    // A script is known by its own name first ("unattended-upgrade" is an update whatever runs it),
+    // then by its interpreter's.
+    const Rule* rule = app.script.empty() ? ruleFor(lower) : ruleFor(Text::lowercased(app.script));
+    if (!rule && !app.script.empty()) rule = ruleFor(Text::lowercased(app.interpreter));
+    if (rule) return {rule->title.value_or(app.name), rule->why, rule->advice, rule->canQuit};
 
     if (app.isSystem)
         return {app.name, "This is part of Linux, doing background work.",

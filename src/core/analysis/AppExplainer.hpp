@@ -25,7 +25,8 @@ namespace AppExplainer {
 [[nodiscard]] const std::unordered_set<std::string_view>& hosts();
 
 // A host with a busy first child is explained by that child; otherwise the first rule naming the
-// lower-cased application name, then the system and general fallbacks. The texts are worded for
+// lower-cased application name (for a script's row its script, else its interpreter), then the
+// system and general fallbacks. The texts are worded for
 // this platform.
 [[nodiscard]] AppExplanation explain(const AppUsage& app);
 

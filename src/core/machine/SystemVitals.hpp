@@ -34,6 +34,16 @@ struct CoreLoad {
                                                      const std::vector<int>& efficiencyCores);
 };
 
+// Used and total memory for the footer.
+struct MemoryUsage {
+    std::uint64_t usedBytes = 0;
+    std::uint64_t totalBytes = 0;
+    bool operator==(const MemoryUsage&) const = default;
+
+    // "6.2 GB/16 GB".
+    [[nodiscard]] std::string label() const;
+};
+
 // Memory composition, bytes.
 struct MemoryBreakdown {
     std::uint64_t total = 0;       // physical memory
@@ -44,9 +54,14 @@ struct MemoryBreakdown {
     std::uint64_t free = 0;
     std::uint64_t swapUsed = 0;
     std::uint64_t swapTotal = 0;
+    // What can still be handed out without swapping: free memory and the cache the kernel can drop.
+    std::uint64_t available = 0;
 
     bool operator==(const MemoryBreakdown&) const = default;
-    [[nodiscard]] std::uint64_t used() const { return app + wired + compressed; }
+    // Memory in use, as `free` counts it: all of it but what is available. Every figure of used
+    // memory is this one.
+    [[nodiscard]] std::uint64_t used() const { return total > available ? total - available : 0; }
+    [[nodiscard]] MemoryUsage usage() const { return {used(), total}; }
 
     struct Reading;
 };
@@ -57,16 +72,6 @@ struct MemoryBreakdown::Reading {
     // The cgroup whose memory limit `breakdown.total` is, when one binds below physical memory.
     std::optional<std::string> limitedBy;
     bool operator==(const Reading&) const = default;
-};
-
-// Used and total memory for the footer.
-struct MemoryUsage {
-    std::uint64_t usedBytes = 0;
-    std::uint64_t totalBytes = 0;
-    bool operator==(const MemoryUsage&) const = default;
-
-    // "6.2 GB/16 GB".
-    [[nodiscard]] std::string label() const;
 };
 
 enum class MemoryPressure { normal, warning, critical };

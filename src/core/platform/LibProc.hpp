@@ -47,6 +47,8 @@ struct ProcessRef {
 [[nodiscard]] std::optional<std::int32_t> parentPid(std::int32_t pid);
 // The real user id the process runs as.
 [[nodiscard]] std::optional<std::uint32_t> ownerUid(std::int32_t pid);
+// The login name of a user id, else the id as a number.
+[[nodiscard]] std::string userName(std::uint32_t uid);
 [[nodiscard]] std::optional<Usage> usage(std::int32_t pid);
 // The process the platform holds responsible for `pid`; absent where the platform has no notion.
 [[nodiscard]] std::optional<std::int32_t> responsiblePid(std::int32_t pid);

@@ -26,12 +26,19 @@ std::vector<AppUsage> AppUsage::group(const ProcessSnapshot& snapshot) {
     std::vector<AppUsage> apps;
     std::unordered_map<std::string, std::size_t> indexOf;
     for (const ProcessRecord& record : snapshot.records) {
-        auto [it, inserted] = indexOf.try_emplace(record.owner.name, apps.size());
+        const bool byScript =
+            !record.script.empty() && !record.owner.bundlePath && record.owner.name == record.name();
+        std::string name = byScript ? record.script + " (" + record.owner.name + ")" : record.owner.name;
+        auto [it, inserted] = indexOf.try_emplace(name, apps.size());
         if (inserted) {
             AppUsage& app = apps.emplace_back();
-            app.name = record.owner.name;
+            app.name = std::move(name);
             app.bundlePath = record.owner.bundlePath;
             app.isSystem = record.owner.isSystem;
+            if (byScript) {
+                app.script = record.script;
+                app.interpreter = record.owner.name;
+            }
         }
         AppUsage& app = apps[it->second];
         // Summed unrounded and rounded once, so small members still count.

@@ -21,13 +21,19 @@ struct AppUsage {
     bool isSystem = false;
     std::vector<std::int32_t> pids;        // ascending
     std::vector<ProcessRecord> processes;  // heaviest first
+    // Interpreter processes that no application claims form one row per script or module they run:
+    // `name` says both ("serve.py (python3.11)"), these each. Both are empty for an application.
+    std::string script;
+    std::string interpreter;
 
     bool operator==(const AppUsage&) const = default;
 
     [[nodiscard]] const std::string& id() const { return name; }
 
     // One row per owner name, heaviest first (CPU, then memory). A name keeps the bundle path and
-    // system flag of its lowest pid, so two bundles with one display name share a row.
+    // system flag of its lowest pid, so two bundles with one display name share a row. An
+    // interpreter process that is its own owner (no desktop entry, bundle or family claims it)
+    // joins the row of its interpreter and script instead: quitting that row reaches nothing else.
     [[nodiscard]] static std::vector<AppUsage> group(const ProcessSnapshot& snapshot);
 
     // A copy with the CPU replaced and the GPU replaced when given; nothing is re-rounded.

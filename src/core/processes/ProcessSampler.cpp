@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "core/processes/InterpreterScript.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik {
@@ -97,6 +98,9 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
             record.owner = AppOwner::resolve(reading.path, reading.responsiblePath);
         else
             record.owner = AppOwnerResolution::resolve(reading.path, reading.app, systemService[index]);
+        if (!reading.kernelThread)
+            record.script = InterpreterScript::of(Text::lastPathComponent(reading.path), reading.arguments)
+                                .value_or(std::string());
         record.path = std::move(reading.path);
         record.cpuPercent = rates ? rates->cpuPercent : 0;
         record.memoryBytes = reading.memoryBytes;

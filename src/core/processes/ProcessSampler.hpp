@@ -26,6 +26,9 @@ struct ProcessRecord {
     double cpuPercent = 0;          // since the previous sample, percent of one core, one decimal
     std::uint64_t memoryBytes = 0;  // private resident memory
     std::uint64_t startTicks = 0;   // the platform's start stamp (clock ticks since boot); 0: unknown
+    // What an interpreter runs, as InterpreterScript reads it ("serve.py", "http.server"); empty for
+    // any other process and for an interpreter that names no script.
+    std::string script;
 
     [[nodiscard]] std::int32_t id() const { return pid; }
     // The last path component: what the user sees.

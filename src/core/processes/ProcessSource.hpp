@@ -24,6 +24,9 @@ struct ProcessReading {
     std::optional<std::uint32_t> uid;  // the real user id, when read
     bool kernelThread = false;
     std::uint64_t startTime = 0;  // platform start stamp: a new value means a new process
+    // The command line, one argument each, for an interpreter only (what it runs tells its
+    // processes apart); empty for every other process and where it could not be read.
+    std::vector<std::string> arguments;
     bool operator==(const ProcessReading&) const = default;
 };
 

@@ -79,12 +79,22 @@ std::uint64_t Result::reclaimableBytes() const {
     return total;
 }
 
-Result evaluate(const std::vector<Server>& servers, const std::function<bool(std::int32_t)>& isIdle) {
+Result evaluate(const std::vector<Server>& servers, const std::function<bool(std::int32_t)>& isIdle,
+                const std::function<bool(const Server&)>& mayStop) {
     Result result;
     for (const auto& server : servers) {
         if (server.category == ServerCategory::dev) continue;
-        if (ServerClassifier::isProtectedSystemProcess(server.processName) || !isIdle(server.pid))
-            result.keptSafe.push_back(server);
+        std::optional<Keeping> why;
+        if (ServerClassifier::isProtectedSystemProcess(server.processName))
+            why = Keeping::system;
+        else if (server.pid <= 0)
+            why = Keeping::ownerHidden;
+        else if (!mayStop(server))
+            why = Keeping::notYours;
+        else if (!isIdle(server.pid))
+            why = Keeping::busy;
+        if (why)
+            result.keptSafe.push_back({server, *why});
         else
             result.reviewable.push_back(server);
     }

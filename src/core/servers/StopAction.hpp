@@ -74,14 +74,28 @@ struct SnapshotDiff {
 };
 
 namespace TidyCandidates {
+// Why a listener is left alone, in the order the rules ask.
+enum class Keeping {
+    system,       // the operating system's own
+    ownerHidden,  // its process is not visible to this user (pid 0)
+    notYours,     // its process is one this user may not stop
+    busy,
+};
+struct Kept {
+    Server server;
+    Keeping why = Keeping::system;
+    bool operator==(const Kept&) const = default;
+};
 struct Result {
-    std::vector<Server> reviewable;  // idle system listeners worth a look
-    std::vector<Server> keptSafe;    // the operating system's own, or busy
+    std::vector<Server> reviewable;  // idle system listeners this user may stop
+    std::vector<Kept> keptSafe;
     // Memory of the reviewable servers, each process counted once.
     [[nodiscard]] std::uint64_t reclaimableBytes() const;
 };
+// `mayStop` tells whether this user may signal a listener's visible process.
 [[nodiscard]] Result evaluate(const std::vector<Server>& servers,
-                              const std::function<bool(std::int32_t)>& isIdle);
+                              const std::function<bool(std::int32_t)>& isIdle,
+                              const std::function<bool(const Server&)>& mayStop);
 }  // namespace TidyCandidates
 
 namespace Version {

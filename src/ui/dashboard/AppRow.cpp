@@ -186,8 +186,10 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, QWidget* parent) {
                 [this, process] { m_store.actions().end(process, false); });
         layout->addWidget(end);
     } else {
-        layout->addWidget(wrapped(tr("Owned by Linux, so Tarvik can't end it."), Theme::Text::caption2,
-                                  Theme::Role::tertiaryText, line));
+        const auto user = m_store.actions().otherUser(process.pid);
+        layout->addWidget(wrapped(user ? tr("Owned by the user %1, so Tarvik can't end it.").arg(qs(*user))
+                                       : tr("Owned by Linux, so Tarvik can't end it."),
+                                  Theme::Text::caption2, Theme::Role::tertiaryText, line));
     }
     return line;
 }

@@ -58,7 +58,7 @@ SamplingResult LiveSampling::sample() {
     SamplingResult result;
     result.servers = PortScanner::scan(snapshot, m_sources);
     result.vitals = m_monitor.sample(snapshot);
-    result.memory = SystemStats::memory();
+    result.memory = result.vitals.memory ? result.vitals.memory->usage() : SystemStats::memory();
     result.pressure = MemoryPressures::current();
     if (m_sources.docker) result.dockerVMLimit = m_sources.docker->vmMemoryLimit();
     return result;
@@ -70,6 +70,10 @@ bool LiveControl::signal(std::int32_t pid, int signal) {
 
 std::optional<std::uint32_t> LiveControl::ownerUid(std::int32_t pid) {
     return LibProc::ownerUid(pid);
+}
+
+std::string LiveControl::userName(std::uint32_t uid) {
+    return LibProc::userName(uid);
 }
 
 std::optional<std::string> LiveControl::dockerPath() {

@@ -72,6 +72,7 @@ public:
     bool restart(const Server& server) override { return m_control.restart(server); }
     bool signal(std::int32_t pid, int signal) override;
     std::optional<std::uint32_t> ownerUid(std::int32_t pid) override;
+    std::string userName(std::uint32_t uid) override;
     std::optional<std::string> dockerPath() override;
     std::vector<ProcessRow> processTable() override;
     std::string processName(std::int32_t pid) override { return tarvik::ProcessControl::processName(pid); }

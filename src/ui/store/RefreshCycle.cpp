@@ -76,8 +76,9 @@ std::vector<ProjectUsage> RefreshCycle::projectUsage() const {
 }
 
 TidyCandidates::Result RefreshCycle::tidy() const {
-    return TidyCandidates::evaluate(m_servers,
-                                    [this](std::int32_t pid) { return m_idleTracker.isIdle(pid); });
+    return TidyCandidates::evaluate(
+        m_servers, [this](std::int32_t pid) { return m_idleTracker.isIdle(pid); },
+        [this](const Server& server) { return m_context.actions->canStop(server); });
 }
 
 ServiceProtocol RefreshCycle::serviceProtocol(const Server& server) const {
@@ -123,7 +124,9 @@ void RefreshCycle::apply(const std::vector<Server>& before, SamplingResult resul
     SnapshotDiff diff(before, result.servers);
     const Date at = m_context.now();
     m_servers = std::move(result.servers);
-    if (m_memoryUsage != result.memory) m_memoryUsage = result.memory;
+    // One figure of used memory everywhere: the vitals' own where the sample has them.
+    const MemoryUsage memory = result.vitals.memory ? result.vitals.memory->usage() : result.memory;
+    if (m_memoryUsage != memory) m_memoryUsage = memory;
     m_vitals = std::move(result.vitals);
     std::optional<double> cpu;
     if (m_vitals.cpu) cpu = m_vitals.cpu->busy;

@@ -271,10 +271,24 @@ void StoreActions::forceQuit(const AppUsage& app) {
     m_context.refreshAfter(followUpSeconds);
 }
 
-bool StoreActions::canEnd(const ProcessRecord& process) const {
-    if (!signalAllowed(process.pid, process.name())) return false;
-    auto uid = m_context.services.control->ownerUid(process.pid);
+bool StoreActions::ownsSignallable(std::int32_t pid, std::string_view name) const {
+    if (!signalAllowed(pid, name)) return false;
+    auto uid = m_context.services.control->ownerUid(pid);
     return uid && *uid == m_context.services.ownUid;
+}
+
+bool StoreActions::canEnd(const ProcessRecord& process) const {
+    return ownsSignallable(process.pid, process.name());
+}
+
+bool StoreActions::canStop(const Server& server) const {
+    return ownsSignallable(server.pid, server.processName);
+}
+
+std::optional<std::string> StoreActions::otherUser(std::int32_t pid) const {
+    auto uid = m_context.services.control->ownerUid(pid);
+    if (!uid || *uid == 0 || *uid == m_context.services.ownUid) return std::nullopt;
+    return m_context.services.control->userName(*uid);
 }
 
 bool StoreActions::end(const ProcessRecord& process, bool force) {

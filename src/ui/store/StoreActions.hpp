@@ -60,8 +60,13 @@ public:
     void restart(const RecentStops::Entry& entry);
     void quit(const AppUsage& app);
     void forceQuit(const AppUsage& app);
+    // A process or listener may be signalled when this user owns it and no rule protects it.
     [[nodiscard]] bool canEnd(const ProcessRecord& process) const;
+    [[nodiscard]] bool canStop(const Server& server) const;
     bool end(const ProcessRecord& process, bool force);
+    // The login name of the user other than this one and root who owns the process; nullopt for
+    // this user's, the system's (root's) and an unreadable one.
+    [[nodiscard]] std::optional<std::string> otherUser(std::int32_t pid) const;
 
     // Names the fixed processes that no action signals.
     [[nodiscard]] static bool isProtected(std::string_view processName);
@@ -82,6 +87,7 @@ private:
     // The toast that says it; `name` empty names the first ended server's kind.
     void announceStop(const StopReport::Outcome& outcome, const std::string& name);
     bool signalAllowed(std::int32_t pid, std::string_view name) const;
+    bool ownsSignallable(std::int32_t pid, std::string_view name) const;
     // The servers as the last refresh saw them.
     [[nodiscard]] const std::vector<Server>& current() const;
 

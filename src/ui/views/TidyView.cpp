@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/servers/ServerClassifier.hpp"
 #include "core/support/ByteFormat.hpp"
 #include "ui/ServerStore.hpp"
 #include "ui/icons/Icons.hpp"
@@ -40,6 +39,24 @@ QLabel* styledLabel(QWidget* parent, const QFont& font, Theme::Role role) {
 
 void setSymbol(QLabel* label, std::string_view name, Theme::Role role) {
     label->setPixmap(Icons::symbol(name, Theme::color(role, label), symbolSize, label->devicePixelRatioF()));
+}
+
+// Why a listener is kept safe, in a few words.
+QString reason(const TidyCandidates::Kept& kept, const StoreActions& actions) {
+    switch (kept.why) {
+        case TidyCandidates::Keeping::system:
+            return TidyView::tr("Linux");
+        case TidyCandidates::Keeping::ownerHidden:
+            return TidyView::tr("Owner not visible to you");
+        case TidyCandidates::Keeping::notYours:
+            // Root's process is the system's; this user's is one no action signals.
+            if (auto user = actions.otherUser(kept.server.pid))
+                return TidyView::tr("Owned by the user %1").arg(qs(*user));
+            return TidyView::tr("Linux");
+        case TidyCandidates::Keeping::busy:
+            return TidyView::tr("active");
+    }
+    return {};
 }
 
 void paintHover(QWidget* widget) {
@@ -125,13 +142,10 @@ public:
         layout->addWidget(m_tag);
     }
 
-    void display(const Server& server) {
-        m_port->setText(QStringLiteral(":%1").arg(server.port));
-        m_name->setText(qs(server.processName));
-        // Everything kept safe is either the system's own or still working.
-        m_tag->setText(ServerClassifier::isProtectedSystemProcess(server.processName)
-                           ? TidyView::tr("Linux")
-                           : TidyView::tr("active"));
+    void display(const TidyCandidates::Kept& kept, const StoreActions& actions) {
+        m_port->setText(QStringLiteral(":%1").arg(kept.server.port));
+        m_name->setText(qs(kept.server.processName));
+        m_tag->setText(reason(kept, actions));
     }
 
 private:
@@ -325,9 +339,12 @@ std::vector<Server> TidyView::selectedServers() const {
 }
 
 void TidyView::refresh() {
-    m_tidy = TidyCandidates::evaluate(m_store.servers(), [this](std::int32_t pid) {
-        return m_previewIdlePids ? m_previewIdlePids->contains(pid) : m_store.idleTracker().isIdle(pid);
-    });
+    m_tidy = TidyCandidates::evaluate(
+        m_store.servers(),
+        [this](std::int32_t pid) {
+            return m_previewIdlePids ? m_previewIdlePids->contains(pid) : m_store.idleTracker().isIdle(pid);
+        },
+        [this](const Server& server) { return m_store.actions().canStop(server); });
     const auto& reviewable = m_tidy.reviewable;
     const auto& keptSafe = m_tidy.keptSafe;
     const auto selected = selectedServers();
@@ -362,7 +379,7 @@ void TidyView::refresh() {
         delete m_keptRows.back();
         m_keptRows.pop_back();
     }
-    for (std::size_t i = 0; i < keptSafe.size(); ++i) m_keptRows[i]->display(keptSafe[i]);
+    for (std::size_t i = 0; i < keptSafe.size(); ++i) m_keptRows[i]->display(keptSafe[i], m_store.actions());
     if (m_expansion.state() != QAbstractAnimation::Running) applyExpansion(m_showKeptSafe ? 1 : 0);
 
     m_cleanUp->setText(bytes > 0 ? tr("Clean Up — free %1").arg(qs(ByteFormat::short_(bytes)))

@@ -95,6 +95,7 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
             v.memory = MemoryBreakdown{};
             v.memory->total = 2048 * MiB;
             v.memory->app = static_cast<std::uint64_t>(share * 2048 * MiB);
+            v.memory->available = v.memory->total - v.memory->app;
             v.memoryLimitedBy = "/system.slice/build.service";
         };
     };
@@ -337,6 +338,14 @@ AppUsage app(std::string name, std::vector<ProcessRecord> processes = {}, bool i
     return {std::move(name), {}, 0, 0, 0, 0, isSystem, {}, std::move(processes)};
 }
 
+// A row of one interpreter's processes that run one script.
+AppUsage scriptRow(std::string script, std::string interpreter, bool isSystem) {
+    AppUsage usage = app(script + " (" + interpreter + ")", {}, isSystem);
+    usage.script = std::move(script);
+    usage.interpreter = std::move(interpreter);
+    return usage;
+}
+
 // The build serves Linux: every text reads in its Linux wording.
 TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
     const std::string general = "If you aren't using it, quitting it frees up the processor and memory.";
@@ -356,6 +365,12 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
         // Names no rule lists take the rule of their shape: a kernel thread, a versioned interpreter.
         {app("[kworker/0:1]"), kernel},
         {app("Python3.12"), {"Python3.12", script, "Stop it if you aren't using it.", true}},
+        // A script's row: its own name first, then its interpreter's.
+        {scriptRow("serve.py", "python3.11", false),
+         {"serve.py (python3.11)", script, "Stop it if you aren't using it.", true}},
+        {scriptRow("unattended-upgrade", "python3", true),
+         {"Linux update", "Linux is downloading or preparing an update.",
+          "Let it finish, or install the update when it's ready.", false}},
         {app("Terminal", {process("/x/Terminal", 1), process("/x/node", 80)}),
          {"Terminal", "Most of this is node, a JavaScript program or dev server, started from Terminal.",
           settles, true}},

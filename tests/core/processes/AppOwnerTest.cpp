@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "core/processes/AppOwner.hpp"
 #include "core/processes/AppUsage.hpp"
+#include "core/processes/InterpreterScript.hpp"
 #include "core/processes/ProcessRole.hpp"
 
 namespace tarvik {
@@ -63,6 +66,56 @@ TEST(ProcessRoleTest, FirstMatchingRowWins) {
     for (const auto& [name, expected] : cases) EXPECT_EQ(ProcessRole::describe(name), expected) << name;
 }
 
+TEST(InterpreterScript, NamesTheScriptOrModuleAfterTheInterpretersOwnOptions) {
+    const std::tuple<std::string, std::vector<std::string>, std::optional<std::string>> cases[] = {
+        {"python3.11", {"python3", "-m", "http.server", "8000"}, "http.server"},
+        {"python3.11", {"/usr/bin/python3", "-u", "-X", "dev", "/srv/app/serve.py", "-m", "x"}, "serve.py"},
+        {"python3", {"python3", "-um", "http.server"}, "http.server"},
+        {"python3", {"python3", "-mvenv"}, "venv"},
+        {"python3", {"python3", "-W", "ignore", "-Wd", "tool.py"}, "tool.py"},
+        {"python3", {"python3", "-c", "import time; time.sleep(9)", "fake.py"}, std::nullopt},
+        {"python3", {"python3", "-"}, std::nullopt},
+        {"python3", {"python3", "-i"}, std::nullopt},
+        {"python3", {"python3", "project/"}, "project"},
+        {"python", {"python", "--", "-odd.py"}, "-odd.py"},
+        {"node", {"node", "--inspect=9229", "-r", "dotenv/config", "server.js"}, "server.js"},
+        {"node", {"node", "--require", "ts-node/register", "./src/index.ts"}, "index.ts"},
+        {"node", {"node", "-e", "setInterval(() => {}, 1000)"}, std::nullopt},
+        {"node", {"node"}, std::nullopt},
+        {"java", {"java", "-Xmx2g", "-Dmode=prod", "-jar", "/opt/shop/app.jar", "--port", "80"}, "app.jar"},
+        {"java", {"java", "-cp", "lib/*:classes", "com.example.Main", "arg"}, "com.example.Main"},
+        {"java", {"java", "--module-path", "mods", "-m", "shop/com.example.Main"}, "shop"},
+        {"java", {"java", "--source", "21", "Tool.java"}, "Tool.java"},
+        {"java", {"java", "-version"}, std::nullopt},
+        {"bash", {"bash", "./run.sh", "--watch"}, "run.sh"},
+        {"bash", {"-bash"}, std::nullopt},
+        {"bash", {"bash", "-c", "sleep 9 && ./run.sh"}, std::nullopt},
+        {"bash", {"/bin/bash", "-e", "-o", "pipefail", "+O", "extglob", "ci/build.sh"}, "build.sh"},
+        {"dash", {"/bin/sh", "-s", "arg"}, std::nullopt},
+        {"zsh", {"zsh", "-l"}, std::nullopt},
+        {"fish", {"fish", "-C", "set x 1", "deploy.fish"}, "deploy.fish"},
+        {"ruby3.1", {"ruby", "-Ilib", "-r", "bundler/setup", "bin/worker"}, "worker"},
+        {"ruby", {"ruby", "-S", "rails", "server"}, "rails"},
+        {"ruby", {"ruby", "-e", "loop { sleep 1 }"}, std::nullopt},
+        {"perl", {"perl", "-MStrict", "-I", "lib", "-w", "watch.pl"}, "watch.pl"},
+        {"perl", {"perl", "-wle", "print 1"}, std::nullopt},
+        {"php8.2", {"php", "-d", "memory_limit=1G", "artisan", "queue:work"}, "artisan"},
+        {"php", {"php", "-S", "localhost:8000", "-t", "public"}, std::nullopt},
+        {"php", {"php", "-f", "cron.php"}, "cron.php"},
+        {"sshd", {"/usr/sbin/sshd", "-D", "config.py"}, std::nullopt},  // no interpreter
+        {"python3", {}, std::nullopt},
+    };
+    for (const auto& [name, arguments, expected] : cases) {
+        std::string line;
+        for (const auto& argument : arguments) line += argument + " ";
+        EXPECT_EQ(InterpreterScript::of(name, arguments), expected) << name << ": " << line;
+    }
+    for (std::string_view name : {"python3.12", "nodejs", "sh", "fish", "perl", "php"})
+        EXPECT_TRUE(InterpreterScript::isInterpreter(name)) << name;
+    for (std::string_view name : {"pythonista", "nodes", "bashful", "ssh"})
+        EXPECT_FALSE(InterpreterScript::isInterpreter(name)) << name;
+}
+
 ProcessRecord record(std::int32_t pid, AppOwner owner, double cpu, std::uint64_t memory) {
     return {pid, 1, "/bin/p" + std::to_string(pid), std::move(owner), cpu, memory};
 }
@@ -93,6 +146,36 @@ TEST(AppUsage, GroupsByOwnerNameHeaviestFirstAndCopiesReplaceOnlyTheirFigures) {
     copy.cpuPercent = 10.1;
     copy.gpuPercent = 0.8;  // 0.75 rounds away from zero; pid 2 is not a member
     EXPECT_EQ(app.adding({{1, 0.25}, {6, 0.5}, {2, 50}}), copy);
+}
+
+// Interpreter processes nothing else claims form one row per script, so quitting it reaches no
+// unrelated script; an application still keeps all of its processes.
+TEST(AppUsage, GroupsInterpretersOfTheirOwnByWhatTheyRun) {
+    const AppOwner python{"python3.11", nullopt, false}, node{"node", nullopt, false},
+        terminal{"Terminal", "/usr/share/applications/org.gnome.Terminal.desktop", false};
+    auto run = [](std::int32_t pid, AppOwner owner, std::string path, std::string script) {
+        ProcessRecord process = record(pid, std::move(owner), 0, 1);
+        process.path = std::move(path);
+        process.script = std::move(script);
+        return process;
+    };
+    const std::vector<ProcessRecord> p{run(1, python, "/usr/bin/python3.11", "serve.py"),
+                                       run(2, python, "/usr/bin/python3.11", "http.server"),
+                                       run(3, python, "/usr/bin/python3.11", "serve.py"),
+                                       run(4, python, "/usr/bin/python3.11", ""),
+                                       run(5, terminal, "/usr/bin/python3.11", "serve.py"),
+                                       run(6, node, "/usr/bin/node", "server.js")};
+    std::map<std::string, std::tuple<std::vector<std::int32_t>, std::string, std::string>> rows;
+    for (const auto& app : AppUsage::group({p, Date{}}))
+        rows[app.name] = {app.pids, app.script, app.interpreter};
+    const decltype(rows) expected{
+        {"serve.py (python3.11)", {{1, 3}, "serve.py", "python3.11"}},
+        {"http.server (python3.11)", {{2}, "http.server", "python3.11"}},
+        {"python3.11", {{4}, "", ""}},
+        {"Terminal", {{5}, "", ""}},
+        {"server.js (node)", {{6}, "server.js", "node"}},
+    };
+    EXPECT_EQ(rows, expected);
 }
 
 }  // namespace

@@ -87,6 +87,7 @@ TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcessesAndNamesTheir
         "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Terminal.slice/"
         "vte-spawn-1.scope\n";
     inService.cgroup = "0::/system.slice/dev.service\n";
+    inService.cmdline = "node\0--inspect\0/srv/dev/server.js\0"s;
     proc.add(inTerminal);
     proc.add(inService);
     auto snapshot = sampler().sample(t0);
@@ -101,6 +102,9 @@ TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcessesAndNamesTheir
     EXPECT_EQ(find(snapshot, 80)->owner,
               (AppOwner{"Terminal", applications / "org.gnome.Terminal.desktop", false}));
     EXPECT_EQ(find(snapshot, 81)->owner.name, "node");
+    // What an interpreter runs is read with it; any other program's arguments are not.
+    EXPECT_EQ(find(snapshot, 81)->script, "server.js");
+    EXPECT_EQ(find(snapshot, 60)->script, "");
 }
 
 // A command the user started is theirs even from /usr/bin; the system's services are the system's.

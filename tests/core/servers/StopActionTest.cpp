@@ -76,16 +76,25 @@ TEST(SnapshotDiff, ComparesScansByPidAndPort) {
     EXPECT_EQ(ports(diff.devStopped()), (std::vector<int>{3000}));
 }
 
-TEST(TidyCandidates, OffersOnlyIdleSystemListenersThatAreNotTheSystemsOwn) {
+TEST(TidyCandidates, OffersOnlyIdleSystemListenersThatTheUserMayStop) {
     auto system = [](std::int32_t pid, int port, std::string name, std::uint64_t bytes) {
         return Server{.pid = pid, .port = port, .processName = name, .memoryBytes = bytes};
     };
+    // pid 6 is another user's; every pid but 4 is idle.
     auto result = TidyCandidates::evaluate(
         {server(1, 3000), system(2, 5000, "rapportd", 10), system(3, 7000, "helper", 100 << 20),
-         system(3, 7001, "helper", 100 << 20), system(4, 9000, "busyd", 50), system(5, 9100, "quietd", 0)},
-        [](std::int32_t pid) { return pid != 4; });
+         system(3, 7001, "helper", 100 << 20), system(4, 9000, "busyd", 50), system(5, 9100, "quietd", 0),
+         system(0, 9200, "", 0), system(6, 9300, "postgres", 40), system(0, 22, "sshd", 0)},
+        [](std::int32_t pid) { return pid != 4; }, [](const Server& s) { return s.pid != 6; });
     EXPECT_EQ(ports(result.reviewable), (std::vector<int>{7000, 7001, 9100}));
-    EXPECT_EQ(ports(result.keptSafe), (std::vector<int>{5000, 9000}));
+    using Why = TidyCandidates::Keeping;
+    std::vector<std::pair<int, Why>> kept;
+    for (const auto& [server, why] : result.keptSafe) kept.emplace_back(server.port, why);
+    EXPECT_EQ(kept, (decltype(kept){{5000, Why::system},
+                                    {9000, Why::busy},
+                                    {9200, Why::ownerHidden},
+                                    {9300, Why::notYours},
+                                    {22, Why::system}}));
     EXPECT_EQ(result.reclaimableBytes(), 100u << 20) << "one process counts once";
 }
 

@@ -135,6 +135,7 @@ MemoryBreakdown breakdown(const Limit& limit, const MemoryBreakdown& machine) {
     memory.cached = charged.cache;
     memory.wired = minusOrZero(limit.current, charged.anon + charged.cache + charged.compressed);
     memory.free = minusOrZero(limit.limit, limit.current);
+    memory.available = minusOrZero(limit.limit, usage(limit).usedBytes);
     return memory;
 }
 

@@ -51,8 +51,8 @@ struct Limit {
 
 // The machine's breakdown seen from inside the limit: total = the limit, apps = anonymous
 // memory, cached = page cache and reclaimable slab, compressed = zswap, wired = the rest of what
-// is charged (kernel stacks, page tables, sockets), free = what the limit has left. Swap stays the
-// machine's.
+// is charged (kernel stacks, page tables, sockets), free = what the limit has left, available =
+// the limit less `usage`'s used. Swap stays the machine's.
 [[nodiscard]] MemoryBreakdown breakdown(const Limit& limit, const MemoryBreakdown& machine);
 
 // Used and total for the footer: the usage less the inactive file pages, which the kernel

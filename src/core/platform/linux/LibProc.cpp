@@ -64,6 +64,15 @@ std::optional<std::int32_t> parentPid(std::int32_t pid) {
     return stat->ppid;
 }
 
+std::string userName(std::uint32_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[1024];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
+        return Text::repairUtf8(found->pw_name);
+    return std::to_string(uid);
+}
+
 std::optional<std::uint32_t> ownerUid(std::int32_t pid) {
     auto status = ProcRoot().read(pid, "status");
     if (!status) return std::nullopt;
@@ -189,19 +198,6 @@ private:
 
 }  // namespace
 
-namespace {
-
-std::string userName(std::uint32_t uid) {
-    passwd entry{};
-    passwd* found = nullptr;
-    char buffer[1024];
-    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
-        return Text::repairUtf8(found->pw_name);
-    return std::to_string(uid);
-}
-
-}  // namespace
-
 PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
     // The memory of socket holders and of the listening processes' open files belongs to these
     // sources: a caller that keeps them scans steadily, a one-shot caller starts cold unless it
@@ -230,7 +226,7 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
     sources.unownedSockets = [owners] {
         std::vector<UnownedSocket> sockets;
         for (const auto& socket : owners->unowned())
-            sockets.push_back({socket.port, socket.address, userName(socket.uid)});
+            sockets.push_back({socket.port, socket.address, LibProc::userName(socket.uid)});
         return sockets;
     };
     sources.prepare = [root, owners, remembered] {

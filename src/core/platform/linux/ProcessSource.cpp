@@ -7,7 +7,9 @@
 
 #include "core/platform/linux/DesktopApps.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/processes/InterpreterScript.hpp"
 #include "core/support/Parallel.hpp"
+#include "core/support/Text.hpp"
 
 namespace tarvik {
 
@@ -27,6 +29,7 @@ struct Tracked {
     std::optional<DesktopApp> app;
     std::optional<bool> systemService;
     std::optional<std::uint32_t> uid;
+    std::vector<std::string> arguments;  // an interpreter's only
     std::uint64_t cpuTicks = 0;
     std::uint64_t memoryBytes = 0;
     int idleReads = 0;  // reads since memory was last read
@@ -107,6 +110,7 @@ public:
             reading.app = tracked.app;
             reading.systemService = tracked.systemService;
             reading.uid = tracked.uid;
+            reading.arguments = tracked.arguments;
         }
         // Closes the descriptors of processes that are gone.
         std::erase_if(m_tracked, [&](const auto& entry) { return entry.second.generation != m_generation; });
@@ -144,6 +148,7 @@ private:
         if (fresh || stat->comm != tracked.comm) {
             tracked.path = m_namesOnly ? shortName(pid, *stat) : m_root.executablePath(pid, *stat);
             tracked.comm = std::move(stat->comm);
+            readArguments(pid, tracked);
         }
         if (!tracked.kernelThread && !m_namesOnly) {
             // Private memory grows only by the process touching pages, which costs CPU time, so the
@@ -173,6 +178,15 @@ private:
         tracked.memoryBytes = memory ? memory->footprint() : 0;
         tracked.idleReads = 0;
         if (withUser && memory) tracked.uid = ProcFs::parseStatusUid(m_buffer);
+    }
+
+    // An interpreter's command line, read with its path: what it runs tells its processes apart.
+    void readArguments(std::int32_t pid, Tracked& tracked) {
+        tracked.arguments.clear();
+        if (m_namesOnly || tracked.kernelThread ||
+            !InterpreterScript::isInterpreter(Text::lastPathComponent(tracked.path)))
+            return;
+        if (auto cmdline = m_root.read(pid, "cmdline")) tracked.arguments = ProcFs::arguments(*cmdline);
     }
 
     // Where the process was started, which never changes: its desktop application, and whether it

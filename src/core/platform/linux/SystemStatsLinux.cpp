@@ -33,14 +33,10 @@ std::optional<MemoryBreakdown> breakdown(const std::unordered_map<std::string, s
     memory.swapTotal = value(meminfo, "SwapTotal");
     std::uint64_t swapFree = value(meminfo, "SwapFree");
     memory.swapUsed = memory.swapTotal > swapFree ? memory.swapTotal - swapFree : 0;
+    // Kernels before 3.14 do not estimate it; free memory and the cache come closest.
+    memory.available =
+        meminfo.contains("MemAvailable") ? value(meminfo, "MemAvailable") : memory.free + memory.cached;
     return memory;
-}
-
-MemoryUsage usage(const std::unordered_map<std::string, std::uint64_t>& meminfo) {
-    std::uint64_t total = value(meminfo, "MemTotal");
-    if (!meminfo.contains("MemAvailable")) return {0, total};
-    std::uint64_t available = value(meminfo, "MemAvailable");
-    return {total > available ? total - available : 0, total};
 }
 
 MemoryPressure pressure(const std::optional<MachineStats::Pressure>& psi) {
@@ -66,11 +62,8 @@ std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots
 }
 
 MemoryUsage currentUsage(const MachineStats::Roots& roots) {
-    auto meminfo = MachineStats::readMeminfo(roots);
-    if (!meminfo) return {};
-    auto machine = usage(*meminfo);
-    auto limit = CgroupMemory::read(roots, machine.totalBytes);
-    return limit ? CgroupMemory::usage(*limit) : machine;
+    auto reading = current(roots);
+    return reading ? reading->breakdown.usage() : MemoryUsage{};
 }
 
 }  // namespace LinuxMemory

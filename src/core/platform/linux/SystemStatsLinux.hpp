@@ -13,12 +13,10 @@ namespace tarvik::LinuxMemory {
 
 // From /proc/meminfo (bytes): app = AnonPages; wired = SUnreclaim + KernelStack + PageTables;
 // compressed = Zswap, or what zram swap holds; cached = Cached + Buffers + SReclaimable;
-// free = MemFree; swap from SwapTotal and SwapFree.
+// free = MemFree; available = MemAvailable, so that used is MemTotal - MemAvailable; swap from
+// SwapTotal and SwapFree.
 [[nodiscard]] std::optional<MemoryBreakdown> breakdown(
     const std::unordered_map<std::string, std::uint64_t>& meminfo, std::uint64_t zramUsed);
-
-// Used memory as the footer shows it: MemTotal - MemAvailable.
-[[nodiscard]] MemoryUsage usage(const std::unordered_map<std::string, std::uint64_t>& meminfo);
 
 // Stall information: warning when some task waited on memory over 10 % of the last ten seconds,
 // critical when all did (or some did over 40 %).
@@ -27,7 +25,7 @@ namespace tarvik::LinuxMemory {
 // The readings over a root, for fixture trees. Inside a cgroup whose memory limit binds below
 // physical memory, the memory is the limit's (see CgroupMemory) and `limitedBy` names the cgroup.
 [[nodiscard]] std::optional<MemoryBreakdown::Reading> current(const MachineStats::Roots& roots);
-// Used and total for the footer over a root, the limit's likewise; zeros when nothing reads.
+// The used and total of `current`; zeros when nothing reads.
 [[nodiscard]] MemoryUsage currentUsage(const MachineStats::Roots& roots);
 
 }  // namespace tarvik::LinuxMemory

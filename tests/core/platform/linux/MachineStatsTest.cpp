@@ -33,9 +33,11 @@ TEST(MachineStats, ReadsMemoryPressureAndSwap) {
     ASSERT_TRUE(memory);
     const std::uint64_t k = 1024;
     EXPECT_EQ(*memory, (MemoryBreakdown{16000000 * k, 5000000 * k, 200000 * k, 30000 * k, 4250000 * k,
-                                        1000000 * k, 500000 * k, 2000000 * k}));
+                                        1000000 * k, 500000 * k, 2000000 * k, 9000000 * k}));
     EXPECT_EQ(meminfo.at("HugePages_Total"), 4u) << "counts are not kilobytes";
-    EXPECT_EQ(LinuxMemory::usage(meminfo), (MemoryUsage{7000000 * k, 16000000 * k}));
+    EXPECT_EQ(memory->usage(), (MemoryUsage{7000000 * k, 16000000 * k})) << "MemTotal - MemAvailable";
+    meminfo.erase("MemAvailable");
+    EXPECT_EQ(LinuxMemory::breakdown(meminfo, 0)->used(), 10750000 * k) << "all but the free and cached";
     meminfo["Zswap"] = 0;
     EXPECT_EQ(LinuxMemory::breakdown(meminfo, 777)->compressed, 777u) << "zram holds what zswap does not";
 
@@ -167,7 +169,7 @@ TEST(CgroupMemory, ReadsV1AndItsUnlimitedValue) {
     ASSERT_TRUE(found && found->v1);
     // The whole subtree's counters.
     EXPECT_EQ(breakdown(*found, MemoryBreakdown{}),
-              (MemoryBreakdown{512 * MiB, 250 * MiB, 0, 0, 150 * MiB, 112 * MiB, 0, 0}));
+              (MemoryBreakdown{512 * MiB, 250 * MiB, 0, 0, 150 * MiB, 112 * MiB, 0, 0, 162 * MiB}));
     EXPECT_EQ(usage(*found), (MemoryUsage{350 * MiB, 512 * MiB}));
 }
 
@@ -192,7 +194,7 @@ TEST(CgroupMemory, LimitReplacesPhysicalMemoryInTheReadings) {
     EXPECT_EQ(reading->limitedBy, "/system.slice/build.service");
     // What is charged beyond the stat's figures is the kernel's; swap stays the machine's.
     EXPECT_EQ(reading->breakdown,
-              (MemoryBreakdown{limit, 1950 * MiB, 26 * MiB, 0, 24 * MiB, 48 * MiB, 0, 1024 * MiB}));
+              (MemoryBreakdown{limit, 1950 * MiB, 26 * MiB, 0, 24 * MiB, 48 * MiB, 0, 1024 * MiB, 58 * MiB}));
     EXPECT_EQ(LinuxMemory::currentUsage(tree.roots), (MemoryUsage{1990 * MiB, limit}));
 }
 
