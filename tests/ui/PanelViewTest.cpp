@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPointer>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "ui/ViewTesting.hpp"
 #include "ui/store/StoreActions.hpp"
 #include "ui/store/StoreSettings.hpp"
+#include "ui/views/OverviewView.hpp"
 #include "ui/views/PanelKit.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ServerListModel.hpp"
@@ -310,6 +312,13 @@ TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
     EXPECT_EQ(count->text(), "1 server");
     panel->show();
     EXPECT_EQ(count->text(), "2 servers");
+    // With no insight nor Docker VM to tell of, those parts of the overview hold no place.
+    panel->showTab(Tab::overview);
+    settle();
+    const auto* overview = panel->findChild<ui::OverviewView*>();
+    ASSERT_TRUE(overview);
+    for (auto* part : overview->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (part->isVisibleTo(panel.get())) EXPECT_GT(part->layout()->count(), 0);
 }
 
 // The servers under an open panel change: no button on any tab goes unless its server went, not

@@ -98,6 +98,9 @@ OverviewView::OverviewView(ServerStore& store, PanelState& state, std::function<
     for (QWidget** slot : {&m_attention, &m_docker, &m_idle, &m_footprint, &m_projects, &m_window}) {
         *slot = new QWidget(this);
         slotLayout(*slot);
+        // Shown once filled: a part whose first value equals "nothing yet" (no Docker VM limit
+        // compares equal to none seen) is never refilled, and must not hold its place empty.
+        (*slot)->hide();
         m_layout->addWidget(*slot);
     }
     m_layout->addStretch();

@@ -261,7 +261,8 @@ void PanelView::rebuild() {
     m_overview->rebuild();
     m_active->refresh();
     m_stopped->rebuild();
-    for (QWidget* tab : std::initializer_list<QWidget*>{m_overview, m_stopped}) showItems(tab->layout());
+    // The overview shows its own parts, and only those it filled.
+    showItems(m_stopped->layout());
     orderTabs();
     if (!name.isNull() && (!focused || !focused->isVisible())) refocus(name);
 }
