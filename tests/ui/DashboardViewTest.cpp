@@ -178,6 +178,9 @@ TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
     EXPECT_EQ(tileValue(shown, "disk"), "212 GB free");
     EXPECT_EQ(tileValue(shown, "battery"), "No battery");
     EXPECT_EQ(tileValue(shown, "gpu"), "No GPU");
+    const auto* graphics = shown.page(DashboardSection::overview)->findChild<QWidget*>("vital:gpu");
+    ASSERT_TRUE(graphics);
+    EXPECT_TRUE(test::shownTexts(*graphics).contains("No GPU"));
 
     SystemVitals quiet;
     quiet.cpu = CPULoad{0.1, 0.05, 0.05};

@@ -90,8 +90,8 @@ std::vector<Vital> vitals(const ServerStore& store) {
             OverviewText::tr("%1 of %2")
                 .arg(qs(ByteFormat::short_(now.memory->used())), qs(ByteFormat::short_(now.memory->total)));
     result.push_back({"memory", OverviewText::tr("Memory"), memory, pressureWord(store.memoryPressure())});
-    result.push_back({"gpu", OverviewText::tr("Graphics"), now.gpu ? percent(*now.gpu) : unknown,
-                      OverviewText::tr("Graphics chip")});
+    const QString gpu = now.gpu ? percent(*now.gpu) : now.gpus.empty() ? OverviewText::tr("No GPU") : unknown;
+    result.push_back({"gpu", OverviewText::tr("Graphics"), gpu, OverviewText::tr("Graphics chip")});
     if (now.disk)
         result.push_back({"disk", OverviewText::tr("Disk"), qs(ByteFormat::storage(now.disk->free)),
                           OverviewText::tr("free of %1").arg(qs(ByteFormat::storage(now.disk->total)))});
