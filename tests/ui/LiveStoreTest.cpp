@@ -86,6 +86,7 @@ TEST(LiveStore, ListsProbesAnnouncesAndRemembersAServerItStartedAndStopped) {
     store.setPanelIsOpen(true);  // every 3 s
     ASSERT_TRUE(test::pumpUntil([&] { return store.hasScanned(); }));
 
+    const uint postedBefore = daemon.calls().empty() ? 0 : daemon.calls().back().id;
     test::TempDir folder;
     test::TestProcess server(test::listener({"--ttl", "120"}), folder.path().string());
     auto ports = server.numbers();
@@ -101,18 +102,28 @@ TEST(LiveStore, ListsProbesAnnouncesAndRemembersAServerItStartedAndStopped) {
     ASSERT_TRUE(test::pumpUntil([&] { return store.probeOutcomes().contains(id); }));
     EXPECT_FALSE(HTTPProbe::isHealthy(store.probeOutcomes().at(id)));  // it speaks no HTTP
 
+    // Where other tests start servers in the same minute, this one may be told in a roll-up.
     auto announced = [&]() -> const test::NotifyCall* {
         for (const auto& call : daemon.calls())
-            if (call.body.toStdString() == "Listening on localhost:" + port) return &call;
+            if (call.body.toStdString() == "Listening on localhost:" + port ||
+                (call.summary.endsWith(" dev servers started") && call.id > postedBefore))
+                return &call;
         return nullptr;
     };
-    ASSERT_TRUE(test::pumpUntil([&] { return announced() != nullptr; }));
-    EXPECT_EQ(announced()->summary.toStdString(), listed()->kind.name + " is up");
+    ASSERT_TRUE(test::pumpUntil([&] { return announced() != nullptr; }, std::chrono::seconds(75)));
+    const bool single = announced()->body.startsWith("Listening");
+    if (single) {
+        EXPECT_EQ(announced()->summary.toStdString(), listed()->kind.name + " is up");
+    }
     std::vector<std::string> clicked;
     dbus->onClick([&](const std::string& identifier) { clicked.push_back(identifier); });
     daemon.invokeAction(announced()->id, "default");
     ASSERT_TRUE(test::pumpUntil([&] { return !clicked.empty(); }));
-    EXPECT_EQ(clicked[0], "start-" + id);
+    if (single) {
+        EXPECT_EQ(clicked[0], "start-" + id);
+    } else {
+        EXPECT_TRUE(clicked[0].starts_with("starts-")) << clicked[0];
+    }
 
     ASSERT_EQ(::kill(server.pid(), SIGKILL), 0);
     // Other tests' servers may stop too and come first, so any entry may be this one.

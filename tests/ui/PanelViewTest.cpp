@@ -318,7 +318,9 @@ TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
     const auto* overview = panel->findChild<ui::OverviewView*>();
     ASSERT_TRUE(overview);
     for (auto* part : overview->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (part->isVisibleTo(panel.get())) EXPECT_GT(part->layout()->count(), 0);
+        if (part->isVisibleTo(panel.get())) {
+            EXPECT_GT(part->layout()->count(), 0);
+        }
 }
 
 // The servers under an open panel change: no button on any tab goes unless its server went, not
@@ -561,3 +563,23 @@ TEST(PanelModel, AppliesAListAsInsertionsRemovalsMovesAndChanges) {
 
 }  // namespace
 }  // namespace tarvik
+
+TEST(PanelKit, BreakableLetsEveryLongRunWrapAndLeavesWordsAndPairsWhole) {
+    const QString pair = QString::fromUtf8("😀");
+    const QString longRun(60, 'f');
+    const struct {
+        QString text;
+        int breaks;
+    } cases[] = {{"Vite on port 5173 grew 12 MB", 0},
+                 {longRun, 2},
+                 {"Next.js (" + longRun + ") grew", 2},
+                 {pair.repeated(30), 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const QString shown = tarvik::ui::breakable(c.text);
+        EXPECT_EQ(shown.count(QChar(0x200B)), c.breaks);
+        EXPECT_EQ(QString(shown).remove(QChar(0x200B)), c.text);
+        for (qsizetype i = shown.indexOf(QChar(0x200B)); i > 0; i = shown.indexOf(QChar(0x200B), i + 1))
+            EXPECT_FALSE(shown[i - 1].isHighSurrogate());
+    }
+}

@@ -11,11 +11,13 @@
 
 namespace tarvik::test {
 
-// What the user can read in `view` when it shows: the labels' and the buttons' texts.
+// What the user can read in `view` when it shows: the labels' and the buttons' texts, without the
+// invisible breaks that let long words wrap.
 inline QStringList shownTexts(const QWidget& view) {
     QStringList result;
     for (auto* label : view.findChildren<QLabel*>())
-        if (label->isVisibleTo(&view) && !label->text().isEmpty()) result << label->text();
+        if (label->isVisibleTo(&view) && !label->text().isEmpty())
+            result << QString(label->text()).remove(QChar(0x200B));
     for (auto* button : view.findChildren<QAbstractButton*>())
         if (button->isVisibleTo(&view) && !button->text().isEmpty()) result << button->text();
     return result;

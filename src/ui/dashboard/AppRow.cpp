@@ -24,12 +24,6 @@ QLabel* figure(int width, QWidget* parent) {
     return label;
 }
 
-QLabel* wrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
-    auto* label = makeLabel(text, style, role, parent);
-    label->setWordWrap(true);
-    return label;
-}
-
 QString percentText(double percent) {
     return AppRow::tr("%1%").arg(percent, 0, 'f', 1);
 }
@@ -126,10 +120,10 @@ QWidget* AppRow::makeDetails() {
     if (explanation.title != m_app.name)
         layout->addWidget(makeLabel(qs(explanation.title), Theme::Text::subheadline, QFont::DemiBold,
                                     Theme::Role::text, details));
-    layout->addWidget(wrapped(qs(explanation.why), Theme::Text::footnote, Theme::Role::text, details));
+    layout->addWidget(makeWrapped(qs(explanation.why), Theme::Text::footnote, Theme::Role::text, details));
     if (!explanation.advice.empty())
         layout->addWidget(
-            wrapped(qs(explanation.advice), Theme::Text::footnote, Theme::Role::secondaryText, details));
+            makeWrapped(qs(explanation.advice), Theme::Text::footnote, Theme::Role::secondaryText, details));
 
     const int count = static_cast<int>(m_app.processes.size());
     auto* counting = new QHBoxLayout;
@@ -178,8 +172,8 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, QWidget* parent) {
                            Theme::Role::text, line);
     layout->addWidget(name, 1);
     if (m_store.actions().canEnd(process)) {
-        layout->addWidget(wrapped(tr("Asks this one process to quit."), Theme::Text::caption2,
-                                  Theme::Role::tertiaryText, line));
+        layout->addWidget(makeWrapped(tr("Asks this one process to quit."), Theme::Text::caption2,
+                                      Theme::Role::tertiaryText, line));
         auto* end = new CapsuleButton(tr("End"), CapsuleButton::Style::plain, line);
         end->setObjectName("end:" + QString::number(process.pid));
         connect(end, &QAbstractButton::clicked, this,
@@ -187,9 +181,10 @@ QWidget* AppRow::makeProcess(const ProcessRecord& process, QWidget* parent) {
         layout->addWidget(end);
     } else {
         const auto user = m_store.actions().otherUser(process.pid);
-        layout->addWidget(wrapped(user ? tr("Owned by the user %1, so Tarvik can't end it.").arg(qs(*user))
-                                       : tr("Owned by Linux, so Tarvik can't end it."),
-                                  Theme::Text::caption2, Theme::Role::tertiaryText, line));
+        layout->addWidget(makeWrapped(user
+                                          ? tr("Owned by the user %1, so Tarvik can't end it.").arg(qs(*user))
+                                          : tr("Owned by Linux, so Tarvik can't end it."),
+                                      Theme::Text::caption2, Theme::Role::tertiaryText, line));
     }
     return line;
 }
@@ -217,7 +212,7 @@ QWidget* AppRow::makeQuestion(AppRowState::Question question, QWidget* parent) {
     layout->setSpacing(Theme::Space::s);
     const QString text = force ? tr("Force quit %1? Unsaved work may be lost.").arg(qs(m_app.name))
                                : tr("Quit %1? Unsaved work may ask to be saved.").arg(qs(m_app.name));
-    layout->addWidget(wrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
+    layout->addWidget(makeWrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
     auto* confirm =
         new CapsuleButton(force ? tr("Force Quit") : tr("Quit"), CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");

@@ -59,12 +59,6 @@ std::string capacityLine(const ServerStore& store) {
     return line.toStdString();
 }
 
-QLabel* wrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
-    auto* label = makeLabel(text, style, role, parent);
-    label->setWordWrap(true);
-    return label;
-}
-
 QWidget* heading(const QString& title, const QString& line, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* layout = new QVBoxLayout(box);
@@ -99,9 +93,9 @@ StorageBlock::StorageBlock(ServerStore& store, QWidget* parent) : QWidget(parent
     auto* trash = new QHBoxLayout;
     trash->setContentsMargins(0, Theme::Space::xs, 0, 0);
     trash->setSpacing(Theme::Space::l);
-    trash->addWidget(wrapped(tr("Files you move to the Trash keep their space until you empty it: "
-                                "open the Trash in Files and choose Empty."),
-                             Theme::Text::footnote, Theme::Role::secondaryText, this),
+    trash->addWidget(makeWrapped(tr("Files you move to the Trash keep their space until you empty it: "
+                                    "open the Trash in Files and choose Empty."),
+                                 Theme::Text::footnote, Theme::Role::secondaryText, this),
                      1);
     auto* open = new CapsuleButton(tr("Open Trash"), CapsuleButton::Style::plain, this);
     connect(open, &QAbstractButton::clicked, this, [this] { m_store.actions().openTrash(); });
@@ -121,7 +115,7 @@ QWidget* StorageBlock::makeQuestion(const QString& text, const QString& confirmT
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, Theme::Space::s, 0, 0);
     layout->setSpacing(Theme::Space::s);
-    layout->addWidget(wrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
+    layout->addWidget(makeWrapped(text, Theme::Text::footnote, Theme::Role::text, box), 1);
     auto* confirm = new CapsuleButton(confirmText, CapsuleButton::Style::destructive, box);
     confirm->setObjectName("confirm");
     auto* cancel = new CapsuleButton(tr("Cancel"), CapsuleButton::Style::plain, box);
@@ -146,14 +140,14 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, QWidget* parent) {
     auto* text = new QVBoxLayout;
     text->setSpacing(Theme::Space::hairline);
     text->addWidget(makeLabel(qs(item.title), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, row));
-    text->addWidget(wrapped(qs(item.detail), Theme::Text::caption, Theme::Role::secondaryText, row));
+    text->addWidget(makeWrapped(qs(item.detail), Theme::Text::caption, Theme::Role::secondaryText, row));
     // Where the bytes really are, when a link leads the folder elsewhere, and what keeps them.
     if (item.realPath && item.place == StorageItem::Place::home)
-        text->addWidget(wrapped(tr("Lives at %1.").arg(qs(*item.realPath)), Theme::Text::caption,
-                                Theme::Role::tertiaryText, row));
+        text->addWidget(makeWrapped(tr("Lives at %1.").arg(qs(*item.realPath)), Theme::Text::caption,
+                                    Theme::Role::tertiaryText, row));
     for (const auto& note : {StorageScanner::placeNote(item), StorageScanner::sharedNote(item)})
         if (!note.empty())
-            text->addWidget(wrapped(qs(note), Theme::Text::caption, Theme::Role::tertiaryText, row));
+            text->addWidget(makeWrapped(qs(note), Theme::Text::caption, Theme::Role::tertiaryText, row));
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), Theme::Text::callout, Theme::Role::secondaryText, row));
 
@@ -174,9 +168,9 @@ QWidget* StorageBlock::makeCache(const StorageItem& item, QWidget* parent) {
     outer->addLayout(line);
     if (runtime && m_store.checks().dockerAvailable())
         outer->addWidget(
-            wrapped(tr("Removes stopped containers, unused networks, dangling images and build cache. "
-                       "Running containers and volumes stay."),
-                    Theme::Text::caption, Theme::Role::tertiaryText, row));
+            makeWrapped(tr("Removes stopped containers, unused networks, dangling images and build cache. "
+                           "Running containers and volumes stay."),
+                        Theme::Text::caption, Theme::Role::tertiaryText, row));
     if (m_asking == "clear:" + item.path)
         outer->addWidget(makeQuestion(
             tr("Clear %1? Your tools fetch it again when they need it.").arg(qs(item.title)), tr("Clear"),
@@ -196,10 +190,10 @@ QWidget* StorageBlock::makeFile(const StorageItem& item, QWidget* parent) {
     text->addWidget(makeLabel(qs(item.title), Theme::Text::callout, QFont::DemiBold, Theme::Role::text, row));
     QString detail = qs(item.detail);
     if (!item.lastUsed) detail = tr("%1  ·  Never opened").arg(detail);
-    text->addWidget(wrapped(detail, Theme::Text::caption, Theme::Role::secondaryText, row));
+    text->addWidget(makeWrapped(detail, Theme::Text::caption, Theme::Role::secondaryText, row));
     if (item.kind.tag == StorageItem::Kind::Tag::appData)
-        text->addWidget(wrapped(tr("Belongs to %1. Remove it from inside %1.").arg(qs(item.kind.app)),
-                                Theme::Text::caption, Theme::Role::tertiaryText, row));
+        text->addWidget(makeWrapped(tr("Belongs to %1. Remove it from inside %1.").arg(qs(item.kind.app)),
+                                    Theme::Text::caption, Theme::Role::tertiaryText, row));
     line->addLayout(text, 1);
     line->addWidget(makeLabel(bytes(item.bytes), Theme::Text::callout, Theme::Role::secondaryText, row));
     auto* show = new CapsuleButton((tr("Show in Files")), CapsuleButton::Style::plain, row);
@@ -227,11 +221,11 @@ void StorageBlock::refresh() {
     auto* caches = m_caches->parentWidget();
     clearLayout(m_caches);
     if (!m_store.checks().clearable()) {
-        m_caches->addWidget(wrapped(tr("Measuring caches. Large ones take a few seconds."),
-                                    Theme::Text::footnote, Theme::Role::secondaryText, caches));
+        m_caches->addWidget(makeWrapped(tr("Measuring caches. Large ones take a few seconds."),
+                                        Theme::Text::footnote, Theme::Role::secondaryText, caches));
     } else if (m_store.checks().clearable()->empty()) {
-        m_caches->addWidget(wrapped(tr("Nothing large to clear. Your caches are small."),
-                                    Theme::Text::footnote, Theme::Role::secondaryText, caches));
+        m_caches->addWidget(makeWrapped(tr("Nothing large to clear. Your caches are small."),
+                                        Theme::Text::footnote, Theme::Role::secondaryText, caches));
     } else {
         for (const auto& item : *m_store.checks().clearable()) m_caches->addWidget(makeCache(item, caches));
     }
@@ -243,17 +237,18 @@ void StorageBlock::refresh() {
     // A search cut short says so rather than claiming there is nothing large.
     const bool stopped = large && !m_store.checks().largeFilesComplete();
     if (stopped)
-        m_files->addWidget(wrapped(large->empty()
-                                       ? tr("The search for large files stopped at its limit before "
-                                            "it found any.")
-                                       : tr("The search for large files stopped at its limit; these "
-                                            "are the largest it found."),
-                                   Theme::Text::footnote, Theme::Role::secondaryText, files));
+        m_files->addWidget(makeWrapped(large->empty()
+                                           ? tr("The search for large files stopped at its limit before "
+                                                "it found any.")
+                                           : tr("The search for large files stopped at its limit; these "
+                                                "are the largest it found."),
+                                       Theme::Text::footnote, Theme::Role::secondaryText, files));
     if (large && !large->empty()) {
         for (const auto& item : *large) m_files->addWidget(makeFile(item, files));
     } else if (!stopped) {
-        m_files->addWidget(wrapped(large ? tr("No files over 500 MB.") : tr("Measuring your home folder."),
-                                   Theme::Text::footnote, Theme::Role::secondaryText, files));
+        m_files->addWidget(
+            makeWrapped(large ? tr("No files over 500 MB.") : tr("Measuring your home folder."),
+                        Theme::Text::footnote, Theme::Role::secondaryText, files));
     }
     showItems(m_files);
 }

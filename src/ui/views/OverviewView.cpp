@@ -57,6 +57,7 @@ QWidget* symbolLine(std::string_view symbol, Theme::Role role, QLabel* text, QWi
     layout->setSpacing(Theme::Space::m);
     layout->addWidget(makeSymbol(symbol, role, 14, line), 0, Qt::AlignTop);
     text->setParent(line);
+    text->setText(breakable(text->text()));
     text->setWordWrap(true);
     layout->addWidget(text, 1);
     return line;
@@ -171,7 +172,9 @@ void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary) {
         top->addWidget(makeSymbol(banner.icon, TintToken::indigo, 22, card), 0, Qt::AlignTop);
         auto* text = new QVBoxLayout;
         text->setSpacing(Theme::Space::xxs);
-        m_idleTitle = makeLabel({}, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, card);
+        m_idleTitle = new ElidedLabel({}, card, Qt::ElideRight);
+        m_idleTitle->setFont(Theme::font(Theme::Text::callout, QFont::DemiBold));
+        Theme::setForeground(m_idleTitle, Theme::Role::text);
         text->addWidget(m_idleTitle);
         m_idleSentence = makeLabel({}, Theme::Text::caption, Theme::Role::secondaryText, card);
         m_idleSentence->setWordWrap(true);
@@ -197,7 +200,7 @@ void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary) {
         layout->addLayout(action);
     }
     m_idleTitle->setText(qs(banner.title));
-    m_idleSentence->setText(qs(banner.sentence));
+    m_idleSentence->setText(breakable(qs(banner.sentence)));
 }
 
 // The heading and its share button stay; the figures beneath are drawn again when they change.

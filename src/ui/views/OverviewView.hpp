@@ -17,6 +17,7 @@ class QVBoxLayout;
 
 namespace tarvik::ui {
 
+class ElidedLabel;
 class PanelState;
 class ServerStore;
 
@@ -61,7 +62,7 @@ private:
     QWidget* m_footprint = nullptr;
     QWidget* m_projects = nullptr;
     QWidget* m_window = nullptr;
-    QLabel* m_idleTitle = nullptr;
+    ElidedLabel* m_idleTitle = nullptr;
     QLabel* m_idleSentence = nullptr;
     QLabel* m_total = nullptr;
     QWidget* m_figures = nullptr;

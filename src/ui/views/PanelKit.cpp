@@ -78,6 +78,30 @@ QLabel* makeLabel(const QString& text, Theme::Text style, Theme::Role role, QWid
     return styledLabel(text, Theme::font(style), role, parent);
 }
 
+QString breakable(const QString& text) {
+    constexpr int longestRun = 24;
+    const QChar zeroWidthSpace(0x200B);
+    QString result;
+    result.reserve(text.size() + text.size() / longestRun);
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        // Never between the halves of a surrogate pair.
+        if (run > longestRun && !c.isLowSurrogate()) {
+            result += zeroWidthSpace;
+            run = 1;
+        }
+        result += c;
+    }
+    return result;
+}
+
+QLabel* makeWrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent) {
+    auto* label = makeLabel(breakable(text), style, role, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
 QLabel* makeLabel(const QString& text, Theme::Text style, QFont::Weight weight, Theme::Role role,
                   QWidget* parent) {
     return styledLabel(text, Theme::font(style, weight), role, parent);

@@ -48,6 +48,11 @@ private:
 
 // A text in a style of the panel's font and one of its colours, which follows the appearance.
 QLabel* makeLabel(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent);
+// `text` with a break allowed inside every long unbroken run (a path, a folder of 100 letters),
+// so a wrapped label can always narrow to the room it gets.
+[[nodiscard]] QString breakable(const QString& text);
+// A label that wraps `text` (made breakable) to its width.
+QLabel* makeWrapped(const QString& text, Theme::Text style, Theme::Role role, QWidget* parent);
 QLabel* makeLabel(const QString& text, Theme::Text style, QFont::Weight weight, Theme::Role role,
                   QWidget* parent);
 // The same at a size in points; `dark` is not needed any more and is ignored.

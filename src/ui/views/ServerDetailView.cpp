@@ -64,9 +64,7 @@ ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, 
     grid->setColumnStretch(1, 1);
 
     auto text = [&](const QString& value, Theme::Role role = Theme::Role::text) {
-        auto* label = makeLabel(value, Theme::Text::footnote, role, inset);
-        label->setWordWrap(true);
-        return label;
+        return makeWrapped(value, Theme::Text::footnote, role, inset);
     };
     if (auto directory = m_server.displayDirectory()) {
         auto* label = new ElidedLabel(qs(*directory), inset);
