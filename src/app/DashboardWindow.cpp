@@ -5,6 +5,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "ui/dashboard/DashboardView.hpp"
 #include "ui/store/StoreSettings.hpp"
@@ -38,8 +41,14 @@ protected:
             m_owner.m_store->settings().setDashboardGeometry(saveGeometry());
             m_owner.m_store->setDashboardIsOpen(false);
         }
-        hide();
-        event->ignore();
+        event->accept();
+    }
+
+    ~Window() override {
+#ifdef __GLIBC__
+        // The pages' memory went back to the allocator; hand what it keeps back to the system.
+        QTimer::singleShot(0, [] { malloc_trim(0); });
+#endif
     }
 
 private:
@@ -55,7 +64,7 @@ void DashboardWindow::show(ui::ServerStore& store, ui::DashboardSection section)
     const bool created = !m_window;
     if (created) {
         m_window = new Window(*this);
-        m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_window->setAttribute(Qt::WA_DeleteOnClose);
         auto geometry = store.settings().dashboardGeometry();
         if (geometry.isEmpty() || !m_window->restoreGeometry(geometry)) m_window->resize(firstSize());
     }

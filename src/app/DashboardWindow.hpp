@@ -8,8 +8,8 @@
 
 namespace tarvik::app {
 
-// The one dashboard window: made on first use, hidden (never destroyed) on close, and shown again
-// on the section asked for.
+// The one dashboard window: made on first use and shown again on the section asked for. Closing it
+// frees it: a tray app lives for days, and a window nobody looks at should not keep its pages.
 class DashboardWindow : public QObject {
     Q_OBJECT
 
