@@ -67,6 +67,9 @@ class SamplingStep {
 public:
     virtual ~SamplingStep() = default;
     virtual SamplingResult sample() = 0;
+    // A value that changes whenever a TCP listener comes or goes, for a small part of a sample's
+    // cost; nullopt where there is nothing cheaper than a sample. Blocking, like a sample.
+    virtual std::optional<std::uint64_t> listenersFingerprint() { return std::nullopt; }
 };
 
 // One HTTP probe of a local port. Blocking; called off the store's thread, several at once.

@@ -62,7 +62,9 @@ public:
 class FakeSampling : public ui::SamplingStep {
 public:
     std::deque<ui::SamplingResult> script;
+    std::optional<std::uint64_t> listeners;
     int calls = 0;
+    std::optional<std::uint64_t> listenersFingerprint() override { return listeners; }
     ui::SamplingResult sample() override {
         ++calls;
         if (script.size() > 1) {

@@ -81,12 +81,15 @@ TEST(LiveStore, ListsProbesAnnouncesAndRemembersAServerItStartedAndStopped) {
     auto notifier = std::make_unique<DbusNotifier>(bus.connect());
     auto* dbus = notifier.get();
     services.notifier = std::move(notifier);
+    auto* sampling = services.sampling.get();
     ui::ServerStore store(std::move(services));
     store.startPolling();
     store.setPanelIsOpen(true);  // every 3 s
     ASSERT_TRUE(test::pumpUntil([&] { return store.hasScanned(); }));
 
     const uint postedBefore = daemon.calls().empty() ? 0 : daemon.calls().back().id;
+    const auto listenersBefore = sampling->listenersFingerprint();
+    ASSERT_TRUE(listenersBefore);
     test::TempDir folder;
     test::TestProcess server(test::listener({"--ttl", "120"}), folder.path().string());
     auto ports = server.numbers();
@@ -99,6 +102,7 @@ TEST(LiveStore, ListsProbesAnnouncesAndRemembersAServerItStartedAndStopped) {
         return std::nullopt;
     };
     ASSERT_TRUE(test::pumpUntil([&] { return listed().has_value(); }));
+    EXPECT_NE(sampling->listenersFingerprint(), listenersBefore) << "a new listener went unseen";
     ASSERT_TRUE(test::pumpUntil([&] { return store.probeOutcomes().contains(id); }));
     EXPECT_FALSE(HTTPProbe::isHealthy(store.probeOutcomes().at(id)));  // it speaks no HTTP
 

@@ -280,6 +280,23 @@ TEST_F(StoreTest, PausesThreeSecondsWhileAViewShowsAndEightOtherwise) {
     EXPECT_EQ(samplesAfter(0.1s), 7);
 }
 
+TEST_F(StoreTest, WithNoViewOpenOnlyNewListenersOrHalfAMinuteBringASample) {
+    auto samplesAfter = [this](std::chrono::duration<double> span) {
+        advance(span);
+        return world.sampling->calls;
+    };
+    world.sampling->listeners = 1;
+    make().startPolling();
+    EXPECT_EQ(samplesAfter(8s), 2);   // the first look has no listeners to compare
+    EXPECT_EQ(samplesAfter(31s), 2);  // three looks find the same
+    EXPECT_EQ(samplesAfter(1s), 3);   // 32 s after the last sample
+    world.sampling->listeners = 2;
+    EXPECT_EQ(samplesAfter(8s), 4);
+    store->setDashboardIsOpen(true);
+    EXPECT_EQ(samplesAfter(0s), 5);
+    EXPECT_EQ(samplesAfter(8s), 6);  // the look due meanwhile samples, as a view shows
+}
+
 TEST_F(StoreTest, AGroupStopWaitsEightTimesThenMarksTheSurvivorsStubborn) {
     auto a = devServer(11, 3000), b = devServer(12, 3001);
     script({sampled({a, b})});

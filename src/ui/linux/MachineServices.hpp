@@ -51,6 +51,7 @@ class LiveSampling : public SamplingStep {
 public:
     LiveSampling();
     SamplingResult sample() override;
+    std::optional<std::uint64_t> listenersFingerprint() override;
 
 private:
     std::mutex m_mutex;  // held for a whole sample

@@ -105,9 +105,23 @@ void RefreshCycle::startPolling() {
 }
 
 void RefreshCycle::loop() {
-    refresh([this] {
+    auto next = [this] {
         m_loopTask = m_context.after(isBeingWatched() ? busyPause : idlePause, [this] { loop(); });
-    });
+    };
+    if (isBeingWatched() || !m_lastSample ||
+        secondsBetween(*m_lastSample, m_context.now()) >= unwatchedSamplePause) {
+        refresh(next);
+        return;
+    }
+    auto* sampling = m_context.services.sampling.get();
+    m_context.inBackground<std::optional<std::uint64_t>>(
+        [sampling] { return sampling->listenersFingerprint(); },
+        [this, next](std::optional<std::uint64_t> listeners) {
+            const bool same = listeners && listeners == m_listeners;
+            m_listeners = listeners;
+            if (same && !isBeingWatched()) return next();
+            refresh(next);
+        });
 }
 
 void RefreshCycle::refresh(std::function<void()> done) {
@@ -123,6 +137,7 @@ void RefreshCycle::apply(const std::vector<Server>& before, SamplingResult resul
                          std::function<void()> done) {
     SnapshotDiff diff(before, result.servers);
     const Date at = m_context.now();
+    m_lastSample = at;
     m_servers = std::move(result.servers);
     // One figure of used memory everywhere: the vitals' own where the sample has them.
     const MemoryUsage memory = result.vitals.memory ? result.vitals.memory->usage() : result.memory;

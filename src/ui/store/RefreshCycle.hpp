@@ -28,6 +28,9 @@ class RefreshCycle {
 public:
     static constexpr double busyPause = 3;  // seconds between refreshes while a view shows
     static constexpr double idlePause = 8;
+    // With no view open, a refresh whose listeners are those of the last look samples the machine
+    // only this often: the tray and the alerts need no more, and a sample costs a whole /proc walk.
+    static constexpr double unwatchedSamplePause = 32;
     static constexpr double probeTimeout = 1.0;
 
     explicit RefreshCycle(StoreContext& context);
@@ -103,6 +106,8 @@ private:
     bool m_dashboardIsOpen = false;
     bool m_polling = false;
     std::optional<Scheduler::Handle> m_loopTask;
+    std::optional<Date> m_lastSample;
+    std::optional<std::uint64_t> m_listeners;  // as the last look found them
 };
 
 }  // namespace tarvik::ui
