@@ -55,6 +55,10 @@ struct ProcessRef {
 [[nodiscard]] std::optional<std::string> workingDirectory(std::int32_t pid);
 [[nodiscard]] std::vector<Socket> listeningSockets(std::int32_t pid);
 
+// A value that changes whenever a TCP listener of the machine comes or goes (the order they are
+// listed in aside), for a small part of a scan's cost; nullopt when the platform refuses to tell.
+[[nodiscard]] std::optional<std::uint64_t> listenersFingerprint();
+
 // Every TCP socket's lifetime byte counters; nullopt when the platform refuses to tell.
 [[nodiscard]] std::optional<std::vector<SocketBytes>> socketBytes();
 

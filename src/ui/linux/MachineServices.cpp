@@ -6,7 +6,6 @@
 
 #include "core/platform/LibProc.hpp"
 #include "core/platform/SystemSensors.hpp"
-#include "core/platform/linux/SocketTable.hpp"
 #include "core/servers/Docker.hpp"
 #include "core/support/Paths.hpp"
 
@@ -66,15 +65,7 @@ SamplingResult LiveSampling::sample() {
 }
 
 std::optional<std::uint64_t> LiveSampling::listenersFingerprint() {
-    auto sockets = SocketTable::queryNetlink();
-    if (!sockets) return std::nullopt;
-    // Order-free, so the kernel may list them as it likes.
-    std::uint64_t fingerprint = sockets->size();
-    for (const auto& socket : *sockets) {
-        std::uint64_t mixed = socket.inode * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(socket.port);
-        fingerprint += mixed ^ (mixed >> 29);
-    }
-    return fingerprint;
+    return LibProc::listenersFingerprint();
 }
 
 bool LiveControl::signal(std::int32_t pid, int signal) {
