@@ -118,8 +118,7 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
         {"a run reads as a range", {3000, 3001, 3002, 8080}, "3000-3002,8080"},
         {"the first port always shows",
          {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25},
-         "1,3,5,7,9,11,13,15,17,+4"},
-    };
+         "1,3,5,7,9,11,13,15,17,+4"}};
     for (const auto& [what, ports, shown] : cases) EXPECT_EQ(cli::portsText(ports), shown) << what;
 }
 
@@ -318,8 +317,7 @@ TEST(ServerJson, UnknownIsNullNeverZeroOrEmpty) {
                                  "desktopEntryPath": null})")},
         {"a desktop application's server",
          Server{.pid = 8, .port = 81, .desktopEntryPath = "/usr/share/applications/code.desktop"},
-         ordered_json::parse(R"({"desktopEntryPath": "/usr/share/applications/code.desktop"})")},
-    };
+         ordered_json::parse(R"({"desktopEntryPath": "/usr/share/applications/code.desktop"})")}};
     for (const auto& [name, server, expected] : cases) {
         SCOPED_TRACE(name);
         auto record = cli::toJson(server);

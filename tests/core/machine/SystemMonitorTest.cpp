@@ -213,8 +213,7 @@ TEST(ChipTemperature, summarizeKeepsDieSensorsStrictlyBetween0And150) {
         {"nothing in range", {{"PMU tdie1", 0}, {"PMU tdie2", 150}}, std::nullopt},
         {"k10temp Tdie over Tctl", {{"k10temp Tctl", 75}, {"k10temp Tdie", 55}, {"k10temp Tccd1", 60}}, 55},
         {"k10temp Tctl alone", {{"k10temp Tctl", 58.5}, {"k10temp Tccd1", 60}}, 58.5},
-        {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53},
-    };
+        {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53}};
     for (const auto& [what, readings, celsius] : cases)
         EXPECT_EQ(ChipTemperature::summarize(readings), celsius) << what;
 }
@@ -240,8 +239,7 @@ TEST(BatteryStatus, fromRegistryFollowsTheBatteryServiceRules) {
         {"cycles as text",
          {{"CycleCount", std::string("142")}},
          "AvgTimeToEmpty",
-         B{87, false, false, {}, 18.9, 86, {}}},
-    };
+         B{87, false, false, {}, 18.9, 86, {}}}};
     for (const auto& [what, changes, removed, status] : cases) {
         Registry registry = every;
         for (const auto& [key, value] : changes) registry[key] = value;
@@ -264,8 +262,7 @@ TEST(PowerTelemetry, fromRegistryRoundsMilliwattsAndDropsIdleFigures) {
          PowerTelemetry{}},
         {"charging at under 0.05 W",
          {{"IsCharging", true}, {"PowerTelemetryData", table({{"BatteryPower", I{40}}})}},
-         PowerTelemetry{}},
-    };
+         PowerTelemetry{}}};
     for (const auto& [what, registry, power] : cases)
         EXPECT_EQ(PowerTelemetry::fromRegistry(registry), power) << what;
 }

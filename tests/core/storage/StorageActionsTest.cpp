@@ -105,8 +105,7 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
          "it."},
         {moveToTrash("/etc/passwd", report, h, {}), "Not moved: /etc/passwd is outside your home folder."},
         {moveToTrash(h + "/x", report, h, {}),
-         "Not moved: " + h + "/x isn't one of the large files the scan found."},
-    };
+         "Not moved: " + h + "/x isn't one of the large files the scan found."}};
     for (const auto& [result, message] : cases)
         EXPECT_EQ(result, (Result{false, message, 0, nullopt})) << message;
     EXPECT_TRUE(fs::exists(h + "/Pictures/Archives/a"));
