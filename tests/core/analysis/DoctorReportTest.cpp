@@ -41,7 +41,6 @@ struct Recording {
     [[nodiscard]] DoctorReport report() const { return DoctorReport::assemble(recorder, latest, now); }
 };
 
-// The GPU finding names the card that keeps it busy, in its own words.
 TEST(DoctorReport, NamesTheBusiestCardInTheGpuFinding) {
     Recording recording;
     SystemVitals vitals = calm();

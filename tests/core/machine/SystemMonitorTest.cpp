@@ -8,15 +8,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(CPUSampler, ComputesSharesAndNeverDividesByZero) {
+TEST(CPUSampler, ComputesSharesNeverDividesByZeroAndSkipsASampleWhenTheCoreCountChanges) {
     CPUSampler cpu;
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850}));
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850})) << "no tick passed";
     EXPECT_FALSE(cpu.sampleLoad(std::nullopt)) << "a failed reading keeps the previous one";
     EXPECT_EQ(cpu.sampleLoad(CpuTicks{160, 70, 870}), (CPULoad{0.8, 0.6, 0.2}));
-}
 
-TEST(CoreSampler, SkipsASampleWhenTheCoreCountChanges) {
     CoreSampler cores({1});
     EXPECT_TRUE(cores.sample(std::vector<CpuTicks>{{10, 0, 90}, {0, 0, 100}}).empty());
     auto loads = cores.sample(std::vector<CpuTicks>{{30, 20, 150}, {0, 0, 100}});
@@ -28,13 +26,18 @@ TEST(CoreSampler, SkipsASampleWhenTheCoreCountChanges) {
               (std::vector<CoreLoad>{{0, 0.5, true}, {1, 0.25, true}, {2, 1.0, false}}));
 }
 
-TEST(MemoryRecords, JudgeLowDisks) {
+TEST(MemoryRecords, JudgeLowDisksPressureAndThermalStates) {
     EXPECT_TRUE((DiskSpace{9, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{10, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{0, 0}.isLow()));
     using enum MemoryPressure;
     for (auto [level, pressure] : {std::pair{1, normal}, {2, warning}, {4, critical}, {3, normal}})
         EXPECT_EQ(MemoryPressures::fromLevel(level), pressure);
+    std::vector<ThermalLevel> levels;  // states outside 0 to 3 are nominal
+    for (int state : {-1, 0, 1, 2, 3, 4, 7}) levels.push_back(thermalLevel(state));
+    using T = ThermalLevel;
+    EXPECT_EQ(levels, (std::vector{T::nominal, T::nominal, T::fair, T::serious, T::critical, T::nominal,
+                                   T::nominal}));
 }
 
 // A scripted machine: counters the test moves, a clock it sets, and counts of slow readings.
@@ -182,13 +185,6 @@ using I = std::int64_t;
 
 std::shared_ptr<const Registry> table(Registry registry) {
     return std::make_shared<const Registry>(std::move(registry));
-}
-
-TEST(Sensors, thermalStatesOutsideZeroToThreeAreNominal) {
-    using enum ThermalLevel;
-    std::vector<ThermalLevel> levels;
-    for (int state : {-1, 0, 1, 2, 3, 4, 7}) levels.push_back(thermalLevel(state));
-    EXPECT_EQ(levels, (std::vector{nominal, nominal, fair, serious, critical, nominal, nominal}));
 }
 
 TEST(GPUMeter, ratesOnlyGrowthSinceAUsablePreviousReadingCappedAt100) {

@@ -149,7 +149,6 @@ TEST_F(GitLayouts, AgreeWithRepositoriesThatGitMade) {
     EXPECT_EQ(gitRuns, 0);
 }
 
-// Time moves only when the test moves it.
 TEST_F(GitLayouts, TheCacheRemembersAFolderForThirtySecondsAndOnlyInTheUserArea) {
     Date now = Date{} + std::chrono::hours(1000);
     GitCache cache({scriptedGit, [&] { return now; }, home / "me"});
