@@ -84,16 +84,14 @@ TEST(DashboardViewPages, TheFactoryMakesEachPageOnceWhenItIsFirstShown) {
     EXPECT_EQ(made, (std::vector{DashboardSection::cpu, DashboardSection::memory}));
 }
 
-TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDo) {
+TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDoAndTheDiskPageScansStorageWithoutForcingIt) {
     auto* toggle = view.findChild<QAbstractButton*>("railToggle");
     toggle->click();
     EXPECT_FALSE(view.railShown());
     EXPECT_EQ(toggle->toolTip(), "Show pages");
     view.findChild<QAbstractButton*>("rail:projects")->click();
     EXPECT_EQ(view.selection(), DashboardSection::projects);
-}
 
-TEST_F(DashboardViewTest, OpeningTheDiskPageScansStorageWithoutForcingIt) {
     view.select(DashboardSection::disk);
     EXPECT_EQ(world.storage->scans, 1);
     view.goBack();
@@ -294,10 +292,7 @@ TEST(HistoryChartTicks, AreNeverTheSameTextTwice) {
         {"halves", 2048, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}, {2048, "2 KB/s"}}},
         {"the ends", 1024, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}}},
         {"nothing moved", 1, rate, {{0, "0 KB/s"}}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(ui::HistoryChart::ticks(c.top, c.format), c.expected);
-    }
+    for (const auto& c : cases) EXPECT_EQ(ui::HistoryChart::ticks(c.top, c.format), c.expected) << c.name;
 }
 
 TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
@@ -312,11 +307,8 @@ TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
                  {"past the left edge", {-40, 100, 90, 50}, {0, 156}},
                  {"no room below", {100, 600, 120, 50}, {100, 354}},
                  {"no room either way", {100, 200, 120, 300}, {100, 506}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QPoint at = ui::StagePreview::placement(c.tile, size, screen);
-        EXPECT_EQ(at, c.expected);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::StagePreview::placement(c.tile, size, screen), c.expected) << c.name;
 }
 
 }  // namespace

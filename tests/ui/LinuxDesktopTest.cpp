@@ -7,8 +7,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <fstream>
-#include <sstream>
 
 #include "support/TempDir.hpp"
 #include "support/TempHome.hpp"
@@ -20,12 +18,6 @@
 namespace tarvik::ui {
 namespace {
 
-std::string read(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
 TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
     test::TempDir dir;
     AutostartLoginItem item(dir / "config", "/opt/My Apps/tarvik", {});
@@ -34,7 +26,7 @@ TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
 
     EXPECT_EQ(item.setEnabled(true), std::nullopt);
     EXPECT_TRUE(item.isEnabled());
-    EXPECT_EQ(read(dir / "config/autostart/tarvik.desktop"),
+    EXPECT_EQ(test::readFile(dir / "config/autostart/tarvik.desktop"),
               "[Desktop Entry]\nType=Application\nName=Tarvik\n"
               "Comment=See what runs on your machine and what it costs\nExec=\"/opt/My Apps/tarvik\"\n"
               "Icon=tarvik\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
@@ -73,7 +65,7 @@ TEST(AutostartLoginItem, CopiesTheInstalledEntry) {
         AutostartLoginItem item(dir / "config", dir / "opt/tarvik/bin/tarvik-app",
                                 {dir / "missing", dir / "usr/share"});
         ASSERT_EQ(item.setEnabled(true), std::nullopt);
-        EXPECT_EQ(read(dir / "config/autostart/tarvik.desktop"), c.expected);
+        EXPECT_EQ(test::readFile(dir / "config/autostart/tarvik.desktop"), c.expected);
         EXPECT_TRUE(item.isEnabled());
     }
 }
@@ -83,7 +75,7 @@ TEST(AutostartLoginItem, WritesItsOwnEntryWhenTheInstalledOneStartsNothing) {
     dir.write("share/tarvik/tarvik-autostart.desktop", "[Desktop Entry]\nName=Tarvik\n");
     AutostartLoginItem item(dir / "config", "/home/ada/tarvik/build/tarvik-app", {dir / "share"});
     ASSERT_EQ(item.setEnabled(true), std::nullopt);
-    EXPECT_EQ(DesktopEntry::value(read(dir / "config/autostart/tarvik.desktop"), "Exec"),
+    EXPECT_EQ(DesktopEntry::value(test::readFile(dir / "config/autostart/tarvik.desktop"), "Exec"),
               "/home/ada/tarvik/build/tarvik-app");
 }
 
