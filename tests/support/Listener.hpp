@@ -16,7 +16,7 @@ public:
         hangUp,  // close at once
         // hold every connection until `together` are open at once, then read each request, send
         // `reply` and close
-        answer
+        answer,
     };
 
     explicit Listener(Mode mode = Mode::hold, std::string reply = {}, std::size_t together = 1);
