@@ -102,11 +102,8 @@ TEST(InterpreterScript, NamesTheScriptOrModuleAfterTheInterpretersOwnOptions) {
         {"php", {"php", "-f", "cron.php"}, "cron.php"},
         {"sshd", {"/usr/sbin/sshd", "-D", "config.py"}, std::nullopt},  // no interpreter
         {"python3", {}, std::nullopt}};
-    for (const auto& [name, arguments, expected] : cases) {
-        std::string line;
-        for (const auto& argument : arguments) line += argument + " ";
-        EXPECT_EQ(InterpreterScript::of(name, arguments), expected) << name << ": " << line;
-    }
+    for (const auto& [name, arguments, expected] : cases)
+        EXPECT_EQ(InterpreterScript::of(name, arguments), expected) << testing::PrintToString(arguments);
     for (std::string_view name : {"python3.12", "nodejs", "sh", "fish", "perl", "php"})
         EXPECT_TRUE(InterpreterScript::isInterpreter(name)) << name;
     for (std::string_view name : {"pythonista", "nodes", "bashful", "ssh"})
