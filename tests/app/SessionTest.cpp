@@ -39,8 +39,7 @@ TEST(SessionSocket, EverySessionOfTheUserGetsItsOwnName) {
         {{"XDG_RUNTIME_DIR", a}, {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/x/2"}},
         {{"XDG_RUNTIME_DIR", b}, {"DISPLAY", ":0"}},
         {{"TMPDIR", t}, {"DISPLAY", ":0"}},
-        {{"TMPDIR", t}, {"DISPLAY", ":1"}},
-    };
+        {{"TMPDIR", t}, {"DISPLAY", ":1"}}};
     std::set<QString> taken;
     for (const auto& session : sessions) {
         const QString socket = socketFor(session);
@@ -71,8 +70,7 @@ TEST(SessionSocket, TakesOnlyAFolderNoOneElseCanEnterOrMadeFirst) {
              return rename(fallback.c_str(), real.c_str()) == 0 &&
                     symlink(real.c_str(), fallback.c_str()) == 0;
          }},
-        {"owned by another user", [&] { return chown(fallback.c_str(), 65534, 65534) == 0; }},
-    };
+        {"owned by another user", [&] { return chown(fallback.c_str(), 65534, 65534) == 0; }}};
     for (const auto& [what, spoil] : cases) {
         SCOPED_TRACE(what);
         fs::remove_all(real);

@@ -36,8 +36,7 @@ TEST(PanelPlacement, PutsACornerAtThePointerAndFlipsToStayOnTheScreen) {
         {"at the top left: below and to the right", {20, 12}, {20, 12}},
         {"at the bottom left: above and to the right", {20, 790}, {20, 230}},
         {"on the screen's edge: kept off it", {1279, 799}, {892, 232}},
-        {"fitting neither way: pushed inside", {700, 500}, {700, 8}},
-    };
+        {"fitting neither way: pushed inside", {700, 500}, {700, 8}}};
     for (const auto& [what, click, expected] : cases) {
         SCOPED_TRACE(what);
         EXPECT_EQ(app::PanelWindow::placementAtPointer(click, panel, screen), expected);
@@ -51,8 +50,7 @@ TEST(PanelPlacement, KeepsThePanelsSizeWhereItFitsAndShortensItToAShortScreen) {
     const std::pair<QRect, QSize> cases[] = {
         {{0, 0, 1280, 800}, {382, 562}},
         {{0, 0, 1000, 500}, {382, 484}},  // 1000 pixels at a scale of 2, each edge a margin off
-        {{0, 24, 800, 576}, {382, 560}},
-    };
+        {{0, 24, 800, 576}, {382, 560}}};
     for (const auto& [screen, expected] : cases)
         EXPECT_EQ(app::PanelWindow::fittedSize(screen), expected) << screen.height();
 }

@@ -32,8 +32,7 @@ TEST(CliOptions, BadOnesGiveOneLineAndStatusTwo) {
         {{"list", "--interval", "-1"}, "seconds"},
         {{"list", "--interval", "soon"}, "seconds"},
         {{"stop", "0x10"}, "decimal"},
-        {{"nonsense"}, "nonsense"},
-    };
+        {{"nonsense"}, "nonsense"}};
     for (const auto& [arguments, named] : cases) {
         SCOPED_TRACE(arguments.back());
         auto said = test::runCli(arguments);

@@ -118,8 +118,7 @@ TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {
         {"a run reads as a range", {3000, 3001, 3002, 8080}, "3000-3002,8080"},
         {"the first port always shows",
          {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25},
-         "1,3,5,7,9,11,13,15,17,+4"},
-    };
+         "1,3,5,7,9,11,13,15,17,+4"}};
     for (const auto& [what, ports, shown] : cases) EXPECT_EQ(cli::portsText(ports), shown) << what;
 }
 
@@ -256,7 +255,6 @@ std::vector<Server> hostileServers() {
     return servers;
 }
 
-// At every width no line of the table is wider than the terminal, and what was cut says so.
 TEST(ListCommand, EveryLineFitsTheTerminalWidth) {
     const auto servers = hostileServers();
     const cli::ProbeOutcomes health{{servers[0].id(), HTTPProbe::Http{200, 3}}};
@@ -280,7 +278,6 @@ TEST(ListCommand, EveryLineFitsTheTerminalWidth) {
     EXPECT_NE(full.find(std::string(200, 'a')), std::string::npos);
 }
 
-// The line below the table breaks at spaces to the width and loses no word.
 TEST(ListCommand, TheFootprintLineWrapsToTheWidth) {
     DevFootprint footprint;
     footprint.serversBytes = 1'200'000'000, footprint.containersBytes = 300'000'000;
@@ -318,17 +315,13 @@ TEST(ServerJson, UnknownIsNullNeverZeroOrEmpty) {
                                  "desktopEntryPath": null})")},
         {"a desktop application's server",
          Server{.pid = 8, .port = 81, .desktopEntryPath = "/usr/share/applications/code.desktop"},
-         ordered_json::parse(R"({"desktopEntryPath": "/usr/share/applications/code.desktop"})")},
-    };
+         ordered_json::parse(R"({"desktopEntryPath": "/usr/share/applications/code.desktop"})")}};
     for (const auto& [name, server, expected] : cases) {
         SCOPED_TRACE(name);
         auto record = cli::toJson(server);
         for (const auto& [key, value] : expected.items()) EXPECT_EQ(record[key], value) << key;
     }
-}
-
-// A process tree's CPU reaches the JSON as it was summed, without binary rounding noise.
-TEST(ServerJson, ATreesCpuPrintsAsItsDecimalSum) {
+    // A process tree's CPU reaches the JSON as it was summed, without binary rounding noise.
     const std::vector<ProcessRow> rows{{10, 1, 100, 34.18}, {11, 10, 100, 34.18}, {12, 10, 100, 34.18}};
     Server server{.pid = 10, .port = 3000};
     server.cpuPercent = ProcessTree::rollUp(rows, {10}).at(10).cpuPercent;

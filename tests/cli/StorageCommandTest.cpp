@@ -51,8 +51,7 @@ TEST(StorageCommand, ClearsAListedCacheOnlyAfterYesAndTrashesAListedLargeFile) {
         {{"clear", "/etc", "--yes"}, "", 1, "", "Not cleared: /etc is outside your home folder.\n"},
         {{"clear", "~/.npm/_cacache"}, "y\n", 0, "? [y/N] Cleared npm downloads.\n", ""},
         {{"clear", "--yes", home / ".cache/pip"}, "", 0, "Cleared pip downloads.\n", ""},
-        {{"trash", "~/Movies/f.mov"}, "", 0, "Moved f.mov to the Trash.\n", ""},
-    };
+        {{"trash", "~/Movies/f.mov"}, "", 0, "Moved f.mov to the Trash.\n", ""}};
     for (auto [arguments, answer, status, said, complaint] : steps) {
         SCOPED_TRACE(testing::PrintToString(arguments));
         CLI::App app;

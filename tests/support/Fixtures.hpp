@@ -1,17 +1,14 @@
 #pragma once
 
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "support/TempDir.hpp"
 
 namespace tarvik::test {
 
 // The content of a captured file under tests/fixtures ("proc/stat_kernel_thread").
 inline std::string fixture(const std::string& relative) {
-    std::ifstream file(std::string(TARVIK_FIXTURES) + "/" + relative, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return readFile(std::string(TARVIK_FIXTURES) + "/" + relative);
 }
 
 }  // namespace tarvik::test

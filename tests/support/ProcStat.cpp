@@ -1,23 +1,15 @@
 #include "support/ProcStat.hpp"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "support/TempDir.hpp"
+
 namespace tarvik::test {
 
-namespace {
-
-std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-}  // namespace
-
 std::optional<ProcStat> procStat(pid_t pid) {
-    std::string line = contents("/proc/" + std::to_string(pid) + "/stat");
+    std::string line = readFile("/proc/" + std::to_string(pid) + "/stat");
     // The command name may hold spaces and parentheses; the fields from the third, the state, start
     // after the last ')'. A gone process leaves no line, and so no fields.
     std::istringstream rest(line.substr(line.rfind(')') + 1));
@@ -40,14 +32,14 @@ std::vector<pid_t> pidsRunning(const std::vector<std::string>& argv) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") == std::string::npos &&
-            contents(entry.path() / "cmdline") == cmdline)
+            readFile(entry.path() / "cmdline") == cmdline)
             pids.push_back(std::stoi(name));
     }
     return pids;
 }
 
 std::optional<std::uint64_t> statusKilobytes(pid_t pid, const std::string& key) {
-    std::istringstream status(contents("/proc/" + std::to_string(pid) + "/status"));
+    std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
     for (std::string line; std::getline(status, line);) {
         std::istringstream fields(line.substr(line.find(':') + 1));
         std::uint64_t kilobytes = 0;

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace tarvik::test {
@@ -30,6 +31,11 @@ void TempDir::write(std::string_view relative, std::string_view content) const {
     auto file = m_path / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << content;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 void TempDir::link(std::string_view relative, std::string_view target) const {

@@ -30,4 +30,7 @@ private:
     std::filesystem::path m_path;
 };
 
+// The whole content of the file at `path`; empty when it cannot be read.
+[[nodiscard]] std::string readFile(const std::filesystem::path& path);
+
 }  // namespace tarvik::test

@@ -84,16 +84,14 @@ TEST(DashboardViewPages, TheFactoryMakesEachPageOnceWhenItIsFirstShown) {
     EXPECT_EQ(made, (std::vector{DashboardSection::cpu, DashboardSection::memory}));
 }
 
-TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDo) {
+TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDoAndTheDiskPageScansStorageWithoutForcingIt) {
     auto* toggle = view.findChild<QAbstractButton*>("railToggle");
     toggle->click();
     EXPECT_FALSE(view.railShown());
     EXPECT_EQ(toggle->toolTip(), "Show pages");
     view.findChild<QAbstractButton*>("rail:projects")->click();
     EXPECT_EQ(view.selection(), DashboardSection::projects);
-}
 
-TEST_F(DashboardViewTest, OpeningTheDiskPageScansStorageWithoutForcingIt) {
     view.select(DashboardSection::disk);
     EXPECT_EQ(world.storage->scans, 1);
     view.goBack();
@@ -259,12 +257,10 @@ TEST(DashboardFit, TheWindowAndItsLeastSizeFitTheScreenAtAnyScaleAndThePagesShri
         QSize pixels;
         double scale;
         QSize size, minimum;
-    } cases[] = {
-        {"1366x768", {1366, 768}, 1, {1120, 696}, {860, 560}},
-        {"1920x1080 at 125%", {1920, 1080}, 1.25, {1120, 760}, {860, 560}},
-        {"1920x1080 at 200%", {1920, 1080}, 2, {944, 468}, {860, 468}},
-        {"1280x720 at 150%", {1280, 720}, 1.5, {837, 408}, {837, 408}},
-    };
+    } cases[] = {{"1366x768", {1366, 768}, 1, {1120, 696}, {860, 560}},
+                 {"1920x1080 at 125%", {1920, 1080}, 1.25, {1120, 760}, {860, 560}},
+                 {"1920x1080 at 200%", {1920, 1080}, 2, {944, 468}, {860, 468}},
+                 {"1280x720 at 150%", {1280, 720}, 1.5, {837, 408}, {837, 408}}};
     auto store = ui::Preview::store();
     DashboardView view(*store, DashboardSection::overview);
     view.setAttribute(Qt::WA_DontShowOnScreen);
@@ -298,12 +294,8 @@ TEST(HistoryChartTicks, AreNeverTheSameTextTwice) {
         {"quarters", 100, percent, {{0, "0%"}, {25, "25%"}, {50, "50%"}, {75, "75%"}, {100, "100%"}}},
         {"halves", 2048, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}, {2048, "2 KB/s"}}},
         {"the ends", 1024, rate, {{0, "0 KB/s"}, {1024, "1 KB/s"}}},
-        {"nothing moved", 1, rate, {{0, "0 KB/s"}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(ui::HistoryChart::ticks(c.top, c.format), c.expected);
-    }
+        {"nothing moved", 1, rate, {{0, "0 KB/s"}}}};
+    for (const auto& c : cases) EXPECT_EQ(ui::HistoryChart::ticks(c.top, c.format), c.expected) << c.name;
 }
 
 TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
@@ -313,18 +305,13 @@ TEST(StagePreviewPlacement, StaysOnTheScreenBelowOrAboveItsTile) {
         const char* name;
         QRect tile;
         QPoint expected;
-    } cases[] = {
-        {"room below", {100, 100, 120, 50}, {100, 156}},
-        {"against the right edge", {900, 100, 90, 50}, {684, 156}},
-        {"past the left edge", {-40, 100, 90, 50}, {0, 156}},
-        {"no room below", {100, 600, 120, 50}, {100, 354}},
-        {"no room either way", {100, 200, 120, 300}, {100, 506}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QPoint at = ui::StagePreview::placement(c.tile, size, screen);
-        EXPECT_EQ(at, c.expected);
-    }
+    } cases[] = {{"room below", {100, 100, 120, 50}, {100, 156}},
+                 {"against the right edge", {900, 100, 90, 50}, {684, 156}},
+                 {"past the left edge", {-40, 100, 90, 50}, {0, 156}},
+                 {"no room below", {100, 600, 120, 50}, {100, 354}},
+                 {"no room either way", {100, 200, 120, 300}, {100, 506}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::StagePreview::placement(c.tile, size, screen), c.expected) << c.name;
 }
 
 }  // namespace

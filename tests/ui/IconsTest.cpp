@@ -92,8 +92,7 @@ TEST(Icons, ServerIconPrefersBrandThenApplicationThenSymbol) {
         {"missing theme icon", java, themed, false,
          Icons::tiledSymbol(java.symbol, tint(java, false), size, ratio)},
         {"symbol without drawing", unknown, std::nullopt, false,
-         Icons::tiledSymbol("hard-drives", tint(unknown, false), size, ratio)},
-    };
+         Icons::tiledSymbol("hard-drives", tint(unknown, false), size, ratio)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Server server;

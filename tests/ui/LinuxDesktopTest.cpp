@@ -7,8 +7,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <fstream>
-#include <sstream>
 
 #include "support/TempDir.hpp"
 #include "support/TempHome.hpp"
@@ -20,12 +18,6 @@
 namespace tarvik::ui {
 namespace {
 
-std::string read(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
 TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
     test::TempDir dir;
     AutostartLoginItem item(dir / "config", "/opt/My Apps/tarvik", {});
@@ -34,7 +26,7 @@ TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
 
     EXPECT_EQ(item.setEnabled(true), std::nullopt);
     EXPECT_TRUE(item.isEnabled());
-    EXPECT_EQ(read(dir / "config/autostart/tarvik.desktop"),
+    EXPECT_EQ(test::readFile(dir / "config/autostart/tarvik.desktop"),
               "[Desktop Entry]\nType=Application\nName=Tarvik\n"
               "Comment=See what runs on your machine and what it costs\nExec=\"/opt/My Apps/tarvik\"\n"
               "Icon=tarvik\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
@@ -42,6 +34,12 @@ TEST(AutostartLoginItem, WritesAndRemovesTheEntry) {
     EXPECT_EQ(item.setEnabled(false), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(dir / "config/autostart/tarvik.desktop"));
     EXPECT_FALSE(item.isEnabled());
+
+    for (const char* line : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        dir.write("config/autostart/tarvik.desktop",
+                  std::string("[Desktop Entry]\nExec=tarvik\n") + line + "\n");
+        EXPECT_FALSE(item.isEnabled()) << "an entry that turns itself off: " << line;
+    }
 }
 
 // An installed Tarvik's entry starts the installed program, also when a build of it in another
@@ -67,7 +65,7 @@ TEST(AutostartLoginItem, CopiesTheInstalledEntry) {
         AutostartLoginItem item(dir / "config", dir / "opt/tarvik/bin/tarvik-app",
                                 {dir / "missing", dir / "usr/share"});
         ASSERT_EQ(item.setEnabled(true), std::nullopt);
-        EXPECT_EQ(read(dir / "config/autostart/tarvik.desktop"), c.expected);
+        EXPECT_EQ(test::readFile(dir / "config/autostart/tarvik.desktop"), c.expected);
         EXPECT_TRUE(item.isEnabled());
     }
 }
@@ -77,30 +75,18 @@ TEST(AutostartLoginItem, WritesItsOwnEntryWhenTheInstalledOneStartsNothing) {
     dir.write("share/tarvik/tarvik-autostart.desktop", "[Desktop Entry]\nName=Tarvik\n");
     AutostartLoginItem item(dir / "config", "/home/ada/tarvik/build/tarvik-app", {dir / "share"});
     ASSERT_EQ(item.setEnabled(true), std::nullopt);
-    EXPECT_EQ(DesktopEntry::value(read(dir / "config/autostart/tarvik.desktop"), "Exec"),
+    EXPECT_EQ(DesktopEntry::value(test::readFile(dir / "config/autostart/tarvik.desktop"), "Exec"),
               "/home/ada/tarvik/build/tarvik-app");
 }
 
-TEST(AutostartLoginItem, EntriesThatTurnThemselvesOffAreOff) {
-    for (const char* line : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
-        test::TempDir dir;
-        dir.write("autostart/tarvik.desktop", std::string("[Desktop Entry]\nExec=tarvik\n") + line + "\n");
-        EXPECT_FALSE(AutostartLoginItem(dir.path(), "/usr/bin/tarvik").isEnabled()) << line;
-    }
-}
-
-TEST(AutostartLoginItem, ReportsAFileInPlaceOfTheFolder) {
+TEST(AutostartLoginItem, ReportsAFileInPlaceOfTheFolderAndRemovesALinkNotWhatItPointsAt) {
     test::TempDir dir;
     dir.write("autostart", "");
-    AutostartLoginItem item(dir.path(), "/usr/bin/tarvik");
-    auto error = item.setEnabled(true);
+    auto error = AutostartLoginItem(dir.path(), "/usr/bin/tarvik").setEnabled(true);
     ASSERT_TRUE(error);
     EXPECT_NE(error->find(dir / "autostart/tarvik.desktop"), std::string::npos) << *error;
-    EXPECT_FALSE(item.isEnabled());
-}
 
-TEST(AutostartLoginItem, RemovesALinkAndNotWhatItPointsAt) {
-    test::TempDir dir;
+    std::filesystem::remove(dir / "autostart");
     dir.write("elsewhere.desktop", "[Desktop Entry]\n");
     dir.link("autostart/tarvik.desktop", dir / "elsewhere.desktop");
     EXPECT_EQ(AutostartLoginItem(dir.path(), "/usr/bin/tarvik").setEnabled(false), std::nullopt);
@@ -124,18 +110,17 @@ TEST(DesktopEntry, FindsTheBusApplicationOfActivatableEntriesOnly) {
         {"id is no bus name", "/a/firefox.desktop", "[Desktop Entry]\nDBusActivatable=true\n", std::nullopt},
         {"element starts with a digit", "/a/org.7zip.App.desktop", "[Desktop Entry]\nDBusActivatable=true\n",
          std::nullopt},
-        {"no entry file", "/a/org.gnome.Maps", "[Desktop Entry]\nDBusActivatable=true\n", std::nullopt},
-    };
+        {"no entry file", "/a/org.gnome.Maps", "[Desktop Entry]\nDBusActivatable=true\n", std::nullopt}};
     for (const auto& [what, path, text, expected] : cases)
         EXPECT_EQ(DesktopEntry::busApplication(path, text), expected) << what;
 }
 
 TEST(DesktopEntry, QuotesExecArgumentsThatNeedIt) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/usr/bin/tarvik", "/usr/bin/tarvik"},     {"/opt/My Apps/tarvik", R"("/opt/My Apps/tarvik")"},
-        {"/opt/a$b\"c/t", R"("/opt/a\\$b\\"c/t")"}, {"/opt/back\\slash", R"("/opt/back\\\\slash")"},
-        {"/opt/100%/tarvik", "/opt/100%%/tarvik"},
-    };
+    const std::pair<const char*, const char*> cases[] = {{"/usr/bin/tarvik", "/usr/bin/tarvik"},
+                                                         {"/opt/My Apps/tarvik", R"("/opt/My Apps/tarvik")"},
+                                                         {"/opt/a$b\"c/t", R"("/opt/a\\$b\\"c/t")"},
+                                                         {"/opt/back\\slash", R"("/opt/back\\\\slash")"},
+                                                         {"/opt/100%/tarvik", "/opt/100%%/tarvik"}};
     for (const auto& [argument, written] : cases) EXPECT_EQ(DesktopEntry::execArgument(argument), written);
 }
 

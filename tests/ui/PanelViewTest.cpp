@@ -88,16 +88,14 @@ TEST_F(PanelTest, EachTabShowsItsDocumentedTexts) {
         Tab tab;
         QString name;
         QStringList expected;
-    } cases[] = {
-        {Tab::overview,
-         "overview",
-         {"5 servers", "Next.js (shop) grew 620 MB in 30 min",
-          "Ports 5173 and 24678 reachable from your network",
-          "Docker's VM can use up to 8 GB, on top of what containers report.", "Django idle for over an hour",
-          "shop", "blog"}},
-        {Tab::active, "active", {"shop", "main", "blog", "feature/login", "Vite", ":5173  :24678"}},
-        {Tab::stopped, "stopped", {"Flask (api)", ":5000", "4m ago", "42m ago"}},
-    };
+    } cases[] = {{Tab::overview,
+                  "overview",
+                  {"5 servers", "Next.js (shop) grew 620 MB in 30 min",
+                   "Ports 5173 and 24678 reachable from your network",
+                   "Docker's VM can use up to 8 GB, on top of what containers report.",
+                   "Django idle for over an hour", "shop", "blog"}},
+                 {Tab::active, "active", {"shop", "main", "blog", "feature/login", "Vite", ":5173  :24678"}},
+                 {Tab::stopped, "stopped", {"Flask (api)", ":5000", "4m ago", "42m ago"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         click(*panel, "tab:" + c.name);
@@ -113,29 +111,25 @@ TEST_F(PanelTest, AnOpenedRowShowsItsDetailAndItsButtonsReachTheDesktop) {
     const struct {
         QString button;
         std::string call;
-    } cases[] = {
-        {"copy:4211:5173", "copy:http://localhost:5173"},
-        {"open:4211:5173", "open:http://localhost:5173"},
-        {"address:4211:5173", "copy:localhost:5173"},
-        {"browse:4211:5173", "open:http://localhost:5173"},
-    };
+    } cases[] = {{"copy:4211:5173", "copy:http://localhost:5173"},
+                 {"open:4211:5173", "open:http://localhost:5173"},
+                 {"address:4211:5173", "copy:localhost:5173"},
+                 {"browse:4211:5173", "open:http://localhost:5173"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button.toStdString());
         click(*panel, c.button);
         ASSERT_FALSE(world.desktop->calls.empty());
         EXPECT_EQ(world.desktop->calls.back(), c.call);
     }
-    EXPECT_TRUE(shownTexts(*panel).contains("Live HTTP check"));
-    EXPECT_TRUE(shownTexts(*panel).contains(
-        "Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."));
-    EXPECT_TRUE(shownTexts(*panel).contains("*:5173  ·  *:24678")) << "every socket of the row";
+    for (const char* text : {"Live HTTP check", "*:5173  ·  *:24678",
+                             "Reachable by anyone on your network — bind to 127.0.0.1 to keep it private."})
+        EXPECT_TRUE(shownTexts(*panel).contains(QString::fromUtf8(text))) << text;
 
     click(*panel, "expand:812:5432");
     click(*panel, "connection:812:5432");
     EXPECT_EQ(world.desktop->calls.back(), "copy:postgres://localhost:5432");
     const QStringList shown = shownTexts(*panel);
-    EXPECT_TRUE(shown.contains("Copied"));
-    EXPECT_TRUE(shown.contains("Copy localhost:5432"));
+    EXPECT_TRUE(shown.contains("Copied") && shown.contains("Copy localhost:5432"));
     EXPECT_FALSE(shown.contains("Live HTTP check"));
 
     auto* row = dynamic_cast<ui::ServerRow*>(panel->findChild<QWidget*>("row:4211:5173"));
@@ -151,11 +145,9 @@ TEST_F(PanelTest, GroupAndIdleStopsAskFirstAndStopEveryServerTheyName) {
         QString button;
         QString question;
         std::vector<std::string> stopped;
-    } cases[] = {
-        {Tab::active, "stopGroup:shop", "Stop all 2", {"4388:3000", "4211:5173", "4211:24678"}},
-        {Tab::active, "stopGroup:blog", "Stop it?", {"5120:8000"}},
-        {Tab::overview, "stopIdle", "Stop it?", {"5120:8000"}},
-    };
+    } cases[] = {{Tab::active, "stopGroup:shop", "Stop all 2", {"4388:3000", "4211:5173", "4211:24678"}},
+                 {Tab::active, "stopGroup:blog", "Stop it?", {"5120:8000"}},
+                 {Tab::overview, "stopIdle", "Stop it?", {"5120:8000"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button.toStdString());
         panel->showTab(c.tab);
@@ -213,30 +205,23 @@ TEST_F(PanelTest, TheHeaderOpensTheSubPagesAndHandsOverToTheWindow) {
 // that no text is cut short.
 TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
     PaletteBack paletteBack;
-    auto hover = [this](const char* row) {
-        auto* widget = panel->findChild<QWidget*>(row);
-        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-        QCoreApplication::sendEvent(widget, &enter);
-    };
     const struct {
         const char* name;
         Page page;
         Tab tab;
         std::function<void()> prepare;
-    } views[] = {
-        {"overview", Page::list, Tab::overview, [] {}},
-        {"active", Page::list, Tab::active,
-         [&] {
-             click(*panel, "expand:4211:5173");
-             click(*panel, "stop:4388:3000");
-             hover("row:5120:8000");
-         }},
-        {"stopped", Page::list, Tab::stopped,
-         [&] { store.actions().announce("Flask stopped. Port 5000 is free."); }},
-        {"tidy", Page::tidy, Tab::overview, [] {}},
-        {"settings", Page::settings, Tab::overview, [] {}},
-        {"onboarding", Page::list, Tab::overview, [&] { store.settings().setHasOnboarded(false); }},
-    };
+    } views[] = {{"overview", Page::list, Tab::overview, [] {}},
+                 {"active", Page::list, Tab::active,
+                  [&] {
+                      click(*panel, "expand:4211:5173");
+                      click(*panel, "stop:4388:3000");
+                      pointAt(panel->findChild<QWidget*>("row:5120:8000"));
+                  }},
+                 {"stopped", Page::list, Tab::stopped,
+                  [&] { store.actions().announce("Flask stopped. Port 5000 is free."); }},
+                 {"tidy", Page::tidy, Tab::overview, [] {}},
+                 {"settings", Page::settings, Tab::overview, [] {}},
+                 {"onboarding", Page::list, Tab::overview, [&] { store.settings().setHasOnboarded(false); }}};
     ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
     panel->setAnimated(false);
     for (bool dark : {false, true}) {
@@ -352,8 +337,8 @@ TEST_F(LivePanelTest, ARefreshUpdatesTheRowsInPlaceAndKeepsWhatTheUserOpened) {
     EXPECT_EQ(panel->findChild<QWidget*>("row:200:3000"), hovered.data());
     EXPECT_EQ(panel->findChild<QWidget*>("row:100:5173"), asking.data());
     EXPECT_FALSE(panel->findChild<QWidget*>("row:300:4000"));
-    ASSERT_TRUE(panel->findChild<QWidget*>("row:400:8080"));
-    EXPECT_TRUE(panel->findChild<QWidget*>("row:400:8080")->isVisibleTo(panel.get()));
+    const QWidget* added = panel->findChild<QWidget*>("row:400:8080");
+    EXPECT_TRUE(added && added->isVisibleTo(panel.get()));
     EXPECT_TRUE(panel->findChild<QWidget*>("open:200:3000")->isVisibleTo(panel.get())) << "still hovered";
     EXPECT_TRUE(shownTexts(*panel).contains("Sure?"));
     // Behind the buttons while hovered.
@@ -409,8 +394,6 @@ TEST_F(LivePanelTest, LongNamesAreCutShortAndLeaveEveryControlInPlace) {
         EXPECT_EQ(label->toolTip(), label->text());
     }
     EXPECT_EQ(cut, 3) << "the title, the branch and the folder";
-    ASSERT_TRUE(QDir().mkpath(TARVIK_RENDERS));
-    EXPECT_TRUE(panel->grab().save(TARVIK_RENDERS "/panel-long-names.png"));
 }
 
 // On a short screen (1000 pixels at a scale of 2 leave 500) the panel keeps inside it: the pages
@@ -535,8 +518,7 @@ TEST(PanelModel, AppliesAListAsInsertionsRemovalsMovesAndChanges) {
     } cases[] = {
         {"nothing changed", "1 2 3", "1 2 3", ""}, {"insert", "1 3", "1 2 3", "+1 "},
         {"remove", "1 2 3", "1 3", "-1 "},         {"move", "1 2 3", "3 1 2", "m2>0 "},
-        {"change", "1 2 3", "1 2* 3", "~1 "},      {"all at once", "1 2 3", "4 3* 1", "-1 +0 m2>1 ~1 "},
-    };
+        {"change", "1 2 3", "1 2* 3", "~1 "},      {"all at once", "1 2 3", "4 3* 1", "-1 +0 m2>1 ~1 "}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ui::ServerListModel model;

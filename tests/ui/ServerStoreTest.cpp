@@ -110,8 +110,7 @@ TEST(ServerNotices, OneNoticePerProcessAndOneRollUpPerKindForMoreThanAFew) {
         {vites(1, 1), vites(1, 1, 1, 6000), {}},
         {vites(1, 1), vites(1, 1, 30), {}},
         {hostile, {}, {{"Vite\\e[31m\uFFFD stopped", "Port 5000 is free again"}}},
-        {{}, named(vites(1, 4), {"Vite\x1b[31m\xff"}), {{"4 dev servers started", "Vite\\e[31m\uFFFD"}}},
-    };
+        {{}, named(vites(1, 4), {"Vite\x1b[31m\xff"}), {{"4 dev servers started", "Vite\\e[31m\uFFFD"}}}};
     for (std::size_t i = 0; i < cases.size(); ++i) {
         ui::ServerNotices notices;
         Shown shown;
@@ -333,8 +332,7 @@ TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
         {QString("both"), ui::MenuBarDisplay::both},
         {QString("Memory"), ui::MenuBarDisplay::count},
         {QString("icons"), ui::MenuBarDisplay::count},
-        {7, ui::MenuBarDisplay::count},
-    };
+        {7, ui::MenuBarDisplay::count}};
     for (const auto& [stored, expected] : displays) {
         FakeWorld other;
         other.settings->values = {
@@ -419,15 +417,13 @@ TEST_F(StoreTest, EndsOnlyTheUsersOwnUnprotectedProcesses) {
         bool allowed;
         std::optional<std::string> otherUser;  // whose it is when another user's
     };
-    const std::vector<Case> cases = {
-        {{30, 1, "/home/ada/bin/worker"}, true, std::nullopt},
-        {{31, 1, "/usr/sbin/cron"}, false, std::nullopt},
-        {{4242, 1, "/usr/bin/tarvik"}, false, std::nullopt},
-        {{33, 1, "/usr/bin/gnome-shell"}, false, std::nullopt},
-        {{1, 0, "/sbin/init"}, false, std::nullopt},
-        {{34, 1, "/home/ada/bin/gone"}, false, std::nullopt},
-        {{35, 1, "/usr/sbin/dnsmasq"}, false, "nobody"},
-    };
+    const std::vector<Case> cases = {{{30, 1, "/home/ada/bin/worker"}, true, std::nullopt},
+                                     {{31, 1, "/usr/sbin/cron"}, false, std::nullopt},
+                                     {{4242, 1, "/usr/bin/tarvik"}, false, std::nullopt},
+                                     {{33, 1, "/usr/bin/gnome-shell"}, false, std::nullopt},
+                                     {{1, 0, "/sbin/init"}, false, std::nullopt},
+                                     {{34, 1, "/home/ada/bin/gone"}, false, std::nullopt},
+                                     {{35, 1, "/usr/sbin/dnsmasq"}, false, "nobody"}};
     for (const auto& [process, allowed, otherUser] : cases) {
         EXPECT_EQ(store->actions().canEnd(process), allowed) << process.path;
         EXPECT_EQ(store->actions().otherUser(process.pid), otherUser) << process.path;

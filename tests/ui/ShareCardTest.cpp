@@ -6,8 +6,6 @@
 #include <QImage>
 #include <QMenu>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "core/support/ByteFormat.hpp"
 #include "support/TempDir.hpp"
@@ -31,11 +29,6 @@ using test::shownTexts;
 using ui::ServerStore;
 using ui::ShareCard;
 using ui::ShareMenu;
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // 2026-12-07 09:18:19.640 on this machine's clock, whatever its time zone.
 Date localMorning() {
@@ -116,13 +109,13 @@ TEST_F(ShareTest, SaveImageWritesIntoDownloadsAndKeepsAnEarlierImageOfTheSameSec
     const QByteArray png = ShareMenu::renderPNG(store, ui::Theme::palette(false));
     store.actions().saveImage(png);
     const auto first = downloads.path() / "Tarvik 2026-12-07T09.18.19.png";
-    EXPECT_EQ(readFile(first), png.toStdString());
+    EXPECT_EQ(test::readFile(first), png.toStdString());
     EXPECT_EQ(store.toast(), "Saved Tarvik 2026-12-07T09.18.19.png to Downloads.");
 
     store.actions().saveImage("another picture");
     const auto second = downloads.path() / "Tarvik 2026-12-07T09.18.19 2.png";
-    EXPECT_EQ(readFile(second), "another picture");
-    EXPECT_EQ(readFile(first), png.toStdString());
+    EXPECT_EQ(test::readFile(second), "another picture");
+    EXPECT_EQ(test::readFile(first), png.toStdString());
     EXPECT_EQ(store.toast(), "Saved Tarvik 2026-12-07T09.18.19 2.png to Downloads.");
 }
 

@@ -136,23 +136,21 @@ TEST(StoreThreads, AHundredStopsShareAFewThreads) {
         void (*act)(ui::ServerStore&, const std::vector<Server>&);
         int toasts;
     };
-    const std::vector<Case> cases{
-        {"killed one by one",
-         [](ui::ServerStore& store, const std::vector<Server>& servers) {
-             for (const auto& server : servers) store.actions().kill(server, false);
-         },
-         count},
-        {"stopped one by one",
-         [](ui::ServerStore& store, const std::vector<Server>& servers) {
-             for (const auto& server : servers) store.actions().stop({server}, "");
-         },
-         count},
-        {"stopped as one group",
-         [](ui::ServerStore& store, const std::vector<Server>& servers) {
-             store.actions().stop(servers, "shop");
-         },
-         1},
-    };
+    const std::vector<Case> cases{{"killed one by one",
+                                   [](ui::ServerStore& store, const std::vector<Server>& servers) {
+                                       for (const auto& server : servers) store.actions().kill(server, false);
+                                   },
+                                   count},
+                                  {"stopped one by one",
+                                   [](ui::ServerStore& store, const std::vector<Server>& servers) {
+                                       for (const auto& server : servers) store.actions().stop({server}, "");
+                                   },
+                                   count},
+                                  {"stopped as one group",
+                                   [](ui::ServerStore& store, const std::vector<Server>& servers) {
+                                       store.actions().stop(servers, "shop");
+                                   },
+                                   1}};
     constexpr std::size_t poolThreads = 6;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

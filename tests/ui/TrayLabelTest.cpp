@@ -35,8 +35,7 @@ TEST(TrayLabel, ShowsTheChosenFigureAndTheMostUrgentWarning) {
         {{dev(1, 3000), dev(2, 3001), dev(3, 3002)}, Display::both, {"3 · 600MB", Warning::none, 3}},
         {{dev(1, 3000, "0.0.0.0")}, Display::memory, {"200MB", Warning::heat, 1}, ThermalLevel::critical},
         {{dev(1, 3000, "::")}, Display::count, {"1", Warning::attention, 1}},
-        {{}, Display::count, {"", Warning::attention, 0}, ThermalLevel::nominal, MemoryPressure::critical},
-    };
+        {{}, Display::count, {"", Warning::attention, 0}, ThermalLevel::nominal, MemoryPressure::critical}};
     for (const auto& c : cases) {
         test::FakeWorld world;
         auto sampled = test::sampled(c.servers);
@@ -76,8 +75,7 @@ const std::vector<std::pair<const char*, TrayLabel>> variants = {
     {"count", {"3", TrayLabel::Warning::none, 3}},
     {"two digits", {"12", TrayLabel::Warning::none, 12}},
     {"attention", {"12", TrayLabel::Warning::attention, 12}},
-    {"heat", {"", TrayLabel::Warning::heat, 0}},
-};
+    {"heat", {"", TrayLabel::Warning::heat, 0}}};
 
 // Each variant at each size is square, fills half its height, reads on light and dark bars and
 // differs from the others; every size is in the icon a host picks from.

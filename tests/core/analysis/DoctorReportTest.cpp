@@ -41,7 +41,6 @@ struct Recording {
     [[nodiscard]] DoctorReport report() const { return DoctorReport::assemble(recorder, latest, now); }
 };
 
-// The GPU finding names the card that keeps it busy, in its own words.
 TEST(DoctorReport, NamesTheBusiestCardInTheGpuFinding) {
     Recording recording;
     SystemVitals vitals = calm();
@@ -125,8 +124,7 @@ TEST(DoctorReport, ReadsMeansOverTheirWindowsAndTheRestFromTheNewestSample) {
         {"on battery at 30 W", {{0, nothing}, {1, drawing(false)}}, {"battery/warning"}},
         {"on the adapter at 30 W", {{0, nothing}, {1, drawing(true)}}, {"allClear/calm"}},
         // The thresholds are Diagnosis.MemoryNearItsTotalIsTightWithoutPressureAndNamesTheCgroupLimit's.
-        {"97% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.97)}}, {"memory/critical"}},
-    };
+        {"97% of the cgroup's limit", {{0, nothing}, {1, inCgroup(0.97)}}, {"memory/critical"}}};
     for (const auto& c : cases) {
         Recording recording;
         for (const auto& step : c.steps) {
@@ -170,8 +168,7 @@ TEST(HeatReport, GradesTemperatureAtInclusiveBoundariesUnderEachThermalState) {
         {T::nominal, 74.9, cool},      {T::nominal, 75.0, warm},     {T::nominal, 87.9, warm},
         {T::nominal, 88.0, hot},       {T::nominal, 95.0, critical}, {T::nominal, std::nullopt, cool},
         {T::fair, std::nullopt, warm}, {T::fair, 60, warm},          {T::fair, 88, hot},
-        {T::serious, 90, hot},         {T::serious, 96, critical},   {T::critical, 40, critical},
-    };
+        {T::serious, 90, hot},         {T::serious, 96, critical},   {T::critical, 40, critical}};
     for (const auto& [thermal, celsius, level] : cases)
         EXPECT_EQ(HeatReport::diagnose({thermal, celsius, 20.0, std::nullopt, 10, 0, {}}),
                   (HeatReport{level, celsius, 20.0, std::nullopt, {}}))
@@ -187,8 +184,7 @@ TEST(HeatReport, WorksHardOnlyFromCoolAndSkipsSymptoms) {
         {"gpu at 59.9", load(nominal, {}, 0, 59.9), {cool}},
         {"app on two cores", load(nominal, {builder}), {workingHard, {}, {}, {}, {cause(builder)}}},
         {"kernel threads", load(nominal, {kernel, linux}), {cool}},
-        {"never lowers warm", load(fair, {}, 90, 90), {warm}},
-    };
+        {"never lowers warm", load(fair, {}, 90, 90), {warm}}};
     for (const auto& [label, inputs, report] : cases)
         EXPECT_EQ(HeatReport::diagnose(inputs), report) << label;
 }
@@ -206,8 +202,7 @@ TEST(HeatReport, FiltersByLevelRanksByScoreAndPlacesCharging) {
         {"equal draw", {nominal, {}, 40.0, 40.0, 0, 0, {c}}, {charging(40), cause(c)}},
         {"load outruns the charger", {nominal, {}, 50.0, 40.0, 0, 0, {c}}, {cause(c), charging(40)}},
         {"no system reading", {nominal, {}, {}, 40.0, 0, 0, {c}}, {cause(c), charging(40)}},
-        {"charging alone", {nominal, {}, {}, 30.0, 0, 0, {}}, {charging(30)}},
-    };
+        {"charging alone", {nominal, {}, {}, 30.0, 0, 0, {}}, {charging(30)}}};
     for (const auto& [label, inputs, causes] : cases)
         EXPECT_EQ(HeatReport::diagnose(inputs).causes, causes) << label;
     EXPECT_EQ((HeatReport{HeatLevel::hot, {}, {}, {}, {charging(40)}}).culprit(), std::nullopt);
@@ -397,8 +392,7 @@ TEST(AppExplainer, HostRuleThenRulesInOrderThenFallbacks) {
         {app("Builder", {process("/usr/bin/clang", 50), process("/opt/builder", 1)}),
          {"Builder", "Most of it is clang, compiling code.", general, true}},
         {app("Builder", {process("/usr/bin/clang", 0.9), process("/opt/builder", 0)}),
-         {"Builder", "It's one of the busiest apps right now.", general, true}},
-    };
+         {"Builder", "It's one of the busiest apps right now.", general, true}}};
     for (const auto& [usage, expected] : cases)
         EXPECT_EQ(AppExplainer::explain(usage), expected) << usage.name;
 }

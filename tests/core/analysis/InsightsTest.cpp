@@ -45,8 +45,7 @@ TEST(Insights, IdleDevServersAndExposedOnes) {
         {"wildcards",
          {wide, boxed, any, server(4, 22, "sshd", "*", ServerCategory::system)},
          7200,
-         {Insights::Idle{{{wide}, 1, 0, {3000}, 7200}}, Insights::Exposed{{wide, boxed, any}}}},
-    };
+         {Insights::Idle{{{wide}, 1, 0, {3000}, 7200}}, Insights::Exposed{{wide, boxed, any}}}}};
     for (const auto& [name, servers, idle, expected] : cases) {
         ActivityClock clock(1);
         for (auto pid : {7, 8}) clock.lastActive[ActivityClock::key(pid)] = now - std::chrono::seconds(idle);
@@ -68,8 +67,8 @@ TEST(Insights, SteadyGrowthThenSustainedCpuOverCoveredWindows) {
         {"three samples", {{570, 0, 90}, {200, 0, 90}, {0, 0, 90}}, nullopt, nullopt},
         {"530 s back", {{530, 0, 90}, {400, 0, 90}, {200, 0, 90}, {0, 0, 90}}, nullopt, nullopt},
         {"540 s back", {{700, 0, 0}, {540, 0, 70}, {400, 0, 90}, {200, 0, 80}, {0, 0, 80}}, nullopt, 80},
-        {"both", grow({{1700, 1}, {1200, 1.2}, {590, 1.4}, {300, 1.5}, {100, 1.55}, {0, 1.6}}, 90), rise, 90},
-    };
+        {"both", grow({{1700, 1}, {1200, 1.2}, {590, 1.4}, {300, 1.5}, {100, 1.55}, {0, 1.6}}, 90), rise,
+         90}};
     const Server vite = server(7, 3000);
     for (const auto& [name, samples, delta, average] : cases) {
         std::vector<Insight> expected;
@@ -88,8 +87,7 @@ TEST(Insights, ReadOnTheOverviewPage) {
          {{"nginx averaged 80% CPU for 10 min", "flame", InsightTint::orange}}},
         {Insights::Exposed{{server(1, 8080), server(2, 3000), server(2, 3000)}},
          {{"Ports 3000 and 8080 reachable from your network", "wifi-high", InsightTint::orange}}},
-        {Insights::Idle{}, nullopt},
-    };
+        {Insights::Idle{}, nullopt}};
     for (const auto& [insight, line] : lines) EXPECT_EQ(Insights::attentionLine(insight), line);
     const std::pair<double, const char*> spans[] = {
         {1.0, "over an hour"}, {1.999, "over an hour"}, {2.0, "2 hours"}, {47.99, "47 hours"},

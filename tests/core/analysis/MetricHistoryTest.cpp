@@ -29,8 +29,7 @@ TEST(ValueHistory, ChartPointsAverageConsecutiveRunsStampedWithTheirLastTime) {
         {15, 11, {1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 15}},
         {4, 0, {1, 2, 3, 4}},
         {3, 20, {1, 2, 3}},
-        {0, 4, {}},
-    };
+        {0, 4, {}}};
     for (const auto& [count, limit, runEnds] : cases) {
         ValueHistory history(1e9);
         for (int i = 0; i < count; ++i) history.record("v", i, at(i));

@@ -8,15 +8,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(CPUSampler, ComputesSharesAndNeverDividesByZero) {
+TEST(CPUSampler, ComputesSharesNeverDividesByZeroAndSkipsASampleWhenTheCoreCountChanges) {
     CPUSampler cpu;
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850}));
     EXPECT_FALSE(cpu.sampleLoad(CpuTicks{100, 50, 850})) << "no tick passed";
     EXPECT_FALSE(cpu.sampleLoad(std::nullopt)) << "a failed reading keeps the previous one";
     EXPECT_EQ(cpu.sampleLoad(CpuTicks{160, 70, 870}), (CPULoad{0.8, 0.6, 0.2}));
-}
 
-TEST(CoreSampler, SkipsASampleWhenTheCoreCountChanges) {
     CoreSampler cores({1});
     EXPECT_TRUE(cores.sample(std::vector<CpuTicks>{{10, 0, 90}, {0, 0, 100}}).empty());
     auto loads = cores.sample(std::vector<CpuTicks>{{30, 20, 150}, {0, 0, 100}});
@@ -28,13 +26,18 @@ TEST(CoreSampler, SkipsASampleWhenTheCoreCountChanges) {
               (std::vector<CoreLoad>{{0, 0.5, true}, {1, 0.25, true}, {2, 1.0, false}}));
 }
 
-TEST(MemoryRecords, JudgeLowDisks) {
+TEST(MemoryRecords, JudgeLowDisksPressureAndThermalStates) {
     EXPECT_TRUE((DiskSpace{9, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{10, 100}.isLow()));
     EXPECT_FALSE((DiskSpace{0, 0}.isLow()));
     using enum MemoryPressure;
     for (auto [level, pressure] : {std::pair{1, normal}, {2, warning}, {4, critical}, {3, normal}})
         EXPECT_EQ(MemoryPressures::fromLevel(level), pressure);
+    std::vector<ThermalLevel> levels;  // states outside 0 to 3 are nominal
+    for (int state : {-1, 0, 1, 2, 3, 4, 7}) levels.push_back(thermalLevel(state));
+    using T = ThermalLevel;
+    EXPECT_EQ(levels, (std::vector{T::nominal, T::nominal, T::fair, T::serious, T::critical, T::nominal,
+                                   T::nominal}));
 }
 
 // A scripted machine: counters the test moves, a clock it sets, and counts of slow readings.
@@ -184,13 +187,6 @@ std::shared_ptr<const Registry> table(Registry registry) {
     return std::make_shared<const Registry>(std::move(registry));
 }
 
-TEST(Sensors, thermalStatesOutsideZeroToThreeAreNominal) {
-    using enum ThermalLevel;
-    std::vector<ThermalLevel> levels;
-    for (int state : {-1, 0, 1, 2, 3, 4, 7}) levels.push_back(thermalLevel(state));
-    EXPECT_EQ(levels, (std::vector{nominal, nominal, fair, serious, critical, nominal, nominal}));
-}
-
 TEST(GPUMeter, ratesOnlyGrowthSinceAUsablePreviousReadingCappedAt100) {
     using Times = std::unordered_map<std::int32_t, std::uint64_t>;
     const std::tuple<Times, int, std::unordered_map<std::int32_t, double>> steps[] = {
@@ -213,8 +209,7 @@ TEST(ChipTemperature, summarizeKeepsDieSensorsStrictlyBetween0And150) {
         {"nothing in range", {{"PMU tdie1", 0}, {"PMU tdie2", 150}}, std::nullopt},
         {"k10temp Tdie over Tctl", {{"k10temp Tctl", 75}, {"k10temp Tdie", 55}, {"k10temp Tccd1", 60}}, 55},
         {"k10temp Tctl alone", {{"k10temp Tctl", 58.5}, {"k10temp Tccd1", 60}}, 58.5},
-        {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53},
-    };
+        {"CPU chips and zones", {{"cpu_thermal temp1", 52.1}, {"x86_pkg_temp", 53}, {"acpitz", 90}}, 53}};
     for (const auto& [what, readings, celsius] : cases)
         EXPECT_EQ(ChipTemperature::summarize(readings), celsius) << what;
 }
@@ -240,8 +235,7 @@ TEST(BatteryStatus, fromRegistryFollowsTheBatteryServiceRules) {
         {"cycles as text",
          {{"CycleCount", std::string("142")}},
          "AvgTimeToEmpty",
-         B{87, false, false, {}, 18.9, 86, {}}},
-    };
+         B{87, false, false, {}, 18.9, 86, {}}}};
     for (const auto& [what, changes, removed, status] : cases) {
         Registry registry = every;
         for (const auto& [key, value] : changes) registry[key] = value;
@@ -264,8 +258,7 @@ TEST(PowerTelemetry, fromRegistryRoundsMilliwattsAndDropsIdleFigures) {
          PowerTelemetry{}},
         {"charging at under 0.05 W",
          {{"IsCharging", true}, {"PowerTelemetryData", table({{"BatteryPower", I{40}}})}},
-         PowerTelemetry{}},
-    };
+         PowerTelemetry{}}};
     for (const auto& [what, registry, power] : cases)
         EXPECT_EQ(PowerTelemetry::fromRegistry(registry), power) << what;
 }

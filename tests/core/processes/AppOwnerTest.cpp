@@ -35,8 +35,7 @@ TEST(AppOwnerTest, ResolvesFamilyThenResponsibleThenOwnPath) {
         {"family first", "/Applications/X.app/mdworker_shared", nullopt, {"Spotlight", nullopt, true}},
         {"Linux family", "/usr/libexec/tracker-miner-fs-3", "/opt/a", {"Tracker", nullopt, true}},
         {"pid 0 placeholder", "kernel_task", nullopt, {"kernel_task", nullopt, true}},
-        {"case-sensitive bundle", "/Applications/X.APP/Contents/MacOS/X", nullopt, {"X", nullopt, false}},
-    };
+        {"case-sensitive bundle", "/Applications/X.APP/Contents/MacOS/X", nullopt, {"X", nullopt, false}}};
     for (const Case& c : cases) EXPECT_EQ(AppOwner::resolve(c.path, c.responsible), c.expected) << c.label;
 }
 
@@ -46,8 +45,7 @@ TEST(AppOwnerTest, LinuxResolutionPrefersFamilyThenDesktopAppThenOwnPath) {
         {"/usr/bin/baloo_file", terminal, {"Baloo", nullopt, true}},
         {"/usr/bin/node", terminal, {"Terminal", terminal.entryPath, false}},
         {"/usr/bin/node", nullopt, {"node", nullopt, true}},
-        {"/home/anna/bin/tool", nullopt, {"tool", nullopt, false}},
-    };
+        {"/home/anna/bin/tool", nullopt, {"tool", nullopt, false}}};
     for (const auto& [path, app, expected] : cases)
         EXPECT_EQ(AppOwnerResolution::resolve(path, app), expected) << path;
     EXPECT_EQ(AppOwner::kernel(), (AppOwner{"Linux kernel", nullopt, true}));
@@ -103,13 +101,9 @@ TEST(InterpreterScript, NamesTheScriptOrModuleAfterTheInterpretersOwnOptions) {
         {"php", {"php", "-S", "localhost:8000", "-t", "public"}, std::nullopt},
         {"php", {"php", "-f", "cron.php"}, "cron.php"},
         {"sshd", {"/usr/sbin/sshd", "-D", "config.py"}, std::nullopt},  // no interpreter
-        {"python3", {}, std::nullopt},
-    };
-    for (const auto& [name, arguments, expected] : cases) {
-        std::string line;
-        for (const auto& argument : arguments) line += argument + " ";
-        EXPECT_EQ(InterpreterScript::of(name, arguments), expected) << name << ": " << line;
-    }
+        {"python3", {}, std::nullopt}};
+    for (const auto& [name, arguments, expected] : cases)
+        EXPECT_EQ(InterpreterScript::of(name, arguments), expected) << testing::PrintToString(arguments);
     for (std::string_view name : {"python3.12", "nodejs", "sh", "fish", "perl", "php"})
         EXPECT_TRUE(InterpreterScript::isInterpreter(name)) << name;
     for (std::string_view name : {"pythonista", "nodes", "bashful", "ssh"})
@@ -131,8 +125,7 @@ TEST(AppUsage, GroupsByOwnerNameHeaviestFirstAndCopiesReplaceOnlyTheirFigures) {
     const std::vector<AppUsage> expected{
         {"Editor", "/ed", 10.1, 850, 4, 0, false, {1, 3, 4, 6}, {p[0], p[3], p[5], p[2]}},
         {"db", {}, 0, 900, 1, 0, false, {5}, {p[4]}},
-        {"init", {}, 0, 500, 1, 0, true, {2}, {p[1]}},
-    };
+        {"init", {}, 0, 500, 1, 0, true, {2}, {p[1]}}};
     EXPECT_EQ(AppUsage::group({p, Date{}}), expected);
     EXPECT_TRUE(AppUsage::group({}).empty());
 
@@ -168,13 +161,11 @@ TEST(AppUsage, GroupsInterpretersOfTheirOwnByWhatTheyRun) {
     std::map<std::string, std::tuple<std::vector<std::int32_t>, std::string, std::string>> rows;
     for (const auto& app : AppUsage::group({p, Date{}}))
         rows[app.name] = {app.pids, app.script, app.interpreter};
-    const decltype(rows) expected{
-        {"serve.py (python3.11)", {{1, 3}, "serve.py", "python3.11"}},
-        {"http.server (python3.11)", {{2}, "http.server", "python3.11"}},
-        {"python3.11", {{4}, "", ""}},
-        {"Terminal", {{5}, "", ""}},
-        {"server.js (node)", {{6}, "server.js", "node"}},
-    };
+    const decltype(rows) expected{{"serve.py (python3.11)", {{1, 3}, "serve.py", "python3.11"}},
+                                  {"http.server (python3.11)", {{2}, "http.server", "python3.11"}},
+                                  {"python3.11", {{4}, "", ""}},
+                                  {"Terminal", {{5}, "", ""}},
+                                  {"server.js (node)", {{6}, "server.js", "node"}}};
     EXPECT_EQ(rows, expected);
 }
 

@@ -13,18 +13,15 @@ namespace tarvik {
 
 // 10 -> {11, 13}, 11 -> 12, and 12 claims to be 10's parent; 13 is listed twice, the later row wins.
 const std::vector<ProcessRow> loopRows{
-    {10, 12, 100, 1.0}, {11, 10, 50, 2.0}, {13, 10, 5, 0.0}, {12, 11, 25, 0.5}, {13, 10, 7, 0.25},
-};
+    {10, 12, 100, 1.0}, {11, 10, 50, 2.0}, {13, 10, 5, 0.0}, {12, 11, 25, 0.5}, {13, 10, 7, 0.25}};
 
 TEST(ProcessTree, walksTreesInPopOrderThroughLoopsAndStopsAtNestedRoots) {
     EXPECT_EQ(ProcessTree::descendants(10, loopRows), (std::vector<std::int32_t>{13, 11, 12}));
     EXPECT_EQ(ProcessTree::descendants(12, loopRows), (std::vector<std::int32_t>{10, 13, 11}));
     const std::pair<std::unordered_set<std::int32_t>, std::unordered_map<std::int32_t, ProcessTree::Totals>>
-        cases[] = {
-            {{10}, {{10, {182, 3.75, 4}}}},
-            {{10, 11}, {{10, {107, 1.25, 2}}, {11, {75, 2.5, 2}}}},
-            {{12, 99}, {{12, {182, 3.75, 4}}}},
-        };
+        cases[] = {{{10}, {{10, {182, 3.75, 4}}}},
+                   {{10, 11}, {{10, {107, 1.25, 2}}, {11, {75, 2.5, 2}}}},
+                   {{12, 99}, {{12, {182, 3.75, 4}}}}};
     for (const auto& [roots, totals] : cases)
         EXPECT_EQ(ProcessTree::rollUp(loopRows, roots), totals) << testing::PrintToString(roots);
 }
@@ -34,8 +31,7 @@ TEST(ProcessTree, rollsUpCpuWithoutRoundingNoise) {
     const std::pair<std::vector<ProcessRow>, double> cases[] = {
         {{{1, 0, 10, 34.18}, {2, 1, 10, 34.18}, {3, 1, 10, 34.18}}, 102.54},
         {{{1, 0, 10, 0.1}, {2, 1, 10, 0.2}}, 0.3},
-        {{{1, 0, 10, 33.3}, {2, 1, 10, 33.3}, {3, 2, 10, 33.3}, {4, 3, 10, 2.65}}, 102.55},
-    };
+        {{{1, 0, 10, 33.3}, {2, 1, 10, 33.3}, {3, 2, 10, 33.3}, {4, 3, 10, 2.65}}, 102.55}};
     for (const auto& [rows, sum] : cases) {
         double cpu = ProcessTree::rollUp(rows, {1}).at(1).cpuPercent;
         EXPECT_EQ(cpu, sum);
@@ -66,8 +62,7 @@ TEST(EnrichmentParser, keepsReadableRowsAndFoldsUnreadColumnsIntoArgs) {
         {124, {100, std::nullopt, std::nullopt, "abc 05:00 /usr/bin/node server.js"}},
         {125, {10, std::nullopt, std::nullopt, "0.0 soon cmd"}},
         {126, {7, std::nullopt, std::nullopt, ""}},
-        {128, {2, 0.5, 86'400, "new"}},
-    };
+        {128, {2, 0.5, 86'400, "new"}}};
     EXPECT_EQ(rows, expected);
 }
 

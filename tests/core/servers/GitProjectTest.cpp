@@ -30,8 +30,7 @@ TEST(GitProject, NamesTheRepositoryFromItsCommonDirectory) {
         {"  /Users/anna/code/shop-feature/../shop/.git  ", "/Users/anna/code/shop-feature/../shop", "shop"},
         {"fatal: not a git repository\n", nullopt, nullopt},
         {"/Users/anna/.git\n", "/Users/anna", nullopt},  // a home under git is not a project
-        {"/.git", "/", nullopt},
-    };
+        {"/.git", "/", nullopt}};
     for (const auto& [output, root, name] : cases) {
         EXPECT_EQ(GitProject::root(output), root) << output;
         EXPECT_EQ(GitProject::name(output, "/Users/anna"), name) << output;
@@ -44,8 +43,7 @@ TEST(GitProject, FallsBackToTheFolderNameOnlyInsideTheHome) {
         {"/home/anna/.config/x", nullopt},
         {"/home/anna", nullopt},
         {"/home/annabel/x", nullopt},
-        {nullopt, nullopt},
-    };
+        {nullopt, nullopt}};
     for (const auto& [cwd, name] : cases)
         EXPECT_EQ(ProjectName::folderFallback(cwd, "/home/anna"), name) << cwd.value_or("nil");
 }
@@ -66,8 +64,7 @@ TEST(GitFiles, ReadsTheLinesOfGitsSmallFiles) {
         {id + id.substr(0, 24), {Kind::detached, ""}},
         {id.substr(1), {}},
         {"ref: refs/remotes/origin/main\n", {}},
-        {"ref: refs/heads/../../config\n", {}},
-    };
+        {"ref: refs/heads/../../config\n", {}}};
     for (const auto& [content, head] : heads) EXPECT_EQ(GitFiles::headLine(content), head) << content;
 }
 
@@ -113,8 +110,7 @@ TEST_F(GitLayouts, ReadRepositoriesAsGitDoesAndAskGitOnlyWhatTheyCannotRead) {
         {"fresh", {"fresh", nullopt}, false},   // unborn: git prints "HEAD"
         {"slash", {"slash", "feature/a"}, false}, {"tools.git/refs", {"tools", "main"}, false},
         {"super/lib", {"lib", nullopt}, false},   {"lost", {"lost", nullopt}, false},
-        {"odd", {"scripted", "scripted"}, true},  {"junk", {"scripted", "scripted"}, true},
-    };
+        {"odd", {"scripted", "scripted"}, true},  {"junk", {"scripted", "scripted"}, true}};
     for (const auto& [cwd, expected, asksGit] : cases) {
         SCOPED_TRACE(cwd);
         int before = gitRuns;
@@ -153,7 +149,6 @@ TEST_F(GitLayouts, AgreeWithRepositoriesThatGitMade) {
     EXPECT_EQ(gitRuns, 0);
 }
 
-// Time moves only when the test moves it.
 TEST_F(GitLayouts, TheCacheRemembersAFolderForThirtySecondsAndOnlyInTheUserArea) {
     Date now = Date{} + std::chrono::hours(1000);
     GitCache cache({scriptedGit, [&] { return now; }, home / "me"});

@@ -31,30 +31,28 @@ TEST(ProcessControl, EveryTermIsFollowedByAContinue) {
         std::function<void(ProcessControl&)> act;
         Sent expected;
     };
-    const std::vector<Case> cases{
-        {"a stop with its follow-up",
-         [](ProcessControl& c) { c.carryOut(StopActions::SignalProcess{10}); },
-         {{10, SIGTERM}, {10, SIGCONT}, {11, SIGTERM}, {11, SIGCONT}}},
-        {"a group stop",
-         [](ProcessControl& c) { c.stopGroup({Server{.pid = 10}}); },
-         {{10, SIGTERM}, {10, SIGCONT}, {11, SIGTERM}, {11, SIGCONT}}},
-        {"a tidy-up, once per process",
-         [](ProcessControl& c) {
-             c.tidyUp({Server{.pid = 10}, Server{.pid = 10}});
-         },
-         {{10, SIGTERM}, {10, SIGCONT}}},
-        {"a kill",
-         [](ProcessControl& c) { c.carryOut(StopActions::ForceSignalProcess{10}); },
-         {{10, SIGKILL}, {11, SIGKILL}}},
-        {"pid 0, pid 1 and this process",
-         [](ProcessControl& c) {
-             EXPECT_FALSE(c.carryOut(StopActions::SignalProcess{1}));
-             EXPECT_FALSE(c.carryOut(StopActions::ForceSignalProcess{0}));
-             EXPECT_FALSE(c.carryOut(StopActions::SignalProcess{getpid()}));
-             c.tidyUp({Server{.pid = 1}, Server{.pid = getpid()}});
-         },
-         {}},
-    };
+    const std::vector<Case> cases{{"a stop with its follow-up",
+                                   [](ProcessControl& c) { c.carryOut(StopActions::SignalProcess{10}); },
+                                   {{10, SIGTERM}, {10, SIGCONT}, {11, SIGTERM}, {11, SIGCONT}}},
+                                  {"a group stop",
+                                   [](ProcessControl& c) { c.stopGroup({Server{.pid = 10}}); },
+                                   {{10, SIGTERM}, {10, SIGCONT}, {11, SIGTERM}, {11, SIGCONT}}},
+                                  {"a tidy-up, once per process",
+                                   [](ProcessControl& c) {
+                                       c.tidyUp({Server{.pid = 10}, Server{.pid = 10}});
+                                   },
+                                   {{10, SIGTERM}, {10, SIGCONT}}},
+                                  {"a kill",
+                                   [](ProcessControl& c) { c.carryOut(StopActions::ForceSignalProcess{10}); },
+                                   {{10, SIGKILL}, {11, SIGKILL}}},
+                                  {"pid 0, pid 1 and this process",
+                                   [](ProcessControl& c) {
+                                       EXPECT_FALSE(c.carryOut(StopActions::SignalProcess{1}));
+                                       EXPECT_FALSE(c.carryOut(StopActions::ForceSignalProcess{0}));
+                                       EXPECT_FALSE(c.carryOut(StopActions::SignalProcess{getpid()}));
+                                       c.tidyUp({Server{.pid = 1}, Server{.pid = getpid()}});
+                                   },
+                                   {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Sent sent;

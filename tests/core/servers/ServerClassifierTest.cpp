@@ -30,8 +30,7 @@ TEST(ServerClassifierTest, ClassifiesByNameThenRulesThenPathsThenUserArea) {
         {"/usr/bin is the user's", "mytool", "/usr/bin/mytool", "/home/a/x", "mytool", terminal, dev},
         {"bundle", "Tool", "/Applications/A Tool.app/Contents/MacOS/Tool", "/Users/a", "Tool", gear, system},
         {"given home", "tool", nullopt, "/srv/anna/project", "tool", terminal, dev},
-        {"nothing known", "tool", nullopt, nullopt, "tool", gear, system},
-    };
+        {"nothing known", "tool", nullopt, nullopt, "tool", gear, system}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         auto result = classify(c.name, c.args, c.cwd, testHome);

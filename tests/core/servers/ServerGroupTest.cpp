@@ -99,8 +99,7 @@ TEST(PortMerger, ARowIsExposedWhenAnyOfItsSocketsIs) {
          {{"127.0.0.1", "::"}, {"127.0.0.1"}},
          true,
          "::, 127.0.0.1",
-         {"127.0.0.1:3000", "[::]:3000", "127.0.0.1:3001"}},
-    };
+         {"127.0.0.1:3000", "[::]:3000", "127.0.0.1:3001"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<Server> servers;

@@ -40,8 +40,7 @@ TEST(ListeningPortDedup, KeepsEveryAddressAndShowsTheExposedOne) {
          {"1:3000@::ffff:127.0.0.1 [::ffff:127.0.0.1 127.1.2.3] private ::ffff:127.0.0.1, 127.1.2.3"}},
         {"an IPv4-mapped LAN address is reachable",
          {on(3000, "::ffff:10.0.0.7")},
-         {"1:3000@::ffff:10.0.0.7 [::ffff:10.0.0.7] exposed ::ffff:10.0.0.7"}},
-    };
+         {"1:3000@::ffff:10.0.0.7 [::ffff:10.0.0.7] exposed ::ffff:10.0.0.7"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> seen;

@@ -56,8 +56,7 @@ TEST(RecentStops, RestartsContainersAndProcessesWithACommandAndAFolder) {
         {"node server.js", nullopt, nullopt, false},
         {"", "/Users/anna/app", nullopt, false},
         {"/usr/bin/Docker-proxy -p 80", "/", nullopt, false},
-        {"/usr/bin/docker-proxy -p 80", "/", "web", true},
-    };
+        {"/usr/bin/docker-proxy -p 80", "/", "web", true}};
     for (const auto& [args, cwd, container, restartable] : cases) {
         Server s = server(1, 1);
         s.args = args, s.cwd = cwd, s.containerName = container;
@@ -101,8 +100,7 @@ TEST(TidyCandidates, OffersOnlyIdleSystemListenersThatTheUserMayStop) {
 TEST(Version, ComparesDottedNumbers) {
     const std::tuple<const char*, const char*, bool> cases[] = {
         {"v1.10.0", "1.9", true}, {"1.2", "1.2.0", false}, {"1.2.1", "1.2", true}, {"1.2-beta", "1.1", false},
-        {"2", "10", false},       {" V3 ", "2.9.9", true}, {"", "1", false},       {"1..2", "1.1", true},
-    };
+        {"2", "10", false},       {" V3 ", "2.9.9", true}, {"", "1", false},       {"1..2", "1.1", true}};
     for (const auto& [candidate, current, newer] : cases)
         EXPECT_EQ(Version::isNewer(candidate, current), newer) << candidate << " vs " << current;
 }

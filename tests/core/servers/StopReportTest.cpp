@@ -106,8 +106,7 @@ TEST(StopReport, AServerBackOnItsPortUnderANewProcessWasRestarted) {
         {"a parent without a name", server(79, 5173, "Vite"), with({{79, 555, 0, 0, 903}}),
          "Vite on port 5173 was started again, as process 79.\n"},
         {"a listener of another user", server(0, 5173, "Vite"), common,
-         "Vite on port 5173 was started again, by a process of another user.\n"},
-    };
+         "Vite on port 5173 was started again, by a process of another user.\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto outcome = StopReport::assess({vite}, {table[2]}, before, {c.after, node, other}, c.rows, nameOf);

@@ -24,11 +24,6 @@ using Kind = StorageItem::Kind;
 using std::nullopt;
 namespace fs = std::filesystem;
 
-std::string contents(const std::string& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 StorageItem cacheItem(const std::string& path, Kind kind = Kind::regenerable()) {
     return {path, "npm downloads", "", 4096, std::move(kind), nullopt, false};
 }
@@ -80,8 +75,8 @@ TEST(StorageActions, ClearsAReadOnlyCacheWholeOrLeavesItAsItWas) {
         });
         EXPECT_EQ(code, 0);
         if (foreignFolder) {
-            EXPECT_EQ(contents(cache + "/example.com/m@v1/m.go"), "package m");
-            EXPECT_EQ(contents(cache + "/cache/download/list"), "v1");
+            EXPECT_EQ(test::readFile(cache + "/example.com/m@v1/m.go"), "package m");
+            EXPECT_EQ(test::readFile(cache + "/cache/download/list"), "v1");
             EXPECT_EQ(fs::status(cache + "/example.com").permissions(), static_cast<fs::perms>(0555));
         }
     }
@@ -105,8 +100,7 @@ TEST(StorageActions, RefusesWhatTheScanDidNotOfferOrThatLiesOutsideHome) {
          "it."},
         {moveToTrash("/etc/passwd", report, h, {}), "Not moved: /etc/passwd is outside your home folder."},
         {moveToTrash(h + "/x", report, h, {}),
-         "Not moved: " + h + "/x isn't one of the large files the scan found."},
-    };
+         "Not moved: " + h + "/x isn't one of the large files the scan found."}};
     for (const auto& [result, message] : cases)
         EXPECT_EQ(result, (Result{false, message, 0, nullopt})) << message;
     EXPECT_TRUE(fs::exists(h + "/Pictures/Archives/a"));
@@ -126,7 +120,7 @@ TEST(StorageActions, NeverFollowsALinkedTrashNorChangesAFolderItDidNotMake) {
         StorageReport report;
         report.largeFiles = {StorageScanner::largeFileItem(h + "/big.iso", 4, nullopt, h)};
         EXPECT_FALSE(moveToTrash(h + "/big.iso", report, h, {}).ok);
-        EXPECT_EQ(contents(h + "/big.iso"), "data");
+        EXPECT_EQ(test::readFile(h + "/big.iso"), "data");
         EXPECT_EQ(fs::status(elsewhere.path()).permissions(), static_cast<fs::perms>(0755));
         EXPECT_TRUE(fs::is_empty(elsewhere.path()));
     }
@@ -192,8 +186,9 @@ TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
                        "/cargo/registry, on another file system than your home folder.",
                    0, nullopt})
             return 3;
-        return fs::file_size(goBuild + "/mounted/keep") == (2u << 20) && contents(goBuild + "/00/a") == "x" &&
-                       contents(disk + "/cargo/registry/a") == block
+        return fs::file_size(goBuild + "/mounted/keep") == (2u << 20) &&
+                       test::readFile(goBuild + "/00/a") == "x" &&
+                       test::readFile(disk + "/cargo/registry/a") == block
                    ? 0
                    : 4;
     });
@@ -235,12 +230,12 @@ TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverOneOutsideHom
     for (const auto& [path, message] : refused)
         EXPECT_EQ(removeCache(h + path, report, h),
                   (Result{false, "Nothing in " + message + ", outside your home folder.", 0, nullopt}));
-    EXPECT_EQ(contents(away + "/cargo/registry/a"), block);
+    EXPECT_EQ(test::readFile(away + "/cargo/registry/a"), block);
     auto result = removeCache(h + "/.m2/repository/", report, h);
     EXPECT_TRUE(result.ok) << result.message;
     EXPECT_FALSE(fs::exists(h + "/disks/m2/repository"));
     EXPECT_TRUE(fs::is_symlink(h + "/.m2"));
-    EXPECT_EQ(contents(outside / "keep.txt"), "precious");
+    EXPECT_EQ(test::readFile(outside / "keep.txt"), "precious");
 }
 
 // The file is moved where it really lies, past links, into the data home's Trash under a free name
@@ -268,8 +263,8 @@ TEST(StorageActionsPlaces, TrashesAFileWhereItReallyLiesUnderAFreeNameAndNeverOn
         SCOPED_TRACE(folder);
         EXPECT_EQ(moveToTrash(h + "/films/" + folder + "/" + name, report, h, dirs, now),
                   (Result{true, "Moved my film ü%.mov to the Trash.", 5, trash + "/files/" + trashed}));
-        EXPECT_EQ(contents(trash + "/files/" + trashed), folder);
-        EXPECT_EQ(contents(trash + "/info/" + trashed + ".trashinfo"),
+        EXPECT_EQ(test::readFile(trash + "/files/" + trashed), folder);
+        EXPECT_EQ(test::readFile(trash + "/info/" + trashed + ".trashinfo"),
                   "[Trash Info]\nPath=" + real + "/media/" + folder +
                       "/my%20film%20%C3%BC%25.mov\nDeletionDate=2023-11-14T22:13:20\n");
     }
@@ -284,7 +279,7 @@ TEST(StorageActionsPlaces, TrashesAFileWhereItReallyLiesUnderAFreeNameAndNeverOn
                       "Nothing was moved: it lives at " + fs::canonical(outside / "big.iso").string() +
                           ", outside your home folder.",
                       0, nullopt}));
-    EXPECT_EQ(contents(outside / "big.iso"), "iso");
+    EXPECT_EQ(test::readFile(outside / "big.iso"), "iso");
 }
 
 }  // namespace

@@ -55,8 +55,7 @@ TEST(StorageScanner, ParsesDuOutput) {
     const std::pair<const char*, std::map<std::string, std::uint64_t>> cases[] = {
         {"123\t/home/a/.cache/yarn\n", {{"/home/a/.cache/yarn", 125952}}},
         {"abc\t/x\nno tab here\n4\t/y\n\n", {{"/y", 4096}}},
-        {" 1 \t/z\n2\t/z\n3\t/a\tb\n", {{"/z", 2048}}},
-    };
+        {" 1 \t/z\n2\t/z\n3\t/a\tb\n", {{"/z", 2048}}}};
     for (const auto& [output, sizes] : cases) EXPECT_EQ(parseDu(output), sizes) << output;
 }
 
@@ -66,8 +65,7 @@ TEST(StorageScanner, NamesTheOwnerByDataFolder) {
         {home + "/.local/share/Steam/steamapps/game.pak", "Steam"},
         {home + "/.var/app/org.mozilla.firefox/cache/x", "firefox"},
         {home + "/.docker/desktop/vms/0/data/Docker.raw", "Docker"},
-        {"/srv/.local/share/App/x", nullopt},
-    };
+        {"/srv/.local/share/App/x", nullopt}};
     for (const auto& [path, app] : cases) EXPECT_EQ(owner(path, home), app) << path;
     // Applications keep their data in the XDG data and config homes wherever those are set.
     auto dirs = XdgDirs::of(
@@ -76,8 +74,7 @@ TEST(StorageScanner, NamesTheOwnerByDataFolder) {
         {"/data/a/Steam/steamapps/game.pak", "Steam"},
         {"/etc/a/Slack/Cache/blob", "Slack"},
         {"/data/a/loose.bin", nullopt},
-        {home + "/.local/share/Steam/x", "Steam"},
-    };
+        {home + "/.local/share/Steam/x", "Steam"}};
     for (const auto& [path, app] : moved) EXPECT_EQ(owner(path, home, dirs), app) << path;
 }
 
@@ -184,8 +181,7 @@ TEST(StorageScannerPlaces, FindsTheLinuxCachesInTheXdgFoldersTheEnvironmentSets)
         {{{"XDG_CACHE_HOME", h + "/xdg/cache"}, {"XDG_DATA_HOME", h + "/xdg/data/"}},
          {h + "/xdg/cache/pip", h + "/xdg/data/pnpm/store"}},
         // A relative value is ignored.
-        {{{"XDG_CACHE_HOME", "xdg/cache"}}, {h + "/.cache/pip", h + "/.cache/uv"}},
-    };
+        {{{"XDG_CACHE_HOME", "xdg/cache"}}, {h + "/.cache/pip", h + "/.cache/uv"}}};
     for (const auto& [environment, expected] : cases)
         EXPECT_EQ(paths(clearable(h, XdgDirs::of(h, test::fakeEnvironment(environment)), 0)), expected)
             << testing::PrintToString(environment);

@@ -33,8 +33,7 @@ TEST(Paths, AbbreviatesTheHomeOnlyAtAFolderBoundary) {
 
 TEST(Paths, ExpandsOnlyALeadingTildeSlash) {
     const std::pair<std::string_view, std::string_view> cases[] = {
-        {"~/x", "/home/al/x"}, {"~", "~"}, {"~al/x", "~al/x"}, {"/opt/~/x", "/opt/~/x"}, {"x", "x"},
-    };
+        {"~/x", "/home/al/x"}, {"~", "~"}, {"~al/x", "~al/x"}, {"/opt/~/x", "/opt/~/x"}, {"x", "x"}};
     for (const auto& [path, expanded] : cases)
         EXPECT_EQ(Paths::expandingHome(path, "/home/al"), expanded) << path;
 }
@@ -44,8 +43,7 @@ TEST(Paths, UserAreasAreTheHomeFoldersAndWhatLiesStrictlyInsideTheHome) {
         {"/home/bo/x", "/srv/al", true},  {"/Users/bo/x", "/srv/al", true},
         {"/srv/al/x", "/srv/al/", true},  {"/srv/al", "/srv/al", false},
         {"/srv/alice", "/srv/al", false}, {"/homework/x", "/srv/al", false},
-        {"/srv/x", "/", false},           {"/srv/x", "", false},
-    };
+        {"/srv/x", "/", false},           {"/srv/x", "", false}};
     for (const auto& [path, home, inside] : cases)
         EXPECT_EQ(Paths::isUserArea(path, home), inside) << path << " in " << home;
 }
@@ -69,8 +67,7 @@ TEST(XdgDirs, GivesEachBaseFolderFromTheEnvironmentElseUnderHomeIgnoringRelative
           {"XDG_CONFIG_HOME", "~/.config"},
           {"XDG_STATE_HOME", "./state"},
           {"XDG_RUNTIME_DIR", "run"}},
-         fallback},
-    };
+         fallback}};
     for (const auto& [values, dirs] : cases) {
         SCOPED_TRACE(testing::PrintToString(values));
         EXPECT_EQ(XdgDirs::of(home, fakeEnvironment(values)), dirs);

@@ -19,8 +19,7 @@ TEST(Spawn, CapturesOutputAndStatusWithoutAShell) {
         {"/nonexistent/tool", {}, {"", -1, false}},
         {"/bin/sh", {"-c", "echo before; kill -KILL $$"}, {"before\n", -1, false}},
         {"/bin/echo", {"$(touch x)", "a b"}, {"$(touch x) a b\n", 0, false}},
-        {"/usr/bin/printf", {"ok\\377"}, {"ok\xEF\xBF\xBD", 0, false}},
-    };
+        {"/usr/bin/printf", {"ok\\377"}, {"ok\xEF\xBF\xBD", 0, false}}};
     for (const auto& [path, arguments, result] : cases)
         EXPECT_EQ(Spawn::run(path, arguments), result) << testing::PrintToString(arguments);
 }

@@ -18,8 +18,7 @@ TEST(Text, TrimsOnlyTheGivenCharactersAndOnlyAtTheEnds) {
         {"line\r\n", Text::blanks, "line\r\n", "line\r\n"},
         {"\r\n\v\f line \r\n", Text::whitespace, "line", "\r\n\v\f line"},
         {"   ", Text::blanks, "", ""},
-        {"vv1.2V", "vV", "1.2", "vv1.2"},
-    };
+        {"vv1.2V", "vV", "1.2", "vv1.2"}};
     for (const auto& [text, characters, trimmed, endTrimmed] : cases) {
         EXPECT_EQ(Text::trim(text, characters), trimmed) << testing::PrintToString(std::string(text));
         EXPECT_EQ(Text::trimEnd(text, characters), endTrimmed) << testing::PrintToString(std::string(text));
@@ -35,8 +34,7 @@ TEST(Text, FieldsKeepEveryEmptyPieceWhereSplitDropsThem) {
         {"a\t\tc", {"a", "", "c"}, {"a", "c"}},
         {"\ta\t", {"", "a", ""}, {"a"}},
         {"\t", {"", ""}, {}},
-        {"", {""}, {}},
-    };
+        {"", {""}, {}}};
     for (const auto& [text, fields, split] : cases) {
         EXPECT_EQ(Text::fields(text, '\t'), fields) << testing::PrintToString(std::string(text));
         EXPECT_EQ(Text::split(text, '\t'), split) << testing::PrintToString(std::string(text));
@@ -52,8 +50,7 @@ TEST(Text, QuotesOnlyTheArgumentsThatNeedIt) {
         {{"run", "", "last"}, "run '' last"},
         {{"/usr/libexec/some daemon"}, "'/usr/libexec/some daemon'"},
         {{"/opt/Gr\u00fcn/bin/tool"}, "/opt/Gr\u00fcn/bin/tool"},
-        {{}, ""},
-    };
+        {{}, ""}};
     for (const auto& [argv, shown] : cases) EXPECT_EQ(Text::quotedCommand(argv), shown) << shown;
 }
 
@@ -76,8 +73,7 @@ TEST(Unicode, VisibleWritesEveryControlCharacterAsAnEscape) {
         {"past U+10FFFF \xf4\x90\x80\x80", "past U+10FFFF " + replacements(4)},
         {"five bytes \xf8\x88\x80\x80\x80", "five bytes " + replacements(5)},
         {"Gr\xc3\xbcn \xe6\xbc\xa2", "Gr\xc3\xbcn \xe6\xbc\xa2"},
-        {std::string("nul\0byte", 8), "nul\\x00byte"},
-    };
+        {std::string("nul\0byte", 8), "nul\\x00byte"}};
     for (const auto& [raw, shown] : cases) EXPECT_EQ(Unicode::visible(raw), shown) << shown;
 }
 

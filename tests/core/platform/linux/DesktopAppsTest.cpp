@@ -18,8 +18,7 @@ TEST(DesktopAppsUnit, FindsTheInnermostApplicationUnit) {
         {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/dbus.service\n", std::nullopt},
         {"12:pids:/\n1:name=systemd:/user.slice/app-kde-org.kde.konsole-77.scope\n", "kde-org.kde.konsole"},
         {"0::/user.slice/app-outer.slice/app-..\\x2f..\\x2f..\\x2ftmp\\x2fx.service\n", "outer"},
-        {"0::/user.slice/app-nul\\x00.desktop.service\n", std::nullopt},
-    };
+        {"0::/user.slice/app-nul\\x00.desktop.service\n", std::nullopt}};
     for (const auto& [cgroup, unit] : cases) EXPECT_EQ(DesktopApps::unitApplication(cgroup), unit) << cgroup;
 }
 
@@ -47,8 +46,7 @@ TEST(DesktopApps, SystemServiceFollowsTheTopSliceOfTheUnitPath) {
         {"0::/user.slice/user-1000.slice/session-2.scope\n", false},
         {"12:pids:/\n1:name=systemd:/system.slice/cron.service\n0::/\n", true},
         {"0::/\n", std::nullopt},
-        {"0::/machine.slice/libpod-1.scope\n", std::nullopt},
-    };
+        {"0::/machine.slice/libpod-1.scope\n", std::nullopt}};
     for (const auto& [cgroup, system] : cases)
         EXPECT_EQ(DesktopApps::systemService(cgroup), system) << cgroup;
 }

@@ -138,8 +138,7 @@ TEST(CgroupMemory, TheSmallestFiniteLimitAmongTheAncestorsBinds) {
          Limit({"/system.slice", 1024 * MiB})},
         {"no limit anywhere", {{unit, "max"}, {"/system.slice", "max"}}, std::nullopt},
         {"a limit past physical memory binds nothing", {{unit, std::to_string(memTotal)}}, std::nullopt},
-        {"garbled", {{unit, "lots"}}, std::nullopt},
-    };
+        {"garbled", {{unit, "lots"}}, std::nullopt}};
     for (const auto& [label, limits, expected] : cases) {
         SCOPED_TRACE(label);
         Tree tree;
@@ -234,8 +233,7 @@ ucsi-source-psy-USBC000:001: type=USB | online=1 | power_now=45000000)",
         {"a garbled draw past what any battery gives",
          "BAT0: type=Battery | status=Discharging | capacity=50 | power_now=9000000000000000000 | "
          "voltage_now=1",
-         {BatteryStatus{50, false, false, {}, {}, {}, {}}, {}}},
-    };
+         {BatteryStatus{50, false, false, {}, {}, {}, {}}, {}}}};
     for (const auto& [what, supplies, expected] : cases) {
         test::TempDir dir;
         write(dir, "class/power_supply/", supplies);
@@ -272,8 +270,7 @@ thermal/thermal_zone0: type=acpitz | temp=40000
 thermal/thermal_zone1: type=x86_pkg_temp | temp=66000)",
          {{"acpitz temp1", 40}, {"acpitz", 40}, {"x86_pkg_temp", 66}},
          66},
-        {"no sensors", "", {}, std::nullopt},
-    };
+        {"no sensors", "", {}, std::nullopt}};
     for (const auto& [what, tree, readings, celsius] : cases) {
         SCOPED_TRACE(what);
         test::TempDir dir;
@@ -295,8 +292,7 @@ TEST(SensorsLinux, thermalStateOfTheHottestZoneAgainstItsTripPoints) {
         {"thermal_zone0: temp=65000 | " + trips, fair},
         {"thermal_zone0: temp=70000 | " + trips, serious},
         {"thermal_zone0: temp=95000 | trip_point_0_type=hot | trip_point_0_temp=95000", critical},
-        {"thermal_zone0: temp=30000 | " + trips + "\nthermal_zone1: temp=100000 | " + trips, critical},
-    };
+        {"thermal_zone0: temp=30000 | " + trips + "\nthermal_zone1: temp=100000 | " + trips, critical}};
     for (const auto& [zones, level] : cases) {
         test::TempDir dir;
         write(dir, "class/thermal/", zones);
@@ -323,8 +319,7 @@ TEST(SensorsLinux, gpuUtilizationAndTimePerProcessFromDrm) {
         {"100", "5", "/dev/dri/card0", fdinfo(8, "drm-engine-gfx:\t30 ns\n")},
         {"100", "6", "/home/me/notes.txt", fdinfo(9, "drm-engine-gfx:\t999999 ns\n")},
         {"200", "3", "/dev/dri/renderD128", fdinfo(7, "drm-engine-gfx:\t5000 ns\n")},
-        {"300", "0", "/dev/null", "pos:\t0\nflags:\t0100002\n"},
-    };
+        {"300", "0", "/dev/null", "pos:\t0\nflags:\t0100002\n"}};
     for (const auto& [pid, fd, target, info] : descriptors) {
         dir.link("proc/" + std::string(pid) + "/fd/" + fd, target);
         dir.write("proc/" + std::string(pid) + "/fdinfo/" + fd, info);

@@ -102,8 +102,7 @@ TEST(Nvml, AFailedQueryLeavesOnlyItsReadingAbsent) {
          [](GpuDevice& card) { std::erase_if(card.processes, [](auto& p) { return p.pid == 4242; }); }},
         {"nvmlDeviceGetName", 3, [](GpuDevice& card) { card.name.clear(); }},
         {"nvmlDeviceGetCount_v2", 3, nullptr},
-        {"nvmlInit_v2", 9, nullptr},
-    };
+        {"nvmlInit_v2", 9, nullptr}};
     for (const auto& [function, code, lose] : cases) {
         SCOPED_TRACE(function);
         FakeNvml fake(FAKE_NVML);

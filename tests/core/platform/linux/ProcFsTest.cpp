@@ -42,8 +42,7 @@ TEST(ProcFsStatus, FootprintIsAnonymousPlusSharedMemoryOrNothing) {
         {"a kernel before RssShmem", "VmRSS:\t 10 kB\nRssAnon:\t 5 kB\n", std::nullopt},
         {"a garbled unit", "VmRSS:\t 10 kB\nRssAnon:\t 5 MB\nRssShmem:\t 1 kB\n", std::nullopt},
         {"an overflowing figure", "VmRSS:\t 99999999999999999 kB\nRssAnon:\t 5 kB\nRssShmem:\t 1 kB\n",
-         std::nullopt},
-    };
+         std::nullopt}};
     for (const auto& [what, text, memory] : cases) EXPECT_EQ(ProcFs::parseStatusMemory(text), memory) << what;
     EXPECT_EQ(ProcFs::parseStatusMemory(std::get<1>(cases[0]))->footprint(), (6000u + 65536u) * 1024);
     EXPECT_EQ(ProcFs::parseStatusUid("Name:\tx\nUid:\t1000\t0\t0\t0\nGid:\t5\n"), 1000u) << "the real id";
@@ -64,8 +63,7 @@ TEST(ProcFsCommandLine, JoinsArgumentsAsPsPrintsThemAndKeepsThemApart) {
          Argv{"nginx: master process /usr/sbin/nginx"}},
         {"postgres: checkpointer   \0"s, "postgres: checkpointer", Argv{"postgres: checkpointer   "}},
         {"/opt/Gr\xfcn/bin/tool\0"s, "/opt/Gr\uFFFDn/bin/tool", Argv{"/opt/Gr\xfcn/bin/tool"}},
-        {""s, "", Argv{}},
-    };
+        {""s, "", Argv{}}};
     for (const auto& [raw, line, argv] : cases)
         EXPECT_EQ(std::pair(ProcFs::commandLine(raw), ProcFs::arguments(raw)), std::pair(line, argv)) << line;
 }

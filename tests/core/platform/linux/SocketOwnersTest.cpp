@@ -291,8 +291,7 @@ TEST(OwnerCache, ReadsBackWhatItWroteAndNothingElse) {
         {"an unknown line", replaced("unfound 43", "unheard 43")},
         {"an empty line", replaced("unfound 43\n", "unfound 43\n\n")},
         {"two spaces", replaced("unfound 43", "unfound  43")},
-        {"nothing", ""},
-    };
+        {"nothing", ""}};
     for (const auto& [what, bad] : garbled) EXPECT_EQ(OwnerCache::parse(bad, "boot-a"), std::nullopt) << what;
 }
 

@@ -31,17 +31,15 @@ TEST(NetworkUsageParse, ReadsTheIntervalSample) {
         {"one sample is empty", ",bytes_in,bytes_out,\nMail.812,1024,0,\n", {}},
         {"the last non-empty sample when the last header has no rows",
          ",\na.1,1,0\n,\nb.2,2,0\n,\n",
-         {{2, "b", 2, 0}}},
-    };
+         {{2, "b", 2, 0}}}};
     for (const auto& [what, output, expected] : cases)
         EXPECT_EQ(NetworkUsage::parse(output), expected) << what;
 }
 
 TEST(GPUUsage, creatorNeedsThePrefixAndACommaAfterTheNumber) {
     const std::pair<std::string_view, std::optional<std::int32_t>> cases[] = {
-        {"pid 412, WindowServer", 412}, {"pid 7,a,b", 7},    {"pid 412", {}},           {"pid , x", {}},
-        {"process 412, x", {}},         {"pid 4 12, x", {}}, {"pid 3000000000, x", {}},
-    };
+        {"pid 412, WindowServer", 412}, {"pid 7,a,b", 7},    {"pid 412", {}},          {"pid , x", {}},
+        {"process 412, x", {}},         {"pid 4 12, x", {}}, {"pid 3000000000, x", {}}};
     for (const auto& [text, pid] : cases) EXPECT_EQ(GPUUsage::creator(text), pid) << text;
 }
 
