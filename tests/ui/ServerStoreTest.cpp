@@ -356,7 +356,7 @@ TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
     EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "both");
 }
 
-TEST_F(StoreTest, AnnouncesAnUpgradeButNotAFreshInstall) {
+TEST(StoreFirstRun, AnnouncesAnUpgradeButNotAFreshInstall) {
     // A first run is told by the settings alone, with or without a desktop to notify.
     for (bool bus : {true, false}) {
         FakeWorld first;
