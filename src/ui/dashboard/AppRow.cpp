@@ -68,9 +68,8 @@ QWidget* AppRow::makeLine() {
     else
         icon->setPixmap(picture);
     layout->addWidget(icon);
-    auto* name = new ElidedLabel(qs(m_app.name), line, Qt::ElideRight);
-    name->setFont(Theme::font(Theme::Text::subheadline, QFont::Medium));
-    Theme::setForeground(name, Theme::Role::text);
+    auto* name = new ElidedLabel(qs(m_app.name), Theme::font(Theme::Text::subheadline, QFont::Medium),
+                                 Theme::Role::text, line, Qt::ElideRight);
     layout->addWidget(name, 1);
     m_cpu = figure(cpuWidth, line);
     layout->addWidget(m_cpu);

@@ -52,9 +52,7 @@ DashboardKeys::DashboardKeys(QWidget* view) : QObject(view), m_view(view) {
 
 bool DashboardKeys::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
-    if (type != QEvent::Polish && type != QEvent::FocusIn && type != QEvent::FocusOut &&
-        type != QEvent::KeyPress)
-        return false;
+    if (type != QEvent::FocusIn && type != QEvent::FocusOut && type != QEvent::KeyPress) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget) return false;
     if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
@@ -62,11 +60,6 @@ bool DashboardKeys::eventFilter(QObject* watched, QEvent* event) {
         return cancelQuestions();
     if (!m_view->isAncestorOf(widget)) return false;
     switch (type) {
-        case QEvent::Polish:
-            // The panel's buttons keep out of Tab's way; the window's are for the keyboard too.
-            if (paintsOwnRing(widget) && widget->focusPolicy() == Qt::NoFocus)
-                widget->setFocusPolicy(Qt::TabFocus);
-            break;
         case QEvent::FocusIn: {
             // Coming back to the window, the focus wears the ring it wore when the window was left.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();

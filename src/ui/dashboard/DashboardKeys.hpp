@@ -7,8 +7,8 @@ class QWidget;
 
 namespace tarvik::ui {
 
-// The dashboard's keyboard: the panel kit's buttons in `view` take Tab, the control the keyboard
-// moved to wears a ring, Return and Enter click a focused button, and Escape answers "Cancel" to
+// The dashboard's keyboard: the control the keyboard moved to wears a ring (the panel kit's
+// buttons draw their own), Return and Enter click a focused button, and Escape answers "Cancel" to
 // the questions open on view. It watches the application's events for those of the view's widgets.
 class DashboardKeys : public QObject {
 public:

@@ -37,17 +37,6 @@ QString portsText(const std::vector<int>& ports) {
     return parts.join("  ");
 }
 
-// A text from the system that gives way to the controls beside it, cut short in its middle (a
-// path) or at its end (a name), the whole of it in the tooltip.
-ElidedLabel* fitted(const QString& text, Qt::TextElideMode mode, const QFont& font, Theme::Role role,
-                    QWidget* parent) {
-    auto* label = new ElidedLabel(text, parent, mode);
-    label->setFont(font);
-    Theme::setForeground(label, role);
-    label->setToolTip(text);
-    return label;
-}
-
 class ProjectsPage : public QWidget {
 public:
     ProjectsPage(ServerStore& store, QWidget* parent)
@@ -177,13 +166,13 @@ private:
         auto* layout = new QHBoxLayout(header);
         layout->setContentsMargins(Theme::Space::xxs, 0, 0, 0);
         layout->setSpacing(Theme::Space::s);
-        auto* title = fitted(qs(group.title), Qt::ElideRight,
-                             Theme::font(Theme::Text::bodyLarge, QFont::DemiBold), Theme::Role::text, header);
+        auto* title = new ElidedLabel(qs(group.title), Theme::font(Theme::Text::bodyLarge, QFont::DemiBold),
+                                      Theme::Role::text, header, Qt::ElideRight);
         title->setObjectName("groupTitle");
         layout->addWidget(title);
         if (group.branch) {
-            auto* branch = fitted(qs(*group.branch), Qt::ElideRight, Theme::font(Theme::Text::footnote),
-                                  Theme::Role::tertiaryText, header);
+            auto* branch = new ElidedLabel(qs(*group.branch), Theme::font(Theme::Text::footnote),
+                                           Theme::Role::tertiaryText, header, Qt::ElideRight);
             branch->setObjectName("branch");
             layout->addWidget(branch);
         }
@@ -219,16 +208,17 @@ private:
         text->setSpacing(Theme::Space::hairline);
         auto* title = new QHBoxLayout;
         title->setSpacing(Theme::Space::s);
-        title->addWidget(fitted(qs(server.kind.name), Qt::ElideRight,
-                                Theme::font(Theme::Text::callout, QFont::DemiBold), Theme::Role::text, line));
-        title->addWidget(fitted(portsText(row.ports), Qt::ElideRight, Theme::monospaced(9.5),
-                                Theme::Role::secondaryText, line));
+        title->addWidget(new ElidedLabel(qs(server.kind.name),
+                                         Theme::font(Theme::Text::callout, QFont::DemiBold),
+                                         Theme::Role::text, line, Qt::ElideRight));
+        title->addWidget(new ElidedLabel(portsText(row.ports), Theme::monospaced(9.5),
+                                         Theme::Role::secondaryText, line, Qt::ElideRight));
         title->addStretch();
         text->addLayout(title);
         const std::string where =
             server.displayDirectory().value_or(server.containerName.value_or(server.processName));
-        auto* place = fitted(qs(where), Qt::ElideMiddle, Theme::font(Theme::Text::caption),
-                             Theme::Role::secondaryText, line);
+        auto* place = new ElidedLabel(qs(where), Theme::font(Theme::Text::caption),
+                                      Theme::Role::secondaryText, line, Qt::ElideMiddle);
         place->setObjectName("where");
         text->addWidget(place);
         layout->addLayout(text, 1);

@@ -172,9 +172,8 @@ void OverviewView::updateIdleBanner(const std::optional<IdleSummary>& summary) {
         top->addWidget(makeSymbol(banner.icon, TintToken::indigo, 22, card), 0, Qt::AlignTop);
         auto* text = new QVBoxLayout;
         text->setSpacing(Theme::Space::xxs);
-        m_idleTitle = new ElidedLabel({}, card, Qt::ElideRight);
-        m_idleTitle->setFont(Theme::font(Theme::Text::callout, QFont::DemiBold));
-        Theme::setForeground(m_idleTitle, Theme::Role::text);
+        m_idleTitle = new ElidedLabel({}, Theme::font(Theme::Text::callout, QFont::DemiBold),
+                                      Theme::Role::text, card, Qt::ElideRight);
         text->addWidget(m_idleTitle);
         m_idleSentence = makeLabel({}, Theme::Text::caption, Theme::Role::secondaryText, card);
         m_idleSentence->setWordWrap(true);
@@ -292,9 +291,8 @@ QWidget* OverviewView::makeProjects(const std::vector<ProjectUsage>& projects) {
     for (const auto& project : projects) {
         auto* row = new QHBoxLayout;
         row->setSpacing(Theme::Space::s);
-        auto* title = new ElidedLabel(qs(project.title), card, Qt::ElideRight);
-        title->setFont(Theme::font(Theme::Text::footnote, QFont::DemiBold));
-        Theme::setForeground(title, Theme::Role::text);
+        auto* title = new ElidedLabel(qs(project.title), Theme::font(Theme::Text::footnote, QFont::DemiBold),
+                                      Theme::Role::text, card, Qt::ElideRight);
         row->addWidget(title);
         const QString servers =
             project.serverCount == 1 ? tr("1 server") : tr("%1 servers").arg(project.serverCount);

@@ -231,6 +231,13 @@ ElidedLabel::ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode
     setTextFormat(Qt::PlainText);
 }
 
+ElidedLabel::ElidedLabel(const QString& text, const QFont& font, Theme::Role role, QWidget* parent,
+                         Qt::TextElideMode mode)
+    : ElidedLabel(text, parent, mode) {
+    setFont(font);
+    Theme::setForeground(this, role);
+}
+
 void ElidedLabel::setText(const QString& text) {
     QLabel::setText(text);
     updateToolTip();

@@ -98,6 +98,9 @@ bool clickOnEnter(QAbstractButton* button, const QKeyEvent* event);
 class ElidedLabel : public QLabel {
 public:
     explicit ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode = Qt::ElideMiddle);
+    // In `font` and the colour of `role`, which follows the appearance.
+    ElidedLabel(const QString& text, const QFont& font, Theme::Role role, QWidget* parent,
+                Qt::TextElideMode mode = Qt::ElideMiddle);
     // Hides QLabel's, to keep the tooltip with the text.
     void setText(const QString& text);
     [[nodiscard]] bool isElided() const;

@@ -67,9 +67,8 @@ ServerDetailView::ServerDetailView(ServerStore& store, const MergedServer& row, 
         return makeWrapped(value, Theme::Text::footnote, role, inset);
     };
     if (auto directory = m_server.displayDirectory()) {
-        auto* label = new ElidedLabel(qs(*directory), inset);
-        label->setFont(Theme::font(Theme::Text::footnote));
-        Theme::setForeground(label, Theme::Role::text);
+        auto* label =
+            new ElidedLabel(qs(*directory), Theme::font(Theme::Text::footnote), Theme::Role::text, inset);
         addLine(grid, "folder", Theme::Role::secondaryText, label);
     }
     addLine(grid, m_server.kind.symbol, m_server.kind.tint, text(kindLine(m_server)));

@@ -193,18 +193,16 @@ void ServerListView::fillHeader(Group& box, const ServerGroup& group) {
     QLayout* layout = box.header->layout();
     clearLayout(layout);
     auto* line = static_cast<QHBoxLayout*>(layout);
-    auto* title = new ElidedLabel(qs(group.title), box.header, Qt::ElideRight);
-    title->setFont(Theme::font(Theme::Text::subheadline, QFont::Bold));
-    Theme::setForeground(title, Theme::Role::text);
+    auto* title = new ElidedLabel(qs(group.title), Theme::font(Theme::Text::subheadline, QFont::Bold),
+                                  Theme::Role::text, box.header, Qt::ElideRight);
     // A long branch is cut before the name of the project is.
     title->setMinimumWidth(std::min(title->sizeHint().width(), titleRoom));
     line->addWidget(title);
     if (group.branch) {
         line->addSpacing(Theme::Space::xs);
         line->addWidget(makeSymbol("git-branch", Theme::Role::tertiaryText, 11, box.header));
-        auto* branch = new ElidedLabel(qs(*group.branch), box.header, Qt::ElideRight);
-        branch->setFont(Theme::monospaced(Theme::Text::caption));
-        Theme::setForeground(branch, Theme::Role::tertiaryText);
+        auto* branch = new ElidedLabel(qs(*group.branch), Theme::monospaced(Theme::Text::caption),
+                                       Theme::Role::tertiaryText, box.header, Qt::ElideRight);
         line->addWidget(branch);
     }
     line->addStretch();

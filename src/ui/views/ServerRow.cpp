@@ -73,13 +73,11 @@ QWidget* ServerRow::makeLine() {
     text->setSpacing(Theme::Space::hairline);
     auto* title = new QHBoxLayout;
     title->setSpacing(Theme::Space::s);
-    m_name = new ElidedLabel({}, line, Qt::ElideRight);
-    m_name->setFont(Theme::font(Theme::Text::callout, QFont::DemiBold));
-    Theme::setForeground(m_name, Theme::Role::text);
+    m_name = new ElidedLabel({}, Theme::font(Theme::Text::callout, QFont::DemiBold), Theme::Role::text, line,
+                             Qt::ElideRight);
     title->addWidget(m_name);
-    m_ports = new ElidedLabel("", line, Qt::ElideRight);
-    m_ports->setFont(Theme::monospaced(Theme::Text::footnote));
-    Theme::setForeground(m_ports, Theme::Role::secondaryText);
+    m_ports = new ElidedLabel("", Theme::monospaced(Theme::Text::footnote), Theme::Role::secondaryText, line,
+                              Qt::ElideRight);
     title->addWidget(m_ports);
     m_badge = makeSymbol("wifi-high", Theme::Role::orange, 12, line);
     m_badge->setToolTip(tr("Reachable from your network"));
@@ -87,9 +85,7 @@ QWidget* ServerRow::makeLine() {
     title->addWidget(m_badge);
     title->addStretch();
     text->addLayout(title);
-    m_directory = new ElidedLabel("", line);
-    m_directory->setFont(Theme::font(Theme::Text::caption));
-    Theme::setForeground(m_directory, Theme::Role::secondaryText);
+    m_directory = new ElidedLabel("", Theme::font(Theme::Text::caption), Theme::Role::secondaryText, line);
     text->addWidget(m_directory);
     layout->addLayout(text, 1);
 

@@ -88,9 +88,9 @@ QWidget* StoppedView::makeRow(const RecentStops::Entry& entry, QWidget* parent) 
     text->setSpacing(Theme::Space::hairline);
     auto* title = new QHBoxLayout;
     title->setSpacing(Theme::Space::s);
-    auto* name = new ElidedLabel(qs(Insights::displayName(server)), row, Qt::ElideRight);
-    name->setFont(Theme::font(Theme::Text::callout, QFont::DemiBold));
-    Theme::setForeground(name, Theme::Role::secondaryText);
+    auto* name =
+        new ElidedLabel(qs(Insights::displayName(server)), Theme::font(Theme::Text::callout, QFont::DemiBold),
+                        Theme::Role::secondaryText, row, Qt::ElideRight);
     title->addWidget(name);
     auto* port = makeLabel(QStringLiteral(":%1").arg(server.port), Theme::Text::footnote,
                            Theme::Role::tertiaryText, row);
