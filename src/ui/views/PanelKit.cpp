@@ -205,11 +205,12 @@ bool showsFocusRing(const QWidget* widget) {
     return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
-void paintFocusRing(QPainter& painter, const QWidget* widget, const QRectF& area, qreal radius) {
+void paintFocusRing(QPainter& painter, const QWidget* widget, const QRectF& area, qreal radius,
+                    const QColor& colour) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Theme::color(Theme::Role::accent, widget), 2));
+    painter.setPen(QPen(colour.isValid() ? colour : Theme::color(Theme::Role::accent, widget), 2));
     painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), radius, radius);
     painter.restore();
 }
@@ -401,7 +402,11 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(colour);
     painter.drawText(area, Qt::AlignCenter, text());
-    if (showsFocusRing(this)) paintFocusRing(painter, this, QRectF(rect()), Theme::Radius::s);
+    // On a filled button an accent ring would vanish into the fill; it takes the text's colour inside.
+    if (showsFocusRing(this) && m_style == Style::prominent)
+        paintFocusRing(painter, this, QRectF(rect()).adjusted(2, 2, -2, -2), Theme::Radius::s - 2, colour);
+    else if (showsFocusRing(this))
+        paintFocusRing(painter, this, QRectF(rect()), Theme::Radius::s);
 }
 
 void CapsuleButton::keyPressEvent(QKeyEvent* event) {

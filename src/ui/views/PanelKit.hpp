@@ -86,8 +86,9 @@ QWidget* makeEmptyState(std::string_view symbol, const QString& title, const QSt
 
 // Whether `widget` has the focus and the user moved it there with the keyboard: then it shows a ring.
 [[nodiscard]] bool showsFocusRing(const QWidget* widget);
-// The keyboard focus's ring just inside `area`, in the accent colour.
-void paintFocusRing(QPainter& painter, const QWidget* widget, const QRectF& area, qreal radius);
+// The keyboard focus's ring just inside `area`, in the accent colour unless given another.
+void paintFocusRing(QPainter& painter, const QWidget* widget, const QRectF& area, qreal radius,
+                    const QColor& colour = {});
 // Gives `widget` the focus as Tab does, ring included.
 void focusByKeyboard(QWidget* widget);
 // Clicks `button` for Enter and Return, which Qt's buttons leave to dialogs; true when it did.
