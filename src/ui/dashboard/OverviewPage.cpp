@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/analysis/Diagnosis.hpp"
@@ -137,6 +139,45 @@ QLabel* wrapped(QLabel* label) {
     return label;
 }
 
+struct Line {
+    QString text;
+    Theme::Text style;
+    QFont::Weight weight = QFont::Normal;
+    Theme::Role role = Theme::Role::text;
+    const char* name = "";
+
+    [[nodiscard]] bool looksLike(const Line& other) const {
+        return style == other.style && weight == other.weight && role == other.role &&
+               std::string_view(name) == other.name;
+    }
+};
+
+// A column of wrapped labels whose widgets stay while their looks do; only their texts change.
+struct WrappedLines {
+    QVBoxLayout* layout = nullptr;
+    std::vector<Line> shown;
+    std::vector<QLabel*> labels;
+
+    void show(const std::vector<Line>& lines) {
+        const bool same = std::equal(lines.begin(), lines.end(), shown.begin(), shown.end(),
+                                     [](const Line& a, const Line& b) { return a.looksLike(b); });
+        if (!same) {
+            clearLayout(layout);
+            labels.clear();
+            for (const auto& line : lines) {
+                auto* label =
+                    wrapped(makeLabel({}, line.style, line.weight, line.role, layout->parentWidget()));
+                label->setObjectName(QString::fromLatin1(line.name));
+                layout->addWidget(label);
+                labels.push_back(label);
+            }
+            showItems(layout);
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) labels[i]->setText(lines[i].text);
+        shown = lines;
+    }
+};
+
 class OverviewPage : public QWidget {
 public:
     OverviewPage(ServerStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
@@ -153,18 +194,20 @@ public:
         layout->addWidget(makeLabel(DashboardSections::titleText(DashboardSection::overview),
                                     Theme::Text::subheadline, QFont::DemiBold, Theme::Role::secondaryText,
                                     content));
-        m_verdict = new QVBoxLayout;
-        m_verdict->setSpacing(Theme::Space::xs);
-        layout->addLayout(m_verdict);
+        auto* verdict = new QVBoxLayout;
+        verdict->setSpacing(Theme::Space::xs);
+        layout->addLayout(verdict);
+        m_verdict.layout = verdict;
         m_grid = new QGridLayout;
         m_grid->setSpacing(Theme::Space::l);
         layout->addLayout(m_grid);
         m_heat = new Card(content, Card::Look::plain);
         m_heat->setObjectName("heat");
-        m_heatLines = new QVBoxLayout(m_heat);
-        m_heatLines->setContentsMargins(Theme::Space::xxl, Theme::Space::l, Theme::Space::xxl,
-                                        Theme::Space::xl);
-        m_heatLines->setSpacing(Theme::Space::xs);
+        auto* heatLines = new QVBoxLayout(m_heat);
+        heatLines->setContentsMargins(Theme::Space::xxl, Theme::Space::l, Theme::Space::xxl,
+                                      Theme::Space::xl);
+        heatLines->setSpacing(Theme::Space::xs);
+        m_heatLines.layout = heatLines;
         layout->addWidget(m_heat);
         layout->addWidget(makeLabel(OverviewText::tr("Busiest apps"), Theme::Text::bodyLarge, QFont::DemiBold,
                                     Theme::Role::text, content));
@@ -193,52 +236,70 @@ private:
     }
 
     void fillVerdict() {
-        clearLayout(m_verdict);
-        auto* parent = m_verdict->parentWidget();
-        auto add = [&](const QString& text, Theme::Text style, Theme::Role role) {
-            m_verdict->addWidget(wrapped(makeLabel(text, style, role, parent)));
-        };
+        std::vector<Line> lines;
         if (!m_store.hasScanned()) {
-            add((OverviewText::tr("Measuring your computer.")), Theme::Text::title2, Theme::Role::text);
-            add(OverviewText::tr("Tarvik is taking its first readings."), Theme::Text::subheadline,
-                Theme::Role::secondaryText);
+            lines.push_back({OverviewText::tr("Measuring your computer."), Theme::Text::title2});
+            lines.push_back({OverviewText::tr("Tarvik is taking its first readings."),
+                             Theme::Text::subheadline, QFont::Normal, Theme::Role::secondaryText});
         } else {
             std::vector<Finding> found;
             std::copy_if(m_store.findings().begin(), m_store.findings().end(), std::back_inserter(found),
                          [](const Finding& finding) { return finding.kind != Finding::Kind::allClear; });
-            auto* title = wrapped(makeLabel(heading(found), Theme::Text::title2, Theme::Role::text, parent));
-            title->setObjectName("verdict");
-            m_verdict->addWidget(title);
+            lines.push_back(
+                {heading(found), Theme::Text::title2, QFont::Normal, Theme::Role::text, "verdict"});
             if (found.empty())
-                add((OverviewText::tr("Your computer is doing fine.")), Theme::Text::subheadline,
-                    Theme::Role::secondaryText);
+                lines.push_back({OverviewText::tr("Your computer is doing fine."), Theme::Text::subheadline,
+                                 QFont::Normal, Theme::Role::secondaryText});
             for (const auto& finding : found) {
-                m_verdict->addWidget(wrapped(makeLabel(qs(finding.title), Theme::Text::callout,
-                                                       QFont::DemiBold, Theme::Role::text, parent)));
-                add(qs(finding.detail), Theme::Text::footnote, Theme::Role::secondaryText);
+                lines.push_back({qs(finding.title), Theme::Text::callout, QFont::DemiBold});
+                lines.push_back(
+                    {qs(finding.detail), Theme::Text::footnote, QFont::Normal, Theme::Role::secondaryText});
             }
         }
-        showItems(m_verdict);
+        m_verdict.show(lines);
     }
 
     void fillGrid() {
+        const auto shown = vitals(m_store);
+        // A refresh every few seconds changes the figures, rarely the cards: rebuilding them each time
+        // cost more than the sampling did.
+        const bool same =
+            std::equal(shown.begin(), shown.end(), m_cards.begin(), m_cards.end(),
+                       [](const Vital& vital, const VitalCard& card) {
+                           return vital.id == card.id && vital.caption.isEmpty() == !card.caption;
+                       });
+        if (!same) buildGrid(shown);
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            m_cards[i].label->setText(shown[i].label);
+            m_cards[i].value->setText(shown[i].value);
+            if (m_cards[i].caption) m_cards[i].caption->setText(shown[i].caption);
+        }
+    }
+
+    void buildGrid(const std::vector<Vital>& shown) {
         clearLayout(m_grid);
+        m_cards.clear();
         auto* parent = m_grid->parentWidget();
         int index = 0;
-        for (const auto& vital : vitals(m_store)) {
+        for (const auto& vital : shown) {
             auto* card = new Card(parent, Card::Look::plain);
             card->setObjectName(qs(std::string("vital:") + vital.id));
             auto* lines = new QVBoxLayout(card);
             lines->setContentsMargins(Theme::Space::xl, Theme::Space::m, Theme::Space::xl, Theme::Space::l);
             lines->setSpacing(Theme::Space::xxs);
-            lines->addWidget(makeLabel(vital.label, Theme::Text::caption, Theme::Role::secondaryText, card));
-            lines->addWidget(wrapped(
-                makeLabel(vital.value, Theme::Text::headline, QFont::DemiBold, Theme::Role::text, card)));
-            if (!vital.caption.isEmpty())
-                lines->addWidget(
-                    makeLabel(vital.caption, Theme::Text::caption, Theme::Role::secondaryText, card));
+            VitalCard made{
+                vital.id, makeLabel({}, Theme::Text::caption, Theme::Role::secondaryText, card),
+                wrapped(makeLabel({}, Theme::Text::headline, QFont::DemiBold, Theme::Role::text, card)),
+                nullptr};
+            lines->addWidget(made.label);
+            lines->addWidget(made.value);
+            if (!vital.caption.isEmpty()) {
+                made.caption = makeLabel({}, Theme::Text::caption, Theme::Role::secondaryText, card);
+                lines->addWidget(made.caption);
+            }
             lines->addStretch();
             m_grid->addWidget(card, index / gridColumns, index % gridColumns);
+            m_cards.push_back(made);
             ++index;
         }
         for (int column = 0; column < gridColumns; ++column) m_grid->setColumnStretch(column, 1);
@@ -246,7 +307,6 @@ private:
     }
 
     void fillHeat() {
-        clearLayout(m_heatLines);
         const auto& heat = m_store.heat();
         const auto cause = mainCause(heat);
         // A cool grade with nothing to blame has no story to tell.
@@ -254,23 +314,29 @@ private:
         m_heat->setVisible(told);
         if (!told) return;
         const bool unmeasured = heat.level == HeatLevel::cool && !m_store.vitals().chipCelsius;
-        m_heatLines->addWidget(
-            wrapped(makeLabel(unmeasured ? OverviewText::tr("Heat") : qs(headline(heat.level)),
-                              Theme::Text::bodyLarge, QFont::DemiBold, Theme::Role::text, m_heat)));
+        std::vector<Line> lines{{unmeasured ? OverviewText::tr("Heat") : qs(headline(heat.level)),
+                                 Theme::Text::bodyLarge, QFont::DemiBold}};
         if (cause) {
-            m_heatLines->addWidget(wrapped(
-                makeLabel(cause->first, Theme::Text::callout, QFont::DemiBold, Theme::Role::text, m_heat)));
-            m_heatLines->addWidget(
-                wrapped(makeLabel(cause->second, Theme::Text::footnote, Theme::Role::secondaryText, m_heat)));
+            lines.push_back({cause->first, Theme::Text::callout, QFont::DemiBold});
+            lines.push_back(
+                {cause->second, Theme::Text::footnote, QFont::Normal, Theme::Role::secondaryText});
         }
-        showItems(m_heatLines);
+        m_heatLines.show(lines);
     }
 
+    struct VitalCard {
+        const char* id;
+        QLabel* label;
+        QLabel* value;
+        QLabel* caption;  // null where the vital has none
+    };
+
     ServerStore& m_store;
-    QVBoxLayout* m_verdict;
+    WrappedLines m_verdict;
     QGridLayout* m_grid;
+    std::vector<VitalCard> m_cards;
     Card* m_heat;
-    QVBoxLayout* m_heatLines;
+    WrappedLines m_heatLines;
     AppTable* m_table;
 };
 

@@ -264,7 +264,8 @@ void PanelView::rebuild() {
     // The overview shows its own parts, and only those it filled.
     showItems(m_stopped->layout());
     orderTabs();
-    if (!name.isNull() && (!focused || !focused->isVisible())) refocus(name);
+    QWidget* still = focused.data();  // one read: the rebuild may have deleted it
+    if (!name.isNull() && (!still || !still->isVisible())) refocus(name);
 }
 
 void PanelView::refocus(const QString& lost) {
