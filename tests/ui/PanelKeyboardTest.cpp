@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <algorithm>
@@ -22,13 +21,7 @@ namespace {
 
 using test::settle;
 using ui::PanelView;
-using Page = PanelView::Page;
 using Tab = PanelView::ListTab;
-
-QString accessibleName(QWidget* widget) {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-    return face ? face->text(QAccessible::Name) : QString();
-}
 
 // The preview machine behind an onboarded panel that has the keyboard, as an open popup has it.
 class PanelKeyboardTest : public testing::Test {
@@ -142,28 +135,6 @@ TEST_F(PanelKeyboardTest, ArrowsMoveBetweenRowsKeysActAndEscapeClosesTheQuestion
         EXPECT_FALSE(press(Qt::Key_Escape)) << "the second Escape is the window's, to close it";
     }
     EXPECT_TRUE(world.control->actions.empty() && world.control->groupStops.empty());
-}
-
-// Every button a page shows has a name for assistive technology, symbols included, and each row
-// says what it is.
-TEST_F(PanelKeyboardTest, EveryButtonAndRowHasAnAccessibleName) {
-    const std::pair<Page, Tab> pages[] = {{Page::list, Tab::overview},
-                                          {Page::list, Tab::active},
-                                          {Page::list, Tab::stopped},
-                                          {Page::tidy, Tab::overview},
-                                          {Page::settings, Tab::overview}};
-    for (const auto& [page, tab] : pages) {
-        panel.showPage(page);
-        panel.showTab(tab);
-        settle();
-        for (auto* button : panel.findChildren<QAbstractButton*>()) {
-            if (button->isVisibleTo(&panel)) {
-                EXPECT_FALSE(accessibleName(button).isEmpty()) << button->objectName().toStdString();
-            }
-        }
-    }
-    EXPECT_EQ(accessibleName(named("row:4211:5173")), "Vite :5173  :24678");
-    EXPECT_TRUE(named("row:4211:5173")->accessibleDescription().contains("code/shop"));
 }
 
 }  // namespace

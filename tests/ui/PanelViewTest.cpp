@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -22,7 +23,9 @@
 #include "ui/views/PanelView.hpp"
 #include "ui/views/ServerListModel.hpp"
 #include "ui/views/ServerRow.hpp"
+#include "ui/views/SettingsView.hpp"
 #include "ui/views/Theme.hpp"
+#include "ui/views/TidyView.hpp"
 
 namespace tarvik {
 namespace {
@@ -44,9 +47,15 @@ struct PaletteBack {
     ~PaletteBack() { QApplication::setPalette(original); }
 };
 
-// Every shown text has the width it asks for and lies inside the panel, not cut off by its edge.
-void expectEverythingFits(const QWidget* panel) {
-    for (const auto* widget : panel->findChildren<QWidget*>()) {
+QString accessibleName(QWidget* widget) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+// Every shown text has the width it asks for and lies inside the panel, not cut off by its edge;
+// every button has a name for assistive technology, symbols included.
+void expectEverythingFitsAndIsNamed(QWidget* panel) {
+    for (auto* widget : panel->findChildren<QWidget*>()) {
         const auto* label = qobject_cast<const QLabel*>(widget);
         const auto* button = qobject_cast<const QAbstractButton*>(widget);
         if (!(label || button) || !widget->isVisibleTo(panel)) continue;
@@ -56,6 +65,9 @@ void expectEverythingFits(const QWidget* panel) {
         }
         EXPECT_LT(widget->mapTo(panel, widget->rect().topRight()).x(), panel->width())
             << text << widget->objectName().toStdString();
+        if (button) {
+            EXPECT_FALSE(accessibleName(widget).isEmpty()) << widget->objectName().toStdString();
+        }
     }
 }
 
@@ -137,6 +149,8 @@ TEST_F(PanelTest, AnOpenedRowShowsItsDetailAndItsButtonsReachTheDesktop) {
     for (auto* action : row->makeMenu(panel.get())->actions())
         if (action->text() == "Reveal in Files") action->trigger();
     EXPECT_EQ(world.desktop->calls.back(), "reveal:/home/ada/code/shop");
+    EXPECT_EQ(accessibleName(row), "Vite :5173  :24678");
+    EXPECT_TRUE(row->accessibleDescription().contains("code/shop"));
 }
 
 TEST_F(PanelTest, GroupAndIdleStopsAskFirstAndStopEveryServerTheyName) {
@@ -202,9 +216,10 @@ TEST_F(PanelTest, TheHeaderOpensTheSubPagesAndHandsOverToTheWindow) {
 }
 
 // Draws every page in both appearances into the build folder for people to look at, and checks
-// that no text is cut short.
-TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
+// that no text is cut short and no button goes unnamed.
+TEST_F(PanelTest, EveryPageFitsItsTextsAndNamesItsButtonsInBothAppearances) {
     PaletteBack paletteBack;
+    panel->setSubPages(new ui::TidyView(store), new ui::SettingsView(store));
     const struct {
         const char* name;
         Page page;
@@ -236,7 +251,7 @@ TEST_F(PanelTest, EveryPageFitsItsTextsInBothAppearances) {
             settle();
             view.prepare();
             settle();
-            expectEverythingFits(panel.get());
+            expectEverythingFitsAndIsNamed(panel.get());
             EXPECT_TRUE(panel->grab().save(QString(TARVIK_RENDERS "/panel-%1.png").arg(name.c_str())));
             panel->hide();
         }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
