@@ -23,7 +23,8 @@ using test::settle;
 using ui::PanelView;
 using Tab = PanelView::ListTab;
 
-// The preview machine behind an onboarded panel that has the keyboard, as an open popup has it.
+// The preview machine behind an onboarded panel on its active tab that has the keyboard, as an open
+// popup has it.
 class PanelKeyboardTest : public testing::Test {
 protected:
     PanelKeyboardTest() : store(world.services()) {
@@ -33,6 +34,7 @@ protected:
         panel.setAttribute(Qt::WA_DontShowOnScreen);
         panel.setAnimated(false);
         panel.show();
+        panel.showTab(Tab::active);
         QApplication::setActiveWindow(&panel);
         settle();
     }
@@ -61,8 +63,6 @@ protected:
 // Tab goes round every control of the active tab in the order they show, each with its ring: the
 // header, the tabs, each group's stop and each row with its buttons.
 TEST_F(PanelKeyboardTest, TabWalksEveryControlOfTheActiveTabInTheOrderTheyShow) {
-    panel.showTab(Tab::active);
-    settle();
     std::vector<QWidget*> expected;
     for (auto* button : panel.findChildren<QAbstractButton*>())
         if (button->isVisibleTo(&panel)) expected.push_back(button);
@@ -105,8 +105,6 @@ TEST_F(PanelKeyboardTest, TabWalksEveryControlOfTheActiveTabInTheOrderTheyShow) 
 // Up and Down go from row to row, Enter and Space open and close one; Escape closes an open question
 // with the focus back where it was, and only the next Escape goes on to close the panel.
 TEST_F(PanelKeyboardTest, ArrowsMoveBetweenRowsKeysActAndEscapeClosesTheQuestionFirst) {
-    panel.showTab(Tab::active);
-    settle();
     ui::focusByKeyboard(named("row:4388:3000"));
     ASSERT_TRUE(press(Qt::Key_Down));
     const QString second = focused();
