@@ -110,14 +110,11 @@ TEST(Translations, LoadsTheSystemLanguageFromTheInstallationsDataFolderAndElseSt
               0);
     const QStringList folders = app::translationFolders(QString::fromStdString(prefix / "bin"));
 
-    struct Case {
-        const char* locale;
-        const char* title;
-    };
-    for (const Case& sample : {Case{"de_DE", "Tarvik auf Deutsch"}, Case{"fr_FR", "Tarvik"}}) {
-        const std::unique_ptr<QTranslator> translation(
-            app::installTranslation(QLocale(sample.locale), folders));
-        EXPECT_EQ(app::PanelWindow::tr("Tarvik"), sample.title) << sample.locale;
+    const std::pair<const char*, const char*> cases[] = {{"de_DE", "Tarvik auf Deutsch"},
+                                                         {"fr_FR", "Tarvik"}};
+    for (const auto& [locale, title] : cases) {
+        const std::unique_ptr<QTranslator> translation(app::installTranslation(QLocale(locale), folders));
+        EXPECT_EQ(app::PanelWindow::tr("Tarvik"), title) << locale;
     }
     EXPECT_EQ(app::PanelWindow::tr("Tarvik"), "Tarvik") << "the translation outlived its translator";
 }

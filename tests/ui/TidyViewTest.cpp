@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -58,6 +56,7 @@ protected:
         store = std::make_unique<ServerStore>(world.services());
         show(world, *store, std::move(servers));
         view = std::make_unique<TidyView>(*store, std::move(idle));
+        test::settle();
         return *view;
     }
     [[nodiscard]] QString figure() const { return view->findChild<QLabel*>("figure")->text(); }
@@ -123,7 +122,6 @@ TEST_F(TidyViewTest, KeepsTheSystemsOwnAndTheBusyListenersSafeWithTheReason) {
     auto machine = ui::Preview::servers();
     machine.push_back(listener(3520, 57621, "spotify", 200));
     auto& tidy = make(machine, std::nullopt);
-    test::settle();
     EXPECT_FALSE(shownTexts(tidy).contains(":631"));
     click(tidy, "Kept Safe");
     EXPECT_EQ(rowTexts(tidy, ":631"), QStringList({":631", "cupsd", "Linux"}));
