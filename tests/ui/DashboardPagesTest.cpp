@@ -98,8 +98,10 @@ protected:
 };
 
 TEST_F(DashboardPagesTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
-    loadPreview(world, *store);
     auto* page = ui::makeCpuPage(*store, &window);
+    EXPECT_TRUE(shownTexts(window).contains("No app has kept the processor busy this hour."));
+    loadPreview(world, *store);
+    settle();
     EXPECT_EQ(sentence(page).toStdString(), ui::PageSentence::cpuFallback(12));
     EXPECT_EQ(figure(page), "23%");
     EXPECT_EQ(page->findChild<ui::CoreBars*>()->groups(),
@@ -111,12 +113,6 @@ TEST_F(DashboardPagesTest, CpuPageReadsTheStoreAndFollowsItsChanges) {
     const auto busy = findingOf(*store, Finding::Kind::cpu);
     ASSERT_EQ(busy.severity, Finding::Severity::warning);
     EXPECT_EQ(sentence(page).toStdString(), busy.title + ". " + busy.detail);
-
-    FakeWorld fresh;
-    ServerStore first(fresh.services());
-    first.refresh();
-    std::unique_ptr<QWidget> quiet(ui::makeCpuPage(first, &window));
-    EXPECT_TRUE(shownTexts(*quiet).contains("No app has kept the processor busy this hour."));
 }
 
 TEST_F(DashboardPagesTest, MemoryPageShowsPressureAndTheFiveHeaviestApps) {
@@ -341,15 +337,14 @@ TEST_F(DashboardPagesTest, TheProjectsPageCountsTheDevServersAndAsksBeforeAStop)
         {{}, "No dev servers running. Start one and it shows up here."},
         {{groups[0].servers[0]}, "1 dev server running, grouped by project."},
         {{groups[0].servers[0], groups[1].servers[0]}, "2 dev servers running, grouped by project."}};
+    auto* page = ui::makeProjectsPage(*store, &window);
     for (const auto& [servers, line] : counts) {
-        FakeWorld own;
-        ServerStore counted(own.services());
-        test::show(own, counted, servers);
-        std::unique_ptr<QWidget> page(ui::makeProjectsPage(counted, &window));
+        test::show(world, *store, servers);
+        settle();
         EXPECT_EQ(page->findChild<QLabel*>("count")->text(), line);
     }
 
-    auto* page = ui::makeProjectsPage(*store, &window);
+    test::show(world, *store, ui::Preview::servers());
     const auto& group = groups.front();
     const auto row = PortMerger::merge(group.servers).front();
     click(*page, QString::fromStdString("stop:" + row.id()));
