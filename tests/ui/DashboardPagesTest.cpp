@@ -256,6 +256,28 @@ TEST_F(DashboardPagesTest, DiskPageMeasuresThenListsCachesAndFiles) {
     EXPECT_TRUE(shownTexts(window).contains("No files over 500 MB."));
 }
 
+TEST_F(DashboardPagesTest, ClearAndMoveToTrashAskFirstThenActAndShowInFilesReveals) {
+    loadPreview(world, *store);
+    auto* page = ui::makeDiskPage(*store, &window);
+    click(*page, "Clear");
+    EXPECT_EQ(store->checks().clearable()->size(), 4u);
+    click(*page, "confirm");
+    EXPECT_EQ(store->checks().clearable()->size(), 3u);
+    EXPECT_EQ(store->checks().clearable()->front().title, "Docker disk image");
+    EXPECT_EQ(store->toast(), "Cleared npm downloads, 2.1 GB.");
+    EXPECT_TRUE(store->checks().storageBusy().empty());
+
+    click(*page, "Move to Trash…", 1);
+    click(*page, "confirm");
+    ASSERT_EQ(store->checks().largeFiles()->size(), 2u);
+    EXPECT_EQ(store->checks().largeFiles()->back().title, "pak01_dir.vpk");
+
+    click(*page, QString("Show in Files"));
+    click(*page, "Open Trash");
+    EXPECT_EQ(world.desktop->calls,
+              (std::vector<std::string>{"reveal:/home/ada/Downloads/debian-12-amd64-DVD-1.iso", "trash:"}));
+}
+
 TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
     auto* page = ui::makeBatteryPage(*store, &window);
     EXPECT_EQ(shownTexts(window),
@@ -305,12 +327,6 @@ TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesTheP
                 << shown.title;
         EXPECT_TRUE(shownTexts(*page->findChild<QWidget*>("vital:memory")).contains(c.memory));
     }
-
-    FakeWorld other;
-    ServerStore unscanned(other.services());
-    std::unique_ptr<QWidget> page(ui::makeOverviewPage(unscanned, &window));
-    EXPECT_TRUE(shownTexts(*page).contains(QString("Measuring your computer.")));
-    EXPECT_FALSE(shownTexts(*page).contains("All clear"));
 }
 
 TEST_F(DashboardPagesTest, TheHeatPageShowsATemperatureOnlyWhenASensorGivesOne) {

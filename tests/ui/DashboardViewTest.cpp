@@ -154,9 +154,11 @@ TEST(DashboardViewSearch, FiltersTheAppsOfThePagesItMade) {
     EXPECT_EQ(changes, (QStringList{"fire", "zzz", ""}));
 }
 
-TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
+TEST_F(DashboardViewTest, TheStripAndOverviewMeasureFirstThenShowTheReadings) {
     EXPECT_EQ(tileValue(view, "cpu"), "Measuring");
     EXPECT_EQ(tileValue(view, "projects"), "Measuring");
+    EXPECT_TRUE(tells(view.page(DashboardSection::overview), "Measuring your computer."));
+    EXPECT_FALSE(tells(view.page(DashboardSection::overview), "All clear"));
     store.refresh();
     QCoreApplication::processEvents();
     EXPECT_EQ(tileValue(view, "projects"), "No dev servers");
