@@ -84,13 +84,21 @@ TEST(DashboardViewPages, TheFactoryMakesEachPageOnceWhenItIsFirstShown) {
     EXPECT_EQ(made, (std::vector{DashboardSection::cpu, DashboardSection::memory}));
 }
 
-TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDoAndTheDiskPageScansStorageWithoutForcingIt) {
+bool tells(const QWidget* page, const QString& text) {
+    return test::shownTexts(*page).contains(text);
+}
+
+TEST_F(DashboardViewTest, TheRailToggleSaysWhatItWillDoSettingsOfferAQuitAndTheDiskPageScansUnforced) {
     auto* toggle = view.findChild<QAbstractButton*>("railToggle");
     toggle->click();
     EXPECT_FALSE(view.railShown());
     EXPECT_EQ(toggle->toolTip(), "Show pages");
-    view.findChild<QAbstractButton*>("rail:projects")->click();
-    EXPECT_EQ(view.selection(), DashboardSection::projects);
+    view.findChild<QAbstractButton*>("rail:settings")->click();
+    EXPECT_EQ(view.selection(), DashboardSection::settings);
+    auto* settings = view.page(DashboardSection::settings);
+    EXPECT_TRUE(settings->findChild<ui::SettingsView*>());
+    EXPECT_TRUE(tells(settings, "Quit Tarvik"));
+    EXPECT_TRUE(tells(settings, "Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same."));
 
     view.select(DashboardSection::disk);
     EXPECT_EQ(world.storage->scans, 1);
@@ -116,10 +124,6 @@ TEST_F(DashboardViewTest, HoveringAnotherSectionsTilePreviewsItsPageUntilThePoin
     EXPECT_TRUE(preview->mask().contains(QPoint(preview->width() / 2, 1)));
     send("heat", QEvent(QEvent::Leave));
     EXPECT_FALSE(preview->isVisible());
-}
-
-bool tells(const QWidget* page, const QString& text) {
-    return test::shownTexts(*page).contains(text);
 }
 
 // The search reaches its listeners and the pages made so far: their app tables and the network check.
@@ -150,17 +154,11 @@ TEST(DashboardViewSearch, FiltersTheAppsOfThePagesItMade) {
     EXPECT_EQ(changes, (QStringList{"fire", "zzz", ""}));
 }
 
-TEST_F(DashboardViewTest, TheSettingsPageHostsTheFormAndAWayToQuit) {
-    view.select(DashboardSection::settings);
-    auto* page = view.page(DashboardSection::settings);
-    EXPECT_TRUE(page->findChild<ui::SettingsView*>());
-    EXPECT_TRUE(tells(page, "Quit Tarvik"));
-    EXPECT_TRUE(tells(page, "Stops measuring and removes Tarvik from the tray. Ctrl+Q does the same."));
-}
-
-TEST_F(DashboardViewTest, TheStripMeasuresFirstThenShowsTheReadings) {
+TEST_F(DashboardViewTest, TheStripAndOverviewMeasureFirstThenShowTheReadings) {
     EXPECT_EQ(tileValue(view, "cpu"), "Measuring");
     EXPECT_EQ(tileValue(view, "projects"), "Measuring");
+    EXPECT_TRUE(tells(view.page(DashboardSection::overview), "Measuring your computer."));
+    EXPECT_FALSE(tells(view.page(DashboardSection::overview), "All clear"));
     store.refresh();
     QCoreApplication::processEvents();
     EXPECT_EQ(tileValue(view, "projects"), "No dev servers");

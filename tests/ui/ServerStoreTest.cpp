@@ -35,6 +35,10 @@ protected:
         world.sampling->script.assign(results.begin(), results.end());
     }
     void advance(std::chrono::duration<double> span) { world.scheduler->advance(span); }
+    int samplesAfter(std::chrono::duration<double> span) {
+        advance(span);
+        return world.sampling->calls;
+    }
 };
 
 TEST_F(StoreTest, TheFirstRefreshStaysSilentAndLaterOnesNotifyStartsStopsAndHeatOncePerHour) {
@@ -187,30 +191,27 @@ TEST_F(StoreTest, AServerThatOutlivesItsStopBecomesStubbornUntilNoScanSeesIt) {
     EXPECT_EQ(store->toast(), FreedCopy::stopped("Vite", vite.memoryBytes, {5173}));
 }
 
-// A stop ends the server's whole process tree; the toast names every listed server that went.
-TEST_F(StoreTest, AStopNamesTheOtherServersOfItsTree) {
+// A stop ends the server's whole process tree: the toast names every listed server that went. A
+// shell loop or a process manager that starts the server again at once is named, and nothing is
+// freed, for one server and for a group.
+TEST_F(StoreTest, AStopNamesTheOtherServersOfItsTreeAndWhoRestartedIt) {
     auto vite = devServer(7, 5173), inspector = devServer(9, 9229, 0, "Node.js");
-    world.control->table = {{1, 0, 0, 0, 1}, {7, 1, 0, 0, 70}, {8, 7, 0, 0, 80}, {9, 8, 0, 0, 90}};
+    auto a = devServer(11, 3000), b = devServer(12, 3001, 0, "Python");
+    world.control->table = {{1, 0, 0, 0, 1},    {7, 1, 0, 0, 70},     {8, 7, 0, 0, 80},
+                            {9, 8, 0, 0, 90},   {4242, 1, 0, 0, 1},   {11, 4242, 0, 0, 110},
+                            {12, 1, 0, 0, 120}, {13, 4242, 0, 0, 130}};
+    world.control->names = {{4242, "bash"}};
     script({sampled({vite, inspector}), sampled({})});
     make().refresh();
     store->actions().kill(vite, false);
     advance(1.5s);
     EXPECT_EQ(store->toast(),
               "Vite stopped, and so did Node.js on port 9229. 400 MB and ports 5173 and 9229 are free.");
-}
 
-// A shell loop or a process manager starts the server again at once: the toast says who, and frees
-// nothing, for one server and for a group.
-TEST_F(StoreTest, AServerItsParentRestartsIsToldAsRestarted) {
-    auto a = devServer(11, 3000), b = devServer(12, 3001, 0, "Python");
-    world.control->table = {
-        {4242, 1, 0, 0, 1}, {11, 4242, 0, 0, 110}, {12, 1, 0, 0, 120}, {13, 4242, 0, 0, 130}};
-    world.control->names = {{4242, "bash"}};
     const std::string restarted =
         "Vite on port 3000 was restarted by its parent bash (process 4242); stop that to end it.";
-
     script({sampled({a, b}), sampled({devServer(13, 3000), b})});
-    make().refresh();
+    store->refresh();
     store->actions().kill(a, false);
     advance(1.5s);
     EXPECT_EQ(store->toast(), restarted);
@@ -262,10 +263,6 @@ TEST_F(StoreTest, AnAppBusyInHalfTheSamplesAveragesHalfItsCPU) {
 }
 
 TEST_F(StoreTest, PausesThreeSecondsWhileAViewShowsAndEightOtherwise) {
-    auto samplesAfter = [this](std::chrono::duration<double> span) {
-        advance(span);
-        return world.sampling->calls;
-    };
     make().startPolling();
     EXPECT_EQ(samplesAfter(7.9s), 1);
     EXPECT_EQ(samplesAfter(0.1s), 2);
@@ -280,10 +277,6 @@ TEST_F(StoreTest, PausesThreeSecondsWhileAViewShowsAndEightOtherwise) {
 }
 
 TEST_F(StoreTest, WithNoViewOpenOnlyNewListenersOrHalfAMinuteBringASample) {
-    auto samplesAfter = [this](std::chrono::duration<double> span) {
-        advance(span);
-        return world.sampling->calls;
-    };
     world.sampling->listeners = 1;
     make().startPolling();
     EXPECT_EQ(samplesAfter(8s), 2);   // the first look has no listeners to compare
@@ -353,7 +346,6 @@ TEST_F(StoreTest, SettingsFallBackToTheirDefaultsAndAreWrittenBack) {
         store->settings().setMenuBarDisplay(ui::MenuBarDisplay::both);
     }
     EXPECT_EQ(heard, (std::vector{Setting::alertOnHeat, Setting::menuBarDisplay}));
-    EXPECT_EQ(world.settings->values.value("menuBarDisplay"), "both");
 }
 
 TEST(StoreFirstRun, AnnouncesAnUpgradeButNotAFreshInstall) {

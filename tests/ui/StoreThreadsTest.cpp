@@ -100,8 +100,9 @@ private:
     PretendMachine& m_machine;
 };
 
-// The application's process control, follow-ups and all, over the pretend machine.
-class PretendControl : public ui::ProcessControl {
+// The application's process control, follow-ups and all, over the pretend machine; the fake's
+// answers for owners, names and Docker.
+class PretendControl : public test::FakeControl {
 public:
     explicit PretendControl(PretendMachine& machine)
         : m_machine(machine),
@@ -113,13 +114,8 @@ public:
     bool carryOut(const StopAction& action) override { return m_control.carryOut(action); }
     void stopGroup(const std::vector<Server>& servers) override { m_control.stopGroup(servers); }
     void tidyUp(const std::vector<Server>& servers) override { m_control.tidyUp(servers); }
-    bool restart(const Server&) override { return false; }
     bool signal(std::int32_t pid, int signal) override { return m_machine.signal(pid, signal) == 0; }
-    std::optional<std::uint32_t> ownerUid(std::int32_t) override { return std::nullopt; }
-    std::string userName(std::uint32_t uid) override { return std::to_string(uid); }
-    std::optional<std::string> dockerPath() override { return std::nullopt; }
     std::vector<ProcessRow> processTable() override { return m_machine.table(); }
-    std::string processName(std::int32_t) override { return "node"; }
     void waitIdle() { m_control.waitIdle(); }
 
 private:
