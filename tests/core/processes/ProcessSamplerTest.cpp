@@ -95,8 +95,8 @@ TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcessesAndNamesTheir
 
     const auto* worker = find(snapshot, 50);
     EXPECT_EQ(worker->name(), "[kworker/0:1]");
-    EXPECT_EQ(worker->owner, find(snapshot, 2)->owner) << "every kernel thread has the one kernel owner";
-    EXPECT_TRUE(worker->owner.isSystem);
+    EXPECT_EQ(worker->owner, AppOwner::kernel());
+    EXPECT_EQ(find(snapshot, 2)->owner, AppOwner::kernel()) << "every kernel thread has the one kernel owner";
     EXPECT_EQ(worker->memoryBytes, 0u);
     EXPECT_TRUE(find(snapshot, 60)->owner.isSystem);
     EXPECT_EQ(find(snapshot, 80)->owner,

@@ -63,12 +63,10 @@ TEST(ServerDerived, AnAddressAloneStandsForItsSockets) {
     Server server;
     EXPECT_FALSE(server.isExposedToNetwork()) << "an unknown address is not exposed";
     EXPECT_TRUE(server.boundAddresses().empty());
-    for (auto [address, exposed] :
-         {std::pair{"*", true}, {"::", true}, {"10.1.2.3", true}, {"127.0.0.1", false}}) {
-        server.address = address;
-        EXPECT_EQ(server.isExposedToNetwork(), exposed) << address;
-        EXPECT_EQ(server.boundAddresses(), std::vector<std::string>{address});
-    }
+    // Which addresses are reachable is told by the cases of ListeningPortDedup above.
+    server.address = "*";
+    EXPECT_TRUE(server.isExposedToNetwork());
+    EXPECT_EQ(server.boundAddresses(), std::vector<std::string>{"*"});
 }
 
 TEST(ServerDerived, DirectoryAndEnergy) {

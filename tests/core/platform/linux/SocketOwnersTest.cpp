@@ -114,12 +114,11 @@ Owners fullWalk(const ProcRoot& root, const std::vector<ListeningSocket>& table,
 
 // The kernel's table cut down to the listeners of this test: a socket that another process opens
 // meanwhile would be one nobody is known to hold, and would make a walk the test did not ask for.
-std::vector<ListeningSocket> tableOf(const std::vector<const Listener*>& listeners) {
-    auto table = SocketTable::queryNetlink().value();
+std::vector<ListeningSocket> tableOf(const std::vector<int>& ports) {
+    auto table = SocketTable::queryNetlink().value_or(std::vector<ListeningSocket>{});
     std::erase_if(table, [&](const ListeningSocket& socket) {
         return socket.address != "127.0.0.1" ||
-               std::none_of(listeners.begin(), listeners.end(),
-                            [&](const Listener* listener) { return listener->port() == socket.port; });
+               std::find(ports.begin(), ports.end(), socket.port) == ports.end();
     });
     return table;
 }
@@ -133,7 +132,7 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     std::vector<LibProc::ProcessRef> processes{{self, getppid()}};
     // A socket whose holder is not among the processes given (another user's, or hidden) is kept
     // as unowned, so that the scan can still list its port.
-    const auto one = tableOf({&first});
+    const auto one = tableOf({first.port()});
     (void)owners.resolve(root, one, {});
     EXPECT_EQ(owners.unowned(), one) << "no process given: nobody holds it";
     EXPECT_EQ(one.at(0).uid, geteuid()) << "the kernel's table names the listener's owner";
@@ -155,7 +154,7 @@ TEST(SocketOwners, RemembersHoldersAndWalksOnlyWhatIsNew) {
     // A socket nobody is known to hold yet makes one full walk.
     Listener second;
     auto both = one;
-    both.push_back(tableOf({&second}).at(0));
+    both.push_back(tableOf({second.port()}).at(0));
     EXPECT_EQ(owners.resolve(root, both, processes), (Owners{{self, both}, {child, one}}));
     EXPECT_EQ(owners.lastWalkCount(), 2u);
 
@@ -205,14 +204,8 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
     ProcRoot procRoot;
     std::vector<ListeningSocket> table;
     // Bounded: a child reports its port before the kernel's table is asked.
-    ASSERT_TRUE(test::waitUntil(std::chrono::seconds(10), [&] {
-        table = SocketTable::queryNetlink().value_or(std::vector<ListeningSocket>{});
-        std::erase_if(table, [&](const ListeningSocket& socket) {
-            return socket.address != "127.0.0.1" ||
-                   std::find(ports.begin(), ports.end(), socket.port) == ports.end();
-        });
-        return table.size() == ports.size();
-    }));
+    ASSERT_TRUE(test::waitUntil(std::chrono::seconds(10),
+                                [&] { return (table = tableOf(ports)).size() == ports.size(); }));
 
     auto pids = population.pids;
     pids.push_back(getpid());
