@@ -57,31 +57,15 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
     ASSERT_EQ(tree.numbers().size(), 3u);
     const std::vector<int> pids{web.pid(), silent.pid(), tree.pid()};
     auto ours = [&](const json& server) { return std::ranges::count(pids, server["pid"].get<int>()) > 0; };
-
-    std::map<int, json> listed;  // one row per process and port
-    for (const auto& server : listJson({"--interval", "0.2"}))
-        EXPECT_TRUE(!ours(server) || listed.emplace(server["pid"].get<int>(), server).second) << server;
-    ASSERT_EQ(listed.size(), pids.size());
-    json& s = listed[web.pid()];
-    auto expected = json::parse(R"({"address": "127.0.0.1", "category": "dev", "processCount": 1,
-        "args": "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1", "isExposedToNetwork": false,
-        "project": "shop", "branch": "main", "user": null, "addresses": ["127.0.0.1"]})");
-    expected["port"] = port, expected["cwd"] = repo.string();
-    expected["id"] = std::to_string(web.pid()) + ":" + std::to_string(port);
-    expected["url"] = "http://localhost:" + std::to_string(port);
-    for (const auto& [key, value] : expected.items()) EXPECT_EQ(s[key], value) << key;
-    EXPECT_EQ(s["kind"]["name"], "Python");
-    EXPECT_TRUE(s["processName"].get<std::string>().starts_with("python3"));
-    EXPECT_GT(s["memoryBytes"].get<std::uint64_t>(), 1'000'000u);
-    EXPECT_TRUE(s["cpuPercent"].is_number() && s["uptimeSeconds"].is_number());
-    EXPECT_FALSE(s.contains("probe")) << "without --probe nothing is said about probing";
-    EXPECT_EQ(listed[tree.pid()]["processCount"], 3);
-    EXPECT_EQ(listed[tree.pid()]["argv"].back(), "a b $(x)") << "each argument kept apart";
+    const auto flat = listJson({"--interval", "0"});
+    const auto plainly = [&](const json& server) { return ours(server) && !server.contains("probe"); };
+    EXPECT_EQ(std::count_if(flat.begin(), flat.end(), plainly), 3)
+        << "without --probe nothing is said of probing";
 
     // The group model: its id and flags, every server in full and the merged rows over them.
-    std::map<int, json> probed;
+    std::map<int, json> listed;  // one row per process and port
     std::map<int, std::string> heading;
-    for (const auto& group : listJson({"--groups", "--probe", "--interval", "0"})) {
+    for (const auto& group : listJson({"--groups", "--probe", "--interval", "0.2"})) {
         EXPECT_TRUE(group["id"] == group["title"] && group["isSystem"] == (group["kind"] == "system") &&
                     group["displayCount"] == group["rows"].size())
             << group;
@@ -95,22 +79,37 @@ TEST(ListCommand, ListsServersWithTheirProjectsGroupsAndProbes) {
         }
         for (const auto& server : group["servers"]) {
             if (!ours(server)) continue;
-            probed[server["pid"].get<int>()] = server;
+            EXPECT_TRUE(listed.emplace(server["pid"].get<int>(), server).second) << server;
             heading[server["pid"].get<int>()] =
                 group["title"].get<std::string>() + "@" + group["branch"].dump();
         }
     }
+    ASSERT_EQ(listed.size(), pids.size());
+    json& s = listed[web.pid()];
+    auto expected = json::parse(R"({"address": "127.0.0.1", "category": "dev", "processCount": 1,
+        "args": "/usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1", "isExposedToNetwork": false,
+        "project": "shop", "branch": "main", "user": null, "addresses": ["127.0.0.1"]})");
+    expected["port"] = port, expected["cwd"] = repo.string();
+    expected["id"] = std::to_string(web.pid()) + ":" + std::to_string(port);
+    expected["url"] = "http://localhost:" + std::to_string(port);
+    for (const auto& [key, value] : expected.items()) EXPECT_EQ(s[key], value) << key;
+    EXPECT_EQ(s["kind"]["name"], "Python");
+    EXPECT_TRUE(s["processName"].get<std::string>().starts_with("python3"));
+    EXPECT_GT(s["memoryBytes"].get<std::uint64_t>(), 1'000'000u);
+    EXPECT_TRUE(s["cpuPercent"].is_number() && s["uptimeSeconds"].is_number());
+    EXPECT_EQ(listed[tree.pid()]["processCount"], 3);
+    EXPECT_EQ(listed[tree.pid()]["argv"].back(), "a b $(x)") << "each argument kept apart";
     EXPECT_EQ(heading[web.pid()], "shop@\"main\"");
     EXPECT_EQ(heading[silent.pid()], "Services@null");
     // Any dev server but a database is probed: one whose kind names no web tool but that answered
     // HTTP reads as http, and the JSON tells a server not probed from one that did not answer.
-    EXPECT_TRUE(probed[web.pid()]["health"].is_string()) << probed[web.pid()];
-    EXPECT_EQ(probed[web.pid()]["probe"]["outcome"], "http");
-    EXPECT_EQ(probed[web.pid()]["probe"]["status"], 200);
-    EXPECT_EQ(probed[web.pid()]["protocol"], "http");
-    EXPECT_EQ(probed[silent.pid()]["probe"]["outcome"], "unreachable");
-    EXPECT_TRUE(probed[silent.pid()]["health"].is_null());
-    EXPECT_EQ(probed[silent.pid()]["protocol"], "unknown");
+    EXPECT_TRUE(s["health"].is_string()) << s;
+    EXPECT_EQ(s["probe"]["outcome"], "http");
+    EXPECT_EQ(s["probe"]["status"], 200);
+    EXPECT_EQ(s["protocol"], "http");
+    EXPECT_EQ(listed[silent.pid()]["probe"]["outcome"], "unreachable");
+    EXPECT_TRUE(listed[silent.pid()]["health"].is_null());
+    EXPECT_EQ(listed[silent.pid()]["protocol"], "unknown");
 }
 
 TEST(ListCommand, PortListsFitTheirColumnAsRangesOrACount) {

@@ -72,21 +72,6 @@ TEST(StopCommand, ANumberIsNeverGuessedAt) {
     GTEST_SKIP() << "every pid was above the port range or its port was taken";
 }
 
-// 012345 read in octal is 5349: the server there is not the one meant.
-TEST(StopCommand, ALeadingZeroStillMeansTheDecimalPort) {
-    test::TestProcess meant(test::listener({"--port", "12345"}));
-    test::TestProcess octal(test::listener({"--port", "5349"}));
-    if (meant.firstLine() != "12345" || octal.firstLine() != "5349")
-        GTEST_SKIP() << "port 12345 or 5349 is taken on this machine";
-    if (meant.pid() != 12345 && octal.pid() != 12345 && test::isRunning(12345))
-        GTEST_SKIP() << "a process 12345 runs, which makes the number mean two things";
-    auto said = test::runCli({"stop", "012345"});
-    EXPECT_EQ(said.status, 0) << said.out << said.err;
-    EXPECT_TRUE(has(said.out, "port 12345")) << said.out;
-    EXPECT_TRUE(test::waitUntilGone(meant.pid(), 30s));
-    EXPECT_TRUE(test::isRunning(octal.pid()));
-}
-
 // The first line of `path`, waiting for it at most 10 s; empty when none came.
 std::string firstLineOf(const std::string& path) {
     std::string line;

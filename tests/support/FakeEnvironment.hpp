@@ -18,4 +18,9 @@ inline XdgDirs::Lookup fakeEnvironment(std::map<std::string, std::string, std::l
     };
 }
 
+// The XDG folders of `home` with nothing set, whatever the test's own environment says.
+inline XdgDirs::BaseDirs plainDirs(const std::string& home) {
+    return XdgDirs::of(home, fakeEnvironment());
+}
+
 }  // namespace tarvik::test

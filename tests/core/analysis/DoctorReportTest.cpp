@@ -212,6 +212,8 @@ TEST(HeatReport, SpeaksLinuxWordsRejectsAnUnknownLevelAndRoundsTheChargingWatts)
     EXPECT_EQ(headline(HeatLevel::workingHard), "Your computer is working hard");
     EXPECT_EQ(heatLevel(5), std::nullopt);
     EXPECT_EQ(HeatCauses::Charging{40.5}.title(), "Fast charging, 41 W");
+    EXPECT_TRUE(normalTemperatureNote().starts_with("Temperature is normal. ") &&
+                normalTemperatureNote().find("Apple") == std::string::npos);
 }
 
 DiagnosisInputs quiet() {

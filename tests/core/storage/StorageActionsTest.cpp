@@ -23,6 +23,7 @@ using namespace StorageActions;
 using Kind = StorageItem::Kind;
 using std::nullopt;
 namespace fs = std::filesystem;
+using test::plainDirs;
 
 StorageItem cacheItem(const std::string& path, Kind kind = Kind::regenerable()) {
     return {path, "npm downloads", "", 4096, std::move(kind), nullopt, false};
@@ -145,10 +146,6 @@ TEST(StorageActions, RunsTheDockerCleanUpReadsWhatItReclaimedAndSaysWhenDockerIs
 
 const std::string block(64 * 1024, 'x');
 
-XdgDirs::BaseDirs plain(const std::string& home) {
-    return XdgDirs::of(home, test::fakeEnvironment());
-}
-
 // Nothing on another file system is measured or cleared: neither one mounted inside a cache nor a
 // cache that a link leads onto one. The mounts live in the child's own mount namespace.
 TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
@@ -168,7 +165,7 @@ TEST(StorageActionsPlaces, NeitherMeasuresNorClearsAnotherFileSystem) {
         fs::create_directories(disk + "/cargo/registry");
         std::ofstream(disk + "/cargo/registry/a") << block;
         StorageReport report;
-        report.clearable = StorageScanner::clearable(h, plain(h), 0);
+        report.clearable = StorageScanner::clearable(h, plainDirs(h), 0);
         // Largest first: the registry, then the build cache without what is mounted in it.
         const auto& items = report.clearable;
         if (items.size() != 2 || items[0].place != StorageItem::Place::otherFileSystem ||
@@ -212,7 +209,7 @@ TEST(StorageActionsPlaces, ClearsALinkedCacheAtItsRealPlaceButNeverOneOutsideHom
     home.link(".cache/pip", h);
     home.write(".npm/_cacache/a", block);
     StorageReport report;
-    report.clearable = StorageScanner::clearable(h, plain(h), 0);
+    report.clearable = StorageScanner::clearable(h, plainDirs(h), 0);
     // Each with where it lies, and whether its bytes were measured there.
     using Place = StorageItem::Place;
     std::map<std::string, std::tuple<std::optional<std::string>, Place, bool>> places;

@@ -22,6 +22,7 @@ using namespace StorageScanner;
 using Kind = StorageItem::Kind;
 using std::nullopt;
 namespace fs = std::filesystem;
+using test::plainDirs;
 
 const std::string block(200 * 1024, 'x');
 
@@ -31,13 +32,8 @@ const Location& row(std::string_view path) {
     throw std::logic_error("no row " + std::string(path));
 }
 
-// The home's XDG folders with nothing set, whatever the test's own environment says.
-XdgDirs::BaseDirs plain(const std::string& home) {
-    return XdgDirs::of(home, test::fakeEnvironment());
-}
-
 StorageItem cache(const std::string& home, const Location& row, std::uint64_t bytes) {
-    return {expand(row.path, home, plain(home)), row.title, row.detail, bytes, row.kind, nullopt, false};
+    return {expand(row.path, home, plainDirs(home)), row.title, row.detail, bytes, row.kind, nullopt, false};
 }
 
 std::uint64_t duBytes(const std::string& path) {
@@ -96,14 +92,15 @@ TEST(StorageScanner, ListsCachesFromTheMinimumUpLargestFirstInTableOrderWhenEqua
     auto minimum = duBytes(h + "/.cache/yarn");
     ASSERT_EQ(duBytes(h + "/.cache/pip"), minimum);
     auto npm = duBytes(h + "/.npm/_cacache");
-    EXPECT_EQ(clearable(h, plain(h), minimum),
+    EXPECT_EQ(clearable(h, plainDirs(h), minimum),
               (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm),
                                         cache(h, row("$XDG_CACHE_HOME/yarn"), minimum),
                                         cache(h, row("$XDG_CACHE_HOME/pip"), minimum)}));
-    EXPECT_EQ(clearable(h, plain(h), minimum + 1),
+    EXPECT_EQ(clearable(h, plainDirs(h), minimum + 1),
               (std::vector<StorageItem>{cache(h, row("~/.npm/_cacache"), npm)}));
     test::TempDir empty;
-    EXPECT_EQ(clearable(empty.path().string(), plain(empty.path().string()), 0), std::vector<StorageItem>{});
+    EXPECT_EQ(clearable(empty.path().string(), plainDirs(empty.path().string()), 0),
+              std::vector<StorageItem>{});
 }
 
 StorageItem onDisk(const std::string& path, const std::string& home) {
@@ -162,8 +159,9 @@ TEST(StorageScanner, WalksTheHomeForLargeFilesSkippingCachesLinksAndLockedFolder
         int probe = open((h + "/locked").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (probe >= 0) close(probe);
         ASSERT_LT(probe, 0) << "the locked folder must be closed to this walk, root or not";
-        all = largeFiles(h, plain(h), minimum, 15).files, first = largeFiles(h, plain(h), minimum, 1).files;
-        none = largeFiles(h, plain(h), minimum, 15, {std::chrono::milliseconds(5000), 0}).files;
+        all = largeFiles(h, plainDirs(h), minimum, 15).files,
+        first = largeFiles(h, plainDirs(h), minimum, 1).files;
+        none = largeFiles(h, plainDirs(h), minimum, 15, {std::chrono::milliseconds(5000), 0}).files;
     }).join();
     EXPECT_EQ(all, expected);
     EXPECT_EQ(first, std::vector<StorageItem>{expected[0]});
@@ -203,7 +201,7 @@ TEST(StorageScannerPlaces, CountsHardLinkedFilesAsFreeableOnlyWhenNoLinkRemainsO
     fs::create_hard_link(store + "/v3/own", store + "/v3/own-again");
 
     StorageReport report;
-    report.clearable = clearable(h, plain(h), 0);
+    report.clearable = clearable(h, plainDirs(h), 0);
     ASSERT_EQ(paths(report.clearable), std::vector<std::string>{store});
     const auto pnpm = report.clearable[0];
     // du counts a file with several names inside the folder once, as the walk must.
@@ -224,11 +222,11 @@ TEST(StorageScannerPlaces, LooksInTheUserFoldersFirstAndSaysWhenTheSearchStopped
         for (int i = 0; i < 40; ++i) home.write("note" + std::to_string(i) + ".txt", "x");
         home.write(downloads + "/disk.iso", block);
         if (named) home.write(".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
-        auto cut = largeFiles(h, plain(h), 100 * 1024, 15, {std::chrono::milliseconds(60'000), 10});
+        auto cut = largeFiles(h, plainDirs(h), 100 * 1024, 15, {std::chrono::milliseconds(60'000), 10});
         EXPECT_FALSE(cut.complete);
         ASSERT_EQ(cut.files.size(), 1u);
         EXPECT_EQ(cut.files[0].path, h + "/" + downloads + "/disk.iso");
-        auto whole = largeFiles(h, plain(h), 100 * 1024, 15);
+        auto whole = largeFiles(h, plainDirs(h), 100 * 1024, 15);
         EXPECT_TRUE(whole.complete);
         EXPECT_EQ(whole.files, cut.files);
     }

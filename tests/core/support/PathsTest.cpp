@@ -92,7 +92,7 @@ TEST(XdgDirs, ReadsUserFoldersOnlyInTheFormsTheFileAllows) {
 
     test::TempDir home;
     const std::string h = home.path().string();
-    auto dirs = XdgDirs::of(h, fakeEnvironment());
+    auto dirs = test::plainDirs(h);
     EXPECT_EQ(XdgDirs::userDir(dirs, h, "XDG_DOWNLOAD_DIR", "Downloads"), h + "/Downloads");
     home.write(".config/user-dirs.dirs", text);
     EXPECT_EQ(XdgDirs::userDir(dirs, h, "XDG_DOWNLOAD_DIR", "Downloads"), h + "/Fetched");

@@ -1,4 +1,3 @@
-#include "core/analysis/HeatReport.hpp"
 #include "core/support/Text.hpp"
 #include "core/support/Unicode.hpp"
 
@@ -92,11 +91,6 @@ TEST(Text, FillsNamesInOrderAndInsertsThemAsTheyAre) {
     EXPECT_EQ(Text::filled("{} stopped, and so did {}.", {"a {}", "b"}), "a {} stopped, and so did b.");
     EXPECT_EQ(Text::filled("{} and {}", {"only one"}), "only one and ") << "a missing name leaves nothing";
     EXPECT_EQ(Text::filled("no names", {"unused"}), "no names");
-}
-
-TEST(Text, TheNormalTemperatureNoteNamesNoAppleHardware) {
-    EXPECT_EQ(normalTemperatureNote().find("Apple"), std::string::npos);
-    EXPECT_TRUE(normalTemperatureNote().starts_with("Temperature is normal. "));
 }
 
 }  // namespace
