@@ -293,6 +293,10 @@ TEST_F(DashboardPagesTest, BatteryPageWithoutABatterySaysOnlyWhy) {
     EXPECT_EQ(world.desktop->calls, std::vector<std::string>{"settings:battery"});
 }
 
+QString percentOf(double fraction) {
+    return QString("%1%").arg(fraction * 100, 0, 'f', 0);
+}
+
 TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesThePressure) {
     const std::optional<DiskSpace> full = DiskSpace{20'000'000'000, 512'000'000'000};
     const struct {
@@ -307,25 +311,30 @@ TEST_F(DashboardPagesTest, TheOverviewIsHeadedByTheMostSevereFindingAndNamesTheP
                  {0.2, std::nullopt, MemoryPressure::warning, "Worth a look", "Tight"},
                  {0.95, full, MemoryPressure::critical, "Needs attention now", "Critical"}};
     const auto fine = QString("Your computer is doing fine.");
+    // One page follows every reading, as the open dashboard does.
+    std::unique_ptr<QWidget> page(ui::makeOverviewPage(*store, &window));
+    const QWidget* cpuCard = nullptr;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.heading.toStdString());
-        FakeWorld own;
-        ServerStore sampled(own.services());
-        ui::SamplingResult reading;
-        reading.vitals.cpu = CPULoad{c.cpu, c.cpu, 0};
-        reading.vitals.disk = c.disk;
-        reading.pressure = c.pressure;
-        own.sampling->script = {reading};
-        sampled.refresh();
-        std::unique_ptr<QWidget> page(ui::makeOverviewPage(sampled, &window));
+        resample([&](ui::SamplingResult& reading) {
+            reading.vitals.cpu = CPULoad{c.cpu, c.cpu, 0};
+            reading.vitals.disk = c.disk;
+            reading.pressure = c.pressure;
+        });
         EXPECT_EQ(page->findChild<QLabel*>("verdict")->text(), c.heading);
         const auto texts = shownTexts(*page);
         EXPECT_EQ(texts.contains(fine), c.heading == "All clear");
-        for (const auto& shown : sampled.findings())
+        EXPECT_TRUE(texts.contains(percentOf(c.cpu)));
+        for (const auto& shown : store->findings())
             EXPECT_TRUE(shown.kind == Finding::Kind::allClear ||
                         texts.contains(QString::fromStdString(shown.title)))
                 << shown.title;
         EXPECT_TRUE(shownTexts(*page->findChild<QWidget*>("vital:memory")).contains(c.memory));
+        // The cards stay while the same vitals show; only their figures change.
+        if (c.disk && cpuCard) {
+            EXPECT_EQ(page->findChild<QWidget*>("vital:cpu"), cpuCard);
+        }
+        cpuCard = c.disk ? page->findChild<QWidget*>("vital:cpu") : nullptr;
     }
 }
 
@@ -502,7 +511,9 @@ TEST_F(DashboardPagesTest, OnlyTheUsersOwnProcessesCanBeEndedOneByOne) {
     EXPECT_TRUE(texts.contains("Shop\npid 502"));
     click(window, "end:501");
     EXPECT_EQ(world.control->sent, (Signals{{501, SIGTERM}}));
+    const auto* end = table->findChild<QAbstractButton*>("end:501");
     table->setApps({app("Shop", 6, {501, 502, 503, 504})});  // a refresh keeps the row open
+    EXPECT_EQ(table->findChild<QAbstractButton*>("end:501"), end) << "new figures, same details";
     click(window, "Show fewer");
     EXPECT_FALSE(shownTexts(window).contains("Shop\npid 504"));
     EXPECT_TRUE(shownTexts(window).contains("Show all 4"));

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QTransform>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/analysis/AppExplainer.hpp"
 #include "core/support/ByteFormat.hpp"
@@ -28,6 +29,15 @@ QString percentText(double percent) {
     return AppRow::tr("%1%").arg(percent, 0, 'f', 1);
 }
 
+// What the details show of each process: its figures change every refresh, and the details do not
+// show them.
+bool sameProcessLines(const AppUsage& a, const AppUsage& b) {
+    return std::equal(a.processes.begin(), a.processes.end(), b.processes.begin(), b.processes.end(),
+                      [](const ProcessRecord& x, const ProcessRecord& y) {
+                          return x.pid == y.pid && x.startTicks == y.startTicks && x.path == y.path;
+                      });
+}
+
 }  // namespace
 
 AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra, QWidget* parent)
@@ -40,8 +50,6 @@ AppRow::AppRow(ServerStore& store, AppRowState& state, AppUsage app, Extra extra
     layout->setSpacing(0);
     m_line = makeLine();
     layout->addWidget(m_line);
-    m_details = makeDetails();
-    layout->addWidget(m_details);
     setExpanded(m_state.expanded.contains(m_app.name));
 }
 
@@ -91,23 +99,26 @@ void AppRow::showFigures() {
 
 void AppRow::setApp(AppUsage app) {
     if (app == m_app) return;
-    const auto before = AppExplainer::explain(m_app);
-    const auto after = AppExplainer::explain(app);
-    const bool sameDetails = app.processes == m_app.processes && before.title == after.title &&
-                             before.why == after.why && before.advice == after.advice &&
-                             before.canQuit == after.canQuit;
+    const bool sameDetails = !m_details || (sameProcessLines(app, m_app) && [&] {
+        const auto before = AppExplainer::explain(m_app);
+        const auto after = AppExplainer::explain(app);
+        return before.title == after.title && before.why == after.why && before.advice == after.advice &&
+               before.canQuit == after.canQuit;
+    }());
     m_app = std::move(app);
     showFigures();
     if (sameDetails) return;
     const bool open = m_details->isVisible();
+    dropDetails();
+    if (open) setExpanded(true);
+}
+
+void AppRow::dropDetails() {
     m_extraProcesses.clear();
     m_showAll = m_showFewer = m_actions = nullptr;
     m_questions.clear();
-    auto* details = makeDetails();
-    delete layout()->replaceWidget(m_details, details);
     delete m_details;
-    m_details = details;
-    m_details->setVisible(open);
+    m_details = nullptr;
 }
 
 QWidget* AppRow::makeDetails() {
@@ -251,8 +262,18 @@ void AppRow::setExpanded(bool expanded) {
         m_state.expanded.insert(m_app.name);
     else
         m_state.expanded.erase(m_app.name);
-    m_details->setVisible(expanded);
+    // Most rows are never opened, and a row of a hundred processes is a hundred lines: the details
+    // are made when first shown.
+    if (expanded && !m_details) {
+        m_details = makeDetails();
+        layout()->addWidget(m_details);
+    }
+    if (m_details) m_details->setVisible(expanded);
     drawChevron();
+}
+
+bool AppRow::isExpanded() const {
+    return m_details && m_details->isVisible();
 }
 
 void AppRow::drawChevron() {
@@ -264,7 +285,7 @@ void AppRow::drawChevron() {
 
 void AppRow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        setExpanded(!m_details->isVisible());
+        setExpanded(!isExpanded());
         return;
     }
     QWidget::keyPressEvent(event);
@@ -272,7 +293,7 @@ void AppRow::keyPressEvent(QKeyEvent* event) {
 
 void AppRow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_line->geometry().contains(event->position().toPoint()))
-        setExpanded(!m_details->isVisible());
+        setExpanded(!isExpanded());
     QWidget::mouseReleaseEvent(event);
 }
 

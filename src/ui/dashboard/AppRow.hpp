@@ -25,7 +25,7 @@ struct AppRowState {
 };
 
 // One app: its name and figures on a line that opens the explanation, its processes and the
-// quit actions. Everything is built once; opening and asking only show and hide parts.
+// quit actions. The details are built when first opened; asking only shows and hides parts.
 class AppRow : public QWidget {
     Q_OBJECT
 
@@ -42,6 +42,7 @@ public:
     // its processes or what can be done with it changed.
     void setApp(AppUsage app);
     void setExpanded(bool expanded);
+    [[nodiscard]] bool isExpanded() const;
 
     // The widths of the figure columns, shared with the table's header.
     static constexpr int cpuWidth = 64;
@@ -62,6 +63,7 @@ private:
     void showFigures();
     void drawChevron();
     QWidget* makeDetails();
+    void dropDetails();
     QWidget* makeProcess(const ProcessRecord& process, QWidget* parent);
     QWidget* makeActions(QWidget* parent);
     QWidget* makeQuestion(AppRowState::Question question, QWidget* parent);
