@@ -22,8 +22,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tarvik.app")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libcurl is opened at run time for the HTTP probes, so dpkg-shlibdeps cannot see it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "git")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "docker.io")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -1,18 +1,21 @@
 #include "core/servers/Probe.hpp"
 
-#include <dlfcn.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <mutex>
+#include <cstdint>
+#include <string_view>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
-
-#include "core/servers/CurlAbi.hpp"
 
 namespace tarvik {
 
@@ -67,83 +70,140 @@ namespace PortProber {
 
 namespace {
 
-// libcurl and the TLS stack it brings are loaded on the first probe rather than at start: linking
-// them made every run of the command line several milliseconds slower, probing or not.
-struct Curl {
-    CurlAbi::GlobalInit globalInit = nullptr;
-    CurlAbi::EasyInit init = nullptr;
-    CurlAbi::EasySetopt setopt = nullptr;
-    CurlAbi::EasyPerform perform = nullptr;
-    CurlAbi::EasyGetinfo getinfo = nullptr;
-    CurlAbi::EasyCleanup cleanup = nullptr;
+using Clock = std::chrono::steady_clock;
 
-    [[nodiscard]] bool loaded() const {
-        return globalInit && init && setopt && perform && getinfo && cleanup;
+// Closes the socket on every way out.
+class Socket {
+public:
+    Socket() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {}
+    ~Socket() {
+        if (m_fd >= 0) ::close(m_fd);
     }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    [[nodiscard]] int fd() const { return m_fd; }
+
+private:
+    int m_fd;
 };
 
-const Curl& curl() {
-    static const Curl library = [] {
-        Curl loaded;
-        void* handle = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return loaded;
-        auto symbol = [&](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
-        };
-        symbol(loaded.globalInit, "curl_global_init");
-        symbol(loaded.init, "curl_easy_init");
-        symbol(loaded.setopt, "curl_easy_setopt");
-        symbol(loaded.perform, "curl_easy_perform");
-        symbol(loaded.getinfo, "curl_easy_getinfo");
-        symbol(loaded.cleanup, "curl_easy_cleanup");
-        if (loaded.loaded()) loaded.globalInit(CurlAbi::globalDefault);
-        return loaded;
-    }();
-    return library;
+// Waits for `events` until the deadline; false when it passed first.
+bool await(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return false;
+        pollfd watched{fd, events, 0};
+        const int ready = ::poll(&watched, 1, static_cast<int>(std::min<long long>(left, 60'000)));
+        if (ready > 0) return true;
+        if (ready < 0 && errno != EINTR) return true;  // the next call on the socket reports the error
+    }
 }
 
-std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
-    return size * count;
+enum class Step { done, timedOut, failed };
+
+Step connectTo(int fd, int port, Clock::time_point deadline) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return Step::done;
+    if (errno != EINPROGRESS && errno != EINTR) return Step::failed;
+    if (!await(fd, POLLOUT, deadline)) return Step::timedOut;
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return Step::failed;
+    return Step::done;
+}
+
+Step sendAll(int fd, std::string_view data, Clock::time_point deadline) {
+    while (!data.empty()) {
+        const ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            data.remove_prefix(static_cast<std::size_t>(sent));
+        } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            if (!await(fd, POLLOUT, deadline)) return Step::timedOut;
+        } else {
+            return Step::failed;
+        }
+    }
+    return Step::done;
+}
+
+// The final status of the answers read so far: 0 while more is needed, -1 when they are not HTTP.
+// Interim answers (1xx) are skipped as a client must.
+int finalStatus(std::string_view received) {
+    for (;;) {
+        constexpr std::string_view prefix = "HTTP/";
+        if (received.substr(0, prefix.size()) != prefix.substr(0, std::min(prefix.size(), received.size())))
+            return -1;
+        const auto lineEnd = received.find('\n');
+        if (lineEnd == std::string_view::npos) return received.size() > 1024 ? -1 : 0;
+        // "HTTP/1.1 200 OK": the version, one space, three digits.
+        const std::string_view line = received.substr(0, lineEnd);
+        const auto space = line.find(' ');
+        if (space == std::string_view::npos || line.size() < space + 4) return -1;
+        int status = 0;
+        for (const char c : line.substr(space + 1, 3)) {
+            if (c < '0' || c > '9') return -1;
+            status = status * 10 + (c - '0');
+        }
+        if (status < 100 || status > 599) return -1;
+        if (status >= 200) return status;
+        const auto headersEnd = received.find("\r\n\r\n");
+        if (headersEnd == std::string_view::npos) return 0;
+        received.remove_prefix(headersEnd + 4);
+        if (received.empty()) return 0;
+    }
 }
 
 }  // namespace
 
 HTTPProbe::Outcome probe(int port, double timeout) {
-    const Curl& lib = curl();
-    if (!lib.loaded()) return HTTPProbe::NotHTTP{};  // no libcurl on this machine: nothing to ask with
-    CurlAbi::Handle* handle = lib.init();
-    if (!handle) return HTTPProbe::NotHTTP{};
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
-    const long limit = std::max(1L, static_cast<long>(timeout * 1000));
-    lib.setopt(handle, CurlAbi::url, url.c_str());
-    lib.setopt(handle, CurlAbi::noBody, 1L);  // HEAD
-    // A proxy from the environment must never see a local probe.
-    lib.setopt(handle, CurlAbi::proxy, "");
-    lib.setopt(handle, CurlAbi::noProxy, "*");
-    lib.setopt(handle, CurlAbi::timeoutMs, limit);
-    lib.setopt(handle, CurlAbi::connectTimeoutMs, limit);
-    lib.setopt(handle, CurlAbi::noSignal, 1L);  // probes run on many threads
-    lib.setopt(handle, CurlAbi::followLocation, 0L);
-    lib.setopt(handle, CurlAbi::writeFunction, discard);
-    lib.setopt(handle, CurlAbi::headerFunction, discard);
-
-    auto started = std::chrono::steady_clock::now();
-    CurlAbi::Code code = lib.perform(handle);
-    auto elapsed = std::chrono::steady_clock::now() - started;
-    long status = 0;
-    lib.getinfo(handle, CurlAbi::responseCode, &status);
-    lib.cleanup(handle);
-
-    if (code == CurlAbi::couldNotConnect || code == CurlAbi::operationTimedOut)
-        return HTTPProbe::Unreachable{};
-    if (code != CurlAbi::ok || status == 0)
-        return HTTPProbe::NotHTTP{};  // closed, reset, or another protocol
-    auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    return HTTPProbe::Http{static_cast<int>(status), static_cast<int>(std::max<long long>(1, milliseconds))};
+    const auto started = Clock::now();
+    const auto deadline = started + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(std::max(timeout, 0.001)));
+    Socket socket;
+    if (socket.fd() < 0) return HTTPProbe::NotHTTP{};  // out of descriptors: nothing to ask with
+    switch (connectTo(socket.fd(), port, deadline)) {
+        case Step::done:
+            break;
+        case Step::timedOut:
+        case Step::failed:
+            return HTTPProbe::Unreachable{};
+    }
+    // Straight to the port: a proxy from the environment must never see a local probe.
+    const std::string request = "HEAD / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                "\r\nUser-Agent: tarvik\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+    switch (sendAll(socket.fd(), request, deadline)) {
+        case Step::done:
+            break;
+        case Step::timedOut:
+            return HTTPProbe::Unreachable{};
+        case Step::failed:
+            return HTTPProbe::NotHTTP{};  // it took the connection and dropped it
+    }
+    std::string received;
+    char buffer[512];
+    for (;;) {
+        const ssize_t count = ::recv(socket.fd(), buffer, sizeof buffer, 0);
+        if (count > 0) {
+            received.append(buffer, static_cast<std::size_t>(count));
+            const int status = finalStatus(received);
+            if (status < 0) return HTTPProbe::NotHTTP{};  // another protocol
+            if (status == 0) continue;
+            const auto milliseconds =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+            return HTTPProbe::Http{status, static_cast<int>(std::max<long long>(1, milliseconds))};
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            if (!await(socket.fd(), POLLIN, deadline)) return HTTPProbe::Unreachable{};  // no answer in time
+            continue;
+        }
+        return HTTPProbe::NotHTTP{};  // closed or reset before a whole status line
+    }
 }
 
 std::vector<HTTPProbe::Outcome> probeAll(const std::vector<int>& ports, double timeout) {
-    (void)curl();  // loaded once, before the threads race for it
     std::vector<HTTPProbe::Outcome> outcomes(ports.size(), HTTPProbe::Outcome{HTTPProbe::Unreachable{}});
     std::atomic<std::size_t> next{0};
     auto work = [&] {

@@ -40,6 +40,14 @@ TEST(PortProber, TellsHttpFromSilenceAndFromOtherProtocols) {
     EXPECT_EQ(PortProber::probe(closing.port(), 5.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
     EXPECT_EQ(PortProber::probe(database.port(), 5.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}});
     EXPECT_FALSE(HTTPProbe::isHealthy(HTTPProbe::NotHTTP{}));
+
+    // An interim answer is not the status; a banner that only starts like HTTP is no answer.
+    Listener hinting(answer, "HTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n" + http(301));
+    EXPECT_EQ(std::get<HTTPProbe::Http>(PortProber::probe(hinting.port(), 5.0)).status, 301);
+    for (const std::string banner : {"HTTP/1.1 2xx Fine\r\n\r\n", "HTTP/1.1 999 Odd\r\n\r\n", "HTTPS?\r\n"}) {
+        Listener odd(answer, banner);
+        EXPECT_EQ(PortProber::probe(odd.port(), 5.0), HTTPProbe::Outcome{HTTPProbe::NotHTTP{}}) << banner;
+    }
     EXPECT_EQ(HTTPProbe::label(HTTPProbe::NotHTTP{}), std::nullopt);
 }
 
