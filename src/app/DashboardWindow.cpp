@@ -5,10 +5,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
+#include "app/ClosedViews.hpp"
 #include "ui/dashboard/DashboardView.hpp"
 #include "ui/store/StoreSettings.hpp"
 #include "ui/views/Theme.hpp"
@@ -44,12 +42,7 @@ protected:
         event->accept();
     }
 
-    ~Window() override {
-#ifdef __GLIBC__
-        // The pages' memory went back to the allocator; hand what it keeps back to the system.
-        QTimer::singleShot(0, [] { malloc_trim(0); });
-#endif
-    }
+    ~Window() override { releaseClosedViewMemory(); }
 
 private:
     DashboardWindow& m_owner;

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/ClosedViews.hpp"
 #include "core/support/DebugLog.hpp"
 #include "ui/views/PanelView.hpp"
 #include "ui/views/SettingsView.hpp"
@@ -44,6 +45,13 @@ PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
         emit dashboardRequested();
     });
     resize(ui::Theme::Size::panel);
+    m_release.setSingleShot(true);
+    m_release.setInterval(keepRowsMs);
+    connect(&m_release, &QTimer::timeout, this, [this] {
+        if (isVisible()) return;
+        m_view->releaseRows();
+        releaseClosedViewMemory();
+    });
 }
 
 QSize PanelWindow::fittedSize(const QRect& screen) {
@@ -168,6 +176,11 @@ void PanelWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && m_kind == Kind::window && isVisible() &&
         !isActiveWindow())
         hide();
+}
+
+void PanelWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    m_release.start();
 }
 
 void PanelWindow::paintEvent(QPaintEvent*) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include "ui/ServerStore.hpp"
@@ -18,6 +19,10 @@ class PanelWindow : public QWidget {
     Q_OBJECT
 
 public:
+    // How long a hidden panel keeps its rows: a panel opened again soon shows at once, one closed
+    // for longer gives their memory back.
+    static constexpr int keepRowsMs = 20'000;
+
     enum class Kind { popup, window };
     // The kind this platform needs: a window on Wayland, a popup elsewhere.
     [[nodiscard]] static Kind kindForPlatform();
@@ -53,6 +58,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -63,7 +69,9 @@ private:
 
     Kind m_kind;
     ui::PanelView* m_view = nullptr;
-    QElapsedTimer m_sinceShown;  // from a show until its first paint, for the debug log
+    QElapsedTimer m_sinceShown;
+    QTimer
+        m_release;  // from a hide until the rows go  // from a show until its first paint, for the debug log
 };
 
 }  // namespace tarvik::app

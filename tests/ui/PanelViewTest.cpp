@@ -301,7 +301,8 @@ TEST_F(LivePanelTest, StopAsksFirstAndForcesAProcessThatOutlivedItsStop) {
     }
 }
 
-// A hidden panel lets the store change under it and catches up before it shows again.
+// A hidden panel lets the store change under it and catches up before it shows again, its rows
+// released or not.
 TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
     make({test::devServer(100, 5173)});
     auto* count = panel->findChild<QLabel*>("count");
@@ -311,8 +312,13 @@ TEST_F(LivePanelTest, AHiddenPanelCatchesUpWhenItShows) {
     store->refresh();
     settle();
     EXPECT_EQ(count->text(), "1 server");
+    // Hidden a while, it gives its rows back and makes them again on showing.
+    panel->releaseRows();
+    EXPECT_TRUE(panel->findChildren<ui::ServerRow*>().isEmpty());
     panel->show();
     EXPECT_EQ(count->text(), "2 servers");
+    EXPECT_EQ(panel->findChildren<ui::ServerRow*>().size(), 2);
+    EXPECT_NE(panel->findChild<QWidget*>("row:200:3000"), nullptr);
     // With no insight nor Docker VM to tell of, those parts of the overview hold no place.
     panel->showTab(Tab::overview);
     settle();

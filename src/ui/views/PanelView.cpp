@@ -309,6 +309,12 @@ void PanelView::showEvent(QShowEvent*) {
     if (m_stale) rebuild();
 }
 
+void PanelView::releaseRows() {
+    if (isVisible()) return;
+    m_active->release();
+    m_stale = true;
+}
+
 void PanelView::hideEvent(QHideEvent*) {
     m_store.setPanelIsOpen(false);
     m_page = Page::list;

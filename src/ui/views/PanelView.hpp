@@ -46,6 +46,8 @@ public:
     void fitHeight(int height);
     // Closes the question the panel asks, if it asks one; true when it did.
     bool cancelQuestion();
+    // For a panel hidden a while: drops the rows it would only make again, catching up on showing.
+    void releaseRows();
 
 signals:
     // The user asked for the window; the panel has already cleared `panelIsOpen`.

@@ -31,7 +31,15 @@ ServerListView::ServerListView(ServerStore& store, PanelState& state, QWidget* p
 }
 
 void ServerListView::refresh() {
-    m_model.apply(m_store.groups());
+    showGroups(m_store.groups());
+}
+
+void ServerListView::release() {
+    showGroups({});
+}
+
+void ServerListView::showGroups(const std::vector<ServerGroup>& wanted) {
+    m_model.apply(wanted);
     for (const auto& row : m_model.rows()) {
         ServerRow* widget = m_rows.at(row.id());
         widget->refreshDetail();

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/servers/ServerGroup.hpp"
 #include "ui/views/ServerListModel.hpp"
@@ -28,6 +29,9 @@ public:
     void refresh();
     // Closes every row's question and detail.
     void reset();
+    // Drops every row and group, for a panel closed a while: a row is tens of kilobytes of widgets.
+    // The next refresh makes them again.
+    void release();
     // Closes the row's question that is open, if one is; true when one was.
     bool cancelQuestion();
 
@@ -42,6 +46,7 @@ private:
         std::string shown;  // what the header shows, to make it again only when that changes
     };
 
+    void showGroups(const std::vector<ServerGroup>& groups);
     void addRows(int first, int last);
     void removeRows(int first, int last);
     void updateRows(int first, int last);
