@@ -47,11 +47,16 @@ PanelWindow::PanelWindow(ui::ServerStore& store, Kind kind)
     resize(ui::Theme::Size::panel);
     m_release.setSingleShot(true);
     m_release.setInterval(keepRowsMs);
-    connect(&m_release, &QTimer::timeout, this, [this] {
-        if (isVisible()) return;
-        m_view->releaseRows();
-        releaseClosedViewMemory();
-    });
+    connect(&m_release, &QTimer::timeout, this, &PanelWindow::releaseHidden);
+}
+
+void PanelWindow::releaseHidden() {
+    if (isVisible()) return;
+    m_view->releaseRows();
+    // The native window and its backing store, an image of the panel's size shared with the display
+    // server, are made again on showing.
+    destroy();
+    releaseClosedViewMemory();
 }
 
 QSize PanelWindow::fittedSize(const QRect& screen) {

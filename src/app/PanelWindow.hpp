@@ -29,6 +29,9 @@ public:
 
     explicit PanelWindow(ui::ServerStore& store, Kind kind = kindForPlatform());
     [[nodiscard]] Kind kind() const { return m_kind; }
+    // What a panel hidden for `keepRowsMs` gives back: its rows, its native window and what the
+    // allocator keeps of them. Nothing while it shows.
+    void releaseHidden();
 
     // Shows the panel under (or, at the bottom of a screen, above) `anchor`, the tray icon's place
     // in global coordinates, kept on that screen. An empty anchor puts it at the top right.

@@ -2,6 +2,9 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/Render.hpp"
 #include "app/Translations.hpp"
@@ -55,6 +58,11 @@ int main(int argc, char** argv) {
         parser.process(text);  // prints and exits
     }
 
+#ifdef __GLIBC__
+    // The app idles nearly always: its few threads share one heap rather than keep one each, which
+    // would hold the pages their last refresh used.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     QApplication app(argc, argv);
     identify();
     // Before the first widget, so that every text it shows is already in the user's language.

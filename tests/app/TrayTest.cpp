@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 
 #include "app/AppTesting.hpp"
 #include "app/PanelWindow.hpp"
 #include "support/TrayDisplay.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/views/PanelView.hpp"
+#include "ui/views/ServerRow.hpp"
 
 namespace tarvik {
 namespace {
@@ -124,6 +126,19 @@ TEST_F(Tray, AClickOnTheIconAtTheBottomOpensThePanelAboveIt) {
     EXPECT_GT(icon.top(), 800 / 2) << "trayer did not dock at the bottom";
     EXPECT_LT(panel.bottom(), icon.top());
     EXPECT_GE(panel.top(), 0);
+
+    // Closed long enough to give back its rows and window, it opens again in the same place.
+    tray->panel().hide();
+    tray->panel().releaseHidden();
+    EXPECT_TRUE(tray->panel().findChildren<ui::ServerRow*>().isEmpty());
+    // A second click within the double-click time would be a double click, which opens nothing; and
+    // one pixel aside, because a move to where the pointer already is never ends.
+    (void)test::pumpUntil([] { return false; },
+                          std::chrono::milliseconds(QApplication::doubleClickInterval() + 100));
+    ASSERT_TRUE(display->click(icon.center().x() + 1, icon.center().y()));
+    ASSERT_TRUE(test::pumpUntil([&] { return tray->panel().isVisible(); }));
+    EXPECT_EQ(tray->panel().geometry(), panel);
+    EXPECT_FALSE(tray->panel().findChildren<ui::ServerRow*>().isEmpty());
 }
 
 TEST_F(Tray, AHostThatStartsSecondsAfterTheAppStillGetsTheItemAndNoDashboardOpens) {
