@@ -72,6 +72,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr std::size_t maxAnswer = 16 * 1024;  // read before the final status line, at most
+
 // Closes the socket on every way out.
 class Socket {
 public:
@@ -189,7 +191,8 @@ HTTPProbe::Outcome probe(int port, double timeout) {
         if (count > 0) {
             received.append(buffer, static_cast<std::size_t>(count));
             const int status = finalStatus(received);
-            if (status < 0) return HTTPProbe::NotHTTP{};  // another protocol
+            // Another protocol, or interim answers that never end.
+            if (status < 0 || received.size() > maxAnswer) return HTTPProbe::NotHTTP{};
             if (status == 0) continue;
             const auto milliseconds =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
