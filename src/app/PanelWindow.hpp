@@ -72,9 +72,8 @@ private:
 
     Kind m_kind;
     ui::PanelView* m_view = nullptr;
-    QElapsedTimer m_sinceShown;
-    QTimer
-        m_release;  // from a hide until the rows go  // from a show until its first paint, for the debug log
+    QElapsedTimer m_sinceShown;  // from a show until its first paint, for the debug log
+    QTimer m_release;            // from a hide until the rows go
 };
 
 }  // namespace tarvik::app

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/support/Descriptor.hpp"
+
 namespace tarvik {
 
 namespace HTTPProbe {
@@ -73,21 +75,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t maxAnswer = 16 * 1024;  // read before the final status line, at most
-
-// Closes the socket on every way out.
-class Socket {
-public:
-    Socket() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {}
-    ~Socket() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    [[nodiscard]] int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Waits for `events` until the deadline; false when it passed first.
 bool await(int fd, short events, Clock::time_point deadline) {
@@ -164,9 +151,9 @@ HTTPProbe::Outcome probe(int port, double timeout) {
     const auto started = Clock::now();
     const auto deadline = started + std::chrono::duration_cast<Clock::duration>(
                                         std::chrono::duration<double>(std::max(timeout, 0.001)));
-    Socket socket;
-    if (socket.fd() < 0) return HTTPProbe::NotHTTP{};  // out of descriptors: nothing to ask with
-    switch (connectTo(socket.fd(), port, deadline)) {
+    const Descriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket) return HTTPProbe::NotHTTP{};  // out of descriptors: nothing to ask with
+    switch (connectTo(socket.fd, port, deadline)) {
         case Step::done:
             break;
         case Step::timedOut:
@@ -176,7 +163,7 @@ HTTPProbe::Outcome probe(int port, double timeout) {
     // Straight to the port: a proxy from the environment must never see a local probe.
     const std::string request = "HEAD / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                                 "\r\nUser-Agent: tarvik\r\nAccept: */*\r\nConnection: close\r\n\r\n";
-    switch (sendAll(socket.fd(), request, deadline)) {
+    switch (sendAll(socket.fd, request, deadline)) {
         case Step::done:
             break;
         case Step::timedOut:
@@ -187,7 +174,7 @@ HTTPProbe::Outcome probe(int port, double timeout) {
     std::string received;
     char buffer[512];
     for (;;) {
-        const ssize_t count = ::recv(socket.fd(), buffer, sizeof buffer, 0);
+        const ssize_t count = ::recv(socket.fd, buffer, sizeof buffer, 0);
         if (count > 0) {
             received.append(buffer, static_cast<std::size_t>(count));
             const int status = finalStatus(received);
@@ -199,7 +186,7 @@ HTTPProbe::Outcome probe(int port, double timeout) {
             return HTTPProbe::Http{status, static_cast<int>(std::max<long long>(1, milliseconds))};
         }
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            if (!await(socket.fd(), POLLIN, deadline)) return HTTPProbe::Unreachable{};  // no answer in time
+            if (!await(socket.fd, POLLIN, deadline)) return HTTPProbe::Unreachable{};  // no answer in time
             continue;
         }
         return HTTPProbe::NotHTTP{};  // closed or reset before a whole status line

@@ -18,6 +18,7 @@
 #include "core/servers/Docker.hpp"
 #include "core/storage/RealPlace.hpp"
 #include "core/support/ByteUnits.hpp"
+#include "core/support/Descriptor.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Spawn.hpp"
 #include "core/support/Text.hpp"
@@ -64,23 +65,6 @@ std::string numbered(const std::string& name, int number) {
     if (dot == std::string::npos || dot == 0) return name + " " + std::to_string(number);
     return name.substr(0, dot) + " " + std::to_string(number) + name.substr(dot);
 }
-
-// Owns one open descriptor.
-struct Descriptor {
-    int fd = -1;
-    explicit Descriptor(int descriptor) : fd(descriptor) {}
-    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    ~Descriptor() {
-        if (fd >= 0) close(fd);
-    }
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd, other.fd);
-        return *this;
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    explicit operator bool() const { return fd >= 0; }
-};
 
 // A cache folder cleared as a whole or not at all. `survey` looks for what would stop the removal
 // halfway (another file system mounted inside, a folder of another user's or one that cannot be

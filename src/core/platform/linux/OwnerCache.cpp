@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/support/Descriptor.hpp"
 #include "core/support/Text.hpp"
 
 namespace tarvik::OwnerCache {
@@ -18,17 +19,6 @@ constexpr std::string_view header = "tarvik socket owners 1";
 constexpr const char* folderName = "tarvik";
 constexpr const char* fileName = "socket-owners";
 constexpr off_t largest = 1 << 20;
-
-// Closes on scope exit.
-struct Descriptor {
-    int fd;
-    explicit Descriptor(int value) : fd(value) {}
-    ~Descriptor() {
-        if (fd >= 0) close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-};
 
 // Another user could read the pids of this user's servers, or plant holders, through anything
 // looser than this.
