@@ -5,6 +5,7 @@
 
 #include "app/AppTesting.hpp"
 #include "app/PanelWindow.hpp"
+#include "support/TestProcess.hpp"
 #include "support/TrayDisplay.hpp"
 #include "ui/ViewTesting.hpp"
 #include "ui/views/PanelView.hpp"
@@ -122,12 +123,15 @@ TEST_F(Tray, AClickOnTheIconAtTheTopOpensThePanelUnderItWhereItsShareChoicesWork
 }
 
 TEST_F(Tray, AClickOnTheIconAtTheBottomOpensThePanelAboveIt) {
+    // A server of the test's own, so that the panel has a row to give back whatever else runs here.
+    const test::TestProcess server(test::listener({"--ttl", "60"}));
     ASSERT_NO_FATAL_FAILURE(openFromTrayAt("bottom"));
     EXPECT_GT(icon.top(), 800 / 2) << "trayer did not dock at the bottom";
     EXPECT_LT(panel.bottom(), icon.top());
     EXPECT_GE(panel.top(), 0);
 
     // Closed long enough to give back its rows and window, it opens again in the same place.
+    ASSERT_TRUE(test::pumpUntil([&] { return !tray->panel().findChildren<ui::ServerRow*>().isEmpty(); }));
     tray->panel().hide();
     tray->panel().releaseHidden();
     EXPECT_TRUE(tray->panel().findChildren<ui::ServerRow*>().isEmpty());
