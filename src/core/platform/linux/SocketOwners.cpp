@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <tuple>
 
 #include "core/platform/linux/ProcFs.hpp"
 #include "core/support/Parallel.hpp"
@@ -30,17 +32,46 @@ struct Found {
     std::uint64_t inode;
 };
 
-// The listening descriptors of every given process. Reading thousands of descriptor links is
-// the dearest part of a first scan and the kernel serves different processes in parallel.
-std::vector<Found> walkDescriptors(
-    const ProcRoot& root, const std::vector<std::int32_t>& pids,
-    const std::unordered_map<std::uint64_t, const ListeningSocket*>& listening) {
+// The sockets a walk looks for, so that it stops once each has a holder.
+class Wanted {
+public:
+    explicit Wanted(const std::vector<std::uint64_t>& inodes) : m_found(inodes.size()) {
+        for (std::uint64_t inode : inodes) m_slots.emplace(inode, m_slots.size());
+        m_remaining = m_slots.size();
+    }
+
+    // Called from any worker for each listening descriptor it finds.
+    void seen(std::uint64_t inode) {
+        auto slot = m_slots.find(inode);
+        if (slot != m_slots.end() && !m_found[slot->second].exchange(true)) --m_remaining;
+    }
+    [[nodiscard]] bool complete() const { return m_remaining.load() == 0; }
+
+private:
+    std::unordered_map<std::uint64_t, std::size_t> m_slots;
+    std::vector<std::atomic<bool>> m_found;
+    std::atomic<std::size_t> m_remaining{0};
+};
+
+// The listening descriptors of the given processes, in the order of `pids` so that holders are
+// listed the same way whoever found them, and which processes were walked. Reading thousands of
+// descriptor links is the dearest part of a first scan and the kernel serves different processes
+// in parallel. With `wanted`, the processes not yet taken up are passed over once it is complete.
+std::vector<Found> walkDescriptors(const ProcRoot& root, const std::vector<std::int32_t>& pids,
+                                   const std::unordered_map<std::uint64_t, const ListeningSocket*>& listening,
+                                   Wanted* wanted, std::vector<bool>& walked) {
     std::vector<std::vector<Found>> perProcess(pids.size());
+    std::vector<char> done(pids.size(), 0);  // written by different workers, so not vector<bool>
     parallelFor(pids.size(), 64, [&](std::size_t i, std::size_t) {
-        for (auto [fd, inode] : root.socketDescriptors(pids[i]))
-            if (listening.contains(inode)) perProcess[i].push_back({pids[i], fd, inode});
+        if (wanted && wanted->complete()) return;
+        for (auto [fd, inode] : root.socketDescriptors(pids[i])) {
+            if (!listening.contains(inode)) continue;
+            perProcess[i].push_back({pids[i], fd, inode});
+            if (wanted) wanted->seen(inode);
+        }
+        done[i] = 1;
     });
-    // In the order of `pids`, so that holders are listed the same way whoever found them.
+    walked.assign(done.begin(), done.end());
     std::vector<Found> found;
     for (const auto& list : perProcess) found.insert(found.end(), list.begin(), list.end());
     return found;
@@ -101,15 +132,19 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
     bool someUnfound = std::any_of(m_unfound.begin(), m_unfound.end(), searchable);
 
     std::unordered_set<std::int32_t> walked;
-    auto walk = [&](const std::vector<std::int32_t>& pids) {
+    auto walk = [&](const std::vector<std::int32_t>& pids, Wanted* wanted = nullptr) {
         std::vector<std::int32_t> fresh;
         for (std::int32_t pid : pids)
-            if (walked.insert(pid).second) fresh.push_back(pid);
-        for (const auto& found : walkDescriptors(root, fresh, listening)) {
-            auto& list = holders[found.inode];
-            Holder holder{found.pid, found.fd, live.at(found.pid)};
+            if (!walked.contains(pid)) fresh.push_back(pid);
+        std::vector<bool> done;
+        auto found = walkDescriptors(root, fresh, listening, wanted, done);
+        for (std::size_t i = 0; i < fresh.size(); ++i)
+            if (done[i]) walked.insert(fresh[i]);
+        for (const auto& entry : found) {
+            auto& list = holders[entry.inode];
+            Holder holder{entry.pid, entry.fd, live.at(entry.pid)};
             if (std::find(list.begin(), list.end(), holder) == list.end()) list.push_back(holder);
-            holdingPids.insert(found.pid);
+            holdingPids.insert(entry.pid);
         }
     };
 
@@ -148,12 +183,13 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
         if (newcomers.empty()) break;
         walk(newcomers);
     }
-    bool unknown = false;
-    for (const auto& socket : table) {
-        if (!holders.contains(socket.inode) && !m_unfound.contains(socket.inode) && searchable(socket.inode))
-            unknown = true;
-    }
-    if (unknown || !m_primed) {
+    auto missing = [&](const ListeningSocket& socket) {
+        return !holders.contains(socket.inode) && !m_unfound.contains(socket.inode) && searchable(socket.inode);
+    };
+    std::vector<std::uint64_t> sought;
+    for (const auto& socket : table)
+        if (missing(socket)) sought.push_back(socket.inode);
+    if (!sought.empty() || !m_primed) {
         // Servers hold memory and idle helpers do not, so the largest processes are walked first
         // and the walk stops once every socket has a holder. The other holders of a shared socket
         // are its holders' parents and children, walked in the rounds below.
@@ -163,19 +199,11 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
             if (!walked.contains(process.pid)) order.push_back(&process);
         std::stable_sort(order.begin(), order.end(),
                          [](const auto* a, const auto* b) { return a->memoryBytes > b->memoryBytes; });
-        auto missing = [&] {
-            return std::any_of(table.begin(), table.end(), [&](const ListeningSocket& socket) {
-                return !holders.contains(socket.inode) && !m_unfound.contains(socket.inode) &&
-                       searchable(socket.inode);
-            });
-        };
-        constexpr std::size_t batch = 64;
-        for (std::size_t start = 0; start < order.size() && missing(); start += batch) {
-            std::vector<std::int32_t> pids;
-            for (std::size_t i = start; i < std::min(order.size(), start + batch); ++i)
-                pids.push_back(order[i]->pid);
-            walk(pids);
-        }
+        std::vector<std::int32_t> pids;
+        pids.reserve(order.size());
+        for (const auto* process : order) pids.push_back(process->pid);
+        Wanted wanted(sought);
+        walk(pids, &wanted);
         for (;;) {
             findHoldersParents();
             std::vector<std::int32_t> relatives;
