@@ -55,7 +55,7 @@ std::optional<std::string> path(std::int32_t pid) {
     ProcRoot root;
     auto stat = root.stat(pid);
     if (!stat) return std::nullopt;
-    return root.executablePath(pid, *stat);
+    return root.executablePath(pid, stat->comm, stat->isKernelThread());
 }
 
 std::optional<std::int32_t> parentPid(std::int32_t pid) {

@@ -197,7 +197,12 @@ namespace tarvik {
 
 namespace {
 
-std::optional<std::string> readAt(int directory, const std::string& relative) {
+// The kernel writes a process's file (stat, status, cmdline and the like) in one piece, so a read
+// that leaves room in the buffer has had it all and the read that would say so is spared; a table
+// (/proc/net/tcp) may stop short between its lines and is read to its end.
+enum class Pieces { one, many };
+
+std::optional<std::string> readAt(int directory, const std::string& relative, Pieces pieces) {
     int fd = openat(directory, relative.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string content;
@@ -206,6 +211,7 @@ std::optional<std::string> readAt(int directory, const std::string& relative) {
         ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count > 0) {
             content.append(buffer, static_cast<std::size_t>(count));
+            if (pieces == Pieces::one && static_cast<std::size_t>(count) < sizeof buffer) break;
             continue;
         }
         if (count < 0 && errno == EINTR) continue;
@@ -219,6 +225,7 @@ std::optional<std::string> readAt(int directory, const std::string& relative) {
     return content;
 }
 
+// Only for files written in one piece (see readAt).
 bool preadAll(int fd, std::string& content) {
     content.clear();
     char buffer[2048];
@@ -227,6 +234,7 @@ bool preadAll(int fd, std::string& content) {
         ssize_t count = pread(fd, buffer, sizeof buffer, offset);
         if (count > 0) {
             content.append(buffer, static_cast<std::size_t>(count));
+            if (static_cast<std::size_t>(count) < sizeof buffer) return true;
             offset += count;
             continue;
         }
@@ -243,10 +251,14 @@ std::optional<std::string> readLinkAt(int directory, const std::string& relative
 }
 
 // Calls `visit` with the name of every entry of an open folder. getdents64 on the descriptor
-// spares the fcntl and fstat that opendir adds, twice per process in a descriptor walk.
+// spares the fcntl and fstat that opendir adds, twice per process in a descriptor walk. The
+// kernel fills the buffer for as long as entries remain, so one that left room for another entry
+// was the last, and the call that would return nothing is spared: a process's descriptors are
+// listed in one call.
 template <typename Visit>
 void forEachEntry(int folder, Visit&& visit) {
     alignas(8) char buffer[8192];
+    constexpr std::size_t largestEntry = sizeof(dirent64);
     for (;;) {
         ssize_t length = getdents64(folder, buffer, sizeof buffer);
         if (length <= 0) return;
@@ -260,6 +272,7 @@ void forEachEntry(int folder, Visit&& visit) {
             }
             offset += entry->d_reclen;
         }
+        if (sizeof buffer - static_cast<std::size_t>(length) >= largestEntry) return;
     }
 }
 
@@ -310,12 +323,12 @@ std::vector<std::int32_t> ProcRoot::pids() const {
 
 std::optional<std::string> ProcRoot::read(std::string_view relative) const {
     if (m_fd < 0) return std::nullopt;
-    return readAt(m_fd, std::string(relative));
+    return readAt(m_fd, std::string(relative), Pieces::many);
 }
 
 std::optional<std::string> ProcRoot::read(std::int32_t pid, std::string_view name) const {
     if (m_fd < 0) return std::nullopt;
-    return readAt(m_fd, processFile(pid, name));
+    return readAt(m_fd, processFile(pid, name), Pieces::one);
 }
 
 int ProcRoot::open(std::int32_t pid, std::string_view name) const {
@@ -360,9 +373,9 @@ std::vector<std::pair<int, std::uint64_t>> ProcRoot::socketDescriptors(std::int3
     return result;
 }
 
-std::string ProcRoot::executablePath(std::int32_t pid, const ProcFs::Stat& stat) const {
-    std::string bracketed = "[" + stat.comm + "]";
-    if (stat.isKernelThread()) return bracketed;
+std::string ProcRoot::executablePath(std::int32_t pid, std::string_view comm, bool kernelThread) const {
+    std::string bracketed = "[" + std::string(comm) + "]";
+    if (kernelThread) return bracketed;
     // A program run from an anonymous memory file names no real path; its argv does better.
     if (auto target = readLink(pid, "exe"); target && !target->empty() && !target->starts_with("/memfd:"))
         return std::string(ProcFs::withoutDeletedMark(*target));
@@ -372,14 +385,13 @@ std::string ProcRoot::executablePath(std::int32_t pid, const ProcFs::Stat& stat)
     std::string_view argv0(cmdline->data(), std::min(cmdline->find('\0'), cmdline->size()));
     // A relative argv[0] still names the program, unless the process wrote a title over it.
     if (!argv0.empty() && argv0.find(' ') == std::string_view::npos) return std::string(argv0);
-    return stat.comm;
+    return std::string(comm);
 }
 
 ProcHandle::ProcHandle(const ProcRoot& root, std::int32_t pid, bool keepOpen)
     : m_pid(pid), m_keepOpen(keepOpen) {
     if (!keepOpen) return;
     m_statFd = root.open(pid, "stat");
-    m_statusFd = root.open(pid, "status");
 }
 
 ProcHandle::~ProcHandle() {
@@ -429,7 +441,8 @@ std::optional<ProcFs::Stat> ProcHandle::stat(const ProcRoot& root, std::string& 
     return ProcFs::parseStat(buffer);
 }
 
-std::optional<ProcFs::StatusMemory> ProcHandle::memory(const ProcRoot& root, std::string& buffer) const {
+std::optional<ProcFs::StatusMemory> ProcHandle::memory(const ProcRoot& root, std::string& buffer) {
+    if (m_keepOpen && m_statusFd < 0) m_statusFd = root.open(m_pid, "status");
     if (!readInto(root, m_pid, m_statusFd, "status", buffer)) return std::nullopt;
     return ProcFs::parseStatusMemory(buffer);
 }

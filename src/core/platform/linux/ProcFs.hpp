@@ -130,7 +130,7 @@ public:
     // Executable path: the exe link (but for an anonymous memory file); else argv[0] unless it
     // holds a title with spaces; "[comm]" for kernel threads and processes without a command
     // line; else the bare comm.
-    [[nodiscard]] std::string executablePath(std::int32_t pid, const ProcFs::Stat& stat) const;
+    [[nodiscard]] std::string executablePath(std::int32_t pid, std::string_view comm, bool kernelThread) const;
 
     [[nodiscard]] static long clockTicksPerSecond();
     // Raises this process's soft limit of open descriptors toward the hard limit (at most 65536)
@@ -164,7 +164,8 @@ public:
 
     // `buffer` is scratch space a steady caller keeps to spare an allocation per read.
     [[nodiscard]] std::optional<ProcFs::Stat> stat(const ProcRoot& root, std::string& buffer) const;
-    [[nodiscard]] std::optional<ProcFs::StatusMemory> memory(const ProcRoot& root, std::string& buffer) const;
+    // Its file is kept open from the first call, so that a reader of stat alone never pays for it.
+    [[nodiscard]] std::optional<ProcFs::StatusMemory> memory(const ProcRoot& root, std::string& buffer);
     // The main thread's run time; nullopt when descriptors are not kept (it is only worth asking
     // when it is cheaper than stat) or once the process is gone. Its file is opened on the first
     // call, so that a one-shot reader never pays for it.

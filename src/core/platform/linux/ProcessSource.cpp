@@ -117,6 +117,32 @@ public:
         return readings;
     }
 
+    // Makes whole a record of the last names-only read: its path and memory. What that read
+    // learnt of the process stands while its start stamp does; a process it did not see is read
+    // afresh.
+    void complete(ProcessRecord& record) {
+        std::string comm;
+        bool kernelThread = false;
+        {
+            std::lock_guard lock(m_mutex);
+            auto found = m_tracked.find(record.pid);
+            if (found != m_tracked.end() && found->second.startTicks == record.startTicks) {
+                comm = found->second.comm;
+                kernelThread = found->second.kernelThread;
+            } else {
+                auto stat = m_root.stat(record.pid);
+                if (!stat) return;
+                comm = std::move(stat->comm);
+                kernelThread = stat->isKernelThread();
+            }
+        }
+        record.path = m_root.executablePath(record.pid, comm, kernelThread);
+        if (kernelThread) return;
+        auto status = m_root.read(record.pid, "status");
+        auto memory = status ? ProcFs::parseStatusMemory(*status) : std::nullopt;
+        record.memoryBytes = memory ? memory->footprint() : 0;
+    }
+
 private:
     // Reads the process afresh into `tracked`; false when it is gone. `runtime` was read before
     // stat, so that running in between shows as a change next time rather than going unseen.
@@ -146,7 +172,7 @@ private:
         tracked.kernelThread = stat->isKernelThread();
         std::uint64_t cpuTicks = stat->userTicks + stat->systemTicks;
         if (fresh || stat->comm != tracked.comm) {
-            tracked.path = m_namesOnly ? shortName(pid, *stat) : m_root.executablePath(pid, *stat);
+            tracked.path = m_namesOnly ? shortName(pid, *stat) : m_root.executablePath(pid, stat->comm, stat->isKernelThread());
             tracked.comm = std::move(stat->comm);
             readArguments(pid, tracked);
         }
@@ -167,7 +193,7 @@ private:
     std::string shortName(std::int32_t pid, const ProcFs::Stat& stat) const {
         constexpr std::size_t kept = 15;
         if (stat.isKernelThread()) return "[" + stat.comm + "]";
-        if (stat.comm.empty() || stat.comm.size() >= kept) return m_root.executablePath(pid, stat);
+        if (stat.comm.empty() || stat.comm.size() >= kept) return m_root.executablePath(pid, stat.comm, stat.isKernelThread());
         return stat.comm;
     }
 
@@ -215,18 +241,7 @@ ProcessSampler::Sources ProcessSampler::Sources::live(bool applications, bool re
     auto source = std::make_shared<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(),
                                                        applications, repeated, namesOnly);
     Sources sources{[source] { return source->read(); }, nullptr};
-    if (namesOnly) {
-        auto root = std::make_shared<const ProcRoot>();
-        sources.complete = [root](ProcessRecord& record) {
-            auto stat = root->stat(record.pid);
-            if (!stat) return;
-            record.path = root->executablePath(record.pid, *stat);
-            if (stat->isKernelThread()) return;
-            auto status = root->read(record.pid, "status");
-            auto memory = status ? ProcFs::parseStatusMemory(*status) : std::nullopt;
-            record.memoryBytes = memory ? memory->footprint() : 0;
-        };
-    }
+    if (namesOnly) sources.complete = [source](ProcessRecord& record) { source->complete(record); };
     return sources;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -84,10 +85,37 @@ TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {
     ProcRoot root(proc.root());
     EXPECT_EQ(root.pids(), (std::vector<std::int32_t>{10, 11, 12, 13, 14, 15, 16}));
     std::vector<std::string> paths;
-    for (auto pid : root.pids()) paths.push_back(root.executablePath(pid, *root.stat(pid)));
+    for (auto pid : root.pids()) {
+        auto stat = root.stat(pid);
+        paths.push_back(root.executablePath(pid, stat->comm, stat->isKernelThread()));
+    }
     EXPECT_EQ(paths, (std::vector<std::string>{"/usr/bin/node", "/tmp/x/sleep", "/usr/sbin/sshd", "postgres",
                                                "[kworker/0:1]", "[defunct]", "/usr/bin/runc"}));
     EXPECT_FALSE(root.stat(99));
+}
+
+// Larger than one listing call or one read returns: a machine of thousands of processes, a
+// server of thousands of descriptors, a command line of many pages. Nothing is lost at the seams.
+TEST(ProcRootTree, ListsLargeFoldersAndReadsLongFilesWhole) {
+    test::FakeProc proc;
+    std::vector<std::int32_t> pids;
+    for (std::int32_t pid = 100; pid < 1100; ++pid) pids.push_back(pid);
+    const std::string cmdline(3 * 4096 + 17, 'a');
+    for (std::int32_t pid : pids) proc.add({.pid = pid, .cmdline = pid == 100 ? cmdline : "x"});
+    const auto folder = std::filesystem::path(proc.root()) / "100" / "fd";
+    std::filesystem::create_directories(folder);
+    std::vector<std::pair<int, std::uint64_t>> sockets;
+    for (int fd = 0; fd < 1500; ++fd) {
+        const bool socket = fd % 3 == 0;
+        std::filesystem::create_symlink(socket ? "socket:[" + std::to_string(9000 + fd) + "]" : "/dev/null",
+                                        folder / std::to_string(fd));
+        if (socket) sockets.emplace_back(fd, 9000 + fd);
+    }
+
+    ProcRoot root(proc.root());
+    EXPECT_EQ(root.pids(), pids);
+    EXPECT_EQ(root.socketDescriptors(100), sockets);
+    EXPECT_EQ(root.read(100, "cmdline").value_or("").size(), cmdline.size());
 }
 
 TEST(SocketTableFiles, KeepsListeningRowsAndSkipsGarbledOnes) {
