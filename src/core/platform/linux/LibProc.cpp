@@ -1,6 +1,7 @@
 #include "core/platform/LibProc.hpp"
 
 #include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -220,19 +221,26 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
     struct Remembered {
         std::string folder;
         std::string boot;
+        std::optional<SocketOwners::Memory> recalled;  // as loaded, so that an unchanged one is not written again
     };
-    std::shared_ptr<const Remembered> remembered;
+    std::shared_ptr<Remembered> remembered;
     if (rememberOwners) {
         auto runtime = XdgDirs::of(Paths::homeDirectory()).runtime;
         auto boot = OwnerCache::bootId();
-        if (runtime && boot) remembered = std::make_shared<const Remembered>(Remembered{*runtime, *boot});
+        if (runtime && boot) remembered = std::make_shared<Remembered>(Remembered{*runtime, *boot, {}});
     }
     Sources sources;
     sources.listeningSockets = [root, owners, remembered](const std::vector<LibProc::ProcessRef>& processes) {
         std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> result;
         for (const auto& [pid, sockets] : owners->resolve(*root, SocketTable::read(*root), processes))
             result.emplace(pid, LibProc::toSockets(sockets));
-        if (remembered) (void)OwnerCache::save(remembered->folder, remembered->boot, owners->remembered());
+        if (remembered) {
+            // This run is over before the next begins, so it is left out, and a listing of a
+            // steady machine then finds nothing to write.
+            auto memory = owners->remembered();
+            std::erase_if(memory.processes, [self = getpid()](const auto& process) { return process.pid == self; });
+            if (memory != remembered->recalled) (void)OwnerCache::save(remembered->folder, remembered->boot, memory);
+        }
         return result;
     };
     sources.unownedSockets = [owners] {
@@ -246,6 +254,7 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
         // process's start stamp; this pass has none to check it with.
         if (remembered) {
             if (auto memory = OwnerCache::load(remembered->folder, remembered->boot)) {
+                remembered->recalled = memory;
                 owners->recall(std::move(*memory));
                 return;
             }

@@ -265,6 +265,13 @@ SocketOwners::Memory SocketOwners::remembered() const {
         if (startTicks != 0)
             memory.processes.push_back({pid, startTicks, sameProcess(m_walkedPids, pid, startTicks)});
     memory.unfound.assign(m_unfound.begin(), m_unfound.end());
+    // In order, so that an unchanged state compares equal to what was recalled.
+    std::sort(memory.holders.begin(), memory.holders.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.inode, a.holder.pid, a.holder.fd) < std::tie(b.inode, b.holder.pid, b.holder.fd);
+    });
+    std::sort(memory.processes.begin(), memory.processes.end(),
+              [](const auto& a, const auto& b) { return a.pid < b.pid; });
+    std::sort(memory.unfound.begin(), memory.unfound.end());
     return memory;
 }
 

@@ -66,7 +66,7 @@ public:
     // How many processes the last call walked in full (for tests and benchmarks).
     [[nodiscard]] std::size_t lastWalkCount() const;
 
-    // The state after the last call, for another run. Thread-safe.
+    // The state after the last call, for another run, each list in ascending order. Thread-safe.
     [[nodiscard]] Memory remembered() const;
     // Takes up what an earlier run remembered in place of a first walk. Nothing of it is trusted
     // as it stands: at the next `resolve` a holder or process counts only while a process of that

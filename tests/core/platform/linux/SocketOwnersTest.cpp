@@ -230,9 +230,13 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
 
     // The next run takes up what this one learnt and walks nothing, as nothing is new.
     SocketOwners warm;
-    warm.recall(cold.remembered());
+    auto learnt = cold.remembered();
+    std::reverse(learnt.holders.begin(), learnt.holders.end());
+    std::reverse(learnt.processes.begin(), learnt.processes.end());
+    warm.recall(learnt);
     EXPECT_EQ(warm.resolve(procRoot, table, whole), expected);
     EXPECT_EQ(warm.lastWalkCount(), 0u);
+    EXPECT_EQ(warm.remembered(), cold.remembered()) << "nothing changed, so nothing to write again";
 
     // A memory whose start stamps name other processes is not trusted: the search starts over.
     auto stale = cold.remembered();
