@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 #include <unordered_set>
 
 #include "core/processes/ProcessTree.hpp"
@@ -81,8 +82,27 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
     for (const auto& record : sampled.records)
         processes.push_back({record.pid, record.ppid, record.memoryBytes, record.startTicks});
     auto socketsByPid = sources.listeningSockets(processes);
+
+    // The listening processes' facts are asked while the records are made whole, where they must be.
+    std::set<std::int32_t> listening;
+    for (const auto& record : sampled.records)
+        if (socketsByPid.contains(record.pid)) listening.insert(record.pid);
+    std::vector<std::int32_t> pids(listening.begin(), listening.end());
+    std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> info;
+    std::unordered_map<std::int32_t, std::optional<std::string>> directories;
+    auto askFacts = [&] {
+        info = sources.processInfo(pids);
+        for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
+    };
     ProcessSnapshot whole;
-    if (sources.complete) whole = completed(sampled, socketsByPid, sources.complete);
+    if (sources.complete) {
+        std::optional<std::thread> facts;
+        if (!pids.empty()) facts.emplace(askFacts);
+        whole = completed(sampled, socketsByPid, sources.complete);
+        if (facts) facts->join();
+    } else if (!pids.empty()) {
+        askFacts();
+    }
     const ProcessSnapshot& snapshot = sources.complete ? whole : sampled;
 
     std::vector<ListeningPort> found;
@@ -95,14 +115,6 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
     auto ports = ListeningPort::deduplicated(found);
     auto hidden = unownedServers(sources);
     if (ports.empty()) return hidden;
-
-    std::set<std::int32_t> distinct;
-    for (const auto& port : ports) distinct.insert(port.pid);
-    std::vector<std::int32_t> pids(distinct.begin(), distinct.end());
-    auto info = sources.processInfo(pids);
-
-    std::unordered_map<std::int32_t, std::optional<std::string>> directories;
-    for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
 
     auto totals =
         ProcessTree::rollUp(snapshot.rows(), std::unordered_set<std::int32_t>(pids.begin(), pids.end()));
