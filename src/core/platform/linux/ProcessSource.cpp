@@ -60,12 +60,14 @@ public:
         ++m_generation;
         auto pids = m_root.pids();
         // A reader that keeps no files reads every stat file afresh, and the kernel serves
-        // different processes in parallel.
+        // different processes in parallel; on cores that a walk for socket holders beside it
+        // leaves, as the listing waits for that walk in any case.
         std::vector<std::optional<ProcFs::Stat>> ahead;
         if (budget == 0) {
             ahead.resize(pids.size());
-            parallelFor(pids.size(), 128,
-                        [&](std::size_t i, std::size_t) { ahead[i] = m_root.stat(pids[i]); });
+            parallelFor(
+                pids.size(), 128, [&](std::size_t i, std::size_t) { ahead[i] = m_root.stat(pids[i]); },
+                Cores::spare);
         }
         std::vector<ProcessReading> readings;
         readings.reserve(pids.size());
