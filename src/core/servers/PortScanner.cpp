@@ -83,26 +83,25 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
         processes.push_back({record.pid, record.ppid, record.memoryBytes, record.startTicks});
     auto socketsByPid = sources.listeningSockets(processes);
 
-    // The listening processes' facts are asked while the records are made whole, where they must be.
+    // The listening processes' command lines are asked while the records are made whole, where
+    // they must be.
     std::set<std::int32_t> listening;
     for (const auto& record : sampled.records)
         if (socketsByPid.contains(record.pid)) listening.insert(record.pid);
     std::vector<std::int32_t> pids(listening.begin(), listening.end());
     std::unordered_map<std::int32_t, EnrichmentParser::ProcInfo> info;
-    std::unordered_map<std::int32_t, std::optional<std::string>> directories;
-    auto askFacts = [&] {
-        info = sources.processInfo(pids);
-        for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
-    };
+    auto askInfo = [&] { info = sources.processInfo(pids); };
     ProcessSnapshot whole;
+    std::optional<std::thread> asking;
     if (sources.complete) {
-        std::optional<std::thread> facts;
-        if (!pids.empty()) facts.emplace(askFacts);
+        if (!pids.empty()) asking.emplace(askInfo);
         whole = completed(sampled, socketsByPid, sources.complete);
-        if (facts) facts->join();
     } else if (!pids.empty()) {
-        askFacts();
+        askInfo();
     }
+    std::unordered_map<std::int32_t, std::optional<std::string>> directories;
+    for (std::int32_t pid : pids) directories.emplace(pid, sources.workingDirectory(pid));
+    if (asking) asking->join();
     const ProcessSnapshot& snapshot = sources.complete ? whole : sampled;
 
     std::vector<ListeningPort> found;
