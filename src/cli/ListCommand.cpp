@@ -301,12 +301,12 @@ int runList(const ListOptions& options, std::ostream& out, std::ostream& err) {
     if (options.probe) probes = probeHealth(servers);
     const ProbeOutcomes* health = probes ? &*probes : nullptr;
     if (options.json && options.groups) {
-        printJson(out, toJson(shownGroups(servers, options.all), health));
+        out << groupsJson(shownGroups(servers, options.all), health) << '\n';
     } else if (options.json) {
         std::vector<Server> shown;
         for (const auto& server : servers)
             if (options.all || server.category == ServerCategory::dev) shown.push_back(server);
-        printJson(out, toJson(shown, health));
+        out << serversJson(shown, health) << '\n';
     } else {
         const Terminal terminal = Terminal::of(stdout);
         out << renderServerTable(servers, options.all, terminal, health);

@@ -1,96 +1,159 @@
 #include "cli/ServerJson.hpp"
 
-#include "cli/CliSupport.hpp"
-#include "core/support/Text.hpp"
-
 namespace tarvik::cli {
 
 namespace {
 
-nlohmann::ordered_json probeJson(const HTTPProbe::Outcome& outcome) {
-    if (const auto* http = std::get_if<HTTPProbe::Http>(&outcome))
-        return {{"outcome", "http"}, {"status", http->status}, {"latencyMS", http->latencyMS}};
-    return {{"outcome", std::holds_alternative<HTTPProbe::NotHTTP>(outcome) ? "notHTTP" : "unreachable"}};
+void writeProbe(JsonText& json, const HTTPProbe::Outcome& outcome) {
+    json.beginObject();
+    json.key("outcome");
+    if (const auto* http = std::get_if<HTTPProbe::Http>(&outcome)) {
+        json.value("http");
+        json.key("status");
+        json.value(http->status);
+        json.key("latencyMS");
+        json.value(http->latencyMS);
+    } else {
+        json.value(std::holds_alternative<HTTPProbe::NotHTTP>(outcome) ? "notHTTP" : "unreachable");
+    }
+    json.endObject();
 }
 
 }  // namespace
 
-nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* probes) {
-    nlohmann::ordered_json json;
+void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes) {
+    json.beginObject();
     // A listener whose process cannot be seen has no pid: a script must not read it as pid 0.
-    json["pid"] = server.pid > 0 ? nlohmann::ordered_json(server.pid) : nlohmann::ordered_json(nullptr);
-    json["port"] = server.port;
-    json["address"] = textOrNull(server.address);
-    json["processName"] = textOrNull(server.processName);
-    json["args"] = orNull(server.args);
-    json["argv"] = nullptr;
-    for (const auto& argument : server.argv) json["argv"].push_back(Text::repairUtf8(argument));
-    json["cwd"] = orNull(server.cwd);
-    json["kind"] = {{"name", server.kind.name},
-                    {"symbol", server.kind.symbol},
-                    {"tint", std::string(rawValue(server.kind.tint))}};
-    json["category"] = std::string(rawValue(server.category));
-    json["memoryBytes"] = orNull(server.memoryBytes);
-    json["cpuPercent"] = orNull(server.cpuPercent);
-    json["uptimeSeconds"] = orNull(server.uptimeSeconds);
-    json["branch"] = orNull(server.branch);
-    json["project"] = orNull(server.project);
-    json["desktopEntryPath"] = orNull(server.desktopEntryPath);
-    json["containerImage"] = orNull(server.containerImage);
-    json["containerName"] = orNull(server.containerName);
-    json["processCount"] = orNull(server.processCount);
-    json["user"] = orNull(server.user);
-    json["id"] = server.id();
-    json["url"] = server.url();
-    json["isExposedToNetwork"] = server.isExposedToNetwork();
-    json["addresses"] = server.boundAddresses();
+    json.key("pid");
+    if (server.pid > 0) json.value(server.pid);
+    else json.null();
+    json.key("port");
+    json.value(server.port);
+    json.key("address");
+    json.textOrNull(server.address);
+    json.key("processName");
+    json.textOrNull(server.processName);
+    json.key("args");
+    json.value(server.args);
+    json.key("argv");
+    if (server.argv.empty()) json.null();
+    else json.value(server.argv);
+    json.key("cwd");
+    json.value(server.cwd);
+    json.key("kind");
+    json.beginObject();
+    json.key("name");
+    json.value(server.kind.name);
+    json.key("symbol");
+    json.value(server.kind.symbol);
+    json.key("tint");
+    json.value(rawValue(server.kind.tint));
+    json.endObject();
+    json.key("category");
+    json.value(rawValue(server.category));
+    json.key("memoryBytes");
+    json.value(server.memoryBytes);
+    json.key("cpuPercent");
+    json.value(server.cpuPercent);
+    json.key("uptimeSeconds");
+    json.value(server.uptimeSeconds);
+    json.key("branch");
+    json.value(server.branch);
+    json.key("project");
+    json.value(server.project);
+    json.key("desktopEntryPath");
+    json.value(server.desktopEntryPath);
+    json.key("containerImage");
+    json.value(server.containerImage);
+    json.key("containerName");
+    json.value(server.containerName);
+    json.key("processCount");
+    json.value(server.processCount);
+    json.key("user");
+    json.value(server.user);
+    json.key("id");
+    json.value(server.id());
+    json.key("url");
+    json.value(server.url());
+    json.key("isExposedToNetwork");
+    json.value(server.isExposedToNetwork());
+    json.key("addresses");
+    json.value(server.boundAddresses());
     if (probes) {
         auto found = probes->find(server.id());
         std::optional<HTTPProbe::Outcome> outcome;
         if (found != probes->end()) outcome = found->second;
-        json["probe"] = outcome ? probeJson(*outcome) : nlohmann::ordered_json(nullptr);
-        json["health"] = outcome ? orNull(HTTPProbe::label(*outcome)) : nlohmann::ordered_json(nullptr);
+        json.key("probe");
+        if (outcome) writeProbe(json, *outcome);
+        else json.null();
+        json.key("health");
+        if (outcome) json.value(HTTPProbe::label(*outcome));
+        else json.null();
         auto protocol = ServiceProtocols::of(server, outcome);
-        json["protocol"] = std::holds_alternative<ServiceProtocols::Database>(protocol) ? "database"
-                           : std::holds_alternative<ServiceProtocols::Http>(protocol)   ? "http"
-                                                                                        : "unknown";
+        json.key("protocol");
+        json.value(std::holds_alternative<ServiceProtocols::Database>(protocol) ? "database"
+                   : std::holds_alternative<ServiceProtocols::Http>(protocol)   ? "http"
+                                                                                : "unknown");
     }
-    return json;
+    json.endObject();
 }
 
-nlohmann::ordered_json toJson(const std::vector<Server>& servers, const ProbeOutcomes* probes) {
-    auto array = nlohmann::ordered_json::array();
-    for (const auto& server : servers) array.push_back(toJson(server, probes));
-    return array;
+std::string serversJson(const std::vector<Server>& servers, const ProbeOutcomes* probes) {
+    JsonText json;
+    json.beginArray();
+    for (const auto& server : servers) writeJson(json, server, probes);
+    json.endArray();
+    return json.text();
 }
 
-nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups, const ProbeOutcomes* probes) {
-    auto array = nlohmann::ordered_json::array();
+std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcomes* probes) {
+    JsonText json;
+    json.beginArray();
     for (const auto& group : groups) {
-        nlohmann::ordered_json json;
-        json["id"] = group.id();
-        json["kind"] = std::holds_alternative<ServerGroup::Project>(group.kind)    ? "project"
-                       : std::holds_alternative<ServerGroup::Services>(group.kind) ? "services"
-                                                                                   : "system";
-        json["title"] = group.title;
-        json["branch"] = orNull(group.branch);
-        json["isSystem"] = group.isSystem();
-        json["displayCount"] = group.displayCount();
-        json["servers"] = toJson(group.servers, probes);
-        auto rows = nlohmann::ordered_json::array();
+        json.beginObject();
+        json.key("id");
+        json.value(group.id());
+        json.key("kind");
+        json.value(std::holds_alternative<ServerGroup::Project>(group.kind)    ? "project"
+                   : std::holds_alternative<ServerGroup::Services>(group.kind) ? "services"
+                                                                               : "system");
+        json.key("title");
+        json.value(group.title);
+        json.key("branch");
+        json.value(group.branch);
+        json.key("isSystem");
+        json.value(group.isSystem());
+        json.key("displayCount");
+        json.value(group.displayCount());
+        json.key("servers");
+        json.beginArray();
+        for (const auto& server : group.servers) writeJson(json, server, probes);
+        json.endArray();
+        json.key("rows");
+        json.beginArray();
         for (const auto& row : PortMerger::merge(group.servers)) {
-            auto sockets = nlohmann::ordered_json::array();
-            for (const auto& endpoint : row.sockets()) sockets.push_back(endpoint.text());
-            rows.push_back({{"id", row.id()},
-                            {"server", row.primary.id()},
-                            {"ports", row.ports},
-                            {"sockets", std::move(sockets)},
-                            {"isExposedToNetwork", row.isExposedToNetwork()}});
+            json.beginObject();
+            json.key("id");
+            json.value(row.id());
+            json.key("server");
+            json.value(row.primary.id());
+            json.key("ports");
+            json.beginArray();
+            for (int port : row.ports) json.value(port);
+            json.endArray();
+            json.key("sockets");
+            json.beginArray();
+            for (const auto& endpoint : row.sockets()) json.value(endpoint.text());
+            json.endArray();
+            json.key("isExposedToNetwork");
+            json.value(row.isExposedToNetwork());
+            json.endObject();
         }
-        json["rows"] = std::move(rows);
-        array.push_back(std::move(json));
+        json.endArray();
+        json.endObject();
     }
-    return array;
+    json.endArray();
+    return json.text();
 }
 
 }  // namespace tarvik::cli

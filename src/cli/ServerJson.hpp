@@ -1,10 +1,10 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "cli/JsonText.hpp"
 #include "core/servers/Probe.hpp"
 #include "core/servers/Server.hpp"
 #include "core/servers/ServerGroup.hpp"
@@ -19,15 +19,14 @@ namespace tarvik::cli {
 // ("database", "http" or "unknown"; an unknown kind that answered HTTP reads "http").
 using ProbeOutcomes = std::unordered_map<std::string, HTTPProbe::Outcome>;
 
-[[nodiscard]] nlohmann::ordered_json toJson(const Server& server, const ProbeOutcomes* health = nullptr);
-[[nodiscard]] nlohmann::ordered_json toJson(const std::vector<Server>& servers,
-                                            const ProbeOutcomes* health = nullptr);
+void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* health = nullptr);
+// A JSON array of servers, without a final newline.
+[[nodiscard]] std::string serversJson(const std::vector<Server>& servers, const ProbeOutcomes* health = nullptr);
 
 // Groups as {id, kind ("project", "services" or "system"), title, branch, isSystem, displayCount,
 // servers (every server of the group, full records), rows (the merged rows: id "PID:KIND", server
 // (the primary server's id), ports, sockets ("127.0.0.1:3000", "[::1]:3000", "*:3001") and
 // isExposedToNetwork, true when any socket is)}.
-[[nodiscard]] nlohmann::ordered_json toJson(const std::vector<ServerGroup>& groups,
-                                            const ProbeOutcomes* health = nullptr);
+[[nodiscard]] std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcomes* health = nullptr);
 
 }  // namespace tarvik::cli
