@@ -8,6 +8,7 @@
 #include "core/processes/ProcessTree.hpp"
 #include "core/servers/BindAddress.hpp"
 #include "core/servers/ServerClassifier.hpp"
+#include "core/support/Parallel.hpp"
 #include "core/support/Paths.hpp"
 #include "core/support/Text.hpp"
 
@@ -63,14 +64,16 @@ ProcessSnapshot completed(const ProcessSnapshot& sampled,
     std::vector<std::int32_t> pending;
     for (const auto& entry : listening) pending.push_back(entry.first);
     std::unordered_set<std::int32_t> done;
+    std::vector<std::size_t> tree;
     while (!pending.empty()) {
         std::int32_t pid = pending.back();
         pending.pop_back();
         if (!done.insert(pid).second) continue;  // a pid reused while the table was read could loop
-        if (auto found = byPid.find(pid); found != byPid.end()) complete(whole.records[found->second]);
+        if (auto found = byPid.find(pid); found != byPid.end()) tree.push_back(found->second);
         if (auto children = byParent.find(pid); children != byParent.end())
             for (std::size_t i : children->second) pending.push_back(whole.records[i].pid);
     }
+    parallelFor(tree.size(), 32, [&](std::size_t i, std::size_t) { complete(whole.records[tree[i]]); });
     return whole;
 }
 

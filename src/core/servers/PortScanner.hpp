@@ -46,8 +46,8 @@ struct Sources {
     std::function<void()> prepare;
     // Makes whole a record of a names-only sample (see ProcessSampler::Sources::complete); called
     // for the listening processes and their descendants, the only records a scan reads beyond their
-    // parents. Optional: absent, the snapshot is taken as whole. While it and `workingDirectory`
-    // run, `processInfo` is asked on another thread.
+    // parents, on several threads at once. Optional: absent, the snapshot is taken as whole. While
+    // it and `workingDirectory` run, `processInfo` is asked on another thread.
     std::function<void(ProcessRecord&)> complete;
 
     // The platform's readers, with fresh memory of socket holders and of the listening

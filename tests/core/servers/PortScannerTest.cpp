@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 
 namespace tarvik {
 namespace {
@@ -106,7 +107,9 @@ TEST(PortScanner, CompletesOnlyTheListeningTreesOfANamesOnlySample) {
     p.cwd = {{10, "/home/anna/shop"}};
     auto sources = p.sources();
     std::vector<std::int32_t> completed;
+    std::mutex mutex;
     sources.complete = [&](ProcessRecord& record) {
+        std::lock_guard lock(mutex);
         completed.push_back(record.pid);
         record.path = "/opt/bin/" + record.path + "-whole";
         record.memoryBytes = static_cast<std::uint64_t>(record.pid) * 1024;
