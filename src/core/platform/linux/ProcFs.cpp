@@ -358,16 +358,23 @@ std::vector<std::pair<int, std::uint64_t>> ProcRoot::socketDescriptors(std::int3
     int fd = openat(m_fd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return result;  // gone, or another user's process
     char target[64];
-    forEachEntry(fd, [&](const char* name) {
-        auto number = Text::parseInt32(name);
-        if (!number) return true;  // "." and ".."
+    // Whether a link may be read, and whether it is a socket; false on a refusal, which holds for
+    // every link of the process.
+    auto readOne = [&](const char* name, int number) {
         ssize_t length = readlinkat(fd, name, target, sizeof target);
-        // A descriptor closed since the listing is skipped; a refusal holds for every other one.
-        if (length <= 0) return errno == ENOENT;
+        if (length <= 0) return errno == ENOENT;  // closed since it was listed
         auto inode = ProcFs::socketInode(std::string_view(target, static_cast<std::size_t>(length)));
-        if (inode) result.emplace_back(*number, *inode);
+        if (inode) result.emplace_back(number, *inode);
         return true;
-    });
+    };
+    // Descriptor 0 is asked before the listing: a process that refuses its links (one that is not
+    // dumpable) is passed over without listing its hundreds of descriptors first.
+    if (readOne("0", 0))
+        forEachEntry(fd, [&](const char* name) {
+            auto number = Text::parseInt32(name);
+            if (!number || *number == 0) return true;  // "." and "..", and the one read already
+            return readOne(name, *number);
+        });
     close(fd);
     std::sort(result.begin(), result.end());
     return result;
