@@ -20,13 +20,27 @@ void appendEscaped(std::string& out, std::string_view text) {
         out.append(text.substr(plain, i - plain));
         plain = i + 1;
         switch (byte) {
-            case '"': out.append("\\\""); break;
-            case '\\': out.append("\\\\"); break;
-            case '\b': out.append("\\b"); break;
-            case '\f': out.append("\\f"); break;
-            case '\n': out.append("\\n"); break;
-            case '\r': out.append("\\r"); break;
-            case '\t': out.append("\\t"); break;
+            case '"':
+                out.append("\\\"");
+                break;
+            case '\\':
+                out.append("\\\\");
+                break;
+            case '\b':
+                out.append("\\b");
+                break;
+            case '\f':
+                out.append("\\f");
+                break;
+            case '\n':
+                out.append("\\n");
+                break;
+            case '\r':
+                out.append("\\r");
+                break;
+            case '\t':
+                out.append("\\t");
+                break;
             default:
                 out.append("\\u00");
                 out.push_back(hex[byte >> 4]);
@@ -105,7 +119,9 @@ void JsonText::value(double number) {
     // plainly while the point falls within 15 places of them, with ".0" on a whole number, and
     // with an exponent beyond.
     char scientific[32];
-    auto end = std::to_chars(std::begin(scientific), std::end(scientific), number, std::chars_format::scientific).ptr;
+    auto end =
+        std::to_chars(std::begin(scientific), std::end(scientific), number, std::chars_format::scientific)
+            .ptr;
     std::string_view form(scientific, static_cast<std::size_t>(end - scientific));
     const std::size_t e = form.find('e');
     std::string digits;
@@ -118,7 +134,9 @@ void JsonText::value(double number) {
     if (count <= point && point <= 15) {
         m_text.append(digits).append(static_cast<std::size_t>(point - count), '0').append(".0");
     } else if (0 < point && point <= 15) {
-        m_text.append(digits, 0, static_cast<std::size_t>(point)).append(".").append(digits, static_cast<std::size_t>(point));
+        m_text.append(digits, 0, static_cast<std::size_t>(point))
+            .append(".")
+            .append(digits, static_cast<std::size_t>(point));
     } else if (-4 < point && point <= 0) {
         m_text.append("0.").append(static_cast<std::size_t>(-point), '0').append(digits);
     } else {

@@ -36,8 +36,10 @@ public:
 
     template <typename T>
     void value(const std::optional<T>& value) {
-        if (value) this->value(*value);
-        else null();
+        if (value)
+            this->value(*value);
+        else
+            null();
     }
     void value(const std::vector<std::string>& texts);
 

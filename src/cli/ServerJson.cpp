@@ -25,8 +25,10 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
     json.beginObject();
     // A listener whose process cannot be seen has no pid: a script must not read it as pid 0.
     json.key("pid");
-    if (server.pid > 0) json.value(server.pid);
-    else json.null();
+    if (server.pid > 0)
+        json.value(server.pid);
+    else
+        json.null();
     json.key("port");
     json.value(server.port);
     json.key("address");
@@ -36,8 +38,10 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
     json.key("args");
     json.value(server.args);
     json.key("argv");
-    if (server.argv.empty()) json.null();
-    else json.value(server.argv);
+    if (server.argv.empty())
+        json.null();
+    else
+        json.value(server.argv);
     json.key("cwd");
     json.value(server.cwd);
     json.key("kind");
@@ -84,11 +88,15 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
         std::optional<HTTPProbe::Outcome> outcome;
         if (found != probes->end()) outcome = found->second;
         json.key("probe");
-        if (outcome) writeProbe(json, *outcome);
-        else json.null();
+        if (outcome)
+            writeProbe(json, *outcome);
+        else
+            json.null();
         json.key("health");
-        if (outcome) json.value(HTTPProbe::label(*outcome));
-        else json.null();
+        if (outcome)
+            json.value(HTTPProbe::label(*outcome));
+        else
+            json.null();
         auto protocol = ServiceProtocols::of(server, outcome);
         json.key("protocol");
         json.value(std::holds_alternative<ServiceProtocols::Database>(protocol) ? "database"

@@ -21,12 +21,14 @@ using ProbeOutcomes = std::unordered_map<std::string, HTTPProbe::Outcome>;
 
 void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* health = nullptr);
 // A JSON array of servers, without a final newline.
-[[nodiscard]] std::string serversJson(const std::vector<Server>& servers, const ProbeOutcomes* health = nullptr);
+[[nodiscard]] std::string serversJson(const std::vector<Server>& servers,
+                                      const ProbeOutcomes* health = nullptr);
 
 // Groups as {id, kind ("project", "services" or "system"), title, branch, isSystem, displayCount,
 // servers (every server of the group, full records), rows (the merged rows: id "PID:KIND", server
 // (the primary server's id), ports, sockets ("127.0.0.1:3000", "[::1]:3000", "*:3001") and
 // isExposedToNetwork, true when any socket is)}.
-[[nodiscard]] std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcomes* health = nullptr);
+[[nodiscard]] std::string groupsJson(const std::vector<ServerGroup>& groups,
+                                     const ProbeOutcomes* health = nullptr);
 
 }  // namespace tarvik::cli

@@ -21,15 +21,18 @@ std::string written(const std::function<void(JsonText&)>& write) {
 TEST(JsonText, LaysOutAsTheLibraryDumpDoesAndEscapesWhatJsonMust) {
     using namespace std::string_literals;
     const std::pair<const char*, std::function<void(JsonText&)>> cases[] = {
-        {"empty containers", [](JsonText& j) {
+        {"empty containers",
+         [](JsonText& j) {
              j.beginArray(), j.beginArray(), j.endArray(), j.beginObject(), j.endObject(), j.endArray();
          }},
-        {"nested members", [](JsonText& j) {
+        {"nested members",
+         [](JsonText& j) {
              j.beginObject(), j.key("pid"), j.value(-42), j.key("kind"), j.beginObject(), j.key("name"),
                  j.value("Vite"), j.endObject(), j.key("argv"), j.value(std::vector<std::string>{"a", "b"}),
                  j.key("none"), j.null(), j.key("flag"), j.value(true), j.endObject();
          }},
-        {"numbers", [](JsonText& j) {
+        {"numbers",
+         [](JsonText& j) {
              j.beginArray(), j.value(102.54), j.value(5.0), j.value(-2.5), j.value(0.0001), j.value(1e-05),
                  j.value(1e14), j.value(1e15), j.value(1.2345678901234568e+20), j.value(-0.03125),
                  j.value(std::numeric_limits<std::uint64_t>::max()), j.value(std::optional<double>{}),

@@ -60,7 +60,8 @@ void parallelFor(std::size_t count, std::size_t minPerThread, Work&& work, Cores
         }
     };
     for (std::size_t i = next++; i < count; i = next++) {
-        if (helpers.size() + 1 < threads && taken.load() == 0) helpers.emplace_back(runSpared, helpers.size() + 1);
+        if (helpers.size() + 1 < threads && taken.load() == 0)
+            helpers.emplace_back(runSpared, helpers.size() + 1);
         work(i, 0);
     }
     for (auto& helper : helpers) helper.join();

@@ -221,7 +221,8 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
     struct Remembered {
         std::string folder;
         std::string boot;
-        std::optional<SocketOwners::Memory> recalled;  // as loaded, so that an unchanged one is not written again
+        // As loaded, so that an unchanged memory is not written again.
+        std::optional<SocketOwners::Memory> recalled;
     };
     std::shared_ptr<Remembered> remembered;
     if (rememberOwners) {
@@ -238,8 +239,10 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
             // This run is over before the next begins, so it is left out, and a listing of a
             // steady machine then finds nothing to write.
             auto memory = owners->remembered();
-            std::erase_if(memory.processes, [self = getpid()](const auto& process) { return process.pid == self; });
-            if (memory != remembered->recalled) (void)OwnerCache::save(remembered->folder, remembered->boot, memory);
+            std::erase_if(memory.processes,
+                          [self = getpid()](const auto& process) { return process.pid == self; });
+            if (memory != remembered->recalled)
+                (void)OwnerCache::save(remembered->folder, remembered->boot, memory);
         }
         return result;
     };

@@ -130,7 +130,8 @@ public:
     // Executable path: the exe link (but for an anonymous memory file); else argv[0] unless it
     // holds a title with spaces; "[comm]" for kernel threads and processes without a command
     // line; else the bare comm.
-    [[nodiscard]] std::string executablePath(std::int32_t pid, std::string_view comm, bool kernelThread) const;
+    [[nodiscard]] std::string executablePath(std::int32_t pid, std::string_view comm,
+                                             bool kernelThread) const;
 
     [[nodiscard]] static long clockTicksPerSecond();
     // Raises this process's soft limit of open descriptors toward the hard limit (at most 65536)

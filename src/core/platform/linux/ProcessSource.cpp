@@ -174,7 +174,8 @@ private:
         tracked.kernelThread = stat->isKernelThread();
         std::uint64_t cpuTicks = stat->userTicks + stat->systemTicks;
         if (fresh || stat->comm != tracked.comm) {
-            tracked.path = m_namesOnly ? shortName(pid, *stat) : m_root.executablePath(pid, stat->comm, stat->isKernelThread());
+            tracked.path = m_namesOnly ? shortName(pid, *stat)
+                                       : m_root.executablePath(pid, stat->comm, stat->isKernelThread());
             tracked.comm = std::move(stat->comm);
             readArguments(pid, tracked);
         }
@@ -195,7 +196,8 @@ private:
     std::string shortName(std::int32_t pid, const ProcFs::Stat& stat) const {
         constexpr std::size_t kept = 15;
         if (stat.isKernelThread()) return "[" + stat.comm + "]";
-        if (stat.comm.empty() || stat.comm.size() >= kept) return m_root.executablePath(pid, stat.comm, stat.isKernelThread());
+        if (stat.comm.empty() || stat.comm.size() >= kept)
+            return m_root.executablePath(pid, stat.comm, stat.isKernelThread());
         return stat.comm;
     }
 

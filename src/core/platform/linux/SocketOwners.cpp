@@ -184,7 +184,8 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
         walk(newcomers);
     }
     auto missing = [&](const ListeningSocket& socket) {
-        return !holders.contains(socket.inode) && !m_unfound.contains(socket.inode) && searchable(socket.inode);
+        return !holders.contains(socket.inode) && !m_unfound.contains(socket.inode) &&
+               searchable(socket.inode);
     };
     std::vector<std::uint64_t> sought;
     for (const auto& socket : table)
