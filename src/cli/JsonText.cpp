@@ -128,7 +128,9 @@ void JsonText::value(double number) {
     for (char c : form.substr(0, e))
         if (c >= '0' && c <= '9') digits.push_back(c);
     const bool negative = form.front() == '-';
-    const int point = std::stoi(std::string(form.substr(e + 1))) + 1;  // digits before the point
+    int exponent = 0;
+    std::from_chars(form.data() + e + (form[e + 1] == '+' ? 2 : 1), form.data() + form.size(), exponent);
+    const int point = exponent + 1;  // digits before the point
     const int count = static_cast<int>(digits.size());
     if (negative) m_text.push_back('-');
     if (count <= point && point <= 15) {

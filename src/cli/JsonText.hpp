@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvik::cli {
@@ -44,7 +45,8 @@ public:
     void value(const std::vector<std::string>& texts);
 
     // The text written so far; the caller has closed what it opened.
-    [[nodiscard]] const std::string& text() const { return m_text; }
+    [[nodiscard]] const std::string& text() const& { return m_text; }
+    [[nodiscard]] std::string text() && { return std::move(m_text); }
 
 private:
     void open(char bracket);

@@ -25,10 +25,7 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
     json.beginObject();
     // A listener whose process cannot be seen has no pid: a script must not read it as pid 0.
     json.key("pid");
-    if (server.pid > 0)
-        json.value(server.pid);
-    else
-        json.null();
+    json.value(server.pid > 0 ? std::optional(server.pid) : std::nullopt);
     json.key("port");
     json.value(server.port);
     json.key("address");
@@ -93,10 +90,7 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
         else
             json.null();
         json.key("health");
-        if (outcome)
-            json.value(HTTPProbe::label(*outcome));
-        else
-            json.null();
+        json.value(outcome ? HTTPProbe::label(*outcome) : std::nullopt);
         auto protocol = ServiceProtocols::of(server, outcome);
         json.key("protocol");
         json.value(std::holds_alternative<ServiceProtocols::Database>(protocol) ? "database"
@@ -106,12 +100,20 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
     json.endObject();
 }
 
-std::string serversJson(const std::vector<Server>& servers, const ProbeOutcomes* probes) {
-    JsonText json;
+namespace {
+
+void writeJson(JsonText& json, const std::vector<Server>& servers, const ProbeOutcomes* probes) {
     json.beginArray();
     for (const auto& server : servers) writeJson(json, server, probes);
     json.endArray();
-    return json.text();
+}
+
+}  // namespace
+
+std::string serversJson(const std::vector<Server>& servers, const ProbeOutcomes* probes) {
+    JsonText json;
+    writeJson(json, servers, probes);
+    return std::move(json).text();
 }
 
 std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcomes* probes) {
@@ -134,9 +136,7 @@ std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcom
         json.key("displayCount");
         json.value(group.displayCount());
         json.key("servers");
-        json.beginArray();
-        for (const auto& server : group.servers) writeJson(json, server, probes);
-        json.endArray();
+        writeJson(json, group.servers, probes);
         json.key("rows");
         json.beginArray();
         for (const auto& row : PortMerger::merge(group.servers)) {
@@ -161,7 +161,7 @@ std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcom
         json.endObject();
     }
     json.endArray();
-    return json.text();
+    return std::move(json).text();
 }
 
 }  // namespace tarvik::cli

@@ -123,7 +123,7 @@ public:
     // learnt of the process stands while its start stamp does; a process it did not see is read
     // afresh.
     void complete(ProcessRecord& record) {
-        std::string comm;
+        std::optional<std::string> comm;
         bool kernelThread = false;
         {
             std::lock_guard lock(m_mutex);
@@ -131,14 +131,15 @@ public:
             if (found != m_tracked.end() && found->second.startTicks == record.startTicks) {
                 comm = found->second.comm;
                 kernelThread = found->second.kernelThread;
-            } else {
-                auto stat = m_root.stat(record.pid);
-                if (!stat) return;
-                comm = std::move(stat->comm);
-                kernelThread = stat->isKernelThread();
             }
         }
-        record.path = m_root.executablePath(record.pid, comm, kernelThread);
+        if (!comm) {
+            auto stat = m_root.stat(record.pid);
+            if (!stat) return;
+            comm = std::move(stat->comm);
+            kernelThread = stat->isKernelThread();
+        }
+        record.path = m_root.executablePath(record.pid, *comm, kernelThread);
         if (kernelThread) return;
         auto status = m_root.read(record.pid, "status");
         auto memory = status ? ProcFs::parseStatusMemory(*status) : std::nullopt;
