@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,10 @@ struct FakeProcess {
     bool kernelThread = false;
     std::optional<std::string> cgroup;  // /proc/PID/cgroup content
     std::optional<std::uint32_t> uid;   // the status file's real user id; none leaves the line out
+    std::int64_t threads = 1;
+    // The children file of each of its threads, by thread id; none leaves them out, as a kernel
+    // without them does.
+    std::map<std::int32_t, std::string> children;
 };
 
 // Builds /proc trees in a temporary folder, following proc(5)'s formats.

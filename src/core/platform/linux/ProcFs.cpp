@@ -351,6 +351,32 @@ std::optional<ProcFs::Stat> ProcRoot::stat(std::int32_t pid) const {
     return ProcFs::parseStat(*text);
 }
 
+std::optional<std::vector<std::int32_t>> ProcRoot::children(std::int32_t pid, bool singleThreaded) const {
+    if (m_fd < 0) return std::nullopt;
+    const std::string tasks = processFile(pid, "task/");
+    std::vector<std::string> threads{std::to_string(pid)};
+    if (!singleThreaded) {
+        int fd = openat(m_fd, tasks.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        forEachEntry(fd, [&](const char* name) {
+            if (name[0] >= '1' && name[0] <= '9' && threads.front() != name) threads.emplace_back(name);
+        });
+        close(fd);
+    }
+    std::vector<std::int32_t> result;
+    for (const auto& thread : threads) {
+        // A file of many children comes in several reads.
+        auto listed = readAt(m_fd, tasks + thread + "/children", Pieces::many);
+        if (!listed) {
+            if (thread == threads.front()) return std::nullopt;
+            continue;  // a thread that ended since the listing
+        }
+        for (auto word : Text::split(Text::trim(*listed, Text::whitespace), ' '))
+            if (auto child = Text::parseInt32(word); child && *child > 0) result.push_back(*child);
+    }
+    return result;
+}
+
 std::vector<std::pair<int, std::uint64_t>> ProcRoot::socketDescriptors(std::int32_t pid) const {
     std::vector<std::pair<int, std::uint64_t>> result;
     if (m_fd < 0) return result;

@@ -124,6 +124,13 @@ public:
     // The whole file from its start into `out` (reusing its capacity); false once the process is gone.
     [[nodiscard]] static bool readAgain(int fd, std::string& out);
 
+    // The process's children, as the children files of its threads list them: a child is listed
+    // under the thread that started it. A caller that knows the process has a single thread says
+    // so, and only the main thread's file is read. nullopt when that file cannot be read: the
+    // process is gone, or the kernel keeps no such files.
+    [[nodiscard]] std::optional<std::vector<std::int32_t>> children(std::int32_t pid,
+                                                                    bool singleThreaded = false) const;
+
     // The descriptors of the process that are sockets, as (fd, inode), ascending by fd.
     [[nodiscard]] std::vector<std::pair<int, std::uint64_t>> socketDescriptors(std::int32_t pid) const;
 

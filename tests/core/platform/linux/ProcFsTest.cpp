@@ -94,6 +94,35 @@ TEST(ProcRootTree, NamesExecutablesLikeTheKernelDoes) {
     EXPECT_FALSE(root.stat(99));
 }
 
+// A child is listed under the thread that started it, so every thread's file is read, unless the
+// caller knows there is one thread; a thread that ended since the listing is passed over.
+TEST(ProcRootTree, ListsChildrenUnderEveryThreadOrSaysItCannot) {
+    test::FakeProc proc;
+    proc.add({.pid = 10, .threads = 2, .children = {{10, "12 13 "}, {11, "14\n"}, {15, "16"}}});
+    std::filesystem::remove(std::filesystem::path(proc.root()) / "10/task/15/children");
+    proc.add({.pid = 20, .children = {{20, ""}}});
+    proc.add({.pid = 30});  // a kernel that keeps no children files
+    std::string many;
+    std::vector<std::int32_t> manyChildren;
+    for (std::int32_t pid = 1000; pid < 3000; ++pid)
+        many += std::to_string(pid) + " ", manyChildren.push_back(pid);
+    proc.add({.pid = 40, .children = {{40, many}}});
+
+    ProcRoot root(proc.root());
+    using Children = std::optional<std::vector<std::int32_t>>;
+    const std::vector<std::tuple<std::int32_t, bool, Children>> cases{
+        {10, false, std::vector<std::int32_t>{12, 13, 14}},
+        {10, true, std::vector<std::int32_t>{12, 13}},
+        {20, false, std::vector<std::int32_t>{}},
+        {30, false, std::nullopt},
+        {30, true, std::nullopt},
+        {99, false, std::nullopt},
+        {40, true, manyChildren},
+    };
+    for (const auto& [pid, singleThreaded, expected] : cases)
+        EXPECT_EQ(root.children(pid, singleThreaded), expected) << pid << (singleThreaded ? " single" : "");
+}
+
 // Larger than one listing call or one read returns: a machine of thousands of processes, a
 // server of thousands of descriptors, a command line of many pages. Nothing is lost at the seams.
 TEST(ProcRootTree, ListsLargeFoldersAndReadsLongFilesWhole) {
