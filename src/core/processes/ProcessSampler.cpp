@@ -70,10 +70,25 @@ ProcessSnapshot ProcessSampler::sample() {
 }
 
 ProcessSnapshot ProcessSampler::sample(Date now) {
+    std::lock_guard lock(m_mutex);
+    return snapshotOf(m_sources.read(), now, true);
+}
+
+std::optional<ProcessSnapshot> ProcessSampler::sampleTrees(const std::vector<std::int32_t>& pids) {
+    return sampleTrees(pids, std::chrono::system_clock::now());
+}
+
+std::optional<ProcessSnapshot> ProcessSampler::sampleTrees(const std::vector<std::int32_t>& pids, Date now) {
+    std::lock_guard lock(m_mutex);
+    if (!m_sources.trees) return std::nullopt;
+    auto readings = m_sources.trees(pids);
+    if (!readings) return std::nullopt;
+    return snapshotOf(std::move(*readings), now, false);
+}
+
+ProcessSnapshot ProcessSampler::snapshotOf(std::vector<ProcessReading> readings, Date now, bool whole) {
     ProcessSnapshot snapshot;
     snapshot.at = now;
-    std::lock_guard lock(m_mutex);
-    auto readings = m_sources.read();
     snapshot.records.reserve(readings.size());
     auto systemService = servicePlacement(readings);
     std::unordered_set<std::int32_t> seen;
@@ -107,8 +122,10 @@ ProcessSnapshot ProcessSampler::sample(Date now) {
         record.startTicks = reading.startTime;
         snapshot.records.push_back(std::move(record));
     }
-    m_rates.retain(seen);
-    std::erase_if(m_startTimes, [&](const auto& entry) { return !seen.contains(entry.first); });
+    if (whole) {
+        m_rates.retain(seen);
+        std::erase_if(m_startTimes, [&](const auto& entry) { return !seen.contains(entry.first); });
+    }
     std::sort(snapshot.records.begin(), snapshot.records.end(),
               [](const ProcessRecord& a, const ProcessRecord& b) { return a.pid < b.pid; });
     return snapshot;

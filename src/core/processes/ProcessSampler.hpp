@@ -61,6 +61,11 @@ public:
         // read gives them (a process gone since keeps what it has). Set by such sources only.
         std::function<void(ProcessRecord&)> complete;
 
+        // The readings of the given processes and of all their descendants, ascending by pid, for
+        // a caller that shows a few processes' trees and no other process; nullopt where the
+        // platform cannot list a process's children. Optional.
+        std::function<std::optional<std::vector<ProcessReading>>(const std::vector<std::int32_t>&)> trees;
+
         // The live process table. Without `applications` the desktop application of each process
         // is not looked up (a one-shot listing needs no owners); without `repeated` (a caller that
         // reads once) no files are kept open for the next read. With `namesOnly` each process is
@@ -78,8 +83,16 @@ public:
     // Thread-safe: concurrent calls serialise and never interleave their rate updates.
     ProcessSnapshot sample();
     ProcessSnapshot sample(Date now);
+    // The picture of the given processes' trees alone (see Sources::trees); nullopt where the
+    // sources cannot read them. Rates carry on as in `sample`, but no other process is forgotten.
+    std::optional<ProcessSnapshot> sampleTrees(const std::vector<std::int32_t>& pids);
+    std::optional<ProcessSnapshot> sampleTrees(const std::vector<std::int32_t>& pids, Date now);
 
 private:
+    // Called under the lock. `whole`: the readings are every process, and those not among them
+    // are forgotten.
+    ProcessSnapshot snapshotOf(std::vector<ProcessReading> readings, Date now, bool whole);
+
     Sources m_sources;
     std::mutex m_mutex;  // guards m_rates and m_startTimes, and the sources while they read
     RateTracker m_rates;

@@ -75,6 +75,53 @@ TEST_F(ProcessSamplerTree, GivesZeroOnFirstSightAndARateOnlyForAProcessSeenJustB
     EXPECT_EQ(find(third, 90)->cpuPercent, 0);
 }
 
+// A caller that shows a few processes reads their trees alone: each process and every descendant,
+// whichever of a process's threads started it. The others' rates carry on meanwhile.
+TEST_F(ProcessSamplerTree, ReadsTheTreesOfTheGivenProcessesAlone) {
+    auto add = [&](test::FakeProcess process, std::int32_t ppid,
+                   std::map<std::int32_t, std::string> children) {
+        process.ppid = ppid;
+        process.threads = static_cast<std::int64_t>(std::max<std::size_t>(children.size(), 1));
+        process.children = std::move(children);
+        proc.add(process);
+        return process;
+    };
+    add(program(1, "init"), 0, {{1, "5 20"}});
+    add(program(5, "bash"), 1, {{5, "10"}});
+    auto node = program(10, "node", 10);
+    node.residentPages = 300;
+    node = add(node, 5, {{10, "11 "}, {14, "12"}});
+    add(program(11, "esbuild"), 10, {{11, "13"}});
+    add(program(12, "sh"), 10, {{12, ""}});
+    add(program(13, "sleep"), 11, {{13, ""}});
+    add(program(20, "sshd"), 1, {{20, "21"}});
+    add(program(21, "sshd"), 20, {{21, ""}});
+    proc.add(program(30, "old"));  // no children files: a kernel without them
+
+    auto sampler = this->sampler();
+    auto pidsOf = [](const std::optional<ProcessSnapshot>& snapshot) {
+        std::vector<std::int32_t> pids;
+        for (const auto& record : snapshot.value_or(ProcessSnapshot{}).records) pids.push_back(record.pid);
+        return pids;
+    };
+    auto first = sampler.sampleTrees({10}, t0);
+    EXPECT_EQ(pidsOf(first), (std::vector<std::int32_t>{10, 11, 12, 13}));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(find(*first, 10)->path, "/usr/bin/node");
+    EXPECT_EQ(find(*first, 10)->memoryBytes, 300 * page);
+    EXPECT_EQ(find(*first, 13)->ppid, 11);
+    EXPECT_EQ(pidsOf(sampler.sampleTrees({20, 10}, t0)), (std::vector<std::int32_t>{10, 11, 12, 13, 20, 21}));
+    EXPECT_EQ(pidsOf(sampler.sampleTrees({99}, t0)), std::vector<std::int32_t>{}) << "gone: nothing to read";
+    EXPECT_FALSE(sampler.sampleTrees({30}, t0)) << "its children cannot be listed";
+
+    // Half a second of CPU over the two seconds since the whole sample, past a sample of other trees.
+    sampler.sample(t0);
+    EXPECT_TRUE(sampler.sampleTrees({20}, t0 + 1s));
+    node.userTicks += hz / 2;
+    proc.add(node);
+    EXPECT_DOUBLE_EQ(find(sampler.sample(t0 + 2s), 10)->cpuPercent, 25.0);
+}
+
 // Kernel threads and other users' processes are kept; the desktop application of a process's
 // unit owns it.
 TEST_F(ProcessSamplerTree, KeepsKernelThreadsAndOtherUsersProcessesAndNamesTheirApplication) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/platform/linux/DesktopApps.hpp"
 #include "core/platform/linux/ProcFs.hpp"
@@ -54,8 +55,6 @@ public:
     }
 
     std::vector<ProcessReading> read() {
-        const double ticks = static_cast<double>(ProcRoot::clockTicksPerSecond());
-        const std::size_t budget = m_descriptorBudget;
         std::lock_guard lock(m_mutex);
         ++m_generation;
         auto pids = m_root.pids();
@@ -63,7 +62,7 @@ public:
         // different processes in parallel; on cores that a walk for socket holders beside it
         // leaves, as the listing waits for that walk in any case.
         std::vector<std::optional<ProcFs::Stat>> ahead;
-        if (budget == 0) {
+        if (m_descriptorBudget == 0) {
             ahead.resize(pids.size());
             parallelFor(
                 pids.size(), 128, [&](std::size_t i, std::size_t) { ahead[i] = m_root.stat(pids[i]); },
@@ -72,50 +71,51 @@ public:
         std::vector<ProcessReading> readings;
         readings.reserve(pids.size());
         std::size_t descriptors = 0;
-
-        // Entries are updated in place: this loop runs for every process on every refresh.
         for (std::size_t index = 0; index < pids.size(); ++index) {
-            const std::int32_t pid = pids[index];
-            auto [it, fresh] = m_tracked.try_emplace(pid);
-            Tracked& tracked = it->second;
-            bool quiet = false;
-            std::optional<std::uint64_t> runtime;
-            if (!fresh) {
-                // A single-threaded process whose thread has not run since the last read has
-                // nothing new to read: no CPU time, no exec, no memory it touched. Only its parent
-                // can change without it running, by exiting.
-                runtime = tracked.handle.runtime(m_root, m_buffer);
-                bool parentAlive =
-                    tracked.ppid <= 0 || std::binary_search(pids.begin(), pids.end(), tracked.ppid);
-                quiet = tracked.threads == 1 && runtime && runtime == tracked.runtime && parentAlive;
-            }
-            if (quiet) {
-                if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory)
-                    readMemory(tracked);
-            } else if (!update(pid, tracked, fresh, runtime,
-                               descriptors + ProcHandle::maxDescriptors <= budget,
-                               ahead.empty() ? nullptr : &ahead[index])) {
-                m_tracked.erase(it);  // exited since the listing
-                continue;
-            }
-            tracked.generation = m_generation;
-            descriptors += static_cast<std::size_t>(tracked.handle.descriptors());
-
-            ProcessReading& reading = readings.emplace_back();
-            reading.pid = pid;
-            reading.ppid = tracked.ppid;
-            reading.kernelThread = tracked.kernelThread;
-            reading.startTime = tracked.startTicks;
-            reading.cpuSeconds = static_cast<double>(tracked.cpuTicks) / ticks;
-            reading.path = tracked.path;
-            reading.memoryBytes = tracked.memoryBytes;
-            reading.app = tracked.app;
-            reading.systemService = tracked.systemService;
-            reading.uid = tracked.uid;
-            reading.arguments = tracked.arguments;
+            auto reading = readOne(pids[index], &pids, ahead.empty() ? nullptr : &ahead[index], descriptors);
+            if (reading) readings.push_back(std::move(*reading));
         }
         // Closes the descriptors of processes that are gone.
         std::erase_if(m_tracked, [&](const auto& entry) { return entry.second.generation != m_generation; });
+        return readings;
+    }
+
+    // The given processes and their descendants, ascending by pid; nullopt where the kernel lists
+    // no children. A process that ends meanwhile is left out, or keeps its children unread.
+    std::optional<std::vector<ProcessReading>> readTrees(const std::vector<std::int32_t>& roots) {
+        struct Ahead {
+            std::optional<ProcFs::Stat> stat;
+            std::optional<std::vector<std::int32_t>> children;
+        };
+        std::lock_guard lock(m_mutex);
+        ++m_generation;
+        std::vector<ProcessReading> readings;
+        std::unordered_set<std::int32_t> seen(roots.begin(), roots.end());
+        std::vector<std::int32_t> level(seen.begin(), seen.end());
+        std::size_t descriptors = 0;
+        // A level at a time: its files are read in parallel, as the kernel serves different
+        // processes at once, and its records made in turn.
+        while (!level.empty()) {
+            std::vector<Ahead> ahead(level.size());
+            parallelFor(level.size(), 16, [&](std::size_t i, std::size_t) {
+                ahead[i].stat = m_root.stat(level[i]);
+                if (ahead[i].stat) ahead[i].children = m_root.children(level[i], ahead[i].stat->threads == 1);
+            });
+            std::vector<std::int32_t> next;
+            for (std::size_t i = 0; i < level.size(); ++i) {
+                const std::int32_t pid = level[i];
+                if (!ahead[i].stat) continue;                                     // gone
+                if (!ahead[i].children && m_root.stat(pid)) return std::nullopt;  // there, yet unlisted
+                auto reading = readOne(pid, nullptr, &ahead[i].stat, descriptors);
+                if (!reading) continue;
+                readings.push_back(std::move(*reading));
+                for (std::int32_t child : ahead[i].children.value_or(std::vector<std::int32_t>{}))
+                    if (seen.insert(child).second) next.push_back(child);
+            }
+            level = std::move(next);
+        }
+        std::sort(readings.begin(), readings.end(),
+                  [](const ProcessReading& a, const ProcessReading& b) { return a.pid < b.pid; });
         return readings;
     }
 
@@ -147,6 +147,51 @@ public:
     }
 
 private:
+    // The process's reading, its entry updated in place (this runs for every process on every
+    // refresh); nullopt once it is gone. `everyone`, where the caller read the whole table, lets a
+    // process whose parent is still there be passed over when it has not run. `ahead`, where given,
+    // is its stat already read.
+    std::optional<ProcessReading> readOne(std::int32_t pid, const std::vector<std::int32_t>* everyone,
+                                          std::optional<ProcFs::Stat>* ahead, std::size_t& descriptors) {
+        auto [it, fresh] = m_tracked.try_emplace(pid);
+        Tracked& tracked = it->second;
+        bool quiet = false;
+        std::optional<std::uint64_t> runtime;
+        if (!fresh) {
+            // A single-threaded process whose thread has not run since the last read has
+            // nothing new to read: no CPU time, no exec, no memory it touched. Only its parent
+            // can change without it running, by exiting.
+            runtime = tracked.handle.runtime(m_root, m_buffer);
+            bool parentAlive =
+                everyone &&
+                (tracked.ppid <= 0 || std::binary_search(everyone->begin(), everyone->end(), tracked.ppid));
+            quiet = tracked.threads == 1 && runtime && runtime == tracked.runtime && parentAlive;
+        }
+        if (quiet) {
+            if (!tracked.kernelThread && ++tracked.idleReads >= idleReadsBeforeMemory) readMemory(tracked);
+        } else if (!update(pid, tracked, fresh, runtime,
+                           descriptors + ProcHandle::maxDescriptors <= m_descriptorBudget, ahead)) {
+            m_tracked.erase(it);  // exited since the listing
+            return std::nullopt;
+        }
+        tracked.generation = m_generation;
+        descriptors += static_cast<std::size_t>(tracked.handle.descriptors());
+
+        ProcessReading reading;
+        reading.pid = pid;
+        reading.ppid = tracked.ppid;
+        reading.kernelThread = tracked.kernelThread;
+        reading.startTime = tracked.startTicks;
+        reading.cpuSeconds = static_cast<double>(tracked.cpuTicks) / m_ticksPerSecond;
+        reading.path = tracked.path;
+        reading.memoryBytes = tracked.memoryBytes;
+        reading.app = tracked.app;
+        reading.systemService = tracked.systemService;
+        reading.uid = tracked.uid;
+        reading.arguments = tracked.arguments;
+        return reading;
+    }
+
     // Reads the process afresh into `tracked`; false when it is gone. `runtime` was read before
     // stat, so that running in between shows as a change next time rather than going unseen.
     // `ahead`, where given, is the stat already read.
@@ -234,7 +279,8 @@ private:
     const bool m_applications;
     const bool m_namesOnly;
     const std::size_t m_descriptorBudget;  // how many descriptors the kept handles may use
-    std::mutex m_mutex;                    // guards everything below
+    const double m_ticksPerSecond = static_cast<double>(ProcRoot::clockTicksPerSecond());
+    std::mutex m_mutex;  // guards everything below
     std::unordered_map<std::int32_t, Tracked> m_tracked;
     std::uint64_t m_generation = 0;  // the read that last saw each entry
     std::string m_buffer;            // scratch for file contents
@@ -245,7 +291,8 @@ private:
 ProcessSampler::Sources ProcessSampler::Sources::live(bool applications, bool repeated, bool namesOnly) {
     auto source = std::make_shared<LinuxProcessSource>("/proc", DesktopApps::defaultApplicationDirs(),
                                                        applications, repeated, namesOnly);
-    Sources sources{[source] { return source->read(); }, nullptr};
+    Sources sources{[source] { return source->read(); }, nullptr,
+                    [source](const std::vector<std::int32_t>& roots) { return source->readTrees(roots); }};
     if (namesOnly) sources.complete = [source](ProcessRecord& record) { source->complete(record); };
     return sources;
 }
@@ -253,7 +300,8 @@ ProcessSampler::Sources ProcessSampler::Sources::live(bool applications, bool re
 ProcessSampler::Sources ProcessSampler::Sources::at(const std::string& root,
                                                     std::vector<std::string> applicationDirs) {
     auto source = std::make_shared<LinuxProcessSource>(root, std::move(applicationDirs), true, true);
-    return {[source] { return source->read(); }, nullptr};
+    return {[source] { return source->read(); }, nullptr,
+            [source](const std::vector<std::int32_t>& roots) { return source->readTrees(roots); }};
 }
 
 }  // namespace tarvik
