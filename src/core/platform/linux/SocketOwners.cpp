@@ -149,25 +149,47 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
     };
 
     // A holder's parent or child may share its sockets: a forked worker inherits them, and a
-    // worker may be found first where it is the larger.
+    // worker may be found first where it is the larger. A caller that knows only pids gives no
+    // parents; then a holder's own files name its parent and children, read once each and only
+    // while some process is still unwalked.
     std::unordered_map<std::int32_t, std::int32_t> parentOf;
-    for (const auto& process : processes) parentOf.emplace(process.pid, process.ppid);
+    std::unordered_set<std::int32_t> unrelated;  // given without a parent, and not read yet
+    for (const auto& process : processes) {
+        if (process.startTicks != 0)
+            parentOf.emplace(process.pid, process.ppid);
+        else
+            unrelated.insert(process.pid);
+    }
     std::unordered_set<std::int32_t> holdersParents;
     auto relativeHolds = [&](const LibProc::ProcessRef& process) {
-        return holdingPids.contains(process.ppid) || holdersParents.contains(process.pid);
+        auto parent = parentOf.find(process.pid);
+        return (parent != parentOf.end() && holdingPids.contains(parent->second)) ||
+               holdersParents.contains(process.pid);
     };
     // Asked again after each walk, as it finds holders.
     auto findHoldersParents = [&] {
         holdersParents.clear();
-        for (std::int32_t pid : holdingPids)
+        for (std::int32_t pid : holdingPids) {
+            if (unrelated.erase(pid)) {
+                auto stat = root.stat(pid);
+                if (stat) parentOf.emplace(pid, stat->ppid);
+                for (std::int32_t child :
+                     root.children(pid, stat && stat->threads == 1).value_or(std::vector<std::int32_t>{}))
+                    parentOf.emplace(child, pid);
+            }
             if (auto parent = parentOf.find(pid); parent != parentOf.end() && parent->second > 0)
                 holdersParents.insert(parent->second);
+        }
+    };
+    auto everyoneWalked = [&] {
+        return std::all_of(processes.begin(), processes.end(),
+                           [&](const LibProc::ProcessRef& process) { return walked.contains(process.pid); });
     };
 
     // Rounds, so that a worker forked by a worker that is new as well is found in the same call. A
-    // known relative of a holder that was never walked is walked too: a caller that gave no
-    // parents (a first pass beside the process sample) could not tell workers from strangers.
-    while (m_primed) {
+    // known relative of a holder that was never walked is walked too: a first pass may have
+    // stopped before it.
+    while (m_primed && !everyoneWalked()) {
         findHoldersParents();
         std::vector<std::int32_t> newcomers;
         for (const auto& process : processes) {
@@ -205,7 +227,7 @@ std::unordered_map<std::int32_t, std::vector<ListeningSocket>> SocketOwners::res
         for (const auto* process : order) pids.push_back(process->pid);
         Wanted wanted(sought);
         walk(pids, &wanted);
-        for (;;) {
+        while (!everyoneWalked()) {
             findHoldersParents();
             std::vector<std::int32_t> relatives;
             for (const auto& process : processes)

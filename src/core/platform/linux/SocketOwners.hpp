@@ -24,7 +24,8 @@ class ProcRoot;
 // server that binds as root and then changes user holds it under another. It stops once every
 // socket has a holder and then walks the holders' parents and children, round after round: the
 // only other processes that come to share a socket unless one is passed over a unix socket, which
-// a full walk alone would find.
+// a full walk alone would find. Where the caller gives no parents, the holders' own files name
+// their relatives.
 class SocketOwners {
 public:
     struct Holder {

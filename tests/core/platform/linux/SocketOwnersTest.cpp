@@ -221,10 +221,12 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
     ASSERT_EQ(expected.size(), root ? 6u : 3u)
         << "each holder, each worker, the changed worker and the dropped server";
 
-    // As a one-shot listing runs it: a first pass knowing only pids, beside the process sample,
-    // then the scan with the sample's parents and start stamps.
+    // As a one-shot listing runs it: a first pass knowing only pids, which stops before the
+    // workers forked last and finds them through the holders' own files, then the scan with
+    // parents and start stamps.
     SocketOwners cold;
-    (void)cold.resolve(procRoot, table, bare);
+    EXPECT_EQ(cold.resolve(procRoot, table, bare), expected);
+    EXPECT_LT(cold.lastWalkCount(), pids.size()) << "the search stopped early";
     EXPECT_EQ(cold.resolve(procRoot, table, whole), expected);
     EXPECT_TRUE(cold.unowned().empty());
 
