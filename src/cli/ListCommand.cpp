@@ -103,10 +103,17 @@ std::vector<Server> collectServers(double interval) {
     auto processes = ProcessSampler::Sources::live(/*applications=*/false, /*repeated=*/interval > 0,
                                                    /*namesOnly=*/true);
     ProcessSampler sampler(processes);
-    // The socket owners are searched beside the first sample, and the containers asked for
-    // during the wait, so that the scan finds both known.
     auto sources = PortScanner::Sources::live(/*rememberOwners=*/true);
     sources.complete = processes.complete;
+    sources.containerWait = containerWait;
+    if (interval == 0 && !sources.remembersOwners) {
+        // Nothing to measure over time and nothing to learn for the next run: the processes
+        // shown are all that is sampled, and every other is read for its sockets alone.
+        if (auto listeners = PortScanner::listeners(sources, LibProc::allPids(), sampler))
+            return PortScanner::scan(*listeners, sources);
+    }
+    // The socket owners are searched beside the first sample, and the containers asked for
+    // during the wait, so that the scan finds both known.
     std::thread owners(sources.prepare);
     auto snapshot = sampler.sample();
     DockerCache::shared().refreshIfStale(PortScanner::containerEngineRunning(snapshot), containerWait);

@@ -50,9 +50,10 @@ std::vector<Server> unownedServers(const Sources& sources) {
     return servers;
 }
 
+using SocketsByPid = std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>;
+
 // The snapshot with the records of the listening processes and of their descendants made whole.
-ProcessSnapshot completed(const ProcessSnapshot& sampled,
-                          const std::unordered_map<std::int32_t, std::vector<LibProc::Socket>>& listening,
+ProcessSnapshot completed(const ProcessSnapshot& sampled, const SocketsByPid& listening,
                           const std::function<void(ProcessRecord&)>& complete) {
     ProcessSnapshot whole = sampled;
     std::unordered_map<std::int32_t, std::vector<std::size_t>> byParent;
@@ -77,15 +78,9 @@ ProcessSnapshot completed(const ProcessSnapshot& sampled,
     return whole;
 }
 
-}  // namespace
-
-std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources) {
-    std::vector<LibProc::ProcessRef> processes;
-    processes.reserve(sampled.records.size());
-    for (const auto& record : sampled.records)
-        processes.push_back({record.pid, record.ppid, record.memoryBytes, record.startTicks});
-    auto socketsByPid = sources.listeningSockets(processes);
-
+// The scan, with the listening sockets of the snapshot's processes found.
+std::vector<Server> scanWith(const ProcessSnapshot& sampled, const SocketsByPid& socketsByPid,
+                             const Sources& sources) {
     // The listening processes' command lines are asked while the records are made whole, where
     // they must be.
     std::set<std::int32_t> listening;
@@ -124,7 +119,13 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
 
     DockerCache::Contents containers;
     if (sources.docker) {
-        sources.docker->refreshIfStale(containerEngineRunning(snapshot));
+        // A snapshot of the listening processes' trees holds the engine's port publisher, not the engine.
+        bool engine =
+            containerEngineRunning(snapshot) || std::any_of(ports.begin(), ports.end(), [](const auto& port) {
+                return DockerEngine::mayPublishForContainer(port.command);
+            });
+        sources.docker->refreshIfStale(engine, sources.containerWait);
+        if (sources.containerWait) sources.docker->waitForRefresh();
         containers = sources.docker->current();
     }
 
@@ -166,6 +167,35 @@ std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources)
     servers.insert(servers.end(), hidden.begin(), hidden.end());
     sort(servers);
     return servers;
+}
+
+}  // namespace
+
+std::vector<Server> scan(const ProcessSnapshot& sampled, const Sources& sources) {
+    std::vector<LibProc::ProcessRef> processes;
+    processes.reserve(sampled.records.size());
+    for (const auto& record : sampled.records)
+        processes.push_back({record.pid, record.ppid, record.memoryBytes, record.startTicks});
+    return scanWith(sampled, sources.listeningSockets(processes), sources);
+}
+
+std::vector<Server> scan(const Listeners& listeners, const Sources& sources) {
+    return scanWith(listeners.snapshot, listeners.sockets, sources);
+}
+
+std::optional<Listeners> listeners(const Sources& sources, const std::vector<std::int32_t>& pids,
+                                   ProcessSampler& sampler) {
+    std::vector<LibProc::ProcessRef> everyone;
+    everyone.reserve(pids.size());
+    for (std::int32_t pid : pids) everyone.push_back({pid, 0, 0});
+    auto sockets = sources.listeningSockets(everyone);
+    std::vector<std::int32_t> holders;
+    holders.reserve(sockets.size());
+    for (const auto& entry : sockets) holders.push_back(entry.first);
+    std::sort(holders.begin(), holders.end());
+    auto snapshot = sampler.sampleTrees(holders);
+    if (!snapshot) return std::nullopt;
+    return Listeners{std::move(*snapshot), std::move(sockets)};
 }
 
 bool containerEngineRunning(const ProcessSnapshot& snapshot) {

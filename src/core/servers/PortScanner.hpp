@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -38,6 +39,12 @@ struct Sources {
     std::string home;               // the user's home folder
     GitCache* git = nullptr;        // project and branch per folder; none leaves them empty
     DockerCache* docker = nullptr;  // containers per host port; none leaves servers unattributed
+    // How long a caller that shows one answer waits for Docker's; none takes what the last answer
+    // said, as a steady caller does.
+    std::optional<std::chrono::milliseconds> containerWait;
+    // Whether the socket holders found are kept for the next run (`live` with `rememberOwners`,
+    // where this user has a runtime folder).
+    bool remembersOwners = false;
     // The listening sockets whose process could not be seen, with the login name (or the number) of
     // the user they belong to; asked after `listeningSockets`. Optional.
     std::function<std::vector<UnownedSocket>()> unownedSockets;
@@ -64,6 +71,19 @@ struct Sources {
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot, const Sources& sources);
 // With fresh live sources: a one-shot caller's cold scan.
 [[nodiscard]] std::vector<Server> scan(const ProcessSnapshot& snapshot);
+
+// The listening processes as a caller that samples once and keeps nothing for the next run needs
+// them: every process of `pids` searched for socket holders knowing only its pid, then the
+// holders' trees alone read. A scan of them lists what a scan of every process lists.
+struct Listeners {
+    ProcessSnapshot snapshot;  // the holders and their descendants
+    std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> sockets;  // by holder, as found
+};
+// nullopt where `sampler` cannot read trees.
+[[nodiscard]] std::optional<Listeners> listeners(const Sources& sources,
+                                                 const std::vector<std::int32_t>& pids,
+                                                 ProcessSampler& sampler);
+[[nodiscard]] std::vector<Server> scan(const Listeners& listeners, const Sources& sources);
 
 // True when the snapshot holds a process of the container engine.
 [[nodiscard]] bool containerEngineRunning(const ProcessSnapshot& snapshot);

@@ -110,7 +110,13 @@ TEST(DockerCache, ContainersNameTheProxyServersAndAHungRefreshEndsWithinItsBudge
     EXPECT_TRUE(docker.current().ports.contains(3000));
     EXPECT_FALSE(docker.unanswered());
 
-    snapshot.records.erase(snapshot.records.begin());  // the engine stopped
+    // A snapshot of the listening processes' trees holds the engine's proxy, not the engine.
+    snapshot.records.erase(snapshot.records.begin());
+    sources.listeningSockets = [](auto&) { return Sockets{{200, {{3000, "*"}}}}; };
+    EXPECT_EQ(PortScanner::scan(snapshot, sources)[0].containerName, "api");
+
+    snapshot.records = {{300, 1, "/usr/bin/node", {}, 0, 1 << 20}};  // the engine stopped, its proxy too
+    sources.listeningSockets = [](auto&) { return Sockets{{300, {{3000, "*"}}}}; };
     EXPECT_EQ(PortScanner::scan(snapshot, sources)[0].containerName, nullopt);
     EXPECT_TRUE(docker.current().ports.empty());
 }

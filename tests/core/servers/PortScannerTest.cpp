@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <set>
 
 namespace tarvik {
 namespace {
@@ -122,6 +123,68 @@ TEST(PortScanner, CompletesOnlyTheListeningTreesOfANamesOnlySample) {
     EXPECT_EQ(servers[0].memoryBytes, std::optional<std::uint64_t>((10 + 11 + 12) * 1024));
     EXPECT_EQ(servers[0].processCount, std::optional<int>(3));
     EXPECT_EQ(p.snapshot.records[0].path, "node") << "the caller's snapshot stays as it was";
+}
+
+// A one-shot listing searches every process knowing only its pid, then reads the listening trees
+// alone: node 5, which shares its socket with worker 10, with its idle worker 6; not cron.
+TEST(PortScanner, ASnapshotOfTheListeningTreesHoldsWhatTheScanShows) {
+    Population p;
+    const std::vector<ProcessRecord> table{
+        record(1, 0, "/sbin/init", 1),     record(5, 1, "/usr/bin/node", 10),
+        record(6, 5, "/usr/bin/node", 20), record(10, 5, "/usr/bin/node", 40),
+        record(11, 10, "/bin/sh", 1),      record(30, 1, "/usr/sbin/cron", 2)};
+    std::vector<std::vector<std::int32_t>> asked;
+    ProcessSampler::Sources trees;
+    trees.trees = [&](const std::vector<std::int32_t>& roots) {
+        asked.push_back(roots);
+        std::set<std::int32_t> wanted(roots.begin(), roots.end());
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const auto& r : table) grew |= wanted.contains(r.ppid) && wanted.insert(r.pid).second;
+        }
+        std::vector<ProcessReading> readings;
+        for (const auto& r : table)
+            if (wanted.contains(r.pid))
+                readings.push_back(
+                    {.pid = r.pid, .ppid = r.ppid, .path = r.path, .memoryBytes = r.memoryBytes});
+        return std::optional(readings);
+    };
+    ProcessSampler sampler(trees);
+    auto sources = p.sources();
+    std::vector<std::vector<LibProc::ProcessRef>> given;
+    sources.listeningSockets = [&](const std::vector<LibProc::ProcessRef>& processes) {
+        given.push_back(processes);
+        std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> found;
+        for (const auto& process : processes)
+            if (process.pid == 5 || process.pid == 10) found[process.pid] = {{8000, "*"}};
+        return found;
+    };
+    auto listeners = PortScanner::listeners(sources, {1, 5, 6, 10, 11, 30}, sampler);
+    ASSERT_TRUE(listeners);
+    EXPECT_EQ(asked, (std::vector<std::vector<std::int32_t>>{{5, 10}}));
+    ASSERT_EQ(given.size(), 1u);
+    EXPECT_EQ(given[0].size(), 6u) << "every process searched";
+    EXPECT_TRUE(std::all_of(given[0].begin(), given[0].end(), [](const auto& process) {
+        return process.ppid == 0 && process.startTicks == 0;
+    })) << "knowing only pids";
+    std::vector<std::int32_t> pids;
+    for (const auto& r : listeners->snapshot.records) pids.push_back(r.pid);
+    EXPECT_EQ(pids, (std::vector<std::int32_t>{5, 6, 10, 11}));
+
+    auto servers = PortScanner::scan(*listeners, sources);
+    EXPECT_EQ(given.size(), 1u) << "the scan takes the sockets the search found";
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[0].pid, 5);
+    EXPECT_EQ(servers[0].processCount, std::optional<int>(2))
+        << "its idle worker; the listening one counts apart";
+    EXPECT_EQ(servers[0].memoryBytes, std::optional<std::uint64_t>((10 + 20) * 1024));
+    EXPECT_EQ(servers[1].processCount, std::optional<int>(2));
+
+    trees.trees = [](const std::vector<std::int32_t>&) {
+        return std::optional<std::vector<ProcessReading>>();
+    };
+    ProcessSampler without(trees);
+    EXPECT_FALSE(PortScanner::listeners(sources, {1, 5, 6, 10, 11, 30}, without));
 }
 
 }  // namespace

@@ -231,6 +231,7 @@ PortScanner::Sources PortScanner::Sources::live(bool rememberOwners) {
         if (runtime && boot) remembered = std::make_shared<Remembered>(Remembered{*runtime, *boot, {}});
     }
     Sources sources;
+    sources.remembersOwners = remembered != nullptr;
     sources.listeningSockets = [root, owners, remembered](const std::vector<LibProc::ProcessRef>& processes) {
         std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> result;
         for (const auto& [pid, sockets] : owners->resolve(*root, SocketTable::read(*root), processes))

@@ -16,6 +16,7 @@
 
 #include "core/platform/linux/OwnerCache.hpp"
 #include "core/platform/linux/ProcFs.hpp"
+#include "core/servers/PortScanner.hpp"
 #include "support/Listener.hpp"
 #include "support/ProcStat.hpp"
 #include "support/TempDir.hpp"
@@ -229,6 +230,23 @@ TEST(SocketOwnersPopulation, TheQuickSearchFindsWhatAFullWalkFinds) {
     EXPECT_LT(cold.lastWalkCount(), pids.size()) << "the search stopped early";
     EXPECT_EQ(cold.resolve(procRoot, table, whole), expected);
     EXPECT_TRUE(cold.unowned().empty());
+
+    // As a listing that remembers nothing runs it: the same first pass, then the holders' trees.
+    SocketOwners lean;
+    PortScanner::Sources leanSources;
+    leanSources.listeningSockets = [&](const std::vector<LibProc::ProcessRef>& processes) {
+        std::unordered_map<std::int32_t, std::vector<LibProc::Socket>> sockets;
+        for (const auto& [pid, held] : lean.resolve(procRoot, table, processes))
+            sockets[pid].resize(held.size());
+        return sockets;
+    };
+    ProcessSampler trees(ProcessSampler::Sources::live(false, false, true));
+    auto listeners = PortScanner::listeners(leanSources, pids, trees);
+    ASSERT_TRUE(listeners) << "this kernel lists children";
+    std::vector<std::int32_t> sampled;
+    for (const auto& record : listeners->snapshot.records) sampled.push_back(record.pid);
+    for (const auto& [pid, sockets] : expected)
+        EXPECT_TRUE(std::find(sampled.begin(), sampled.end(), pid) != sampled.end()) << pid;
 
     // The next run takes up what this one learnt and walks nothing, as nothing is new.
     SocketOwners warm;
