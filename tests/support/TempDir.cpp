@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace tarvik::test {
@@ -35,7 +35,9 @@ void TempDir::write(std::string_view relative, std::string_view content) const {
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 void TempDir::link(std::string_view relative, std::string_view target) const {

@@ -99,12 +99,13 @@ bool DashboardKeys::paintsOwnRing(const QWidget* widget) {
 
 void DashboardKeys::ring(QWidget* target) {
     if (target && paintsOwnRing(target)) target = nullptr;
-    if (m_ring && m_ring->parentWidget() == target) return;
+    if (m_ring && m_ringTarget == target) return;
     if (m_ring) {
         m_ring->hide();
         m_ring->deleteLater();
     }
     m_ring = target ? new FocusRing(target) : nullptr;
+    m_ringTarget = target;
 }
 
 }  // namespace tarvik::ui

@@ -26,7 +26,8 @@ private:
 
     QWidget* m_view;
     QPointer<QWidget> m_ring;
-    bool m_byKeyboard = false;  // how the focus last came
+    QPointer<QWidget> m_ringTarget;  // what the ring is drawn around
+    bool m_byKeyboard = false;       // how the focus last came
 };
 
 }  // namespace tarvik::ui
