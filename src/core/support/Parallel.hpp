@@ -30,15 +30,22 @@ inline std::atomic<std::size_t>& takenThreads() {
 
 }  // namespace detail
 
-// Calls `work(index, worker)` once for every index below `count`, on up to as many threads as
-// there are cores (at most four), handing indices out one at a time so that uneven items balance.
+// The threads a parallelFor call may use: twice the cores, at most four. Two threads on two cores
+// often share one core for a while before the scheduler spreads them, which left a walk of /proc
+// barely faster than one thread; more threads than cores keep every core busy.
+inline std::size_t parallelWorkers() {
+    return std::min<std::size_t>(2 * onlineCores(), 4);
+}
+
+// Calls `work(index, worker)` once for every index below `count`, on up to parallelWorkers()
+// threads, handing indices out one at a time so that uneven items balance.
 // `worker` is below the number of threads used, for per-thread scratch space. Small jobs stay on
 // the calling thread: a thread costs more than `minPerThread` items. With `Cores::spare` the calling
 // thread does the items that its helpers, gone to make room, leave.
 template <typename Work>
 void parallelFor(std::size_t count, std::size_t minPerThread, Work&& work, Cores cores = Cores::take) {
     const std::size_t threads =
-        std::min<std::size_t>({onlineCores(), 4, count / std::max<std::size_t>(minPerThread, 1) + 1});
+        std::min<std::size_t>(parallelWorkers(), count / std::max<std::size_t>(minPerThread, 1) + 1);
     auto& taken = detail::takenThreads();
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> helpers;
@@ -65,11 +72,6 @@ void parallelFor(std::size_t count, std::size_t minPerThread, Work&& work, Cores
         work(i, 0);
     }
     for (auto& helper : helpers) helper.join();
-}
-
-// The number of workers `parallelFor` may use, for sizing per-thread scratch space.
-inline std::size_t parallelWorkers() {
-    return std::min<std::size_t>(onlineCores(), 4);
 }
 
 }  // namespace tarvik
