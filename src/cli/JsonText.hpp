@@ -44,6 +44,13 @@ public:
     }
     void value(const std::vector<std::string>& texts);
 
+    // A member and its value.
+    template <typename T>
+    void field(std::string_view name, const T& value) {
+        key(name);
+        this->value(value);
+    }
+
     // The text written so far; the caller has closed what it opened.
     [[nodiscard]] const std::string& text() const& { return m_text; }
     [[nodiscard]] std::string text() && { return std::move(m_text); }

@@ -9,10 +9,8 @@ void writeProbe(JsonText& json, const HTTPProbe::Outcome& outcome) {
     json.key("outcome");
     if (const auto* http = std::get_if<HTTPProbe::Http>(&outcome)) {
         json.value("http");
-        json.key("status");
-        json.value(http->status);
-        json.key("latencyMS");
-        json.value(http->latencyMS);
+        json.field("status", http->status);
+        json.field("latencyMS", http->latencyMS);
     } else {
         json.value(std::holds_alternative<HTTPProbe::NotHTTP>(outcome) ? "notHTTP" : "unreachable");
     }
@@ -24,62 +22,40 @@ void writeProbe(JsonText& json, const HTTPProbe::Outcome& outcome) {
 void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes) {
     json.beginObject();
     // A listener whose process cannot be seen has no pid: a script must not read it as pid 0.
-    json.key("pid");
-    json.value(server.pid > 0 ? std::optional(server.pid) : std::nullopt);
-    json.key("port");
-    json.value(server.port);
+    json.field("pid", server.pid > 0 ? std::optional(server.pid) : std::nullopt);
+    json.field("port", server.port);
     json.key("address");
     json.textOrNull(server.address);
     json.key("processName");
     json.textOrNull(server.processName);
-    json.key("args");
-    json.value(server.args);
+    json.field("args", server.args);
     json.key("argv");
     if (server.argv.empty())
         json.null();
     else
         json.value(server.argv);
-    json.key("cwd");
-    json.value(server.cwd);
+    json.field("cwd", server.cwd);
     json.key("kind");
     json.beginObject();
-    json.key("name");
-    json.value(server.kind.name);
-    json.key("symbol");
-    json.value(server.kind.symbol);
-    json.key("tint");
-    json.value(rawValue(server.kind.tint));
+    json.field("name", server.kind.name);
+    json.field("symbol", server.kind.symbol);
+    json.field("tint", rawValue(server.kind.tint));
     json.endObject();
-    json.key("category");
-    json.value(rawValue(server.category));
-    json.key("memoryBytes");
-    json.value(server.memoryBytes);
-    json.key("cpuPercent");
-    json.value(server.cpuPercent);
-    json.key("uptimeSeconds");
-    json.value(server.uptimeSeconds);
-    json.key("branch");
-    json.value(server.branch);
-    json.key("project");
-    json.value(server.project);
-    json.key("desktopEntryPath");
-    json.value(server.desktopEntryPath);
-    json.key("containerImage");
-    json.value(server.containerImage);
-    json.key("containerName");
-    json.value(server.containerName);
-    json.key("processCount");
-    json.value(server.processCount);
-    json.key("user");
-    json.value(server.user);
-    json.key("id");
-    json.value(server.id());
-    json.key("url");
-    json.value(server.url());
-    json.key("isExposedToNetwork");
-    json.value(server.isExposedToNetwork());
-    json.key("addresses");
-    json.value(server.boundAddresses());
+    json.field("category", rawValue(server.category));
+    json.field("memoryBytes", server.memoryBytes);
+    json.field("cpuPercent", server.cpuPercent);
+    json.field("uptimeSeconds", server.uptimeSeconds);
+    json.field("branch", server.branch);
+    json.field("project", server.project);
+    json.field("desktopEntryPath", server.desktopEntryPath);
+    json.field("containerImage", server.containerImage);
+    json.field("containerName", server.containerName);
+    json.field("processCount", server.processCount);
+    json.field("user", server.user);
+    json.field("id", server.id());
+    json.field("url", server.url());
+    json.field("isExposedToNetwork", server.isExposedToNetwork());
+    json.field("addresses", server.boundAddresses());
     if (probes) {
         auto found = probes->find(server.id());
         std::optional<HTTPProbe::Outcome> outcome;
@@ -89,8 +65,7 @@ void writeJson(JsonText& json, const Server& server, const ProbeOutcomes* probes
             writeProbe(json, *outcome);
         else
             json.null();
-        json.key("health");
-        json.value(outcome ? HTTPProbe::label(*outcome) : std::nullopt);
+        json.field("health", outcome ? HTTPProbe::label(*outcome) : std::nullopt);
         auto protocol = ServiceProtocols::of(server, outcome);
         json.key("protocol");
         json.value(std::holds_alternative<ServiceProtocols::Database>(protocol) ? "database"
@@ -121,30 +96,23 @@ std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcom
     json.beginArray();
     for (const auto& group : groups) {
         json.beginObject();
-        json.key("id");
-        json.value(group.id());
+        json.field("id", group.id());
         json.key("kind");
         json.value(std::holds_alternative<ServerGroup::Project>(group.kind)    ? "project"
                    : std::holds_alternative<ServerGroup::Services>(group.kind) ? "services"
                                                                                : "system");
-        json.key("title");
-        json.value(group.title);
-        json.key("branch");
-        json.value(group.branch);
-        json.key("isSystem");
-        json.value(group.isSystem());
-        json.key("displayCount");
-        json.value(group.displayCount());
+        json.field("title", group.title);
+        json.field("branch", group.branch);
+        json.field("isSystem", group.isSystem());
+        json.field("displayCount", group.displayCount());
         json.key("servers");
         writeJson(json, group.servers, probes);
         json.key("rows");
         json.beginArray();
         for (const auto& row : PortMerger::merge(group.servers)) {
             json.beginObject();
-            json.key("id");
-            json.value(row.id());
-            json.key("server");
-            json.value(row.primary.id());
+            json.field("id", row.id());
+            json.field("server", row.primary.id());
             json.key("ports");
             json.beginArray();
             for (int port : row.ports) json.value(port);
@@ -153,8 +121,7 @@ std::string groupsJson(const std::vector<ServerGroup>& groups, const ProbeOutcom
             json.beginArray();
             for (const auto& endpoint : row.sockets()) json.value(endpoint.text());
             json.endArray();
-            json.key("isExposedToNetwork");
-            json.value(row.isExposedToNetwork());
+            json.field("isExposedToNetwork", row.isExposedToNetwork());
             json.endObject();
         }
         json.endArray();
